@@ -1,0 +1,14 @@
+# Fails the build when a source of the core library includes a widget or browser-engine header:
+# the core must stay usable without a window.
+file(GLOB_RECURSE core_sources
+  ${SOURCE_DIR}/collect/*.h ${SOURCE_DIR}/collect/*.cpp
+  ${SOURCE_DIR}/download/*.h ${SOURCE_DIR}/download/*.cpp
+  ${SOURCE_DIR}/platform/*.h ${SOURCE_DIR}/platform/*.cpp)
+list(FILTER core_sources EXCLUDE REGEX "/platform/qt/")
+foreach(source IN LISTS core_sources)
+  file(STRINGS ${source} bad_includes
+       REGEX "#[ \t]*include[ \t]*[<\"](QtWidgets|QtWebEngine|QtGui|QWidget|QWebEngine|QApplication|QMainWindow)")
+  if(bad_includes)
+    message(FATAL_ERROR "${source}: the core must not include GUI headers: ${bad_includes}")
+  endif()
+endforeach()

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+namespace talvesk {
+
+// A fixed list of 256 picture addresses. "null" marks an empty slot; a collect sets every
+// slot to it and fills from slot 0 without gaps. Before the first collect slots are empty text.
+class PicList
+{
+public:
+    static constexpr int kSlots = 256;
+
+    static const QString &nullSlot();
+
+    const QString &operator[](int index) const { return m_slots[static_cast<std::size_t>(index)]; }
+    QString &operator[](int index) { return m_slots[static_cast<std::size_t>(index)]; }
+
+    // Sets every slot to "null".
+    void clear();
+
+private:
+    std::array<QString, kSlots> m_slots;
+};
+
+// The number of slots before the first "null", testing slots 0 to 255; 256 when none is.
+int countPicUrl(const PicList &list);
+
+// What a collect leaves behind for the preview and the download.
+struct CollectedSet
+{
+    PicList mpicUrls;     // main pictures
+    PicList colorPicUrls; // colour (variant) pictures
+    PicList descPicUrls;  // description pictures
+    QString itemTitle;    // the page title, cleaned for use as a folder name
+};
+
+} // namespace talvesk

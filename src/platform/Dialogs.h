@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+namespace talvesk {
+
+// The modal questions and hand-offs a command may need from the desktop.
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+
+    // A modal information box with a single OK button.
+    virtual void showMessage(const QString &text, const QString &title) = 0;
+    // A chooser of file-system folders starting at initialFolder; the empty text on cancel.
+    virtual QString chooseFolder(const QString &title, const QString &initialFolder) = 0;
+    // Opens the address in the user's default browser, outside the program.
+    virtual void openExternal(const QUrl &address) = 0;
+};
+
+} // namespace talvesk

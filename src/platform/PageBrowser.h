@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/PageDocument.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace talvesk {
+
+// One embedded web browser, as the commands see it.
+class PageBrowser
+{
+public:
+    enum class LoadState {
+        Loading,  // a load has been asked for or is running
+        Finished, // the last load completed
+        Failed,   // the last load failed or was stopped
+    };
+
+    virtual ~PageBrowser() = default;
+
+    // Starts loading the address as a user would type it (a missing scheme is completed);
+    // returns at once. loadState() is Loading from this call on.
+    virtual void navigate(const QString &address) = 0;
+    // Loads an empty document, ready for PageDocument::write.
+    virtual void navigateBlank() = 0;
+
+    virtual LoadState loadState() const = 0;
+    // Counts the loads started so far, by the program or by the page itself.
+    virtual int loadGeneration() const = 0;
+
+    // The document shown now, or nullptr when there is none.
+    virtual std::unique_ptr<PageDocument> document() = 0;
+
+    virtual void setVisible(bool visible) = 0;
+    virtual bool isVisible() const = 0;
+    // The name of the page shown: its title, or its address while it has none.
+    virtual QString locationName() const = 0;
+    // When silent, the page shows no dialogs of its own (alert, confirm, prompt).
+    virtual void setSilent(bool silent) = 0;
+
+    virtual void goBack() = 0;
+    virtual void goForward() = 0;
+    virtual void refresh() = 0;
+    virtual void goHome() = 0;
+    virtual void goSearch() = 0;
+    virtual void stop() = 0;
+};
+
+} // namespace talvesk

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+namespace talvesk {
+
+// The parts of the main window that the commands drive.
+class WindowControls
+{
+public:
+    enum class Tab {
+        Browse = 1,  // "网页浏览", key "WebBrw": the marketplace page
+        Preview = 2, // "采集结果", key "PicUp": the preview page
+    };
+
+    virtual ~WindowControls() = default;
+
+    // The address box's current text.
+    virtual QString addressText() const = 0;
+    // Selects a tab as a click would, which also shows its browser and hides the other.
+    virtual void selectTab(Tab tab) = 0;
+    // Enables or disables the whole window for user input.
+    virtual void setWindowEnabled(bool enabled) = 0;
+    // Starts or stops the once-a-second tick of the collect command.
+    virtual void setTimerEnabled(bool enabled) = 0;
+    // The progress bar, 0 to 100.
+    virtual void setProgress(int percent) = 0;
+};
+
+} // namespace talvesk
