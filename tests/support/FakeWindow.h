@@ -1,0 +1,93 @@
+#pragma once
+// Fakes of the window's parts that commands drive: the message list, the dialogs and the
+// controls. Tests read the recorded fields.
+//
+//   FakeMessageList messages;   // messages.lines[0] is the top line
+//   FakeDialogs dialogs;        dialogs.folderAnswers = {"/tmp/x"}; // then "" (cancel)
+//   FakeWindowControls window;  window.address = "http://127.0.0.1:1234/item";
+
+#include "platform/Dialogs.h"
+#include "platform/MessageList.h"
+#include "platform/WindowControls.h"
+
+#include <QList>
+#include <QPair>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+
+namespace talvesk::test {
+
+class FakeMessageList final : public MessageList
+{
+public:
+    QStringList lines;
+    int rewrites = 0;
+
+    void insertLine(const QString &text) override { lines.prepend(text); }
+    void setTopLine(const QString &text) override
+    {
+        ++rewrites;
+        if (lines.isEmpty())
+            lines.append(text);
+        else
+            lines[0] = text;
+    }
+};
+
+class FakeDialogs final : public Dialogs
+{
+public:
+    struct Box
+    {
+        QString text;
+        QString title;
+    };
+    QList<Box> boxes;
+    QStringList folderAnswers;                  // answered in order; cancel once used up
+    QList<QPair<QString, QString>> folderAsked; // (title, initial folder)
+    QList<QUrl> opened;
+    std::function<void(const Box &)> onMessage; // e.g. to record what else was on screen
+
+    void showMessage(const QString &text, const QString &title) override
+    {
+        boxes.append({text, title});
+        if (onMessage)
+            onMessage(boxes.last());
+    }
+    QString chooseFolder(const QString &title, const QString &initialFolder) override
+    {
+        folderAsked.append({title, initialFolder});
+        return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
+    }
+    void openExternal(const QUrl &address) override { opened.append(address); }
+};
+
+class FakeWindowControls final : public WindowControls
+{
+public:
+    QString address;
+    QList<Tab> selectedTabs;
+    bool windowEnabled = true;
+    QList<bool> windowEnabledChanges;
+    bool timerEnabled = true;
+    QList<bool> timerChanges;
+    QList<int> progress;
+
+    QString addressText() const override { return address; }
+    void selectTab(Tab tab) override { selectedTabs.append(tab); }
+    void setWindowEnabled(bool enabled) override
+    {
+        windowEnabled = enabled;
+        windowEnabledChanges.append(enabled);
+    }
+    void setTimerEnabled(bool enabled) override
+    {
+        timerEnabled = enabled;
+        timerChanges.append(enabled);
+    }
+    void setProgress(int percent) override { progress.append(percent); }
+};
+
+} // namespace talvesk::test
