@@ -1,0 +1,97 @@
+#pragma once
+// A small HTTP/1.1 server on 127.0.0.1 for tests. It runs in the thread that created it and
+// answers while that thread's event loop runs (a nested wait in the code under test counts).
+//
+//   LocalHttpServer server;                                   // listens on a free port
+//   server.route("/a.png", HttpResponse::ok(pngBytes, "image/png"));
+//   server.route("/gone.jpg", HttpResponse::withStatus(404, "<html>not found</html>"));
+//   server.route("/slow.jpg", HttpResponse::ok(bytes).delayedBy(200));
+//   server.route("/cut.jpg", HttpResponse::ok(bytes).sendingOnly(100, HttpResponse::Ending::Close));
+//   server.route("/stall.jpg", HttpResponse::ok(bytes).sendingOnly(0, HttpResponse::Ending::Hang));
+//   server.route("/old.jpg", HttpResponse::redirect("/a.png"));
+//   server.setFallback([](const HttpRequest &r) { ... });     // for paths without a route
+//   QUrl url = server.url("/a.png");
+//
+// Connections are kept alive unless the request asks to close them.
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace talvesk::test {
+
+struct HttpRequest
+{
+    QByteArray method;
+    QByteArray path; // with its query, as sent
+    QList<QPair<QByteArray, QByteArray>> headers;
+
+    QByteArray header(const QByteArray &name) const;
+};
+
+struct HttpResponse
+{
+    enum class Ending {
+        Normal, // the whole response, connection kept alive
+        Close,  // close the connection after what was sent
+        Hang,   // send nothing more and never close
+    };
+
+    int status = 200;
+    QList<QPair<QByteArray, QByteArray>> headers;
+    QByteArray body;
+    int delayMs = 0;       // before anything is sent
+    qint64 bodyBytes = -1; // how much of the body is sent; -1 for all of it
+    Ending ending = Ending::Normal;
+
+    static HttpResponse ok(const QByteArray &body,
+                           const QByteArray &contentType = "application/octet-stream");
+    static HttpResponse html(const QString &markup);
+    static HttpResponse withStatus(int status, const QByteArray &body = {});
+    static HttpResponse redirect(const QByteArray &location, int status = 302);
+
+    HttpResponse delayedBy(int ms) const;
+    HttpResponse sendingOnly(qint64 bytes, Ending end) const;
+};
+
+class LocalHttpServer final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit LocalHttpServer(QObject *parent = nullptr);
+    ~LocalHttpServer() override;
+
+    quint16 port() const;
+    QUrl url(const QString &path) const;
+
+    void route(const QString &path, const HttpResponse &response);
+    void setFallback(std::function<HttpResponse(const HttpRequest &)> fallback);
+
+    // Every request received so far, in order of arrival.
+    const QList<HttpRequest> &requests() const { return m_requests; }
+    int requestCount(const QString &path) const;
+
+private:
+    void acceptConnections();
+    void readRequests(QTcpSocket *socket);
+    void respond(QTcpSocket *socket, const HttpRequest &request);
+    static void send(QTcpSocket *socket, const HttpResponse &response, bool closeAfter);
+
+    QTcpServer *m_server;
+    QHash<QString, HttpResponse> m_routes;
+    std::function<HttpResponse(const HttpRequest &)> m_fallback;
+    QList<HttpRequest> m_requests;
+    QHash<QTcpSocket *, QByteArray> m_pending;
+};
+
+} // namespace talvesk::test
