@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Installs what Talvesk needs, builds it and starts the program.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+scripts/build.sh build
+exec build/src/talvesk "$@"
