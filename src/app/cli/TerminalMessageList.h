@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/MessageList.h"
+
+#include <QString>
+
+#include <cstdio>
+
+namespace talvesk {
+
+// The message list of the command line: every line goes to a stream (stderr), oldest first.
+// A line is written once it stops being the top line, in its last form, so a running count
+// that the window rewrites in place prints once. On a terminal the top line is also shown
+// live, rewritten in place.
+class TerminalMessageList final : public MessageList
+{
+public:
+    explicit TerminalMessageList(std::FILE *stream);
+    ~TerminalMessageList() override;
+
+    void insertLine(const QString &text) override;
+    void setTopLine(const QString &text) override;
+
+    // Writes the pending top line; later lines follow it.
+    void flush();
+
+private:
+    void showLive();
+
+    std::FILE *m_stream;
+    bool m_live;
+    bool m_hasTop = false;
+    QString m_top;
+};
+
+} // namespace talvesk

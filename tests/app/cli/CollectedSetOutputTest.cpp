@@ -1,0 +1,53 @@
+#include "app/cli/CollectedSetOutput.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+using talvesk::CollectedSet;
+
+namespace {
+
+CollectedSet sampleSet()
+{
+    CollectedSet set;
+    set.mpicUrls.clear();
+    set.colorPicUrls.clear();
+    set.descPicUrls.clear();
+    set.itemTitle = QStringLiteral("连衣裙 \"夏\"");
+    set.mpicUrls[0] = QStringLiteral("http://img.example/m0.jpg");
+    set.mpicUrls[1] = QStringLiteral("http://img.example/m1.jpg");
+    set.descPicUrls[0] = QStringLiteral("https://img.example/d0.png");
+    return set;
+}
+
+} // namespace
+
+// The JSON line holds the lists in slot order without empty slots, and survives quotes and non-ASCII text.
+TEST(CollectedSetOutput, JsonLineRoundTrips)
+{
+    const QString line = talvesk::collectedSetJson(QStringLiteral("http://shop/item?id=1"), sampleSet());
+    EXPECT_FALSE(line.contains(QLatin1Char('\n')));
+    const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+    EXPECT_EQ(object.value(QStringLiteral("address")).toString(), QStringLiteral("http://shop/item?id=1"));
+    EXPECT_EQ(object.value(QStringLiteral("title")).toString(), QStringLiteral("连衣裙 \"夏\""));
+    EXPECT_EQ(object.value(QStringLiteral("main")).toArray(),
+              QJsonArray({QStringLiteral("http://img.example/m0.jpg"),
+                          QStringLiteral("http://img.example/m1.jpg")}));
+    EXPECT_EQ(object.value(QStringLiteral("colour")).toArray(), QJsonArray());
+    EXPECT_EQ(object.value(QStringLiteral("description")).toArray(),
+              QJsonArray({QStringLiteral("https://img.example/d0.png")}));
+}
+
+// The listing names every list with its count and every address.
+TEST(CollectedSetOutput, ListingNamesCountsAndAddresses)
+{
+    const QString listing = talvesk::collectedSetListing(QStringLiteral("http://shop/item"), sampleSet());
+    EXPECT_TRUE(listing.startsWith(QStringLiteral("http://shop/item\n")));
+    EXPECT_TRUE(listing.contains(QStringLiteral("main (2):")));
+    EXPECT_TRUE(listing.contains(QStringLiteral("colour (0):")));
+    EXPECT_TRUE(listing.contains(QStringLiteral("description (1):")));
+    EXPECT_TRUE(listing.contains(QStringLiteral("    http://img.example/m1.jpg\n")));
+}

@@ -1,0 +1,74 @@
+#include "app/cli/CommandLineOptions.h"
+
+#include <gtest/gtest.h>
+
+using talvesk::CommandLineOptions;
+using Mode = CommandLineOptions::Mode;
+
+namespace {
+
+CommandLineOptions parse(std::initializer_list<const char *> words)
+{
+    QStringList arguments{QStringLiteral("talvesk")};
+    for (const char *word : words)
+        arguments.append(QString::fromUtf8(word));
+    return CommandLineOptions::parse(arguments);
+}
+
+} // namespace
+
+// No arguments starts the window; --help and --version stand alone.
+TEST(CommandLineOptions, ModesWithoutCollect)
+{
+    EXPECT_EQ(parse({}).mode, Mode::Window);
+    EXPECT_EQ(parse({"--help"}).mode, Mode::Help);
+    EXPECT_EQ(parse({"-h"}).mode, Mode::Help);
+    EXPECT_EQ(parse({"--version"}).mode, Mode::Version);
+    EXPECT_EQ(parse({"--version", "x"}).mode, Mode::UsageError);
+}
+
+// Addresses and options may come in any order; defaults hold when an option is absent.
+TEST(CommandLineOptions, CollectTakesAddressesAndOptions)
+{
+    const CommandLineOptions plain = parse({"collect", "http://a/1", "b.example/2"});
+    EXPECT_EQ(plain.mode, Mode::Collect);
+    EXPECT_EQ(plain.addresses, (QStringList{QStringLiteral("http://a/1"), QStringLiteral("b.example/2")}));
+    EXPECT_TRUE(plain.saveFolder.isEmpty());
+    EXPECT_FALSE(plain.json);
+    EXPECT_EQ(plain.jobs, 6);
+
+    const CommandLineOptions full =
+        parse({"collect", "--json", "http://a/1", "--save", "out dir", "--jobs", "2"});
+    EXPECT_EQ(full.mode, Mode::Collect);
+    EXPECT_TRUE(full.json);
+    EXPECT_EQ(full.saveFolder, QStringLiteral("out dir"));
+    EXPECT_EQ(full.jobs, 2);
+    EXPECT_EQ(full.addresses, QStringList{QStringLiteral("http://a/1")});
+
+    const CommandLineOptions dashed = parse({"collect", "--", "--odd-address"});
+    EXPECT_EQ(dashed.addresses, QStringList{QStringLiteral("--odd-address")});
+}
+
+// Every malformed command line is a usage error with a message naming the fault.
+TEST(CommandLineOptions, RejectsBadCommandLines)
+{
+    const struct
+    {
+        std::initializer_list<const char *> words;
+        const char *named;
+    } cases[] = {
+        {{"fetch", "x"}, "fetch"},
+        {{"collect"}, "address"},
+        {{"collect", "a", "--bogus"}, "--bogus"},
+        {{"collect", "a", "--save"}, "--save"},
+        {{"collect", "a", "--save", ""}, "--save"},
+        {{"collect", "a", "--jobs", "0"}, "--jobs"},
+        {{"collect", "a", "--jobs", "many"}, "many"},
+        {{"collect", "a", "--jobs", "33"}, "--jobs"},
+    };
+    for (const auto &c : cases) {
+        const CommandLineOptions options = parse(c.words);
+        EXPECT_EQ(options.mode, Mode::UsageError) << c.named;
+        EXPECT_TRUE(options.error.contains(QString::fromUtf8(c.named))) << qPrintable(options.error);
+    }
+}
