@@ -1,0 +1,365 @@
+#include "collect/CollectCommand.h"
+
+#include "collect/Extraction.h"
+#include "collect/ItemTitle.h"
+#include "collect/PicList.h"
+#include "platform/EventLoop.h"
+#include "platform/MessageList.h"
+#include "platform/PageBrowser.h"
+#include "platform/PageDocument.h"
+#include "platform/WindowControls.h"
+
+#include <QStringList>
+
+namespace talvesk {
+
+namespace {
+
+const QString &detailId()
+{
+    static const QString id = QStringLiteral("detail");
+    return id;
+}
+const QString &skuId()
+{
+    static const QString id = QStringLiteral("J_isku");
+    return id;
+}
+const QString &tmallId()
+{
+    static const QString id = QStringLiteral("J_DetailMeta");
+    return id;
+}
+const QString &descriptionId()
+{
+    static const QString id = QStringLiteral("description");
+    return id;
+}
+
+QString emptyAddressMessage()
+{
+    return QStringLiteral("消息提示:地址栏为空,请先输入产品详情页的网址再采集！");
+}
+QString loadFailedMessage()
+{
+    return QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！");
+}
+QString pageGoneMessage()
+{
+    return QStringLiteral("采集失败:采集过程中网页已跳转或重新载入,请重新采集！");
+}
+QString noDocumentMessage()
+{
+    return QStringLiteral("采集失败:浏览器中没有可读取的网页！");
+}
+QString noBodyMessage()
+{
+    return QStringLiteral("采集失败:网页没有正文(body),无法滚动页面！");
+}
+QString noTitleMessage()
+{
+    return QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！");
+}
+QString unreadableDivsMessage()
+{
+    return QStringLiteral("采集失败:无法读取网页中的div元素！");
+}
+QString previewFailedMessage()
+{
+    return QStringLiteral("采集失败:无法生成采集结果预览页！");
+}
+
+// Passes yields through and remembers whether the program started closing, which the
+// preview reports only as a failure of its own.
+class WatchedLoop final : public EventLoop
+{
+public:
+    explicit WatchedLoop(EventLoop &loop) : m_loop(loop) {}
+
+    bool yield() override
+    {
+        if (!m_loop.yield())
+            m_closing = true;
+        return !m_closing;
+    }
+    bool closing() const { return m_closing; }
+
+private:
+    EventLoop &m_loop;
+    bool m_closing = false;
+};
+
+class RunningFlag final
+{
+public:
+    explicit RunningFlag(bool &flag) : m_flag(flag) { m_flag = true; }
+    ~RunningFlag() { m_flag = false; }
+    RunningFlag(const RunningFlag &) = delete;
+    RunningFlag &operator=(const RunningFlag &) = delete;
+
+private:
+    bool &m_flag;
+};
+
+CollectResult refused(const QString &message)
+{
+    CollectResult result;
+    result.status = CollectResult::Status::Refused;
+    result.errorString = message;
+    return result;
+}
+
+CollectResult closing()
+{
+    CollectResult result;
+    result.status = CollectResult::Status::Closing;
+    return result;
+}
+
+} // namespace
+
+CollectCommand::CollectCommand(PageBrowser &webBrowser1, PageBrowser &webBrowser2, WindowControls &window,
+                               MessageList &mesg, EventLoop &loop, CollectedSet &set)
+    : m_webBrowser1(webBrowser1), m_webBrowser2(webBrowser2), m_window(window), m_mesg(mesg), m_loop(loop),
+      m_set(set)
+{
+}
+
+QString CollectCommand::collectMessage(std::int32_t seconds)
+{
+    return QStringLiteral("消息提示:图片采集中,估算已用时") + QString::number(seconds) +
+           QStringLiteral("s，采集过程中请勿做其他操作！");
+}
+
+QString CollectCommand::summaryMessage(const PreviewCounts &counts)
+{
+    return QStringLiteral("图片采集完成,主图数:") + QString::number(counts.main + counts.colour) +
+           QStringLiteral(",描述图数:") + QString::number(counts.description) + QStringLiteral(",总图数:") +
+           QString::number(counts.main + counts.colour + counts.description) +
+           QStringLiteral(",可以进行下载！");
+}
+
+QString CollectCommand::busyMessage()
+{
+    return QStringLiteral("消息提示:图片采集正在进行,请等本次采集完成后再操作！");
+}
+
+QString CollectCommand::downloadBusyMessage()
+{
+    return QStringLiteral("消息提示:图片采集正在进行,请等采集完成后再下载！");
+}
+
+CollectResult CollectCommand::run()
+{
+    // A second run would reset scrollStep under the first one's scroll phase.
+    if (m_running) {
+        m_mesg.insertLine(busyMessage());
+        return refused(busyMessage());
+    }
+    const QString address = m_window.addressText();
+    if (address.trimmed().isEmpty()) {
+        m_mesg.insertLine(emptyAddressMessage());
+        return refused(emptyAddressMessage());
+    }
+    const RunningFlag running(m_running);
+
+    m_set.itemTitle.clear();
+    m_tickCount = 0;
+    m_window.selectTab(WindowControls::Tab::Browse);
+    m_scrollStep = 5;
+    m_mesg.insertLine(collectMessage(m_tickCount));
+    m_webBrowser1.navigate(address);
+    const int generation = m_webBrowser1.loadGeneration();
+
+    QString error;
+    switch (waitUntilReady(generation, error)) {
+    case Wait::Ready:
+        break;
+    case Wait::Failed:
+        return fail(error);
+    case Wait::Closing:
+        return closing();
+    }
+
+    m_window.setTimerEnabled(true);
+    std::unique_ptr<PageDocument> document = m_webBrowser1.document();
+    if (!document)
+        return fail(noDocumentMessage());
+    const std::optional<int> height = document->bodyScrollHeight();
+    if (!height)
+        return fail(noBodyMessage());
+    m_lastHeight = *height;
+
+    switch (scrollToBottom(*document, generation, error)) {
+    case Wait::Ready:
+        break;
+    case Wait::Failed:
+        return fail(error);
+    case Wait::Closing:
+        return closing();
+    }
+
+    m_window.setTimerEnabled(false);
+    m_tickCount = 0;
+    m_scrollStep = 0;
+
+    document = m_webBrowser1.document();
+    if (m_webBrowser1.loadGeneration() != generation)
+        return fail(pageGoneMessage());
+    if (!document)
+        return fail(noDocumentMessage());
+    const ItemTitleResult title = getItemTitle(m_webBrowser1);
+    if (!title.ok)
+        return fail(noTitleMessage());
+    m_set.itemTitle = title.title;
+
+    m_window.setWindowEnabled(false);
+    m_set.mpicUrls.clear();
+    m_set.colorPicUrls.clear();
+    m_set.descPicUrls.clear();
+    switch (walkElements(*document, generation, error)) {
+    case Wait::Ready:
+        break;
+    case Wait::Failed:
+        return fail(error);
+    case Wait::Closing:
+        return closing();
+    }
+    m_window.setWindowEnabled(true);
+
+    WatchedLoop watched(m_loop);
+    const PreviewResult preview = writePreview(m_webBrowser2, watched, m_set, m_window.addressText());
+    if (watched.closing())
+        return closing();
+    if (!preview.ok)
+        return fail(previewFailedMessage());
+
+    m_mesg.insertLine(summaryMessage(preview.counts));
+    m_webBrowser1.setVisible(false);
+    m_webBrowser2.setVisible(true);
+    m_window.selectTab(WindowControls::Tab::Preview);
+    m_window.setTimerEnabled(false);
+
+    CollectResult result;
+    result.status = CollectResult::Status::Collected;
+    result.counts = preview.counts;
+    return result;
+}
+
+void CollectCommand::tick()
+{
+    ++m_tickCount;
+    if (const std::unique_ptr<PageDocument> document = m_webBrowser1.document()) {
+        if (const std::optional<int> height = document->bodyScrollHeight())
+            m_curHeight = *height;
+    }
+    if (m_tickCount % 10 == 0) {
+        if (m_lastHeight == m_curHeight)
+            m_scrollStep += 2;
+        else
+            m_lastHeight = m_curHeight;
+    }
+}
+
+CollectCommand::Wait CollectCommand::waitUntilReady(int generation, QString &error)
+{
+    for (;;) {
+        // Stop, a failed load or a navigation of the user's own ends the wait.
+        if (m_webBrowser1.loadGeneration() != generation) {
+            error = pageGoneMessage();
+            return Wait::Failed;
+        }
+        switch (m_webBrowser1.loadState()) {
+        case PageBrowser::LoadState::Finished:
+            return Wait::Ready;
+        case PageBrowser::LoadState::Failed:
+            error = loadFailedMessage();
+            return Wait::Failed;
+        case PageBrowser::LoadState::Loading:
+            break;
+        }
+        m_mesg.setTopLine(collectMessage(m_tickCount));
+        if (!m_loop.yield())
+            return Wait::Closing;
+    }
+}
+
+CollectCommand::Wait CollectCommand::scrollToBottom(PageDocument &document, int generation, QString &error)
+{
+    // The sum of the requested steps, not the page's real position, ends the phase.
+    std::int32_t scrolledDistance = 0;
+    for (;;) {
+        if (m_webBrowser1.loadGeneration() != generation) {
+            error = pageGoneMessage();
+            return Wait::Failed;
+        }
+        const std::optional<int> height = document.bodyScrollHeight();
+        if (!height) {
+            error = noBodyMessage();
+            return Wait::Failed;
+        }
+        if (scrolledDistance >= *height)
+            return Wait::Ready;
+
+        if (!m_loop.yield())
+            return Wait::Closing;
+        if (m_webBrowser1.loadGeneration() != generation) {
+            error = pageGoneMessage();
+            return Wait::Failed;
+        }
+        scrolledDistance += m_scrollStep;
+        m_mesg.setTopLine(collectMessage(m_tickCount));
+        if (!document.scrollBy(0, m_scrollStep)) {
+            error = pageGoneMessage();
+            return Wait::Failed;
+        }
+    }
+}
+
+CollectCommand::Wait CollectCommand::walkElements(PageDocument &document, int generation, QString &error)
+{
+    const QStringList recognised{detailId(), skuId(), tmallId(), descriptionId()};
+    const std::optional<QList<PageElement>> divs =
+        document.elementsByTagName(QStringLiteral("div"), recognised);
+    if (!divs) {
+        error = unreadableDivsMessage();
+        return Wait::Failed;
+    }
+    for (const PageElement &div : *divs) {
+        if (!m_loop.yield())
+            return Wait::Closing;
+        if (m_webBrowser1.loadGeneration() != generation) {
+            error = pageGoneMessage();
+            return Wait::Failed;
+        }
+        m_mesg.setTopLine(collectMessage(0));
+        if (div.id == detailId())
+            regMpicUrl1(div.innerHtml, m_set.mpicUrls);
+        else if (div.id == skuId())
+            regMpicUrl(div.innerHtml, m_set.colorPicUrls);
+        else if (div.id == tmallId())
+            regtmall(div.innerHtml, m_set.mpicUrls, m_set.colorPicUrls);
+        else if (div.id == descriptionId())
+            regPrePicUrl(div.innerHtml, m_set.descPicUrls);
+    }
+    return Wait::Ready;
+}
+
+CollectResult CollectCommand::fail(const QString &message)
+{
+    m_set.itemTitle.clear();
+    m_set.mpicUrls.clear();
+    m_set.colorPicUrls.clear();
+    m_set.descPicUrls.clear();
+    m_tickCount = 0;
+    m_scrollStep = 0;
+    m_window.setTimerEnabled(false);
+    m_window.setWindowEnabled(true);
+    m_mesg.insertLine(message);
+
+    CollectResult result;
+    result.errorString = message;
+    return result;
+}
+
+} // namespace talvesk

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "collect/PreviewPage.h"
+
+#include <QString>
+
+#include <cstdint>
+
+namespace talvesk {
+
+class EventLoop;
+class MessageList;
+class PageBrowser;
+class PageDocument;
+class WindowControls;
+struct CollectedSet;
+
+struct CollectResult
+{
+    enum class Status {
+        Failed,    // the page could not be loaded or read; the set is cleared
+        Refused,   // not started: a collect runs already, or the address box is empty
+        Closing,   // the program closed while the command waited
+        Collected, // the set is filled and the preview shown
+    };
+
+    Status status = Status::Failed;
+    QString errorString; // the message line shown, unless Collected
+    PreviewCounts counts;
+
+    bool ok() const { return status == Status::Collected; }
+};
+
+// The collect button: reloads the item page from the address box, waits for it, scrolls it
+// to the bottom so lazily loaded pictures enter the markup, reads the title and the picture
+// addresses of the four recognised div blocks, shows the preview and a count summary.
+// tick() is the once-a-second timer handler that widens the scroll step once the page has
+// stopped growing; both share the collection state and run on the same thread.
+class CollectCommand final
+{
+public:
+    CollectCommand(PageBrowser &webBrowser1, PageBrowser &webBrowser2, WindowControls &window,
+                   MessageList &mesg, EventLoop &loop, CollectedSet &set);
+
+    CollectResult run();
+    void tick();
+
+    bool isRunning() const { return m_running; }
+
+    // The collection state, shared by run() and tick().
+    std::int32_t scrollStep() const { return m_scrollStep; }
+    std::int32_t tickCount() const { return m_tickCount; }
+    std::int32_t lastHeight() const { return m_lastHeight; }
+    std::int32_t curHeight() const { return m_curHeight; }
+
+    static QString collectMessage(std::int32_t seconds);
+    static QString summaryMessage(const PreviewCounts &counts);
+    // Shown instead of starting a second collect, or a download, while a collect runs.
+    static QString busyMessage();
+    static QString downloadBusyMessage();
+
+private:
+    enum class Wait { Ready, Failed, Closing };
+
+    Wait waitUntilReady(int generation, QString &error);
+    Wait scrollToBottom(PageDocument &document, int generation, QString &error);
+    Wait walkElements(PageDocument &document, int generation, QString &error);
+    CollectResult fail(const QString &message);
+
+    PageBrowser &m_webBrowser1;
+    PageBrowser &m_webBrowser2;
+    WindowControls &m_window;
+    MessageList &m_mesg;
+    EventLoop &m_loop;
+    CollectedSet &m_set;
+
+    std::int32_t m_scrollStep = 0;
+    std::int32_t m_tickCount = 0;
+    std::int32_t m_lastHeight = 0;
+    std::int32_t m_curHeight = 0;
+    bool m_running = false;
+};
+
+} // namespace talvesk
