@@ -153,7 +153,7 @@ CollectResult CollectCommand::run()
 {
     // A second run would reset scrollStep under the first one's scroll phase.
     if (m_running) {
-        m_mesg.insertLine(busyMessage());
+        reportBusy(busyMessage());
         return refused(busyMessage());
     }
     const QString address = m_window.addressText();
@@ -167,7 +167,8 @@ CollectResult CollectCommand::run()
     m_tickCount = 0;
     m_window.selectTab(WindowControls::Tab::Browse);
     m_scrollStep = 5;
-    m_mesg.insertLine(collectMessage(m_tickCount));
+    m_progressLine = collectMessage(m_tickCount);
+    m_mesg.insertLine(m_progressLine);
     m_webBrowser1.navigate(address);
     const int generation = m_webBrowser1.loadGeneration();
 
@@ -246,6 +247,19 @@ CollectResult CollectCommand::run()
     return result;
 }
 
+void CollectCommand::reportBusy(const QString &message)
+{
+    m_mesg.insertLine(message);
+    if (m_running)
+        m_mesg.insertLine(m_progressLine);
+}
+
+void CollectCommand::showProgress(std::int32_t seconds)
+{
+    m_progressLine = collectMessage(seconds);
+    m_mesg.setTopLine(m_progressLine);
+}
+
 void CollectCommand::tick()
 {
     ++m_tickCount;
@@ -278,7 +292,7 @@ CollectCommand::Wait CollectCommand::waitUntilReady(int generation, QString &err
         case PageBrowser::LoadState::Loading:
             break;
         }
-        m_mesg.setTopLine(collectMessage(m_tickCount));
+        showProgress(m_tickCount);
         if (!m_loop.yield())
             return Wait::Closing;
     }
@@ -308,7 +322,7 @@ CollectCommand::Wait CollectCommand::scrollToBottom(PageDocument &document, int 
             return Wait::Failed;
         }
         scrolledDistance += m_scrollStep;
-        m_mesg.setTopLine(collectMessage(m_tickCount));
+        showProgress(m_tickCount);
         if (!document.scrollBy(0, m_scrollStep)) {
             error = pageGoneMessage();
             return Wait::Failed;
@@ -332,7 +346,7 @@ CollectCommand::Wait CollectCommand::walkElements(PageDocument &document, int ge
             error = pageGoneMessage();
             return Wait::Failed;
         }
-        m_mesg.setTopLine(collectMessage(0));
+        showProgress(0);
         if (div.id == detailId())
             regMpicUrl1(div.innerHtml, m_set.mpicUrls);
         else if (div.id == skuId())

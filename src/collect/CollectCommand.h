@@ -59,6 +59,10 @@ public:
     static QString busyMessage();
     static QString downloadBusyMessage();
 
+    // Adds a refusal line while a collect runs and puts the collect's progress line back on
+    // top, where the collect keeps rewriting it; otherwise the refusal would be overwritten.
+    void reportBusy(const QString &message);
+
 private:
     enum class Wait { Ready, Failed, Closing };
 
@@ -66,6 +70,7 @@ private:
     Wait scrollToBottom(PageDocument &document, int generation, QString &error);
     Wait walkElements(PageDocument &document, int generation, QString &error);
     CollectResult fail(const QString &message);
+    void showProgress(std::int32_t seconds);
 
     PageBrowser &m_webBrowser1;
     PageBrowser &m_webBrowser2;
@@ -79,6 +84,7 @@ private:
     std::int32_t m_lastHeight = 0;
     std::int32_t m_curHeight = 0;
     bool m_running = false;
+    QString m_progressLine;
 };
 
 } // namespace talvesk

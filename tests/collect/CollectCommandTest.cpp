@@ -1,0 +1,636 @@
+#include "collect/CollectCommand.h"
+
+#include "collect/PicList.h"
+#include "support/FakeEventLoop.h"
+#include "support/FakePageBrowser.h"
+#include "support/FakeWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <QList>
+#include <QStringList>
+
+// Readable failure output for texts.
+static void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+using talvesk::CollectCommand;
+using talvesk::CollectedSet;
+using talvesk::CollectResult;
+using talvesk::PageBrowser;
+using talvesk::PageElement;
+using talvesk::PicList;
+using talvesk::PreviewCounts;
+using talvesk::WindowControls;
+using talvesk::test::FakeEventLoop;
+using talvesk::test::FakeMessageList;
+using talvesk::test::FakePageBrowser;
+using talvesk::test::FakeWindowControls;
+
+namespace {
+
+QString repeated(const QString &pattern, int count)
+{
+    QString markup;
+    for (int i = 1; i <= count; ++i)
+        markup += pattern.arg(i);
+    return markup;
+}
+
+QString mainThumbs(int count, const QString &dir = QStringLiteral("m"))
+{
+    return repeated(QStringLiteral("<img data-src=\"//img.example/") + dir +
+                        QStringLiteral("/%1.jpg_50x50.jpg\">"),
+                    count);
+}
+
+QString colourSwatches(int count)
+{
+    return repeated(
+        QStringLiteral("<a style='background: url(\"//img.example/c/%1.jpg_30x30.jpg\") center'></a>"),
+        count);
+}
+
+QString descPictures(int count, const QString &dir = QStringLiteral("d"))
+{
+    return repeated(QStringLiteral("<img src=\"//img.example/") + dir + QStringLiteral("/%1.jpg\">"), count);
+}
+
+QStringList filled(const PicList &list)
+{
+    QStringList used;
+    for (int i = 0; i < PicList::kSlots && list[i] != PicList::nullSlot(); ++i)
+        used.append(list[i]);
+    return used;
+}
+
+QStringList addresses(const QString &dir, int count)
+{
+    QStringList list;
+    for (int i = 1; i <= count; ++i)
+        list.append(QStringLiteral("http://img.example/") + dir + QLatin1Char('/') + QString::number(i) +
+                    QStringLiteral(".jpg"));
+    return list;
+}
+
+bool allNull(const PicList &list)
+{
+    for (int i = 0; i < PicList::kSlots; ++i) {
+        if (list[i] != PicList::nullSlot())
+            return false;
+    }
+    return true;
+}
+
+const QString kAddress = QStringLiteral("http://127.0.0.1:9/item.htm?id=1");
+
+class CollectCommandTest : public ::testing::Test
+{
+protected:
+    CollectCommandTest()
+    {
+        window.address = kAddress;
+        browser1.title = QStringLiteral("Item");
+    }
+
+    // Timer1 ticks every k yields while it is enabled, as a 1 s timer would on a machine
+    // that makes k passes a second.
+    void timerTicksEvery(int k)
+    {
+        loop.tickEvery(k, [this] {
+            if (window.timerEnabled)
+                command.tick();
+        });
+    }
+
+    // What a previous collect left behind.
+    void fillPreviousSet()
+    {
+        set.itemTitle = QStringLiteral("previous");
+        set.mpicUrls.clear();
+        set.colorPicUrls.clear();
+        set.descPicUrls.clear();
+        set.mpicUrls[0] = QStringLiteral("http://old/m.jpg");
+        set.colorPicUrls[0] = QStringLiteral("http://old/c.jpg");
+        set.descPicUrls[0] = QStringLiteral("http://old/d.jpg");
+    }
+
+    // A failing step reports one line, re-enables the window, stops the timer and leaves the
+    // set cleared; nothing is shown in the preview.
+    void expectFailedCleanly(const CollectResult &result, const QString &message)
+    {
+        EXPECT_EQ(result.status, CollectResult::Status::Failed);
+        EXPECT_EQ(result.errorString, message);
+        ASSERT_FALSE(mesg.lines.isEmpty());
+        EXPECT_EQ(mesg.lines[0], message);
+        EXPECT_TRUE(window.windowEnabled);
+        EXPECT_FALSE(window.timerEnabled);
+        EXPECT_TRUE(set.itemTitle.isEmpty());
+        EXPECT_TRUE(allNull(set.mpicUrls));
+        EXPECT_TRUE(allNull(set.colorPicUrls));
+        EXPECT_TRUE(allNull(set.descPicUrls));
+        EXPECT_TRUE(browser2.navigations.isEmpty());
+        EXPECT_FALSE(command.isRunning());
+    }
+
+    FakePageBrowser browser1;
+    FakePageBrowser browser2;
+    FakeWindowControls window;
+    FakeMessageList mesg;
+    FakeEventLoop loop;
+    CollectedSet set;
+    CollectCommand command{browser1, browser2, window, mesg, loop, set};
+};
+
+// The two message texts, character for character.
+TEST(CollectMessages, Texts)
+{
+    EXPECT_EQ(CollectCommand::collectMessage(0),
+              QStringLiteral("消息提示:图片采集中,估算已用时0s，采集过程中请勿做其他操作！"));
+    EXPECT_EQ(CollectCommand::collectMessage(42),
+              QStringLiteral("消息提示:图片采集中,估算已用时42s，采集过程中请勿做其他操作！"));
+    PreviewCounts none;
+    EXPECT_EQ(CollectCommand::summaryMessage(none),
+              QStringLiteral("图片采集完成,主图数:0,描述图数:0,总图数:0,可以进行下载！"));
+}
+
+// A page ready at the first read: the start line is not rewritten, no pass is made for a
+// height of 0, and afterwards the summary is line 0 above the collect line with figure 0.
+TEST_F(CollectCommandTest, ReadyAtOnceAndEmptyPage)
+{
+    mesg.lines = {QStringLiteral("earlier")};
+    browser1.scrollHeight = 0;
+
+    const CollectResult result = command.run();
+
+    EXPECT_TRUE(result.ok());
+    EXPECT_EQ(mesg.rewrites, 0);
+    EXPECT_TRUE(browser1.scrolls.isEmpty());
+    EXPECT_EQ(mesg.lines,
+              QStringList({QStringLiteral("图片采集完成,主图数:0,描述图数:0,总图数:0,可以进行下载！"),
+                           CollectCommand::collectMessage(0), QStringLiteral("earlier")}));
+    EXPECT_EQ(browser1.navigations, QStringList{kAddress});
+    EXPECT_TRUE(allNull(set.mpicUrls));
+    EXPECT_EQ(set.itemTitle, QStringLiteral("Item"));
+}
+
+// The address box's text is navigated unchanged, then the browser tab is selected first
+// and the preview tab last, with the browsers' visibility swapped and Timer1 left off.
+TEST_F(CollectCommandTest, NavigatesAndSwitchesToPreview)
+{
+    window.address = QStringLiteral(" 127.0.0.1:9/item ");
+    browser1.scrollHeight = 20;
+
+    ASSERT_TRUE(command.run().ok());
+
+    EXPECT_EQ(browser1.navigations, QStringList{window.address});
+    EXPECT_EQ(window.selectedTabs,
+              QList<WindowControls::Tab>({WindowControls::Tab::Browse, WindowControls::Tab::Preview}));
+    EXPECT_FALSE(browser1.visible);
+    EXPECT_TRUE(browser2.visible);
+    EXPECT_EQ(window.timerChanges, QList<bool>({true, false, false}));
+    EXPECT_EQ(browser2.navigations, QStringList{QStringLiteral("about:blank")});
+    EXPECT_FALSE(browser2.written.isEmpty());
+}
+
+// While the page loads, line 0 is rewritten before every yield with the seconds counted so
+// far; on the first collect Timer1 already runs during the wait, on a later one it does not.
+TEST_F(CollectCommandTest, ReadyWaitRewritesLineZero)
+{
+    QStringList topLines;
+    loop.onYield([&](int) {
+        if (browser1.state == PageBrowser::LoadState::Loading)
+            topLines.append(mesg.lines[0]);
+    });
+    timerTicksEvery(1);
+    int finishAt = 3;
+    loop.onYield([&](int n) {
+        if (n == finishAt)
+            browser1.state = PageBrowser::LoadState::Finished;
+    });
+    browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
+
+    ASSERT_TRUE(command.run().ok());
+    EXPECT_EQ(topLines, QStringList({CollectCommand::collectMessage(0), CollectCommand::collectMessage(1),
+                                     CollectCommand::collectMessage(2)}));
+    EXPECT_EQ(mesg.rewrites, 3);
+
+    topLines.clear();
+    finishAt = loop.yields() + 3;
+    ASSERT_TRUE(command.run().ok());
+    EXPECT_EQ(topLines, QStringList({CollectCommand::collectMessage(0), CollectCommand::collectMessage(0),
+                                     CollectCommand::collectMessage(0)}));
+}
+
+// A page 1000 px high that does not grow is scrolled in 200 passes of 5 px, one yield each.
+TEST_F(CollectCommandTest, ThousandPixelsTake200Passes)
+{
+    browser1.scrollHeight = 1000;
+    int yieldsBeforeWalk = 0;
+    loop.onYield([&](int n) {
+        if (window.windowEnabled && browser2.navigations.isEmpty())
+            yieldsBeforeWalk = n;
+    });
+
+    ASSERT_TRUE(command.run().ok());
+
+    ASSERT_EQ(browser1.scrolls.size(), 200);
+    for (const auto &scroll : browser1.scrolls)
+        ASSERT_EQ(scroll, qMakePair(0, 5));
+    EXPECT_EQ(yieldsBeforeWalk, 200);
+    EXPECT_EQ(command.scrollStep(), 0);
+    EXPECT_EQ(command.tickCount(), 0);
+}
+
+// On a later collect of a page whose height stays the same, the step is 5 px until tick 10,
+// then grows by 2 px at every tenth tick: 7 from tick 10, 9 from tick 20, 11 from tick 30.
+TEST_F(CollectCommandTest, StepWidensEveryTenTicksOnceHeightIsSteady)
+{
+    window.timerEnabled = false; // as a previous collect leaves it
+    browser1.scrollHeight = 800;
+    timerTicksEvery(3); // tick n happens in the yield of pass 3n
+
+    ASSERT_TRUE(command.run().ok());
+
+    const auto &scrolls = browser1.scrolls;
+    ASSERT_GT(scrolls.size(), 100);
+    for (int pass = 1; pass <= scrolls.size(); ++pass) {
+        const int expected = pass < 30 ? 5 : pass < 60 ? 7 : pass < 90 ? 9 : 11;
+        ASSERT_EQ(scrolls[pass - 1].second, expected) << "pass " << pass;
+    }
+    int sum = 0;
+    for (const auto &scroll : scrolls)
+        sum += scroll.second;
+    EXPECT_GE(sum, 800);
+    EXPECT_LT(sum - scrolls.last().second, 800);
+}
+
+// When the height has changed by tick 10, that check only remembers the new height and the
+// step first grows at tick 20.
+TEST_F(CollectCommandTest, ChangedHeightDelaysTheWidening)
+{
+    window.timerEnabled = false;
+    browser1.scrollHeight = 800;
+    timerTicksEvery(3);
+    loop.onYield([&](int n) {
+        if (n == 15)
+            browser1.scrollHeight = 900;
+    });
+
+    ASSERT_TRUE(command.run().ok());
+
+    const auto &scrolls = browser1.scrolls;
+    ASSERT_GT(scrolls.size(), 120);
+    for (int pass = 1; pass <= 120; ++pass) {
+        const int expected = pass < 60 ? 5 : pass < 90 ? 7 : pass < 120 ? 9 : 11;
+        ASSERT_EQ(scrolls[pass - 1].second, expected) << "pass " << pass;
+    }
+    EXPECT_EQ(command.lastHeight(), 900);
+    EXPECT_EQ(command.curHeight(), 900);
+}
+
+// The tick counts even when the page has no body, keeping the height it last read.
+TEST_F(CollectCommandTest, TickIgnoresAMissingBody)
+{
+    browser1.scrollHeight = 300;
+    command.tick();
+    EXPECT_EQ(command.curHeight(), 300);
+    browser1.scrollHeight = std::nullopt;
+    command.tick();
+    browser1.hasDocument = false;
+    command.tick();
+    EXPECT_EQ(command.tickCount(), 3);
+    EXPECT_EQ(command.curHeight(), 300);
+}
+
+// During the ready wait and the scroll phase the title is already empty while the lists
+// still hold the previous collect's addresses.
+TEST_F(CollectCommandTest, PreviousSetSurvivesUntilTheWalk)
+{
+    fillPreviousSet();
+    browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
+    browser1.scrollHeight = 50;
+    QStringList seen;
+    loop.onYield([&](int n) {
+        if (n == 3)
+            browser1.state = PageBrowser::LoadState::Finished;
+        if (window.windowEnabled && browser2.navigations.isEmpty())
+            seen.append(set.itemTitle + QLatin1Char('|') + set.mpicUrls[0] + QLatin1Char('|') +
+                        set.descPicUrls[0]);
+    });
+
+    ASSERT_TRUE(command.run().ok());
+
+    ASSERT_EQ(seen.size(), 3 + 10);
+    for (const QString &state : seen)
+        EXPECT_EQ(state, QStringLiteral("|http://old/m.jpg|http://old/d.jpg"));
+    EXPECT_TRUE(allNull(set.mpicUrls));
+}
+
+// 5 main, 3 colour and 10 description pictures give the summary 8 / 10 / 18, and each list
+// holds its addresses in document order.
+TEST_F(CollectCommandTest, SummaryCountsMainAndColourTogether)
+{
+    browser1.divs = {{QStringLiteral("detail"), mainThumbs(5)},
+                     {QStringLiteral("J_isku"), colourSwatches(3)},
+                     {QStringLiteral("description"), descPictures(10)}};
+
+    const CollectResult result = command.run();
+
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(mesg.lines[0], QStringLiteral("图片采集完成,主图数:8,描述图数:10,总图数:18,可以进行下载！"));
+    EXPECT_EQ(result.counts.main, 5);
+    EXPECT_EQ(result.counts.colour, 3);
+    EXPECT_EQ(result.counts.description, 10);
+    EXPECT_EQ(filled(set.mpicUrls), addresses(QStringLiteral("m"), 5));
+    EXPECT_EQ(filled(set.colorPicUrls), addresses(QStringLiteral("c"), 3));
+    EXPECT_EQ(filled(set.descPicUrls), addresses(QStringLiteral("d"), 10));
+}
+
+// The walk gives every div one yield and one rewrite of line 0 (figure 0), and the window is
+// disabled for exactly those yields.
+TEST_F(CollectCommandTest, WalkYieldsOncePerDivWithWindowDisabled)
+{
+    browser1.divs = {{QStringLiteral("a"), {}}, {QStringLiteral("detail"), mainThumbs(2)}, {{}, {}}};
+    browser1.scrollHeight = 10;
+    int disabledYields = 0;
+    loop.onYield([&](int) {
+        if (!window.windowEnabled) {
+            ++disabledYields;
+            EXPECT_EQ(mesg.lines[0], CollectCommand::collectMessage(0));
+        }
+    });
+
+    ASSERT_TRUE(command.run().ok());
+
+    EXPECT_EQ(disabledYields, 3);
+    EXPECT_EQ(mesg.rewrites, 2 + 3);
+    EXPECT_EQ(window.windowEnabledChanges, QList<bool>({false, true}));
+}
+
+// Two "description" divs: the later one overwrites from slot 0 and the earlier one's extra
+// addresses stay above it.
+TEST_F(CollectCommandTest, LaterRecognisedDivOverwritesFromSlotZero)
+{
+    browser1.divs = {{QStringLiteral("description"), descPictures(4, QStringLiteral("first"))},
+                     {QStringLiteral("description"), descPictures(2, QStringLiteral("second"))}};
+
+    ASSERT_TRUE(command.run().ok());
+
+    EXPECT_EQ(filled(set.descPicUrls), QStringList({QStringLiteral("http://img.example/second/1.jpg"),
+                                                    QStringLiteral("http://img.example/second/2.jpg"),
+                                                    QStringLiteral("http://img.example/first/3.jpg"),
+                                                    QStringLiteral("http://img.example/first/4.jpg")}));
+    EXPECT_EQ(set.descPicUrls[4], PicList::nullSlot());
+}
+
+// Ids are compared exactly: other letter case, a trailing space or a class of that name
+// are not recognised.
+TEST_F(CollectCommandTest, IdsAreComparedExactly)
+{
+    browser1.divs = {
+        {QStringLiteral("Detail"), mainThumbs(1)},
+        {QStringLiteral("detail "), mainThumbs(1)},
+        {QStringLiteral("DESCRIPTION"), descPictures(1)},
+        {QStringLiteral("j_isku"), colourSwatches(1)},
+        {{}, QStringLiteral("<div class=\"detail\">") + mainThumbs(1) + QStringLiteral("</div>")}};
+
+    ASSERT_TRUE(command.run().ok());
+
+    EXPECT_TRUE(allNull(set.mpicUrls));
+    EXPECT_TRUE(allNull(set.colorPicUrls));
+    EXPECT_TRUE(allNull(set.descPicUrls));
+}
+
+// A recognised div nested in another is handed over inside the outer one's markup and then
+// by itself, and a Tmall block after "detail" overwrites the main pictures from slot 0.
+TEST_F(CollectCommandTest, NestedDivsAreHandedOverTwice)
+{
+    const QString inner = descPictures(1, QStringLiteral("inner"));
+    browser1.divs = {{QStringLiteral("description"), descPictures(2, QStringLiteral("outer")) +
+                                                         QStringLiteral("<div id=\"description\">") + inner +
+                                                         QStringLiteral("</div>")},
+                     {QStringLiteral("description"), inner},
+                     {QStringLiteral("detail"), mainThumbs(3)},
+                     {QStringLiteral("J_DetailMeta"),
+                      QStringLiteral("<img src=\"//img.example/tm/1.jpg_60x60q90.jpg\">")}};
+
+    ASSERT_TRUE(command.run().ok());
+
+    EXPECT_EQ(filled(set.descPicUrls), QStringList({QStringLiteral("http://img.example/inner/1.jpg"),
+                                                    QStringLiteral("http://img.example/outer/2.jpg"),
+                                                    QStringLiteral("http://img.example/inner/1.jpg")}));
+    EXPECT_EQ(filled(set.mpicUrls), QStringList({QStringLiteral("http://img.example/tm/1.jpg"),
+                                                 QStringLiteral("http://img.example/m/2.jpg"),
+                                                 QStringLiteral("http://img.example/m/3.jpg")}));
+}
+
+// Failing steps: each reports its own line and leaves the window usable and the set cleared.
+TEST_F(CollectCommandTest, NoDocumentFailsCleanly)
+{
+    fillPreviousSet();
+    browser1.hasDocument = false;
+    expectFailedCleanly(command.run(), QStringLiteral("采集失败:浏览器中没有可读取的网页！"));
+}
+
+TEST_F(CollectCommandTest, NoBodyFailsCleanly)
+{
+    fillPreviousSet();
+    browser1.scrollHeight = std::nullopt;
+    expectFailedCleanly(command.run(), QStringLiteral("采集失败:网页没有正文(body),无法滚动页面！"));
+}
+
+TEST_F(CollectCommandTest, NoTitleElementFailsCleanly)
+{
+    fillPreviousSet();
+    browser1.scrollHeight = 100;
+    browser1.title = std::nullopt;
+    expectFailedCleanly(command.run(), QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！"));
+    EXPECT_EQ(browser1.scrolls.size(), 20);
+}
+
+TEST_F(CollectCommandTest, UnreadableElementsFailCleanly)
+{
+    fillPreviousSet();
+    browser1.divsReadable = false;
+    expectFailedCleanly(command.run(), QStringLiteral("采集失败:无法读取网页中的div元素！"));
+    EXPECT_EQ(window.windowEnabledChanges, QList<bool>({false, true}));
+}
+
+TEST_F(CollectCommandTest, FailedLoadEndsTheWait)
+{
+    fillPreviousSet();
+    browser1.stateAfterNavigate = PageBrowser::LoadState::Failed;
+    expectFailedCleanly(command.run(), QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！"));
+    EXPECT_TRUE(browser1.scrolls.isEmpty());
+}
+
+// Stop during the wait (the load ends as failed) ends the collect.
+TEST_F(CollectCommandTest, StopEndsTheWait)
+{
+    fillPreviousSet();
+    browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
+    loop.onYield([&](int n) {
+        if (n == 5)
+            browser1.state = PageBrowser::LoadState::Failed;
+    });
+    expectFailedCleanly(command.run(), QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！"));
+    EXPECT_EQ(loop.yields(), 5);
+    EXPECT_EQ(mesg.lines[1], CollectCommand::collectMessage(0));
+}
+
+// A navigation of the user's own during the wait, the scroll phase or the walk means the
+// page went away, even when the new page has finished loading.
+TEST_F(CollectCommandTest, NewNavigationEndsTheCollect)
+{
+    const QString gone = QStringLiteral("采集失败:采集过程中网页已跳转或重新载入,请重新采集！");
+    for (const int navigateAt : {2, 8, 25}) {
+        SCOPED_TRACE(navigateAt);
+        FakePageBrowser page1;
+        FakePageBrowser page2;
+        FakeWindowControls controls;
+        FakeMessageList lines;
+        FakeEventLoop events;
+        CollectedSet collected;
+        CollectCommand collect{page1, page2, controls, lines, events, collected};
+        controls.address = kAddress;
+        page1.title = QStringLiteral("Item");
+        page1.scrollHeight = 50; // yields 4 to 13 scroll, 14 on walk
+        page1.divs = QList<PageElement>(20, PageElement{QStringLiteral("detail"), mainThumbs(1)});
+        page1.stateAfterNavigate = PageBrowser::LoadState::Loading;
+        events.onYield([&](int n) {
+            if (n == 3)
+                page1.state = PageBrowser::LoadState::Finished;
+            if (n == navigateAt)
+                page1.navigate(QStringLiteral("http://127.0.0.1:9/elsewhere"));
+        });
+
+        const CollectResult result = collect.run();
+
+        EXPECT_EQ(result.status, CollectResult::Status::Failed);
+        EXPECT_EQ(lines.lines[0], gone);
+        EXPECT_TRUE(controls.windowEnabled);
+        EXPECT_FALSE(controls.timerEnabled);
+        EXPECT_TRUE(allNull(collected.mpicUrls));
+        EXPECT_TRUE(page2.navigations.isEmpty());
+        EXPECT_EQ(events.yields(), navigateAt);
+    }
+}
+
+// A preview that cannot be written fails like any other step.
+TEST_F(CollectCommandTest, PreviewFailureFailsCleanly)
+{
+    fillPreviousSet();
+    browser1.divs = {{QStringLiteral("detail"), mainThumbs(2)}};
+    browser2.writable = false;
+    const CollectResult result = command.run();
+    EXPECT_EQ(result.status, CollectResult::Status::Failed);
+    EXPECT_EQ(mesg.lines[0], QStringLiteral("采集失败:无法生成采集结果预览页！"));
+    EXPECT_TRUE(window.windowEnabled);
+    EXPECT_FALSE(window.timerEnabled);
+    EXPECT_TRUE(allNull(set.mpicUrls));
+}
+
+// A second collect while one runs is refused with a line and the first one goes on; the
+// refusal text is offered to the window for downloads as well.
+TEST_F(CollectCommandTest, SecondCollectIsRefused)
+{
+    browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
+    browser1.divs = {{QStringLiteral("detail"), mainThumbs(2)}};
+    CollectResult second;
+    bool runningDuringWait = false;
+    loop.onYield([&](int n) {
+        if (n == 2) {
+            runningDuringWait = command.isRunning();
+            second = command.run();
+        }
+        if (n == 3)
+            browser1.state = PageBrowser::LoadState::Finished;
+    });
+
+    const CollectResult first = command.run();
+
+    EXPECT_TRUE(runningDuringWait);
+    EXPECT_EQ(second.status, CollectResult::Status::Refused);
+    EXPECT_EQ(second.errorString, QStringLiteral("消息提示:图片采集正在进行,请等本次采集完成后再操作！"));
+    // The refusal stays visible below the progress line that the first collect rewrites.
+    ASSERT_EQ(mesg.lines.size(), 4);
+    EXPECT_EQ(mesg.lines[2], second.errorString);
+    EXPECT_EQ(mesg.lines[1], CollectCommand::collectMessage(0));
+    EXPECT_EQ(browser1.navigations.size(), 1);
+    ASSERT_TRUE(first.ok());
+    EXPECT_EQ(first.counts.main, 2);
+    EXPECT_FALSE(command.isRunning());
+    EXPECT_EQ(CollectCommand::downloadBusyMessage(),
+              QStringLiteral("消息提示:图片采集正在进行,请等采集完成后再下载！"));
+}
+
+// An empty or blank address box loads nothing and keeps the previous set.
+TEST_F(CollectCommandTest, EmptyAddressIsRefused)
+{
+    for (const QString &text : {QString(), QStringLiteral("  \t ")}) {
+        fillPreviousSet();
+        window.address = text;
+        const CollectResult result = command.run();
+        EXPECT_EQ(result.status, CollectResult::Status::Refused);
+        EXPECT_EQ(mesg.lines[0], QStringLiteral("消息提示:地址栏为空,请先输入产品详情页的网址再采集！"));
+        EXPECT_EQ(set.itemTitle, QStringLiteral("previous"));
+        EXPECT_EQ(set.mpicUrls[0], QStringLiteral("http://old/m.jpg"));
+    }
+    EXPECT_EQ(mesg.lines.size(), 2);
+    EXPECT_TRUE(browser1.navigations.isEmpty());
+    EXPECT_TRUE(window.selectedTabs.isEmpty());
+}
+
+// Closing the program while the command yields ends it at once: no further line, control
+// change or preview, in each phase that yields.
+TEST_F(CollectCommandTest, ClosingEndsTheCommandUntouched)
+{
+    for (const int closeAt : {2, 6, 13, 15}) {
+        SCOPED_TRACE(closeAt);
+        FakePageBrowser page1;
+        FakePageBrowser page2;
+        FakeWindowControls controls;
+        FakeMessageList lines;
+        FakeEventLoop events;
+        CollectedSet collected;
+        CollectCommand collect{page1, page2, controls, lines, events, collected};
+        controls.address = kAddress;
+        page1.title = QStringLiteral("Item");
+        page1.scrollHeight = 40; // wait: yields 1-3, scroll: 4-11, walk: 12-13, preview: 14-
+        page1.divs = {{QStringLiteral("detail"), mainThumbs(1)}, {QStringLiteral("x"), {}}};
+        page1.stateAfterNavigate = PageBrowser::LoadState::Loading;
+        QStringList linesAtClose;
+        QList<bool> timerAtClose;
+        QList<bool> enabledAtClose;
+        events.onYield([&](int n) {
+            if (n == 3)
+                page1.state = PageBrowser::LoadState::Finished;
+            if (n == closeAt) {
+                linesAtClose = lines.lines;
+                timerAtClose = controls.timerChanges;
+                enabledAtClose = controls.windowEnabledChanges;
+            }
+        });
+        page2.stateAfterNavigate = PageBrowser::LoadState::Loading;
+        events.onYield([&](int n) {
+            if (n == 16)
+                page2.state = PageBrowser::LoadState::Finished;
+        });
+        events.shutDownAtYield(closeAt);
+
+        const CollectResult result = collect.run();
+
+        EXPECT_EQ(result.status, CollectResult::Status::Closing);
+        EXPECT_EQ(events.yields(), closeAt);
+        EXPECT_EQ(lines.lines, linesAtClose);
+        EXPECT_EQ(controls.timerChanges, timerAtClose);
+        EXPECT_EQ(controls.windowEnabledChanges, enabledAtClose);
+        EXPECT_EQ(controls.selectedTabs, QList<WindowControls::Tab>{WindowControls::Tab::Browse});
+        EXPECT_FALSE(collect.isRunning());
+    }
+}
+
+} // namespace
