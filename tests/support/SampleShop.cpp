@@ -1,0 +1,374 @@
+#include "support/SampleShop.h"
+
+#include <QtEndian>
+
+namespace talvesk::test {
+
+namespace {
+
+// A 16x16 gradient, saved once as JPEG and as PNG.
+constexpr unsigned char kJpeg[] = {
+    0xff, 0xd8, 0xff, 0xe0, 0x00, 0x10, 0x4a, 0x46, 0x49, 0x46, 0x00, 0x01, 0x01, 0x01, 0x00, 0x60, 0x00,
+    0x60, 0x00, 0x00, 0xff, 0xdb, 0x00, 0x43, 0x00, 0x0d, 0x09, 0x0a, 0x0b, 0x0a, 0x08, 0x0d, 0x0b, 0x0a,
+    0x0b, 0x0e, 0x0e, 0x0d, 0x0f, 0x13, 0x20, 0x15, 0x13, 0x12, 0x12, 0x13, 0x27, 0x1c, 0x1e, 0x17, 0x20,
+    0x2e, 0x29, 0x31, 0x30, 0x2e, 0x29, 0x2d, 0x2c, 0x33, 0x3a, 0x4a, 0x3e, 0x33, 0x36, 0x46, 0x37, 0x2c,
+    0x2d, 0x40, 0x57, 0x41, 0x46, 0x4c, 0x4e, 0x52, 0x53, 0x52, 0x32, 0x3e, 0x5a, 0x61, 0x5a, 0x50, 0x60,
+    0x4a, 0x51, 0x52, 0x4f, 0xff, 0xdb, 0x00, 0x43, 0x01, 0x0e, 0x0e, 0x0e, 0x13, 0x11, 0x13, 0x26, 0x15,
+    0x15, 0x26, 0x4f, 0x35, 0x2d, 0x35, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f,
+    0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f,
+    0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0x4f,
+    0x4f, 0x4f, 0x4f, 0x4f, 0x4f, 0xff, 0xc0, 0x00, 0x11, 0x08, 0x00, 0x10, 0x00, 0x10, 0x03, 0x01, 0x22,
+    0x00, 0x02, 0x11, 0x01, 0x03, 0x11, 0x01, 0xff, 0xc4, 0x00, 0x1f, 0x00, 0x00, 0x01, 0x05, 0x01, 0x01,
+    0x01, 0x01, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05,
+    0x06, 0x07, 0x08, 0x09, 0x0a, 0x0b, 0xff, 0xc4, 0x00, 0xb5, 0x10, 0x00, 0x02, 0x01, 0x03, 0x03, 0x02,
+    0x04, 0x03, 0x05, 0x05, 0x04, 0x04, 0x00, 0x00, 0x01, 0x7d, 0x01, 0x02, 0x03, 0x00, 0x04, 0x11, 0x05,
+    0x12, 0x21, 0x31, 0x41, 0x06, 0x13, 0x51, 0x61, 0x07, 0x22, 0x71, 0x14, 0x32, 0x81, 0x91, 0xa1, 0x08,
+    0x23, 0x42, 0xb1, 0xc1, 0x15, 0x52, 0xd1, 0xf0, 0x24, 0x33, 0x62, 0x72, 0x82, 0x09, 0x0a, 0x16, 0x17,
+    0x18, 0x19, 0x1a, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2a, 0x34, 0x35, 0x36, 0x37, 0x38, 0x39, 0x3a, 0x43,
+    0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4a, 0x53, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59, 0x5a, 0x63, 0x64,
+    0x65, 0x66, 0x67, 0x68, 0x69, 0x6a, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7a, 0x83, 0x84, 0x85,
+    0x86, 0x87, 0x88, 0x89, 0x8a, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97, 0x98, 0x99, 0x9a, 0xa2, 0xa3, 0xa4,
+    0xa5, 0xa6, 0xa7, 0xa8, 0xa9, 0xaa, 0xb2, 0xb3, 0xb4, 0xb5, 0xb6, 0xb7, 0xb8, 0xb9, 0xba, 0xc2, 0xc3,
+    0xc4, 0xc5, 0xc6, 0xc7, 0xc8, 0xc9, 0xca, 0xd2, 0xd3, 0xd4, 0xd5, 0xd6, 0xd7, 0xd8, 0xd9, 0xda, 0xe1,
+    0xe2, 0xe3, 0xe4, 0xe5, 0xe6, 0xe7, 0xe8, 0xe9, 0xea, 0xf1, 0xf2, 0xf3, 0xf4, 0xf5, 0xf6, 0xf7, 0xf8,
+    0xf9, 0xfa, 0xff, 0xc4, 0x00, 0x1f, 0x01, 0x00, 0x03, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01,
+    0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0a,
+    0x0b, 0xff, 0xc4, 0x00, 0xb5, 0x11, 0x00, 0x02, 0x01, 0x02, 0x04, 0x04, 0x03, 0x04, 0x07, 0x05, 0x04,
+    0x04, 0x00, 0x01, 0x02, 0x77, 0x00, 0x01, 0x02, 0x03, 0x11, 0x04, 0x05, 0x21, 0x31, 0x06, 0x12, 0x41,
+    0x51, 0x07, 0x61, 0x71, 0x13, 0x22, 0x32, 0x81, 0x08, 0x14, 0x42, 0x91, 0xa1, 0xb1, 0xc1, 0x09, 0x23,
+    0x33, 0x52, 0xf0, 0x15, 0x62, 0x72, 0xd1, 0x0a, 0x16, 0x24, 0x34, 0xe1, 0x25, 0xf1, 0x17, 0x18, 0x19,
+    0x1a, 0x26, 0x27, 0x28, 0x29, 0x2a, 0x35, 0x36, 0x37, 0x38, 0x39, 0x3a, 0x43, 0x44, 0x45, 0x46, 0x47,
+    0x48, 0x49, 0x4a, 0x53, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59, 0x5a, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68,
+    0x69, 0x6a, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7a, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88,
+    0x89, 0x8a, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97, 0x98, 0x99, 0x9a, 0xa2, 0xa3, 0xa4, 0xa5, 0xa6, 0xa7,
+    0xa8, 0xa9, 0xaa, 0xb2, 0xb3, 0xb4, 0xb5, 0xb6, 0xb7, 0xb8, 0xb9, 0xba, 0xc2, 0xc3, 0xc4, 0xc5, 0xc6,
+    0xc7, 0xc8, 0xc9, 0xca, 0xd2, 0xd3, 0xd4, 0xd5, 0xd6, 0xd7, 0xd8, 0xd9, 0xda, 0xe2, 0xe3, 0xe4, 0xe5,
+    0xe6, 0xe7, 0xe8, 0xe9, 0xea, 0xf2, 0xf3, 0xf4, 0xf5, 0xf6, 0xf7, 0xf8, 0xf9, 0xfa, 0xff, 0xda, 0x00,
+    0x0c, 0x03, 0x01, 0x00, 0x02, 0x11, 0x03, 0x11, 0x00, 0x3f, 0x00, 0xe6, 0x2d, 0x74, 0xee, 0x9f, 0x2d,
+    0x6b, 0xda, 0xe9, 0xdd, 0x3e, 0x5a, 0xd7, 0xb5, 0xd3, 0xba, 0x7c, 0xb5, 0xb1, 0x6b, 0xa7, 0x74, 0xf9,
+    0x6a, 0xab, 0xe3, 0xbc, 0xc3, 0x2a, 0xcc, 0x76, 0xd4, 0xff, 0xd9,
+};
+constexpr unsigned char kPng[] = {
+    0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48, 0x44, 0x52,
+    0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x10, 0x08, 0x02, 0x00, 0x00, 0x00, 0x90, 0x91, 0x68,
+    0x36, 0x00, 0x00, 0x00, 0x09, 0x70, 0x48, 0x59, 0x73, 0x00, 0x00, 0x0e, 0xc4, 0x00, 0x00, 0x0e,
+    0xc4, 0x01, 0x95, 0x2b, 0x0e, 0x1b, 0x00, 0x00, 0x00, 0x1d, 0x49, 0x44, 0x41, 0x54, 0x28, 0x91,
+    0x63, 0x64, 0x60, 0x68, 0x10, 0x60, 0x60, 0x20, 0x1e, 0xb1, 0x30, 0x08, 0x30, 0x90, 0x04, 0x46,
+    0x35, 0x8c, 0x6a, 0x18, 0x3a, 0x1a, 0x00, 0x1e, 0x0a, 0x02, 0x9e, 0x1e, 0x1e, 0x3c, 0x5b, 0x00,
+    0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82,
+};
+
+// Reveals each description picture once its place has come into view, and lets a
+// description with data-grow append blocks of further places when the view nears the end.
+const char kLazyScript[] = R"(<script>
+(function () {
+  function reveal() {
+    var places = document.querySelectorAll('[data-pic]');
+    for (var i = 0; i < places.length; ++i) {
+      var place = places[i];
+      if (place.firstChild || place.getBoundingClientRect().top >= innerHeight)
+        continue;
+      var img = document.createElement('img');
+      img.setAttribute('src', place.getAttribute('data-pic'));
+      place.appendChild(img);
+    }
+  }
+  function grow() {
+    var description = document.getElementById('description');
+    var left = Number(description.getAttribute('data-grow') || 0);
+    if (left <= 0 || scrollY + innerHeight < document.body.scrollHeight - 300)
+      return;
+    description.setAttribute('data-grow', left - 1);
+    var next = Number(description.getAttribute('data-next'));
+    for (var k = 0; k < 2; ++k, ++next) {
+      var place = document.createElement('div');
+      place.className = 'place';
+      place.setAttribute('data-pic', description.getAttribute('data-base') + next + '.jpg');
+      description.appendChild(place);
+    }
+    description.setAttribute('data-next', next);
+  }
+  addEventListener('scroll', function () { grow(); reveal(); });
+  document.addEventListener('DOMContentLoaded', reveal);
+})();
+</script>)";
+
+QString page(const QString &titleElement, const QString &body)
+{
+    return QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">") + titleElement +
+           QStringLiteral("<style>body{margin:0;font:14px sans-serif} .place{height:400px;overflow:hidden}"
+                          " .gap{height:2500px}</style></head>\n<body>\n") +
+           body + QString::fromUtf8(kLazyScript) + QStringLiteral("\n</body></html>\n");
+}
+
+QString titleElement(const QString &title)
+{
+    return QStringLiteral("<title>") + title + QStringLiteral("</title>");
+}
+
+QString descriptionPlace(const QString &address, int height = 0)
+{
+    const QString style = height > 0 ? QStringLiteral(" style=\"height:%1px\"").arg(height) : QString();
+    return QStringLiteral("<div class=\"place\" data-pic=\"%1\"%2></div>\n").arg(address, style);
+}
+
+QString http(const QString &protocolRelative)
+{
+    return QStringLiteral("http:") + protocolRelative;
+}
+
+QString taobaoBody(const QStringList &main, const QStringList &colours, const QStringList &descriptions)
+{
+    QString body =
+        QStringLiteral("<div class=\"header\">样品商城</div>\n<div id=\"detail\">\n<ul class=\"thumbs\">\n");
+    for (const QString &address : main)
+        body +=
+            QStringLiteral("<li><img data-src=\"%1_50x50.jpg\" src=\"%1_50x50.jpg\"></li>\n").arg(address);
+    // Single quotes around a style survive only where innerHTML keeps the source verbatim.
+    body += QStringLiteral("</ul>\n<div id=\"J_isku\"><script type=\"text/template\">\n");
+    for (const QString &address : colours)
+        body += QStringLiteral("<a href=\"#\" style='background: url(\"%1_30x30.jpg\") center no-repeat;'>"
+                               "<span>颜色</span></a>\n")
+                    .arg(address);
+    body += QStringLiteral("</script></div>\n</div>\n<div class=\"gap\"></div>\n<div id=\"description\">\n");
+    for (const QString &address : descriptions)
+        body += descriptionPlace(address);
+    return body + QStringLiteral("</div>\n");
+}
+
+QStringList absolute(const QStringList &protocolRelative)
+{
+    QStringList addresses;
+    for (const QString &address : protocolRelative)
+        addresses.append(http(address));
+    return addresses;
+}
+
+QByteArray withJpegComment(const QString &text)
+{
+    const QByteArray comment = text.toUtf8().left(60000);
+    QByteArray bytes(reinterpret_cast<const char *>(kJpeg), sizeof kJpeg);
+    QByteArray segment("\xff\xfe", 2);
+    const int length = static_cast<int>(comment.size()) + 2;
+    segment.append(static_cast<char>(length >> 8)).append(static_cast<char>(length & 0xff)).append(comment);
+    return bytes.insert(2, segment); // right after the start-of-image marker
+}
+
+quint32 crc32(const QByteArray &data)
+{
+    quint32 crc = 0xffffffffu;
+    for (const char byte : data) {
+        crc ^= static_cast<unsigned char>(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray withPngComment(const QString &text)
+{
+    QByteArray bytes(reinterpret_cast<const char *>(kPng), sizeof kPng);
+    const QByteArray chunk = QByteArray("tEXtComment") + '\0' + text.toLatin1();
+    QByteArray framed(4, '\0');
+    qToBigEndian<quint32>(static_cast<quint32>(chunk.size() - 4), framed.data());
+    framed += chunk;
+    QByteArray crc(4, '\0');
+    qToBigEndian<quint32>(crc32(chunk), crc.data());
+    framed += crc;
+    return bytes.insert(bytes.size() - 12, framed); // before the closing IEND chunk
+}
+
+struct ItemPage
+{
+    SampleItem item;
+    QString markup;
+};
+
+QString host(quint16 port)
+{
+    return QStringLiteral("//127.0.0.1:%1").arg(port);
+}
+
+QStringList numbered(const QString &prefix, int count, const QString &pngAt = {})
+{
+    QStringList addresses;
+    for (int i = 1; i <= count; ++i) {
+        const QString name = QString::number(i);
+        addresses.append(prefix + name + (name == pngAt ? QStringLiteral(".png") : QStringLiteral(".jpg")));
+    }
+    return addresses;
+}
+
+ItemPage taobaoPage(quint16 port, const QString &path, bool titled)
+{
+    const QString pics = host(port) + QStringLiteral("/pics/tb/");
+    const QStringList main = numbered(pics + QStringLiteral("main"), 5);
+    const QStringList colours = numbered(pics + QStringLiteral("colour"), 3);
+    const QStringList descriptions = numbered(pics + QStringLiteral("desc"), 6, QStringLiteral("3"));
+
+    ItemPage result;
+    result.item.url = QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path));
+    if (titled) {
+        result.item.title = QStringLiteral("女装/连衣裙:夏季新款*样品");
+        result.item.itemTitle = QStringLiteral("女装连衣裙夏季新款样品");
+    }
+    result.item.mainPictures = absolute(main);
+    result.item.colourPictures = absolute(colours);
+    result.item.descriptionPictures = absolute(descriptions);
+    result.markup =
+        page(titled ? titleElement(result.item.title) : QString(), taobaoBody(main, colours, descriptions));
+    return result;
+}
+
+ItemPage tmallPage(quint16 port)
+{
+    const QString pics = host(port) + QStringLiteral("/pics/tm/");
+    const QStringList main = numbered(pics + QStringLiteral("main"), 4);
+    const QStringList colours = numbered(pics + QStringLiteral("colour"), 2);
+    const QStringList descriptions = numbered(pics + QStringLiteral("desc"), 5, QStringLiteral("2"));
+
+    QString body = QStringLiteral("<div id=\"J_DetailMeta\">\n<ul id=\"J_UlThumb\">\n");
+    for (const QString &address : main)
+        body += QStringLiteral("<li><img src=\"%1_60x60q90.jpg\"></li>\n").arg(address);
+    body += QStringLiteral("</ul>\n<ul class=\"tb-sku\">\n");
+    for (const QString &address : colours)
+        body +=
+            QStringLiteral("<li><a href=\"#\" style=\"BACKGROUND: url(%1_40x40q90.jpg) center no-repeat;\">"
+                           "<span>颜色</span></a></li>\n")
+                .arg(address);
+    body += QStringLiteral("</ul>\n</div>\n<div class=\"gap\"></div>\n<div id=\"description\">\n");
+    for (const QString &address : descriptions)
+        body += descriptionPlace(address);
+    body += QStringLiteral("</div>\n");
+
+    ItemPage result;
+    result.item.url = QUrl(QStringLiteral("http://127.0.0.1:%1/tmall/item.htm").arg(port));
+    result.item.title = QStringLiteral("天猫|样品<旗舰店>");
+    result.item.itemTitle = QStringLiteral("天猫样品旗舰店");
+    result.item.mainPictures = absolute(main);
+    result.item.colourPictures = absolute(colours);
+    result.item.descriptionPictures = absolute(descriptions);
+    result.markup = page(titleElement(result.item.title), body);
+    return result;
+}
+
+ItemPage growingPage(quint16 port)
+{
+    constexpr int kGrowths = 4;
+    const QString pics = host(port) + QStringLiteral("/pics/grow/");
+    const QStringList main = numbered(pics + QStringLiteral("main"), 2);
+    const QStringList descriptions = numbered(pics + QStringLiteral("desc"), 2 + 2 * kGrowths);
+
+    QString body = QStringLiteral("<div id=\"detail\">\n");
+    for (const QString &address : main)
+        body += QStringLiteral("<img data-src=\"%1_50x50.jpg\">\n").arg(address);
+    body += QStringLiteral("</div>\n<div class=\"gap\"></div>\n<div id=\"description\" data-grow=\"%1\" "
+                           "data-next=\"3\" data-base=\"%2desc\">\n")
+                .arg(kGrowths)
+                .arg(pics);
+    for (const QString &address : descriptions.mid(0, 2))
+        body += descriptionPlace(address);
+    body += QStringLiteral("</div>\n");
+
+    ItemPage result;
+    result.item.url = QUrl(QStringLiteral("http://127.0.0.1:%1/growing/item.htm").arg(port));
+    result.item.title = QStringLiteral("越滚越长的样品");
+    result.item.itemTitle = result.item.title;
+    result.item.mainPictures = absolute(main);
+    result.item.descriptionPictures = absolute(descriptions);
+    result.markup = page(titleElement(result.item.title), body);
+    return result;
+}
+
+ItemPage tallPage(quint16 port, int heightPx, int pictureCount)
+{
+    const QString pics = host(port) + QStringLiteral("/pics/tall/");
+    const QStringList descriptions = numbered(pics + QStringLiteral("desc"), pictureCount);
+    const int placeHeight = heightPx / pictureCount;
+
+    QString body = QStringLiteral("<div id=\"description\">\n");
+    for (int i = 0; i < pictureCount; ++i) {
+        const bool last = i == pictureCount - 1;
+        body += descriptionPlace(descriptions[i],
+                                 last ? heightPx - placeHeight * (pictureCount - 1) : placeHeight);
+    }
+    body += QStringLiteral("</div>\n");
+
+    ItemPage result;
+    result.item.url =
+        QUrl(QStringLiteral("http://127.0.0.1:%1/tall/%2-%3.htm").arg(port).arg(heightPx).arg(pictureCount));
+    result.item.title = QStringLiteral("长页面样品");
+    result.item.itemTitle = result.item.title;
+    result.item.descriptionPictures = absolute(descriptions);
+    result.markup = page(titleElement(result.item.title), body);
+    return result;
+}
+
+QString neverFinishingMarkup(quint16 port)
+{
+    return page(titleElement(QStringLiteral("永远载入中")),
+                QStringLiteral("<div id=\"detail\"><img data-src=\"%1/pics/never/main1.jpg_50x50.jpg\" "
+                               "src=\"/pics/hang.jpg\"></div>\n")
+                    .arg(host(port)));
+}
+
+} // namespace
+
+SampleShop::SampleShop()
+{
+    m_server.setFallback([](const HttpRequest &request) {
+        const QString path = QString::fromUtf8(request.path);
+        if (!path.startsWith(QStringLiteral("/pics/")))
+            return HttpResponse::withStatus(404, "<html><body>no such page</body></html>");
+        const QByteArray type = path.endsWith(QStringLiteral(".png")) ? "image/png" : "image/jpeg";
+        return HttpResponse::ok(pictureBytes(path), type);
+    });
+    m_server.route(QStringLiteral("/pics/hang.jpg"),
+                   HttpResponse::ok(pictureBytes(QStringLiteral("/pics/hang.jpg")), "image/jpeg")
+                       .sendingOnly(0, HttpResponse::Ending::Hang));
+
+    const quint16 p = port();
+    for (const ItemPage &item : {taobaoPage(p, QStringLiteral("/taobao/item.htm"), true), tmallPage(p),
+                                 growingPage(p), taobaoPage(p, QStringLiteral("/untitled/item.htm"), false)})
+        m_server.route(item.item.url.path(), HttpResponse::html(item.markup));
+    m_server.route(neverFinishingPage().path(), HttpResponse::html(neverFinishingMarkup(p)));
+}
+
+SampleItem SampleShop::taobaoItem() const
+{
+    return taobaoPage(port(), QStringLiteral("/taobao/item.htm"), true).item;
+}
+
+SampleItem SampleShop::tmallItem() const
+{
+    return tmallPage(port()).item;
+}
+
+SampleItem SampleShop::growingItem() const
+{
+    return growingPage(port()).item;
+}
+
+SampleItem SampleShop::tallItem(int heightPx, int pictureCount)
+{
+    const ItemPage item = tallPage(port(), heightPx, pictureCount);
+    m_server.route(item.item.url.path(), HttpResponse::html(item.markup));
+    return item.item;
+}
+
+QUrl SampleShop::neverFinishingPage() const
+{
+    return m_server.url(QStringLiteral("/never/item.htm"));
+}
+
+QUrl SampleShop::untitledPage() const
+{
+    return m_server.url(QStringLiteral("/untitled/item.htm"));
+}
+
+QByteArray SampleShop::pictureBytes(const QString &path)
+{
+    return path.endsWith(QStringLiteral(".png")) ? withPngComment(path) : withJpegComment(path);
+}
+
+} // namespace talvesk::test

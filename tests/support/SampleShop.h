@@ -1,0 +1,71 @@
+#pragma once
+// A marketplace of sample item pages on 127.0.0.1, for end-to-end tests and benchmarks.
+//
+//   SampleShop shop;
+//   const SampleItem item = shop.taobaoItem();
+//   browser.navigate(item.url.toString());
+//   ... collect ...
+//   EXPECT_EQ(mainPictures, item.mainPictures);
+//
+// Item pages come in both layouts: "detail" (main thumbnails) with "J_isku" (colour
+// swatches) and "description", or "J_DetailMeta" (Tmall thumbnails and swatches) with
+// "description". Their description pictures enter the markup only when their place is
+// scrolled into view, as on the real marketplace; a page's view must therefore be shown
+// (a hidden page gets no scroll events). Every address is protocol-relative on 127.0.0.1,
+// which the extraction rules make "http:" addresses. Everything under /pics/ is a real
+// picture, PNG for ".png" paths and JPEG otherwise, with bytes unique to the path.
+
+#include "support/LocalHttpServer.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+namespace talvesk::test {
+
+struct SampleItem
+{
+    QUrl url;
+    QString title;     // the page's title element text
+    QString itemTitle; // the title cleaned for use as a folder name
+    // The full-size picture addresses that a collect finds, in slot order.
+    QStringList mainPictures;
+    QStringList colourPictures;
+    QStringList descriptionPictures;
+};
+
+class SampleShop final
+{
+public:
+    SampleShop();
+
+    LocalHttpServer &server() { return m_server; }
+    quint16 port() const { return m_server.port(); }
+
+    // "detail" with five main thumbnails and "J_isku" with three swatches, then six lazily
+    // shown description pictures (one of them PNG) below a tall gap.
+    SampleItem taobaoItem() const;
+    // "J_DetailMeta" with four main thumbnails and two swatches, then five lazy description
+    // pictures.
+    SampleItem tmallItem() const;
+    // Two main thumbnails and a description that grows by a block of two more lazy pictures
+    // whenever the view nears its end, four times: ten description pictures in the end.
+    SampleItem growingItem() const;
+    // A page exactly heightPx high holding only a description of pictureCount lazy pictures,
+    // evenly spaced.
+    SampleItem tallItem(int heightPx, int pictureCount);
+
+    // An item page whose load never finishes: one of its pictures never arrives.
+    QUrl neverFinishingPage() const;
+    // An item page in the first layout without a title element.
+    QUrl untitledPage() const;
+
+    // What the shop serves for a path under /pics/.
+    static QByteArray pictureBytes(const QString &path);
+
+private:
+    LocalHttpServer m_server;
+};
+
+} // namespace talvesk::test
