@@ -1,0 +1,31 @@
+#include "platform/qt/QtDialogs.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace talvesk {
+
+void QtDialogs::showMessage(const QString &text, const QString &title)
+{
+    // The texts break lines with CR LF or a lone CR, as the Windows message box did; Qt's
+    // label breaks only at LF.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    QMessageBox box(QMessageBox::Information, title, shown, QMessageBox::Ok, m_owner);
+    // "<采集>" in the help text is a word, not markup.
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+QString QtDialogs::chooseFolder(const QString &title, const QString &initialFolder)
+{
+    return QFileDialog::getExistingDirectory(m_owner, title, initialFolder, QFileDialog::ShowDirsOnly);
+}
+
+void QtDialogs::openExternal(const QUrl &address)
+{
+    QDesktopServices::openUrl(address);
+}
+
+} // namespace talvesk

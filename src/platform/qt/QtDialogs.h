@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace talvesk {
+
+// Dialogs as Qt widgets, modal to the given window.
+class QtDialogs final : public Dialogs
+{
+public:
+    explicit QtDialogs(QWidget *owner = nullptr) : m_owner(owner) {}
+
+    void showMessage(const QString &text, const QString &title) override;
+    QString chooseFolder(const QString &title, const QString &initialFolder) override;
+    void openExternal(const QUrl &address) override;
+
+private:
+    QPointer<QWidget> m_owner;
+};
+
+} // namespace talvesk

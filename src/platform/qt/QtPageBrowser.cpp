@@ -1,0 +1,208 @@
+#include "platform/qt/QtPageBrowser.h"
+
+#include "platform/qt/QtPageDocument.h"
+#include "platform/qt/SilentWebPage.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineView>
+
+namespace talvesk {
+
+QtPageBrowser::QtPageBrowser(QWebEngineProfile *profile, QWidget *parent)
+    : m_view(new QWebEngineView(parent)), m_page(new SilentWebPage(profile, m_view))
+{
+    m_view->setPage(m_page);
+    connect(m_page, &QWebEnginePage::loadStarted, this, &QtPageBrowser::handleLoadStarted);
+    connect(m_page, &QWebEnginePage::loadFinished, this, &QtPageBrowser::handleLoadFinished);
+    connect(m_page, &QWebEnginePage::titleChanged, this, &QtPageBrowser::titleChanged);
+}
+
+QtPageBrowser::~QtPageBrowser()
+{
+    delete m_view.data();
+}
+
+std::unique_ptr<QWebEngineProfile> QtPageBrowser::createPersistentProfile()
+{
+    auto profile = std::make_unique<QWebEngineProfile>(QStringLiteral("talvesk"));
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
+    return profile;
+}
+
+QWebEngineView *QtPageBrowser::view() const
+{
+    return m_view.data();
+}
+
+QString QtPageBrowser::homeAddress()
+{
+    return QStringLiteral("about:blank");
+}
+
+QString QtPageBrowser::searchAddress()
+{
+    return QStringLiteral("https://s.taobao.com/search");
+}
+
+void QtPageBrowser::navigate(const QString &address)
+{
+    const QUrl url = QUrl::fromUserInput(address);
+    if (!url.isValid()) {
+        // Nothing can load: a caller waiting for this navigation must not wait at all.
+        m_startCounted = false;
+        m_state = LoadState::Failed;
+        Q_EMIT navigationRequested();
+        return;
+    }
+    load(url);
+}
+
+void QtPageBrowser::navigateBlank()
+{
+    load(QUrl(QStringLiteral("about:blank")));
+}
+
+void QtPageBrowser::load(const QUrl &url)
+{
+    ++m_generation;
+    m_startCounted = true;
+    m_state = LoadState::Loading;
+    Q_EMIT navigationRequested();
+    if (m_page)
+        m_page->load(url);
+    else
+        m_state = LoadState::Failed;
+}
+
+void QtPageBrowser::handleLoadStarted()
+{
+    if (m_startCounted)
+        m_startCounted = false;
+    else
+        ++m_generation;
+    m_state = LoadState::Loading;
+    Q_EMIT loadStarted();
+}
+
+void QtPageBrowser::handleLoadFinished(bool ok)
+{
+    // The end of a load that a later navigate() replaced says nothing about the new one.
+    if (!m_startCounted)
+        m_state = ok ? LoadState::Finished : LoadState::Failed;
+    Q_EMIT loadFinished(ok);
+}
+
+std::unique_ptr<PageDocument> QtPageBrowser::document()
+{
+    if (!m_page)
+        return nullptr;
+    return std::make_unique<QtPageDocument>(this, m_generation);
+}
+
+void QtPageBrowser::setVisible(bool visible)
+{
+    if (m_view)
+        m_view->setVisible(visible);
+}
+
+bool QtPageBrowser::isVisible() const
+{
+    return m_view && !m_view->isHidden();
+}
+
+QString QtPageBrowser::locationName() const
+{
+    if (!m_page)
+        return {};
+    const QString title = m_page->title();
+    return title.isEmpty() ? m_page->url().toString() : title;
+}
+
+void QtPageBrowser::setSilent(bool silent)
+{
+    if (m_page)
+        m_page->setSilent(silent);
+}
+
+bool QtPageBrowser::isSilent() const
+{
+    return m_page && m_page->isSilent();
+}
+
+void QtPageBrowser::goBack()
+{
+    if (m_page)
+        m_page->triggerAction(QWebEnginePage::Back);
+}
+
+void QtPageBrowser::goForward()
+{
+    if (m_page)
+        m_page->triggerAction(QWebEnginePage::Forward);
+}
+
+void QtPageBrowser::refresh()
+{
+    if (m_page)
+        m_page->triggerAction(QWebEnginePage::Reload);
+}
+
+void QtPageBrowser::goHome()
+{
+    navigate(homeAddress());
+}
+
+void QtPageBrowser::goSearch()
+{
+    navigate(searchAddress());
+}
+
+void QtPageBrowser::stop()
+{
+    if (m_page)
+        m_page->triggerAction(QWebEnginePage::Stop);
+    m_startCounted = false;
+    if (m_state == LoadState::Loading)
+        m_state = LoadState::Failed;
+}
+
+std::optional<QVariant> QtPageBrowser::evaluate(const QString &script, int generation)
+{
+    if (!m_page || generation != m_generation)
+        return std::nullopt;
+
+    struct Answer
+    {
+        bool done = false;
+        QVariant value;
+    };
+    // The engine may call back after this wait has given up, or never: the answer lives on
+    // its own and the wait is reached only through a guarded pointer.
+    auto answer = std::make_shared<Answer>();
+    QEventLoop wait;
+    QPointer<QEventLoop> waitGuard(&wait);
+    QTimer::singleShot(m_scriptTimeoutMs, &wait, &QEventLoop::quit);
+    connect(m_page, &QObject::destroyed, &wait, &QEventLoop::quit);
+    connect(m_page, &QWebEnginePage::loadStarted, &wait, &QEventLoop::quit);
+    connect(this, &QtPageBrowser::navigationRequested, &wait, &QEventLoop::quit);
+    connect(this, &QObject::destroyed, &wait, &QEventLoop::quit);
+    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                          [answer, waitGuard](const QVariant &value) {
+                              answer->done = true;
+                              answer->value = value;
+                              if (waitGuard)
+                                  waitGuard->quit();
+                          });
+
+    QPointer<QtPageBrowser> self(this);
+    if (!answer->done)
+        wait.exec();
+    if (!self || !answer->done || generation != m_generation)
+        return std::nullopt;
+    return answer->value;
+}
+
+} // namespace talvesk

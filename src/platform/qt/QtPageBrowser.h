@@ -1,0 +1,87 @@
+#pragma once
+
+#include "platform/PageBrowser.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+
+class QWebEngineProfile;
+class QWebEngineView;
+class QWidget;
+
+namespace talvesk {
+
+class SilentWebPage;
+
+// PageBrowser over a QWebEngineView. The view is created here as a child of the given
+// parent; the window places it. DOM reads run a script and wait for its answer in a local
+// event loop, bounded in time and abandoned when the page loads something else or goes away.
+class QtPageBrowser final : public QObject, public PageBrowser
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kDefaultScriptTimeoutMs = 10000;
+
+    // The page never outlives the profile: delete the browser before the profile.
+    QtPageBrowser(QWebEngineProfile *profile, QWidget *parent);
+    ~QtPageBrowser() override;
+
+    // The profile both browsers of the program share: cookies and storage are kept on disk
+    // in the user's data folder, so a login survives restarts.
+    static std::unique_ptr<QWebEngineProfile> createPersistentProfile();
+
+    // Nullptr once the view has been destroyed with its parent.
+    QWebEngineView *view() const;
+
+    void navigate(const QString &address) override;
+    void navigateBlank() override;
+    LoadState loadState() const override { return m_state; }
+    int loadGeneration() const override { return m_generation; }
+    std::unique_ptr<PageDocument> document() override;
+    void setVisible(bool visible) override;
+    bool isVisible() const override;
+    QString locationName() const override;
+    void setSilent(bool silent) override;
+    bool isSilent() const;
+    void goBack() override;
+    void goForward() override;
+    void refresh() override;
+    void goHome() override;
+    void goSearch() override;
+    void stop() override;
+
+    // Runs a script in an isolated world of the page and waits for its result. Nullopt when
+    // the page has loaded something else since `generation`, is gone, or did not answer in time.
+    std::optional<QVariant> evaluate(const QString &script, int generation);
+    void setScriptTimeout(int milliseconds) { m_scriptTimeoutMs = milliseconds; }
+
+    static QString homeAddress();
+    static QString searchAddress();
+
+Q_SIGNALS:
+    void loadStarted();
+    void loadFinished(bool ok);
+    void titleChanged(const QString &title);
+    // Emitted by navigate() before the engine starts the load, so waiting reads give up early.
+    void navigationRequested();
+
+private:
+    void load(const QUrl &url);
+    void handleLoadStarted();
+    void handleLoadFinished(bool ok);
+
+    QPointer<QWebEngineView> m_view;
+    QPointer<SilentWebPage> m_page;
+    LoadState m_state = LoadState::Finished;
+    int m_generation = 0;
+    // navigate() counted its load already; the engine's start of that load is not a new one.
+    bool m_startCounted = false;
+    int m_scriptTimeoutMs = kDefaultScriptTimeoutMs;
+};
+
+} // namespace talvesk

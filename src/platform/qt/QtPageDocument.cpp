@@ -1,0 +1,98 @@
+#include "platform/qt/QtPageDocument.h"
+
+#include "platform/qt/QtPageBrowser.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonValue>
+
+namespace talvesk {
+
+namespace {
+
+// A value as a JavaScript literal; JSON text is valid JavaScript.
+QString jsLiteral(const QJsonValue &value)
+{
+    const QByteArray json = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(json.mid(1, json.size() - 2));
+}
+
+} // namespace
+
+QtPageDocument::QtPageDocument(QtPageBrowser *browser, int generation)
+    : m_browser(browser), m_generation(generation)
+{
+}
+
+std::optional<QVariant> QtPageDocument::evaluate(const QString &script)
+{
+    if (!m_browser)
+        return std::nullopt;
+    return m_browser->evaluate(script, m_generation);
+}
+
+std::optional<int> QtPageDocument::bodyScrollHeight()
+{
+    const auto value = evaluate(QStringLiteral("document.body ? document.body.scrollHeight : null"));
+    if (!value || !value->isValid())
+        return std::nullopt;
+    bool ok = false;
+    const double height = value->toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return qRound(height);
+}
+
+bool QtPageDocument::scrollBy(int x, int y)
+{
+    const auto value = evaluate(QStringLiteral("window.scrollBy(%1, %2); true").arg(x).arg(y));
+    return value && value->toBool();
+}
+
+std::optional<QList<PageElement>> QtPageDocument::elementsByTagName(const QString &tagName,
+                                                                    const QStringList &innerHtmlForIds)
+{
+    // One round trip for the whole walk. getAttribute, not .id: a form's .id can be one of
+    // its fields.
+    static const QString script = QStringLiteral(R"((function (tag, ids) {
+  var list = document.getElementsByTagName(tag), out = [];
+  for (var i = 0; i < list.length; ++i) {
+    var id = list[i].getAttribute("id") || "";
+    out.push([id, ids.indexOf(id) >= 0 ? list[i].innerHTML : ""]);
+  }
+  return out;
+})(%1, %2))");
+    const auto value =
+        evaluate(script.arg(jsLiteral(tagName), jsLiteral(QJsonArray::fromStringList(innerHtmlForIds))));
+    if (!value || value->typeId() != QMetaType::QVariantList)
+        return std::nullopt;
+    QList<PageElement> elements;
+    const QVariantList rows = value->toList();
+    elements.reserve(rows.size());
+    for (const QVariant &row : rows) {
+        const QVariantList pair = row.toList();
+        if (pair.size() != 2)
+            return std::nullopt;
+        elements.append({pair.at(0).toString(), pair.at(1).toString()});
+    }
+    return elements;
+}
+
+std::optional<QString> QtPageDocument::firstInnerText(const QString &tagName)
+{
+    const auto value =
+        evaluate(QStringLiteral("(function (tag) { var e = document.getElementsByTagName(tag)[0]; return e ? "
+                                "e.innerText : null; })(%1)")
+                     .arg(jsLiteral(tagName)));
+    if (!value || value->typeId() != QMetaType::QString)
+        return std::nullopt;
+    return value->toString();
+}
+
+bool QtPageDocument::write(const QString &markup)
+{
+    const auto value = evaluate(QStringLiteral("document.write(%1); true").arg(jsLiteral(markup)));
+    return value && value->toBool();
+}
+
+} // namespace talvesk

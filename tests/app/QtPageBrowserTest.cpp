@@ -1,0 +1,235 @@
+#include "platform/qt/QtPageBrowser.h"
+
+#include "app/WaitUntil.h"
+#include "support/LocalHttpServer.h"
+
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+using talvesk::PageBrowser;
+using talvesk::PageElement;
+using talvesk::QtPageBrowser;
+using talvesk::test::HttpResponse;
+using talvesk::test::LocalHttpServer;
+using talvesk::test::waitUntil;
+
+namespace {
+
+const QString kItemPage = QStringLiteral(R"(<!DOCTYPE html>
+<html><head><title>宝贝 Item</title></head>
+<body style="margin:0">
+<div id="detail"><img data-src="//img.example/a_50x50.jpg"></div>
+<div id="J_isku"><div id="inner">x</div></div>
+<div id="description" style="height:3000px">描述</div>
+<div>no id</div>
+</body></html>)");
+
+class QtPageBrowserTest : public ::testing::Test
+{
+protected:
+    QtPageBrowserTest()
+    {
+        m_server.route(QStringLiteral("/item"), HttpResponse::html(kItemPage));
+        m_server.route(QStringLiteral("/other"),
+                       HttpResponse::html(
+                           QStringLiteral("<html><head><title>Other</title></head><body></body></html>")));
+        m_server.route(QStringLiteral("/untitled"),
+                       HttpResponse::html(QStringLiteral("<html><body>x</body></html>")));
+        m_server.route(
+            QStringLiteral("/alerts"),
+            HttpResponse::html(QStringLiteral("<html><head><title>before</title></head><body><script>"
+                                              "alert('hi'); var c = confirm('sure?'); prompt('name?');"
+                                              "document.title = 'after ' + c;</script></body></html>")));
+        m_server.route(QStringLiteral("/busy"),
+                       HttpResponse::html(QStringLiteral(
+                           "<html><head><title>Busy</title><script>function busy(ms) {"
+                           " var end = Date.now() + ms; while (Date.now() < end) {} }</script></head>"
+                           "<body>busy</body></html>")));
+        m_server.route(QStringLiteral("/links"), HttpResponse::html(QStringLiteral(
+                                                     "<html><head><title>Links</title></head><body>"
+                                                     "<a id=\"blank\" target=\"_blank\" href=\"/other\">o</a>"
+                                                     "</body></html>")));
+        m_browser.setSilent(true);
+    }
+
+    // Navigates and waits for the load to end, successfully or not.
+    bool load(const QString &path)
+    {
+        m_browser.navigate(m_server.url(path).toString());
+        return waitUntil([this] { return m_browser.loadState() != PageBrowser::LoadState::Loading; });
+    }
+
+    QWebEnginePage *page() { return m_browser.view()->page(); }
+
+    LocalHttpServer m_server;
+    QWebEngineProfile m_profile; // off the record: tests leave nothing on disk
+    QtPageBrowser m_browser{&m_profile, nullptr};
+};
+
+} // namespace
+
+// The document reads answer from the live page: body height, every div id in document order
+// with the inner markup of only the asked ids, and the title's text.
+TEST_F(QtPageBrowserTest, ReadsTheDocumentSynchronously)
+{
+    ASSERT_TRUE(load(QStringLiteral("/item")));
+    ASSERT_EQ(m_browser.loadState(), PageBrowser::LoadState::Finished);
+    auto document = m_browser.document();
+    ASSERT_TRUE(document);
+
+    const auto height = document->bodyScrollHeight();
+    ASSERT_TRUE(height.has_value());
+    EXPECT_GE(*height, 3000);
+
+    const auto divs = document->elementsByTagName(QStringLiteral("div"),
+                                                  {QStringLiteral("detail"), QStringLiteral("J_isku")});
+    ASSERT_TRUE(divs.has_value());
+    QStringList ids;
+    for (const PageElement &div : *divs)
+        ids.append(div.id);
+    EXPECT_EQ(ids, (QStringList{QStringLiteral("detail"), QStringLiteral("J_isku"), QStringLiteral("inner"),
+                                QStringLiteral("description"), QString()}));
+    EXPECT_EQ(divs->at(0).innerHtml, QStringLiteral("<img data-src=\"//img.example/a_50x50.jpg\">"));
+    EXPECT_EQ(divs->at(1).innerHtml, QStringLiteral("<div id=\"inner\">x</div>"));
+    EXPECT_TRUE(divs->at(2).innerHtml.isEmpty());
+    EXPECT_TRUE(divs->at(3).innerHtml.isEmpty());
+
+    EXPECT_EQ(document->firstInnerText(QStringLiteral("title")), QStringLiteral("宝贝 Item"));
+    EXPECT_EQ(document->firstInnerText(QStringLiteral("article")), std::nullopt);
+
+    EXPECT_TRUE(document->scrollBy(0, 500));
+    EXPECT_EQ(m_browser.evaluate(QStringLiteral("window.scrollY"), m_browser.loadGeneration())->toInt(), 500);
+}
+
+// The state is Loading from navigate() on, before the engine reports anything, and ends in
+// Finished for a page, Failed for an address that cannot be reached, and Failed on Stop.
+TEST_F(QtPageBrowserTest, FollowsTheLoadState)
+{
+    const int before = m_browser.loadGeneration();
+    m_browser.navigate(m_server.url(QStringLiteral("/other")).toString());
+    EXPECT_EQ(m_browser.loadState(), PageBrowser::LoadState::Loading);
+    ASSERT_TRUE(waitUntil([this] { return m_browser.loadState() == PageBrowser::LoadState::Finished; }));
+    EXPECT_EQ(m_browser.loadGeneration(), before + 1);
+    EXPECT_EQ(m_browser.locationName(), QStringLiteral("Other"));
+
+    // Nothing listens on port 1 of this machine: the connection is refused.
+    m_browser.navigate(QStringLiteral("http://127.0.0.1:1/x"));
+    ASSERT_TRUE(waitUntil([this] { return m_browser.loadState() != PageBrowser::LoadState::Loading; }));
+    EXPECT_EQ(m_browser.loadState(), PageBrowser::LoadState::Failed);
+
+    m_server.route(QStringLiteral("/never"), HttpResponse::ok({}).sendingOnly(0, HttpResponse::Ending::Hang));
+    m_browser.navigate(m_server.url(QStringLiteral("/never")).toString());
+    ASSERT_TRUE(waitUntil([this] { return m_server.requestCount(QStringLiteral("/never")) > 0; }));
+    m_browser.stop();
+    EXPECT_EQ(m_browser.loadState(), PageBrowser::LoadState::Failed);
+}
+
+// An address typed without a scheme is completed; a page without a title is named by its address.
+TEST_F(QtPageBrowserTest, CompletesAddressesAndNamesUntitledPages)
+{
+    const QUrl url = m_server.url(QStringLiteral("/untitled"));
+    m_browser.navigate(url.authority() + url.path());
+    ASSERT_TRUE(waitUntil([this] { return m_browser.loadState() != PageBrowser::LoadState::Loading; }));
+    EXPECT_EQ(m_browser.loadState(), PageBrowser::LoadState::Finished);
+    EXPECT_EQ(page()->url(), url);
+    EXPECT_TRUE(m_browser.locationName().contains(url.authority())) << m_browser.locationName().toStdString();
+}
+
+// A silent page answers alert, confirm and prompt itself: the page's script runs to its end.
+TEST_F(QtPageBrowserTest, SilentPageShowsNoDialogs)
+{
+    ASSERT_TRUE(load(QStringLiteral("/alerts")));
+    ASSERT_TRUE(waitUntil([this] { return m_browser.locationName().startsWith(QStringLiteral("after")); }));
+    EXPECT_EQ(m_browser.locationName(), QStringLiteral("after true"));
+    EXPECT_TRUE(m_browser.isSilent());
+}
+
+// A document taken before a navigation fails its reads afterwards instead of reading the new page.
+TEST_F(QtPageBrowserTest, StaleDocumentFails)
+{
+    ASSERT_TRUE(load(QStringLiteral("/item")));
+    auto stale = m_browser.document();
+    ASSERT_TRUE(load(QStringLiteral("/other")));
+    EXPECT_EQ(stale->bodyScrollHeight(), std::nullopt);
+    EXPECT_EQ(stale->elementsByTagName(QStringLiteral("div"), {}), std::nullopt);
+    EXPECT_EQ(stale->firstInnerText(QStringLiteral("title")), std::nullopt);
+    EXPECT_FALSE(stale->scrollBy(0, 1));
+    EXPECT_EQ(m_browser.document()->firstInnerText(QStringLiteral("title")), QStringLiteral("Other"));
+}
+
+// A read that is waiting for a busy page gives up when a navigation starts.
+TEST_F(QtPageBrowserTest, WaitingReadEndsWhenThePageNavigates)
+{
+    ASSERT_TRUE(load(QStringLiteral("/busy")));
+    auto document = m_browser.document();
+    page()->runJavaScript(QStringLiteral("busy(5000)"));
+    QTimer::singleShot(100, &m_browser,
+                       [this] { m_browser.navigate(m_server.url(QStringLiteral("/other")).toString()); });
+    EXPECT_EQ(document->bodyScrollHeight(), std::nullopt);
+    EXPECT_EQ(m_browser.loadState(), PageBrowser::LoadState::Loading);
+}
+
+// A read that the page never answers ends after the time-out.
+TEST_F(QtPageBrowserTest, WaitingReadIsBoundedInTime)
+{
+    ASSERT_TRUE(load(QStringLiteral("/busy")));
+    auto document = m_browser.document();
+    m_browser.setScriptTimeout(300);
+    page()->runJavaScript(QStringLiteral("busy(5000)"));
+    EXPECT_EQ(document->firstInnerText(QStringLiteral("title")), std::nullopt);
+}
+
+// A read that is waiting when its browser is destroyed returns a failure and does not crash.
+TEST(QtPageBrowserLifetime, WaitingReadSurvivesTheBrowser)
+{
+    LocalHttpServer server;
+    server.route(QStringLiteral("/busy"), HttpResponse::html(QStringLiteral(
+                                              "<html><head><title>Busy</title></head><body></body></html>")));
+    QWebEngineProfile profile;
+    auto *browser = new QtPageBrowser(&profile, nullptr);
+    browser->navigate(server.url(QStringLiteral("/busy")).toString());
+    ASSERT_TRUE(waitUntil([browser] { return browser->loadState() == PageBrowser::LoadState::Finished; }));
+    auto document = browser->document();
+    browser->view()->page()->runJavaScript(
+        QStringLiteral("var end = Date.now() + 5000; while (Date.now() < end) {}"));
+    QTimer::singleShot(100, browser, [browser] { delete browser; });
+    EXPECT_EQ(document->bodyScrollHeight(), std::nullopt);
+    EXPECT_EQ(document->firstInnerText(QStringLiteral("title")), std::nullopt);
+}
+
+// Links with target=_blank and window.open() load in the same view.
+TEST_F(QtPageBrowserTest, NewWindowsOpenInTheSameView)
+{
+    ASSERT_TRUE(load(QStringLiteral("/links")));
+    const int generation = m_browser.loadGeneration();
+    page()->runJavaScript(QStringLiteral("document.getElementById('blank').click()"));
+    ASSERT_TRUE(waitUntil([this] { return page()->url().path() == QStringLiteral("/other"); }));
+    ASSERT_TRUE(waitUntil([this] { return m_browser.loadState() == PageBrowser::LoadState::Finished; }));
+    EXPECT_GT(m_browser.loadGeneration(), generation);
+    EXPECT_EQ(m_browser.locationName(), QStringLiteral("Other"));
+
+    page()->runJavaScript(QStringLiteral("window.open('/untitled')"));
+    EXPECT_TRUE(waitUntil([this] { return page()->url().path() == QStringLiteral("/untitled"); }));
+}
+
+// Markup written into the blank page is the document, fragment by fragment, and nothing else.
+TEST_F(QtPageBrowserTest, WritesIntoTheBlankPage)
+{
+    m_browser.navigateBlank();
+    ASSERT_TRUE(waitUntil([this] { return m_browser.loadState() == PageBrowser::LoadState::Finished; }));
+    auto document = m_browser.document();
+    const QStringList fragments{QStringLiteral("<html><head><title>预览</title></head><body>"),
+                                QStringLiteral("<p>\"quotes\" and 'single' \\ </p>"),
+                                QStringLiteral("<img src=\"http://127.0.0.1/a.jpg\"></body></html>")};
+    for (const QString &fragment : fragments)
+        ASSERT_TRUE(document->write(fragment));
+    const auto markup =
+        m_browser.evaluate(QStringLiteral("document.documentElement.outerHTML"), m_browser.loadGeneration());
+    ASSERT_TRUE(markup.has_value());
+    EXPECT_EQ(markup->toString(), fragments.join(QString()));
+    EXPECT_EQ(document->firstInnerText(QStringLiteral("title")), QStringLiteral("预览"));
+}
