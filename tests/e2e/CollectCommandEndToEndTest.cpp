@@ -1,0 +1,251 @@
+#include "collect/CollectCommand.h"
+
+#include "app/WaitUntil.h"
+#include "collect/PicList.h"
+#include "platform/WindowControls.h"
+#include "platform/qt/QtEventLoop.h"
+#include "platform/qt/QtPageBrowser.h"
+#include "support/FakeWindow.h"
+#include "support/SampleShop.h"
+
+#include <QImage>
+#include <QTimer>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+// Readable failure output for texts.
+static void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+using talvesk::CollectCommand;
+using talvesk::CollectedSet;
+using talvesk::CollectResult;
+using talvesk::PageBrowser;
+using talvesk::PicList;
+using talvesk::QtEventLoop;
+using talvesk::QtPageBrowser;
+using talvesk::WindowControls;
+using talvesk::test::FakeMessageList;
+using talvesk::test::SampleItem;
+using talvesk::test::SampleShop;
+using talvesk::test::waitUntil;
+
+namespace {
+
+QStringList filled(const PicList &list)
+{
+    QStringList used;
+    for (int i = 0; i < PicList::kSlots && list[i] != PicList::nullSlot(); ++i)
+        used.append(list[i]);
+    return used;
+}
+
+bool allNull(const PicList &list)
+{
+    return filled(list).isEmpty() && list[0] == PicList::nullSlot();
+}
+
+// The window's part for the collect: the address box, the tabs showing one browser each,
+// and a real one-second Timer1.
+class TestWindowControls final : public WindowControls
+{
+public:
+    TestWindowControls(QtPageBrowser &browse, QtPageBrowser &preview, CollectCommand &command)
+        : m_browse(browse), m_preview(preview)
+    {
+        m_timer.setInterval(1000);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [&command] { command.tick(); });
+    }
+
+    QString address;
+    bool windowEnabled = true;
+    QList<Tab> selectedTabs;
+
+    QString addressText() const override { return address; }
+    void selectTab(Tab tab) override
+    {
+        selectedTabs.append(tab);
+        m_browse.setVisible(tab == Tab::Browse);
+        m_preview.setVisible(tab == Tab::Preview);
+    }
+    void setWindowEnabled(bool enabled) override { windowEnabled = enabled; }
+    void setTimerEnabled(bool enabled) override { enabled ? m_timer.start() : m_timer.stop(); }
+    void setProgress(int) override {}
+    bool timerActive() const { return m_timer.isActive(); }
+
+private:
+    QtPageBrowser &m_browse;
+    QtPageBrowser &m_preview;
+    QTimer m_timer;
+};
+
+class CollectEndToEndTest : public ::testing::Test
+{
+protected:
+    CollectEndToEndTest()
+    {
+        m_host.resize(1024, 768);
+        for (QtPageBrowser *browser : {&m_browser1, &m_browser2}) {
+            browser->setSilent(true);
+            browser->view()->setGeometry(0, 0, 1024, 768);
+        }
+        m_browser2.setVisible(false);
+        // Only a shown page gets the scroll events that reveal lazy pictures.
+        m_host.show();
+    }
+
+    CollectResult collect(const QUrl &url)
+    {
+        m_window.address = url.toString();
+        return m_command.run();
+    }
+
+    // Loads the page without collecting it.
+    bool load(const QUrl &url)
+    {
+        m_browser1.navigate(url.toString());
+        return waitUntil([this] { return m_browser1.loadState() != PageBrowser::LoadState::Loading; });
+    }
+
+    int previewPictureCount()
+    {
+        const auto count =
+            m_browser2.evaluate(QStringLiteral("document.images.length"), m_browser2.loadGeneration());
+        return count ? count->toInt() : -1;
+    }
+
+    void expectCollected(const CollectResult &result, const SampleItem &item, const QString &summary)
+    {
+        ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
+        EXPECT_EQ(filled(m_set.mpicUrls), item.mainPictures);
+        EXPECT_EQ(filled(m_set.colorPicUrls), item.colourPictures);
+        EXPECT_EQ(filled(m_set.descPicUrls), item.descriptionPictures);
+        EXPECT_EQ(m_set.itemTitle, item.itemTitle);
+        EXPECT_EQ(m_mesg.lines.value(0), summary);
+        EXPECT_EQ(m_mesg.lines.value(1), CollectCommand::collectMessage(0));
+        EXPECT_EQ(previewPictureCount(),
+                  item.mainPictures.size() + item.colourPictures.size() + item.descriptionPictures.size());
+        EXPECT_TRUE(m_browser2.isVisible());
+        EXPECT_FALSE(m_browser1.isVisible());
+        EXPECT_FALSE(m_window.timerActive());
+        EXPECT_TRUE(m_window.windowEnabled);
+    }
+
+    void expectFailed(const CollectResult &result, const QString &message)
+    {
+        EXPECT_EQ(result.status, CollectResult::Status::Failed);
+        EXPECT_EQ(m_mesg.lines.value(0), message);
+        EXPECT_TRUE(m_window.windowEnabled);
+        EXPECT_FALSE(m_window.timerActive());
+        EXPECT_TRUE(m_set.itemTitle.isEmpty());
+        EXPECT_TRUE(allNull(m_set.mpicUrls));
+        EXPECT_TRUE(allNull(m_set.colorPicUrls));
+        EXPECT_TRUE(allNull(m_set.descPicUrls));
+    }
+
+    SampleShop m_shop;
+    QWebEngineProfile m_profile; // off the record
+    QWidget m_host;
+    QtPageBrowser m_browser1{&m_profile, &m_host};
+    QtPageBrowser m_browser2{&m_profile, &m_host};
+    QtEventLoop m_loop;
+    FakeMessageList m_mesg;
+    CollectedSet m_set;
+    CollectCommand m_command{m_browser1, m_browser2, m_window, m_mesg, m_loop, m_set};
+    TestWindowControls m_window{m_browser1, m_browser2, m_command};
+};
+
+} // namespace
+
+// The description pictures of a sample page are not in the markup until they are scrolled
+// into view, so a collect that did not scroll would miss them.
+TEST_F(CollectEndToEndTest, DescriptionPicturesAppearOnlyWhenScrolledTo)
+{
+    ASSERT_TRUE(load(m_shop.taobaoItem().url));
+    auto document = m_browser1.document();
+    const auto divs = document->elementsByTagName(QStringLiteral("div"), {QStringLiteral("description")});
+    ASSERT_TRUE(divs.has_value());
+    bool sawDescription = false;
+    for (const auto &div : *divs) {
+        if (div.id == QStringLiteral("description")) {
+            sawDescription = true;
+            EXPECT_FALSE(div.innerHtml.contains(QStringLiteral("<img"))) << div.innerHtml.toStdString();
+        }
+    }
+    EXPECT_TRUE(sawDescription);
+}
+
+// The first layout ("detail", "J_isku", "description") yields every picture, the lazy ones
+// included, the cleaned title, the preview and the exact summary.
+TEST_F(CollectEndToEndTest, CollectsTheTaobaoLayout)
+{
+    const SampleItem item = m_shop.taobaoItem();
+    expectCollected(collect(item.url), item,
+                    QStringLiteral("图片采集完成,主图数:8,描述图数:6,总图数:14,可以进行下载！"));
+}
+
+// The Tmall layout ("J_DetailMeta", "description") yields every picture as well.
+TEST_F(CollectEndToEndTest, CollectsTheTmallLayout)
+{
+    const SampleItem item = m_shop.tmallItem();
+    expectCollected(collect(item.url), item,
+                    QStringLiteral("图片采集完成,主图数:6,描述图数:5,总图数:11,可以进行下载！"));
+}
+
+// A page that grows while it is scrolled is scrolled to its final end.
+TEST_F(CollectEndToEndTest, FollowsAPageThatGrows)
+{
+    const SampleItem item = m_shop.growingItem();
+    ASSERT_TRUE(load(item.url));
+    const int initialHeight = m_browser1.document()->bodyScrollHeight().value_or(0);
+
+    expectCollected(collect(item.url), item,
+                    QStringLiteral("图片采集完成,主图数:2,描述图数:10,总图数:12,可以进行下载！"));
+    EXPECT_GT(m_browser1.document()->bodyScrollHeight().value_or(0), initialHeight + 3000);
+}
+
+// A page that never finishes loading keeps the collect waiting until Stop, which ends it
+// with a message and leaves the window usable.
+TEST_F(CollectEndToEndTest, StopEndsTheReadyWait)
+{
+    QTimer stopper;
+    stopper.setInterval(10);
+    QObject::connect(&stopper, &QTimer::timeout, &stopper, [this, &stopper] {
+        if (m_shop.server().requestCount(QStringLiteral("/pics/hang.jpg")) > 0) {
+            stopper.stop();
+            m_browser1.stop();
+        }
+    });
+    stopper.start();
+
+    const CollectResult result = collect(m_shop.neverFinishingPage());
+
+    expectFailed(result, QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！"));
+    EXPECT_GT(m_shop.server().requestCount(QStringLiteral("/pics/hang.jpg")), 0);
+}
+
+// A page without a title element fails cleanly after its scroll phase.
+TEST_F(CollectEndToEndTest, PageWithoutTitleFailsCleanly)
+{
+    const SampleItem previous = m_shop.tmallItem();
+    ASSERT_TRUE(collect(previous.url).ok());
+
+    expectFailed(collect(m_shop.untitledPage()),
+                 QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！"));
+}
+
+// The shop's pictures are real pictures, each with bytes of its own.
+TEST(SampleShopPictures, AreDistinctDecodablePictures)
+{
+    const QByteArray jpeg = SampleShop::pictureBytes(QStringLiteral("/pics/tb/main1.jpg"));
+    const QByteArray png = SampleShop::pictureBytes(QStringLiteral("/pics/tb/desc3.png"));
+    EXPECT_EQ(QImage::fromData(jpeg, "JPEG").size(), QSize(16, 16));
+    EXPECT_EQ(QImage::fromData(png, "PNG").size(), QSize(16, 16));
+    EXPECT_NE(jpeg, SampleShop::pictureBytes(QStringLiteral("/pics/tb/main2.jpg")));
+    EXPECT_NE(png, SampleShop::pictureBytes(QStringLiteral("/pics/tb/desc4.png")));
+}
