@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QIcon>
+
+namespace talvesk {
+
+// The program's own pictures, drawn at run time so that no icon file of unknown origin is
+// needed. Toolbar pictures are numbered as in the toolbar: 1 Back, 2 Forward, 3 Stop,
+// 4 Refresh, 5 Home, 6 Search.
+QIcon toolbarPicture(int number);
+QIcon windowPicture();
+
+} // namespace talvesk

@@ -1,0 +1,64 @@
+#include "app/FormLayout.h"
+
+namespace talvesk {
+
+namespace {
+
+// Steps 6 to 11: the progress bar and the message list on the status bar's row.
+void placeStatusRow(const FormMetrics &m, FormGeometry &g)
+{
+    g.progressBar1.top = m.statusBarTop + 50;
+    g.mesg.top = g.progressBar1.top;
+    g.mesg.left = m.clientWidth * 0.4;
+    g.mesg.width = m.clientWidth * 0.6;
+    g.progressBar1.left = m.clientWidth * 0.1;
+    g.progressBar1.width = m.clientWidth * 0.3;
+}
+
+} // namespace
+
+FormGeometry initialFormGeometry()
+{
+    FormGeometry g;
+    g.webBrowser1 = {0, 1200, 12175, 5290};
+    g.webBrowser2 = g.webBrowser1;
+    g.urladress = {840, 0, 8235, 300};
+    g.browser = {9120, 0, 975, 375};
+    g.downLoad = {10080, 0, 975, 375};
+    g.progressBar1 = {1219.5, 6545, 3658.5, 300};
+    g.mesg = {4878, 6545, 7317, 240};
+    return g;
+}
+
+FormGeometry layoutPass(const FormMetrics &metrics, const FormGeometry &previous)
+{
+    FormGeometry g = previous;
+    // A minimized window reports no client area, so its browsers would get negative sizes.
+    const double clientWidth = metrics.minimized ? 0 : metrics.clientWidth;
+    const double clientHeight = metrics.minimized ? 0 : metrics.clientHeight;
+
+    const TwipRect browserArea{0, 1200, clientWidth - 20, clientHeight - 1580};
+    if (browserArea.width < 0 || browserArea.height < 0)
+        return g;
+    g.webBrowser1 = browserArea;
+    g.webBrowser2 = browserArea;
+
+    const double addressWidth = metrics.outerWidth - 3500;
+    if (addressWidth < 0)
+        return g;
+    g.urladress.width = addressWidth;
+    g.browser.left = g.urladress.width + 1000;
+    g.downLoad.left = g.browser.left + g.browser.width;
+
+    placeStatusRow(metrics, g);
+    return g;
+}
+
+FormGeometry repaintPass(const FormMetrics &metrics, const FormGeometry &previous)
+{
+    FormGeometry g = previous;
+    placeStatusRow(metrics, g);
+    return g;
+}
+
+} // namespace talvesk

@@ -1,0 +1,60 @@
+#pragma once
+
+namespace talvesk {
+
+// Window geometry is kept in twips, as designed; 15 twips make one logical pixel.
+constexpr double kTwipsPerPixel = 15.0;
+
+struct TwipRect
+{
+    double left = 0;
+    double top = 0;
+    double width = 0;
+    double height = 0;
+
+    bool operator==(const TwipRect &other) const
+    {
+        return left == other.left && top == other.top && width == other.width && height == other.height;
+    }
+};
+
+// The controls that the layout and repaint passes move.
+struct FormGeometry
+{
+    TwipRect webBrowser1;
+    TwipRect webBrowser2;
+    TwipRect urladress;
+    TwipRect browser;
+    TwipRect downLoad;
+    TwipRect progressBar1;
+    TwipRect mesg;
+
+    bool operator==(const FormGeometry &other) const
+    {
+        return webBrowser1 == other.webBrowser1 && webBrowser2 == other.webBrowser2 &&
+               urladress == other.urladress && browser == other.browser && downLoad == other.downLoad &&
+               progressBar1 == other.progressBar1 && mesg == other.mesg;
+    }
+};
+
+// What the passes read from the window.
+struct FormMetrics
+{
+    double clientWidth = 0;
+    double clientHeight = 0;
+    double outerWidth = 0;
+    double statusBarTop = 0;
+    bool minimized = false; // a minimized window has no client area
+};
+
+// The controls where the window is created.
+FormGeometry initialFormGeometry();
+
+// Form_Resize: the eleven steps in order. A step that would give a control a negative width or
+// height fails, and the pass ends there: what earlier steps did stays, the rest keeps `previous`.
+FormGeometry layoutPass(const FormMetrics &metrics, const FormGeometry &previous);
+
+// Form_Paint: steps 6 to 11 of the layout pass again (the status row).
+FormGeometry repaintPass(const FormMetrics &metrics, const FormGeometry &previous);
+
+} // namespace talvesk

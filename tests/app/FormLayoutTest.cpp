@@ -1,0 +1,131 @@
+#include "app/FormLayout.h"
+
+#include <gtest/gtest.h>
+
+using talvesk::FormGeometry;
+using talvesk::FormMetrics;
+using talvesk::initialFormGeometry;
+using talvesk::layoutPass;
+using talvesk::repaintPass;
+using talvesk::TwipRect;
+
+namespace {
+
+// The initial client area, with a 240-twip wide frame around it.
+FormMetrics initialWindow()
+{
+    FormMetrics m;
+    m.clientWidth = 12195;
+    m.clientHeight = 6870;
+    m.outerWidth = 12435;
+    m.statusBarTop = 6495;
+    return m;
+}
+
+} // namespace
+
+// The initial window gets the designed figures: browsers 12175 x 5290 below the tab row, the
+// address box and the two touching buttons from the outer width, the status row at 10/40 %.
+TEST(FormLayout, InitialWindowFigures)
+{
+    const FormGeometry g = layoutPass(initialWindow(), initialFormGeometry());
+    EXPECT_EQ(g.webBrowser1, (TwipRect{0, 1200, 12175, 5290}));
+    EXPECT_EQ(g.webBrowser2, g.webBrowser1);
+    EXPECT_EQ(g.urladress, (TwipRect{840, 0, 8935, 300}));
+    EXPECT_EQ(g.browser, (TwipRect{9935, 0, 975, 375}));
+    EXPECT_EQ(g.downLoad, (TwipRect{10910, 0, 975, 375}));
+    EXPECT_DOUBLE_EQ(g.progressBar1.top, 6545);
+    EXPECT_DOUBLE_EQ(g.progressBar1.left, 1219.5);
+    EXPECT_DOUBLE_EQ(g.progressBar1.width, 3658.5);
+    EXPECT_DOUBLE_EQ(g.progressBar1.height, 300);
+    EXPECT_DOUBLE_EQ(g.mesg.top, 6545);
+    EXPECT_DOUBLE_EQ(g.mesg.left, 4878);
+    EXPECT_DOUBLE_EQ(g.mesg.width, 7317);
+    EXPECT_DOUBLE_EQ(g.mesg.height, 240);
+}
+
+// Growing the window moves the buttons right and widens the address box by the growth of the
+// outer width; the status row keeps its left edges at 10 % and 40 % of the client width.
+TEST(FormLayout, GrowsWithTheWindow)
+{
+    FormMetrics m = initialWindow();
+    const FormGeometry before = layoutPass(m, initialFormGeometry());
+    m.clientWidth += 1500;
+    m.outerWidth += 1500;
+    m.clientHeight += 600;
+    m.statusBarTop += 600;
+    const FormGeometry after = layoutPass(m, before);
+    EXPECT_DOUBLE_EQ(after.urladress.width - before.urladress.width, 1500);
+    EXPECT_DOUBLE_EQ(after.browser.left - before.browser.left, 1500);
+    EXPECT_DOUBLE_EQ(after.downLoad.left - before.downLoad.left, 1500);
+    EXPECT_EQ(after.webBrowser1, (TwipRect{0, 1200, 13675, 5890}));
+    EXPECT_DOUBLE_EQ(after.progressBar1.left, 13695 * 0.1);
+    EXPECT_DOUBLE_EQ(after.mesg.left, 13695 * 0.4);
+    EXPECT_DOUBLE_EQ(after.mesg.top, 7145);
+}
+
+// A minimized window, a client height below 1580 or a client width below 20 fail the first
+// step: nothing moves. Exactly 1580 high still lays out, with browsers of height 0.
+TEST(FormLayout, TooSmallOrMinimizedMovesNothing)
+{
+    const FormGeometry previous = layoutPass(initialWindow(), initialFormGeometry());
+
+    FormMetrics minimized = initialWindow();
+    minimized.minimized = true;
+    EXPECT_EQ(layoutPass(minimized, previous), previous);
+
+    FormMetrics low = initialWindow();
+    low.clientHeight = 1579;
+    low.statusBarTop = 1204;
+    EXPECT_EQ(layoutPass(low, previous), previous);
+
+    FormMetrics thin = initialWindow();
+    thin.clientWidth = 19;
+    EXPECT_EQ(layoutPass(thin, previous), previous);
+
+    FormMetrics zero;
+    EXPECT_EQ(layoutPass(zero, previous), previous);
+
+    FormMetrics justEnough = low;
+    justEnough.clientHeight = 1580;
+    EXPECT_EQ(layoutPass(justEnough, previous).webBrowser1, (TwipRect{0, 1200, 12175, 0}));
+}
+
+// Below 3500 twips of outer width only the browsers move; a repaint then places the status
+// row again, and leaves the address bar where it was.
+TEST(FormLayout, NarrowWindowMovesOnlyTheBrowsers)
+{
+    const FormGeometry previous = layoutPass(initialWindow(), initialFormGeometry());
+    FormMetrics narrow = initialWindow();
+    narrow.clientWidth = 3000;
+    narrow.outerWidth = 3240;
+
+    const FormGeometry g = layoutPass(narrow, previous);
+    EXPECT_EQ(g.webBrowser1, (TwipRect{0, 1200, 2980, 5290}));
+    EXPECT_EQ(g.webBrowser2, g.webBrowser1);
+    EXPECT_EQ(g.urladress, previous.urladress);
+    EXPECT_EQ(g.browser, previous.browser);
+    EXPECT_EQ(g.downLoad, previous.downLoad);
+    EXPECT_EQ(g.progressBar1, previous.progressBar1);
+    EXPECT_EQ(g.mesg, previous.mesg);
+
+    const FormGeometry repainted = repaintPass(narrow, g);
+    EXPECT_EQ(repainted.urladress, previous.urladress);
+    EXPECT_EQ(repainted.progressBar1, (TwipRect{300, 6545, 900, 300}));
+    EXPECT_EQ(repainted.mesg, (TwipRect{1200, 6545, 1800, 240}));
+
+    narrow.outerWidth = 3500; // the boundary itself lays out, with an address box of width 0
+    EXPECT_DOUBLE_EQ(layoutPass(narrow, previous).browser.left, 1000);
+}
+
+// A repaint after a complete layout pass moves nothing.
+TEST(FormLayout, RepaintAfterLayoutMovesNothing)
+{
+    for (double width : {3500.0, 9000.0, 12195.0, 30000.0}) {
+        FormMetrics m = initialWindow();
+        m.clientWidth = width;
+        m.outerWidth = width + 240;
+        const FormGeometry laidOut = layoutPass(m, initialFormGeometry());
+        EXPECT_EQ(repaintPass(m, laidOut), laidOut) << width;
+    }
+}

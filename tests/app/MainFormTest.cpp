@@ -1,0 +1,341 @@
+#include "MainFormTestSupport.h"
+
+#include "platform/qt/QtMessageList.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+using talvesk::FormGeometry;
+using talvesk::MainForm;
+using talvesk::PageBrowser;
+using talvesk::QtMessageList;
+using talvesk::TwipRect;
+using talvesk::WindowControls;
+using talvesk::test::waitUntil;
+
+namespace {
+
+class MainFormTest : public talvesk::test::MainFormFixture
+{
+};
+
+QWebEngineView *view(MainForm &window, const char *name)
+{
+    return window.findChild<QWebEngineView *>(QString::fromLatin1(name));
+}
+
+} // namespace
+
+// Start-up: caption "Talvesk", the first tab with WebBrowser1 shown and WebBrowser2 hidden,
+// the home page in the address box with an empty list, both browsers silent, the status bar
+// in single-text mode, Timer1 running, and WebBrowser1 loading the home page.
+TEST_F(MainFormTest, StartUpState)
+{
+    EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Talvesk"));
+    EXPECT_TRUE(m_window->webBrowser1().isVisible());
+    EXPECT_FALSE(m_window->webBrowser2().isVisible());
+    EXPECT_EQ(control<QTabBar>(QStringLiteral("TabStrip1"))->currentIndex(), 0);
+    auto *urladress = control<QComboBox>(QStringLiteral("urladress"));
+    EXPECT_EQ(urladress->currentText(), m_server.url(QStringLiteral("/home")).toString());
+    EXPECT_EQ(urladress->count(), 0);
+    EXPECT_TRUE(m_window->isStatusSingleText());
+    EXPECT_TRUE(control<QTimer>(QStringLiteral("Timer1"))->isActive());
+    EXPECT_EQ(control<QTimer>(QStringLiteral("Timer1"))->interval(), 1000);
+    EXPECT_EQ(m_window->webBrowser1().loadState(), PageBrowser::LoadState::Loading);
+    EXPECT_FALSE(m_window->windowIcon().isNull());
+
+    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
+    EXPECT_EQ(m_window->webBrowser1().locationName(), QStringLiteral("Home"));
+    EXPECT_EQ(m_server.requestCount(QStringLiteral("/home")), 1);
+}
+
+// Every control carries its designed name, caption and tool tip; the toolbar has the six keys
+// in order, each with a picture; the menus have their items and shortcuts.
+TEST_F(MainFormTest, ControlsAndMenus)
+{
+    EXPECT_EQ(control<QLabel>(QStringLiteral("Label1"))->text(), QStringLiteral("采集速递"));
+    EXPECT_EQ(control<QLabel>(QStringLiteral("lblAddress"))->text(), QStringLiteral("地址(&A):"));
+    EXPECT_EQ(control<QComboBox>(QStringLiteral("urladress"))->toolTip(),
+              QStringLiteral("可直接输入产品详情页的网址进行采集"));
+    EXPECT_EQ(control<QPushButton>(QStringLiteral("Browser"))->text(), QStringLiteral("采集&P"));
+    EXPECT_EQ(control<QPushButton>(QStringLiteral("Browser"))->toolTip(), QStringLiteral("Alt+P"));
+    EXPECT_EQ(control<QPushButton>(QStringLiteral("DownLoad"))->text(), QStringLiteral("下载&D"));
+    EXPECT_EQ(control<QPushButton>(QStringLiteral("DownLoad"))->toolTip(), QStringLiteral("Alt+D"));
+    EXPECT_EQ(control<QtMessageList>(QStringLiteral("mesg"))->toolTip(), QStringLiteral("双击查看"));
+    EXPECT_EQ(control<QtMessageList>(QStringLiteral("mesg"))->count(), 0);
+    auto *progress = control<QProgressBar>(QStringLiteral("ProgressBar1"));
+    EXPECT_EQ(progress->minimum(), 0);
+    EXPECT_EQ(progress->maximum(), 100);
+    EXPECT_EQ(progress->value(), 0);
+    control<QStatusBar>(QStringLiteral("StatusBar1"));
+    control<QWidget>(QStringLiteral("picAddress"));
+
+    auto *tabs = control<QTabBar>(QStringLiteral("TabStrip1"));
+    ASSERT_EQ(tabs->count(), 2);
+    EXPECT_EQ(tabs->tabText(0), QStringLiteral("网页浏览"));
+    EXPECT_EQ(tabs->tabData(0).toString(), QStringLiteral("WebBrw"));
+    EXPECT_EQ(tabs->tabText(1), QStringLiteral("采集结果"));
+    EXPECT_EQ(tabs->tabData(1).toString(), QStringLiteral("PicUp"));
+
+    const QList<QAction *> buttons = control<QToolBar>(QStringLiteral("Toolbar1"))->actions();
+    QStringList keys, tips;
+    for (QAction *button : buttons) {
+        keys.append(button->objectName());
+        tips.append(button->toolTip());
+        EXPECT_FALSE(button->icon().isNull()) << button->objectName().toStdString();
+        EXPECT_TRUE(button->text().isEmpty());
+    }
+    EXPECT_EQ(keys,
+              (QStringList{QStringLiteral("Back"), QStringLiteral("Forward"), QStringLiteral("Stop"),
+                           QStringLiteral("Refresh"), QStringLiteral("Home"), QStringLiteral("Search")}));
+    EXPECT_EQ(tips, (QStringList{QStringLiteral("返回"), QStringLiteral("向前"), QStringLiteral("停止"),
+                                 QStringLiteral("刷新"), QStringLiteral("主页"), QStringLiteral("查找")}));
+
+    const struct
+    {
+        const char *menu, *menuCaption, *item, *itemCaption, *shortcut;
+    } menus[] = {{"About", "关于软件", "Ver", "版本", "Ctrl+B"},
+                 {"Help", "使用帮助", "HelpDoc", "帮助文档", "Ctrl+H"},
+                 {"DH", "快递单号出售", "DHSELL", "单号出售", "Ctrl+M"}};
+    for (const auto &m : menus) {
+        auto *menu = control<QMenu>(QString::fromLatin1(m.menu));
+        ASSERT_NE(menu, nullptr);
+        EXPECT_EQ(menu->title(), QString::fromUtf8(m.menuCaption));
+        auto *item = control<QAction>(QString::fromLatin1(m.item));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->text(), QString::fromUtf8(m.itemCaption));
+        EXPECT_EQ(item->shortcut(), QKeySequence(QString::fromLatin1(m.shortcut)));
+    }
+}
+
+// Shown, the window has the designed client area (12195 x 6870 twips = 813 x 458 pixels) and
+// its controls where the layout pass puts them, converted at 15 twips per pixel.
+TEST_F(MainFormTest, InitialLayout)
+{
+    ASSERT_TRUE(showWindow());
+    EXPECT_EQ(m_window->centralWidget()->size(), QSize(813, 458));
+    const FormGeometry &g = m_window->formGeometry();
+    EXPECT_EQ(g.webBrowser1, (TwipRect{0, 1200, 12175, 5290}));
+    EXPECT_DOUBLE_EQ(g.urladress.width, m_window->frameGeometry().width() * 15.0 - 3500);
+    EXPECT_DOUBLE_EQ(g.browser.left, g.urladress.width + 1000);
+    EXPECT_EQ(g.progressBar1, (TwipRect{1219.5, 6545, 3658.5, 300}));
+    EXPECT_EQ(g.mesg, (TwipRect{4878, 6545, 7317, 240}));
+
+    EXPECT_EQ(view(*m_window, "WebBrowser1")->geometry(), QRect(0, 80, 812, 353));
+    EXPECT_EQ(view(*m_window, "WebBrowser2")->geometry(), QRect(0, 80, 812, 353));
+    EXPECT_EQ(control<QProgressBar>(QStringLiteral("ProgressBar1"))->geometry(), QRect(81, 436, 244, 20));
+    EXPECT_EQ(control<QtMessageList>(QStringLiteral("mesg"))->geometry(), QRect(325, 436, 488, 16));
+    EXPECT_EQ(control<QStatusBar>(QStringLiteral("StatusBar1"))->geometry(), QRect(0, 433, 813, 25));
+    EXPECT_EQ(control<QTabBar>(QStringLiteral("TabStrip1"))->geometry(), QRect(0, 64, 745, 369));
+
+    // Stacking: the browsers in front of the tab strip, the status row in front of the status bar.
+    const QObjectList order = m_window->centralWidget()->children();
+    auto position = [&order](QObject *child) { return order.indexOf(child); };
+    EXPECT_GT(position(view(*m_window, "WebBrowser1")),
+              position(control<QTabBar>(QStringLiteral("TabStrip1"))));
+    EXPECT_GT(position(control<QtMessageList>(QStringLiteral("mesg"))),
+              position(control<QStatusBar>(QStringLiteral("StatusBar1"))));
+    EXPECT_GT(position(control<QProgressBar>(QStringLiteral("ProgressBar1"))),
+              position(control<QStatusBar>(QStringLiteral("StatusBar1"))));
+}
+
+// Resizing to nothing or below the minimum neither crashes nor gives any control a negative
+// size; growing again lays the window out afresh.
+TEST_F(MainFormTest, SurvivesTinyWindows)
+{
+    ASSERT_TRUE(showWindow());
+    const FormGeometry before = m_window->formGeometry();
+    for (const QSize &size : {QSize(0, 0), QSize(1, 1), QSize(100, 60), QSize(200, 900)}) {
+        m_window->resize(size);
+        QCoreApplication::processEvents();
+        for (QWidget *child : m_window->centralWidget()->findChildren<QWidget *>()) {
+            EXPECT_GE(child->width(), 0) << child->objectName().toStdString();
+            EXPECT_GE(child->height(), 0) << child->objectName().toStdString();
+        }
+    }
+    // The last size was narrower than 3500 twips: the address bar stayed, the browsers followed.
+    EXPECT_EQ(m_window->formGeometry().urladress, before.urladress);
+    EXPECT_DOUBLE_EQ(m_window->formGeometry().webBrowser1.width,
+                     m_window->centralWidget()->width() * 15.0 - 20);
+
+    m_window->resize(1000, 600);
+    ASSERT_TRUE(waitUntil([this] { return m_window->centralWidget()->width() == 1000; }));
+    EXPECT_DOUBLE_EQ(m_window->formGeometry().urladress.width,
+                     m_window->frameGeometry().width() * 15.0 - 3500);
+    EXPECT_DOUBLE_EQ(m_window->formGeometry().mesg.left, 1000 * 15 * 0.4);
+}
+
+// Minimizing moves no control (the pass gives up at once) and restoring lays the window out
+// for its size again.
+TEST_F(MainFormTest, MinimizeAndRestore)
+{
+    ASSERT_TRUE(showWindow());
+    m_window->resize(900, 520);
+    ASSERT_TRUE(waitUntil([this] { return m_window->centralWidget()->width() == 900; }));
+    const FormGeometry before = m_window->formGeometry();
+    const QRect browserBefore = view(*m_window, "WebBrowser1")->geometry();
+
+    m_window->showMinimized();
+    ASSERT_TRUE(m_window->isMinimized());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_window->formGeometry(), before);
+    EXPECT_EQ(view(*m_window, "WebBrowser1")->geometry(), browserBefore);
+
+    m_window->showNormal();
+    ASSERT_TRUE(waitUntil([this] { return !m_window->isMinimized(); }));
+    EXPECT_DOUBLE_EQ(m_window->formGeometry().webBrowser1.width,
+                     m_window->centralWidget()->width() * 15.0 - 20);
+    EXPECT_DOUBLE_EQ(m_window->formGeometry().mesg.left, m_window->centralWidget()->width() * 15.0 * 0.4);
+}
+
+// Tabs switch the browsers both ways by click, and selecting a tab from code does the same;
+// neither browser is reloaded by a switch.
+TEST_F(MainFormTest, TabsSwitchTheBrowsers)
+{
+    ASSERT_TRUE(showWindow());
+    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
+    const int generation = m_window->webBrowser1().loadGeneration();
+    auto *tabs = control<QTabBar>(QStringLiteral("TabStrip1"));
+
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    EXPECT_EQ(tabs->currentIndex(), 1);
+    EXPECT_FALSE(m_window->webBrowser1().isVisible());
+    EXPECT_TRUE(m_window->webBrowser2().isVisible());
+
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+    EXPECT_TRUE(m_window->webBrowser1().isVisible());
+    EXPECT_FALSE(m_window->webBrowser2().isVisible());
+
+    m_window->selectTab(WindowControls::Tab::Preview);
+    EXPECT_EQ(tabs->currentIndex(), 1);
+    EXPECT_FALSE(m_window->webBrowser1().isVisible());
+    EXPECT_TRUE(m_window->webBrowser2().isVisible());
+    m_window->selectTab(WindowControls::Tab::Browse);
+    EXPECT_TRUE(m_window->webBrowser1().isVisible());
+    EXPECT_FALSE(m_window->webBrowser2().isVisible());
+    EXPECT_EQ(m_window->webBrowser1().loadGeneration(), generation);
+}
+
+// The message list is newest first; a double-click shows the selected line in a box titled
+// "提示信息", and the empty text when no line is selected.
+TEST_F(MainFormTest, MessageListAndDoubleClick)
+{
+    ASSERT_TRUE(showWindow());
+    auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
+
+    QTest::mouseDClick(mesg->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_EQ(m_dialogs.boxes.size(), 1);
+    EXPECT_EQ(m_dialogs.boxes[0].text, QString());
+    EXPECT_EQ(m_dialogs.boxes[0].title, QStringLiteral("提示信息"));
+
+    m_window->messages().insertLine(QStringLiteral("older"));
+    m_window->messages().insertLine(QStringLiteral("newer"));
+    m_window->messages().setTopLine(QStringLiteral("newest, rewritten"));
+    ASSERT_EQ(mesg->count(), 2);
+    EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("newest, rewritten"));
+    EXPECT_EQ(mesg->item(1)->text(), QStringLiteral("older"));
+
+    // A real double-click starts with a press, which selects the line under the pointer.
+    const QPoint line0 = mesg->visualItemRect(mesg->item(0)).center();
+    QTest::mouseClick(mesg->viewport(), Qt::LeftButton, {}, line0);
+    QTest::mouseDClick(mesg->viewport(), Qt::LeftButton, {}, line0);
+    ASSERT_EQ(m_dialogs.boxes.size(), 2);
+    EXPECT_EQ(m_dialogs.boxes[1].text, QStringLiteral("newest, rewritten"));
+    EXPECT_EQ(m_dialogs.boxes[1].title, QStringLiteral("提示信息"));
+}
+
+// The help box: two lines, each ended by CR LF, titled "使用帮助". The version box: four lines
+// joined by a lone CR with nothing after the last, titled "软件版本信息".
+TEST_F(MainFormTest, HelpAndVersionTexts)
+{
+    control<QAction>(QStringLiteral("HelpDoc"))->trigger();
+    control<QAction>(QStringLiteral("Ver"))->trigger();
+    ASSERT_EQ(m_dialogs.boxes.size(), 2);
+
+    EXPECT_EQ(m_dialogs.boxes[0].title, QStringLiteral("使用帮助"));
+    EXPECT_EQ(m_dialogs.boxes[0].text,
+              QStringLiteral(
+                  "软件功能：淘宝宝贝主图和描述图采集下载。\r\n使用方法：在地址栏输入接输入宝贝网址回车，"
+                  "浏览到目标采集宝贝详情页面，待页面图片全部显示后，点击<采集>按钮，采集完成后点击<下载>"
+                  "按钮，选择目录保存图片。\r\n"));
+
+    EXPECT_EQ(m_dialogs.boxes[1].title, QStringLiteral("软件版本信息"));
+    const QString version = m_dialogs.boxes[1].text;
+    EXPECT_FALSE(version.contains(u'\n'));
+    const QStringList lines = version.split(u'\r');
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[0], QStringLiteral("软件名称：Talvesk"));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("软件版本:Ver2.3")));
+    EXPECT_FALSE(lines[2].isEmpty());
+    EXPECT_FALSE(lines[3].isEmpty());
+}
+
+// DHSELL opens its fixed address outside the program, once per choice, and leaves both
+// embedded browsers as they were.
+TEST_F(MainFormTest, PromotionLinkOpensOutside)
+{
+    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
+    const int generation1 = m_window->webBrowser1().loadGeneration();
+    const int generation2 = m_window->webBrowser2().loadGeneration();
+    auto *item = control<QAction>(QStringLiteral("DHSELL"));
+    item->trigger();
+    item->trigger();
+    ASSERT_EQ(m_dialogs.opened.size(), 2);
+    EXPECT_TRUE(m_dialogs.opened[0].isValid());
+    EXPECT_EQ(m_dialogs.opened[0], m_dialogs.opened[1]);
+    EXPECT_TRUE(m_dialogs.boxes.isEmpty());
+    EXPECT_EQ(m_window->webBrowser1().loadGeneration(), generation1);
+    EXPECT_EQ(m_window->webBrowser2().loadGeneration(), generation2);
+    EXPECT_EQ(view(*m_window, "WebBrowser1")->url(), m_server.url(QStringLiteral("/home")));
+}
+
+// The commands' hooks: the two buttons and their access keys, and Timer1, which the
+// commands can switch off and on again.
+TEST_F(MainFormTest, CommandHooks)
+{
+    ASSERT_TRUE(showWindow());
+    int collects = 0, downloads = 0, ticks = 0;
+    QObject::connect(m_window.get(), &MainForm::collectRequested, m_window.get(),
+                     [&collects] { ++collects; });
+    QObject::connect(m_window.get(), &MainForm::downloadRequested, m_window.get(),
+                     [&downloads] { ++downloads; });
+    QObject::connect(m_window.get(), &MainForm::timerTicked, m_window.get(), [&ticks] { ++ticks; });
+
+    QTest::mouseClick(control<QPushButton>(QStringLiteral("Browser")), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(QStringLiteral("DownLoad")), Qt::LeftButton);
+    EXPECT_EQ(collects, 1);
+    EXPECT_EQ(downloads, 1);
+    ASSERT_TRUE(waitUntil([&ticks] { return ticks > 0; }, 5000));
+
+    m_window->setTimerEnabled(false);
+    EXPECT_FALSE(control<QTimer>(QStringLiteral("Timer1"))->isActive());
+    m_window->setTimerEnabled(true);
+    EXPECT_TRUE(control<QTimer>(QStringLiteral("Timer1"))->isActive());
+
+    m_window->setWindowEnabled(false);
+    EXPECT_FALSE(control<QPushButton>(QStringLiteral("Browser"))->isEnabled());
+    m_window->setWindowEnabled(true);
+    EXPECT_TRUE(control<QPushButton>(QStringLiteral("Browser"))->isEnabled());
+
+    m_window->setProgress(42);
+    EXPECT_EQ(control<QProgressBar>(QStringLiteral("ProgressBar1"))->value(), 42);
+}
+
+// Closing the window tells a command waiting in the event loop to give up.
+TEST_F(MainFormTest, CloseEndsWaitingCommands)
+{
+    ASSERT_TRUE(showWindow());
+    EXPECT_TRUE(m_window->eventLoop().yield());
+    m_window->close();
+    EXPECT_FALSE(m_window->eventLoop().yield());
+}
