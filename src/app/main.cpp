@@ -1,4 +1,5 @@
 #include "app/MainForm.h"
+#include "app/MainFormCommands.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -15,6 +16,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Talvesk"));
 
     talvesk::MainForm window;
+    const talvesk::MainFormCommands commands(window);
     window.show();
     return app.exec();
 }

@@ -1,0 +1,26 @@
+#include "app/MainFormCommands.h"
+
+#include "app/MainForm.h"
+
+namespace talvesk {
+
+MainFormCommands::MainFormCommands(MainForm &window)
+    : m_collect(window.webBrowser1(), window.webBrowser2(), window, window.messages(), window.eventLoop(),
+                m_set)
+{
+    connect(&window, &MainForm::collectRequested, this, [this] { m_collect.run(); });
+    connect(&window, &MainForm::timerTicked, this, [this] { m_collect.tick(); });
+    connect(&window, &MainForm::downloadRequested, this, &MainFormCommands::handleDownloadRequested);
+}
+
+void MainFormCommands::handleDownloadRequested()
+{
+    // A download started now would read the set while the collect clears and refills it.
+    if (m_collect.isRunning()) {
+        m_collect.reportBusy(CollectCommand::downloadBusyMessage());
+        return;
+    }
+    Q_EMIT downloadAllowed();
+}
+
+} // namespace talvesk

@@ -1,0 +1,278 @@
+#include "app/MainForm.h"
+#include "app/MainFormCommands.h"
+
+#include "app/WaitUntil.h"
+#include "collect/CollectCommand.h"
+#include "platform/qt/QtPageBrowser.h"
+#include "support/FakeWindow.h"
+#include "support/SampleShop.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+// Readable failure output for texts.
+static void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+using talvesk::CollectCommand;
+using talvesk::MainForm;
+using talvesk::MainFormCommands;
+using talvesk::MainFormSetup;
+using talvesk::PageBrowser;
+using talvesk::QtPageBrowser;
+using talvesk::test::FakeDialogs;
+using talvesk::test::SampleItem;
+using talvesk::test::SampleShop;
+using talvesk::test::waitUntil;
+
+namespace {
+
+const QString kLoadFailed = QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！");
+
+// Runs an action once a condition holds, checked every few milliseconds from the event loop,
+// which keeps turning while a command waits in it.
+class WhenReady final
+{
+public:
+    WhenReady(std::function<bool()> condition, std::function<void()> action)
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer,
+                         [this, condition = std::move(condition), action = std::move(action)] {
+                             if (!condition())
+                                 return;
+                             m_timer.stop();
+                             m_done = true;
+                             action();
+                         });
+        m_timer.start();
+    }
+    bool done() const { return m_done; }
+
+private:
+    QTimer m_timer;
+    bool m_done = false;
+};
+
+class MainFormEndToEndTest : public ::testing::Test
+{
+protected:
+    MainFormEndToEndTest()
+    {
+        MainFormSetup setup;
+        setup.dialogs = &m_dialogs;
+        setup.homePageUrl = QStringLiteral("about:blank");
+        setup.offTheRecord = true;
+        m_window = std::make_unique<MainForm>(setup);
+        m_commands = std::make_unique<MainFormCommands>(*m_window);
+        m_window->show();
+        EXPECT_TRUE(waitUntil([this] { return m_window->isVisible(); }));
+        EXPECT_TRUE(waitForLoad());
+    }
+
+    ~MainFormEndToEndTest() override
+    {
+        m_commands.reset();
+        m_window.reset();
+    }
+
+    template <typename Widget> Widget *control(const QString &name) const
+    {
+        auto *widget = m_window->findChild<Widget *>(name);
+        EXPECT_NE(widget, nullptr) << name.toStdString();
+        return widget;
+    }
+
+    QComboBox *addressBox() const { return control<QComboBox>(QStringLiteral("urladress")); }
+
+    void typeAddress(const QUrl &url) { addressBox()->setEditText(url.toString()); }
+
+    void pressEnter() { QTest::keyClick(addressBox()->lineEdit(), Qt::Key_Return); }
+
+    // The collect button; returns when the collect has ended.
+    void clickCollect()
+    {
+        QTest::mouseClick(control<QPushButton>(QStringLiteral("Browser")), Qt::LeftButton);
+    }
+
+    void triggerToolbar(const QString &key) { control<QAction>(key)->trigger(); }
+
+    bool waitForLoad()
+    {
+        return waitUntil(
+            [this] { return m_window->webBrowser1().loadState() != PageBrowser::LoadState::Loading; });
+    }
+
+    QStringList messageLines() const
+    {
+        QStringList lines;
+        const auto *list = control<QListWidget>(QStringLiteral("mesg"));
+        for (int i = 0; i < list->count(); ++i)
+            lines.append(list->item(i)->text());
+        return lines;
+    }
+
+    QVariant evaluateInPreview(const QString &script)
+    {
+        auto &preview = dynamic_cast<QtPageBrowser &>(m_window->webBrowser2());
+        return preview.evaluate(script, preview.loadGeneration()).value_or(QVariant());
+    }
+
+    bool collecting() { return m_commands->collectCommand().isRunning(); }
+
+    SampleShop m_shop;
+    FakeDialogs m_dialogs;
+    std::unique_ptr<MainForm> m_window;
+    std::unique_ptr<MainFormCommands> m_commands;
+};
+
+} // namespace
+
+// Typing an address and pressing Enter loads it and adds it to the list once; the caption
+// follows the page's name and the status bar ends with "加载完成".
+TEST_F(MainFormEndToEndTest, EnterLoadsTheTypedAddress)
+{
+    const SampleItem item = m_shop.tmallItem();
+    typeAddress(item.url);
+    pressEnter();
+    ASSERT_TRUE(waitForLoad());
+    ASSERT_TRUE(waitUntil(
+        [this, &item] { return m_window->windowTitle() == QStringLiteral("Talvesk_") + item.title; }));
+    EXPECT_EQ(m_window->webBrowser1().locationName(), item.title);
+    EXPECT_EQ(m_window->statusText(), QStringLiteral("加载完成"));
+
+    pressEnter();
+    ASSERT_TRUE(waitForLoad());
+    ASSERT_EQ(addressBox()->count(), 1);
+    EXPECT_EQ(addressBox()->itemText(0), item.url.toString());
+}
+
+// While a page loads the status bar reads "载入中…"; Stop ends the load with "加载完成" and
+// names the page in the caption.
+TEST_F(MainFormEndToEndTest, StatusAndCaptionFollowTheLoad)
+{
+    typeAddress(m_shop.neverFinishingPage());
+    pressEnter();
+    ASSERT_TRUE(
+        waitUntil([this] { return m_shop.server().requestCount(QStringLiteral("/pics/hang.jpg")) > 0; }));
+    EXPECT_EQ(m_window->webBrowser1().loadState(), PageBrowser::LoadState::Loading);
+    EXPECT_EQ(m_window->statusText(), QStringLiteral("载入中…"));
+
+    triggerToolbar(QStringLiteral("Stop"));
+    ASSERT_TRUE(waitUntil([this] { return m_window->statusText() == QStringLiteral("加载完成"); }));
+    EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Talvesk_永远载入中"));
+}
+
+// The collect button collects the typed address and shows the preview tab, whose pictures
+// all load, with the summary on top of the message list.
+TEST_F(MainFormEndToEndTest, CollectShowsThePreviewTab)
+{
+    const SampleItem item = m_shop.taobaoItem();
+    typeAddress(item.url);
+    clickCollect();
+
+    const QStringList lines = messageLines();
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[0], QStringLiteral("图片采集完成,主图数:8,描述图数:6,总图数:14,可以进行下载！"));
+    EXPECT_EQ(lines[1], CollectCommand::collectMessage(0));
+    EXPECT_EQ(control<QTabBar>(QStringLiteral("TabStrip1"))->currentIndex(), 1);
+    EXPECT_TRUE(m_window->webBrowser2().isVisible());
+    EXPECT_FALSE(m_window->webBrowser1().isVisible());
+    EXPECT_FALSE(control<QTimer>(QStringLiteral("Timer1"))->isActive());
+    EXPECT_TRUE(m_window->isEnabled());
+    EXPECT_EQ(m_commands->collectedSet().itemTitle, item.itemTitle);
+
+    ASSERT_TRUE(waitUntil([this] {
+        return evaluateInPreview(QStringLiteral("Array.prototype.every.call(document.images, function (i) {"
+                                                " return i.complete && i.naturalWidth === 16; })"))
+            .toBool();
+    }));
+    EXPECT_EQ(evaluateInPreview(QStringLiteral("document.images.length")).toInt(), 14);
+    EXPECT_EQ(evaluateInPreview(QStringLiteral("document.images[8].getAttribute('src')")).toString(),
+              item.descriptionPictures[0] + QLatin1Char(' '));
+}
+
+// Stop during the ready wait ends the collect with a message; meanwhile a second collect
+// and a download are refused with lines of their own.
+TEST_F(MainFormEndToEndTest, StopDuringTheReadyWaitEndsTheCollect)
+{
+    typeAddress(m_shop.neverFinishingPage());
+    WhenReady stop([this] { return m_shop.server().requestCount(QStringLiteral("/pics/hang.jpg")) > 0; },
+                   [this] {
+                       clickCollect();
+                       QTest::mouseClick(control<QPushButton>(QStringLiteral("DownLoad")), Qt::LeftButton);
+                       triggerToolbar(QStringLiteral("Stop"));
+                   });
+    int downloadsAllowed = 0;
+    QObject::connect(m_commands.get(), &MainFormCommands::downloadAllowed, m_commands.get(),
+                     [&downloadsAllowed] { ++downloadsAllowed; });
+
+    clickCollect();
+
+    ASSERT_TRUE(stop.done());
+    const QStringList lines = messageLines();
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines[0], kLoadFailed);
+    EXPECT_TRUE(lines.contains(CollectCommand::busyMessage()));
+    EXPECT_TRUE(lines.contains(CollectCommand::downloadBusyMessage()));
+    EXPECT_EQ(downloadsAllowed, 0);
+    EXPECT_TRUE(m_window->isEnabled());
+    EXPECT_FALSE(control<QTimer>(QStringLiteral("Timer1"))->isActive());
+    EXPECT_FALSE(collecting());
+
+    QTest::mouseClick(control<QPushButton>(QStringLiteral("DownLoad")), Qt::LeftButton);
+    EXPECT_EQ(downloadsAllowed, 1);
+}
+
+// Closing the window during the ready wait or the scroll phase ends the collect without a
+// crash and without a summary, and the window can then be destroyed.
+TEST_F(MainFormEndToEndTest, ClosingMidCollectEndsIt)
+{
+    WhenReady close(
+        [this] {
+            return collecting() && m_window->webBrowser1().loadState() == PageBrowser::LoadState::Loading;
+        },
+        [this] { m_window->close(); });
+    typeAddress(m_shop.neverFinishingPage());
+    clickCollect();
+    ASSERT_TRUE(close.done());
+    EXPECT_FALSE(collecting());
+    const QStringList lines = messageLines();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("消息提示:图片采集中"))) << lines[0].toStdString();
+    m_commands.reset();
+    m_window.reset();
+}
+
+// The same in the scroll phase.
+TEST_F(MainFormEndToEndTest, ClosingDuringTheScrollPhaseEndsIt)
+{
+    const SampleItem item = m_shop.tallItem(20000, 10);
+    WhenReady close(
+        [this] {
+            return collecting() && m_commands->collectCommand().scrollStep() > 0 &&
+                   m_window->webBrowser1().loadState() == PageBrowser::LoadState::Finished;
+        },
+        [this] { m_window->close(); });
+    typeAddress(item.url);
+    clickCollect();
+    ASSERT_TRUE(close.done());
+    EXPECT_FALSE(collecting());
+    const QString top = messageLines().value(0);
+    EXPECT_TRUE(top.startsWith(QStringLiteral("消息提示:图片采集中"))) << top.toStdString();
+    m_commands.reset();
+    m_window.reset();
+}
