@@ -258,6 +258,29 @@ TEST(Extraction, NonAsciiAndSurrogatesKeptAsWritten)
     EXPECT_EQ(desc[1], QStringLiteral("http://y.gif"));
 }
 
+TEST(Extraction, NonAsciiUnitsNeverActAsAscii)
+{
+    // Units whose low byte spells an opening and a closing must not match; one whose low
+    // byte is a line feed must not stop a match. Long enough for every conversion path.
+    const QString ascii = QStringLiteral("<img src=\"//img.example/a.gif\"> padding padding padding");
+    QString shifted;
+    for (QChar c : ascii)
+        shifted += QChar(static_cast<char16_t>(0x100 + c.unicode()));
+    PicList desc = nulls();
+    regPrePicUrl(shifted + shifted, desc);
+    EXPECT_EQ(desc[0], QStringLiteral("null"));
+    QString high;
+    for (QChar c : ascii)
+        high += QChar(static_cast<char16_t>(0xFF00 + c.unicode()));
+    regPrePicUrl(high + high + high, desc);
+    EXPECT_EQ(desc[0], QStringLiteral("null"));
+
+    const QString text = QStringLiteral("0123456789abcdef<img src=\"//img.example/\u010A\uFF0A") + QChar(0xD83D) +
+                         QStringLiteral("/b.gif\">");
+    regPrePicUrl(text, desc);
+    EXPECT_EQ(desc[0], QStringLiteral("http://img.example/\u010A\uFF0A") + QChar(0xD83D) + QStringLiteral("/b.gif"));
+}
+
 TEST(Extraction, CaseInsensitiveOnlyForAsciiLetters)
 {
     // ECMAScript folds these patterns' letters only with their ASCII partners: the long s
@@ -435,7 +458,9 @@ QString randomText(std::mt19937 &rng)
     static const QStringList fillers = [&] {
         QStringList p = list({"//", "//", "//", "/", "\"", "'", "\n", "\r", "\r\n", "\\", " ", "a", "x", "q90",
                               "http:", "https:", "HTTP:", "<img ", "\">", "\")", ")", "=", "jpg", "é", "中文", "ſ",
-                              "\u212A", "\u0130", "\u0131", "😀", "\u2028", "\u2029", ": url(\"", ": url("});
+                              "\u212A", "\u0130", "\u0131", "😀", "\u2028", "\u2029", ": url(\"", ": url(",
+                              // Units whose low byte is a line feed, a quote, "/", ".", "s".
+                              "\u010A", "\u0122", "\u012F", "\u022E", "\u0173", "\uFF0E", "\u9A9A"});
         p << QString(QChar(0xD800)) << QString(QChar(0xDFFF));
         return p;
     }();
