@@ -23,17 +23,22 @@ struct PreviewPage
     PreviewCounts counts;
 };
 
-// The preview page's markup for a collected set, shown with the address it came from.
+// The preview page's markup for a collected set, shown with the address it came from: the
+// fragments of Part 1.3 in the order they are written, and the counts M, C and D.
 PreviewPage buildPreviewPage(const CollectedSet &set, const QString &address);
 
 struct PreviewResult
 {
     bool ok = false;
-    PreviewCounts counts;
-    QString errorString;
+    PreviewCounts counts; // the pictures of the page (also set when !ok: what it would have held)
+    QString errorString;  // a message line, when !ok
 };
 
 // Loads a blank page into the browser, waits for it (yielding) and writes the preview into it.
+// Title, address and picture addresses are HTML-escaped (& < > " '), so ordinary values give
+// the markup of Part 1.3 exactly and no value can inject markup or script. Fails (ok == false)
+// when the program is closing during the wait (yield() returned false), the blank page fails
+// to load, or the page has no document or refuses the write.
 PreviewResult writePreview(PageBrowser &browser, EventLoop &loop, const CollectedSet &set,
                            const QString &address);
 

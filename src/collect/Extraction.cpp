@@ -1,0 +1,190 @@
+#include "collect/Extraction.h"
+
+#include <re2/re2.h>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+// The five extraction rules of Part 1.2 on RE2, which matches in time linear in the markup.
+//
+// Semantics kept from the reference grammar (ECMAScript on UTF-16 text, non-Unicode mode):
+// - RE2 runs in Latin-1 mode over a one-byte-per-code-unit image of the markup, made once per
+//   routine call: an ASCII unit stays itself, every other unit (surrogates included) becomes
+//   the byte 0x80. The patterns' literals are all ASCII, and in ECMAScript no non-ASCII unit
+//   equals an ASCII letter even ignoring case (non-Unicode folding maps nothing from outside
+//   ASCII into it), so a non-ASCII unit can only be taken by "."; 0x80 likewise. Byte offsets
+//   are therefore UTF-16 positions, and the matched text is taken from the original markup,
+//   so non-ASCII text and lone surrogates come back exactly as written.
+// - "." is RE2's default: any character but a line feed (the spec's definition). A carriage
+//   return, U+2028 and U+2029 are taken by "." (ECMAScript's own "." would refuse them).
+// - (?i) in Latin-1 mode folds only the ASCII letters with each other: the two characters that
+//   Unicode folds onto "s" and "k" (U+017F, U+212A) lie outside Latin-1 and are 0x80 here.
+// - RE2's default leftmost-first semantics with lazy ".*?" give the same match as a
+//   backtracking engine; each search starts at the end of the previous match.
+
+namespace talvesk {
+namespace {
+
+constexpr int kMaxMatches = PicList::kSlots;
+
+std::unique_ptr<RE2> compile(const char *pattern, bool caseInsensitive)
+{
+    RE2::Options options;
+    options.set_encoding(RE2::Options::EncodingLatin1);
+    options.set_longest_match(false); // leftmost-first, as a backtracking engine
+    options.set_dot_nl(false);        // "." refuses only the line feed
+    options.set_never_nl(false);
+    options.set_case_sensitive(!caseInsensitive);
+    options.set_log_errors(false);
+    auto re = std::make_unique<RE2>(pattern, options);
+    Q_ASSERT(re->ok());
+    return re;
+}
+
+// The patterns, character for character as Part 1.2 gives them.
+const RE2 &rule1()
+{
+    static const auto re = compile(R"(style='background.*?\.jpg_30x30\.jpg)", false);
+    return *re;
+}
+const RE2 &rule2()
+{
+    static const auto re = compile(R"((data-src=")//.*?(\.jpg_50x50\.jpg))", false);
+    return *re;
+}
+const RE2 &rule3()
+{
+    static const auto re =
+        compile(R"((src="http:|src="https:|src=")//.*?(\.jpg|\.bmp|\.gif|\.png|\.webp))", true);
+    return *re;
+}
+const RE2 &rule4()
+{
+    static const auto re = compile(R"((src=")//.*?(\.jpg_60x60q90\.jpg))", true);
+    return *re;
+}
+const RE2 &rule5()
+{
+    static const auto re = compile(R"(style="BACKGROUND.*?(\.jpg_40x40q90\.jpg))", false);
+    return *re;
+}
+
+// The markup as RE2 sees it: one byte per UTF-16 code unit, ASCII kept, all else 0x80.
+class MatchText
+{
+public:
+    explicit MatchText(const QString &text) : m_text(text), m_size(static_cast<std::size_t>(text.size()))
+    {
+        m_bytes.reset(new char[m_size + 1]); // not zero-filled
+        const ushort *in = text.utf16();
+        char *out = m_bytes.get();
+        std::size_t i = 0;
+#ifdef __SSE2__
+        // min(unit, 0x80) as unsigned 16-bit, then narrowed: sixteen units at a time.
+        const __m128i limit = _mm_set1_epi16(0x80);
+        for (; i + 16 <= m_size; i += 16) {
+            __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
+            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i + 8));
+            a = _mm_sub_epi16(a, _mm_subs_epu16(a, limit));
+            b = _mm_sub_epi16(b, _mm_subs_epu16(b, limit));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_packus_epi16(a, b));
+        }
+#endif
+        for (; i < m_size; ++i)
+            out[i] = static_cast<char>(in[i] < 0x80 ? in[i] : 0x80);
+    }
+
+    re2::StringPiece piece() const { return re2::StringPiece(m_bytes.get(), m_size); }
+    std::size_t size() const { return m_size; }
+    const QString &text() const { return m_text; }
+
+private:
+    const QString &m_text;
+    std::size_t m_size;
+    std::unique_ptr<char[]> m_bytes;
+};
+
+// Runs one rule over the whole markup: the text of match k, rewritten, goes into slot k.
+// Matches past slot 255 could never be stored, so the search ends there.
+template<typename Rewrite>
+void applyRule(const RE2 &re, const MatchText &markup, PicList &list, Rewrite rewrite)
+{
+    const re2::StringPiece text = markup.piece();
+    const std::size_t size = markup.size();
+    std::size_t pos = 0;
+    re2::StringPiece match;
+    for (int k = 0; k < kMaxMatches && pos < size; ++k) {
+        if (!re.Match(text, pos, size, RE2::UNANCHORED, &match, 1))
+            break;
+        const std::size_t begin = static_cast<std::size_t>(match.data() - text.data());
+        const std::size_t end = begin + match.size();
+        list[k] = rewrite(markup.text().mid(static_cast<qsizetype>(begin), static_cast<qsizetype>(match.size())));
+        pos = end; // no pattern matches empty text, so the search always moves on
+    }
+}
+
+// Removals, then "//" -> "http://", all exact and case-sensitive (rules 1, 2, 4, 5).
+QString removeAndAbsolutize(QString text, QLatin1String opening, QLatin1String thumbnail)
+{
+    text.remove(opening, Qt::CaseSensitive);
+    text.remove(thumbnail, Qt::CaseSensitive);
+    text.replace(QLatin1String("//"), QLatin1String("http://"), Qt::CaseSensitive);
+    return text;
+}
+
+// Rule 3: cut at the first backslash, drop the first five characters, prefix "http:" unless
+// the rest begins with exactly "http".
+QString descriptionAddress(QString text)
+{
+    const qsizetype backslash = text.indexOf(QLatin1Char('\\'));
+    if (backslash >= 0)
+        text.truncate(backslash);
+    text = text.right(text.size() - 5);
+    if (!text.startsWith(QLatin1String("http"), Qt::CaseSensitive))
+        text.prepend(QLatin1String("http:"));
+    return text;
+}
+
+} // namespace
+
+void regMpicUrl(const QString &txts, PicList &colorPicUrls)
+{
+    const MatchText markup(txts);
+    applyRule(rule1(), markup, colorPicUrls, [](QString m) {
+        return removeAndAbsolutize(std::move(m), QLatin1String("style='background: url(\""),
+                                   QLatin1String("_30x30.jpg"));
+    });
+}
+
+void regMpicUrl1(const QString &txts, PicList &mpicUrls)
+{
+    const MatchText markup(txts);
+    applyRule(rule2(), markup, mpicUrls, [](QString m) {
+        return removeAndAbsolutize(std::move(m), QLatin1String("data-src=\""), QLatin1String("_50x50.jpg"));
+    });
+}
+
+void regPrePicUrl(const QString &txts, PicList &descPicUrls)
+{
+    const MatchText markup(txts);
+    applyRule(rule3(), markup, descPicUrls, [](QString m) { return descriptionAddress(std::move(m)); });
+}
+
+void regtmall(const QString &txts, PicList &mpicUrls, PicList &colorPicUrls)
+{
+    const MatchText markup(txts);
+    applyRule(rule4(), markup, mpicUrls, [](QString m) {
+        return removeAndAbsolutize(std::move(m), QLatin1String("src=\""), QLatin1String("_60x60q90.jpg"));
+    });
+    applyRule(rule5(), markup, colorPicUrls, [](QString m) {
+        return removeAndAbsolutize(std::move(m), QLatin1String("style=\"BACKGROUND: url("),
+                                   QLatin1String("_40x40q90.jpg"));
+    });
+}
+
+} // namespace talvesk

@@ -1,0 +1,34 @@
+#include "collect/ItemTitle.h"
+
+#include "platform/PageBrowser.h"
+#include "platform/PageDocument.h"
+
+namespace talvesk {
+
+ItemTitleResult getItemTitle(PageBrowser &browser)
+{
+    ItemTitleResult result;
+    const std::unique_ptr<PageDocument> document = browser.document();
+    if (!document) {
+        result.errorString = QStringLiteral("采集失败:页面没有文档");
+        return result;
+    }
+    const std::optional<QString> text = document->firstInnerText(QStringLiteral("title"));
+    if (!text) {
+        result.errorString = QStringLiteral("采集失败:页面没有标题");
+        return result;
+    }
+    result.ok = true;
+    result.title = cleanFileName(*text);
+    return result;
+}
+
+QString cleanFileName(const QString &text)
+{
+    QString cleaned = text;
+    for (const QChar c : {u'/', u'\\', u':', u'*', u'?', u'<', u'>', u'|'})
+        cleaned.remove(c, Qt::CaseSensitive);
+    return cleaned;
+}
+
+} // namespace talvesk

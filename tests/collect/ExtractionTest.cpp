@@ -1,0 +1,547 @@
+#include "collect/Extraction.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+#include <functional>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+// Readable failure output for texts.
+static void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+using talvesk::PicList;
+using talvesk::regMpicUrl;
+using talvesk::regMpicUrl1;
+using talvesk::regPrePicUrl;
+using talvesk::regtmall;
+
+namespace {
+
+QString s(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+// A list whose slots all hold a recognisable old value, so that overwrites and untouched
+// slots both show.
+PicList marked(const QString &prefix = QStringLiteral("old"))
+{
+    PicList list;
+    for (int i = 0; i < PicList::kSlots; ++i)
+        list[i] = prefix + QString::number(i);
+    return list;
+}
+
+PicList nulls()
+{
+    PicList list;
+    list.clear();
+    return list;
+}
+
+// ---------------------------------------------------------------------------------------
+// Worked examples of Part 1.2.
+
+TEST(Extraction, Rule1WorkedExample)
+{
+    PicList colour = nulls();
+    regMpicUrl(s("<a href=\"#\" style='background: url(\"//img.example/sku/red.jpg_30x30.jpg\") center "
+                 "no-repeat;'>"),
+               colour);
+    EXPECT_EQ(colour[0], QStringLiteral("http://img.example/sku/red.jpg"));
+    EXPECT_EQ(colour[1], QStringLiteral("null"));
+}
+
+TEST(Extraction, Rule2WorkedExample)
+{
+    PicList main = nulls();
+    regMpicUrl1(s("<img data-src=\"//img.example/main/front.jpg_50x50.jpg\"><img "
+                  "data-src=\"//img.example/main/back.jpg_50x50.jpg\">"),
+                main);
+    EXPECT_EQ(main[0], QStringLiteral("http://img.example/main/front.jpg"));
+    EXPECT_EQ(main[1], QStringLiteral("http://img.example/main/back.jpg"));
+    EXPECT_EQ(main[2], QStringLiteral("null"));
+}
+
+TEST(Extraction, Rule3WorkedExample)
+{
+    PicList desc = nulls();
+    regPrePicUrl(s("<img src=\"//img.example/desc/a.gif\"><IMG SRC=\"https://img.example/desc/b.png\"><img "
+                   "src=\"http://img.example/desc/c.jpg_q90.jpg\">"),
+                 desc);
+    EXPECT_EQ(desc[0], QStringLiteral("http://img.example/desc/a.gif"));
+    EXPECT_EQ(desc[1], QStringLiteral("https://img.example/desc/b.png"));
+    EXPECT_EQ(desc[2], QStringLiteral("http://img.example/desc/c.jpg"));
+    EXPECT_EQ(desc[3], QStringLiteral("null"));
+}
+
+TEST(Extraction, Rules4And5WorkedExample)
+{
+    PicList main = nulls();
+    PicList colour = nulls();
+    regtmall(s("<img src=\"//img.example/tm/m1.jpg_60x60q90.jpg\"><a style=\"BACKGROUND: "
+               "url(//img.example/tm/blue.jpg_40x40q90.jpg)\">"),
+             main, colour);
+    EXPECT_EQ(main[0], QStringLiteral("http://img.example/tm/m1.jpg"));
+    EXPECT_EQ(main[1], QStringLiteral("null"));
+    EXPECT_EQ(colour[0], QStringLiteral("http://img.example/tm/blue.jpg"));
+    EXPECT_EQ(colour[1], QStringLiteral("null"));
+}
+
+// ---------------------------------------------------------------------------------------
+// Edge cases of Part 1.2.
+
+TEST(Extraction, EmptyOrMatchlessTextLeavesListUntouched)
+{
+    const PicList before = marked();
+    PicList a = before, b = before, c = before, d = before;
+    regMpicUrl(QString(), a);
+    regMpicUrl1(QString(), b);
+    regPrePicUrl(QStringLiteral("<p>no pictures here</p>"), c);
+    regtmall(QStringLiteral("<img src='//x/a.jpg_60x60q90.jpg'>"), d, a);
+    for (int i = 0; i < PicList::kSlots; ++i) {
+        EXPECT_EQ(a[i], before[i]);
+        EXPECT_EQ(b[i], before[i]);
+        EXPECT_EQ(c[i], before[i]);
+        EXPECT_EQ(d[i], before[i]);
+    }
+}
+
+TEST(Extraction, LaterCallOverwritesOnlyItsSlots)
+{
+    PicList main = nulls();
+    QString detail;
+    for (int i = 0; i < 5; ++i)
+        detail += QStringLiteral("<img data-src=\"//d/%1.jpg_50x50.jpg\">").arg(i);
+    regMpicUrl1(detail, main);
+    QString meta;
+    for (int i = 0; i < 3; ++i)
+        meta += QStringLiteral("<img src=\"//t/%1.jpg_60x60q90.jpg\">").arg(i);
+    PicList colour = nulls();
+    regtmall(meta, main, colour);
+    EXPECT_EQ(main[0], QStringLiteral("http://t/0.jpg"));
+    EXPECT_EQ(main[1], QStringLiteral("http://t/1.jpg"));
+    EXPECT_EQ(main[2], QStringLiteral("http://t/2.jpg"));
+    EXPECT_EQ(main[3], QStringLiteral("http://d/3.jpg"));
+    EXPECT_EQ(main[4], QStringLiteral("http://d/4.jpg"));
+    EXPECT_EQ(main[5], QStringLiteral("null"));
+    EXPECT_EQ(colour[0], QStringLiteral("null"));
+}
+
+TEST(Extraction, DuplicatesOccupyTwoSlots)
+{
+    PicList desc = nulls();
+    regPrePicUrl(QStringLiteral("<img src=\"//a/p.png\"><img src=\"//a/p.png\">"), desc);
+    EXPECT_EQ(desc[0], QStringLiteral("http://a/p.png"));
+    EXPECT_EQ(desc[1], QStringLiteral("http://a/p.png"));
+    EXPECT_EQ(desc[2], QStringLiteral("null"));
+}
+
+TEST(Extraction, LazyEndAtFirstExtension)
+{
+    PicList desc = nulls();
+    regPrePicUrl(QStringLiteral("<img src=\"//img.example/d/p.png_480x480.jpg\">"), desc);
+    EXPECT_EQ(desc[0], QStringLiteral("http://img.example/d/p.png"));
+    EXPECT_EQ(desc[1], QStringLiteral("null"));
+
+    PicList main = nulls();
+    regMpicUrl1(QStringLiteral("data-src=\"//a/x.jpg_50x50.jpg_50x50.jpg\""), main);
+    EXPECT_EQ(main[0], QStringLiteral("http://a/x.jpg"));
+    EXPECT_EQ(main[1], QStringLiteral("null"));
+}
+
+TEST(Extraction, BackslashCut)
+{
+    PicList desc = nulls();
+    regPrePicUrl(QStringLiteral("src=\"//img.example/d\\e.jpg"), desc);
+    EXPECT_EQ(desc[0], QStringLiteral("http://img.example/d"));
+    // Only rule 3 cuts: other rules keep the backslash.
+    PicList main = nulls();
+    regMpicUrl1(QStringLiteral("data-src=\"//a\\b.jpg_50x50.jpg"), main);
+    EXPECT_EQ(main[0], QStringLiteral("http://a\\b.jpg"));
+}
+
+TEST(Extraction, LineFeedPreventsAMatch)
+{
+    PicList desc = nulls();
+    regPrePicUrl(QStringLiteral("src=\"//a/\nb.jpg"), desc);
+    EXPECT_EQ(desc[0], QStringLiteral("null"));
+    PicList colour = nulls();
+    regMpicUrl(QStringLiteral("style='background: url(\"//a\n.jpg_30x30.jpg"), colour);
+    EXPECT_EQ(colour[0], QStringLiteral("null"));
+    // A later opening on the next line still matches.
+    regPrePicUrl(QStringLiteral("src=\"//a/\nsrc=\"//b/c.gif"), desc);
+    EXPECT_EQ(desc[0], QStringLiteral("http://b/c.gif"));
+    // A carriage return alone is not a line feed: "." takes it (spec: "." refuses only LF).
+    regPrePicUrl(QStringLiteral("src=\"//a/\rb.jpg"), desc);
+    EXPECT_EQ(desc[0], QStringLiteral("http://a/\rb.jpg"));
+    // CR LF line ends stop a match as the line feed does.
+    PicList desc2 = nulls();
+    regPrePicUrl(QStringLiteral("src=\"//a/\r\nb.jpg"), desc2);
+    EXPECT_EQ(desc2[0], QStringLiteral("null"));
+}
+
+TEST(Extraction, UpperCaseMarkup)
+{
+    PicList desc = nulls();
+    regPrePicUrl(QStringLiteral("<IMG SRC=\"//A/B.JPG\">"), desc);
+    EXPECT_EQ(desc[0], QStringLiteral("http://A/B.JPG"));
+    // An upper-case scheme stays after the opening and is not "http": "http:" is put in front.
+    regPrePicUrl(QStringLiteral("<IMG SRC=\"HTTP://A/B.WEBP\">"), desc);
+    EXPECT_EQ(desc[0], QStringLiteral("http:HTTP://A/B.WEBP"));
+
+    PicList main = nulls();
+    regtmall(QStringLiteral("<IMG SRC=\"//a/m.JPG_60X60Q90.JPG\">"), main, desc);
+    // The removals are case-sensitive: neither the opening nor the suffix is removed.
+    EXPECT_EQ(main[0], QStringLiteral("SRC=\"http://a/m.JPG_60X60Q90.JPG"));
+
+    PicList mainUpper = nulls();
+    regMpicUrl1(QStringLiteral("<IMG DATA-SRC=\"//a/m.jpg_50x50.jpg\">"), mainUpper);
+    EXPECT_EQ(mainUpper[0], QStringLiteral("null"));
+
+    PicList colour = nulls();
+    regMpicUrl(QStringLiteral("<a STYLE='BACKGROUND: url(\"//a/c.jpg_30x30.jpg\")'>"), colour);
+    EXPECT_EQ(colour[0], QStringLiteral("null"));
+    // Rule 5 wants the upper-case property and nothing else.
+    PicList main5 = nulls();
+    regtmall(QStringLiteral("<a style=\"background: url(//a/c.jpg_40x40q90.jpg)\">"), main5, colour);
+    EXPECT_EQ(colour[0], QStringLiteral("null"));
+}
+
+TEST(Extraction, MatchInsideDataSrcForRule4)
+{
+    PicList main = nulls();
+    PicList colour = nulls();
+    regtmall(QStringLiteral("<img data-src=\"//a/m.jpg_60x60q90.jpg\">"), main, colour);
+    // The match begins at the "src" part of the attribute name.
+    EXPECT_EQ(main[0], QStringLiteral("http://a/m.jpg"));
+}
+
+TEST(Extraction, RemovalsAndSlashesEverywhere)
+{
+    PicList colour = nulls();
+    // A differently spelled opening stays; every "//" becomes "http://".
+    regMpicUrl(QStringLiteral("style='background:url(//a//b.jpg_30x30.jpg"), colour);
+    EXPECT_EQ(colour[0], QStringLiteral("style='background:url(http://ahttp://b.jpg"));
+}
+
+TEST(Extraction, MoreThan256MatchesFillSlots0To255)
+{
+    QString text;
+    for (int i = 0; i < 300; ++i)
+        text += QStringLiteral("<img src=\"//p/%1.jpg\">\n").arg(i);
+    PicList desc = marked();
+    regPrePicUrl(text, desc);
+    for (int i = 0; i < PicList::kSlots; ++i)
+        EXPECT_EQ(desc[i], QStringLiteral("http://p/%1.jpg").arg(i));
+}
+
+TEST(Extraction, NonAsciiAndSurrogatesKeptAsWritten)
+{
+    PicList desc = nulls();
+    const QString lone = QString(QChar(0xD800));
+    const QString text = QStringLiteral("描述<img src=\"//图片/a") + lone + QStringLiteral("😀b.png\">");
+    regPrePicUrl(text, desc);
+    EXPECT_EQ(desc[0], QStringLiteral("http://图片/a") + lone + QStringLiteral("😀b.png"));
+    // A lone low surrogate, and a high one at the very end of the markup.
+    const QString text2 = QStringLiteral("src=\"//x") + QString(QChar(0xDC00)) +
+                          QStringLiteral(".gif src=\"//y.gif") + QString(QChar(0xDBFF));
+    regPrePicUrl(text2, desc);
+    EXPECT_EQ(desc[0], QStringLiteral("http://x") + QString(QChar(0xDC00)) + QStringLiteral(".gif"));
+    EXPECT_EQ(desc[1], QStringLiteral("http://y.gif"));
+}
+
+TEST(Extraction, NonAsciiUnitsNeverActAsAscii)
+{
+    // Units whose low byte spells an opening and a closing must not match; one whose low
+    // byte is a line feed must not stop a match. Long enough for every conversion path.
+    const QString ascii = QStringLiteral("<img src=\"//img.example/a.gif\"> padding padding padding");
+    QString shifted;
+    for (QChar c : ascii)
+        shifted += QChar(static_cast<char16_t>(0x100 + c.unicode()));
+    PicList desc = nulls();
+    regPrePicUrl(shifted + shifted, desc);
+    EXPECT_EQ(desc[0], QStringLiteral("null"));
+    QString high;
+    for (QChar c : ascii)
+        high += QChar(static_cast<char16_t>(0xFF00 + c.unicode()));
+    regPrePicUrl(high + high + high, desc);
+    EXPECT_EQ(desc[0], QStringLiteral("null"));
+
+    const QString text = QStringLiteral("0123456789abcdef<img src=\"//img.example/\u010A\uFF0A") + QChar(0xD83D) +
+                         QStringLiteral("/b.gif\">");
+    regPrePicUrl(text, desc);
+    EXPECT_EQ(desc[0], QStringLiteral("http://img.example/\u010A\uFF0A") + QChar(0xD83D) + QStringLiteral("/b.gif"));
+}
+
+TEST(Extraction, CaseInsensitiveOnlyForAsciiLetters)
+{
+    // ECMAScript folds these patterns' letters only with their ASCII partners: the long s
+    // (U+017F) is no "s", the Kelvin sign no "k", the dotted capital I no "i".
+    PicList desc = nulls();
+    regPrePicUrl(QStringLiteral("<img ſrc=\"//a/b.gif\"><img src=\"//a/b.gİf.png\">"), desc);
+    EXPECT_EQ(desc[0], QStringLiteral("http://a/b.gİf.png"));
+    EXPECT_EQ(desc[1], QStringLiteral("null"));
+}
+
+TEST(Extraction, LongSingleLineDoesNotCrash)
+{
+    QString text;
+    const QString opening = QStringLiteral("src=\"//data-src=\"//style='background style=\"BACKGROUND");
+    while (text.size() < (4 << 20))
+        text += opening;
+    text += QStringLiteral("x.jpg_60x60q90.jpg_50x50.jpg_40x40q90.jpg_30x30.jpg");
+    PicList a = nulls(), b = nulls(), c = nulls(), d = nulls();
+    regMpicUrl(text, a);
+    regMpicUrl1(text, b);
+    regPrePicUrl(text, c);
+    regtmall(text, d, a);
+    // Leftmost start: the first opening of each rule, running to the one closing.
+    EXPECT_TRUE(c[0].startsWith(QStringLiteral("http://data-src=")));
+    EXPECT_TRUE(c[0].endsWith(QStringLiteral("x.jpg")));
+    EXPECT_EQ(c[1], QStringLiteral("null"));
+    EXPECT_TRUE(b[0].endsWith(QStringLiteral("x.jpg_60x60q90.jpg")));
+    EXPECT_TRUE(d[0].endsWith(QStringLiteral("x.jpg")));
+    EXPECT_TRUE(a[0].endsWith(QStringLiteral("x.jpg_60x60q90.jpg_50x50.jpg")));
+}
+
+// ---------------------------------------------------------------------------------------
+// Differential test against std::regex (ECMAScript) on UTF-16 code units.
+
+struct OracleRule
+{
+    std::wregex literal; // the pattern exactly as the spec writes it
+    std::wregex lfOnly;  // the same with "." spelled [^\n], the spec's definition of "."
+    std::function<QString(const QString &)> rewrite;
+};
+
+QString removeAll(QString text, const QString &what)
+{
+    return text.replace(what, QString(), Qt::CaseSensitive);
+}
+
+QString absolute(QString text)
+{
+    return text.replace(QStringLiteral("//"), QStringLiteral("http://"), Qt::CaseSensitive);
+}
+
+OracleRule oracle(const std::wstring &pattern, bool icase, std::function<QString(const QString &)> rewrite)
+{
+    auto flags = std::regex::ECMAScript;
+    if (icase)
+        flags |= std::regex::icase;
+    std::wstring lf;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == L'\\') {
+            lf += pattern.substr(i, 2);
+            ++i;
+        } else if (pattern[i] == L'.') {
+            lf += L"[^\\n]";
+        } else {
+            lf += pattern[i];
+        }
+    }
+    return {std::wregex(pattern, flags), std::wregex(lf, flags), std::move(rewrite)};
+}
+
+std::wstring toW(const QString &text)
+{
+    std::wstring out;
+    out.reserve(static_cast<std::size_t>(text.size()));
+    for (QChar c : text)
+        out += static_cast<wchar_t>(c.unicode());
+    return out;
+}
+
+QString fromW(const std::wstring &text)
+{
+    QString out;
+    for (wchar_t c : text)
+        out += QChar(static_cast<char16_t>(c));
+    return out;
+}
+
+// What the spec says the list holds after the rule ran over the text.
+PicList expected(const std::wregex &re, const std::function<QString(const QString &)> &rewrite,
+                 const QString &text, PicList list, int *matchCount)
+{
+    const std::wstring w = toW(text);
+    int k = 0;
+    for (auto it = std::wsregex_iterator(w.begin(), w.end(), re); it != std::wsregex_iterator(); ++it, ++k) {
+        if (k < PicList::kSlots)
+            list[k] = rewrite(fromW(it->str()));
+    }
+    *matchCount = k;
+    return list;
+}
+
+std::vector<OracleRule> &oracleRules()
+{
+    static std::vector<OracleRule> rules = [] {
+        std::vector<OracleRule> r;
+        r.push_back(oracle(LR"(style='background.*?\.jpg_30x30\.jpg)", false, [](const QString &m) {
+            return absolute(removeAll(removeAll(m, QStringLiteral("style='background: url(\"")),
+                                      QStringLiteral("_30x30.jpg")));
+        }));
+        r.push_back(oracle(LR"((data-src=")//.*?(\.jpg_50x50\.jpg))", false, [](const QString &m) {
+            return absolute(removeAll(removeAll(m, QStringLiteral("data-src=\"")), QStringLiteral("_50x50.jpg")));
+        }));
+        r.push_back(oracle(LR"((src="http:|src="https:|src=")//.*?(\.jpg|\.bmp|\.gif|\.png|\.webp))", true,
+                           [](const QString &m) {
+                               // (a) first piece of a split at "\"; (b) last length-5; (c) prefix test.
+                               QString cut = m.split(QLatin1Char('\\')).first();
+                               QString slot = cut.right(cut.length() - 5);
+                               if (slot.left(4) != QStringLiteral("http"))
+                                   slot = QStringLiteral("http:") + slot;
+                               return slot;
+                           }));
+        r.push_back(oracle(LR"((src=")//.*?(\.jpg_60x60q90\.jpg))", true, [](const QString &m) {
+            return absolute(removeAll(removeAll(m, QStringLiteral("src=\"")), QStringLiteral("_60x60q90.jpg")));
+        }));
+        r.push_back(oracle(LR"(style="BACKGROUND.*?(\.jpg_40x40q90\.jpg))", false, [](const QString &m) {
+            return absolute(removeAll(removeAll(m, QStringLiteral("style=\"BACKGROUND: url(")),
+                                      QStringLiteral("_40x40q90.jpg")));
+        }));
+        return r;
+    }();
+    return rules;
+}
+
+// The literal ECMAScript "." also refuses CR, U+2028 and U+2029; the spec's "." refuses only
+// the line feed. The two agree on text without those three (CR LF pairs included).
+bool literalDotAgrees(const QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c == 0x2028 || c == 0x2029)
+            return false;
+        if (c == u'\r' && (i + 1 >= text.size() || text.at(i + 1) != QLatin1Char('\n')))
+            return false;
+    }
+    return true;
+}
+
+// Short texts built from the patterns' own pieces: openings, closings, "//", quotes, line
+// ends, letter case variants and non-ASCII text (case-fold traps, surrogates, U+2028/9).
+QString randomText(std::mt19937 &rng)
+{
+    static const auto list = [](std::initializer_list<const char *> items) {
+        QStringList p;
+        for (const char *item : items)
+            p << QString::fromUtf8(item);
+        return p;
+    };
+    // Per rule: openings (right and near-miss spellings) and closings.
+    static const std::vector<std::pair<QStringList, QStringList>> groups = {
+        {list({"style='background: url(\"", "style='background", "style='background:url(", "STYLE='BACKGROUND",
+               "style='Background", "style='background: url('"}),
+         list({".jpg_30x30.jpg", ".JPG_30X30.JPG", "_30x30.jpg", ".jpg_30x30", ".jpg_30x30.jpg_30x30.jpg"})},
+        {list({"data-src=\"", "DATA-SRC=\"", "data-src='", "Data-src=\"", "data-src=\"//"}),
+         list({".jpg_50x50.jpg", ".jpg_50X50.jpg", "_50x50.jpg", ".jpg_50x50.jpg_50x50.jpg"})},
+        {list({"src=\"", "SRC=\"", "Src=\"", "sRc=\"", "src=\"http:", "src=\"https:", "SRC=\"HTTP:",
+               "src=\"HTTPS:", "src='", "src=", "src=\"//", "src=\"http://", "src=\"https://", "ſrc=\"//"}),
+         list({".jpg", ".JPG", ".Jpg", ".bmp", ".BMP", ".gif", ".GiF", ".gİf", ".png", ".PNG", ".webp", ".WEBP",
+               ".jpeg", ".jp", "."})},
+        {list({"src=\"", "SRC=\"", "data-src=\"", "sRC=\"", "src='"}),
+         list({".jpg_60x60q90.jpg", ".JPG_60X60Q90.JPG", "_60x60q90.jpg", ".jpg_60x60q90"})},
+        {list({"style=\"BACKGROUND: url(", "style=\"BACKGROUND", "style=\"background: url(",
+               "STYLE=\"BACKGROUND: url(", "style=\"BACKGROUND:url("}),
+         list({".jpg_40x40q90.jpg", ".Jpg_40x40q90.jpg", "_40x40q90.jpg", ".jpg_40x40q90.jpg)"})},
+    };
+    static const QStringList fillers = [&] {
+        QStringList p = list({"//", "//", "//", "/", "\"", "'", "\n", "\r", "\r\n", "\\", " ", "a", "x", "q90",
+                              "http:", "https:", "HTTP:", "<img ", "\">", "\")", ")", "=", "jpg", "é", "中文", "ſ",
+                              "\u212A", "\u0130", "\u0131", "😀", "\u2028", "\u2029", ": url(\"", ": url(",
+                              // Units whose low byte is a line feed, a quote, "/", ".", "s".
+                              "\u010A", "\u0122", "\u012F", "\u022E", "\u0173", "\uFF0E", "\u9A9A"});
+        p << QString(QChar(0xD800)) << QString(QChar(0xDFFF));
+        return p;
+    }();
+    const auto pick = [&rng](const QStringList &from) {
+        return from.at(std::uniform_int_distribution<qsizetype>(0, from.size() - 1)(rng));
+    };
+    const auto chance = [&rng](int percent) { return std::uniform_int_distribution<int>(0, 99)(rng) < percent; };
+    const auto anyGroup = [&rng]() -> const std::pair<QStringList, QStringList> & {
+        return groups[std::uniform_int_distribution<std::size_t>(0, groups.size() - 1)(rng)];
+    };
+    std::uniform_int_distribution<int> segments(1, 4);
+    std::uniform_int_distribution<int> fill(0, 3);
+    QString text;
+    const int n = segments(rng);
+    for (int i = 0; i < n; ++i) {
+        // Mostly an opening, "//", a few fillers and a closing of one rule; sometimes another
+        // rule's piece, a missing piece or loose fillers.
+        const auto &group = anyGroup();
+        if (chance(85))
+            text += pick(chance(85) ? group.first : anyGroup().first);
+        if (chance(75))
+            text += QStringLiteral("//");
+        for (int f = fill(rng); f > 0; --f)
+            text += pick(fillers);
+        if (chance(85))
+            text += pick(chance(80) ? group.second : anyGroup().second);
+        for (int f = fill(rng) / 2; f > 0; --f)
+            text += pick(fillers);
+    }
+    return text;
+}
+
+TEST(ExtractionDifferential, AgreesWithEcmaScriptOracle)
+{
+    std::mt19937 rng(20240531u);
+    auto &rules = oracleRules();
+    const int kTexts = 25000;
+    std::vector<int> textsWithMatch(rules.size(), 0);
+    int literalCompared = 0;
+    int failures = 0;
+    for (int t = 0; t < kTexts && failures < 20; ++t) {
+        const QString text = randomText(rng);
+        const PicList start = marked(QStringLiteral("s") + QString::number(t % 7) + QLatin1Char('-'));
+
+        std::vector<PicList> got(rules.size(), start);
+        regMpicUrl(text, got[0]);
+        regMpicUrl1(text, got[1]);
+        regPrePicUrl(text, got[2]);
+        regtmall(text, got[3], got[4]);
+
+        const bool literalToo = literalDotAgrees(text);
+        literalCompared += literalToo ? 1 : 0;
+        for (std::size_t r = 0; r < rules.size(); ++r) {
+            int matches = 0;
+            const PicList want = expected(rules[r].lfOnly, rules[r].rewrite, text, start, &matches);
+            if (matches > 0)
+                ++textsWithMatch[r];
+            int literalMatches = 0;
+            const PicList wantLiteral =
+                literalToo ? expected(rules[r].literal, rules[r].rewrite, text, start, &literalMatches) : want;
+            for (int i = 0; i < PicList::kSlots; ++i) {
+                if (got[r][i] != want[i] || got[r][i] != wantLiteral[i]) {
+                    ADD_FAILURE() << "rule " << (r + 1) << " slot " << i << " text "
+                                  << text.toUtf8().toPercentEncoding().constData() << "\n got  "
+                                  << got[r][i].toStdString() << "\n want " << want[i].toStdString()
+                                  << "\n literal " << wantLiteral[i].toStdString();
+                    ++failures;
+                    break;
+                }
+            }
+        }
+    }
+    // The texts must exercise every rule and mostly be comparable with the literal pattern.
+    for (std::size_t r = 0; r < rules.size(); ++r)
+        EXPECT_GT(textsWithMatch[r], kTexts / 20) << "rule " << (r + 1) << " rarely matched";
+    EXPECT_GT(literalCompared, kTexts / 2);
+    std::printf("differential: %d texts, %d also against the literal pattern; texts with a match per rule:", kTexts,
+                literalCompared);
+    for (int m : textsWithMatch)
+        std::printf(" %d", m);
+    std::printf("\n");
+}
+
+} // namespace
