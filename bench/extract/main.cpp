@@ -1,4 +1,4 @@
-// Timing of the four extraction routines (Part 1.2) on realistic and adversarial markup.
+// Timing of the four extraction routines on realistic and adversarial markup.
 // Not a test. Prints its figures; the last line is
 //   extract: <MB/s realistic> MB/s realistic, <time(8 MiB)/time(1 MiB)> linear ratio, <MB/s adversarial> MB/s adversarial
 // MB are 10^6 bytes of markup in UTF-8; a rate is the markup size over the time that all four

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-// The five extraction rules of Part 1.2 on RE2, which matches in time linear in the markup.
+// The five extraction rules on RE2, which matches in time linear in the markup.
 //
 // Semantics kept from the reference grammar (ECMAScript on UTF-16 text, non-Unicode mode):
 // - RE2 runs in Latin-1 mode over a one-byte-per-code-unit image of the markup, made once per
@@ -20,7 +20,7 @@
 //   ASCII into it), so a non-ASCII unit can only be taken by "."; 0x80 likewise. Byte offsets
 //   are therefore UTF-16 positions, and the matched text is taken from the original markup,
 //   so non-ASCII text and lone surrogates come back exactly as written.
-// - "." is RE2's default: any character but a line feed (the spec's definition). A carriage
+// - "." is RE2's default: any character but a line feed, as the rules intend. A carriage
 //   return, U+2028 and U+2029 are taken by "." (ECMAScript's own "." would refuse them).
 // - (?i) in Latin-1 mode folds only the ASCII letters with each other: the two characters that
 //   Unicode folds onto "s" and "k" (U+017F, U+212A) lie outside Latin-1 and are 0x80 here.
@@ -46,7 +46,7 @@ std::unique_ptr<RE2> compile(const char *pattern, bool caseInsensitive)
     return re;
 }
 
-// The patterns, character for character as Part 1.2 gives them.
+// The patterns, character for character.
 const RE2 &rule1()
 {
     static const auto re = compile(R"(style='background.*?\.jpg_30x30\.jpg)", false);

@@ -47,7 +47,7 @@ PicList nulls()
 }
 
 // ---------------------------------------------------------------------------------------
-// Worked examples of Part 1.2.
+// Worked examples, one per rule.
 
 TEST(Extraction, Rule1WorkedExample)
 {
@@ -96,7 +96,7 @@ TEST(Extraction, Rules4And5WorkedExample)
 }
 
 // ---------------------------------------------------------------------------------------
-// Edge cases of Part 1.2.
+// Edge cases.
 
 TEST(Extraction, EmptyOrMatchlessTextLeavesListUntouched)
 {
@@ -179,7 +179,7 @@ TEST(Extraction, LineFeedPreventsAMatch)
     // A later opening on the next line still matches.
     regPrePicUrl(QStringLiteral("src=\"//a/\nsrc=\"//b/c.gif"), desc);
     EXPECT_EQ(desc[0], QStringLiteral("http://b/c.gif"));
-    // A carriage return alone is not a line feed: "." takes it (spec: "." refuses only LF).
+    // A carriage return alone is not a line feed: "." takes it ("." refuses only LF).
     regPrePicUrl(QStringLiteral("src=\"//a/\rb.jpg"), desc);
     EXPECT_EQ(desc[0], QStringLiteral("http://a/\rb.jpg"));
     // CR LF line ends stop a match as the line feed does.
@@ -317,8 +317,8 @@ TEST(Extraction, LongSingleLineDoesNotCrash)
 
 struct OracleRule
 {
-    std::wregex literal; // the pattern exactly as the spec writes it
-    std::wregex lfOnly;  // the same with "." spelled [^\n], the spec's definition of "."
+    std::wregex literal; // the pattern exactly as written
+    std::wregex lfOnly;  // the same with "." spelled [^\n], the rules' definition of "."
     std::function<QString(const QString &)> rewrite;
 };
 
@@ -368,7 +368,7 @@ QString fromW(const std::wstring &text)
     return out;
 }
 
-// What the spec says the list holds after the rule ran over the text.
+// What the list must hold after the rule ran over the text.
 PicList expected(const std::wregex &re, const std::function<QString(const QString &)> &rewrite,
                  const QString &text, PicList list, int *matchCount)
 {
@@ -414,7 +414,7 @@ std::vector<OracleRule> &oracleRules()
     return rules;
 }
 
-// The literal ECMAScript "." also refuses CR, U+2028 and U+2029; the spec's "." refuses only
+// The literal ECMAScript "." also refuses CR, U+2028 and U+2029; the rules' "." refuses only
 // the line feed. The two agree on text without those three (CR LF pairs included).
 bool literalDotAgrees(const QString &text)
 {
