@@ -189,7 +189,7 @@ TEST_F(DownloadCommandTest, EndsSilentlyWithoutFolderOrTitle)
     EXPECT_EQ(m_server.requests().size(), 0);
 }
 
-// A full list of 256 pictures is saved as files 0 to 255.
+// A full list of 256 pictures is saved as files 0 to 255, over at most six kept-alive connections.
 TEST_F(DownloadCommandTest, SavesAFullList)
 {
     for (int i = 0; i < PicList::kSlots; ++i)
@@ -201,6 +201,7 @@ TEST_F(DownloadCommandTest, SavesAFullList)
     EXPECT_EQ(readFile(item(QStringLiteral("描述图/描述图0.jpg"))), bodyFor("/d/0.jpg"));
     EXPECT_EQ(readFile(item(QStringLiteral("描述图/描述图255.jpg"))), bodyFor("/d/255.jpg"));
     EXPECT_EQ(m_messages.lines.value(1), QStringLiteral("图片下载进度:256/256,已完成100%"));
+    EXPECT_LE(m_server.connectionCount(), 6);
 }
 
 // A second download of the same set goes into a new item folder T1, named in the final line.
