@@ -15,6 +15,7 @@
 #include <QNetworkAccessManager>
 
 #include <array>
+#include <utility>
 
 namespace talvesk {
 

@@ -26,7 +26,6 @@ public:
 
     bool yield() override
     {
-        ++m_yields;
         QEventLoop loop;
         QTimer::singleShot(1, &loop, &QEventLoop::quit);
         loop.exec();
@@ -37,12 +36,10 @@ public:
         return !(closeWhen && closeWhen());
     }
 
-    int yields() const { return m_yields; }
     bool timedOut() const { return m_timedOut; }
 
 private:
     QDeadlineTimer m_deadline{20000};
-    int m_yields = 0;
     bool m_timedOut = false;
 };
 
