@@ -2,24 +2,28 @@
 
 #include <re2/re2.h>
 
-#include <QStringView>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include <cstddef>
 #include <memory>
 #include <string>
 
-// The five extraction rules of Part 1.2 on RE2, which matches in time linear in the markup.
+// The five extraction rules on RE2, which matches in time linear in the markup.
 //
-// Semantics kept from the reference grammar (ECMAScript on UTF-16 text):
-// - Matching runs on a UTF-8 copy of the markup, made once per routine call. Every UTF-16
-//   code unit or surrogate pair becomes one code point; a lone surrogate becomes one U+FFFD.
-//   None of these can meet a literal of the patterns, and "." takes each of them whole, so
-//   the matches fall at the same places; the matched text is then taken from the original
-//   UTF-16 markup by position, so a lone surrogate inside an address is kept as it was.
-// - "." is RE2's default: any character but a line feed (the spec's definition).
-// - Case-insensitive rules do not use RE2's (?i), which folds by Unicode (so "s" would also
-//   match U+017F and "k" U+212A). ECMAScript's non-Unicode folding pairs only the ASCII letters
-//   of these patterns with their ASCII partners, so each letter becomes a class like [sS].
+// Semantics kept from the reference grammar (ECMAScript on UTF-16 text, non-Unicode mode):
+// - RE2 runs in Latin-1 mode over a one-byte-per-code-unit image of the markup, made once per
+//   routine call: an ASCII unit stays itself, every other unit (surrogates included) becomes
+//   the byte 0x80. The patterns' literals are all ASCII, and in ECMAScript no non-ASCII unit
+//   equals an ASCII letter even ignoring case (non-Unicode folding maps nothing from outside
+//   ASCII into it), so a non-ASCII unit can only be taken by "."; 0x80 likewise. Byte offsets
+//   are therefore UTF-16 positions, and the matched text is taken from the original markup,
+//   so non-ASCII text and lone surrogates come back exactly as written.
+// - "." is RE2's default: any character but a line feed, as the rules intend. A carriage
+//   return, U+2028 and U+2029 are taken by "." (ECMAScript's own "." would refuse them).
+// - (?i) in Latin-1 mode folds only the ASCII letters with each other: the two characters that
+//   Unicode folds onto "s" and "k" (U+017F, U+212A) lie outside Latin-1 and are 0x80 here.
 // - RE2's default leftmost-first semantics with lazy ".*?" give the same match as a
 //   backtracking engine; each search starts at the end of the previous match.
 
@@ -28,45 +32,21 @@ namespace {
 
 constexpr int kMaxMatches = PicList::kSlots;
 
-// Spells every ASCII letter of a pattern as a class of both cases ("src" -> "[sS][rR][cC]").
-// The patterns contain no escapes other than "\." and no classes of their own.
-std::string caseless(const char *pattern)
-{
-    std::string out;
-    for (const char *p = pattern; *p; ++p) {
-        const char c = *p;
-        if (c == '\\' && p[1]) {
-            out += c;
-            out += *++p;
-        } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
-            const char lower = static_cast<char>(c | 0x20);
-            out += '[';
-            out += lower;
-            out += static_cast<char>(lower & ~0x20);
-            out += ']';
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 std::unique_ptr<RE2> compile(const char *pattern, bool caseInsensitive)
 {
     RE2::Options options;
-    options.set_encoding(RE2::Options::EncodingUTF8);
+    options.set_encoding(RE2::Options::EncodingLatin1);
     options.set_longest_match(false); // leftmost-first, as a backtracking engine
     options.set_dot_nl(false);        // "." refuses only the line feed
     options.set_never_nl(false);
-    options.set_case_sensitive(true);
+    options.set_case_sensitive(!caseInsensitive);
     options.set_log_errors(false);
-    options.set_max_mem(64 << 20);
-    auto re = std::make_unique<RE2>(caseInsensitive ? caseless(pattern) : std::string(pattern), options);
+    auto re = std::make_unique<RE2>(pattern, options);
     Q_ASSERT(re->ok());
     return re;
 }
 
-// The patterns, character for character as Part 1.2 gives them.
+// The patterns, character for character.
 const RE2 &rule1()
 {
     static const auto re = compile(R"(style='background.*?\.jpg_30x30\.jpg)", false);
@@ -94,98 +74,46 @@ const RE2 &rule5()
     return *re;
 }
 
-// The markup in UTF-8 for matching, with a forward-only map from byte offsets back to UTF-16
-// positions. Built once per routine call and shared by the rules of that call.
-class Utf8Markup
+// The markup as RE2 sees it: one byte per UTF-16 code unit, ASCII kept, all else 0x80.
+class MatchText
 {
 public:
-    explicit Utf8Markup(QStringView text) : m_text(text)
+    explicit MatchText(const QString &text) : m_text(text), m_size(static_cast<std::size_t>(text.size()))
     {
-        const qsizetype n = text.size();
-        m_bytes.resize(static_cast<std::size_t>(n) * 3);
-        char *out = m_bytes.data();
-        const char16_t *in = text.utf16();
-        bool ascii = true;
-        for (qsizetype i = 0; i < n; ++i) {
-            const char16_t u = in[i];
-            if (u < 0x80) {
-                *out++ = static_cast<char>(u);
-                continue;
-            }
-            ascii = false;
-            if (u < 0x800) {
-                *out++ = static_cast<char>(0xC0 | (u >> 6));
-                *out++ = static_cast<char>(0x80 | (u & 0x3F));
-            } else if (u >= 0xD800 && u < 0xDC00 && i + 1 < n && in[i + 1] >= 0xDC00 && in[i + 1] < 0xE000) {
-                const char32_t cp = 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(in[i + 1]) - 0xDC00);
-                *out++ = static_cast<char>(0xF0 | (cp >> 18));
-                *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-                *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                *out++ = static_cast<char>(0x80 | (cp & 0x3F));
-                ++i;
-            } else {
-                // A lone surrogate becomes U+FFFD (3 bytes, one UTF-16 unit, see toUtf16).
-                const char16_t c = (u >= 0xD800 && u < 0xE000) ? char16_t(0xFFFD) : u;
-                *out++ = static_cast<char>(0xE0 | (c >> 12));
-                *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                *out++ = static_cast<char>(0x80 | (c & 0x3F));
-            }
+        m_bytes.reset(new char[m_size + 1]); // not zero-filled
+        const ushort *in = text.utf16();
+        char *out = m_bytes.get();
+        std::size_t i = 0;
+#ifdef __SSE2__
+        // min(unit, 0x80) as unsigned 16-bit, then narrowed: sixteen units at a time.
+        const __m128i limit = _mm_set1_epi16(0x80);
+        for (; i + 16 <= m_size; i += 16) {
+            __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
+            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i + 8));
+            a = _mm_sub_epi16(a, _mm_subs_epu16(a, limit));
+            b = _mm_sub_epi16(b, _mm_subs_epu16(b, limit));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_packus_epi16(a, b));
         }
-        m_bytes.resize(static_cast<std::size_t>(out - m_bytes.data()));
-        m_ascii = ascii;
+#endif
+        for (; i < m_size; ++i)
+            out[i] = static_cast<char>(in[i] < 0x80 ? in[i] : 0x80);
     }
 
-    re2::StringPiece piece() const { return re2::StringPiece(m_bytes.data(), m_bytes.size()); }
-    std::size_t size() const { return m_bytes.size(); }
-    QStringView text() const { return m_text; }
-
-    // The UTF-16 position of a byte offset at a code point boundary. Offsets asked for must
-    // not decrease between calls until rewind(); the walk is then linear in the markup.
-    qsizetype toUtf16(std::size_t byteOffset)
-    {
-        if (m_ascii)
-            return static_cast<qsizetype>(byteOffset);
-        Q_ASSERT(byteOffset >= m_byte);
-        const unsigned char *b = reinterpret_cast<const unsigned char *>(m_bytes.data());
-        while (m_byte < byteOffset) {
-            const unsigned char lead = b[m_byte];
-            if (lead < 0x80) {
-                m_byte += 1;
-                m_unit += 1;
-            } else if (lead < 0xE0) {
-                m_byte += 2;
-                m_unit += 1;
-            } else if (lead < 0xF0) {
-                m_byte += 3;
-                m_unit += 1;
-            } else {
-                m_byte += 4;
-                m_unit += 2;
-            }
-        }
-        return m_unit;
-    }
-
-    void rewind()
-    {
-        m_byte = 0;
-        m_unit = 0;
-    }
+    re2::StringPiece piece() const { return re2::StringPiece(m_bytes.get(), m_size); }
+    std::size_t size() const { return m_size; }
+    const QString &text() const { return m_text; }
 
 private:
-    QStringView m_text;
-    std::string m_bytes;
-    bool m_ascii = true;
-    std::size_t m_byte = 0;
-    qsizetype m_unit = 0;
+    const QString &m_text;
+    std::size_t m_size;
+    std::unique_ptr<char[]> m_bytes;
 };
 
 // Runs one rule over the whole markup: the text of match k, rewritten, goes into slot k.
 // Matches past slot 255 could never be stored, so the search ends there.
 template<typename Rewrite>
-void applyRule(const RE2 &re, Utf8Markup &markup, PicList &list, Rewrite rewrite)
+void applyRule(const RE2 &re, const MatchText &markup, PicList &list, Rewrite rewrite)
 {
-    markup.rewind();
     const re2::StringPiece text = markup.piece();
     const std::size_t size = markup.size();
     std::size_t pos = 0;
@@ -195,9 +123,7 @@ void applyRule(const RE2 &re, Utf8Markup &markup, PicList &list, Rewrite rewrite
             break;
         const std::size_t begin = static_cast<std::size_t>(match.data() - text.data());
         const std::size_t end = begin + match.size();
-        const qsizetype from = markup.toUtf16(begin);
-        const qsizetype to = markup.toUtf16(end);
-        list[k] = rewrite(markup.text().mid(from, to - from).toString());
+        list[k] = rewrite(markup.text().mid(static_cast<qsizetype>(begin), static_cast<qsizetype>(match.size())));
         pos = end; // no pattern matches empty text, so the search always moves on
     }
 }
@@ -228,7 +154,7 @@ QString descriptionAddress(QString text)
 
 void regMpicUrl(const QString &txts, PicList &colorPicUrls)
 {
-    Utf8Markup markup(txts);
+    const MatchText markup(txts);
     applyRule(rule1(), markup, colorPicUrls, [](QString m) {
         return removeAndAbsolutize(std::move(m), QLatin1String("style='background: url(\""),
                                    QLatin1String("_30x30.jpg"));
@@ -237,7 +163,7 @@ void regMpicUrl(const QString &txts, PicList &colorPicUrls)
 
 void regMpicUrl1(const QString &txts, PicList &mpicUrls)
 {
-    Utf8Markup markup(txts);
+    const MatchText markup(txts);
     applyRule(rule2(), markup, mpicUrls, [](QString m) {
         return removeAndAbsolutize(std::move(m), QLatin1String("data-src=\""), QLatin1String("_50x50.jpg"));
     });
@@ -245,13 +171,13 @@ void regMpicUrl1(const QString &txts, PicList &mpicUrls)
 
 void regPrePicUrl(const QString &txts, PicList &descPicUrls)
 {
-    Utf8Markup markup(txts);
+    const MatchText markup(txts);
     applyRule(rule3(), markup, descPicUrls, [](QString m) { return descriptionAddress(std::move(m)); });
 }
 
 void regtmall(const QString &txts, PicList &mpicUrls, PicList &colorPicUrls)
 {
-    Utf8Markup markup(txts);
+    const MatchText markup(txts);
     applyRule(rule4(), markup, mpicUrls, [](QString m) {
         return removeAndAbsolutize(std::move(m), QLatin1String("src=\""), QLatin1String("_60x60q90.jpg"));
     });

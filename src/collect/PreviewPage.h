@@ -24,7 +24,7 @@ struct PreviewPage
 };
 
 // The preview page's markup for a collected set, shown with the address it came from: the
-// fragments of Part 1.3 in the order they are written, and the counts M, C and D.
+// fragments in the order they are written, and the counts M, C and D.
 PreviewPage buildPreviewPage(const CollectedSet &set, const QString &address);
 
 struct PreviewResult
@@ -36,7 +36,7 @@ struct PreviewResult
 
 // Loads a blank page into the browser, waits for it (yielding) and writes the preview into it.
 // Title, address and picture addresses are HTML-escaped (& < > " '), so ordinary values give
-// the markup of Part 1.3 exactly and no value can inject markup or script. Fails (ok == false)
+// exactly the usual markup and no value can inject markup or script. Fails (ok == false)
 // when the program is closing during the wait (yield() returned false), the blank page fails
 // to load, or the page has no document or refuses the write.
 PreviewResult writePreview(PageBrowser &browser, EventLoop &loop, const CollectedSet &set,

@@ -126,6 +126,7 @@ void LocalHttpServer::acceptConnections()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
         socket->setParent(this);
+        ++m_connections;
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequests(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             m_pending.remove(socket);

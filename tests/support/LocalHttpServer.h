@@ -80,6 +80,8 @@ public:
     // Every request received so far, in order of arrival.
     const QList<HttpRequest> &requests() const { return m_requests; }
     int requestCount(const QString &path) const;
+    // Connections accepted so far; shows how well clients keep theirs alive.
+    int connectionCount() const { return m_connections; }
 
 private:
     void acceptConnections();
@@ -92,6 +94,7 @@ private:
     std::function<HttpResponse(const HttpRequest &)> m_fallback;
     QList<HttpRequest> m_requests;
     QHash<QTcpSocket *, QByteArray> m_pending;
+    int m_connections = 0;
 };
 
 } // namespace talvesk::test

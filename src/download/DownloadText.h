@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+namespace talvesk {
+
+// done × 100 / total rounded to the nearest whole number, an exact half to the even neighbour;
+// 0 when total is 0.
+int progressPercent(int done, int total);
+
+// "图片下载进度:done/total,已完成p%".
+QString progressLine(int done, int total);
+
+// The last four characters of a picture address as they may end a file name: path separators
+// and characters that a file name cannot hold (on any common system) are dropped.
+QString picFileTail(const QString &address);
+
+} // namespace talvesk

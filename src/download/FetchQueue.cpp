@@ -1,0 +1,73 @@
+#include "download/FetchQueue.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace talvesk {
+
+FetchQueue::FetchQueue(QNetworkAccessManager &manager, const FetchOptions &options, int concurrency,
+                       QObject *parent)
+    : QObject(parent), m_manager(manager), m_options(options), m_concurrency(std::max(1, concurrency))
+{
+}
+
+FetchQueue::~FetchQueue()
+{
+    abortAll();
+}
+
+void FetchQueue::add(const QString &address, const QString &fileName)
+{
+    FetchResult pending;
+    pending.address = address;
+    pending.fileName = fileName;
+    m_waiting.push_back(static_cast<int>(m_results.size()));
+    m_results.append(pending);
+    m_done.append(false);
+    startMore();
+}
+
+QList<FetchResult> FetchQueue::failures() const
+{
+    QList<FetchResult> failed;
+    for (qsizetype i = 0; i < m_results.size(); ++i) {
+        if (m_done[i] && !m_results[i].saved)
+            failed.append(m_results[i]);
+    }
+    return failed;
+}
+
+void FetchQueue::abortAll()
+{
+    m_waiting.clear();
+    for (PicSaver *saver : std::as_const(m_running)) {
+        saver->abort();
+        delete saver;
+    }
+    m_running.clear();
+}
+
+void FetchQueue::startMore()
+{
+    while (!m_waiting.empty() && m_running.size() < m_concurrency) {
+        const int index = m_waiting.front();
+        m_waiting.pop_front();
+        auto *saver =
+            new PicSaver(m_manager, m_options, m_results[index].address, m_results[index].fileName, this);
+        m_running.append(saver);
+        connect(saver, &PicSaver::finished, this, [this, saver, index] { handleFinished(saver, index); });
+        saver->start();
+    }
+}
+
+void FetchQueue::handleFinished(PicSaver *saver, int index)
+{
+    m_results[index] = saver->result();
+    m_done[index] = true;
+    ++m_finished;
+    m_running.removeOne(saver);
+    saver->deleteLater();
+    startMore();
+}
+
+} // namespace talvesk

@@ -1,0 +1,75 @@
+#include "download/FolderCreation.h"
+
+#include "download/PathJoin.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <filesystem>
+#include <system_error>
+
+namespace talvesk {
+
+namespace {
+
+// Enough for any honest reuse of a folder; a parent full of candidates is reported instead of
+// searched forever.
+constexpr int kMaxAttempts = 1000;
+
+enum class MkdirOutcome { Created, Taken, Failed };
+
+QString reasonFor(const std::error_code &error)
+{
+    if (error == std::errc::no_such_file_or_directory)
+        return QStringLiteral("上级文件夹不存在");
+    if (error == std::errc::filename_too_long)
+        return QStringLiteral("名称过长");
+    if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted ||
+        error == std::errc::read_only_file_system)
+        return QStringLiteral("没有写入权限");
+    if (error == std::errc::not_a_directory)
+        return QStringLiteral("上级路径不是文件夹");
+    return QString::fromLocal8Bit(error.message().c_str());
+}
+
+MkdirOutcome makeOneFolder(const QString &path, QString *reason)
+{
+    std::error_code error;
+    const bool created = std::filesystem::create_directory(
+        std::filesystem::u8path(QDir::fromNativeSeparators(path).toStdString()), error);
+    if (created)
+        return MkdirOutcome::Created;
+    // No error means a folder is there already; EEXIST means a file (or a dangling link) is.
+    if (!error || error == std::errc::file_exists)
+        return MkdirOutcome::Taken;
+    *reason = reasonFor(error);
+    return MkdirOutcome::Failed;
+}
+
+} // namespace
+
+FolderResult mkdiruser(const QString &path, int fnlength)
+{
+    const QFileInfo requested(QDir::fromNativeSeparators(path));
+    const QString parent = QDir::toNativeSeparators(requested.path());
+    const QString stem = requested.fileName().left(fnlength);
+
+    FolderResult result;
+    QString candidate = path;
+    for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
+        switch (makeOneFolder(candidate, &result.error)) {
+        case MkdirOutcome::Created:
+            result.path = candidate;
+            return result;
+        case MkdirOutcome::Failed:
+            return result;
+        case MkdirOutcome::Taken:
+            candidate = joinPath(parent, stem + QString::number(attempt));
+            break;
+        }
+    }
+    result.error = QStringLiteral("同名文件夹过多");
+    return result;
+}
+
+} // namespace talvesk

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+namespace talvesk {
+
+// Every path the download builds goes through here, so all use the platform's separator and a
+// folder that already ends in one (a root) does not get a second.
+QString joinPath(const QString &folder, const QString &name);
+
+} // namespace talvesk

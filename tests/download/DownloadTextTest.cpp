@@ -1,0 +1,33 @@
+#include "download/DownloadText.h"
+
+#include <gtest/gtest.h>
+
+using namespace talvesk;
+
+// Percentages round to the nearest whole number with exact halves going to the even one, and
+// a total of zero shows 0.
+TEST(DownloadText, PercentRoundsHalfToEven)
+{
+    EXPECT_EQ(progressPercent(1, 8), 12);
+    EXPECT_EQ(progressPercent(3, 8), 38);
+    EXPECT_EQ(progressPercent(1, 3), 33);
+    EXPECT_EQ(progressPercent(2, 3), 67);
+    EXPECT_EQ(progressPercent(1, 200), 0); // 0.5
+    EXPECT_EQ(progressPercent(3, 200), 2); // 1.5
+    EXPECT_EQ(progressPercent(5, 5), 100);
+    EXPECT_EQ(progressPercent(0, 0), 0);
+    EXPECT_EQ(progressPercent(768, 768), 100);
+    EXPECT_EQ(progressLine(3, 8), QStringLiteral("图片下载进度:3/8,已完成38%"));
+    EXPECT_EQ(progressLine(0, 0), QStringLiteral("图片下载进度:0/0,已完成0%"));
+}
+
+// The last four characters end the file name as they stand, minus what a file name cannot hold.
+TEST(DownloadText, FileTailDropsSeparatorsAndForbiddenCharacters)
+{
+    EXPECT_EQ(picFileTail(QStringLiteral("http://h/a.jpg")), QStringLiteral(".jpg"));
+    EXPECT_EQ(picFileTail(QStringLiteral("http://h/a.webp")), QStringLiteral("webp"));
+    EXPECT_EQ(picFileTail(QStringLiteral("http://h/x/ab")), QStringLiteral("xab"));
+    EXPECT_EQ(picFileTail(QStringLiteral("http://h/a?b:c")), QStringLiteral("bc"));
+    EXPECT_EQ(picFileTail(QStringLiteral("h\\*\"<>|")), QString());
+    EXPECT_EQ(picFileTail(QStringLiteral("ab")), QStringLiteral("ab"));
+}
