@@ -177,7 +177,7 @@ CollectResult CollectCommand::run()
     case Wait::Ready:
         break;
     case Wait::Failed:
-        return fail(error);
+        return failRead(generation, error);
     case Wait::Closing:
         return closing();
     }
@@ -185,17 +185,17 @@ CollectResult CollectCommand::run()
     m_window.setTimerEnabled(true);
     std::unique_ptr<PageDocument> document = m_webBrowser1.document();
     if (!document)
-        return fail(noDocumentMessage());
+        return failRead(generation, noDocumentMessage());
     const std::optional<int> height = document->bodyScrollHeight();
     if (!height)
-        return fail(noBodyMessage());
+        return failRead(generation, noBodyMessage());
     m_lastHeight = *height;
 
     switch (scrollToBottom(*document, generation, error)) {
     case Wait::Ready:
         break;
     case Wait::Failed:
-        return fail(error);
+        return failRead(generation, error);
     case Wait::Closing:
         return closing();
     }
@@ -205,13 +205,11 @@ CollectResult CollectCommand::run()
     m_scrollStep = 0;
 
     document = m_webBrowser1.document();
-    if (m_webBrowser1.loadGeneration() != generation)
-        return fail(pageGoneMessage());
     if (!document)
-        return fail(noDocumentMessage());
+        return failRead(generation, noDocumentMessage());
     const ItemTitleResult title = getItemTitle(m_webBrowser1);
     if (!title.ok)
-        return fail(noTitleMessage());
+        return failRead(generation, noTitleMessage());
     m_set.itemTitle = title.title;
 
     m_window.setWindowEnabled(false);
@@ -222,7 +220,7 @@ CollectResult CollectCommand::run()
     case Wait::Ready:
         break;
     case Wait::Failed:
-        return fail(error);
+        return failRead(generation, error);
     case Wait::Closing:
         return closing();
     }
@@ -357,6 +355,12 @@ CollectCommand::Wait CollectCommand::walkElements(PageDocument &document, int ge
             regPrePicUrl(div.innerHtml, m_set.descPicUrls);
     }
     return Wait::Ready;
+}
+
+CollectResult CollectCommand::failRead(int generation, const QString &message)
+{
+    // A read also fails when the page is replaced under it; say so rather than blame the page.
+    return fail(m_webBrowser1.loadGeneration() != generation ? pageGoneMessage() : message);
 }
 
 CollectResult CollectCommand::fail(const QString &message)

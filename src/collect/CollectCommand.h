@@ -69,6 +69,7 @@ private:
     Wait waitUntilReady(int generation, QString &error);
     Wait scrollToBottom(PageDocument &document, int generation, QString &error);
     Wait walkElements(PageDocument &document, int generation, QString &error);
+    CollectResult failRead(int generation, const QString &message);
     CollectResult fail(const QString &message);
     void showProgress(std::int32_t seconds);
 
