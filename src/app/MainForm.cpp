@@ -178,8 +178,13 @@ void MainForm::createTabsAndBrowsers()
     m_tabStrip1->setObjectName(QStringLiteral("TabStrip1"));
     m_tabStrip1->setGeometry(toPixels(TwipRect{0, 960, 11175, 5535}));
     m_tabStrip1->setDrawBase(false);
+    m_tabStrip1->setExpanding(false);
     // The browsers cover the strip from 1200 twips down: its tabs must fit in 16 pixels.
-    m_tabStrip1->setStyleSheet(QStringLiteral("QTabBar::tab { height: 15px; padding: 0 10px; }"));
+    m_tabStrip1->setStyleSheet(QStringLiteral(
+        "QTabBar::tab { height: 15px; padding: 0 12px; margin-right: 2px; border: 1px solid #a0a0a0;"
+        " border-bottom: none; border-top-left-radius: 3px; border-top-right-radius: 3px; background: "
+        "#e6e6e6; }"
+        "QTabBar::tab:selected { background: white; }"));
     m_tabStrip1->setTabData(m_tabStrip1->addTab(QStringLiteral("网页浏览")), kTabBrowse);
     m_tabStrip1->setTabData(m_tabStrip1->addTab(QStringLiteral("采集结果")), kTabPreview);
     m_tabStrip1->setCurrentIndex(0);

@@ -1,0 +1,194 @@
+#include "MainFormTestSupport.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTabBar>
+#include <QWebEngineView>
+
+using talvesk::PageBrowser;
+using talvesk::WindowControls;
+using talvesk::test::HttpResponse;
+using talvesk::test::waitUntil;
+
+namespace {
+
+QString page(const QString &title)
+{
+    return QStringLiteral("<html><head><title>%1</title></head><body>%1</body></html>").arg(title);
+}
+
+class NavigationTest : public talvesk::test::MainFormFixture
+{
+protected:
+    NavigationTest()
+    {
+        m_server.route(QStringLiteral("/item"), HttpResponse::html(page(QStringLiteral("A_B"))));
+        m_server.route(QStringLiteral("/ITEM"), HttpResponse::html(page(QStringLiteral("C"))));
+        m_server.route(QStringLiteral("/never"),
+                       HttpResponse::ok({}).sendingOnly(0, HttpResponse::Ending::Hang));
+        EXPECT_TRUE(showWindow());
+        EXPECT_TRUE(waitForLoad(m_window->webBrowser1()));
+        m_urladress = control<QComboBox>(QStringLiteral("urladress"));
+    }
+
+    void typeAndEnter(const QString &text)
+    {
+        m_urladress->lineEdit()->clear();
+        QTest::keyClicks(m_urladress, text);
+        QTest::keyClick(m_urladress, Qt::Key_Return);
+    }
+
+    QStringList entries() const
+    {
+        QStringList list;
+        for (int i = 0; i < m_urladress->count(); ++i)
+            list.append(m_urladress->itemText(i));
+        return list;
+    }
+
+    QUrl shownUrl() const
+    {
+        return m_window->findChild<QWebEngineView *>(QStringLiteral("WebBrowser1"))->url();
+    }
+
+    QComboBox *m_urladress = nullptr;
+};
+
+} // namespace
+
+// Enter opens the typed address in WebBrowser1 and appends it to the list once; the same
+// address again opens it again but adds nothing; a different letter case is a new entry.
+TEST_F(NavigationTest, EnterOpensAndRemembersAddresses)
+{
+    const QString item = m_server.url(QStringLiteral("/item")).toString();
+    const QString upper = m_server.url(QStringLiteral("/ITEM")).toString();
+
+    typeAndEnter(item);
+    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
+    EXPECT_EQ(shownUrl().path(), QStringLiteral("/item"));
+    typeAndEnter(item);
+    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
+    EXPECT_EQ(m_server.requestCount(QStringLiteral("/item")), 2);
+    EXPECT_EQ(entries(), QStringList{item});
+    EXPECT_EQ(m_window->addressText(), item);
+
+    typeAndEnter(upper);
+    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
+    EXPECT_EQ(shownUrl().path(), QStringLiteral("/ITEM"));
+    EXPECT_EQ(entries(), (QStringList{item, upper}));
+    EXPECT_EQ(m_window->addressText(), upper);
+}
+
+// Other keys open nothing and add nothing.
+TEST_F(NavigationTest, OtherKeysOnlyEdit)
+{
+    const int generation = m_window->webBrowser1().loadGeneration();
+    QTest::keyClicks(m_urladress, QStringLiteral("abc"));
+    QTest::keyClick(m_urladress, Qt::Key_Tab);
+    EXPECT_EQ(m_window->webBrowser1().loadGeneration(), generation);
+    EXPECT_EQ(m_urladress->count(), 0);
+    EXPECT_TRUE(m_window->addressText().endsWith(QStringLiteral("abc")));
+}
+
+// Enter while the preview is shown goes back to the first tab and WebBrowser1.
+TEST_F(NavigationTest, EnterReturnsToTheBrowserTab)
+{
+    m_window->selectTab(WindowControls::Tab::Preview);
+    typeAndEnter(m_server.url(QStringLiteral("/item")).toString());
+    EXPECT_EQ(control<QTabBar>(QStringLiteral("TabStrip1"))->currentIndex(), 0);
+    EXPECT_TRUE(m_window->webBrowser1().isVisible());
+    EXPECT_FALSE(m_window->webBrowser2().isVisible());
+    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
+    EXPECT_EQ(shownUrl().path(), QStringLiteral("/item"));
+}
+
+// The caption is "Talvesk_" and the page's name, always cut at the base's first "_": A_B
+// gives Talvesk_A_B, and a later C gives Talvesk_C.
+TEST_F(NavigationTest, CaptionNamesThePage)
+{
+    EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Talvesk_Home"));
+    typeAndEnter(m_server.url(QStringLiteral("/item")).toString());
+    ASSERT_TRUE(waitUntil([this] { return m_window->windowTitle() == QStringLiteral("Talvesk_A_B"); }));
+    typeAndEnter(m_server.url(QStringLiteral("/ITEM")).toString());
+    ASSERT_TRUE(waitUntil([this] { return m_window->windowTitle() == QStringLiteral("Talvesk_C"); }))
+        << m_window->windowTitle().toStdString();
+}
+
+// "载入中…" shows while WebBrowser1 loads and "加载完成" once it ends, stopped included, with
+// the progress bar back at 0; Stop applies the caption rule.
+TEST_F(NavigationTest, StatusTextFollowsLoads)
+{
+    EXPECT_EQ(m_window->statusText(), QStringLiteral("加载完成"));
+    m_window->setProgress(50);
+    typeAndEnter(m_server.url(QStringLiteral("/never")).toString());
+    ASSERT_TRUE(waitUntil([this] { return m_window->statusText() == QStringLiteral("载入中…"); }));
+    ASSERT_TRUE(waitUntil([this] { return m_server.requestCount(QStringLiteral("/never")) > 0; }));
+
+    m_window->setWindowTitle(QStringLiteral("Talvesk_old_name"));
+    control<QAction>(QStringLiteral("Stop"))->trigger();
+    EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Talvesk_") + m_window->webBrowser1().locationName());
+    EXPECT_EQ(m_window->webBrowser1().loadState(), PageBrowser::LoadState::Failed);
+    ASSERT_TRUE(waitUntil([this] { return m_window->statusText() == QStringLiteral("加载完成"); }));
+    EXPECT_EQ(control<QProgressBar>(QStringLiteral("ProgressBar1"))->value(), 0);
+}
+
+// Loads in WebBrowser2 change neither the caption nor the status text.
+TEST_F(NavigationTest, PreviewBrowserEventsAreIgnored)
+{
+    const QString caption = m_window->windowTitle();
+    m_window->webBrowser2().navigate(m_server.url(QStringLiteral("/item")).toString());
+    ASSERT_TRUE(waitForLoad(m_window->webBrowser2()));
+    ASSERT_TRUE(
+        waitUntil([this] { return m_window->webBrowser2().locationName() == QStringLiteral("A_B"); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_window->windowTitle(), caption);
+    EXPECT_EQ(m_window->statusText(), QStringLiteral("加载完成"));
+}
+
+// The toolbar acts on WebBrowser1 by key, also while the preview is shown, without changing
+// the tab; Back with no history does nothing; Home opens the built-in start page.
+TEST_F(NavigationTest, ToolbarDrivesWebBrowser1)
+{
+    auto trigger = [this](const char *key) { control<QAction>(QString::fromLatin1(key))->trigger(); };
+    trigger("Forward"); // nothing later in the history: ignored
+    EXPECT_TRUE(m_dialogs.boxes.isEmpty());
+
+    typeAndEnter(m_server.url(QStringLiteral("/item")).toString());
+    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
+    m_window->selectTab(WindowControls::Tab::Preview);
+
+    trigger("Back");
+    ASSERT_TRUE(waitUntil([this] { return shownUrl().path() == QStringLiteral("/home"); }));
+    EXPECT_EQ(control<QTabBar>(QStringLiteral("TabStrip1"))->currentIndex(), 1);
+    trigger("Forward");
+    ASSERT_TRUE(waitUntil([this] { return shownUrl().path() == QStringLiteral("/item"); }));
+    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
+
+    trigger("Refresh");
+    ASSERT_TRUE(waitUntil([this] { return m_server.requestCount(QStringLiteral("/item")) == 2; }));
+
+    trigger("Home");
+    ASSERT_TRUE(waitUntil([this] { return shownUrl() == QUrl(QStringLiteral("about:blank")); }));
+    EXPECT_EQ(m_server.requestCount(QStringLiteral("/home")), 1);
+    EXPECT_TRUE(m_dialogs.boxes.isEmpty());
+}
+
+// A fresh window's Back does nothing and shows nothing.
+TEST(NavigationFreshWindow, BackWithoutHistoryIsIgnored)
+{
+    talvesk::test::FakeDialogs dialogs;
+    talvesk::MainFormSetup setup;
+    setup.dialogs = &dialogs;
+    setup.homePageUrl = QStringLiteral("about:blank");
+    setup.offTheRecord = true;
+    talvesk::MainForm window(setup);
+    ASSERT_TRUE(
+        waitUntil([&window] { return window.webBrowser1().loadState() != PageBrowser::LoadState::Loading; }));
+    const int generation = window.webBrowser1().loadGeneration();
+    window.findChild<QAction *>(QStringLiteral("Back"))->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.webBrowser1().loadGeneration(), generation);
+    EXPECT_TRUE(dialogs.boxes.isEmpty());
+}
