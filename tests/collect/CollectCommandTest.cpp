@@ -427,7 +427,8 @@ TEST_F(CollectCommandTest, NestedDivsAreHandedOverTwice)
                                                  QStringLiteral("http://img.example/m/3.jpg")}));
 }
 
-// Failing steps: each reports its own line and leaves the window usable and the set cleared.
+// Failing steps each report their own line and leave the window usable and the set cleared:
+// first, a browser without a document.
 TEST_F(CollectCommandTest, NoDocumentFailsCleanly)
 {
     fillPreviousSet();
@@ -435,6 +436,7 @@ TEST_F(CollectCommandTest, NoDocumentFailsCleanly)
     expectFailedCleanly(command.run(), QStringLiteral("采集失败:浏览器中没有可读取的网页！"));
 }
 
+// A page without a body cannot be scrolled.
 TEST_F(CollectCommandTest, NoBodyFailsCleanly)
 {
     fillPreviousSet();
@@ -442,6 +444,7 @@ TEST_F(CollectCommandTest, NoBodyFailsCleanly)
     expectFailedCleanly(command.run(), QStringLiteral("采集失败:网页没有正文(body),无法滚动页面！"));
 }
 
+// A page without a title element fails after its scroll phase, before the lists are touched.
 TEST_F(CollectCommandTest, NoTitleElementFailsCleanly)
 {
     fillPreviousSet();
@@ -451,6 +454,7 @@ TEST_F(CollectCommandTest, NoTitleElementFailsCleanly)
     EXPECT_EQ(browser1.scrolls.size(), 20);
 }
 
+// Divs that cannot be read fail the walk and enable the window again.
 TEST_F(CollectCommandTest, UnreadableElementsFailCleanly)
 {
     fillPreviousSet();
@@ -459,6 +463,7 @@ TEST_F(CollectCommandTest, UnreadableElementsFailCleanly)
     EXPECT_EQ(window.windowEnabledChanges, QList<bool>({false, true}));
 }
 
+// A load that fails ends the ready wait before any scrolling.
 TEST_F(CollectCommandTest, FailedLoadEndsTheWait)
 {
     fillPreviousSet();
