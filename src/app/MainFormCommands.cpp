@@ -5,8 +5,8 @@
 namespace talvesk {
 
 MainFormCommands::MainFormCommands(MainForm &window)
-    : m_collect(window.webBrowser1(), window.webBrowser2(), window, window.messages(), window.eventLoop(),
-                m_set)
+    : m_window(window), m_collect(window.webBrowser1(), window.webBrowser2(), window, window.messages(),
+                                  window.eventLoop(), m_set)
 {
     connect(&window, &MainForm::collectRequested, this, [this] { m_collect.run(); });
     connect(&window, &MainForm::timerTicked, this, [this] { m_collect.tick(); });
@@ -20,7 +20,8 @@ void MainFormCommands::handleDownloadRequested()
         m_collect.reportBusy(CollectCommand::downloadBusyMessage());
         return;
     }
-    Q_EMIT downloadAllowed();
+    DownloadCommand download(m_window, m_window.dialogs(), m_window.messages(), m_window.eventLoop());
+    download.run(m_set);
 }
 
 } // namespace talvesk

@@ -2,6 +2,7 @@
 
 #include "collect/CollectCommand.h"
 #include "collect/PicList.h"
+#include "download/DownloadCommand.h"
 
 #include <QObject>
 
@@ -11,6 +12,7 @@ class MainForm;
 
 // Connects the window's command hooks to the commands and holds what they share for the
 // life of the window: the collected set and the collect command with its state.
+// A download runs on its own copy of the set, so a collect started during it cannot mix items.
 class MainFormCommands final : public QObject
 {
     Q_OBJECT
@@ -21,13 +23,10 @@ public:
     CollectCommand &collectCommand() { return m_collect; }
     const CollectedSet &collectedSet() const { return m_set; }
 
-Q_SIGNALS:
-    // The download button was pressed while no collect runs.
-    void downloadAllowed();
-
 private:
     void handleDownloadRequested();
 
+    MainForm &m_window;
     CollectedSet m_set;
     CollectCommand m_collect;
 };
