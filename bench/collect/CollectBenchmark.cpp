@@ -9,7 +9,7 @@
 #include "platform/WindowControls.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageBrowser.h"
-#include "support/HeadlessEnvironment.h"
+#include "platform/EngineEnvironment.h"
 #include "support/SampleShop.h"
 
 #include <QApplication>
@@ -69,7 +69,7 @@ int found(const CollectedSet &set, const QStringList &expected)
 
 int main(int argc, char **argv)
 {
-    test::prepareHeadlessEnvironment();
+    selectHeadlessPlatform();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
 

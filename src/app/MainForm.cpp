@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 
 #include "app/AppIcons.h"
+#include "app/ProgramVersion.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtMessageList.h"
 #include "platform/qt/QtPageBrowser.h"
@@ -56,7 +57,7 @@ QString helpText()
 
 QString versionText()
 {
-    return QStringList{QStringLiteral("软件名称：Talvesk"), QStringLiteral("软件版本:Ver2.3 (Qt 6)"),
+    return QStringList{QStringLiteral("软件名称：Talvesk"), versionLine(),
                        QStringLiteral("作者：Talvesk 开发组"),
                        QStringLiteral("联系方式：talvesk@example.com")}
         .join(u'\r');

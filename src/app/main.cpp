@@ -1,19 +1,59 @@
 #include "app/MainForm.h"
 #include "app/MainFormCommands.h"
+#include "app/ProgramVersion.h"
+#include "app/cli/CommandLineOptions.h"
+#include "app/cli/CommandLineRun.h"
+#include "platform/EngineEnvironment.h"
 
 #include <QApplication>
-#include <QByteArray>
 
-#include <unistd.h>
+#include <cstdio>
+
+namespace {
+
+void print(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    // The browser engine's sandbox refuses to start as root; it must be told before it loads.
-    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", QByteArrayLiteral("1"));
+    using talvesk::CommandLineOptions;
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLineOptions options = CommandLineOptions::parse(arguments);
+
+    switch (options.mode) {
+    case CommandLineOptions::Mode::Help:
+        print(stdout, CommandLineOptions::usage());
+        return talvesk::ExitDone;
+    case CommandLineOptions::Mode::Version:
+        print(stdout, QStringLiteral("Talvesk ") + talvesk::versionLine() + QLatin1Char('\n'));
+        return talvesk::ExitDone;
+    case CommandLineOptions::Mode::UsageError:
+        print(stderr, QStringLiteral("talvesk: %1\n\n").arg(options.error) + CommandLineOptions::usage());
+        return talvesk::ExitUsage;
+    case CommandLineOptions::Mode::Collect:
+        talvesk::selectHeadlessPlatform();
+        break;
+    case CommandLineOptions::Mode::Window:
+        talvesk::allowEngineAsRoot();
+        break;
+    }
+
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
+    // The command line's words are ours: Qt must not read an address as one of its options.
+    int qtArgc = options.mode == CommandLineOptions::Mode::Collect ? 1 : argc;
+    QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Talvesk"));
+
+    if (options.mode == CommandLineOptions::Mode::Collect)
+        return talvesk::runCollectCommandLine(options);
 
     talvesk::MainForm window;
     const talvesk::MainFormCommands commands(window);

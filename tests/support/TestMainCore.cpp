@@ -1,4 +1,4 @@
-#include "support/HeadlessEnvironment.h"
+#include "platform/EngineEnvironment.h"
 
 #include <QCoreApplication>
 
@@ -6,7 +6,7 @@
 
 int main(int argc, char **argv)
 {
-    talvesk::test::prepareHeadlessEnvironment();
+    talvesk::selectHeadlessPlatform();
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,4 +1,4 @@
-#include "support/HeadlessEnvironment.h"
+#include "platform/EngineEnvironment.h"
 
 #include <QApplication>
 
@@ -16,7 +16,7 @@ extern "C" const char *__asan_default_options()
 
 int main(int argc, char **argv)
 {
-    talvesk::test::prepareHeadlessEnvironment();
+    talvesk::selectHeadlessPlatform();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

@@ -1,0 +1,29 @@
+#include "app/cli/TerminalDialogs.h"
+
+#include "platform/MessageList.h"
+
+#include <QDir>
+
+namespace talvesk {
+
+TerminalDialogs::TerminalDialogs(MessageList &messages, QString saveFolder)
+    : m_messages(messages), m_saveFolder(std::move(saveFolder))
+{
+}
+
+void TerminalDialogs::showMessage(const QString &text, const QString &title)
+{
+    m_messages.insertLine(title.isEmpty() ? text : title + QStringLiteral(": ") + text);
+}
+
+QString TerminalDialogs::chooseFolder(const QString &, const QString &)
+{
+    return m_saveFolder.isEmpty() ? QString()
+                                  : QDir::cleanPath(QDir::current().absoluteFilePath(m_saveFolder));
+}
+
+void TerminalDialogs::openExternal(const QUrl &)
+{
+}
+
+} // namespace talvesk
