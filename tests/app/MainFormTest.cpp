@@ -3,6 +3,7 @@
 #include "platform/qt/QtMessageList.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -329,6 +330,64 @@ TEST_F(MainFormTest, CommandHooks)
 
     m_window->setProgress(42);
     EXPECT_EQ(control<QProgressBar>(QStringLiteral("ProgressBar1"))->value(), 42);
+}
+
+// Alt+P and Alt+D press the two buttons; Alt+A goes to the address box.
+TEST_F(MainFormTest, AccessKeys)
+{
+    ASSERT_TRUE(showWindow());
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    int collects = 0, downloads = 0;
+    QObject::connect(m_window.get(), &MainForm::collectRequested, m_window.get(),
+                     [&collects] { ++collects; });
+    QObject::connect(m_window.get(), &MainForm::downloadRequested, m_window.get(),
+                     [&downloads] { ++downloads; });
+    // An access key animates the button's press: the click follows a moment later.
+    QTest::keyClick(m_window.get(), Qt::Key_P, Qt::AltModifier);
+    EXPECT_TRUE(waitUntil([&collects] { return collects == 1; }, 5000));
+    QTest::keyClick(m_window.get(), Qt::Key_D, Qt::AltModifier);
+    EXPECT_TRUE(waitUntil([&downloads] { return downloads == 1; }, 5000));
+    EXPECT_EQ(collects, 1);
+    QTest::keyClick(m_window.get(), Qt::Key_A, Qt::AltModifier);
+    auto *urladress = control<QComboBox>(QStringLiteral("urladress"));
+    EXPECT_TRUE(urladress->hasFocus() || urladress->isAncestorOf(QApplication::focusWidget()));
+}
+
+// Tab moves through the address box, the two buttons, the message list, the tab strip and the
+// browsers in that order; the status bar, the progress bar and the labels take no focus.
+TEST_F(MainFormTest, TabOrder)
+{
+    ASSERT_TRUE(showWindow());
+    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
+    // WebBrowser2 takes focus once it has been shown.
+    m_window->selectTab(WindowControls::Tab::Preview);
+    QCoreApplication::processEvents();
+    const QStringList designed{QStringLiteral("urladress"),  QStringLiteral("Browser"),
+                               QStringLiteral("DownLoad"),   QStringLiteral("mesg"),
+                               QStringLiteral("TabStrip1"),  QStringLiteral("WebBrowser1"),
+                               QStringLiteral("WebBrowser2")};
+    // The control a focus stop belongs to: itself or the nearest designed ancestor.
+    auto owner = [&designed](QWidget *widget) {
+        for (; widget; widget = widget->parentWidget()) {
+            if (designed.contains(widget->objectName()))
+                return widget->objectName();
+        }
+        return QString();
+    };
+    QStringList stops;
+    QWidget *start = control<QComboBox>(QStringLiteral("urladress"));
+    QWidget *widget = start;
+    do {
+        const QString name = owner(widget);
+        if ((widget->focusPolicy() & Qt::TabFocus) && !widget->focusProxy() && !name.isEmpty() &&
+            !stops.contains(name))
+            stops.append(name);
+        widget = widget->nextInFocusChain();
+    } while (widget != start);
+    EXPECT_EQ(stops.join(u' ').toStdString(), designed.join(u' ').toStdString());
+    for (const char *name : {"StatusBar1", "ProgressBar1", "picAddress", "lblAddress", "Label1"})
+        EXPECT_EQ(control<QWidget>(QString::fromLatin1(name))->focusPolicy(), Qt::NoFocus) << name;
 }
 
 // Closing the window tells a command waiting in the event loop to give up.
