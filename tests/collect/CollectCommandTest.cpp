@@ -5,16 +5,12 @@
 #include "support/FakePageBrowser.h"
 #include "support/FakeWindow.h"
 
+#include "support/QStringPrinter.h"
+
 #include <gtest/gtest.h>
 
 #include <QList>
 #include <QStringList>
-
-// Readable failure output for texts.
-static void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 using talvesk::CollectCommand;
 using talvesk::CollectedSet;

@@ -1,5 +1,7 @@
 #include "collect/Extraction.h"
 
+#include "support/QStringPrinter.h"
+
 #include <gtest/gtest.h>
 
 #include <QStringList>
@@ -9,12 +11,6 @@
 #include <regex>
 #include <string>
 #include <vector>
-
-// Readable failure output for texts.
-static void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 using talvesk::PicList;
 using talvesk::regMpicUrl;
@@ -275,10 +271,11 @@ TEST(Extraction, NonAsciiUnitsNeverActAsAscii)
     regPrePicUrl(high + high + high, desc);
     EXPECT_EQ(desc[0], QStringLiteral("null"));
 
-    const QString text = QStringLiteral("0123456789abcdef<img src=\"//img.example/\u010A\uFF0A") + QChar(0xD83D) +
-                         QStringLiteral("/b.gif\">");
+    const QString text = QStringLiteral("0123456789abcdef<img src=\"//img.example/\u010A\uFF0A") +
+                         QChar(0xD83D) + QStringLiteral("/b.gif\">");
     regPrePicUrl(text, desc);
-    EXPECT_EQ(desc[0], QStringLiteral("http://img.example/\u010A\uFF0A") + QChar(0xD83D) + QStringLiteral("/b.gif"));
+    EXPECT_EQ(desc[0],
+              QStringLiteral("http://img.example/\u010A\uFF0A") + QChar(0xD83D) + QStringLiteral("/b.gif"));
 }
 
 TEST(Extraction, CaseInsensitiveOnlyForAsciiLetters)
@@ -391,7 +388,8 @@ std::vector<OracleRule> &oracleRules()
                                       QStringLiteral("_30x30.jpg")));
         }));
         r.push_back(oracle(LR"((data-src=")//.*?(\.jpg_50x50\.jpg))", false, [](const QString &m) {
-            return absolute(removeAll(removeAll(m, QStringLiteral("data-src=\"")), QStringLiteral("_50x50.jpg")));
+            return absolute(
+                removeAll(removeAll(m, QStringLiteral("data-src=\"")), QStringLiteral("_50x50.jpg")));
         }));
         r.push_back(oracle(LR"((src="http:|src="https:|src=")//.*?(\.jpg|\.bmp|\.gif|\.png|\.webp))", true,
                            [](const QString &m) {
@@ -403,7 +401,8 @@ std::vector<OracleRule> &oracleRules()
                                return slot;
                            }));
         r.push_back(oracle(LR"((src=")//.*?(\.jpg_60x60q90\.jpg))", true, [](const QString &m) {
-            return absolute(removeAll(removeAll(m, QStringLiteral("src=\"")), QStringLiteral("_60x60q90.jpg")));
+            return absolute(
+                removeAll(removeAll(m, QStringLiteral("src=\"")), QStringLiteral("_60x60q90.jpg")));
         }));
         r.push_back(oracle(LR"(style="BACKGROUND.*?(\.jpg_40x40q90\.jpg))", false, [](const QString &m) {
             return absolute(removeAll(removeAll(m, QStringLiteral("style=\"BACKGROUND: url(")),
@@ -440,15 +439,15 @@ QString randomText(std::mt19937 &rng)
     };
     // Per rule: openings (right and near-miss spellings) and closings.
     static const std::vector<std::pair<QStringList, QStringList>> groups = {
-        {list({"style='background: url(\"", "style='background", "style='background:url(", "STYLE='BACKGROUND",
-               "style='Background", "style='background: url('"}),
+        {list({"style='background: url(\"", "style='background", "style='background:url(",
+               "STYLE='BACKGROUND", "style='Background", "style='background: url('"}),
          list({".jpg_30x30.jpg", ".JPG_30X30.JPG", "_30x30.jpg", ".jpg_30x30", ".jpg_30x30.jpg_30x30.jpg"})},
         {list({"data-src=\"", "DATA-SRC=\"", "data-src='", "Data-src=\"", "data-src=\"//"}),
          list({".jpg_50x50.jpg", ".jpg_50X50.jpg", "_50x50.jpg", ".jpg_50x50.jpg_50x50.jpg"})},
         {list({"src=\"", "SRC=\"", "Src=\"", "sRc=\"", "src=\"http:", "src=\"https:", "SRC=\"HTTP:",
                "src=\"HTTPS:", "src='", "src=", "src=\"//", "src=\"http://", "src=\"https://", "ſrc=\"//"}),
-         list({".jpg", ".JPG", ".Jpg", ".bmp", ".BMP", ".gif", ".GiF", ".gİf", ".png", ".PNG", ".webp", ".WEBP",
-               ".jpeg", ".jp", "."})},
+         list({".jpg", ".JPG", ".Jpg", ".bmp", ".BMP", ".gif", ".GiF", ".gİf", ".png", ".PNG", ".webp",
+               ".WEBP", ".jpeg", ".jp", "."})},
         {list({"src=\"", "SRC=\"", "data-src=\"", "sRC=\"", "src='"}),
          list({".jpg_60x60q90.jpg", ".JPG_60X60Q90.JPG", "_60x60q90.jpg", ".jpg_60x60q90"})},
         {list({"style=\"BACKGROUND: url(", "style=\"BACKGROUND", "style=\"background: url(",
@@ -456,18 +455,21 @@ QString randomText(std::mt19937 &rng)
          list({".jpg_40x40q90.jpg", ".Jpg_40x40q90.jpg", "_40x40q90.jpg", ".jpg_40x40q90.jpg)"})},
     };
     static const QStringList fillers = [&] {
-        QStringList p = list({"//", "//", "//", "/", "\"", "'", "\n", "\r", "\r\n", "\\", " ", "a", "x", "q90",
-                              "http:", "https:", "HTTP:", "<img ", "\">", "\")", ")", "=", "jpg", "é", "中文", "ſ",
-                              "\u212A", "\u0130", "\u0131", "😀", "\u2028", "\u2029", ": url(\"", ": url(",
-                              // Units whose low byte is a line feed, a quote, "/", ".", "s".
-                              "\u010A", "\u0122", "\u012F", "\u022E", "\u0173", "\uFF0E", "\u9A9A"});
+        QStringList p =
+            list({"//", "//", "//", "/", "\"", "'", "\n", "\r", "\r\n", "\\", " ", "a", "x", "q90",
+                  "http:", "https:", "HTTP:", "<img ", "\">", "\")", ")", "=", "jpg", "é", "中文", "ſ",
+                  "\u212A", "\u0130", "\u0131", "😀", "\u2028", "\u2029", ": url(\"", ": url(",
+                  // Units whose low byte is a line feed, a quote, "/", ".", "s".
+                  "\u010A", "\u0122", "\u012F", "\u022E", "\u0173", "\uFF0E", "\u9A9A"});
         p << QString(QChar(0xD800)) << QString(QChar(0xDFFF));
         return p;
     }();
     const auto pick = [&rng](const QStringList &from) {
         return from.at(std::uniform_int_distribution<qsizetype>(0, from.size() - 1)(rng));
     };
-    const auto chance = [&rng](int percent) { return std::uniform_int_distribution<int>(0, 99)(rng) < percent; };
+    const auto chance = [&rng](int percent) {
+        return std::uniform_int_distribution<int>(0, 99)(rng) < percent;
+    };
     const auto anyGroup = [&rng]() -> const std::pair<QStringList, QStringList> & {
         return groups[std::uniform_int_distribution<std::size_t>(0, groups.size() - 1)(rng)];
     };
@@ -520,7 +522,8 @@ TEST(ExtractionDifferential, AgreesWithEcmaScriptOracle)
                 ++textsWithMatch[r];
             int literalMatches = 0;
             const PicList wantLiteral =
-                literalToo ? expected(rules[r].literal, rules[r].rewrite, text, start, &literalMatches) : want;
+                literalToo ? expected(rules[r].literal, rules[r].rewrite, text, start, &literalMatches)
+                           : want;
             for (int i = 0; i < PicList::kSlots; ++i) {
                 if (got[r][i] != want[i] || got[r][i] != wantLiteral[i]) {
                     ADD_FAILURE() << "rule " << (r + 1) << " slot " << i << " text "
@@ -537,8 +540,8 @@ TEST(ExtractionDifferential, AgreesWithEcmaScriptOracle)
     for (std::size_t r = 0; r < rules.size(); ++r)
         EXPECT_GT(textsWithMatch[r], kTexts / 20) << "rule " << (r + 1) << " rarely matched";
     EXPECT_GT(literalCompared, kTexts / 2);
-    std::printf("differential: %d texts, %d also against the literal pattern; texts with a match per rule:", kTexts,
-                literalCompared);
+    std::printf("differential: %d texts, %d also against the literal pattern; texts with a match per rule:",
+                kTexts, literalCompared);
     for (int m : textsWithMatch)
         std::printf(" %d", m);
     std::printf("\n");

@@ -74,9 +74,10 @@ TEST(PreviewPage, EmptySet)
     EXPECT_EQ(page.counts.colour, 0);
     EXPECT_EQ(page.counts.description, 0);
     EXPECT_EQ(page.fragments.join(QString()),
-              QStringLiteral("<font fontsize=9>宝贝标题:宝贝</font><p><font fontsize=9>宝贝网址:"
-                             "https://item.example/item.htm?id=1</font><p><font fontsize=8>主图缩略图:</font><p>"
-                             "<p><p><font fontsize=8>颜色缩略图:</font><p><p><font fontsize=8>描述缩略图:</font><p>"));
+              QStringLiteral(
+                  "<font fontsize=9>宝贝标题:宝贝</font><p><font fontsize=9>宝贝网址:"
+                  "https://item.example/item.htm?id=1</font><p><font fontsize=8>主图缩略图:</font><p>"
+                  "<p><p><font fontsize=8>颜色缩略图:</font><p><p><font fontsize=8>描述缩略图:</font><p>"));
 }
 
 TEST(PreviewPage, ThreeMainPictures)
@@ -84,8 +85,17 @@ TEST(PreviewPage, ThreeMainPictures)
     CollectedSet set = emptySet();
     fill(set.mpicUrls, "m", 3);
     const auto page = buildPreviewPage(set, kAddress);
-    const QStringList want = head() + QStringList{small(pic("m", 0)), small(pic("m", 1)), small(pic("m", 2)), P,
-                                                  P, P, kColourHeading, P, P, kDescHeading, P};
+    const QStringList want = head() + QStringList{small(pic("m", 0)),
+                                                  small(pic("m", 1)),
+                                                  small(pic("m", 2)),
+                                                  P,
+                                                  P,
+                                                  P,
+                                                  kColourHeading,
+                                                  P,
+                                                  P,
+                                                  kDescHeading,
+                                                  P};
     EXPECT_EQ(page.fragments, want);
     EXPECT_EQ(page.counts.main, 3);
 }
@@ -95,8 +105,18 @@ TEST(PreviewPage, FourMainPictures)
     CollectedSet set = emptySet();
     fill(set.mpicUrls, "m", 4);
     const auto page = buildPreviewPage(set, kAddress);
-    const QStringList want = head() + QStringList{small(pic("m", 0)), small(pic("m", 1)), small(pic("m", 2)), P,
-                                                  small(pic("m", 3)), P, P, kColourHeading, P, P, kDescHeading, P};
+    const QStringList want = head() + QStringList{small(pic("m", 0)),
+                                                  small(pic("m", 1)),
+                                                  small(pic("m", 2)),
+                                                  P,
+                                                  small(pic("m", 3)),
+                                                  P,
+                                                  P,
+                                                  kColourHeading,
+                                                  P,
+                                                  P,
+                                                  kDescHeading,
+                                                  P};
     EXPECT_EQ(page.fragments, want);
     EXPECT_EQ(page.counts.main, 4);
     EXPECT_EQ(page.fragments.join(QString()).count(QStringLiteral("<img width=310 height=310 src=\"http://"
@@ -111,10 +131,24 @@ TEST(PreviewPage, AllThreeSections)
     fill(set.colorPicUrls, "c", 5);
     fill(set.descPicUrls, "d", 2);
     const auto page = buildPreviewPage(set, kAddress);
-    const QStringList want =
-        head() + QStringList{small(pic("m", 0)), P, P, kColourHeading, P, small(pic("c", 0)), small(pic("c", 1)),
-                             small(pic("c", 2)), P, small(pic("c", 3)), small(pic("c", 4)), P, kDescHeading, P,
-                             wide(pic("d", 0)), P, wide(pic("d", 1)), P};
+    const QStringList want = head() + QStringList{small(pic("m", 0)),
+                                                  P,
+                                                  P,
+                                                  kColourHeading,
+                                                  P,
+                                                  small(pic("c", 0)),
+                                                  small(pic("c", 1)),
+                                                  small(pic("c", 2)),
+                                                  P,
+                                                  small(pic("c", 3)),
+                                                  small(pic("c", 4)),
+                                                  P,
+                                                  kDescHeading,
+                                                  P,
+                                                  wide(pic("d", 0)),
+                                                  P,
+                                                  wide(pic("d", 1)),
+                                                  P};
     EXPECT_EQ(page.fragments, want);
     EXPECT_EQ(page.counts.main, 1);
     EXPECT_EQ(page.counts.colour, 5);
@@ -161,8 +195,9 @@ TEST(PreviewPage, Slot0NullHidesLaterSlots)
     const auto page = buildPreviewPage(set, kAddress);
     EXPECT_EQ(page.counts.colour, 0);
     EXPECT_EQ(page.counts.main, 2);
-    const QStringList want = head() + QStringList{small(pic("m", 0)), small(pic("m", 1)), P, P, kColourHeading, P,
-                                                  P, kDescHeading, P};
+    const QStringList want =
+        head() +
+        QStringList{small(pic("m", 0)), small(pic("m", 1)), P, P, kColourHeading, P, P, kDescHeading, P};
     EXPECT_EQ(page.fragments, want);
 }
 
@@ -191,11 +226,14 @@ TEST(PreviewPage, TitleAndAddressesAreEscaped)
     set.mpicUrls[0] = QStringLiteral("http://a/x.jpg\" onerror=\"alert(1)");
     set.descPicUrls[0] = QStringLiteral("http://a/<b>.png");
     const auto page = buildPreviewPage(set, QStringLiteral("http://a/?q=\"><script>x</script>&b='1'"));
-    EXPECT_EQ(page.fragments.at(0),
-              titleLine(QStringLiteral("&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &quot;q&quot; &amp; co")));
+    EXPECT_EQ(
+        page.fragments.at(0),
+        titleLine(QStringLiteral("&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &quot;q&quot; &amp; co")));
     EXPECT_EQ(page.fragments.at(2),
-              addressLine(QStringLiteral("http://a/?q=&quot;&gt;&lt;script&gt;x&lt;/script&gt;&amp;b=&#39;1&#39;")));
-    EXPECT_TRUE(page.fragments.contains(small(QStringLiteral("http://a/x.jpg&quot; onerror=&quot;alert(1)"))));
+              addressLine(
+                  QStringLiteral("http://a/?q=&quot;&gt;&lt;script&gt;x&lt;/script&gt;&amp;b=&#39;1&#39;")));
+    EXPECT_TRUE(
+        page.fragments.contains(small(QStringLiteral("http://a/x.jpg&quot; onerror=&quot;alert(1)"))));
     EXPECT_TRUE(page.fragments.contains(wide(QStringLiteral("http://a/&lt;b&gt;.png"))));
     const QString markup = page.fragments.join(QString());
     EXPECT_FALSE(markup.contains(QStringLiteral("<script")));

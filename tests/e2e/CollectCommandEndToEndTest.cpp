@@ -14,13 +14,9 @@
 #include <QWebEngineView>
 #include <QWidget>
 
-#include <gtest/gtest.h>
+#include "support/QStringPrinter.h"
 
-// Readable failure output for texts.
-static void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
+#include <gtest/gtest.h>
 
 using talvesk::CollectCommand;
 using talvesk::CollectedSet;

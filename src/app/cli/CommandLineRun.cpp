@@ -90,7 +90,7 @@ int runCollectCommandLine(const CommandLineOptions &options)
 
     CollectedSet set;
     CollectCommand *collect = nullptr;
-    HeadlessControls controls([&collect] {
+    HeadlessControls controls(webBrowser1, webBrowser2, [&collect] {
         if (collect)
             collect->tick();
     });

@@ -1,0 +1,220 @@
+#include "support/QStringPrinter.h"
+#include "support/SampleShop.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using talvesk::test::HttpResponse;
+using talvesk::test::SampleItem;
+using talvesk::test::SampleShop;
+
+namespace {
+
+struct ProgramRun
+{
+    bool finished = false;
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs the built program as a user would, with no display of any kind, while this process
+// keeps serving the sample shop.
+ProgramRun runTalvesk(const QStringList &arguments)
+{
+    QTemporaryDir dataHome;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "QTWEBENGINE_CHROMIUM_FLAGS"})
+        environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome.path());
+
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(90'000, &loop, &QEventLoop::quit);
+    process.start(QStringLiteral(TALVESK_EXECUTABLE), arguments);
+    loop.exec();
+
+    ProgramRun run;
+    run.finished = process.state() == QProcess::NotRunning;
+    if (!run.finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QStringList strings(const QJsonValue &value)
+{
+    QStringList list;
+    for (const QJsonValue &item : value.toArray())
+        list.append(item.toString());
+    return list;
+}
+
+QString fileOf(const QString &folder, const QString &name)
+{
+    return QDir(folder).filePath(name);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// --json prints one object per address with every picture of both layouts, lazily shown ones included.
+TEST(CommandLineEndToEnd, JsonListsEveryPictureOfBothLayouts)
+{
+    SampleShop shop;
+    const SampleItem taobao = shop.taobaoItem();
+    const SampleItem tmall = shop.tmallItem();
+
+    const ProgramRun run = runTalvesk(
+        {QStringLiteral("collect"), taobao.url.toString(), tmall.url.toString(), QStringLiteral("--json")});
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << qPrintable(run.out);
+    const SampleItem *items[] = {&taobao, &tmall};
+    for (int i = 0; i < 2; ++i) {
+        const QJsonObject object = QJsonDocument::fromJson(lines[i].toUtf8()).object();
+        EXPECT_EQ(object.value(QStringLiteral("address")).toString(), items[i]->url.toString());
+        EXPECT_EQ(object.value(QStringLiteral("title")).toString(), items[i]->itemTitle);
+        EXPECT_EQ(strings(object.value(QStringLiteral("main"))), items[i]->mainPictures);
+        EXPECT_EQ(strings(object.value(QStringLiteral("colour"))), items[i]->colourPictures);
+        EXPECT_EQ(strings(object.value(QStringLiteral("description"))), items[i]->descriptionPictures);
+    }
+    // The collect's own lines go to stderr, summary included.
+    EXPECT_TRUE(run.err.contains(QStringLiteral("图片采集完成,主图数:8,描述图数:6"))) << qPrintable(run.err);
+}
+
+// --save writes the item's folder tree with the served bytes and prints the item folder.
+TEST(CommandLineEndToEnd, SaveWritesTheTreeAndPrintsTheItemFolder)
+{
+    SampleShop shop;
+    const SampleItem item = shop.taobaoItem();
+    QTemporaryDir target;
+
+    const ProgramRun run =
+        runTalvesk({QStringLiteral("collect"), item.url.toString(), QStringLiteral("--save"), target.path(),
+                    QStringLiteral("--jobs"), QStringLiteral("2")});
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+
+    const QString itemFolder = QDir(target.path()).filePath(item.itemTitle);
+    EXPECT_EQ(run.out, itemFolder + QLatin1Char('\n'));
+    const struct
+    {
+        QString subfolder;
+        QString prefix;
+        const QStringList &addresses;
+    } lists[] = {
+        {QStringLiteral("主图"), QStringLiteral("描述主图"), item.mainPictures},
+        {QStringLiteral("颜色图"), QStringLiteral("颜色主图"), item.colourPictures},
+        {QStringLiteral("描述图"), QStringLiteral("描述图"), item.descriptionPictures},
+    };
+    for (const auto &list : lists) {
+        const QString folder = fileOf(itemFolder, list.subfolder);
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), list.addresses.size()) << qPrintable(folder);
+        for (int n = 0; n < list.addresses.size(); ++n) {
+            const QString name = list.prefix + QString::number(n) + list.addresses[n].right(4);
+            EXPECT_EQ(readFile(fileOf(folder, name)),
+                      SampleShop::pictureBytes(QUrl(list.addresses[n]).path()))
+                << qPrintable(name);
+        }
+    }
+    EXPECT_TRUE(run.err.contains(QStringLiteral("图片下载完成,保存至:") + itemFolder)) << qPrintable(run.err);
+}
+
+// A picture the server does not have gives exit status 1 and a line naming it; the rest is saved.
+TEST(CommandLineEndToEnd, MissingPictureGivesStatusOne)
+{
+    SampleShop shop;
+    const SampleItem item = shop.taobaoItem();
+    const QString missing = item.mainPictures.at(1);
+    shop.server().route(QUrl(missing).path(), HttpResponse::withStatus(404, "<html>gone</html>"));
+    QTemporaryDir target;
+
+    const ProgramRun run =
+        runTalvesk({QStringLiteral("collect"), item.url.toString(), QStringLiteral("--save"), target.path()});
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 1) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(missing)) << qPrintable(run.err);
+    const QString mainFolder = QDir(target.path()).filePath(item.itemTitle + QStringLiteral("/主图"));
+    EXPECT_FALSE(QFile::exists(fileOf(mainFolder, QStringLiteral("描述主图1.jpg"))));
+    EXPECT_TRUE(QFile::exists(fileOf(mainFolder, QStringLiteral("描述主图0.jpg"))));
+}
+
+// An address that cannot be loaded gives status 3 and a line naming it; later addresses still run.
+TEST(CommandLineEndToEnd, UnreachableAddressGivesStatusThree)
+{
+    SampleShop shop;
+    const SampleItem item = shop.tmallItem();
+    const QString unreachable = QStringLiteral("http://127.0.0.1:1/item.htm");
+
+    const ProgramRun run =
+        runTalvesk({QStringLiteral("collect"), unreachable, item.url.toString(), QStringLiteral("--json")});
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 3) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("talvesk: ") + unreachable)) << qPrintable(run.err);
+    EXPECT_EQ(run.out.count(QLatin1Char('\n')), 1) << qPrintable(run.out);
+    EXPECT_TRUE(run.out.contains(item.url.toString()));
+}
+
+// A target folder that cannot hold the item folder gives status 4 and a line naming the folder.
+TEST(CommandLineEndToEnd, UncreatableFolderGivesStatusFour)
+{
+    SampleShop shop;
+    const SampleItem item = shop.taobaoItem();
+    QTemporaryDir target;
+    const QString blocker = QDir(target.path()).filePath(QStringLiteral("a-file"));
+    QFile file(blocker);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    const ProgramRun run =
+        runTalvesk({QStringLiteral("collect"), item.url.toString(), QStringLiteral("--save"), blocker});
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 4) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(blocker)) << qPrintable(run.err);
+    EXPECT_TRUE(run.out.isEmpty());
+}
+
+// --help and --version answer at once; a malformed command line gives status 2 and the usage.
+TEST(CommandLineEndToEnd, HelpVersionAndUsageErrors)
+{
+    const ProgramRun help = runTalvesk({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("talvesk collect ADDRESS...")));
+
+    const ProgramRun version = runTalvesk({QStringLiteral("--version")});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.contains(QStringLiteral("软件版本:Ver2.3")));
+
+    for (const QStringList &bad : {QStringList{QStringLiteral("collect")},
+                                   QStringList{QStringLiteral("collect"), QStringLiteral("x"),
+                                               QStringLiteral("--jobs"), QStringLiteral("0")},
+                                   QStringList{QStringLiteral("--frobnicate")}}) {
+        const ProgramRun run = runTalvesk(bad);
+        EXPECT_EQ(run.exitCode, 2) << qPrintable(bad.join(QLatin1Char(' ')));
+        EXPECT_TRUE(run.err.startsWith(QStringLiteral("talvesk: "))) << qPrintable(run.err);
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+}
