@@ -5,6 +5,7 @@
 #include "collect/CollectCommand.h"
 #include "platform/qt/QtPageBrowser.h"
 #include "support/FakeWindow.h"
+#include "support/QStringPrinter.h"
 #include "support/SampleShop.h"
 
 #include <QAction>
@@ -21,11 +22,6 @@
 #include <functional>
 #include <memory>
 
-// Readable failure output for texts.
-static void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 using talvesk::CollectCommand;
 using talvesk::MainForm;
