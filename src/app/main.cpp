@@ -30,8 +30,9 @@ int main(int argc, char *argv[])
 
     switch (options.mode) {
     case CommandLineOptions::Mode::Help:
+        // Asking for the usage ran no command: scripts see the same status as for a usage error.
         print(stdout, CommandLineOptions::usage());
-        return talvesk::ExitDone;
+        return talvesk::ExitUsage;
     case CommandLineOptions::Mode::Version:
         print(stdout, QStringLiteral("Talvesk ") + talvesk::versionLine() + QLatin1Char('\n'));
         return talvesk::ExitDone;

@@ -197,11 +197,12 @@ TEST(CommandLineEndToEnd, UncreatableFolderGivesStatusFour)
     EXPECT_TRUE(run.out.isEmpty());
 }
 
-// --help and --version answer at once; a malformed command line gives status 2 and the usage.
+// --help prints the usage with status 2, as a usage error does (no command ran); --version
+// answers at once; a malformed command line gives status 2 and names the fault on stderr.
 TEST(CommandLineEndToEnd, HelpVersionAndUsageErrors)
 {
     const ProgramRun help = runTalvesk({QStringLiteral("--help")});
-    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.exitCode, 2);
     EXPECT_TRUE(help.out.contains(QStringLiteral("talvesk collect ADDRESS...")));
 
     const ProgramRun version = runTalvesk({QStringLiteral("--version")});

@@ -29,7 +29,7 @@ QString CommandLineOptions::usage()
                           "  --json      print one JSON object per address instead of a listing\n"
                           "  --jobs N    pictures of one list fetched at a time, 1 to 32 (default 6)\n"
                           "\n"
-                          "Exit status: 0 all done, 1 some pictures failed, 2 usage error,\n"
+                          "Exit status: 0 all done, 1 some pictures failed, 2 usage error or --help,\n"
                           "3 a page could not be loaded or collected, 4 a folder could not be created.\n");
 }
 
