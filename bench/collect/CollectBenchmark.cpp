@@ -5,11 +5,11 @@
 
 #include "collect/CollectCommand.h"
 #include "collect/PicList.h"
+#include "platform/EngineEnvironment.h"
 #include "platform/MessageList.h"
 #include "platform/WindowControls.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageBrowser.h"
-#include "platform/EngineEnvironment.h"
 #include "support/SampleShop.h"
 
 #include <QApplication>

@@ -4,6 +4,7 @@
 #include "app/cli/CommandLineOptions.h"
 #include "app/cli/CommandLineRun.h"
 #include "platform/EngineEnvironment.h"
+#include "platform/qt/EngineSanitizerOptions.h"
 
 #include <QApplication>
 
