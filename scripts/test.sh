@@ -12,5 +12,7 @@ scripts/build.sh build
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 scripts/build.sh build-asan -DTALVESK_SANITIZE=ON -DTALVESK_BENCH=OFF
-ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build-asan --output-on-failure -j "$jobs"
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# Leaks are checked in our own code; the browser engine's library reports its own at exit.
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 ctest --test-dir build-asan --output-on-failure -j "$jobs" -L core
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 ctest --test-dir build-asan --output-on-failure -j "$jobs" -L engine
