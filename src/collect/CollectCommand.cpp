@@ -56,10 +56,6 @@ QString noBodyMessage()
 {
     return QStringLiteral("采集失败:网页没有正文(body),无法滚动页面！");
 }
-QString noTitleMessage()
-{
-    return QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！");
-}
 QString unreadableDivsMessage()
 {
     return QStringLiteral("采集失败:无法读取网页中的div元素！");
@@ -209,7 +205,7 @@ CollectResult CollectCommand::run()
         return failRead(generation, noDocumentMessage());
     const ItemTitleResult title = getItemTitle(m_webBrowser1);
     if (!title.ok)
-        return failRead(generation, noTitleMessage());
+        return failRead(generation, title.errorString);
     m_set.itemTitle = title.title;
 
     m_window.setWindowEnabled(false);

@@ -10,12 +10,12 @@ ItemTitleResult getItemTitle(PageBrowser &browser)
     ItemTitleResult result;
     const std::unique_ptr<PageDocument> document = browser.document();
     if (!document) {
-        result.errorString = QStringLiteral("采集失败:页面没有文档");
+        result.errorString = QStringLiteral("采集失败:浏览器中没有可读取的网页！");
         return result;
     }
     const std::optional<QString> text = document->firstInnerText(QStringLiteral("title"));
     if (!text) {
-        result.errorString = QStringLiteral("采集失败:页面没有标题");
+        result.errorString = QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！");
         return result;
     }
     result.ok = true;

@@ -58,7 +58,7 @@ TEST(GetItemTitle, NoTitleElementIsAnError)
     const auto result = getItemTitle(browser);
     EXPECT_FALSE(result.ok);
     EXPECT_TRUE(result.title.isEmpty());
-    EXPECT_EQ(result.errorString, QStringLiteral("采集失败:页面没有标题"));
+    EXPECT_EQ(result.errorString, QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！"));
 }
 
 TEST(GetItemTitle, NoDocumentIsAnError)
@@ -69,5 +69,5 @@ TEST(GetItemTitle, NoDocumentIsAnError)
     const auto result = getItemTitle(browser);
     EXPECT_FALSE(result.ok);
     EXPECT_TRUE(result.title.isEmpty());
-    EXPECT_EQ(result.errorString, QStringLiteral("采集失败:页面没有文档"));
+    EXPECT_EQ(result.errorString, QStringLiteral("采集失败:浏览器中没有可读取的网页！"));
 }
