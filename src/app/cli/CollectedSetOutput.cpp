@@ -2,7 +2,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QStringList>
 
 namespace talvesk {
@@ -30,13 +29,20 @@ void appendSection(QString &out, const QString &heading, const PicList &list)
 
 QString collectedSetJson(const QString &address, const CollectedSet &set)
 {
-    QJsonObject object;
-    object.insert(QStringLiteral("address"), address);
-    object.insert(QStringLiteral("title"), set.itemTitle);
-    object.insert(QStringLiteral("main"), QJsonArray::fromStringList(usedSlots(set.mpicUrls)));
-    object.insert(QStringLiteral("colour"), QJsonArray::fromStringList(usedSlots(set.colorPicUrls)));
-    object.insert(QStringLiteral("description"), QJsonArray::fromStringList(usedSlots(set.descPicUrls)));
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    // Keys in a fixed, readable order; QJsonObject would sort them.
+    const auto json = [](const QJsonArray &array) {
+        return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+    };
+    const auto text = [&json](const QString &value) {
+        const QString inArray = json(QJsonArray{value});
+        return inArray.mid(1, inArray.size() - 2);
+    };
+    const auto list = [&json](const PicList &pictures) {
+        return json(QJsonArray::fromStringList(usedSlots(pictures)));
+    };
+    return QStringLiteral(R"({"address":%1,"title":%2,"main":%3,"colour":%4,"description":%5})")
+        .arg(text(address), text(set.itemTitle), list(set.mpicUrls), list(set.colorPicUrls),
+             list(set.descPicUrls));
 }
 
 QString collectedSetListing(const QString &address, const CollectedSet &set)

@@ -25,11 +25,17 @@ CollectedSet sampleSet()
 
 } // namespace
 
-// The JSON line holds the lists in slot order without empty slots, and survives quotes and non-ASCII text.
+// The JSON line holds its keys in a fixed order and the lists in slot order without empty
+// slots, and survives quotes and non-ASCII text.
 TEST(CollectedSetOutput, JsonLineRoundTrips)
 {
     const QString line = talvesk::collectedSetJson(QStringLiteral("http://shop/item?id=1"), sampleSet());
     EXPECT_FALSE(line.contains(QLatin1Char('\n')));
+    EXPECT_TRUE(line.startsWith(
+        QStringLiteral(R"({"address":"http://shop/item?id=1","title":"连衣裙 \"夏\"","main":[)")))
+        << qPrintable(line);
+    EXPECT_TRUE(line.endsWith(QStringLiteral(R"("colour":[],"description":["https://img.example/d0.png"]})")))
+        << qPrintable(line);
     const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
     EXPECT_EQ(object.value(QStringLiteral("address")).toString(), QStringLiteral("http://shop/item?id=1"));
     EXPECT_EQ(object.value(QStringLiteral("title")).toString(), QStringLiteral("连衣裙 \"夏\""));
