@@ -1,19 +1,19 @@
 #include "app/cli/TerminalDialogs.h"
 
-#include "platform/MessageList.h"
+#include "app/cli/TerminalMessageList.h"
 
 #include <QDir>
 
 namespace talvesk {
 
-TerminalDialogs::TerminalDialogs(MessageList &messages, QString saveFolder)
+TerminalDialogs::TerminalDialogs(TerminalMessageList &messages, QString saveFolder)
     : m_messages(messages), m_saveFolder(std::move(saveFolder))
 {
 }
 
 void TerminalDialogs::showMessage(const QString &text, const QString &title)
 {
-    m_messages.insertLine(title.isEmpty() ? text : title + QStringLiteral(": ") + text);
+    m_messages.writeAside(title.isEmpty() ? text : title + QStringLiteral(": ") + text);
 }
 
 QString TerminalDialogs::chooseFolder(const QString &, const QString &)

@@ -4,21 +4,21 @@
 
 namespace talvesk {
 
-class MessageList;
+class TerminalMessageList;
 
 // The dialogs of the command line: the folder question is answered by --save, and an
-// information box becomes a message line, so it keeps its place among the other lines.
+// information box becomes a line of its own among the message lines, in its place in time.
 class TerminalDialogs final : public Dialogs
 {
 public:
-    TerminalDialogs(MessageList &messages, QString saveFolder);
+    TerminalDialogs(TerminalMessageList &messages, QString saveFolder);
 
     void showMessage(const QString &text, const QString &title) override;
     QString chooseFolder(const QString &title, const QString &initialFolder) override;
     void openExternal(const QUrl &address) override;
 
 private:
-    MessageList &m_messages;
+    TerminalMessageList &m_messages;
     QString m_saveFolder;
 };
 

@@ -19,6 +19,7 @@ void TerminalMessageList::insertLine(const QString &text)
     flush();
     m_top = text;
     m_hasTop = true;
+    m_topWritten = false;
     showLive();
 }
 
@@ -28,6 +29,19 @@ void TerminalMessageList::setTopLine(const QString &text)
         return;
     m_top = text;
     m_hasTop = true;
+    m_topWritten = false;
+    showLive();
+}
+
+void TerminalMessageList::writeAside(const QString &text)
+{
+    clearLive();
+    // On a terminal the top line stays live below; elsewhere it is written as it reads now.
+    if (!m_live && m_hasTop && !m_topWritten) {
+        writeLine(m_top);
+        m_topWritten = true;
+    }
+    writeLine(text);
     showLive();
 }
 
@@ -35,18 +49,29 @@ void TerminalMessageList::flush()
 {
     if (!m_hasTop)
         return;
-    const QByteArray line = m_top.toUtf8();
-    if (m_live)
-        std::fputs("\r\033[K", m_stream);
+    clearLive();
+    if (!m_topWritten)
+        writeLine(m_top);
+    m_hasTop = false;
+}
+
+void TerminalMessageList::writeLine(const QString &text)
+{
+    const QByteArray line = text.toUtf8();
     std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), m_stream);
     std::fputc('\n', m_stream);
     std::fflush(m_stream);
-    m_hasTop = false;
+}
+
+void TerminalMessageList::clearLive()
+{
+    if (m_live && m_hasTop)
+        std::fputs("\r\033[K", m_stream);
 }
 
 void TerminalMessageList::showLive()
 {
-    if (!m_live)
+    if (!m_live || !m_hasTop)
         return;
     const QByteArray line = m_top.toUtf8();
     std::fputs("\r\033[K", m_stream);

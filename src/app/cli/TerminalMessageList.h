@@ -21,15 +21,22 @@ public:
     void insertLine(const QString &text) override;
     void setTopLine(const QString &text) override;
 
+    // Writes a line that is not part of the list (what a message box said) in its place in
+    // time: after the top line as it reads now, which stays the top line.
+    void writeAside(const QString &text);
+
     // Writes the pending top line; later lines follow it.
     void flush();
 
 private:
+    void writeLine(const QString &text);
+    void clearLive();
     void showLive();
 
     std::FILE *m_stream;
     bool m_live;
     bool m_hasTop = false;
+    bool m_topWritten = false; // the top line, as it reads now, is already in the stream
     QString m_top;
 };
 

@@ -49,3 +49,37 @@ TEST(TerminalMessageList, RewriteOfAnEmptyListIsKept)
     EXPECT_EQ(contents(file), QStringLiteral("only\n"));
     std::fclose(file);
 }
+
+// A message box's line keeps its place in time: after the running line as it read then, and
+// the running line goes on and is written again in its last form.
+TEST(TerminalMessageList, AsideLineKeepsItsPlaceAmongRewrites)
+{
+    std::FILE *file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    {
+        talvesk::TerminalMessageList messages(file);
+        messages.insertLine(QStringLiteral("图片下载进度:0/2,已完成0%"));
+        messages.setTopLine(QStringLiteral("图片下载进度:1/2,已完成50%"));
+        messages.writeAside(QStringLiteral("下载提示: 无采集到颜色主图"));
+        messages.setTopLine(QStringLiteral("图片下载进度:2/2,已完成100%"));
+        messages.insertLine(QStringLiteral("图片下载完成,保存至:/x"));
+    }
+    EXPECT_EQ(contents(file), QStringLiteral("图片下载进度:1/2,已完成50%\n下载提示: 无采集到颜色主图\n"
+                                             "图片下载进度:2/2,已完成100%\n图片下载完成,保存至:/x\n"));
+    std::fclose(file);
+}
+
+// A box shown while the running line has not changed since does not write that line twice.
+TEST(TerminalMessageList, AsideLineDoesNotRepeatAnUnchangedTopLine)
+{
+    std::FILE *file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    {
+        talvesk::TerminalMessageList messages(file);
+        messages.insertLine(QStringLiteral("3/3"));
+        messages.writeAside(QStringLiteral("box one"));
+        messages.writeAside(QStringLiteral("box two"));
+    }
+    EXPECT_EQ(contents(file), QStringLiteral("3/3\nbox one\nbox two\n"));
+    std::fclose(file);
+}
