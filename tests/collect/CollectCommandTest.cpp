@@ -82,15 +82,27 @@ bool allNull(const PicList &list)
 
 const QString kAddress = QStringLiteral("http://127.0.0.1:9/item.htm?id=1");
 
-class CollectCommandTest : public ::testing::Test
+// The fakes a collect runs against, with a titled page at kAddress in the address box.
+struct CollectRig
 {
-protected:
-    CollectCommandTest()
+    CollectRig()
     {
         window.address = kAddress;
         browser1.title = QStringLiteral("Item");
     }
 
+    FakePageBrowser browser1;
+    FakePageBrowser browser2;
+    FakeWindowControls window;
+    FakeMessageList mesg;
+    FakeEventLoop loop;
+    CollectedSet set;
+    CollectCommand command{browser1, browser2, window, mesg, loop, set};
+};
+
+class CollectCommandTest : public ::testing::Test, protected CollectRig
+{
+protected:
     // Timer1 ticks every k yields while it is enabled, as a 1 s timer would on a machine
     // that makes k passes a second.
     void timerTicksEvery(int k)
@@ -130,14 +142,6 @@ protected:
         EXPECT_TRUE(browser2.navigations.isEmpty());
         EXPECT_FALSE(command.isRunning());
     }
-
-    FakePageBrowser browser1;
-    FakePageBrowser browser2;
-    FakeWindowControls window;
-    FakeMessageList mesg;
-    FakeEventLoop loop;
-    CollectedSet set;
-    CollectCommand command{browser1, browser2, window, mesg, loop, set};
 };
 
 // The two message texts, character for character.
@@ -489,34 +493,26 @@ TEST_F(CollectCommandTest, NewNavigationEndsTheCollect)
     const QString gone = QStringLiteral("采集失败:采集过程中网页已跳转或重新载入,请重新采集！");
     for (const int navigateAt : {2, 8, 25}) {
         SCOPED_TRACE(navigateAt);
-        FakePageBrowser page1;
-        FakePageBrowser page2;
-        FakeWindowControls controls;
-        FakeMessageList lines;
-        FakeEventLoop events;
-        CollectedSet collected;
-        CollectCommand collect{page1, page2, controls, lines, events, collected};
-        controls.address = kAddress;
-        page1.title = QStringLiteral("Item");
-        page1.scrollHeight = 50; // yields 4 to 13 scroll, 14 on walk
-        page1.divs = QList<PageElement>(20, PageElement{QStringLiteral("detail"), mainThumbs(1)});
-        page1.stateAfterNavigate = PageBrowser::LoadState::Loading;
-        events.onYield([&](int n) {
+        CollectRig rig;
+        rig.browser1.scrollHeight = 50; // yields 4 to 13 scroll, 14 on walk
+        rig.browser1.divs = QList<PageElement>(20, PageElement{QStringLiteral("detail"), mainThumbs(1)});
+        rig.browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
+        rig.loop.onYield([&](int n) {
             if (n == 3)
-                page1.state = PageBrowser::LoadState::Finished;
+                rig.browser1.state = PageBrowser::LoadState::Finished;
             if (n == navigateAt)
-                page1.navigate(QStringLiteral("http://127.0.0.1:9/elsewhere"));
+                rig.browser1.navigate(QStringLiteral("http://127.0.0.1:9/elsewhere"));
         });
 
-        const CollectResult result = collect.run();
+        const CollectResult result = rig.command.run();
 
         EXPECT_EQ(result.status, CollectResult::Status::Failed);
-        EXPECT_EQ(lines.lines[0], gone);
-        EXPECT_TRUE(controls.windowEnabled);
-        EXPECT_FALSE(controls.timerEnabled);
-        EXPECT_TRUE(allNull(collected.mpicUrls));
-        EXPECT_TRUE(page2.navigations.isEmpty());
-        EXPECT_EQ(events.yields(), navigateAt);
+        EXPECT_EQ(rig.mesg.lines[0], gone);
+        EXPECT_TRUE(rig.window.windowEnabled);
+        EXPECT_FALSE(rig.window.timerEnabled);
+        EXPECT_TRUE(allNull(rig.set.mpicUrls));
+        EXPECT_TRUE(rig.browser2.navigations.isEmpty());
+        EXPECT_EQ(rig.loop.yields(), navigateAt);
     }
 }
 
@@ -591,46 +587,38 @@ TEST_F(CollectCommandTest, ClosingEndsTheCommandUntouched)
 {
     for (const int closeAt : {2, 6, 13, 15}) {
         SCOPED_TRACE(closeAt);
-        FakePageBrowser page1;
-        FakePageBrowser page2;
-        FakeWindowControls controls;
-        FakeMessageList lines;
-        FakeEventLoop events;
-        CollectedSet collected;
-        CollectCommand collect{page1, page2, controls, lines, events, collected};
-        controls.address = kAddress;
-        page1.title = QStringLiteral("Item");
-        page1.scrollHeight = 40; // wait: yields 1-3, scroll: 4-11, walk: 12-13, preview: 14-
-        page1.divs = {{QStringLiteral("detail"), mainThumbs(1)}, {QStringLiteral("x"), {}}};
-        page1.stateAfterNavigate = PageBrowser::LoadState::Loading;
+        CollectRig rig;
+        rig.browser1.scrollHeight = 40; // wait: yields 1-3, scroll: 4-11, walk: 12-13, preview: 14-
+        rig.browser1.divs = {{QStringLiteral("detail"), mainThumbs(1)}, {QStringLiteral("x"), {}}};
+        rig.browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
         QStringList linesAtClose;
         QList<bool> timerAtClose;
         QList<bool> enabledAtClose;
-        events.onYield([&](int n) {
+        rig.loop.onYield([&](int n) {
             if (n == 3)
-                page1.state = PageBrowser::LoadState::Finished;
+                rig.browser1.state = PageBrowser::LoadState::Finished;
             if (n == closeAt) {
-                linesAtClose = lines.lines;
-                timerAtClose = controls.timerChanges;
-                enabledAtClose = controls.windowEnabledChanges;
+                linesAtClose = rig.mesg.lines;
+                timerAtClose = rig.window.timerChanges;
+                enabledAtClose = rig.window.windowEnabledChanges;
             }
         });
-        page2.stateAfterNavigate = PageBrowser::LoadState::Loading;
-        events.onYield([&](int n) {
+        rig.browser2.stateAfterNavigate = PageBrowser::LoadState::Loading;
+        rig.loop.onYield([&](int n) {
             if (n == 16)
-                page2.state = PageBrowser::LoadState::Finished;
+                rig.browser2.state = PageBrowser::LoadState::Finished;
         });
-        events.shutDownAtYield(closeAt);
+        rig.loop.shutDownAtYield(closeAt);
 
-        const CollectResult result = collect.run();
+        const CollectResult result = rig.command.run();
 
         EXPECT_EQ(result.status, CollectResult::Status::Closing);
-        EXPECT_EQ(events.yields(), closeAt);
-        EXPECT_EQ(lines.lines, linesAtClose);
-        EXPECT_EQ(controls.timerChanges, timerAtClose);
-        EXPECT_EQ(controls.windowEnabledChanges, enabledAtClose);
-        EXPECT_EQ(controls.selectedTabs, QList<WindowControls::Tab>{WindowControls::Tab::Browse});
-        EXPECT_FALSE(collect.isRunning());
+        EXPECT_EQ(rig.loop.yields(), closeAt);
+        EXPECT_EQ(rig.mesg.lines, linesAtClose);
+        EXPECT_EQ(rig.window.timerChanges, timerAtClose);
+        EXPECT_EQ(rig.window.windowEnabledChanges, enabledAtClose);
+        EXPECT_EQ(rig.window.selectedTabs, QList<WindowControls::Tab>{WindowControls::Tab::Browse});
+        EXPECT_FALSE(rig.command.isRunning());
     }
 }
 

@@ -3,18 +3,29 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
+
+using talvesk::TerminalMessageList;
 
 namespace {
 
-QString contents(std::FILE *file)
+// What a message list writes to a stream that is not a terminal, up to its end.
+QString writtenBy(const std::function<void(TerminalMessageList &)> &use)
 {
-    std::fflush(file);
+    std::FILE *file = std::tmpfile();
+    if (!file)
+        return QStringLiteral("<no temporary file>");
+    {
+        TerminalMessageList messages(file);
+        use(messages);
+    }
     std::rewind(file);
     QByteArray bytes;
     char buffer[256];
     std::size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
         bytes.append(buffer, static_cast<qsizetype>(n));
+    std::fclose(file);
     return QString::fromUtf8(bytes);
 }
 
@@ -23,63 +34,46 @@ QString contents(std::FILE *file)
 // Off a terminal, each line is written once, oldest first, in the last form it had on top.
 TEST(TerminalMessageList, WritesLinesOldestFirstInTheirLastForm)
 {
-    std::FILE *file = std::tmpfile();
-    ASSERT_NE(file, nullptr);
-    {
-        talvesk::TerminalMessageList messages(file);
+    const QString written = writtenBy([](TerminalMessageList &messages) {
         messages.insertLine(QStringLiteral("图片下载进度:0/2,已完成0%"));
         messages.setTopLine(QStringLiteral("图片下载进度:1/2,已完成50%"));
         messages.setTopLine(QStringLiteral("图片下载进度:2/2,已完成100%"));
         messages.insertLine(QStringLiteral("done"));
         messages.setTopLine(QStringLiteral("done, rewritten"));
-    }
-    EXPECT_EQ(contents(file), QStringLiteral("图片下载进度:2/2,已完成100%\ndone, rewritten\n"));
-    std::fclose(file);
+    });
+    EXPECT_EQ(written, QStringLiteral("图片下载进度:2/2,已完成100%\ndone, rewritten\n"));
 }
 
 // A rewrite with nothing inserted yet still reaches the output.
 TEST(TerminalMessageList, RewriteOfAnEmptyListIsKept)
 {
-    std::FILE *file = std::tmpfile();
-    ASSERT_NE(file, nullptr);
-    {
-        talvesk::TerminalMessageList messages(file);
-        messages.setTopLine(QStringLiteral("only"));
-    }
-    EXPECT_EQ(contents(file), QStringLiteral("only\n"));
-    std::fclose(file);
+    const QString written =
+        writtenBy([](TerminalMessageList &messages) { messages.setTopLine(QStringLiteral("only")); });
+    EXPECT_EQ(written, QStringLiteral("only\n"));
 }
 
 // A message box's line keeps its place in time: after the running line as it read then, and
 // the running line goes on and is written again in its last form.
 TEST(TerminalMessageList, AsideLineKeepsItsPlaceAmongRewrites)
 {
-    std::FILE *file = std::tmpfile();
-    ASSERT_NE(file, nullptr);
-    {
-        talvesk::TerminalMessageList messages(file);
+    const QString written = writtenBy([](TerminalMessageList &messages) {
         messages.insertLine(QStringLiteral("图片下载进度:0/2,已完成0%"));
         messages.setTopLine(QStringLiteral("图片下载进度:1/2,已完成50%"));
         messages.writeAside(QStringLiteral("下载提示: 无采集到颜色主图"));
         messages.setTopLine(QStringLiteral("图片下载进度:2/2,已完成100%"));
         messages.insertLine(QStringLiteral("图片下载完成,保存至:/x"));
-    }
-    EXPECT_EQ(contents(file), QStringLiteral("图片下载进度:1/2,已完成50%\n下载提示: 无采集到颜色主图\n"
-                                             "图片下载进度:2/2,已完成100%\n图片下载完成,保存至:/x\n"));
-    std::fclose(file);
+    });
+    EXPECT_EQ(written, QStringLiteral("图片下载进度:1/2,已完成50%\n下载提示: 无采集到颜色主图\n"
+                                      "图片下载进度:2/2,已完成100%\n图片下载完成,保存至:/x\n"));
 }
 
 // A box shown while the running line has not changed since does not write that line twice.
 TEST(TerminalMessageList, AsideLineDoesNotRepeatAnUnchangedTopLine)
 {
-    std::FILE *file = std::tmpfile();
-    ASSERT_NE(file, nullptr);
-    {
-        talvesk::TerminalMessageList messages(file);
+    const QString written = writtenBy([](TerminalMessageList &messages) {
         messages.insertLine(QStringLiteral("3/3"));
         messages.writeAside(QStringLiteral("box one"));
         messages.writeAside(QStringLiteral("box two"));
-    }
-    EXPECT_EQ(contents(file), QStringLiteral("3/3\nbox one\nbox two\n"));
-    std::fclose(file);
+    });
+    EXPECT_EQ(written, QStringLiteral("3/3\nbox one\nbox two\n"));
 }
