@@ -5,6 +5,7 @@
 #include "download/FetchQueue.h"
 #include "download/FolderCreation.h"
 #include "download/FolderPicker.h"
+#include "download/ItemFolderName.h"
 #include "download/PathJoin.h"
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
@@ -64,8 +65,11 @@ DownloadResult DownloadCommand::run(const CollectedSet &collected)
         return result;
     };
 
-    const QString itemRequested = joinPath(chosen, set.itemTitle);
-    const FolderResult item = mkdiruser(itemRequested, static_cast<int>(set.itemTitle.size()));
+    const ItemFolderName folderName = itemFolderName(set.itemTitle);
+    if (folderName.shortened)
+        m_messages.insertLine(QStringLiteral("消息提示:宝贝标题过长,文件夹名已截短为:") + folderName.name);
+    const QString itemRequested = joinPath(chosen, folderName.name);
+    const FolderResult item = mkdiruser(itemRequested, static_cast<int>(folderName.name.size()));
     if (!item.ok())
         return stopOnFolder(itemRequested, item.error);
     result.itemFolder = item.path;

@@ -25,10 +25,15 @@ QString progressLine(int done, int total)
 QString picFileTail(const QString &address)
 {
     static const QString forbidden = QStringLiteral("/\\:*?\"<>|");
-    QString tail;
-    for (const QChar c : address.right(4)) {
-        if (c.unicode() >= 0x20 && !forbidden.contains(c))
-            tail.append(c);
+    QString tail = address.right(4);
+    for (qsizetype i = 0; i < tail.size(); ++i) {
+        const QChar c = tail.at(i);
+        // A half of a surrogate pair would reach the file system as U+FFFD, like any other half.
+        const bool pairedHigh = c.isHighSurrogate() && i + 1 < tail.size() && tail.at(i + 1).isLowSurrogate();
+        const bool pairedLow = c.isLowSurrogate() && i > 0 && tail.at(i - 1).isHighSurrogate();
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f || forbidden.contains(c) ||
+            (c.isSurrogate() && !pairedHigh && !pairedLow))
+            tail[i] = QLatin1Char('_');
     }
     return tail;
 }

@@ -1,9 +1,11 @@
 #include "download/PicSaver.h"
 
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSaveFile>
+#include <QStorageInfo>
 #include <QUrl>
 
 namespace talvesk {
@@ -15,10 +17,21 @@ int httpStatus(const QNetworkReply *reply)
     return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
 }
 
-// 0 when the scheme has no status (the reply's error then decides).
 bool isSuccess(int status)
 {
-    return status == 0 || (status >= 200 && status < 300);
+    return status >= 200 && status < 300;
+}
+
+bool isWebAddress(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+// A login or error page served in a picture's place.
+bool isDocumentType(const QByteArray &mimeType)
+{
+    return mimeType == "text/html" || mimeType == "text/plain";
 }
 
 bool isTransient(QNetworkReply::NetworkError error)
@@ -26,7 +39,6 @@ bool isTransient(QNetworkReply::NetworkError error)
     switch (error) {
     case QNetworkReply::RemoteHostClosedError:
     case QNetworkReply::TimeoutError:
-    case QNetworkReply::OperationCanceledError: // the transfer time-out; our own aborts are disconnected
     case QNetworkReply::TemporaryNetworkFailureError:
     case QNetworkReply::NetworkSessionFailedError:
     case QNetworkReply::ProxyTimeoutError:
@@ -37,6 +49,26 @@ bool isTransient(QNetworkReply::NetworkError error)
     }
 }
 
+QString unsupportedAddressReason()
+{
+    return QStringLiteral("不支持的地址类型");
+}
+
+QString timeoutReason()
+{
+    return QStringLiteral("超时");
+}
+
+QString diskFullReason()
+{
+    return QStringLiteral("磁盘空间不足");
+}
+
+// Less than this free after a failed save means the disk filled up under it.
+constexpr qint64 kNearlyFullBytes = 1024 * 1024;
+
+constexpr int kMaxRedirects = 20; // as browsers allow
+
 } // namespace
 
 PicSaver::PicSaver(QNetworkAccessManager &manager, const FetchOptions &options, const QString &address,
@@ -45,6 +77,11 @@ PicSaver::PicSaver(QNetworkAccessManager &manager, const FetchOptions &options, 
 {
     m_result.address = address;
     m_result.fileName = fileName;
+    m_stallTimer.setInterval(m_options.stallWindowMs);
+    connect(&m_stallTimer, &QTimer::timeout, this, &PicSaver::checkProgress);
+    m_deadline.setSingleShot(true);
+    m_deadline.setInterval(m_options.deadlineMs);
+    connect(&m_deadline, &QTimer::timeout, this, [this] { settle(false, timeoutReason()); });
 }
 
 PicSaver::~PicSaver()
@@ -54,75 +91,152 @@ PicSaver::~PicSaver()
 
 void PicSaver::start()
 {
+    if (!isWebAddress(QUrl(m_result.address))) {
+        settleLater(unsupportedAddressReason());
+        return;
+    }
+    m_deadline.start();
     startAttempt();
 }
 
 void PicSaver::abort()
 {
     m_finished = true;
+    m_deadline.stop();
     dropAttempt();
 }
 
 void PicSaver::startAttempt()
 {
     ++m_attempts;
+    m_redirects = 0;
+    m_receivedInWindow = 0;
+    request(QUrl(m_result.address));
+    m_stallTimer.start();
+}
+
+// Redirects are followed here, not by the network layer, so that every hop is checked: a
+// redirect must not lead to a local file either.
+void PicSaver::request(const QUrl &url)
+{
+    m_url = url;
     m_received = 0;
-    QNetworkRequest request(QUrl(m_result.address));
-    request.setTransferTimeout(m_options.stallLimitMs);
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     m_reply = m_manager.get(request);
+    m_reply->setReadBufferSize(m_options.readBufferBytes);
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &PicSaver::checkHeaders);
     connect(m_reply, &QNetworkReply::readyRead, this, [this] { readBody(); });
     connect(m_reply, &QNetworkReply::finished, this, &PicSaver::completeAttempt);
 }
 
+// True when the reply was a redirect, now followed or failed.
+bool PicSaver::followRedirect()
+{
+    const QVariant target = m_reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
+    if (!target.isValid())
+        return false;
+    const QUrl next = m_url.resolved(target.toUrl());
+    if (!isWebAddress(next)) {
+        failAttempt(unsupportedAddressReason(), false);
+    } else if (++m_redirects > kMaxRedirects) {
+        failAttempt(QStringLiteral("重定向次数过多"), false);
+    } else {
+        dropReply();
+        request(next);
+    }
+    return true;
+}
+
+QString PicSaver::tooLargeReason() const
+{
+    return QStringLiteral("图片超过%1MB").arg(m_options.maxBodyBytes / (1024 * 1024));
+}
+
 void PicSaver::checkHeaders()
 {
+    if (!isSuccess(httpStatus(m_reply)))
+        return;
+    const QByteArray mimeType = m_reply->rawHeader("Content-Type").split(';').first().trimmed().toLower();
+    if (isDocumentType(mimeType)) {
+        failAttempt(QStringLiteral("不是图片(%1)").arg(QString::fromLatin1(mimeType)), false);
+        return;
+    }
     // Refuse an oversized body before any of it arrives.
     const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
-    if (isSuccess(httpStatus(m_reply)) && length.isValid() && length.toLongLong() > m_options.maxBodyBytes)
-        failAttempt(QStringLiteral("图片过大(超过%1字节)").arg(m_options.maxBodyBytes), false);
+    if (length.isValid() && length.toLongLong() > m_options.maxBodyBytes)
+        failAttempt(tooLargeReason(), false);
 }
 
 // Writes what has arrived; false when the attempt has failed.
 bool PicSaver::readBody()
 {
     const QByteArray chunk = m_reply->readAll();
+    m_receivedInWindow += chunk.size();
     if (!isSuccess(httpStatus(m_reply)))
         return true; // an error page: reported when the reply finishes, never written
     m_received += chunk.size();
     if (m_received > m_options.maxBodyBytes) {
-        failAttempt(QStringLiteral("图片过大(超过%1字节)").arg(m_options.maxBodyBytes), false);
+        failAttempt(tooLargeReason(), false);
         return false;
     }
     if (!m_file) {
         m_file = std::make_unique<QSaveFile>(m_result.fileName);
-        if (!m_file->open(QIODevice::WriteOnly)) {
-            failAttempt(QStringLiteral("无法写入文件:%1").arg(m_file->errorString()), false);
+        // Unbuffered: the chunks are already bounded, and a full disk shows at the write.
+        if (!m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+            failAttempt(describeFileError(), false);
             return false;
         }
     }
-    if (m_file->write(chunk) != chunk.size()) {
-        failAttempt(QStringLiteral("无法写入文件:%1").arg(m_file->errorString()), false);
-        return false;
+    // A short write is retried for the rest, which then tells why it failed (a full disk).
+    for (qsizetype written = 0; written < chunk.size();) {
+        const qint64 n = m_file->write(chunk.constData() + written, chunk.size() - written);
+        if (n <= 0) {
+            failAttempt(describeFileError(), false);
+            return false;
+        }
+        written += n;
     }
     return true;
 }
 
+// A trickle of bytes must not keep an attempt alive for ever.
+void PicSaver::checkProgress()
+{
+    if (m_receivedInWindow < m_options.stallMinBytes)
+        failAttempt(timeoutReason(), true);
+    else
+        m_receivedInWindow = 0;
+}
+
 void PicSaver::completeAttempt()
 {
+    if (followRedirect())
+        return;
     const int status = httpStatus(m_reply);
-    if (!isSuccess(status)) {
+    const QNetworkReply::NetworkError error = m_reply->error();
+    if (status != 0 && !isSuccess(status)) {
         failAttempt(QStringLiteral("HTTP %1").arg(status), status >= 500);
         return;
     }
-    if (m_reply->error() != QNetworkReply::NoError) {
-        failAttempt(describeError(), isTransient(m_reply->error()));
+    if (error != QNetworkReply::NoError) {
+        failAttempt(describeError(), isTransient(error));
         return;
     }
     if (!readBody())
         return;
+    // Names within one download never repeat; a file there already is not ours to replace.
+    const QFileInfo target(m_result.fileName);
+    if (target.exists() || target.isSymLink()) {
+        failAttempt(QStringLiteral("同名文件已存在"), false);
+        return;
+    }
     if (!m_file->commit()) {
-        failAttempt(QStringLiteral("无法写入文件:%1").arg(m_file->errorString()), false);
+        const QStorageInfo storage(target.absolutePath());
+        failAttempt(storage.isValid() && storage.bytesAvailable() < kNearlyFullBytes
+                        ? diskFullReason()
+                        : QStringLiteral("无法写入文件:保存失败"),
+                    false);
         return;
     }
     settle(true, QString());
@@ -139,10 +253,24 @@ QString PicSaver::describeError() const
         return QStringLiteral("找不到服务器");
     case QNetworkReply::TimeoutError:
     case QNetworkReply::OperationCanceledError:
-        return QStringLiteral("超时,%1秒内没有收到数据").arg(m_options.stallLimitMs / 1000.0);
+        return timeoutReason();
+    case QNetworkReply::UnknownContentError:
+        if (m_reply->hasRawHeader("Content-Encoding"))
+            return QStringLiteral("图片数据解压失败(%1)")
+                .arg(QString::fromLatin1(m_reply->rawHeader("Content-Encoding")));
+        break;
     default:
-        return m_reply->errorString();
+        break;
     }
+    const QString text = m_reply->errorString();
+    return text.isEmpty() ? QStringLiteral("网络错误(代码%1)").arg(m_reply->error()) : text;
+}
+
+QString PicSaver::describeFileError() const
+{
+    if (m_file->error() == QFileDevice::ResourceError)
+        return diskFullReason();
+    return QStringLiteral("无法写入文件:%1").arg(m_file->errorString());
 }
 
 void PicSaver::failAttempt(const QString &reason, bool transient)
@@ -157,14 +285,33 @@ void PicSaver::failAttempt(const QString &reason, bool transient)
 void PicSaver::settle(bool saved, const QString &reason)
 {
     dropAttempt();
+    m_deadline.stop();
     m_result.saved = saved;
     m_result.reason = reason;
     m_finished = true;
     Q_EMIT finished();
 }
 
+void PicSaver::settleLater(const QString &reason)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, reason] {
+            if (!m_finished)
+                settle(false, reason);
+        },
+        Qt::QueuedConnection);
+}
+
 // Ends the current attempt quietly; an uncommitted file is discarded with its temporary.
 void PicSaver::dropAttempt()
+{
+    m_stallTimer.stop();
+    dropReply();
+    m_file.reset();
+}
+
+void PicSaver::dropReply()
 {
     if (m_reply) {
         m_reply->disconnect(this);
@@ -173,7 +320,6 @@ void PicSaver::dropAttempt()
         m_reply->deleteLater();
         m_reply = nullptr;
     }
-    m_file.reset();
 }
 
 } // namespace talvesk

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
+#include <QUrl>
 
 #include <memory>
 
@@ -14,8 +16,11 @@ namespace talvesk {
 
 struct FetchOptions
 {
-    int stallLimitMs = 30000;                  // no byte for this long ends an attempt
-    qint64 maxBodyBytes = 256LL * 1024 * 1024; // larger bodies are refused
+    int stallWindowMs = 30000; // an attempt must receive stallMinBytes in every such window
+    qint64 stallMinBytes = 1024;
+    int deadlineMs = 10 * 60 * 1000;           // a picture not saved this long after its request fails
+    qint64 maxBodyBytes = 256LL * 1024 * 1024; // larger bodies are refused, also while they arrive
+    qint64 readBufferBytes = 256 * 1024;       // what the network layer may hold unread
     int retries = 2;                           // further attempts after a transient failure
 };
 
@@ -28,10 +33,12 @@ struct FetchResult
     QString reason; // why it was not saved
 };
 
-// savePicUrl: fetches one picture address into one file, asynchronously on a shared manager.
-// Only a 2xx response is written, whole or not at all: the body goes to a temporary file in
-// the same folder that replaces any file of that name once complete. Connection resets,
-// time-outs and 5xx answers are retried. No request header of our own is sent.
+// Fetches one picture address into one file, asynchronously on a shared manager. Only http
+// and https addresses are fetched, also after redirects: a page's markup must never make the
+// program read a local file. Only a 2xx response that is not a web page or text is written,
+// whole or not at all: the body streams to a temporary file in the same folder that takes the
+// name once complete, and never replaces a file already there. Connection resets, time-outs
+// and 5xx answers are retried. No request header of our own is sent.
 class PicSaver final : public QObject
 {
     Q_OBJECT
@@ -41,6 +48,7 @@ public:
              const QString &fileName, QObject *parent = nullptr);
     ~PicSaver() override;
 
+    // finished() always comes later, from the event loop.
     void start();
     // Stops at once and leaves no file behind; finished() is not emitted.
     void abort();
@@ -53,20 +61,32 @@ Q_SIGNALS:
 
 private:
     void startAttempt();
+    void request(const QUrl &url);
+    bool followRedirect();
     void checkHeaders();
     bool readBody();
+    void checkProgress();
     void completeAttempt();
     void failAttempt(const QString &reason, bool transient);
     void settle(bool saved, const QString &reason);
+    void settleLater(const QString &reason);
     void dropAttempt();
+    void dropReply();
     QString describeError() const;
+    QString describeFileError() const;
+    QString tooLargeReason() const;
 
     QNetworkAccessManager &m_manager;
     const FetchOptions m_options;
     FetchResult m_result;
     QPointer<QNetworkReply> m_reply;
     std::unique_ptr<QSaveFile> m_file;
+    QTimer m_stallTimer;
+    QTimer m_deadline;
+    QUrl m_url; // where the current request went, after redirects
+    int m_redirects = 0;
     qint64 m_received = 0;
+    qint64 m_receivedInWindow = 0;
     int m_attempts = 0;
     bool m_finished = false;
 };

@@ -97,7 +97,7 @@ protected:
     test::QtYieldLoop m_loop;
     DownloadOptions m_options = [] {
         DownloadOptions o;
-        o.fetch.stallLimitMs = 300;
+        o.fetch.stallWindowMs = 300;
         return o;
     }();
     CollectedSet m_set;
@@ -218,18 +218,45 @@ TEST_F(DownloadCommandTest, SecondDownloadMakesANewItemFolder)
 }
 
 // File names take the address's last four characters: "webp" without its dot, and a "/"
-// among them is dropped so the file stays in its folder.
+// among them becomes "_" so the file stays in its folder and slot 1 ending "1jpg" does not
+// meet slot 11 ending "/jpg".
 TEST_F(DownloadCommandTest, NamesFilesFromTheAddressEnd)
 {
-    m_set.mpicUrls[0] = url(QStringLiteral("/x.jpg"));
-    m_set.mpicUrls[1] = url(QStringLiteral("/p/ab"));
+    for (int i = 0; i < 12; ++i)
+        m_set.mpicUrls[i] = url(QStringLiteral("/m%1.jpg").arg(i));
+    m_set.mpicUrls[1] = url(QStringLiteral("/p/11jpg"));
+    m_set.mpicUrls[11] = url(QStringLiteral("/p/jpg"));
     for (int i = 0; i < 3; ++i)
         m_set.descPicUrls[i] = url(QStringLiteral("/d%1.jpg").arg(i));
     m_set.descPicUrls[3] = url(QStringLiteral("/pic.webp"));
-    download();
+    const DownloadResult result = download();
+    EXPECT_EQ(result.failed, 0);
     EXPECT_EQ(readFile(item(QStringLiteral("描述图/描述图3webp"))), bodyFor("/pic.webp"));
-    EXPECT_EQ(readFile(item(QStringLiteral("主图/描述主图1pab"))), bodyFor("/p/ab"));
-    EXPECT_EQ(entries(item(QStringLiteral("主图"))).size(), 2);
+    EXPECT_EQ(readFile(item(QStringLiteral("主图/描述主图11jpg"))), bodyFor("/p/11jpg"));
+    EXPECT_EQ(readFile(item(QStringLiteral("主图/描述主图11_jpg"))), bodyFor("/p/jpg"));
+    EXPECT_EQ(entries(item(QStringLiteral("主图"))).size(), 12);
+}
+
+// The item folder's name holds no control character, and a title over the file system's
+// name limit is cut to fit, at a character boundary, with a line saying so; the pictures are
+// saved under it.
+TEST_F(DownloadCommandTest, FitsTheItemFolderNameToTheFileSystem)
+{
+    m_set.mpicUrls[0] = url(QStringLiteral("/a.jpg"));
+    m_set.itemTitle =
+        QStringLiteral("新\t款") + QChar(0) + QString(300, QChar(0x5B9D)) + QStringLiteral("\x7f");
+    const QString expected = QStringLiteral("新款") + QString(82, QChar(0x5B9D)); // 84 characters, 252 bytes
+
+    const DownloadResult result = download();
+
+    EXPECT_EQ(result.outcome, DownloadResult::Outcome::Done);
+    EXPECT_EQ(result.itemFolder, joinPath(m_dir.path(), expected));
+    EXPECT_EQ(entries(m_dir.path()), QStringList{expected});
+    EXPECT_EQ(readFile(joinPath(result.itemFolder, QStringLiteral("主图/描述主图0.jpg"))), bodyFor("/a.jpg"));
+    EXPECT_EQ(m_messages.lines.last(), QStringLiteral("消息提示:宝贝标题过长,文件夹名已截短为:") + expected);
+
+    // A taken name still leaves room for the attempt number.
+    EXPECT_EQ(download().itemFolder, joinPath(m_dir.path(), expected + QStringLiteral("1")));
 }
 
 // With nothing collected in any list, the line shows 0%, the three boxes come in order and the
@@ -257,19 +284,22 @@ TEST_F(DownloadCommandTest, ReportsFailedPictures)
     m_set.mpicUrls[0] = url(QStringLiteral("/gone.jpg"));
     m_set.mpicUrls[1] = url(QStringLiteral("/ok.jpg"));
     m_set.colorPicUrls[0] = url(QStringLiteral("/cut.jpg"));
+    m_set.colorPicUrls[1] = QStringLiteral("file:/etc/passwd?.jpg");
 
     const DownloadResult result = download();
 
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::Done);
-    EXPECT_EQ(result.failed, 2);
-    ASSERT_EQ(m_messages.lines.size(), 5);
+    EXPECT_EQ(result.failed, 3);
+    ASSERT_EQ(m_messages.lines.size(), 6);
     EXPECT_EQ(m_messages.lines[0], QStringLiteral("图片下载完成,保存至:") + item());
-    EXPECT_EQ(m_messages.lines[1], QStringLiteral("共有2张图片下载失败"));
-    EXPECT_TRUE(m_messages.lines[2].startsWith(QStringLiteral("图片下载失败:") +
+    EXPECT_EQ(m_messages.lines[1], QStringLiteral("共有3张图片下载失败"));
+    EXPECT_EQ(m_messages.lines[2],
+              QStringLiteral("图片下载失败:file:/etc/passwd?.jpg,原因:不支持的地址类型"));
+    EXPECT_TRUE(m_messages.lines[3].startsWith(QStringLiteral("图片下载失败:") +
                                                url(QStringLiteral("/cut.jpg")) + QStringLiteral(",原因:")));
-    EXPECT_EQ(m_messages.lines[3], QStringLiteral("图片下载失败:") + url(QStringLiteral("/gone.jpg")) +
+    EXPECT_EQ(m_messages.lines[4], QStringLiteral("图片下载失败:") + url(QStringLiteral("/gone.jpg")) +
                                        QStringLiteral(",原因:HTTP 404"));
-    EXPECT_EQ(m_messages.lines[4], QStringLiteral("图片下载进度:3/3,已完成100%"));
+    EXPECT_EQ(m_messages.lines[5], QStringLiteral("图片下载进度:4/4,已完成100%"));
     EXPECT_EQ(entries(item(QStringLiteral("主图"))), QStringList{QStringLiteral("描述主图1.jpg")});
     EXPECT_TRUE(entries(item(QStringLiteral("颜色图"))).isEmpty());
 }
@@ -278,12 +308,14 @@ TEST_F(DownloadCommandTest, ReportsFailedPictures)
 TEST_F(DownloadCommandTest, StopsWhenTheItemFolderCannotBeMade)
 {
     m_set.mpicUrls[0] = url(QStringLiteral("/a.jpg"));
-    m_set.itemTitle = QString(300, QLatin1Char('t'));
-    const DownloadResult result = download();
-    const QString requested = joinPath(m_dir.path(), m_set.itemTitle);
+    const QString missing = joinPath(m_dir.path(), QStringLiteral("gone"));
+    m_dialogs.folderAnswers = {missing};
+    DownloadCommand command(m_window, m_dialogs, m_messages, m_loop, m_options);
+    const DownloadResult result = command.run(m_set);
+    const QString requested = joinPath(missing, m_set.itemTitle);
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::FolderFailed);
-    EXPECT_EQ(m_messages.lines,
-              QStringList{QStringLiteral("无法创建文件夹:") + requested + QStringLiteral(",原因:名称过长")});
+    EXPECT_EQ(m_messages.lines, QStringList{QStringLiteral("无法创建文件夹:") + requested +
+                                            QStringLiteral(",原因:上级文件夹不存在")});
     EXPECT_EQ(result.folderError, m_messages.lines.first());
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
     EXPECT_EQ(m_server.requests().size(), 0);
@@ -296,7 +328,7 @@ TEST_F(DownloadCommandTest, ShutdownMidDownloadLeavesNoPartialFile)
 #ifndef Q_OS_LINUX
     GTEST_SKIP() << "watches open files through /proc";
 #else
-    m_options.fetch.stallLimitMs = 30000;
+    m_options.fetch.stallWindowMs = 30000;
     m_server.route(QStringLiteral("/slow.jpg"),
                    HttpResponse::ok(QByteArray(100000, 's')).sendingOnly(30000, HttpResponse::Ending::Hang));
     m_set.mpicUrls[0] = url(QStringLiteral("/slow.jpg"));

@@ -21,13 +21,21 @@ TEST(DownloadText, PercentRoundsHalfToEven)
     EXPECT_EQ(progressLine(0, 0), QStringLiteral("图片下载进度:0/0,已完成0%"));
 }
 
-// The last four characters end the file name as they stand, minus what a file name cannot hold.
-TEST(DownloadText, FileTailDropsSeparatorsAndForbiddenCharacters)
+// The last four characters end the file name; what a file name cannot hold becomes "_", so
+// the tail keeps its length and slots 1 and 11 cannot meet in one name.
+TEST(DownloadText, FileTailReplacesWhatANameCannotHold)
 {
     EXPECT_EQ(picFileTail(QStringLiteral("http://h/a.jpg")), QStringLiteral(".jpg"));
     EXPECT_EQ(picFileTail(QStringLiteral("http://h/a.webp")), QStringLiteral("webp"));
-    EXPECT_EQ(picFileTail(QStringLiteral("http://h/x/ab")), QStringLiteral("xab"));
-    EXPECT_EQ(picFileTail(QStringLiteral("http://h/a?b:c")), QStringLiteral("bc"));
-    EXPECT_EQ(picFileTail(QStringLiteral("h\\*\"<>|")), QString());
+    EXPECT_EQ(picFileTail(QStringLiteral("http://h/x/ab")), QStringLiteral("x_ab"));
+    EXPECT_EQ(picFileTail(QStringLiteral("http://h/a?b:c")), QStringLiteral("_b_c"));
+    EXPECT_EQ(picFileTail(QStringLiteral("h\\*\"<>|")), QStringLiteral("____"));
+    EXPECT_EQ(picFileTail(QStringLiteral("a\tb\x7f")), QStringLiteral("a_b_"));
     EXPECT_EQ(picFileTail(QStringLiteral("ab")), QStringLiteral("ab"));
+    EXPECT_NE(QStringLiteral("1") + picFileTail(QStringLiteral("http://h/11jpg")),
+              QStringLiteral("11") + picFileTail(QStringLiteral("http://h//jpg")));
+    // Unpaired surrogates would all reach the file system as the same replacement character.
+    EXPECT_EQ(picFileTail(QString(QChar(0xDC01)) + QStringLiteral("abc")), QStringLiteral("_abc"));
+    const QString pair = QString::fromUcs4(U"\U0001F600");
+    EXPECT_EQ(picFileTail(QStringLiteral("xx") + pair), QStringLiteral("xx") + pair);
 }

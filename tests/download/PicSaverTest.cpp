@@ -2,6 +2,7 @@
 #include "download/FetchQueue.h"
 #include "download/PathJoin.h"
 #include "support/LocalHttpServer.h"
+#include "support/QStringPrinter.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -13,6 +14,13 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/mount.h>
+#endif
 
 using namespace talvesk;
 using talvesk::test::HttpRequest;
@@ -64,7 +72,7 @@ protected:
     QNetworkAccessManager m_manager;
     FetchOptions m_options = [] {
         FetchOptions o;
-        o.stallLimitMs = 300;
+        o.stallWindowMs = 300;
         return o;
     }();
 };
@@ -91,16 +99,20 @@ TEST_F(PicSaverTest, WritesAnEmptyBody)
     EXPECT_EQ(QFile(file()).size(), 0);
 }
 
-// A file of the same name is replaced whole, not overwritten from its start.
-TEST_F(PicSaverTest, ReplacesAnExistingFileWhole)
+// A file already under the picture's name is never replaced: names within one download are
+// unique, so it belongs to something else.
+TEST_F(PicSaverTest, KeepsAFileAlreadyThere)
 {
     QFile old(file());
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write(QByteArray(10000, 'X'));
     old.close();
     m_server.route(QStringLiteral("/a.jpg"), HttpResponse::ok("short"));
-    EXPECT_TRUE(fetch(m_server.url(QStringLiteral("/a.jpg"))).saved);
-    EXPECT_EQ(readFile(file()), QByteArray("short"));
+    const FetchResult result = fetch(m_server.url(QStringLiteral("/a.jpg")));
+    EXPECT_FALSE(result.saved);
+    EXPECT_EQ(result.reason, QStringLiteral("同名文件已存在"));
+    EXPECT_EQ(readFile(file()), QByteArray(10000, 'X'));
+    EXPECT_EQ(entries(m_dir.path()), QStringList{QStringLiteral("p.jpg")});
 }
 
 // Error statuses write nothing and say which status came; 4xx is not retried, 5xx twice.
@@ -161,15 +173,26 @@ TEST_F(PicSaverTest, RefusedConnectionWritesNoFile)
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
 }
 
-// A server that stops sending mid-body is given up after the stall limit, leaving no file.
-TEST_F(PicSaverTest, StalledTransferWritesNoFile)
+// A server that stops sending mid-body, or trickles a byte now and then, is given up after
+// the stall window (and retried); one that sends slowly for ever is given up at the deadline.
+TEST_F(PicSaverTest, StalledTricklingAndEndlessTransfersTimeOut)
 {
     m_server.route(QStringLiteral("/stall.jpg"),
                    HttpResponse::ok(randomBytes(50000)).sendingOnly(1000, HttpResponse::Ending::Hang));
-    const FetchResult result = fetch(m_server.url(QStringLiteral("/stall.jpg")));
-    EXPECT_FALSE(result.saved);
-    EXPECT_TRUE(result.reason.contains(QStringLiteral("超时"))) << qPrintable(result.reason);
-    EXPECT_EQ(m_server.requestCount(QStringLiteral("/stall.jpg")), 3);
+    m_server.route(QStringLiteral("/trickle.jpg"), HttpResponse::endless().trickling(20));
+    for (const QString &path : {QStringLiteral("/stall.jpg"), QStringLiteral("/trickle.jpg")}) {
+        const FetchResult result = fetch(m_server.url(path));
+        EXPECT_FALSE(result.saved) << qPrintable(path);
+        EXPECT_EQ(result.reason, QStringLiteral("超时")) << qPrintable(path);
+        EXPECT_EQ(m_server.requestCount(path), 3) << qPrintable(path);
+    }
+
+    m_options.stallMinBytes = 1;
+    m_options.deadlineMs = 1000;
+    const FetchResult endless = fetch(m_server.url(QStringLiteral("/trickle.jpg")));
+    EXPECT_FALSE(endless.saved);
+    EXPECT_EQ(endless.reason, QStringLiteral("超时"));
+    EXPECT_EQ(m_server.requestCount(QStringLiteral("/trickle.jpg")), 4);
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
 }
 
@@ -182,16 +205,89 @@ TEST_F(PicSaverTest, FollowsRedirects)
     EXPECT_EQ(readFile(file()), QByteArray("moved here"));
 }
 
-// Bodies over the size limit are refused, once, and nothing is written.
+// Bodies over the size limit are refused once, by their declared length or while they
+// arrive without one, and nothing is written.
 TEST_F(PicSaverTest, RefusesOversizedBodies)
 {
-    m_options.maxBodyBytes = 1000;
-    m_server.route(QStringLiteral("/big.jpg"), HttpResponse::ok(randomBytes(2000)));
-    const FetchResult result = fetch(m_server.url(QStringLiteral("/big.jpg")));
-    EXPECT_FALSE(result.saved);
-    EXPECT_EQ(result.reason, QStringLiteral("图片过大(超过1000字节)"));
-    EXPECT_EQ(m_server.requestCount(QStringLiteral("/big.jpg")), 1);
+    m_options.maxBodyBytes = 1024 * 1024;
+    m_server.route(QStringLiteral("/big.jpg"), HttpResponse::ok(randomBytes(2 * 1024 * 1024)));
+    m_server.route(QStringLiteral("/endless.jpg"), HttpResponse::endless());
+    for (const QString &path : {QStringLiteral("/big.jpg"), QStringLiteral("/endless.jpg")}) {
+        const FetchResult result = fetch(m_server.url(path));
+        EXPECT_FALSE(result.saved) << qPrintable(path);
+        EXPECT_EQ(result.reason, QStringLiteral("图片超过1MB")) << qPrintable(path);
+        EXPECT_EQ(m_server.requestCount(path), 1) << qPrintable(path);
+    }
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
+}
+
+// Only web addresses are fetched, also at the end of a redirect: a local file (even one that
+// would block any reader, a FIFO) or inline data is never read or saved.
+TEST_F(PicSaverTest, FetchesOnlyWebAddresses)
+{
+#ifdef Q_OS_UNIX
+    const QByteArray fifo = QFile::encodeName(m_dir.filePath(QStringLiteral("fifo")));
+    ASSERT_EQ(mkfifo(fifo.constData(), 0600), 0);
+    const QString fifoAddress = QStringLiteral("file:") + QFile::decodeName(fifo);
+#else
+    const QString fifoAddress = QStringLiteral("file:///C:/Windows/win.ini");
+#endif
+    m_server.route(QStringLiteral("/to-file.jpg"), HttpResponse::redirect("file:///etc/hostname"));
+    const QStringList addresses{fifoAddress, QStringLiteral("file:/etc/passwd?.jpg"),
+                                QStringLiteral("data:image/jpeg;base64,/9j/4AAQ"),
+                                QStringLiteral("ftp://h/a.jpg"),
+                                m_server.url(QStringLiteral("/to-file.jpg")).toString()};
+    for (const QString &address : addresses) {
+        const FetchResult result = fetch(QUrl(address), QStringLiteral("out.jpg"));
+        EXPECT_FALSE(result.saved) << qPrintable(address);
+        EXPECT_EQ(result.reason, QStringLiteral("不支持的地址类型")) << qPrintable(address);
+        EXPECT_FALSE(QFile::exists(file(QStringLiteral("out.jpg")))) << qPrintable(address);
+    }
+}
+
+// Answers that are not a picture fail with a reason that says what they were: a web page in
+// the picture's place, a redirect loop, a body that does not decompress.
+TEST_F(PicSaverTest, ExplainsAnswersThatAreNoPicture)
+{
+    m_server.route(QStringLiteral("/login.jpg"),
+                   HttpResponse::ok("<html>login</html>", "text/html; charset=utf-8"));
+    HttpResponse loop = HttpResponse::redirect("/loop.jpg").delayedBy(1);
+    m_server.route(QStringLiteral("/loop.jpg"), loop);
+    HttpResponse garbled =
+        HttpResponse::ok(QByteArray::fromHex("1f8b0800000000000003") + QByteArray(200, 'q'), "image/jpeg");
+    garbled.headers.append(qMakePair(QByteArray("Content-Encoding"), QByteArray("gzip")));
+    m_server.route(QStringLiteral("/garbled.jpg"), garbled);
+
+    const QList<QPair<QString, QString>> cases{
+        {QStringLiteral("/loop.jpg"), QStringLiteral("重定向次数过多")},
+        {QStringLiteral("/login.jpg"), QStringLiteral("不是图片(text/html)")},
+        {QStringLiteral("/garbled.jpg"), QStringLiteral("图片数据解压失败(gzip)")},
+    };
+    for (const auto &[path, reason] : cases) {
+        const FetchResult result = fetch(m_server.url(path));
+        EXPECT_FALSE(result.saved) << qPrintable(path);
+        EXPECT_EQ(result.reason, reason) << qPrintable(path);
+    }
+    EXPECT_TRUE(entries(m_dir.path()).isEmpty());
+}
+
+// A full disk is named as such, and the partial picture is removed.
+TEST_F(PicSaverTest, ReportsAFullDisk)
+{
+#ifdef Q_OS_LINUX
+    const QByteArray target = QFile::encodeName(m_dir.path());
+    if (mount("tmpfs", target.constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    m_server.route(QStringLiteral("/big.jpg"), HttpResponse::ok(randomBytes(200 * 1024), "image/jpeg"));
+    const FetchResult result = fetch(m_server.url(QStringLiteral("/big.jpg")));
+    const QStringList left = entries(m_dir.path());
+    umount2(target.constData(), MNT_DETACH);
+    EXPECT_FALSE(result.saved);
+    EXPECT_EQ(result.reason, QStringLiteral("磁盘空间不足"));
+    EXPECT_TRUE(left.isEmpty()) << qPrintable(left.join(QLatin1Char(',')));
+#else
+    GTEST_SKIP() << "needs a small file system of its own";
+#endif
 }
 
 // A file that cannot be written (its folder is missing) is reported.

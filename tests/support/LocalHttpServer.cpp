@@ -71,6 +71,20 @@ HttpResponse HttpResponse::redirect(const QByteArray &location, int status)
     return response;
 }
 
+HttpResponse HttpResponse::endless(const QByteArray &contentType)
+{
+    HttpResponse response = ok(QByteArray(64 * 1024, 'e'), contentType);
+    response.ending = Ending::Endless;
+    return response;
+}
+
+HttpResponse HttpResponse::trickling(int intervalMs) const
+{
+    HttpResponse response = *this;
+    response.trickleMs = intervalMs;
+    return response;
+}
+
 HttpResponse HttpResponse::delayedBy(int ms) const
 {
     HttpResponse response = *this;
@@ -189,6 +203,11 @@ void LocalHttpServer::send(QTcpSocket *socket, const HttpResponse &response, boo
         "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
     for (const auto &[name, value] : response.headers)
         head += name + ": " + value + "\r\n";
+    if (response.ending == HttpResponse::Ending::Endless) {
+        socket->write(head + "\r\n");
+        stream(socket, response);
+        return;
+    }
     head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
     if (closeAfter)
         head += "Connection: close\r\n";
@@ -206,8 +225,28 @@ void LocalHttpServer::send(QTcpSocket *socket, const HttpResponse &response, boo
         socket->abort();
         break;
     case HttpResponse::Ending::Hang:
+    case HttpResponse::Ending::Endless:
         break;
     }
+}
+
+// Keeps at most one body's worth unsent, so the server's own memory stays flat however long
+// the client keeps reading.
+void LocalHttpServer::stream(QTcpSocket *socket, const HttpResponse &response)
+{
+    if (response.trickleMs > 0) {
+        auto *timer = new QTimer(socket);
+        connect(timer, &QTimer::timeout, socket, [socket] { socket->write("t", 1); });
+        timer->start(response.trickleMs);
+        return;
+    }
+    const QByteArray chunk = response.body;
+    const auto refill = [socket, chunk] {
+        while (socket->bytesToWrite() < chunk.size())
+            socket->write(chunk);
+    };
+    connect(socket, &QTcpSocket::bytesWritten, socket, refill);
+    refill();
 }
 
 } // namespace talvesk::test

@@ -9,6 +9,8 @@
 //   server.route("/cut.jpg", HttpResponse::ok(bytes).sendingOnly(100, HttpResponse::Ending::Close));
 //   server.route("/stall.jpg", HttpResponse::ok(bytes).sendingOnly(0, HttpResponse::Ending::Hang));
 //   server.route("/old.jpg", HttpResponse::redirect("/a.png"));
+//   server.route("/endless.jpg", HttpResponse::endless());           // no length, bytes for ever
+//   server.route("/trickle.jpg", HttpResponse::endless().trickling(50)); // one byte every 50 ms
 //   server.setFallback([](const HttpRequest &r) { ... });     // for paths without a route
 //   QUrl url = server.url("/a.png");
 //
@@ -41,9 +43,10 @@ struct HttpRequest
 struct HttpResponse
 {
     enum class Ending {
-        Normal, // the whole response, connection kept alive
-        Close,  // close the connection after what was sent
-        Hang,   // send nothing more and never close
+        Normal,  // the whole response, connection kept alive
+        Close,   // close the connection after what was sent
+        Hang,    // send nothing more and never close
+        Endless, // no length; body bytes for ever, as fast as the client takes them
     };
 
     int status = 200;
@@ -52,15 +55,18 @@ struct HttpResponse
     int delayMs = 0;       // before anything is sent
     qint64 bodyBytes = -1; // how much of the body is sent; -1 for all of it
     Ending ending = Ending::Normal;
+    int trickleMs = 0; // Endless: one byte at this interval instead of as fast as taken
 
     static HttpResponse ok(const QByteArray &body,
                            const QByteArray &contentType = "application/octet-stream");
     static HttpResponse html(const QString &markup);
     static HttpResponse withStatus(int status, const QByteArray &body = {});
     static HttpResponse redirect(const QByteArray &location, int status = 302);
+    static HttpResponse endless(const QByteArray &contentType = "image/jpeg");
 
     HttpResponse delayedBy(int ms) const;
     HttpResponse sendingOnly(qint64 bytes, Ending end) const;
+    HttpResponse trickling(int intervalMs) const;
 };
 
 class LocalHttpServer final : public QObject
@@ -88,6 +94,7 @@ private:
     void readRequests(QTcpSocket *socket);
     void respond(QTcpSocket *socket, const HttpRequest &request);
     static void send(QTcpSocket *socket, const HttpResponse &response, bool closeAfter);
+    static void stream(QTcpSocket *socket, const HttpResponse &response);
 
     QTcpServer *m_server;
     QHash<QString, HttpResponse> m_routes;
