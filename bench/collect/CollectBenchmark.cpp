@@ -32,8 +32,8 @@ constexpr int kPictures = 100;
 class SilentMessages final : public MessageList
 {
 public:
-    void insertLine(const QString &) override {}
-    void setTopLine(const QString &) override {}
+    MessageLine insertLine(const QString &) override { return 0; }
+    void setLine(MessageLine, const QString &) override {}
 };
 
 class BenchWindow final : public WindowControls
@@ -44,7 +44,6 @@ public:
     void selectTab(Tab) override {}
     void setWindowEnabled(bool) override {}
     void setTimerEnabled(bool enabled) override { enabled ? timer.start() : timer.stop(); }
-    void setProgress(int) override {}
 
     QTimer timer; // Timer1
 

@@ -115,11 +115,10 @@ Timing timeOurs(ServerThread &server, const QStringList &addresses, int concurre
         test::FakeWindowControls window;
         test::FakeDialogs dialogs;
         test::FakeMessageList messages;
-        QtEventLoop loop;
         dialogs.folderAnswers = {dir.path()};
         DownloadOptions options;
         options.concurrency = concurrency;
-        DownloadCommand command(window, dialogs, messages, loop, options);
+        DownloadCommand command(window, dialogs, messages, options);
 
         QElapsedTimer clock;
         clock.start();

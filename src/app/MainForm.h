@@ -62,7 +62,8 @@ public:
     void selectTab(Tab tab) override;
     void setWindowEnabled(bool enabled) override;
     void setTimerEnabled(bool enabled) override;
-    void setProgress(int percent) override;
+    // The progress bar, 0 to 100.
+    void setProgress(int percent);
 
     // The status bar shows one text instead of panels once start-up has run.
     bool isStatusSingleText() const { return m_statusSingleText; }

@@ -1,6 +1,10 @@
 #include "app/MainFormCommands.h"
 
 #include "app/MainForm.h"
+#include "download/DownloadCommand.h"
+#include "platform/Dialogs.h"
+
+#include <QEvent>
 
 namespace talvesk {
 
@@ -11,6 +15,14 @@ MainFormCommands::MainFormCommands(MainForm &window)
     connect(&window, &MainForm::collectRequested, this, [this] { m_collect.run(); });
     connect(&window, &MainForm::timerTicked, this, [this] { m_collect.tick(); });
     connect(&window, &MainForm::downloadRequested, this, &MainFormCommands::handleDownloadRequested);
+    window.installEventFilter(this);
+}
+
+MainFormCommands::~MainFormCommands()
+{
+    // Whatever still runs stops without leaving a partial file.
+    for (DownloadCommand *download : QList<DownloadCommand *>(m_downloads))
+        download->abort();
 }
 
 void MainFormCommands::handleDownloadRequested()
@@ -20,8 +32,58 @@ void MainFormCommands::handleDownloadRequested()
         m_collect.reportBusy(CollectCommand::downloadBusyMessage());
         return;
     }
-    DownloadCommand download(m_window, m_window.dialogs(), m_window.messages(), m_window.eventLoop());
-    download.run(m_set);
+    auto *download = new DownloadCommand(m_window, m_window.dialogs(), m_window.messages(), {}, this);
+    m_downloads.append(download);
+    m_percents.append(0);
+    connect(download, &DownloadCommand::progressChanged, this,
+            [this, download](int percent) { showProgress(download, percent); });
+    connect(download, &DownloadCommand::finished, this,
+            [this, download] { handleDownloadFinished(download); });
+    download->start(m_set);
+}
+
+void MainFormCommands::showProgress(DownloadCommand *download, int percent)
+{
+    const qsizetype at = m_downloads.indexOf(download);
+    if (at < 0)
+        return;
+    m_percents[at] = percent;
+    if (at == m_downloads.size() - 1)
+        m_window.setProgress(percent);
+}
+
+void MainFormCommands::handleDownloadFinished(DownloadCommand *download)
+{
+    const qsizetype at = m_downloads.indexOf(download);
+    if (at < 0)
+        return;
+    const bool wasShown = at == m_downloads.size() - 1;
+    m_downloads.removeAt(at);
+    m_percents.removeAt(at);
+    if (wasShown && !m_downloads.isEmpty())
+        m_window.setProgress(m_percents.last());
+    download->deleteLater();
+}
+
+bool MainFormCommands::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == &m_window && event->type() == QEvent::Close && !mayClose()) {
+        event->ignore();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// Closing during a download asks first; on yes the downloads stop, leaving no partial file.
+bool MainFormCommands::mayClose()
+{
+    if (m_downloads.isEmpty())
+        return true;
+    if (!m_window.dialogs().ask(QStringLiteral("图片下载正在进行,确定要退出吗?"), QStringLiteral("下载提示")))
+        return false;
+    for (DownloadCommand *download : QList<DownloadCommand *>(m_downloads))
+        download->abort();
+    return true;
 }
 
 } // namespace talvesk

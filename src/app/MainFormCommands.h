@@ -2,33 +2,45 @@
 
 #include "collect/CollectCommand.h"
 #include "collect/PicList.h"
-#include "download/DownloadCommand.h"
 
+#include <QList>
 #include <QObject>
 
 namespace talvesk {
 
+class DownloadCommand;
 class MainForm;
 
 // Connects the window's command hooks to the commands and holds what they share for the
-// life of the window: the collected set and the collect command with its state.
-// A download runs on its own copy of the set, so a collect started during it cannot mix items.
+// life of the window: the collected set, the collect command with its state, and the
+// downloads that run. Each download works on its own copy of the set, so downloads side by
+// side, or a collect started during one, cannot mix items.
 class MainFormCommands final : public QObject
 {
     Q_OBJECT
 
 public:
     explicit MainFormCommands(MainForm &window);
+    ~MainFormCommands() override;
 
     CollectCommand &collectCommand() { return m_collect; }
     const CollectedSet &collectedSet() const { return m_set; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void handleDownloadRequested();
+    void showProgress(DownloadCommand *download, int percent);
+    void handleDownloadFinished(DownloadCommand *download);
+    bool mayClose();
 
     MainForm &m_window;
     CollectedSet m_set;
     CollectCommand m_collect;
+    // Running downloads, the latest last: the progress bar follows it.
+    QList<DownloadCommand *> m_downloads;
+    QList<int> m_percents; // beside m_downloads
 };
 
 } // namespace talvesk

@@ -163,8 +163,7 @@ CollectResult CollectCommand::run()
     m_tickCount = 0;
     m_window.selectTab(WindowControls::Tab::Browse);
     m_scrollStep = 5;
-    m_progressLine = collectMessage(m_tickCount);
-    m_mesg.insertLine(m_progressLine);
+    m_progressLine = m_mesg.insertLine(collectMessage(m_tickCount));
     m_webBrowser1.navigate(address);
     const int generation = m_webBrowser1.loadGeneration();
 
@@ -244,14 +243,11 @@ CollectResult CollectCommand::run()
 void CollectCommand::reportBusy(const QString &message)
 {
     m_mesg.insertLine(message);
-    if (m_running)
-        m_mesg.insertLine(m_progressLine);
 }
 
 void CollectCommand::showProgress(std::int32_t seconds)
 {
-    m_progressLine = collectMessage(seconds);
-    m_mesg.setTopLine(m_progressLine);
+    m_mesg.setLine(m_progressLine, collectMessage(seconds));
 }
 
 void CollectCommand::tick()

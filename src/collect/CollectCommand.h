@@ -1,6 +1,7 @@
 #pragma once
 
 #include "collect/PreviewPage.h"
+#include "platform/MessageList.h"
 
 #include <QString>
 
@@ -9,7 +10,6 @@
 namespace talvesk {
 
 class EventLoop;
-class MessageList;
 class PageBrowser;
 class PageDocument;
 class WindowControls;
@@ -59,8 +59,7 @@ public:
     static QString busyMessage();
     static QString downloadBusyMessage();
 
-    // Adds a refusal line while a collect runs and puts the collect's progress line back on
-    // top, where the collect keeps rewriting it; otherwise the refusal would be overwritten.
+    // Adds a refusal line; the collect goes on rewriting its own line below it.
     void reportBusy(const QString &message);
 
 private:
@@ -85,7 +84,7 @@ private:
     std::int32_t m_lastHeight = 0;
     std::int32_t m_curHeight = 0;
     bool m_running = false;
-    QString m_progressLine;
+    MessageLine m_progressLine = 0;
 };
 
 } // namespace talvesk

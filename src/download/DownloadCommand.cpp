@@ -1,6 +1,5 @@
 #include "download/DownloadCommand.h"
 
-#include "collect/PicList.h"
 #include "download/DownloadText.h"
 #include "download/FetchQueue.h"
 #include "download/FolderCreation.h"
@@ -8,29 +7,17 @@
 #include "download/ItemFolderName.h"
 #include "download/PathJoin.h"
 #include "platform/Dialogs.h"
-#include "platform/EventLoop.h"
-#include "platform/MessageList.h"
 #include "platform/WindowControls.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QNetworkAccessManager>
 
-#include <array>
 #include <utility>
 
 namespace talvesk {
 
 namespace {
-
-struct ListPlan
-{
-    const PicList *list;
-    QString subfolder;
-    int fnlength;
-    QString filePrefix;
-    QString emptyMessage;
-    QString folder = {}; // the subfolder as created
-};
 
 QString folderErrorLine(const QString &folder, const QString &reason)
 {
@@ -40,100 +27,159 @@ QString folderErrorLine(const QString &folder, const QString &reason)
 } // namespace
 
 DownloadCommand::DownloadCommand(WindowControls &window, Dialogs &dialogs, MessageList &messages,
-                                 EventLoop &loop, const DownloadOptions &options)
-    : m_window(window), m_dialogs(dialogs), m_messages(messages), m_loop(loop), m_options(options)
+                                 const DownloadOptions &options, QObject *parent)
+    : QObject(parent), m_window(window), m_dialogs(dialogs), m_messages(messages),
+      m_options(options), m_plans{{
+                              {&m_set.mpicUrls, QStringLiteral("主图"), 2, QStringLiteral("描述主图"),
+                               QStringLiteral("无采集到主图")},
+                              {&m_set.colorPicUrls, QStringLiteral("颜色图"), 3, QStringLiteral("颜色主图"),
+                               QStringLiteral("无采集到颜色主图")},
+                              {&m_set.descPicUrls, QStringLiteral("描述图"), 3, QStringLiteral("描述图"),
+                               QStringLiteral("无采集到描述")},
+                          }}
 {
 }
 
-DownloadResult DownloadCommand::run(const CollectedSet &collected)
+DownloadCommand::~DownloadCommand()
 {
-    const CollectedSet set = collected;
-    DownloadResult result;
+    m_queue.reset(); // its fetches use the manager
+}
+
+void DownloadCommand::start(const CollectedSet &collected)
+{
+    m_set = collected;
+    m_result = DownloadResult();
+    m_running = true;
 
     m_window.selectTab(WindowControls::Tab::Preview);
     const QString chosen =
         browseDir(m_dialogs, QStringLiteral("请选择保存目录"), QDir::toNativeSeparators(QDir::currentPath()));
-    if (chosen.isEmpty() || set.itemTitle.isEmpty()) {
-        result.outcome = DownloadResult::Outcome::NotStarted;
-        return result;
+    if (!m_running) // stopped while the dialog was open
+        return;
+    if (chosen.isEmpty() || m_set.itemTitle.isEmpty()) {
+        finish(DownloadResult::Outcome::NotStarted);
+        return;
+    }
+    if (!createFolders(chosen)) {
+        m_messages.insertLine(m_result.folderError);
+        finish(DownloadResult::Outcome::FolderFailed);
+        return;
     }
 
-    const auto stopOnFolder = [&](const QString &requested, const QString &reason) {
-        result.outcome = DownloadResult::Outcome::FolderFailed;
-        result.folderError = folderErrorLine(requested, reason);
-        m_messages.insertLine(result.folderError);
-        return result;
-    };
+    m_result.total =
+        countPicUrl(m_set.colorPicUrls) + countPicUrl(m_set.mpicUrls) + countPicUrl(m_set.descPicUrls);
+    m_progressLine = m_messages.insertLine(progressLine(0, m_result.total));
+    Q_EMIT progressChanged(0);
+    m_manager = new QNetworkAccessManager(this);
+    m_list = 0;
+    m_done = 0;
+    fetchNextList();
+}
 
-    const ItemFolderName folderName = itemFolderName(set.itemTitle);
+DownloadResult DownloadCommand::run(const CollectedSet &collected)
+{
+    QEventLoop loop;
+    connect(this, &DownloadCommand::finished, &loop, &QEventLoop::quit);
+    start(collected);
+    if (m_running)
+        loop.exec();
+    return m_result;
+}
+
+void DownloadCommand::abort()
+{
+    if (!m_running)
+        return;
+    if (m_queue)
+        m_queue->abortAll();
+    finish(DownloadResult::Outcome::Unfinished);
+}
+
+bool DownloadCommand::createFolders(const QString &chosen)
+{
+    const ItemFolderName folderName = itemFolderName(m_set.itemTitle);
     if (folderName.shortened)
         m_messages.insertLine(QStringLiteral("消息提示:宝贝标题过长,文件夹名已截短为:") + folderName.name);
     const QString itemRequested = joinPath(chosen, folderName.name);
     const FolderResult item = mkdiruser(itemRequested, static_cast<int>(folderName.name.size()));
-    if (!item.ok())
-        return stopOnFolder(itemRequested, item.error);
-    result.itemFolder = item.path;
-
-    std::array<ListPlan, 3> plans = {{
-        {&set.mpicUrls, QStringLiteral("主图"), 2, QStringLiteral("描述主图"),
-         QStringLiteral("无采集到主图")},
-        {&set.colorPicUrls, QStringLiteral("颜色图"), 3, QStringLiteral("颜色主图"),
-         QStringLiteral("无采集到颜色主图")},
-        {&set.descPicUrls, QStringLiteral("描述图"), 3, QStringLiteral("描述图"),
-         QStringLiteral("无采集到描述")},
-    }};
-    for (ListPlan &plan : plans) {
+    if (!item.ok()) {
+        m_result.folderError = folderErrorLine(itemRequested, item.error);
+        return false;
+    }
+    m_result.itemFolder = item.path;
+    for (ListPlan &plan : m_plans) {
         const QString requested = joinPath(item.path, plan.subfolder);
         const FolderResult sub = mkdiruser(requested, plan.fnlength);
-        if (!sub.ok())
-            return stopOnFolder(requested, sub.error);
+        if (!sub.ok()) {
+            m_result.folderError = folderErrorLine(requested, sub.error);
+            return false;
+        }
         plan.folder = sub.path;
     }
+    return true;
+}
 
-    result.total = countPicUrl(set.colorPicUrls) + countPicUrl(set.mpicUrls) + countPicUrl(set.descPicUrls);
-    m_messages.insertLine(progressLine(0, result.total));
-    m_window.setProgress(0);
-
-    QNetworkAccessManager manager;
-    QList<FetchResult> failures;
-    int done = 0;
-    for (const ListPlan &plan : plans) {
+// Lists go one after the other, in their fixed order; an empty one says so in a box.
+void DownloadCommand::fetchNextList()
+{
+    for (; m_list < m_plans.size(); ++m_list) {
+        const ListPlan &plan = m_plans[m_list];
         const int count = countPicUrl(*plan.list);
-        if (count == 0) {
-            m_dialogs.showMessage(plan.emptyMessage, QStringLiteral("下载提示"));
-            continue;
-        }
-        FetchQueue queue(manager, m_options.fetch, m_options.concurrency);
-        for (int n = 0; n < count; ++n) {
-            const QString &address = (*plan.list)[n];
-            queue.add(address,
-                      joinPath(plan.folder, plan.filePrefix + QString::number(n) + picFileTail(address)));
-        }
-        int shown = 0;
-        while (!queue.isIdle()) {
-            if (!m_loop.yield()) {
-                queue.abortAll();
-                result.outcome = DownloadResult::Outcome::Unfinished;
-                return result;
+        if (count > 0) {
+            m_queue = std::make_unique<FetchQueue>(*m_manager, m_options.fetch, m_options.concurrency);
+            connect(m_queue.get(), &FetchQueue::pictureFinished, this,
+                    &DownloadCommand::handlePictureFinished);
+            for (int n = 0; n < count; ++n) {
+                const QString &address = (*plan.list)[n];
+                m_queue->add(address, joinPath(plan.folder,
+                                               plan.filePrefix + QString::number(n) + picFileTail(address)));
             }
-            if (queue.finishedCount() != shown) {
-                shown = queue.finishedCount();
-                m_messages.setTopLine(progressLine(done + shown, result.total));
-                m_window.setProgress(progressPercent(done + shown, result.total));
-            }
+            return;
         }
-        done += count;
-        failures += queue.failures();
+        m_dialogs.showMessage(plan.emptyMessage, QStringLiteral("下载提示"));
+        if (!m_running) // stopped while the box was open
+            return;
     }
+    finishDone();
+}
 
-    for (const FetchResult &failure : std::as_const(failures))
+void DownloadCommand::handlePictureFinished()
+{
+    showProgress();
+    if (!m_queue->isIdle())
+        return;
+    m_done += m_queue->finishedCount();
+    m_failures += m_queue->failures();
+    // The queue is still inside its own signal.
+    m_queue.release()->deleteLater();
+    ++m_list;
+    fetchNextList();
+}
+
+void DownloadCommand::showProgress()
+{
+    const int done = m_done + m_queue->finishedCount();
+    m_messages.setLine(m_progressLine, progressLine(done, m_result.total));
+    Q_EMIT progressChanged(progressPercent(done, m_result.total));
+}
+
+// The final line, then the failures above it, so what went wrong is what the user sees first.
+void DownloadCommand::finishDone()
+{
+    m_messages.insertLine(QStringLiteral("图片下载完成,保存至:") + m_result.itemFolder);
+    for (const FetchResult &failure : std::as_const(m_failures))
         m_messages.insertLine(QStringLiteral("图片下载失败:%1,原因:%2").arg(failure.address, failure.reason));
-    result.failed = static_cast<int>(failures.size());
-    if (result.failed > 0)
-        m_messages.insertLine(QStringLiteral("共有%1张图片下载失败").arg(result.failed));
-    m_messages.insertLine(QStringLiteral("图片下载完成,保存至:") + result.itemFolder);
-    result.outcome = DownloadResult::Outcome::Done;
-    return result;
+    m_result.failed = static_cast<int>(m_failures.size());
+    if (m_result.failed > 0)
+        m_messages.insertLine(QStringLiteral("共有%1张图片下载失败").arg(m_result.failed));
+    finish(DownloadResult::Outcome::Done);
+}
+
+void DownloadCommand::finish(DownloadResult::Outcome outcome)
+{
+    m_result.outcome = outcome;
+    m_running = false;
+    Q_EMIT finished();
 }
 
 } // namespace talvesk

@@ -1,15 +1,20 @@
 #pragma once
 
+#include "collect/PicList.h"
 #include "download/PicSaver.h"
+#include "platform/MessageList.h"
 
+#include <QList>
+#include <QObject>
 #include <QString>
+
+#include <array>
+#include <memory>
 
 namespace talvesk {
 
-struct CollectedSet;
 class Dialogs;
-class EventLoop;
-class MessageList;
+class FetchQueue;
 class WindowControls;
 
 struct DownloadOptions
@@ -22,7 +27,7 @@ struct DownloadOptions
 struct DownloadResult
 {
     enum class Outcome {
-        Unfinished,   // the program closed during the download
+        Unfinished,   // stopped before its end (the program closed)
         NotStarted,   // the folder dialog was cancelled or nothing had been collected
         FolderFailed, // a folder could not be created; nothing was fetched
         Done,         // every list went through; `failed` of `total` pictures were not saved
@@ -35,25 +40,68 @@ struct DownloadResult
     QString folderError; // the folder that could not be created and why
 };
 
-// DownLoad_Click: saves a collected set into a new item folder with one subfolder per list,
-// reporting progress in the message list. Waits for the network only by yielding to the
-// event loop, so the window stays responsive.
-class DownloadCommand final
+// The download button: saves a collected set into a new item folder with one subfolder per
+// list, reporting progress on a message line of its own. It runs on signals, never inside a
+// nested event loop, so downloads side by side (or a collect during one) each go on at
+// their own pace and never write over each other's lines.
+class DownloadCommand final : public QObject
 {
-public:
-    DownloadCommand(WindowControls &window, Dialogs &dialogs, MessageList &messages, EventLoop &loop,
-                    const DownloadOptions &options = {});
+    Q_OBJECT
 
-    // Works on a copy of the set taken at the start, so a collect run during the download's
-    // yields cannot mix two items' pictures.
+public:
+    DownloadCommand(WindowControls &window, Dialogs &dialogs, MessageList &messages,
+                    const DownloadOptions &options = {}, QObject *parent = nullptr);
+    ~DownloadCommand() override;
+
+    // Asks for the folder, creates the item folder and starts fetching a copy of the set, taken
+    // now: a collect run meanwhile cannot mix two items' pictures. finished() is emitted once,
+    // possibly before start() returns (cancelled, nothing collected, no folder).
+    void start(const CollectedSet &collected);
+    // start(), then waits in a local event loop until finished.
     DownloadResult run(const CollectedSet &collected);
+    // Stops every fetch at once; nothing half-written stays on disk.
+    void abort();
+
+    bool isRunning() const { return m_running; }
+    const DownloadResult &result() const { return m_result; }
+
+Q_SIGNALS:
+    void progressChanged(int percent);
+    void finished();
 
 private:
+    struct ListPlan
+    {
+        const PicList *list;
+        QString subfolder;
+        int fnlength;
+        QString filePrefix;
+        QString emptyMessage;
+        QString folder = {}; // the subfolder as created
+    };
+
+    bool createFolders(const QString &chosen);
+    void fetchNextList();
+    void handlePictureFinished();
+    void showProgress();
+    void finishDone();
+    void finish(DownloadResult::Outcome outcome);
+
     WindowControls &m_window;
     Dialogs &m_dialogs;
     MessageList &m_messages;
-    EventLoop &m_loop;
     const DownloadOptions m_options;
+
+    CollectedSet m_set;
+    std::array<ListPlan, 3> m_plans;
+    DownloadResult m_result;
+    QNetworkAccessManager *m_manager = nullptr; // one for the run, so connections are kept alive
+    std::unique_ptr<FetchQueue> m_queue;        // the list being fetched
+    std::size_t m_list = 0;
+    int m_done = 0; // pictures of the lists before the current one
+    QList<FetchResult> m_failures;
+    MessageLine m_progressLine = 0;
+    bool m_running = false;
 };
 
 } // namespace talvesk

@@ -68,6 +68,7 @@ void FetchQueue::handleFinished(PicSaver *saver, int index)
     m_running.removeOne(saver);
     saver->deleteLater();
     startMore();
+    Q_EMIT pictureFinished();
 }
 
 } // namespace talvesk

@@ -32,6 +32,10 @@ public:
     // Stops every fetch at once; nothing half-written stays on disk.
     void abortAll();
 
+Q_SIGNALS:
+    // One more picture is saved or has failed; the queue is left alone after it.
+    void pictureFinished();
+
 private:
     void startMore();
     void handleFinished(PicSaver *saver, int index);

@@ -13,6 +13,8 @@ public:
 
     // A modal information box with a single OK button.
     virtual void showMessage(const QString &text, const QString &title) = 0;
+    // A modal yes/no question; true for yes.
+    virtual bool ask(const QString &text, const QString &title) = 0;
     // A chooser of file-system folders starting at initialFolder; the empty text on cancel.
     virtual QString chooseFolder(const QString &title, const QString &initialFolder) = 0;
     // Opens the address in the user's default browser, outside the program.

@@ -1,18 +1,25 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 namespace talvesk {
 
-// The window's newest-first message list: lines are inserted at the top and the top line
-// may be rewritten while a command runs; nothing is ever removed.
+// A line of the message list as the command that inserted it knows it.
+using MessageLine = quint64;
+
+// The window's newest-first message list: lines are inserted at the top and never removed. A
+// command rewrites its own lines by their handles, wherever later lines have pushed them, so
+// commands side by side never overwrite each other.
 class MessageList
 {
 public:
     virtual ~MessageList() = default;
 
-    virtual void insertLine(const QString &text) = 0;
-    virtual void setTopLine(const QString &text) = 0;
+    // Inserts a line at the top and returns its handle.
+    virtual MessageLine insertLine(const QString &text) = 0;
+    // Rewrites the line with this handle in place; a handle this list never gave is ignored.
+    virtual void setLine(MessageLine line, const QString &text) = 0;
 };
 
 } // namespace talvesk

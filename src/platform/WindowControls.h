@@ -23,8 +23,6 @@ public:
     virtual void setWindowEnabled(bool enabled) = 0;
     // Starts or stops the once-a-second tick of the collect command.
     virtual void setTimerEnabled(bool enabled) = 0;
-    // The progress bar, 0 to 100.
-    virtual void setProgress(int percent) = 0;
 };
 
 } // namespace talvesk

@@ -239,20 +239,28 @@ TEST_F(MainFormTest, MessageListAndDoubleClick)
     EXPECT_EQ(m_dialogs.boxes[0].text, QString());
     EXPECT_EQ(m_dialogs.boxes[0].title, QStringLiteral("提示信息"));
 
-    m_window->messages().insertLine(QStringLiteral("older"));
-    m_window->messages().insertLine(QStringLiteral("newer"));
-    m_window->messages().setTopLine(QStringLiteral("newest, rewritten"));
+    const auto older = m_window->messages().insertLine(QStringLiteral("older"));
+    m_window->messages().insertLine(QStringLiteral("newest"));
+    m_window->messages().setLine(older, QStringLiteral("older, rewritten"));
     ASSERT_EQ(mesg->count(), 2);
-    EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("newest, rewritten"));
-    EXPECT_EQ(mesg->item(1)->text(), QStringLiteral("older"));
+    EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("newest"));
+    EXPECT_EQ(mesg->item(1)->text(), QStringLiteral("older, rewritten"));
 
     // A real double-click starts with a press, which selects the line under the pointer.
     const QPoint line0 = mesg->visualItemRect(mesg->item(0)).center();
     QTest::mouseClick(mesg->viewport(), Qt::LeftButton, {}, line0);
     QTest::mouseDClick(mesg->viewport(), Qt::LeftButton, {}, line0);
     ASSERT_EQ(m_dialogs.boxes.size(), 2);
-    EXPECT_EQ(m_dialogs.boxes[1].text, QStringLiteral("newest, rewritten"));
+    EXPECT_EQ(m_dialogs.boxes[1].text, QStringLiteral("newest"));
     EXPECT_EQ(m_dialogs.boxes[1].title, QStringLiteral("提示信息"));
+
+    // A new line comes into view even after the user scrolled away and selected an old one.
+    for (int i = 0; i < 30; ++i)
+        m_window->messages().insertLine(QStringLiteral("line %1").arg(i));
+    mesg->scrollToBottom();
+    mesg->setCurrentRow(mesg->count() - 1);
+    m_window->messages().insertLine(QStringLiteral("arrived"));
+    EXPECT_TRUE(mesg->viewport()->rect().contains(mesg->visualItemRect(mesg->item(0)).topLeft()));
 }
 
 // The help box: two lines, each ended by CR LF, titled "使用帮助". The version box: four lines

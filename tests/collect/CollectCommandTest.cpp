@@ -552,10 +552,11 @@ TEST_F(CollectCommandTest, SecondCollectIsRefused)
     EXPECT_TRUE(runningDuringWait);
     EXPECT_EQ(second.status, CollectResult::Status::Refused);
     EXPECT_EQ(second.errorString, QStringLiteral("消息提示:图片采集正在进行,请等本次采集完成后再操作！"));
-    // The refusal stays visible below the progress line that the first collect rewrites.
-    ASSERT_EQ(mesg.lines.size(), 4);
-    EXPECT_EQ(mesg.lines[2], second.errorString);
-    EXPECT_EQ(mesg.lines[1], CollectCommand::collectMessage(0));
+    // The refusal stays between the first collect's own line, which it kept rewriting, and its
+    // summary.
+    ASSERT_EQ(mesg.lines.size(), 3);
+    EXPECT_EQ(mesg.lines[1], second.errorString);
+    EXPECT_EQ(mesg.lines[2], CollectCommand::collectMessage(0));
     EXPECT_EQ(browser1.navigations.size(), 1);
     ASSERT_TRUE(first.ok());
     EXPECT_EQ(first.counts.main, 2);

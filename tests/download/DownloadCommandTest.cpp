@@ -1,5 +1,4 @@
 #include "download/DownloadCommand.h"
-#include "QtYieldLoop.h"
 #include "collect/PicList.h"
 #include "download/PathJoin.h"
 #include "support/FakeWindow.h"
@@ -9,8 +8,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include <unistd.h>
 
@@ -74,13 +76,22 @@ protected:
 
     QString url(const QString &path) const { return m_server.url(path).toString(); }
 
-    DownloadResult download()
+    // Runs a download into the temporary folder; `during` runs every few milliseconds while it
+    // goes on. One that outlasts 20 s is stopped and ends Unfinished.
+    DownloadResult download(const std::function<void(DownloadCommand &)> &during = {})
     {
         m_dialogs.folderAnswers = {m_dir.path()};
-        DownloadCommand command(m_window, m_dialogs, m_messages, m_loop, m_options);
-        DownloadResult result = command.run(m_set);
-        EXPECT_FALSE(m_loop.timedOut());
-        return result;
+        DownloadCommand command(m_window, m_dialogs, m_messages, m_options);
+        QObject::connect(&command, &DownloadCommand::progressChanged, &command,
+                         [this](int percent) { m_progress.append(percent); });
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &command, [&] {
+            if (during)
+                during(command);
+        });
+        poll.start(2);
+        QTimer::singleShot(20000, &command, &DownloadCommand::abort);
+        return command.run(m_set);
     }
 
     QString item(const QString &relative = {}) const
@@ -94,7 +105,7 @@ protected:
     test::FakeWindowControls m_window;
     test::FakeDialogs m_dialogs;
     test::FakeMessageList m_messages;
-    test::QtYieldLoop m_loop;
+    QList<int> m_progress; // as the command reported it
     DownloadOptions m_options = [] {
         DownloadOptions o;
         o.fetch.stallWindowMs = 300;
@@ -150,22 +161,20 @@ TEST_F(DownloadCommandTest, SavesTheExampleSetInOrder)
 
     EXPECT_EQ(m_messages.lines, (QStringList{QStringLiteral("图片下载完成,保存至:") + item(),
                                              QStringLiteral("图片下载进度:5/5,已完成100%")}));
-    ASSERT_FALSE(m_window.progress.isEmpty());
-    EXPECT_EQ(m_window.progress.first(), 0);
-    EXPECT_EQ(m_window.progress.last(), 100);
+    ASSERT_FALSE(m_progress.isEmpty());
+    EXPECT_EQ(m_progress.first(), 0);
+    EXPECT_EQ(m_progress.last(), 100);
 }
 
-// The command reads its own copy: changing the caller's set during the download's yields
-// changes nothing in what is saved.
+// The command reads its own copy: changing the caller's set while it runs changes nothing in
+// what is saved.
 TEST_F(DownloadCommandTest, WorksOnACopyOfTheSet)
 {
     m_set.mpicUrls[0] = url(QStringLiteral("/a.jpg"));
-    m_loop.closeWhen = [&] {
+    const DownloadResult result = download([&](DownloadCommand &) {
         m_set.mpicUrls.clear();
         m_set.itemTitle = QStringLiteral("other");
-        return false;
-    };
-    const DownloadResult result = download();
+    });
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::Done);
     EXPECT_EQ(result.total, 1);
     EXPECT_EQ(readFile(item(QStringLiteral("主图/描述主图0.jpg"))), bodyFor("/a.jpg"));
@@ -175,7 +184,7 @@ TEST_F(DownloadCommandTest, WorksOnACopyOfTheSet)
 TEST_F(DownloadCommandTest, EndsSilentlyWithoutFolderOrTitle)
 {
     m_set.mpicUrls[0] = url(QStringLiteral("/a.jpg"));
-    DownloadCommand command(m_window, m_dialogs, m_messages, m_loop, m_options);
+    DownloadCommand command(m_window, m_dialogs, m_messages, m_options);
     EXPECT_EQ(command.run(m_set).outcome, DownloadResult::Outcome::NotStarted);
 
     m_set.itemTitle.clear();
@@ -291,14 +300,13 @@ TEST_F(DownloadCommandTest, ReportsFailedPictures)
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::Done);
     EXPECT_EQ(result.failed, 3);
     ASSERT_EQ(m_messages.lines.size(), 6);
-    EXPECT_EQ(m_messages.lines[0], QStringLiteral("图片下载完成,保存至:") + item());
-    EXPECT_EQ(m_messages.lines[1], QStringLiteral("共有3张图片下载失败"));
-    EXPECT_EQ(m_messages.lines[2],
-              QStringLiteral("图片下载失败:file:/etc/passwd?.jpg,原因:不支持的地址类型"));
-    EXPECT_TRUE(m_messages.lines[3].startsWith(QStringLiteral("图片下载失败:") +
-                                               url(QStringLiteral("/cut.jpg")) + QStringLiteral(",原因:")));
-    EXPECT_EQ(m_messages.lines[4], QStringLiteral("图片下载失败:") + url(QStringLiteral("/gone.jpg")) +
-                                       QStringLiteral(",原因:HTTP 404"));
+    EXPECT_EQ(m_messages.lines[0], QStringLiteral("共有3张图片下载失败"));
+    EXPECT_EQ(m_messages.lines[1], QStringLiteral("图片下载失败:file:/etc/passwd?.jpg,原因:不支持的地址类型"));
+    EXPECT_TRUE(m_messages.lines[2].startsWith(QStringLiteral("图片下载失败:") + url(QStringLiteral("/cut.jpg")) +
+                                               QStringLiteral(",原因:")));
+    EXPECT_EQ(m_messages.lines[3],
+              QStringLiteral("图片下载失败:") + url(QStringLiteral("/gone.jpg")) + QStringLiteral(",原因:HTTP 404"));
+    EXPECT_EQ(m_messages.lines[4], QStringLiteral("图片下载完成,保存至:") + item());
     EXPECT_EQ(m_messages.lines[5], QStringLiteral("图片下载进度:4/4,已完成100%"));
     EXPECT_EQ(entries(item(QStringLiteral("主图"))), QStringList{QStringLiteral("描述主图1.jpg")});
     EXPECT_TRUE(entries(item(QStringLiteral("颜色图"))).isEmpty());
@@ -310,7 +318,7 @@ TEST_F(DownloadCommandTest, StopsWhenTheItemFolderCannotBeMade)
     m_set.mpicUrls[0] = url(QStringLiteral("/a.jpg"));
     const QString missing = joinPath(m_dir.path(), QStringLiteral("gone"));
     m_dialogs.folderAnswers = {missing};
-    DownloadCommand command(m_window, m_dialogs, m_messages, m_loop, m_options);
+    DownloadCommand command(m_window, m_dialogs, m_messages, m_options);
     const DownloadResult result = command.run(m_set);
     const QString requested = joinPath(missing, m_set.itemTitle);
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::FolderFailed);
@@ -322,7 +330,7 @@ TEST_F(DownloadCommandTest, StopsWhenTheItemFolderCannotBeMade)
     EXPECT_TRUE(m_dialogs.boxes.isEmpty());
 }
 
-// Closing the program while a picture is half received aborts it and leaves no file behind.
+// Stopping while a picture is half received (the window closing) leaves no file behind.
 TEST_F(DownloadCommandTest, ShutdownMidDownloadLeavesNoPartialFile)
 {
 #ifndef Q_OS_LINUX
@@ -334,13 +342,12 @@ TEST_F(DownloadCommandTest, ShutdownMidDownloadLeavesNoPartialFile)
     m_set.mpicUrls[0] = url(QStringLiteral("/slow.jpg"));
     m_set.descPicUrls[0] = url(QStringLiteral("/later.jpg"));
     bool partSeen = false;
-    m_loop.closeWhen = [&] {
+    const DownloadResult result = download([&](DownloadCommand &command) {
         // The body's first part is being written.
         partSeen = partSeen || fileOpenIn(item(QStringLiteral("主图")));
-        return partSeen;
-    };
-
-    const DownloadResult result = download();
+        if (partSeen)
+            command.abort();
+    });
 
     EXPECT_TRUE(partSeen);
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::Unfinished);

@@ -71,7 +71,6 @@ public:
     }
     void setWindowEnabled(bool enabled) override { windowEnabled = enabled; }
     void setTimerEnabled(bool enabled) override { enabled ? m_timer.start() : m_timer.stop(); }
-    void setProgress(int) override {}
     bool timerActive() const { return m_timer.isActive(); }
 
 private:

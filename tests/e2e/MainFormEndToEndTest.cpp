@@ -10,18 +10,23 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
-
 
 using talvesk::CollectCommand;
 using talvesk::MainForm;
@@ -128,6 +133,48 @@ protected:
     }
 
     bool collecting() { return m_commands->collectCommand().isRunning(); }
+
+    void clickDownload()
+    {
+        QTest::mouseClick(control<QPushButton>(QStringLiteral("DownLoad")), Qt::LeftButton);
+    }
+
+    // Every picture of the items answers only after a delay, so downloads overlap what follows.
+    void delayPictures(const QList<SampleItem> &items, int ms)
+    {
+        for (const SampleItem &item : items) {
+            for (const QStringList *list :
+                 {&item.mainPictures, &item.colourPictures, &item.descriptionPictures}) {
+                for (const QString &address : *list) {
+                    const QString path = QUrl(address).path();
+                    m_shop.server().route(
+                        path, talvesk::test::HttpResponse::ok(SampleShop::pictureBytes(path), "image/jpeg")
+                                  .delayedBy(ms));
+                }
+            }
+        }
+    }
+
+    // The files under a folder, each checked to hold a whole picture of the shop.
+    static int wholePicturesIn(const QString &folder, const SampleItem &item)
+    {
+        QStringList addresses = item.mainPictures + item.colourPictures + item.descriptionPictures;
+        int whole = 0;
+        for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+             it.hasNext();) {
+            QFile file(it.next());
+            EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+            const QByteArray bytes = file.readAll();
+            const bool known = std::any_of(addresses.cbegin(), addresses.cend(), [&](const QString &address) {
+                return bytes == SampleShop::pictureBytes(QUrl(address).path());
+            });
+            EXPECT_TRUE(known) << "not a whole picture: " << file.fileName().toStdString();
+            whole += known ? 1 : 0;
+        }
+        return whole;
+    }
+
+    int progressBar() const { return control<QProgressBar>(QStringLiteral("ProgressBar1"))->value(); }
 
     SampleShop m_shop;
     FakeDialogs m_dialogs;
@@ -266,6 +313,84 @@ TEST_F(MainFormEndToEndTest, ClosingDuringTheScrollPhaseEndsIt)
     EXPECT_FALSE(collecting());
     const QString top = messageLines().value(0);
     EXPECT_TRUE(top.startsWith(QStringLiteral("消息提示:图片采集中"))) << top.toStdString();
+    m_commands.reset();
+    m_window.reset();
+}
+
+// Two downloads and a collect side by side through the window: each command keeps and ends
+// its own lines, nothing is overwritten, and both item folders are complete.
+TEST_F(MainFormEndToEndTest, CommandsSideBySideKeepTheirOwnLines)
+{
+    const SampleItem first = m_shop.taobaoItem();
+    const SampleItem second = m_shop.tmallItem();
+    const int firstTotal = static_cast<int>(first.mainPictures.size() + first.colourPictures.size() +
+                                            first.descriptionPictures.size());
+    const int secondTotal = static_cast<int>(second.mainPictures.size() + second.colourPictures.size() +
+                                             second.descriptionPictures.size());
+    typeAddress(first.url);
+    clickCollect();
+    delayPictures({first, second}, 700);
+
+    QTemporaryDir dir;
+    m_dialogs.folderAnswers = {dir.path(), dir.path()};
+    clickDownload(); // runs on while the next collect and download go on
+    ASSERT_TRUE(
+        waitUntil([this] { return messageLines().value(0).startsWith(QStringLiteral("图片下载进度:0/")); }));
+    typeAddress(second.url);
+    clickCollect();
+    const QString summary = messageLines().value(0);
+    EXPECT_TRUE(summary.startsWith(QStringLiteral("图片采集完成,"))) << summary.toStdString();
+    clickDownload();
+
+    const QString firstFolder = QDir(dir.path()).filePath(first.itemTitle);
+    const QString secondFolder = QDir(dir.path()).filePath(second.itemTitle);
+    const QString done = QStringLiteral("图片下载完成,保存至:");
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const QStringList lines = messageLines();
+            return lines.contains(done + QDir::toNativeSeparators(firstFolder)) &&
+                   lines.contains(done + QDir::toNativeSeparators(secondFolder));
+        },
+        30000));
+    const QStringList lines = messageLines();
+    EXPECT_EQ(lines.count(QStringLiteral("图片下载进度:%1/%1,已完成100%").arg(firstTotal)), 1)
+        << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.count(QStringLiteral("图片下载进度:%1/%1,已完成100%").arg(secondTotal)), 1)
+        << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.count(summary), 1);
+    EXPECT_EQ(lines.size(), 8); // two lines for each collect and each download
+    EXPECT_EQ(wholePicturesIn(firstFolder, first), firstTotal);
+    EXPECT_EQ(wholePicturesIn(secondFolder, second), secondTotal);
+    EXPECT_EQ(progressBar(), 100);
+}
+
+// Closing the window during a download asks first: "no" keeps it going, "yes" stops it and
+// leaves only whole pictures behind.
+TEST_F(MainFormEndToEndTest, ClosingDuringADownloadAsksFirst)
+{
+    const SampleItem item = m_shop.taobaoItem();
+    typeAddress(item.url);
+    clickCollect();
+    delayPictures({item}, 1000);
+    QTemporaryDir dir;
+    m_dialogs.folderAnswers = {dir.path()};
+    clickDownload();
+
+    m_dialogs.answerYes = false;
+    m_window->close();
+    ASSERT_EQ(m_dialogs.questions.size(), 1);
+    EXPECT_EQ(m_dialogs.questions[0].text, QStringLiteral("图片下载正在进行,确定要退出吗?"));
+    EXPECT_TRUE(m_window->isVisible());
+
+    m_dialogs.answerYes = true;
+    m_window->close();
+    EXPECT_EQ(m_dialogs.questions.size(), 2);
+    EXPECT_FALSE(m_window->isVisible());
+    const QString folder = QDir(dir.path()).filePath(item.itemTitle);
+    const int saved = wholePicturesIn(folder, item);
+    EXPECT_LT(saved, static_cast<int>(item.mainPictures.size() + item.colourPictures.size() +
+                                      item.descriptionPictures.size()));
+    EXPECT_FALSE(messageLines().value(0).startsWith(QStringLiteral("图片下载完成")));
     m_commands.reset();
     m_window.reset();
 }

@@ -25,15 +25,23 @@ public:
     QStringList lines;
     int rewrites = 0;
 
-    void insertLine(const QString &text) override { lines.prepend(text); }
-    void setTopLine(const QString &text) override
+    MessageLine insertLine(const QString &text) override
+    {
+        lines.prepend(text);
+        m_handles.prepend(++m_lastLine);
+        return m_lastLine;
+    }
+    void setLine(MessageLine line, const QString &text) override
     {
         ++rewrites;
-        if (lines.isEmpty())
-            lines.append(text);
-        else
-            lines[0] = text;
+        const qsizetype at = m_handles.indexOf(line);
+        if (at >= 0)
+            lines[at] = text;
     }
+
+private:
+    QList<MessageLine> m_handles; // beside lines
+    MessageLine m_lastLine = 0;
 };
 
 class FakeDialogs final : public Dialogs
@@ -48,6 +56,8 @@ public:
     QStringList folderAnswers;                  // answered in order; cancel once used up
     QList<QPair<QString, QString>> folderAsked; // (title, initial folder)
     QList<QUrl> opened;
+    QList<Box> questions;
+    bool answerYes = true;
     std::function<void(const Box &)> onMessage; // e.g. to record what else was on screen
 
     void showMessage(const QString &text, const QString &title) override
@@ -55,6 +65,11 @@ public:
         boxes.append({text, title});
         if (onMessage)
             onMessage(boxes.last());
+    }
+    bool ask(const QString &text, const QString &title) override
+    {
+        questions.append({text, title});
+        return answerYes;
     }
     QString chooseFolder(const QString &title, const QString &initialFolder) override
     {
@@ -73,7 +88,6 @@ public:
     QList<bool> windowEnabledChanges;
     bool timerEnabled = true;
     QList<bool> timerChanges;
-    QList<int> progress;
 
     QString addressText() const override { return address; }
     void selectTab(Tab tab) override { selectedTabs.append(tab); }
@@ -87,7 +101,6 @@ public:
         timerEnabled = enabled;
         timerChanges.append(enabled);
     }
-    void setProgress(int percent) override { progress.append(percent); }
 };
 
 } // namespace talvesk::test

@@ -115,7 +115,7 @@ int runCollectCommandLine(const CommandLineOptions &options)
                                           : collectedSetListing(address, set)));
             continue;
         }
-        DownloadCommand download(controls, dialogs, messages, loop, downloadOptions);
+        DownloadCommand download(controls, dialogs, messages, downloadOptions);
         status = std::max(status, downloadStatus(download.run(set), address, messages));
     }
     messages.flush();

@@ -29,7 +29,6 @@ public:
     void selectTab(Tab tab) override;
     void setWindowEnabled(bool) override {}
     void setTimerEnabled(bool enabled) override;
-    void setProgress(int) override {}
 
 private:
     PageBrowser &m_webBrowser1;

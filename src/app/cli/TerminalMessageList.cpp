@@ -14,21 +14,29 @@ TerminalMessageList::~TerminalMessageList()
     flush();
 }
 
-void TerminalMessageList::insertLine(const QString &text)
+MessageLine TerminalMessageList::insertLine(const QString &text)
 {
     flush();
     m_top = text;
+    m_topLine = ++m_lastLine;
     m_hasTop = true;
     m_topWritten = false;
     showLive();
+    return m_topLine;
 }
 
-void TerminalMessageList::setTopLine(const QString &text)
+void TerminalMessageList::setLine(MessageLine line, const QString &text)
 {
-    if (m_hasTop && m_top == text)
+    if (line == 0 || line > m_lastLine)
+        return;
+    if (line != m_topLine || !m_hasTop) {
+        // A line already written is written again in its new form, in its place in time.
+        writeAside(text);
+        return;
+    }
+    if (m_top == text)
         return;
     m_top = text;
-    m_hasTop = true;
     m_topWritten = false;
     showLive();
 }

@@ -18,6 +18,12 @@ void QtDialogs::showMessage(const QString &text, const QString &title)
     box.exec();
 }
 
+bool QtDialogs::ask(const QString &text, const QString &title)
+{
+    return QMessageBox::question(m_owner, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
 QString QtDialogs::chooseFolder(const QString &title, const QString &initialFolder)
 {
     return QFileDialog::getExistingDirectory(m_owner, title, initialFolder, QFileDialog::ShowDirsOnly);

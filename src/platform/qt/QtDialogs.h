@@ -14,6 +14,7 @@ public:
     explicit QtDialogs(QWidget *owner = nullptr) : m_owner(owner) {}
 
     void showMessage(const QString &text, const QString &title) override;
+    bool ask(const QString &text, const QString &title) override;
     QString chooseFolder(const QString &title, const QString &initialFolder) override;
     void openExternal(const QUrl &address) override;
 

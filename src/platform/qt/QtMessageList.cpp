@@ -7,17 +7,20 @@ QtMessageList::QtMessageList(QWidget *parent) : QListWidget(parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
 }
 
-void QtMessageList::insertLine(const QString &text)
+MessageLine QtMessageList::insertLine(const QString &text)
 {
-    insertItem(0, text);
+    auto *line = new QListWidgetItem(text);
+    insertItem(0, line);
+    // Also after the user has scrolled away or selected an older line.
+    scrollToItem(line, QAbstractItemView::PositionAtTop);
+    m_lines.insert(++m_lastLine, line);
+    return m_lastLine;
 }
 
-void QtMessageList::setTopLine(const QString &text)
+void QtMessageList::setLine(MessageLine line, const QString &text)
 {
-    if (count() == 0)
-        insertItem(0, text);
-    else
-        item(0)->setText(text);
+    if (QListWidgetItem *item = m_lines.value(line))
+        item->setText(text);
 }
 
 QString QtMessageList::selectedText() const

@@ -31,25 +31,19 @@ QString writtenBy(const std::function<void(TerminalMessageList &)> &use)
 
 } // namespace
 
-// Off a terminal, each line is written once, oldest first, in the last form it had on top.
+// Off a terminal, each line is written once, oldest first, in the last form it had on top; a
+// line rewritten after later lines came is written again in its new form.
 TEST(TerminalMessageList, WritesLinesOldestFirstInTheirLastForm)
 {
     const QString written = writtenBy([](TerminalMessageList &messages) {
-        messages.insertLine(QStringLiteral("图片下载进度:0/2,已完成0%"));
-        messages.setTopLine(QStringLiteral("图片下载进度:1/2,已完成50%"));
-        messages.setTopLine(QStringLiteral("图片下载进度:2/2,已完成100%"));
-        messages.insertLine(QStringLiteral("done"));
-        messages.setTopLine(QStringLiteral("done, rewritten"));
+        const auto progress = messages.insertLine(QStringLiteral("图片下载进度:0/2,已完成0%"));
+        messages.setLine(progress, QStringLiteral("图片下载进度:1/2,已完成50%"));
+        messages.setLine(progress, QStringLiteral("图片下载进度:2/2,已完成100%"));
+        const auto done = messages.insertLine(QStringLiteral("done"));
+        messages.setLine(done, QStringLiteral("done, rewritten"));
+        messages.setLine(progress, QStringLiteral("progress, later"));
     });
-    EXPECT_EQ(written, QStringLiteral("图片下载进度:2/2,已完成100%\ndone, rewritten\n"));
-}
-
-// A rewrite with nothing inserted yet still reaches the output.
-TEST(TerminalMessageList, RewriteOfAnEmptyListIsKept)
-{
-    const QString written =
-        writtenBy([](TerminalMessageList &messages) { messages.setTopLine(QStringLiteral("only")); });
-    EXPECT_EQ(written, QStringLiteral("only\n"));
+    EXPECT_EQ(written, QStringLiteral("图片下载进度:2/2,已完成100%\ndone, rewritten\nprogress, later\n"));
 }
 
 // A message box's line keeps its place in time: after the running line as it read then, and
@@ -57,10 +51,10 @@ TEST(TerminalMessageList, RewriteOfAnEmptyListIsKept)
 TEST(TerminalMessageList, AsideLineKeepsItsPlaceAmongRewrites)
 {
     const QString written = writtenBy([](TerminalMessageList &messages) {
-        messages.insertLine(QStringLiteral("图片下载进度:0/2,已完成0%"));
-        messages.setTopLine(QStringLiteral("图片下载进度:1/2,已完成50%"));
+        const auto progress = messages.insertLine(QStringLiteral("图片下载进度:0/2,已完成0%"));
+        messages.setLine(progress, QStringLiteral("图片下载进度:1/2,已完成50%"));
         messages.writeAside(QStringLiteral("下载提示: 无采集到颜色主图"));
-        messages.setTopLine(QStringLiteral("图片下载进度:2/2,已完成100%"));
+        messages.setLine(progress, QStringLiteral("图片下载进度:2/2,已完成100%"));
         messages.insertLine(QStringLiteral("图片下载完成,保存至:/x"));
     });
     EXPECT_EQ(written, QStringLiteral("图片下载进度:1/2,已完成50%\n下载提示: 无采集到颜色主图\n"
