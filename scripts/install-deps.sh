@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
-  libre2-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libre2-dev libgtest-dev libgmock-dev
   fonts-noto-cjk curl xvfb xauth
 )
 
