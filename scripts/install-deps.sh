@@ -6,7 +6,10 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
   libre2-dev libgtest-dev libgmock-dev
-  fonts-noto-cjk curl xvfb xauth
+  # at run time: the SVG icon engine, a Chinese font
+  libqt6svg6 fonts-noto-cjk
+  # the download benchmark and the screenshot
+  curl xvfb xauth
 )
 
 sudo=()
