@@ -6,8 +6,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
   libre2-dev libgtest-dev libgmock-dev
-  # at run time: the SVG icon engine, a Chinese font
-  libqt6svg6 fonts-noto-cjk
+  # at run time: the SVG icon engine, Qt's Chinese texts, a Chinese font
+  libqt6svg6 qt6-translations-l10n fonts-noto-cjk
   # the download benchmark and the screenshot
   curl xvfb xauth
 )
