@@ -8,6 +8,8 @@ packages=(
   libre2-dev libgtest-dev libgmock-dev
   # at run time: the SVG icon engine, Qt's Chinese texts, a Chinese font
   libqt6svg6 qt6-translations-l10n fonts-noto-cjk
+  # the package (cpack -G DEB) and the checks of the installed files
+  dpkg-dev file desktop-file-utils appstream man-db
   # the download benchmark and the screenshot
   curl xvfb xauth
 )

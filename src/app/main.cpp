@@ -54,6 +54,8 @@ int main(int argc, char *argv[])
     int qtArgc = options.mode == CommandLineOptions::Mode::Collect ? 1 : argc;
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Talvesk"));
+    // Ties the window to the installed launcher and its icon (Wayland's app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("talvesk"));
     talvesk::installQtChineseTranslations(app);
 
     if (options.mode == CommandLineOptions::Mode::Collect)
