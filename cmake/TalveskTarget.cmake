@@ -1,8 +1,11 @@
-# Compiler settings for every target of our own: warnings as errors, strict Qt string
-# conversions, and the optional sanitizers.
+# Compiler settings for every target of our own: warnings (as errors with TALVESK_WERROR),
+# strict Qt string conversions, and the optional sanitizers.
 function(talvesk_target_defaults target)
   target_compile_options(${target} PRIVATE
-    -Wall -Wextra -Wpedantic -Wshadow -Wold-style-cast -Werror)
+    -Wall -Wextra -Wpedantic -Wshadow -Wold-style-cast)
+  if(TALVESK_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
   target_compile_definitions(${target} PRIVATE
     QT_NO_CAST_FROM_ASCII
     QT_NO_CAST_TO_ASCII

@@ -4,9 +4,8 @@
 
 namespace talvesk {
 
-// The program's own pictures, drawn at run time so that no icon file of unknown origin is
-// needed. Toolbar pictures are numbered as in the toolbar: 1 Back, 2 Forward, 3 Stop,
-// 4 Refresh, 5 Home, 6 Search.
+// The program's own pictures, SVG files built in as resources. Toolbar pictures are numbered
+// as in the toolbar: 1 Back, 2 Forward, 3 Stop, 4 Refresh, 5 Home, 6 Search.
 QIcon toolbarPicture(int number);
 QIcon windowPicture();
 

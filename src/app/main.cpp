@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 #include "app/MainFormCommands.h"
 #include "app/ProgramVersion.h"
+#include "app/QtTranslations.h"
 #include "app/cli/CommandLineOptions.h"
 #include "app/cli/CommandLineRun.h"
 #include "platform/EngineEnvironment.h"
@@ -53,6 +54,9 @@ int main(int argc, char *argv[])
     int qtArgc = options.mode == CommandLineOptions::Mode::Collect ? 1 : argc;
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Talvesk"));
+    // Ties the window to the installed launcher and its icon (Wayland's app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("talvesk"));
+    talvesk::installQtChineseTranslations(app);
 
     if (options.mode == CommandLineOptions::Mode::Collect)
         return talvesk::runCollectCommandLine(options);
