@@ -60,6 +60,10 @@ QString unreadableDivsMessage()
 {
     return QStringLiteral("采集失败:无法读取网页中的div元素！");
 }
+QString lazyImagesFailedMessage()
+{
+    return QStringLiteral("采集失败:无法补全描述中尚未加载的图片！");
+}
 QString previewFailedMessage()
 {
     return QStringLiteral("采集失败:无法生成采集结果预览页！");
@@ -202,6 +206,10 @@ CollectResult CollectCommand::run()
     document = m_webBrowser1.document();
     if (!document)
         return failRead(generation, noDocumentMessage());
+    // The page's loader may not have reached every description picture: the placeholder
+    // would be collected in its place.
+    if (!document->loadLazyImages(descriptionId(), QStringLiteral("data-ks-lazyload")))
+        return failRead(generation, lazyImagesFailedMessage());
     const ItemTitleResult title = getItemTitle(m_webBrowser1);
     if (!title.ok)
         return failRead(generation, title.errorString);

@@ -26,6 +26,15 @@
 //   Unicode folds onto "s" and "k" (U+017F, U+212A) lie outside Latin-1 and are 0x80 here.
 // - RE2's default leftmost-first semantics with lazy ".*?" give the same match as a
 //   backtracking engine; each search starts at the end of the previous match.
+//
+// The colour rules were written against another engine's serialisation of the swatch style.
+// Chromium keeps the page's own text (style="background:url(//...jpg_30x30.jpg) ...") or,
+// once a script has touched the style, writes style="background: url(&quot;//...&quot;) ...".
+// Each colour rule therefore also has a swatch pattern for these forms, whose address cannot
+// leave its url() and so never its style attribute; the address it captures is rewritten as
+// the written form's would be. Both patterns' matches share the slots in position order; a
+// written-form match that overlaps a swatch match is dropped, so one swatch fills one slot
+// with the clean address and a written-form match cannot run on into the next swatch.
 
 namespace talvesk {
 namespace {
@@ -74,6 +83,24 @@ const RE2 &rule5()
     return *re;
 }
 
+// The swatch style as Chromium serialises it, with group 1 the address up to and with the
+// thumbnail suffix. The property and url() take any letter case, as the page wrote them.
+std::string swatchPattern(const char *suffix)
+{
+    return std::string(R"(style="[ \t]*(?i:background)[ \t]*:[ \t]*(?i:url)\([ \t]*(?:&quot;|')?)") +
+           R"((//[^"'()<>\t\n\f\r ]*?\.jpg_)" + suffix + ")";
+}
+const RE2 &rule1Swatch()
+{
+    static const auto re = compile(swatchPattern(R"(30x30\.jpg)").c_str(), false);
+    return *re;
+}
+const RE2 &rule5Swatch()
+{
+    static const auto re = compile(swatchPattern(R"(40x40q90\.jpg)").c_str(), false);
+    return *re;
+}
+
 // The markup as RE2 sees it: one byte per UTF-16 code unit, ASCII kept, all else 0x80.
 class MatchText
 {
@@ -109,29 +136,92 @@ private:
     std::unique_ptr<char[]> m_bytes;
 };
 
+// Successive matches of one pattern, each search starting where the previous match ended.
+// group 0 is the whole match; group 1 a pattern's first group.
+class MatchCursor
+{
+public:
+    MatchCursor(const RE2 &re, const MatchText &markup, int group)
+        : m_re(re), m_markup(markup), m_group(group)
+    {
+    }
+
+    // Finds the next match; false once there is none.
+    bool next()
+    {
+        const re2::StringPiece text = m_markup.piece();
+        if (m_pos >= m_markup.size())
+            return false;
+        re2::StringPiece groups[2];
+        if (!m_re.Match(text, m_pos, m_markup.size(), RE2::UNANCHORED, groups, m_group + 1))
+            return false;
+        m_begin = static_cast<std::size_t>(groups[0].data() - text.data());
+        m_end = m_begin + groups[0].size();
+        m_groupBegin = static_cast<std::size_t>(groups[m_group].data() - text.data());
+        m_groupSize = groups[m_group].size();
+        m_pos = m_end; // no pattern matches empty text, so the search always moves on
+        return true;
+    }
+
+    std::size_t begin() const { return m_begin; }
+    std::size_t end() const { return m_end; }
+    QString text() const
+    {
+        return m_markup.text().mid(static_cast<qsizetype>(m_groupBegin), static_cast<qsizetype>(m_groupSize));
+    }
+
+private:
+    const RE2 &m_re;
+    const MatchText &m_markup;
+    int m_group;
+    std::size_t m_pos = 0;
+    std::size_t m_begin = 0;
+    std::size_t m_end = 0;
+    std::size_t m_groupBegin = 0;
+    std::size_t m_groupSize = 0;
+};
+
 // Runs one rule over the whole markup: the text of match k, rewritten, goes into slot k.
 // Matches past slot 255 could never be stored, so the search ends there.
 template<typename Rewrite>
 void applyRule(const RE2 &re, const MatchText &markup, PicList &list, Rewrite rewrite)
 {
-    const re2::StringPiece text = markup.piece();
-    const std::size_t size = markup.size();
-    std::size_t pos = 0;
-    re2::StringPiece match;
-    for (int k = 0; k < kMaxMatches && pos < size; ++k) {
-        if (!re.Match(text, pos, size, RE2::UNANCHORED, &match, 1))
-            break;
-        const std::size_t begin = static_cast<std::size_t>(match.data() - text.data());
-        const std::size_t end = begin + match.size();
-        list[k] = rewrite(markup.text().mid(static_cast<qsizetype>(begin), static_cast<qsizetype>(match.size())));
-        pos = end; // no pattern matches empty text, so the search always moves on
+    MatchCursor match(re, markup, 0);
+    for (int k = 0; k < kMaxMatches && match.next(); ++k)
+        list[k] = rewrite(match.text());
+}
+
+// A colour rule: written-form matches and swatch matches fill the slots in position order.
+// A written-form match that overlaps a swatch match gives way to it.
+template<typename Rewrite, typename SwatchRewrite>
+void applyColourRule(const RE2 &written, const RE2 &swatch, const MatchText &markup, PicList &list,
+                     Rewrite rewrite, SwatchRewrite swatchRewrite)
+{
+    MatchCursor w(written, markup, 0);
+    MatchCursor e(swatch, markup, 1);
+    bool hasW = w.next();
+    bool hasE = e.next();
+    int k = 0;
+    while (k < kMaxMatches && (hasW || hasE)) {
+        if (hasW && (!hasE || w.end() <= e.begin())) {
+            list[k++] = rewrite(w.text());
+            hasW = w.next();
+        } else if (hasW && w.begin() < e.begin()) {
+            hasW = w.next(); // runs on into the swatch
+        } else {
+            list[k++] = swatchRewrite(e.text());
+            while (hasW && w.begin() < e.end())
+                hasW = w.next(); // the same swatch
+            hasE = e.next();
+        }
     }
 }
 
 // Removals, then "//" -> "http://", all exact and case-sensitive (rules 1, 2, 4, 5).
 QString removeAndAbsolutize(QString text, QLatin1String opening, QLatin1String thumbnail)
 {
-    text.remove(opening, Qt::CaseSensitive);
+    if (!opening.isEmpty())
+        text.remove(opening, Qt::CaseSensitive);
     text.remove(thumbnail, Qt::CaseSensitive);
     text.replace(QLatin1String("//"), QLatin1String("http://"), Qt::CaseSensitive);
     return text;
@@ -155,10 +245,15 @@ QString descriptionAddress(QString text)
 void regMpicUrl(const QString &txts, PicList &colorPicUrls)
 {
     const MatchText markup(txts);
-    applyRule(rule1(), markup, colorPicUrls, [](QString m) {
-        return removeAndAbsolutize(std::move(m), QLatin1String("style='background: url(\""),
-                                   QLatin1String("_30x30.jpg"));
-    });
+    applyColourRule(
+        rule1(), rule1Swatch(), markup, colorPicUrls,
+        [](QString m) {
+            return removeAndAbsolutize(std::move(m), QLatin1String("style='background: url(\""),
+                                       QLatin1String("_30x30.jpg"));
+        },
+        [](QString address) {
+            return removeAndAbsolutize(std::move(address), QLatin1String(), QLatin1String("_30x30.jpg"));
+        });
 }
 
 void regMpicUrl1(const QString &txts, PicList &mpicUrls)
@@ -181,10 +276,15 @@ void regtmall(const QString &txts, PicList &mpicUrls, PicList &colorPicUrls)
     applyRule(rule4(), markup, mpicUrls, [](QString m) {
         return removeAndAbsolutize(std::move(m), QLatin1String("src=\""), QLatin1String("_60x60q90.jpg"));
     });
-    applyRule(rule5(), markup, colorPicUrls, [](QString m) {
-        return removeAndAbsolutize(std::move(m), QLatin1String("style=\"BACKGROUND: url("),
-                                   QLatin1String("_40x40q90.jpg"));
-    });
+    applyColourRule(
+        rule5(), rule5Swatch(), markup, colorPicUrls,
+        [](QString m) {
+            return removeAndAbsolutize(std::move(m), QLatin1String("style=\"BACKGROUND: url("),
+                                       QLatin1String("_40x40q90.jpg"));
+        },
+        [](QString address) {
+            return removeAndAbsolutize(std::move(address), QLatin1String(), QLatin1String("_40x40q90.jpg"));
+        });
 }
 
 } // namespace talvesk

@@ -32,6 +32,11 @@ public:
     virtual std::optional<QList<PageElement>> elementsByTagName(const QString &tagName,
                                                                 const QStringList &innerHtmlForIds) = 0;
 
+    // What a lazy loader does for the pictures it reaches: every img inside a div whose id
+    // equals divId and whose addressAttribute holds an address other than its src takes that
+    // address as src. The number of pictures changed; nullopt when the script fails.
+    virtual std::optional<int> loadLazyImages(const QString &divId, const QString &addressAttribute) = 0;
+
     // innerText of the first element with this tag name; nullopt when there is none.
     virtual std::optional<QString> firstInnerText(const QString &tagName) = 0;
 

@@ -427,6 +427,39 @@ TEST_F(CollectCommandTest, NestedDivsAreHandedOverTwice)
                                                  QStringLiteral("http://img.example/m/3.jpg")}));
 }
 
+// After the scroll phase and before the walk, the description pictures the page's loader
+// left behind are completed, so the walk reads their real addresses.
+TEST_F(CollectCommandTest, LazyDescriptionPicturesAreCompletedBeforeTheWalk)
+{
+    browser1.scrollHeight = 100;
+    const QString spacer =
+        QStringLiteral("<img src=\"//img.example/tps/spacer.gif\" data-ks-lazyload=\"%1\">");
+    browser1.divs = {{QStringLiteral("description"), spacer.arg(QStringLiteral("//img.example/d/1.jpg"))}};
+    QStringList calls;
+    browser1.onLoadLazyImages = [&](const QString &divId, const QString &attribute) {
+        calls.append(divId + QLatin1Char('|') + attribute + QLatin1Char('|') +
+                     QString::number(browser1.scrolls.size()));
+        browser1.divs[0].innerHtml = QStringLiteral("<img src=\"//img.example/d/1.jpg\">");
+        return 1;
+    };
+
+    ASSERT_TRUE(command.run().ok());
+
+    EXPECT_EQ(calls, QStringList({QStringLiteral("description|data-ks-lazyload|20")}));
+    EXPECT_EQ(filled(set.descPicUrls), addresses(QStringLiteral("d"), 1));
+}
+
+// A page on which they cannot be completed fails with its own line rather than collect the
+// loader's placeholders.
+TEST_F(CollectCommandTest, LazyPicturesThatCannotBeCompletedFailCleanly)
+{
+    fillPreviousSet();
+    browser1.scrollHeight = 100;
+    browser1.lazyImagesLoadable = false;
+    expectFailedCleanly(command.run(), QStringLiteral("采集失败:无法补全描述中尚未加载的图片！"));
+    EXPECT_EQ(browser1.scrolls.size(), 20);
+}
+
 // Failing steps each report their own line and leave the window usable and the set cleared:
 // first, a browser without a document.
 TEST_F(CollectCommandTest, NoDocumentFailsCleanly)

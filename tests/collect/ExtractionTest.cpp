@@ -6,6 +6,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <regex>
@@ -205,10 +206,79 @@ TEST(Extraction, UpperCaseMarkup)
     PicList colour = nulls();
     regMpicUrl(QStringLiteral("<a STYLE='BACKGROUND: url(\"//a/c.jpg_30x30.jpg\")'>"), colour);
     EXPECT_EQ(colour[0], QStringLiteral("null"));
-    // Rule 5 wants the upper-case property and nothing else.
+    // Rule 5's written form wants the upper-case property and nothing else.
     PicList main5 = nulls();
-    regtmall(QStringLiteral("<a style=\"background: url(//a/c.jpg_40x40q90.jpg)\">"), main5, colour);
+    regtmall(QStringLiteral("<a style=\"Background url(//a/c.jpg_40x40q90.jpg)\">"), main5, colour);
     EXPECT_EQ(colour[0], QStringLiteral("null"));
+}
+
+// ---------------------------------------------------------------------------------------
+// Swatch styles as Chromium serialises them: the page's own text, or url(&quot;...&quot;)
+// once a script has touched the style.
+
+// Each form gives the address the written form would, one slot per swatch, in markup order,
+// also when the swatches stand on one line.
+TEST(Extraction, SwatchStylesAsChromiumWritesThem)
+{
+    PicList colour = marked();
+    regMpicUrl(s("<li><a href=\"#\" style=\"background:url(//img.example/sku/red.jpg_30x30.jpg) center "
+                 "no-repeat;\"><span>红</span></a></li><li><a style=\"background: "
+                 "url(&quot;//img.example/sku/blue.jpg_30x30.jpg&quot;) center center no-repeat;\">蓝</a>"
+                 "<a style=\"Background : URL('//img.example/sku/green.jpg_30x30.jpg')\"></a></li>"),
+               colour);
+    EXPECT_EQ(colour[0], QStringLiteral("http://img.example/sku/red.jpg"));
+    EXPECT_EQ(colour[1], QStringLiteral("http://img.example/sku/blue.jpg"));
+    EXPECT_EQ(colour[2], QStringLiteral("http://img.example/sku/green.jpg"));
+    EXPECT_EQ(colour[3], QStringLiteral("old3"));
+
+    PicList main = nulls();
+    PicList tmall = marked();
+    regtmall(
+        s("<a style=\"background: url(&quot;//img.example/tm/red.jpg_40x40q90.jpg&quot;) center center "
+          "no-repeat; width: 20px;\"></a><a style=\"BACKGROUND:url(//img.example/tm/blue.jpg_40x40q90.jpg) "
+          "center no-repeat;\"></a>"),
+        main, tmall);
+    EXPECT_EQ(tmall[0], QStringLiteral("http://img.example/tm/red.jpg"));
+    // Where the written form starts at the same swatch, the clean address wins.
+    EXPECT_EQ(tmall[1], QStringLiteral("http://img.example/tm/blue.jpg"));
+    EXPECT_EQ(tmall[2], QStringLiteral("old2"));
+    EXPECT_EQ(main[0], QStringLiteral("null"));
+}
+
+// A swatch match ends within its own style attribute and url(): a PNG swatch or a plain
+// background is no match, and neither borrows the thumbnail suffix of a later element.
+TEST(Extraction, SwatchMatchStaysInsideItsStyle)
+{
+    PicList colour = nulls();
+    regMpicUrl(s("<a style=\"background:url(//a/red.png_30x30.png) center\"></a><img "
+                 "src=\"//a/x.jpg_30x30.jpg\"><a style=\"background: url(&quot;//a/b.png&quot;), "
+                 "url(&quot;//a/c.jpg_30x30.jpg&quot;)\">"),
+               colour);
+    EXPECT_EQ(colour[0], QStringLiteral("null"));
+
+    // The written form would run from the PNG swatch into the next one: that slot goes, the
+    // next swatch keeps its own.
+    PicList main = nulls();
+    PicList tmall = nulls();
+    regtmall(s("<a style=\"BACKGROUND: url(//a/red.png_40x40q90.jpg)\"></a>"
+               "<a style=\"background:url(//a/blue.jpg_40x40q90.jpg)\"></a>"),
+             main, tmall);
+    EXPECT_EQ(tmall[0], QStringLiteral("http://a/blue.jpg"));
+    EXPECT_EQ(tmall[1], QStringLiteral("null"));
+}
+
+// Written-form and swatch matches share the slots in the order of their position.
+TEST(Extraction, WrittenAndSwatchMatchesInPositionOrder)
+{
+    PicList colour = nulls();
+    regMpicUrl(s("<a style=\"background:url(//a/1.jpg_30x30.jpg)\"></a><script type=\"text/template\">"
+                 "<a style='background: url(\"//a/2.jpg_30x30.jpg\")'></a></script>"
+                 "<a style=\"background: url(&quot;//a/3.jpg_30x30.jpg&quot;)\"></a>"),
+               colour);
+    EXPECT_EQ(colour[0], QStringLiteral("http://a/1.jpg"));
+    EXPECT_EQ(colour[1], QStringLiteral("http://a/2.jpg"));
+    EXPECT_EQ(colour[2], QStringLiteral("http://a/3.jpg"));
+    EXPECT_EQ(colour[3], QStringLiteral("null"));
 }
 
 TEST(Extraction, MatchInsideDataSrcForRule4)
@@ -413,6 +483,48 @@ std::vector<OracleRule> &oracleRules()
     return rules;
 }
 
+// Swatch styles as Chromium writes them (rules 1 and 5), group 1 the address with its suffix.
+const std::wregex &swatchStyle(std::size_t rule)
+{
+    static const std::wstring opening = LR"(style="[ \t]*[bB][aA][cC][kK][gG][rR][oO][uU][nN][dD][ \t]*:)"
+                                        LR"([ \t]*[uU][rR][lL]\([ \t]*(?:&quot;|')?)"
+                                        LR"((//[^"'()<>\t\n\f\r ]*?\.jpg_)";
+    static const std::wregex rule1(opening + LR"(30x30\.jpg))");
+    static const std::wregex rule5(opening + LR"(40x40q90\.jpg))");
+    return rule == 0 ? rule1 : rule5;
+}
+
+// A colour rule on text with swatch styles: every swatch match keeps its clean address, the
+// written-form matches that overlap none keep theirs, all in position order.
+PicList expectedColours(const std::wregex &written, const std::function<QString(const QString &)> &rewrite,
+                        std::size_t rule, const QString &text, PicList list, int *matchCount)
+{
+    const QString suffix = rule == 0 ? QStringLiteral("_30x30.jpg") : QStringLiteral("_40x40q90.jpg");
+    struct Found
+    {
+        std::ptrdiff_t begin, end;
+        QString address;
+    };
+    const std::wstring w = toW(text);
+    std::vector<Found> swatches;
+    for (auto it = std::wsregex_iterator(w.begin(), w.end(), swatchStyle(rule));
+         it != std::wsregex_iterator(); ++it)
+        swatches.push_back(
+            {it->position(), it->position() + it->length(), absolute(removeAll(fromW(it->str(1)), suffix))});
+    std::vector<Found> all = swatches;
+    for (auto it = std::wsregex_iterator(w.begin(), w.end(), written); it != std::wsregex_iterator(); ++it) {
+        const Found found{it->position(), it->position() + it->length(), rewrite(fromW(it->str()))};
+        if (std::none_of(swatches.begin(), swatches.end(),
+                         [&](const Found &e) { return found.begin < e.end && e.begin < found.end; }))
+            all.push_back(found);
+    }
+    std::sort(all.begin(), all.end(), [](const Found &x, const Found &y) { return x.begin < y.begin; });
+    for (std::size_t k = 0; k < all.size() && k < PicList::kSlots; ++k)
+        list[static_cast<int>(k)] = all[k].address;
+    *matchCount = static_cast<int>(all.size());
+    return list;
+}
+
 // The literal ECMAScript "." also refuses CR, U+2028 and U+2029; the rules' "." refuses only
 // the line feed. The two agree on text without those three (CR LF pairs included).
 bool literalDotAgrees(const QString &text)
@@ -502,6 +614,7 @@ TEST(ExtractionDifferential, AgreesWithEcmaScriptOracle)
     const int kTexts = 25000;
     std::vector<int> textsWithMatch(rules.size(), 0);
     int literalCompared = 0;
+    int swatchTexts = 0;
     int failures = 0;
     for (int t = 0; t < kTexts && failures < 20; ++t) {
         const QString text = randomText(rng);
@@ -516,14 +629,18 @@ TEST(ExtractionDifferential, AgreesWithEcmaScriptOracle)
         const bool literalToo = literalDotAgrees(text);
         literalCompared += literalToo ? 1 : 0;
         for (std::size_t r = 0; r < rules.size(); ++r) {
+            const bool swatches = (r == 0 || r == 4) && std::regex_search(toW(text), swatchStyle(r));
+            swatchTexts += swatches ? 1 : 0;
+            const auto oracleFor = [&](const std::wregex &re, int *matches) {
+                return swatches ? expectedColours(re, rules[r].rewrite, r, text, start, matches)
+                                : expected(re, rules[r].rewrite, text, start, matches);
+            };
             int matches = 0;
-            const PicList want = expected(rules[r].lfOnly, rules[r].rewrite, text, start, &matches);
+            const PicList want = oracleFor(rules[r].lfOnly, &matches);
             if (matches > 0)
                 ++textsWithMatch[r];
             int literalMatches = 0;
-            const PicList wantLiteral =
-                literalToo ? expected(rules[r].literal, rules[r].rewrite, text, start, &literalMatches)
-                           : want;
+            const PicList wantLiteral = literalToo ? oracleFor(rules[r].literal, &literalMatches) : want;
             for (int i = 0; i < PicList::kSlots; ++i) {
                 if (got[r][i] != want[i] || got[r][i] != wantLiteral[i]) {
                     ADD_FAILURE() << "rule " << (r + 1) << " slot " << i << " text "
@@ -544,7 +661,7 @@ TEST(ExtractionDifferential, AgreesWithEcmaScriptOracle)
                 kTexts, literalCompared);
     for (int m : textsWithMatch)
         std::printf(" %d", m);
-    std::printf("\n");
+    std::printf("; %d colour-rule texts with a swatch style\n", swatchTexts);
 }
 
 } // namespace

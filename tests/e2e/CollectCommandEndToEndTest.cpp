@@ -157,39 +157,51 @@ protected:
 
 } // namespace
 
-// The description pictures of a sample page are not in the markup until they are scrolled
-// into view, so a collect that did not scroll would miss them.
-TEST_F(CollectEndToEndTest, DescriptionPicturesAppearOnlyWhenScrolledTo)
+// The sample page reads as the tests assume: its description pictures are not in the
+// markup until they are scrolled into view, so a collect that did not scroll would miss
+// them, and the swatch a script touched is re-serialised with &quot; around its address.
+TEST_F(CollectEndToEndTest, SamplePageAsTheEngineSerialisesIt)
 {
-    ASSERT_TRUE(load(m_shop.taobaoItem().url));
+    const SampleItem item = m_shop.taobaoItem();
+    ASSERT_TRUE(load(item.url));
     auto document = m_browser1.document();
-    const auto divs = document->elementsByTagName(QStringLiteral("div"), {QStringLiteral("description")});
+    const auto divs = document->elementsByTagName(QStringLiteral("div"),
+                                                  {QStringLiteral("description"), QStringLiteral("J_isku")});
     ASSERT_TRUE(divs.has_value());
-    bool sawDescription = false;
+    QString description;
+    QString sku;
     for (const auto &div : *divs) {
-        if (div.id == QStringLiteral("description")) {
-            sawDescription = true;
-            EXPECT_FALSE(div.innerHtml.contains(QStringLiteral("<img"))) << div.innerHtml.toStdString();
-        }
+        if (div.id == QStringLiteral("description"))
+            description = div.innerHtml;
+        else if (div.id == QStringLiteral("J_isku"))
+            sku = div.innerHtml;
     }
-    EXPECT_TRUE(sawDescription);
+    const QString firstPicture = item.descriptionPictures.first().mid(5); // without "http:"
+    EXPECT_TRUE(description.contains(QStringLiteral("data-pic=\"") + firstPicture))
+        << qPrintable(description);
+    EXPECT_FALSE(description.contains(QStringLiteral("src=\"") + firstPicture)) << qPrintable(description);
+    const QString lastColour = item.colourPictures.last().mid(5);
+    EXPECT_TRUE(sku.contains(QStringLiteral("style=\"background: url(&quot;") + lastColour))
+        << qPrintable(sku);
 }
 
 // The first layout ("detail", "J_isku", "description") yields every picture, the lazy ones
-// included, the cleaned title, the preview and the exact summary.
+// included, the swatches in every form and the real address of each picture the page's
+// loader left behind, with the cleaned title, the preview and the exact summary.
 TEST_F(CollectEndToEndTest, CollectsTheTaobaoLayout)
 {
     const SampleItem item = m_shop.taobaoItem();
     expectCollected(collect(item.url), item,
-                    QStringLiteral("图片采集完成,主图数:8,描述图数:6,总图数:14,可以进行下载！"));
+                    QStringLiteral("图片采集完成,主图数:9,描述图数:9,总图数:18,可以进行下载！"));
 }
 
-// The Tmall layout ("J_DetailMeta", "description") yields every picture as well.
+// The Tmall layout ("J_DetailMeta", "description") yields every picture as well; its PNG
+// swatch is no colour picture.
 TEST_F(CollectEndToEndTest, CollectsTheTmallLayout)
 {
     const SampleItem item = m_shop.tmallItem();
     expectCollected(collect(item.url), item,
-                    QStringLiteral("图片采集完成,主图数:6,描述图数:5,总图数:11,可以进行下载！"));
+                    QStringLiteral("图片采集完成,主图数:7,描述图数:8,总图数:15,可以进行下载！"));
 }
 
 // A page that grows while it is scrolled is scrolled to its final end.

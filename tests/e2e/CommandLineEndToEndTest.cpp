@@ -102,7 +102,7 @@ TEST(CommandLineEndToEnd, JsonListsEveryPictureOfBothLayouts)
         EXPECT_EQ(strings(object.value(QStringLiteral("description"))), items[i]->descriptionPictures);
     }
     // The collect's own lines go to stderr, summary included.
-    EXPECT_TRUE(run.err.contains(QStringLiteral("图片采集完成,主图数:8,描述图数:6"))) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("图片采集完成,主图数:9,描述图数:9"))) << qPrintable(run.err);
 }
 
 // --save writes the item's folder tree with the served bytes and prints the item folder.

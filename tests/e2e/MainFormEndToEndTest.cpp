@@ -229,7 +229,7 @@ TEST_F(MainFormEndToEndTest, CollectShowsThePreviewTab)
 
     const QStringList lines = messageLines();
     ASSERT_GE(lines.size(), 2);
-    EXPECT_EQ(lines[0], QStringLiteral("图片采集完成,主图数:8,描述图数:6,总图数:14,可以进行下载！"));
+    EXPECT_EQ(lines[0], QStringLiteral("图片采集完成,主图数:9,描述图数:9,总图数:18,可以进行下载！"));
     EXPECT_EQ(lines[1], CollectCommand::collectMessage(0));
     EXPECT_EQ(control<QTabBar>(QStringLiteral("TabStrip1"))->currentIndex(), 1);
     EXPECT_TRUE(m_window->webBrowser2().isVisible());
@@ -243,8 +243,8 @@ TEST_F(MainFormEndToEndTest, CollectShowsThePreviewTab)
                                                 " return i.complete && i.naturalWidth === 16; })"))
             .toBool();
     }));
-    EXPECT_EQ(evaluateInPreview(QStringLiteral("document.images.length")).toInt(), 14);
-    EXPECT_EQ(evaluateInPreview(QStringLiteral("document.images[8].getAttribute('src')")).toString(),
+    EXPECT_EQ(evaluateInPreview(QStringLiteral("document.images.length")).toInt(), 18);
+    EXPECT_EQ(evaluateInPreview(QStringLiteral("document.images[9].getAttribute('src')")).toString(),
               item.descriptionPictures[0] + QLatin1Char(' '));
 }
 

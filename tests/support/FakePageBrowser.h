@@ -32,6 +32,9 @@ public:
     QList<PageElement> divs;
     std::optional<QString> title; // first title element's innerText
     bool divsReadable = true;
+    bool lazyImagesLoadable = true;
+    // Runs for loadLazyImages(divId, attribute), e.g. to change divs as the page would.
+    std::function<int(const QString &, const QString &)> onLoadLazyImages;
     bool writable = true;
 
     // Loading.
@@ -106,6 +109,12 @@ public:
         for (const PageElement &element : m_browser.divs)
             result.append({element.id, innerHtmlForIds.contains(element.id) ? element.innerHtml : QString()});
         return result;
+    }
+    std::optional<int> loadLazyImages(const QString &divId, const QString &addressAttribute) override
+    {
+        if (!alive() || !m_browser.lazyImagesLoadable)
+            return std::nullopt;
+        return m_browser.onLoadLazyImages ? m_browser.onLoadLazyImages(divId, addressAttribute) : 0;
     }
     std::optional<QString> firstInnerText(const QString &tagName) override
     {

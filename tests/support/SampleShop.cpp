@@ -112,28 +112,49 @@ QString descriptionPlace(const QString &address, int height = 0)
     return QStringLiteral("<div class=\"place\" data-pic=\"%1\"%2></div>\n").arg(address, style);
 }
 
+// Description pictures whose lazy loader never runs: two still show the shared placeholder,
+// one (given with its scheme) the loader had already swapped in.
+QString lazyDescriptionBlock(const QString &spacer, const QStringList &addresses)
+{
+    return QStringLiteral("<div class=\"lazy\"><img src=\"%1\" data-ks-lazyload=\"%2\" width=\"750\" "
+                          "height=\"420\"><img src=\"%1\" data-ks-lazyload=\"http:%3\"><img src=\"%4\" "
+                          "data-ks-lazyload=\"%4\"></div>\n")
+        .arg(spacer, addresses.at(0), addresses.at(1), addresses.at(2));
+}
+
 QString http(const QString &protocolRelative)
 {
     return QStringLiteral("http:") + protocolRelative;
 }
 
-QString taobaoBody(const QStringList &main, const QStringList &colours, const QStringList &descriptions)
+// Swatches as Chromium serialises them: the page's own text (with and without a space),
+// one in a template's raw text (the form the colour rules were first written for), and one
+// re-serialised from its style object because a script marks it selected.
+QString taobaoBody(const QStringList &main, const QStringList &colours, const QStringList &descriptions,
+                   const QString &spacer)
 {
     QString body =
         QStringLiteral("<div class=\"header\">样品商城</div>\n<div id=\"detail\">\n<ul class=\"thumbs\">\n");
     for (const QString &address : main)
         body +=
             QStringLiteral("<li><img data-src=\"%1_50x50.jpg\" src=\"%1_50x50.jpg\"></li>\n").arg(address);
-    // Single quotes around a style survive only where innerHTML keeps the source verbatim.
-    body += QStringLiteral("</ul>\n<div id=\"J_isku\"><script type=\"text/template\">\n");
-    for (const QString &address : colours)
-        body += QStringLiteral("<a href=\"#\" style='background: url(\"%1_30x30.jpg\") center no-repeat;'>"
-                               "<span>颜色</span></a>\n")
-                    .arg(address);
-    body += QStringLiteral("</script></div>\n</div>\n<div class=\"gap\"></div>\n<div id=\"description\">\n");
-    for (const QString &address : descriptions)
+    body += QStringLiteral(
+                "</ul>\n<div id=\"J_isku\"><ul class=\"sku\">\n"
+                "<li><a href=\"#\" style=\"background:url(%1_30x30.jpg) center no-repeat;\">"
+                "<span>颜色</span></a></li>\n"
+                "<li><a href=\"#\" style=\"background: url(%2_30x30.jpg) center no-repeat;\">"
+                "<span>颜色</span></a></li>\n</ul>\n<script type=\"text/template\">\n"
+                "<a href=\"#\" style='background: url(\"%3_30x30.jpg\") center no-repeat;'>"
+                "<span>颜色</span></a>\n</script>\n<ul class=\"sku\">"
+                "<li><a href=\"#\" class=\"selected\" style=\"background:url(%4_30x30.jpg) center "
+                "no-repeat;\"><span>颜色</span></a></li></ul>\n</div>\n</div>\n"
+                "<script>document.querySelector('#J_isku .selected').style.borderColor = '#f40';</script>\n")
+                .arg(colours.at(0), colours.at(1), colours.at(2), colours.at(3));
+    body += QStringLiteral("<div class=\"gap\"></div>\n<div id=\"description\">\n");
+    for (const QString &address : descriptions.mid(0, descriptions.size() - 3))
         body += descriptionPlace(address);
-    return body + QStringLiteral("</div>\n");
+    return body + lazyDescriptionBlock(spacer, descriptions.mid(descriptions.size() - 3)) +
+           QStringLiteral("</div>\n");
 }
 
 QStringList absolute(const QStringList &protocolRelative)
@@ -189,6 +210,11 @@ QString host(quint16 port)
     return QStringLiteral("//127.0.0.1:%1").arg(port);
 }
 
+QString spacer(quint16 port)
+{
+    return host(port) + QStringLiteral("/pics/tps/spacer-85-85.gif");
+}
+
 QStringList numbered(const QString &prefix, int count, const QString &pngAt = {})
 {
     QStringList addresses;
@@ -203,8 +229,8 @@ ItemPage taobaoPage(quint16 port, const QString &path, bool titled)
 {
     const QString pics = host(port) + QStringLiteral("/pics/tb/");
     const QStringList main = numbered(pics + QStringLiteral("main"), 5);
-    const QStringList colours = numbered(pics + QStringLiteral("colour"), 3);
-    const QStringList descriptions = numbered(pics + QStringLiteral("desc"), 6, QStringLiteral("3"));
+    const QStringList colours = numbered(pics + QStringLiteral("colour"), 4);
+    const QStringList descriptions = numbered(pics + QStringLiteral("desc"), 9, QStringLiteral("3"));
 
     ItemPage result;
     result.item.url = QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path));
@@ -215,8 +241,8 @@ ItemPage taobaoPage(quint16 port, const QString &path, bool titled)
     result.item.mainPictures = absolute(main);
     result.item.colourPictures = absolute(colours);
     result.item.descriptionPictures = absolute(descriptions);
-    result.markup =
-        page(titled ? titleElement(result.item.title) : QString(), taobaoBody(main, colours, descriptions));
+    result.markup = page(titled ? titleElement(result.item.title) : QString(),
+                         taobaoBody(main, colours, descriptions, spacer(port)));
     return result;
 }
 
@@ -224,21 +250,30 @@ ItemPage tmallPage(quint16 port)
 {
     const QString pics = host(port) + QStringLiteral("/pics/tm/");
     const QStringList main = numbered(pics + QStringLiteral("main"), 4);
-    const QStringList colours = numbered(pics + QStringLiteral("colour"), 2);
-    const QStringList descriptions = numbered(pics + QStringLiteral("desc"), 5, QStringLiteral("2"));
+    const QStringList colours = numbered(pics + QStringLiteral("colour"), 3);
+    const QStringList descriptions = numbered(pics + QStringLiteral("desc"), 8, QStringLiteral("2"));
 
+    // One line of swatches: the page's own text, a PNG base (no colour picture), one styled by
+    // a script (re-serialised by Chromium) and the upper-case form the rule was written for.
+    // The PNG swatch's upper-case opening would run on into the next swatch.
     QString body = QStringLiteral("<div id=\"J_DetailMeta\">\n<ul id=\"J_UlThumb\">\n");
     for (const QString &address : main)
         body += QStringLiteral("<li><img src=\"%1_60x60q90.jpg\"></li>\n").arg(address);
-    body += QStringLiteral("</ul>\n<ul class=\"tb-sku\">\n");
-    for (const QString &address : colours)
-        body +=
-            QStringLiteral("<li><a href=\"#\" style=\"BACKGROUND: url(%1_40x40q90.jpg) center no-repeat;\">"
-                           "<span>颜色</span></a></li>\n")
-                .arg(address);
-    body += QStringLiteral("</ul>\n</div>\n<div class=\"gap\"></div>\n<div id=\"description\">\n");
-    for (const QString &address : descriptions)
+    body += QStringLiteral("</ul>\n<ul class=\"tb-sku\">"
+                           "<li><a href=\"#\" style=\"background:url(%1_40x40q90.jpg) center no-repeat;\">"
+                           "<span>颜色</span></a></li>"
+                           "<li><a href=\"#\" style=\"BACKGROUND:url(%2png_40x40q90.jpg) center no-repeat;\">"
+                           "<span>颜色</span></a></li>"
+                           "<li><a href=\"#\" id=\"restyled\"><span>颜色</span></a></li>"
+                           "<li><a href=\"#\" style=\"BACKGROUND: url(%3_40x40q90.jpg) center no-repeat;\">"
+                           "<span>颜色</span></a></li></ul>\n</div>\n"
+                           "<script>document.getElementById('restyled').style.background = "
+                           "'url(%4_40x40q90.jpg) center no-repeat';</script>\n")
+                .arg(colours.at(0), pics + QStringLiteral("colour."), colours.at(2), colours.at(1));
+    body += QStringLiteral("<div class=\"gap\"></div>\n<div id=\"description\">\n");
+    for (const QString &address : descriptions.mid(0, descriptions.size() - 3))
         body += descriptionPlace(address);
+    body += lazyDescriptionBlock(spacer(port), descriptions.mid(descriptions.size() - 3));
     body += QStringLiteral("</div>\n");
 
     ItemPage result;

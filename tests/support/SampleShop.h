@@ -11,7 +11,10 @@
 // swatches) and "description", or "J_DetailMeta" (Tmall thumbnails and swatches) with
 // "description". Their description pictures enter the markup only when their place is
 // scrolled into view, as on the real marketplace; a page's view must therefore be shown
-// (a hidden page gets no scroll events). Every address is protocol-relative on 127.0.0.1,
+// (a hidden page gets no scroll events). The two item pages also hold a block of description
+// pictures whose lazy loader never runs (placeholder src, real address in data-ks-lazyload),
+// and swatch styles both as the page wrote them and as Chromium re-serialises them after a
+// script touched them. Every address is protocol-relative on 127.0.0.1,
 // which the extraction rules make "http:" addresses. Everything under /pics/ is a real
 // picture, PNG for ".png" paths and JPEG otherwise, with bytes unique to the path.
 
@@ -43,11 +46,12 @@ public:
     LocalHttpServer &server() { return m_server; }
     quint16 port() const { return m_server.port(); }
 
-    // "detail" with five main thumbnails and "J_isku" with three swatches, then six lazily
-    // shown description pictures (one of them PNG) below a tall gap.
+    // "detail" with five main thumbnails and "J_isku" with four swatches, then six lazily
+    // shown description pictures (one of them PNG) below a tall gap and three more left to
+    // the lazy loader.
     SampleItem taobaoItem() const;
-    // "J_DetailMeta" with four main thumbnails and two swatches, then five lazy description
-    // pictures.
+    // "J_DetailMeta" with four main thumbnails and three swatches (and a PNG one that is no
+    // colour picture), then five lazy description pictures and three left to the lazy loader.
     SampleItem tmallItem() const;
     // Two main thumbnails and a description that grows by a block of two more lazy pictures
     // whenever the view nears its end, four times: ten description pictures in the end.

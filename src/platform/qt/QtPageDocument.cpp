@@ -78,6 +78,36 @@ std::optional<QList<PageElement>> QtPageDocument::elementsByTagName(const QStrin
     return elements;
 }
 
+std::optional<int> QtPageDocument::loadLazyImages(const QString &divId, const QString &addressAttribute)
+{
+    // Attribute values, not the resolved .src: a picture already swapped holds the address
+    // exactly as written.
+    static const QString script = QStringLiteral(R"((function (id, attribute) {
+  var divs = document.getElementsByTagName("div"), changed = 0;
+  for (var i = 0; i < divs.length; ++i) {
+    if (divs[i].getAttribute("id") !== id)
+      continue;
+    var images = divs[i].getElementsByTagName("img");
+    for (var j = 0; j < images.length; ++j) {
+      var address = images[j].getAttribute(attribute);
+      if (address && images[j].getAttribute("src") !== address) {
+        images[j].setAttribute("src", address);
+        ++changed;
+      }
+    }
+  }
+  return changed;
+})(%1, %2))");
+    const auto value = evaluate(script.arg(jsLiteral(divId), jsLiteral(addressAttribute)));
+    if (!value || !value->isValid())
+        return std::nullopt;
+    bool ok = false;
+    const int changed = value->toInt(&ok);
+    if (!ok)
+        return std::nullopt;
+    return changed;
+}
+
 std::optional<QString> QtPageDocument::firstInnerText(const QString &tagName)
 {
     const auto value =

@@ -19,6 +19,7 @@ public:
     bool scrollBy(int x, int y) override;
     std::optional<QList<PageElement>> elementsByTagName(const QString &tagName,
                                                         const QStringList &innerHtmlForIds) override;
+    std::optional<int> loadLazyImages(const QString &divId, const QString &addressAttribute) override;
     std::optional<QString> firstInnerText(const QString &tagName) override;
     bool write(const QString &markup) override;
 
