@@ -377,7 +377,6 @@ void MainForm::Form_Load()
     m_webBrowser1->setSilent(true);
     m_webBrowser2->setSilent(true);
     m_webBrowser1->navigate(m_homePageUrl);
-    m_statusSingleText = true;
 }
 
 FormMetrics MainForm::formMetrics() const

@@ -65,8 +65,6 @@ public:
     // The progress bar, 0 to 100.
     void setProgress(int percent);
 
-    // The status bar shows one text instead of panels once start-up has run.
-    bool isStatusSingleText() const { return m_statusSingleText; }
     QString statusText() const;
     // Where the last layout or repaint pass put the controls, in twips.
     const FormGeometry &formGeometry() const { return m_geometry; }
@@ -139,7 +137,6 @@ private:
     QTimer *m_timer1 = nullptr;
 
     FormGeometry m_geometry = initialFormGeometry();
-    bool m_statusSingleText = false;
 };
 
 } // namespace talvesk

@@ -4,6 +4,7 @@
 #include "download/DownloadCommand.h"
 #include "platform/Dialogs.h"
 
+#include <QDir>
 #include <QEvent>
 
 namespace talvesk {
@@ -32,7 +33,9 @@ void MainFormCommands::handleDownloadRequested()
         m_collect.reportBusy(CollectCommand::downloadBusyMessage());
         return;
     }
-    auto *download = new DownloadCommand(m_window, m_window.dialogs(), m_window.messages(), {}, this);
+    DownloadOptions options;
+    options.startFolder = QDir::currentPath();
+    auto *download = new DownloadCommand(m_window, m_window.dialogs(), m_window.messages(), options, this);
     m_downloads.append(download);
     m_percents.append(0);
     connect(download, &DownloadCommand::progressChanged, this,

@@ -53,7 +53,7 @@ void DownloadCommand::start(const CollectedSet &collected)
 
     m_window.selectTab(WindowControls::Tab::Preview);
     const QString chosen =
-        browseDir(m_dialogs, QStringLiteral("请选择保存目录"), QDir::toNativeSeparators(QDir::currentPath()));
+        browseDir(m_dialogs, QStringLiteral("请选择保存目录"), QDir::toNativeSeparators(m_options.startFolder));
     if (!m_running) // stopped while the dialog was open
         return;
     if (chosen.isEmpty() || m_set.itemTitle.isEmpty()) {

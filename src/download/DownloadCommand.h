@@ -20,6 +20,7 @@ class WindowControls;
 struct DownloadOptions
 {
     int concurrency = 6; // pictures of one list fetched at a time
+    QString startFolder; // where the folder dialog opens
     FetchOptions fetch;
 };
 

@@ -174,21 +174,3 @@ TEST_F(NavigationTest, ToolbarDrivesWebBrowser1)
     EXPECT_EQ(m_server.requestCount(QStringLiteral("/home")), 1);
     EXPECT_TRUE(m_dialogs.boxes.isEmpty());
 }
-
-// A fresh window's Back does nothing and shows nothing.
-TEST(NavigationFreshWindow, BackWithoutHistoryIsIgnored)
-{
-    talvesk::test::FakeDialogs dialogs;
-    talvesk::MainFormSetup setup;
-    setup.dialogs = &dialogs;
-    setup.homePageUrl = QStringLiteral("about:blank");
-    setup.offTheRecord = true;
-    talvesk::MainForm window(setup);
-    ASSERT_TRUE(
-        waitUntil([&window] { return window.webBrowser1().loadState() != PageBrowser::LoadState::Loading; }));
-    const int generation = window.webBrowser1().loadGeneration();
-    window.findChild<QAction *>(QStringLiteral("Back"))->trigger();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(window.webBrowser1().loadGeneration(), generation);
-    EXPECT_TRUE(dialogs.boxes.isEmpty());
-}

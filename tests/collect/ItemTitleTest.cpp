@@ -25,13 +25,6 @@ TEST(CleanFileName, KeepsEverythingElse)
     EXPECT_EQ(cleanFileName(QStringLiteral("😀／⁄")), QStringLiteral("😀／⁄"));
 }
 
-TEST(CleanFileName, DoesNotChangeItsArgument)
-{
-    const QString title = QStringLiteral("a/b");
-    EXPECT_EQ(cleanFileName(title), QStringLiteral("ab"));
-    EXPECT_EQ(title, QStringLiteral("a/b"));
-}
-
 TEST(GetItemTitle, CleansTheFirstTitlesText)
 {
     FakePageBrowser browser;

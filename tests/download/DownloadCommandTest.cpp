@@ -109,6 +109,7 @@ protected:
     DownloadOptions m_options = [] {
         DownloadOptions o;
         o.fetch.stallWindowMs = 300;
+        o.startFolder = QStringLiteral("/start/here");
         return o;
     }();
     CollectedSet m_set;
@@ -140,7 +141,7 @@ TEST_F(DownloadCommandTest, SavesTheExampleSetInOrder)
     ASSERT_EQ(m_window.selectedTabs, QList<WindowControls::Tab>{WindowControls::Tab::Preview});
     ASSERT_EQ(m_dialogs.folderAsked.size(), 1);
     EXPECT_EQ(m_dialogs.folderAsked[0].first, QStringLiteral("请选择保存目录"));
-    EXPECT_EQ(m_dialogs.folderAsked[0].second, QDir::toNativeSeparators(QDir::currentPath()));
+    EXPECT_EQ(m_dialogs.folderAsked[0].second, QDir::toNativeSeparators(m_options.startFolder));
 
     EXPECT_EQ(entries(item()),
               (QStringList{QStringLiteral("主图"), QStringLiteral("描述图"), QStringLiteral("颜色图")}));
