@@ -11,6 +11,7 @@
 #include "collect/PicList.h"
 #include "platform/EngineEnvironment.h"
 #include "platform/MessageList.h"
+#include "platform/SteadyClock.h"
 #include "platform/WindowControls.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageBrowser.h"
@@ -122,7 +123,8 @@ Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtEventLoop &loop,
 {
     CountingMessages messages;
     BenchWindow window(address, messages);
-    CollectCommand command(browser1, browser2, window, messages, loop, set);
+    const SteadyClock steadyClock;
+    CollectCommand command(browser1, browser2, window, messages, loop, steadyClock, set);
     QObject::connect(&window.timer, &QTimer::timeout, &window.timer, [&command] { command.tick(); });
 
     Run run;

@@ -3,6 +3,7 @@
 #include "collect/CollectCommand.h"
 #include "collect/PicList.h"
 #include "download/DownloadCommand.h"
+#include "platform/SteadyClock.h"
 
 #include <QObject>
 
@@ -28,6 +29,7 @@ private:
 
     MainForm &m_window;
     CollectedSet m_set;
+    SteadyClock m_clock;
     CollectCommand m_collect;
 };
 

@@ -107,7 +107,7 @@ DownloadResult DownloadCommand::run(const CollectedSet &collected)
         }
         int shown = 0;
         while (!queue.isIdle()) {
-            if (!m_loop.yield()) {
+            if (!m_loop.waitForEvents()) {
                 queue.abortAll();
                 result.outcome = DownloadResult::Outcome::Unfinished;
                 return result;

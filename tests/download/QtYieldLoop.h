@@ -35,6 +35,17 @@ public:
         }
         return !(closeWhen && closeWhen());
     }
+    // Never sleeps for good: the bound must still be checked when nothing arrives.
+    bool waitForEvents() override { return yield(); }
+    bool runFor(int milliseconds) override
+    {
+        const QDeadlineTimer end(milliseconds);
+        while (!end.hasExpired()) {
+            if (!yield())
+                return false;
+        }
+        return true;
+    }
 
     bool timedOut() const { return m_timedOut; }
 

@@ -16,7 +16,7 @@ public:
     QtPageDocument(QtPageBrowser *browser, int generation);
 
     std::optional<int> bodyScrollHeight() override;
-    bool scrollBy(int x, int y) override;
+    std::optional<int> scrollByReadingHeight(int x, int y) override;
     std::optional<QList<PageElement>> elementsByTagName(const QString &tagName,
                                                         const QStringList &innerHtmlForIds) override;
     std::optional<QString> firstInnerText(const QString &tagName) override;
