@@ -11,7 +11,7 @@ namespace talvesk {
 
 MainFormCommands::MainFormCommands(MainForm &window)
     : m_window(window), m_collect(window.webBrowser1(), window.webBrowser2(), window, window.messages(),
-                                  window.eventLoop(), m_set)
+                                  window.eventLoop(), m_clock, m_set)
 {
     connect(&window, &MainForm::collectRequested, this, [this] { m_collect.run(); });
     connect(&window, &MainForm::timerTicked, this, [this] { m_collect.tick(); });

@@ -2,6 +2,7 @@
 
 #include "collect/CollectCommand.h"
 #include "collect/PicList.h"
+#include "platform/SteadyClock.h"
 
 #include <QList>
 #include <QObject>
@@ -37,6 +38,7 @@ private:
 
     MainForm &m_window;
     CollectedSet m_set;
+    SteadyClock m_clock;
     CollectCommand m_collect;
     // Running downloads, the latest last: the progress bar follows it.
     QList<DownloadCommand *> m_downloads;

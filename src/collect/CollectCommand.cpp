@@ -3,6 +3,7 @@
 #include "collect/Extraction.h"
 #include "collect/ItemTitle.h"
 #include "collect/PicList.h"
+#include "platform/Clock.h"
 #include "platform/EventLoop.h"
 #include "platform/MessageList.h"
 #include "platform/PageBrowser.h"
@@ -68,6 +69,31 @@ QString previewFailedMessage()
 {
     return QStringLiteral("采集失败:无法生成采集结果预览页！");
 }
+QString unresponsiveMessage()
+{
+    return QStringLiteral("采集失败:网页脚本无响应");
+}
+QString distanceLimitMessage()
+{
+    return QStringLiteral("消息提示:网页持续变长,已采集前300000像素内的图片");
+}
+QString timeLimitMessage()
+{
+    return QStringLiteral("消息提示:网页持续变长,已滚动5分钟");
+}
+
+// Lazy loaders answer the view after a delay of their own: an IntersectionObserver at the next
+// frame, a throttled scroll handler up to a few hundred milliseconds later. The page gets this
+// long after the last scroll before its markup is read.
+constexpr int kSettleMs = 300;
+
+// A page that has not drawn its latest scroll position in this long is not waited for again
+// until it draws once more: it may draw nothing for good (a minimised window, say).
+constexpr std::int64_t kDrawWaitMs = 1000;
+
+// A page that keeps growing (an endless feed) would hold the scroll phase for good.
+constexpr std::int32_t kScrollDistanceLimit = 300000;
+constexpr std::int64_t kScrollTimeLimitMs = 5 * 60 * 1000;
 
 // Passes yields through and remembers whether the program started closing, which the
 // preview reports only as a failure of its own.
@@ -76,15 +102,19 @@ class WatchedLoop final : public EventLoop
 public:
     explicit WatchedLoop(EventLoop &loop) : m_loop(loop) {}
 
-    bool yield() override
-    {
-        if (!m_loop.yield())
-            m_closing = true;
-        return !m_closing;
-    }
+    bool yield() override { return watch(m_loop.yield()); }
+    bool waitForEvents() override { return watch(m_loop.waitForEvents()); }
+    bool runFor(int milliseconds) override { return watch(m_loop.runFor(milliseconds)); }
     bool closing() const { return m_closing; }
 
 private:
+    bool watch(bool going)
+    {
+        if (!going)
+            m_closing = true;
+        return !m_closing;
+    }
+
     EventLoop &m_loop;
     bool m_closing = false;
 };
@@ -119,9 +149,9 @@ CollectResult closing()
 } // namespace
 
 CollectCommand::CollectCommand(PageBrowser &webBrowser1, PageBrowser &webBrowser2, WindowControls &window,
-                               MessageList &mesg, EventLoop &loop, CollectedSet &set)
+                               MessageList &mesg, EventLoop &loop, const Clock &clock, CollectedSet &set)
     : m_webBrowser1(webBrowser1), m_webBrowser2(webBrowser2), m_window(window), m_mesg(mesg), m_loop(loop),
-      m_set(set)
+      m_clock(clock), m_set(set)
 {
 }
 
@@ -187,10 +217,11 @@ CollectResult CollectCommand::run()
         return failRead(generation, noDocumentMessage());
     const std::optional<int> height = document->bodyScrollHeight();
     if (!height)
-        return failRead(generation, noBodyMessage());
+        return failRead(generation, readFailure(noBodyMessage()));
     m_lastHeight = *height;
 
-    switch (scrollToBottom(*document, generation, error)) {
+    QString limitNotice;
+    switch (scrollToBottom(*document, *height, generation, error, limitNotice)) {
     case Wait::Ready:
         break;
     case Wait::Failed:
@@ -202,6 +233,8 @@ CollectResult CollectCommand::run()
     m_window.setTimerEnabled(false);
     m_tickCount = 0;
     m_scrollStep = 0;
+    if (!m_loop.runFor(kSettleMs))
+        return closing();
 
     document = m_webBrowser1.document();
     if (!document)
@@ -212,7 +245,7 @@ CollectResult CollectCommand::run()
         return failRead(generation, lazyImagesFailedMessage());
     const ItemTitleResult title = getItemTitle(m_webBrowser1);
     if (!title.ok)
-        return failRead(generation, title.errorString);
+        return failRead(generation, readFailure(title.errorString));
     m_set.itemTitle = title.title;
 
     m_window.setWindowEnabled(false);
@@ -236,6 +269,8 @@ CollectResult CollectCommand::run()
     if (!preview.ok)
         return fail(previewFailedMessage());
 
+    if (!limitNotice.isEmpty())
+        m_mesg.insertLine(limitNotice);
     m_mesg.insertLine(summaryMessage(preview.counts));
     m_webBrowser1.setVisible(false);
     m_webBrowser2.setVisible(true);
@@ -291,27 +326,30 @@ CollectCommand::Wait CollectCommand::waitUntilReady(int generation, QString &err
             break;
         }
         showProgress(m_tickCount);
-        if (!m_loop.yield())
+        if (!m_loop.waitForEvents())
             return Wait::Closing;
     }
 }
 
-CollectCommand::Wait CollectCommand::scrollToBottom(PageDocument &document, int generation, QString &error)
+CollectCommand::Wait CollectCommand::scrollToBottom(PageDocument &document, int height, int generation,
+                                                    QString &error, QString &limitNotice)
 {
-    // The sum of the requested steps, not the page's real position, ends the phase.
+    // The sum of the requested steps, not the page's real position, ends the phase. Each pass
+    // scrolls and reads the height the next pass tests in one round trip to the page.
     std::int32_t scrolledDistance = 0;
+    const std::int64_t start = m_clock.milliseconds();
+    bool waitForDrawing = true;
     for (;;) {
-        if (m_webBrowser1.loadGeneration() != generation) {
-            error = pageGoneMessage();
-            return Wait::Failed;
-        }
-        const std::optional<int> height = document.bodyScrollHeight();
-        if (!height) {
-            error = noBodyMessage();
-            return Wait::Failed;
-        }
-        if (scrolledDistance >= *height)
+        if (scrolledDistance >= height)
             return Wait::Ready;
+        if (scrolledDistance >= kScrollDistanceLimit) {
+            limitNotice = distanceLimitMessage();
+            return Wait::Ready;
+        }
+        if (m_clock.milliseconds() - start >= kScrollTimeLimitMs) {
+            limitNotice = timeLimitMessage();
+            return Wait::Ready;
+        }
 
         if (!m_loop.yield())
             return Wait::Closing;
@@ -321,11 +359,33 @@ CollectCommand::Wait CollectCommand::scrollToBottom(PageDocument &document, int 
         }
         scrolledDistance += m_scrollStep;
         showProgress(m_tickCount);
-        if (!document.scrollBy(0, m_scrollStep)) {
-            error = pageGoneMessage();
+        const std::optional<int> next = document.scrollByReadingHeight(0, m_scrollStep);
+        if (!next) {
+            error = readFailure(noBodyMessage());
             return Wait::Failed;
         }
+        height = *next;
+        if (!letDrawingCatchUp(waitForDrawing))
+            return Wait::Closing;
     }
+}
+
+bool CollectCommand::letDrawingCatchUp(bool &waitForDrawing)
+{
+    // The page's lazy loaders watch it as drawn: scrolling on while the drawing lags most of a
+    // view behind would carry places past them unseen.
+    if (!m_webBrowser1.drawingBehind()) {
+        waitForDrawing = true;
+        return true;
+    }
+    const std::int64_t start = m_clock.milliseconds();
+    while (waitForDrawing && m_webBrowser1.drawingBehind()) {
+        if (m_clock.milliseconds() - start >= kDrawWaitMs)
+            waitForDrawing = false;
+        else if (!m_loop.waitForEvents())
+            return false;
+    }
+    return true;
 }
 
 CollectCommand::Wait CollectCommand::walkElements(PageDocument &document, int generation, QString &error)
@@ -334,7 +394,7 @@ CollectCommand::Wait CollectCommand::walkElements(PageDocument &document, int ge
     const std::optional<QList<PageElement>> divs =
         document.elementsByTagName(QStringLiteral("div"), recognised);
     if (!divs) {
-        error = unreadableDivsMessage();
+        error = readFailure(unreadableDivsMessage());
         return Wait::Failed;
     }
     for (const PageElement &div : *divs) {
@@ -355,6 +415,11 @@ CollectCommand::Wait CollectCommand::walkElements(PageDocument &document, int ge
             regPrePicUrl(div.innerHtml, m_set.descPicUrls);
     }
     return Wait::Ready;
+}
+
+QString CollectCommand::readFailure(const QString &message) const
+{
+    return m_webBrowser1.scriptTimedOut() ? unresponsiveMessage() : message;
 }
 
 CollectResult CollectCommand::failRead(int generation, const QString &message)

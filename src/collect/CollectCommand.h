@@ -9,6 +9,7 @@
 
 namespace talvesk {
 
+class Clock;
 class EventLoop;
 class PageBrowser;
 class PageDocument;
@@ -32,7 +33,8 @@ struct CollectResult
 };
 
 // The collect button: reloads the item page from the address box, waits for it, scrolls it
-// to the bottom so lazily loaded pictures enter the markup, reads the title and the picture
+// to the bottom so lazily loaded pictures enter the markup (an endlessly growing page for at
+// most 300,000 px or 5 minutes, with a notice line), reads the title and the picture
 // addresses of the four recognised div blocks, shows the preview and a count summary.
 // tick() is the once-a-second timer handler that widens the scroll step once the page has
 // stopped growing; both share the collection state and run on the same thread.
@@ -40,7 +42,7 @@ class CollectCommand final
 {
 public:
     CollectCommand(PageBrowser &webBrowser1, PageBrowser &webBrowser2, WindowControls &window,
-                   MessageList &mesg, EventLoop &loop, CollectedSet &set);
+                   MessageList &mesg, EventLoop &loop, const Clock &clock, CollectedSet &set);
 
     CollectResult run();
     void tick();
@@ -66,8 +68,16 @@ private:
     enum class Wait { Ready, Failed, Closing };
 
     Wait waitUntilReady(int generation, QString &error);
-    Wait scrollToBottom(PageDocument &document, int generation, QString &error);
+    // Ends Ready also when a limit stops an endlessly growing page; limitNotice then says so.
+    Wait scrollToBottom(PageDocument &document, int height, int generation, QString &error,
+                        QString &limitNotice);
     Wait walkElements(PageDocument &document, int generation, QString &error);
+    // Waits for the page to draw while it lags behind the scrolling, at most a second; a page
+    // that still has not drawn is not waited for again (waitForDrawing false) until it draws.
+    // False once the program is closing.
+    bool letDrawingCatchUp(bool &waitForDrawing);
+    // The message for a failed read, unless the page did not answer in time.
+    QString readFailure(const QString &message) const;
     CollectResult failRead(int generation, const QString &message);
     CollectResult fail(const QString &message);
     void showProgress(std::int32_t seconds);
@@ -77,6 +87,7 @@ private:
     WindowControls &m_window;
     MessageList &m_mesg;
     EventLoop &m_loop;
+    const Clock &m_clock;
     CollectedSet &m_set;
 
     std::int32_t m_scrollStep = 0;

@@ -67,7 +67,8 @@ int writeWidePictures(QStringList &fragments, const PicList &list)
         if (list[i] == PicList::nullSlot())
             break;
         ++count;
-        fragments << QStringLiteral("<img width=750  src=\"") + escaped(list[i]) + QStringLiteral(" \">&nbsp;</img>")
+        fragments << QStringLiteral("<img width=750  src=\"") + escaped(list[i]) +
+                         QStringLiteral(" \">&nbsp;</img>")
                   << breakFragment();
     }
     return count;
@@ -92,16 +93,17 @@ PreviewPage buildPreviewPage(const CollectedSet &set, const QString &address)
     return page;
 }
 
-PreviewResult writePreview(PageBrowser &browser, EventLoop &loop, const CollectedSet &set, const QString &address)
+PreviewResult writePreview(PageBrowser &browser, EventLoop &loop, const CollectedSet &set,
+                           const QString &address)
 {
     const PreviewPage page = buildPreviewPage(set, address);
     PreviewResult result;
     result.counts = page.counts;
 
     browser.navigateBlank();
-    // Blank-page wait: at least one yield, then as long as the page is loading.
+    // Blank-page wait: at least one turn of the event loop, then as long as the page is loading.
     do {
-        if (!loop.yield()) {
+        if (!loop.waitForEvents()) {
             result.errorString = QStringLiteral("预览已取消:程序正在关闭");
             return result;
         }

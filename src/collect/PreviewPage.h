@@ -34,11 +34,11 @@ struct PreviewResult
     QString errorString;  // a message line, when !ok
 };
 
-// Loads a blank page into the browser, waits for it (yielding) and writes the preview into it.
-// Title, address and picture addresses are HTML-escaped (& < > " '), so ordinary values give
-// exactly the usual markup and no value can inject markup or script. Fails (ok == false)
-// when the program is closing during the wait (yield() returned false), the blank page fails
-// to load, or the page has no document or refuses the write.
+// Loads a blank page into the browser, waits for it in the event loop and writes the preview
+// into it. Title, address and picture addresses are HTML-escaped (& < > " '), so ordinary
+// values give exactly the usual markup and no value can inject markup or script. Fails
+// (ok == false) when the program is closing during the wait (the loop returned false), the
+// blank page fails to load, or the page has no document or refuses the write.
 PreviewResult writePreview(PageBrowser &browser, EventLoop &loop, const CollectedSet &set,
                            const QString &address);
 

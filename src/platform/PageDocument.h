@@ -24,8 +24,9 @@ public:
     // body.scrollHeight in whole pixels; nullopt when there is no body.
     virtual std::optional<int> bodyScrollHeight() = 0;
 
-    // parentWindow.scrollBy(x, y).
-    virtual bool scrollBy(int x, int y) = 0;
+    // parentWindow.scrollBy(x, y), then body.scrollHeight as bodyScrollHeight() reads it, in
+    // one round trip; nullopt when the document is gone or has no body.
+    virtual std::optional<int> scrollByReadingHeight(int x, int y) = 0;
 
     // Every element with this tag name, in document order, with its id. The inner markup is
     // read, in the same batch, only of the elements whose id equals one of innerHtmlForIds.

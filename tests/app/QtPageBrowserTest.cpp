@@ -73,7 +73,8 @@ protected:
 } // namespace
 
 // The document reads answer from the live page: body height, every div id in document order
-// with the inner markup of only the asked ids, and the title's text.
+// with the inner markup of only the asked ids, the title's text, and a scroll that reports
+// the height in the same call.
 TEST_F(QtPageBrowserTest, ReadsTheDocumentSynchronously)
 {
     ASSERT_TRUE(load(QStringLiteral("/item")));
@@ -101,7 +102,7 @@ TEST_F(QtPageBrowserTest, ReadsTheDocumentSynchronously)
     EXPECT_EQ(document->firstInnerText(QStringLiteral("title")), QStringLiteral("宝贝 Item"));
     EXPECT_EQ(document->firstInnerText(QStringLiteral("article")), std::nullopt);
 
-    EXPECT_TRUE(document->scrollBy(0, 500));
+    EXPECT_EQ(document->scrollByReadingHeight(0, 500), height);
     EXPECT_EQ(m_browser.evaluate(QStringLiteral("window.scrollY"), m_browser.loadGeneration())->toInt(), 500);
 }
 
@@ -157,11 +158,12 @@ TEST_F(QtPageBrowserTest, StaleDocumentFails)
     EXPECT_EQ(stale->bodyScrollHeight(), std::nullopt);
     EXPECT_EQ(stale->elementsByTagName(QStringLiteral("div"), {}), std::nullopt);
     EXPECT_EQ(stale->firstInnerText(QStringLiteral("title")), std::nullopt);
-    EXPECT_FALSE(stale->scrollBy(0, 1));
+    EXPECT_EQ(stale->scrollByReadingHeight(0, 1), std::nullopt);
     EXPECT_EQ(m_browser.document()->firstInnerText(QStringLiteral("title")), QStringLiteral("Other"));
 }
 
-// A read that is waiting for a busy page gives up when a navigation starts.
+// A read that is waiting for a busy page gives up when a navigation starts: the page went
+// away, it did not time out.
 TEST_F(QtPageBrowserTest, WaitingReadEndsWhenThePageNavigates)
 {
     ASSERT_TRUE(load(QStringLiteral("/busy")));
@@ -170,17 +172,23 @@ TEST_F(QtPageBrowserTest, WaitingReadEndsWhenThePageNavigates)
     QTimer::singleShot(100, &m_browser,
                        [this] { m_browser.navigate(m_server.url(QStringLiteral("/other")).toString()); });
     EXPECT_EQ(document->bodyScrollHeight(), std::nullopt);
+    EXPECT_FALSE(m_browser.scriptTimedOut());
     EXPECT_EQ(m_browser.loadState(), PageBrowser::LoadState::Loading);
 }
 
-// A read that the page never answers ends after the time-out.
+// A read that the page never answers ends after the time-out, and says so until a read is
+// answered again.
 TEST_F(QtPageBrowserTest, WaitingReadIsBoundedInTime)
 {
     ASSERT_TRUE(load(QStringLiteral("/busy")));
     auto document = m_browser.document();
     m_browser.setScriptTimeout(300);
-    page()->runJavaScript(QStringLiteral("busy(5000)"));
+    page()->runJavaScript(QStringLiteral("busy(1500)"));
     EXPECT_EQ(document->firstInnerText(QStringLiteral("title")), std::nullopt);
+    EXPECT_TRUE(m_browser.scriptTimedOut());
+    m_browser.setScriptTimeout(QtPageBrowser::kDefaultScriptTimeoutMs);
+    EXPECT_EQ(document->firstInnerText(QStringLiteral("title")), QStringLiteral("Busy"));
+    EXPECT_FALSE(m_browser.scriptTimedOut());
 }
 
 // A read that is waiting when its browser is destroyed returns a failure and does not crash.

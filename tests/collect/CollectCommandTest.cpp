@@ -1,6 +1,7 @@
 #include "collect/CollectCommand.h"
 
 #include "collect/PicList.h"
+#include "support/FakeClock.h"
 #include "support/FakeEventLoop.h"
 #include "support/FakePageBrowser.h"
 #include "support/FakeWindow.h"
@@ -20,6 +21,7 @@ using talvesk::PageElement;
 using talvesk::PicList;
 using talvesk::PreviewCounts;
 using talvesk::WindowControls;
+using talvesk::test::FakeClock;
 using talvesk::test::FakeEventLoop;
 using talvesk::test::FakeMessageList;
 using talvesk::test::FakePageBrowser;
@@ -96,8 +98,9 @@ struct CollectRig
     FakeWindowControls window;
     FakeMessageList mesg;
     FakeEventLoop loop;
+    FakeClock clock;
     CollectedSet set;
-    CollectCommand command{browser1, browser2, window, mesg, loop, set};
+    CollectCommand command{browser1, browser2, window, mesg, loop, clock, set};
 };
 
 class CollectCommandTest : public ::testing::Test, protected CollectRig
@@ -303,6 +306,55 @@ TEST_F(CollectCommandTest, TickIgnoresAMissingBody)
     command.tick();
     EXPECT_EQ(command.tickCount(), 3);
     EXPECT_EQ(command.curHeight(), 300);
+}
+
+// A page that keeps growing ends the scroll phase after 300,000 px or 5 minutes of scrolling,
+// whichever comes first; what it holds is still walked, and a notice precedes the summary.
+TEST_F(CollectCommandTest, EndlesslyGrowingPageStopsAtItsLimits)
+{
+    struct Case
+    {
+        int msPerPass;
+        int passes;
+        QString notice;
+    };
+    for (const Case &limit :
+         {Case{1, 60000, QStringLiteral("消息提示:网页持续变长,已采集前300000像素内的图片")},
+          Case{100, 3000, QStringLiteral("消息提示:网页持续变长,已滚动5分钟")}}) {
+        SCOPED_TRACE(limit.msPerPass);
+        CollectRig rig;
+        rig.browser1.scrollHeight = 1000;
+        rig.browser1.divs = {{QStringLiteral("detail"), mainThumbs(2)}};
+        rig.loop.onYield([&](int) {
+            if (rig.window.timerEnabled) {
+                *rig.browser1.scrollHeight += 10; // always ahead of the 5 px steps
+                rig.clock.now += limit.msPerPass;
+            }
+        });
+
+        const CollectResult result = rig.command.run();
+
+        ASSERT_TRUE(result.ok());
+        EXPECT_EQ(rig.browser1.scrolls.size(), limit.passes);
+        EXPECT_EQ(rig.mesg.lines.value(0),
+                  QStringLiteral("图片采集完成,主图数:2,描述图数:0,总图数:2,可以进行下载！"));
+        EXPECT_EQ(rig.mesg.lines.value(1), limit.notice);
+        EXPECT_EQ(filled(rig.set.mpicUrls), addresses(QStringLiteral("m"), 2));
+    }
+}
+
+// A page that does not draw its scroll position (a minimised window, say) is waited for once,
+// for a second, and then scrolled on without further waits instead of holding the collect.
+TEST_F(CollectCommandTest, PageThatNeverDrawsIsNotWaitedForAgain)
+{
+    browser1.scrollHeight = 100;
+    browser1.drawnBehind = true;
+    loop.onYield([&](int) { clock.now += 100; });
+
+    ASSERT_TRUE(command.run().ok());
+
+    EXPECT_EQ(browser1.scrolls.size(), 20);
+    EXPECT_EQ(loop.yields(), 20 + 10 + 1); // passes, a second of waits, the preview's wait
 }
 
 // During the ready wait and the scroll phase the title is already empty while the lists

@@ -2,6 +2,7 @@
 
 #include "app/WaitUntil.h"
 #include "collect/PicList.h"
+#include "platform/SteadyClock.h"
 #include "platform/WindowControls.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageBrowser.h"
@@ -27,6 +28,7 @@ using talvesk::QtEventLoop;
 using talvesk::QtPageBrowser;
 using talvesk::WindowControls;
 using talvesk::test::FakeMessageList;
+using talvesk::test::LazyLoader;
 using talvesk::test::SampleItem;
 using talvesk::test::SampleShop;
 using talvesk::test::waitUntil;
@@ -151,7 +153,8 @@ protected:
     QtEventLoop m_loop;
     FakeMessageList m_mesg;
     CollectedSet m_set;
-    CollectCommand m_command{m_browser1, m_browser2, m_window, m_mesg, m_loop, m_set};
+    talvesk::SteadyClock m_clock;
+    CollectCommand m_command{m_browser1, m_browser2, m_window, m_mesg, m_loop, m_clock, m_set};
     TestWindowControls m_window{m_browser1, m_browser2, m_command};
 };
 
@@ -216,6 +219,19 @@ TEST_F(CollectEndToEndTest, FollowsAPageThatGrows)
     EXPECT_GT(m_browser1.document()->bodyScrollHeight().value_or(0), initialHeight + 3000);
 }
 
+// Scrolling at the event loop's pace loses no lazily shown picture, whether the page is told
+// of them by an IntersectionObserver or checks on scroll events at most every 100 ms.
+TEST_F(CollectEndToEndTest, EitherLazyLoaderDeliversEveryPicture)
+{
+    for (const LazyLoader loader : {LazyLoader::IntersectionObserver, LazyLoader::ThrottledScroll}) {
+        SCOPED_TRACE(static_cast<int>(loader));
+        const SampleItem item = m_shop.tallItem(3000, 100, loader);
+        const CollectResult result = collect(item.url);
+        ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
+        EXPECT_EQ(filled(m_set.descPicUrls), item.descriptionPictures);
+    }
+}
+
 // A page that never finishes loading keeps the collect waiting until Stop, which ends it
 // with a message and leaves the window usable.
 TEST_F(CollectEndToEndTest, StopEndsTheReadyWait)
@@ -234,6 +250,25 @@ TEST_F(CollectEndToEndTest, StopEndsTheReadyWait)
 
     expectFailed(result, QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！"));
     EXPECT_GT(m_shop.server().requestCount(QStringLiteral("/pics/hang.jpg")), 0);
+}
+
+// A page whose own script blocks it past the read time-out fails the collect as unresponsive,
+// not as a page that went away.
+TEST_F(CollectEndToEndTest, BlockedPageScriptFailsAsUnresponsive)
+{
+    const SampleItem previous = m_shop.tmallItem();
+    ASSERT_TRUE(collect(previous.url).ok());
+    m_shop.server().route(
+        QStringLiteral("/blocking/item.htm"),
+        talvesk::test::HttpResponse::html(QStringLiteral(
+            "<html><head><title>卡住的样品</title></head><body><div style=\"height:200000px\"></div><script>"
+            "addEventListener('load', function () { setTimeout(function () {"
+            " var end = Date.now() + 3000; while (Date.now() < end) {} }, 200); "
+            "});</script></body></html>")));
+    m_browser1.setScriptTimeout(500);
+
+    expectFailed(collect(m_shop.server().url(QStringLiteral("/blocking/item.htm"))),
+                 QStringLiteral("采集失败:网页脚本无响应"));
 }
 
 // A page without a title element fails cleanly after its scroll phase.

@@ -7,6 +7,7 @@
 //   browser.divs = {{"detail", "<img data-src=...>"}, {"other", "..."}};
 //   browser.title = QStringLiteral("Item");         // std::nullopt: no title element
 //   browser.state = PageBrowser::LoadState::Loading; // e.g. finished later by a yield hook
+//   browser.busy = true;                             // reads time out from now on
 //
 // navigate() records the address, bumps generation and sets state to
 // stateAfterNavigate (state). A document taken before a later navigate() fails every read, as a real
@@ -36,6 +37,8 @@ public:
     // Runs for loadLazyImages(divId, attribute), e.g. to change divs as the page would.
     std::function<int(const QString &, const QString &)> onLoadLazyImages;
     bool writable = true;
+    bool busy = false;        // a script of the page's own blocks it: every read times out
+    bool drawnBehind = false; // the page has not drawn its latest scroll position yet
 
     // Loading.
     LoadState state = LoadState::Finished;
@@ -51,6 +54,7 @@ public:
     bool visible = true;
     bool silent = false;
     QString location;
+    bool readTimedOut = false; // the latest read failed for want of an answer
 
     void navigate(const QString &address) override
     {
@@ -68,6 +72,8 @@ public:
     PageBrowser::LoadState loadState() const override { return state; }
     int loadGeneration() const override { return generation; }
     std::unique_ptr<PageDocument> document() override;
+    bool scriptTimedOut() const override { return readTimedOut; }
+    bool drawingBehind() const override { return drawnBehind; }
     void setVisible(bool v) override { visible = v; }
     bool isVisible() const override { return visible; }
     QString locationName() const override { return location; }
@@ -93,12 +99,12 @@ public:
             return std::nullopt;
         return m_browser.scrollHeight;
     }
-    bool scrollBy(int x, int y) override
+    std::optional<int> scrollByReadingHeight(int x, int y) override
     {
         if (!alive())
-            return false;
+            return std::nullopt;
         m_browser.scrolls.append({x, y});
-        return true;
+        return m_browser.scrollHeight;
     }
     std::optional<QList<PageElement>> elementsByTagName(const QString &tagName,
                                                         const QStringList &innerHtmlForIds) override
@@ -131,7 +137,12 @@ public:
     }
 
 private:
-    bool alive() const { return m_browser.hasDocument && m_browser.generation == m_generation; }
+    // Whether a read gets an answer; a busy page gives none, a gone document fails at once.
+    bool alive() const
+    {
+        m_browser.readTimedOut = m_browser.busy;
+        return !m_browser.busy && m_browser.hasDocument && m_browser.generation == m_generation;
+    }
 
     FakePageBrowser &m_browser;
     int m_generation;

@@ -58,21 +58,19 @@ constexpr unsigned char kPng[] = {
     0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82,
 };
 
-// Reveals each description picture once its place has come into view, and lets a
-// description with data-grow append blocks of further places when the view nears the end.
+// Shows each description picture once its place has come into view, told by one of the
+// loaders below, and lets a description with data-grow append blocks of further places when
+// the view nears the end.
 const char kLazyScript[] = R"(<script>
 (function () {
-  function reveal() {
-    var places = document.querySelectorAll('[data-pic]');
-    for (var i = 0; i < places.length; ++i) {
-      var place = places[i];
-      if (place.firstChild || place.getBoundingClientRect().top >= innerHeight)
-        continue;
-      var img = document.createElement('img');
-      img.setAttribute('src', place.getAttribute('data-pic'));
-      place.appendChild(img);
-    }
+  function show(place) {
+    if (place.firstChild)
+      return;
+    var img = document.createElement('img');
+    img.setAttribute('src', place.getAttribute('data-pic'));
+    place.appendChild(img);
   }
+%1
   function grow() {
     var description = document.getElementById('description');
     var left = Number(description.getAttribute('data-grow') || 0);
@@ -85,20 +83,57 @@ const char kLazyScript[] = R"(<script>
       place.className = 'place';
       place.setAttribute('data-pic', description.getAttribute('data-base') + next + '.jpg');
       description.appendChild(place);
+      watch(place);
     }
     description.setAttribute('data-next', next);
   }
-  addEventListener('scroll', function () { grow(); reveal(); });
-  document.addEventListener('DOMContentLoaded', reveal);
+  addEventListener('scroll', grow);
+  var places = document.querySelectorAll('[data-pic]');
+  for (var i = 0; i < places.length; ++i)
+    watch(places[i]);
 })();
 </script>)";
 
-QString page(const QString &titleElement, const QString &body)
+// Told by the browser when a place starts to intersect the view.
+const char kObserverLoader[] = R"(  var observer = new IntersectionObserver(function (entries) {
+    for (var i = 0; i < entries.length; ++i) {
+      if (entries[i].isIntersecting) {
+        observer.unobserve(entries[i].target);
+        show(entries[i].target);
+      }
+    }
+  });
+  function watch(place) { observer.observe(place); })";
+
+// Listens to scroll events and checks, at most every 100 ms and once more after the last
+// event, which places the view has reached: each one whose top is above its bottom edge.
+const char kThrottledScrollLoader[] = R"(  var lastCheck = 0, pending = 0;
+  function check() {
+    pending = 0;
+    lastCheck = Date.now();
+    var places = document.querySelectorAll('[data-pic]');
+    for (var i = 0; i < places.length; ++i) {
+      if (places[i].getBoundingClientRect().top < innerHeight)
+        show(places[i]);
+    }
+  }
+  function watch() {}
+  addEventListener('scroll', function () {
+    if (!pending)
+      pending = setTimeout(check, Math.max(0, lastCheck + 100 - Date.now()));
+  });
+  check();)";
+
+QString page(const QString &titleElement, const QString &body,
+             LazyLoader loader = LazyLoader::IntersectionObserver)
 {
+    const char *loaderScript =
+        loader == LazyLoader::IntersectionObserver ? kObserverLoader : kThrottledScrollLoader;
     return QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">") + titleElement +
            QStringLiteral("<style>body{margin:0;font:14px sans-serif} .place{height:400px;overflow:hidden}"
                           " .gap{height:2500px}</style></head>\n<body>\n") +
-           body + QString::fromUtf8(kLazyScript) + QStringLiteral("\n</body></html>\n");
+           body + QString::fromUtf8(kLazyScript).arg(QString::fromUtf8(loaderScript)) +
+           QStringLiteral("\n</body></html>\n");
 }
 
 QString titleElement(const QString &title)
@@ -315,7 +350,7 @@ ItemPage growingPage(quint16 port)
     return result;
 }
 
-ItemPage tallPage(quint16 port, int heightPx, int pictureCount)
+ItemPage tallPage(quint16 port, int heightPx, int pictureCount, LazyLoader loader)
 {
     const QString pics = host(port) + QStringLiteral("/pics/tall/");
     const QStringList descriptions = numbered(pics + QStringLiteral("desc"), pictureCount);
@@ -330,12 +365,17 @@ ItemPage tallPage(quint16 port, int heightPx, int pictureCount)
     body += QStringLiteral("</div>\n");
 
     ItemPage result;
-    result.item.url =
-        QUrl(QStringLiteral("http://127.0.0.1:%1/tall/%2-%3.htm").arg(port).arg(heightPx).arg(pictureCount));
+    const QString loaderName =
+        loader == LazyLoader::IntersectionObserver ? QStringLiteral("observer") : QStringLiteral("scroll");
+    result.item.url = QUrl(QStringLiteral("http://127.0.0.1:%1/tall/%2-%3-%4.htm")
+                               .arg(port)
+                               .arg(heightPx)
+                               .arg(pictureCount)
+                               .arg(loaderName));
     result.item.title = QStringLiteral("长页面样品");
     result.item.itemTitle = result.item.title;
     result.item.descriptionPictures = absolute(descriptions);
-    result.markup = page(titleElement(result.item.title), body);
+    result.markup = page(titleElement(result.item.title), body, loader);
     return result;
 }
 
@@ -384,9 +424,9 @@ SampleItem SampleShop::growingItem() const
     return growingPage(port()).item;
 }
 
-SampleItem SampleShop::tallItem(int heightPx, int pictureCount)
+SampleItem SampleShop::tallItem(int heightPx, int pictureCount, LazyLoader loader)
 {
-    const ItemPage item = tallPage(port(), heightPx, pictureCount);
+    const ItemPage item = tallPage(port(), heightPx, pictureCount, loader);
     m_server.route(item.item.url.path(), HttpResponse::html(item.markup));
     return item.item;
 }

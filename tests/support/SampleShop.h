@@ -10,10 +10,11 @@
 // Item pages come in both layouts: "detail" (main thumbnails) with "J_isku" (colour
 // swatches) and "description", or "J_DetailMeta" (Tmall thumbnails and swatches) with
 // "description". Their description pictures enter the markup only when their place is
-// scrolled into view, as on the real marketplace; a page's view must therefore be shown
-// (a hidden page gets no scroll events). The two item pages also hold a block of description
-// pictures whose lazy loader never runs (placeholder src, real address in data-ks-lazyload),
-// and swatch styles both as the page wrote them and as Chromium re-serialises them after a
+// scrolled into view, as on the real marketplace, told by an IntersectionObserver unless a
+// page asks for a throttled scroll listener; a page's view must therefore be shown (a hidden
+// page gets no scroll events). The two item pages also hold a block of description pictures
+// whose lazy loader never runs (placeholder src, real address in data-ks-lazyload), and
+// swatch styles both as the page wrote them and as Chromium re-serialises them after a
 // script touched them. Every address is protocol-relative on 127.0.0.1,
 // which the extraction rules make "http:" addresses. Everything under /pics/ is a real
 // picture, PNG for ".png" paths and JPEG otherwise, with bytes unique to the path.
@@ -26,6 +27,12 @@
 #include <QUrl>
 
 namespace talvesk::test {
+
+// How a page notices that a place has come into view.
+enum class LazyLoader {
+    IntersectionObserver,
+    ThrottledScroll, // checks on scroll events, at most every 100 ms
+};
 
 struct SampleItem
 {
@@ -58,7 +65,7 @@ public:
     SampleItem growingItem() const;
     // A page exactly heightPx high holding only a description of pictureCount lazy pictures,
     // evenly spaced.
-    SampleItem tallItem(int heightPx, int pictureCount);
+    SampleItem tallItem(int heightPx, int pictureCount, LazyLoader loader = LazyLoader::IntersectionObserver);
 
     // An item page whose load never finishes: one of its pictures never arrives.
     QUrl neverFinishingPage() const;

@@ -8,6 +8,7 @@
 #include "collect/CollectCommand.h"
 #include "collect/PicList.h"
 #include "download/DownloadCommand.h"
+#include "platform/SteadyClock.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageBrowser.h"
 
@@ -94,7 +95,8 @@ int runCollectCommandLine(const CommandLineOptions &options)
         if (collect)
             collect->tick();
     });
-    CollectCommand collectCommand(webBrowser1, webBrowser2, controls, messages, loop, set);
+    const SteadyClock clock;
+    CollectCommand collectCommand(webBrowser1, webBrowser2, controls, messages, loop, clock, set);
     collect = &collectCommand;
 
     DownloadOptions downloadOptions;

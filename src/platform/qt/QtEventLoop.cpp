@@ -1,7 +1,10 @@
 #include "platform/qt/QtEventLoop.h"
 
-#include <QEventLoop>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace talvesk {
 
@@ -9,9 +12,31 @@ bool QtEventLoop::yield()
 {
     if (m_shuttingDown)
         return false;
-    QEventLoop loop;
-    QTimer::singleShot(1, &loop, &QEventLoop::quit);
-    loop.exec();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return !m_shuttingDown;
+}
+
+bool QtEventLoop::waitForEvents()
+{
+    if (m_shuttingDown)
+        return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    return !m_shuttingDown;
+}
+
+bool QtEventLoop::runFor(int milliseconds)
+{
+    const QDeadlineTimer deadline(milliseconds, Qt::PreciseTimer);
+    // An event at the deadline, so that the last wait ends on time even when nothing else
+    // happens; armed again after every event, as a timer may fire a little early.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    while (!deadline.hasExpired()) {
+        wake.start(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+        if (!waitForEvents())
+            return false;
+    }
     return !m_shuttingDown;
 }
 

@@ -4,12 +4,14 @@
 
 namespace talvesk {
 
-// Yields to the Qt event loop. Waits up to a millisecond for new events when none are
-// pending, so a command that polls does not spin a core.
+// Yields to the Qt event loop: a yield runs what is pending and never sleeps; a wait sleeps
+// in the event dispatcher until something arrives.
 class QtEventLoop final : public EventLoop
 {
 public:
     bool yield() override;
+    bool waitForEvents() override;
+    bool runFor(int milliseconds) override;
 
     // Makes every later yield() return false; called when the window closes.
     void requestShutdown() { m_shuttingDown = true; }

@@ -9,6 +9,8 @@
 #include <QWebEngineScript>
 #include <QWebEngineView>
 
+#include <cstdlib>
+
 namespace talvesk {
 
 QtPageBrowser::QtPageBrowser(QWebEngineProfile *profile, QWidget *parent)
@@ -18,6 +20,9 @@ QtPageBrowser::QtPageBrowser(QWebEngineProfile *profile, QWidget *parent)
     connect(m_page, &QWebEnginePage::loadStarted, this, &QtPageBrowser::handleLoadStarted);
     connect(m_page, &QWebEnginePage::loadFinished, this, &QtPageBrowser::handleLoadFinished);
     connect(m_page, &QWebEnginePage::titleChanged, this, &QtPageBrowser::titleChanged);
+    // Reported with each frame the page draws at a new scroll position.
+    connect(m_page, &QWebEnginePage::scrollPositionChanged, this,
+            [this](const QPointF &position) { m_drawnAt = qRound(position.y()); });
 }
 
 QtPageBrowser::~QtPageBrowser()
@@ -67,6 +72,8 @@ void QtPageBrowser::navigateBlank()
 
 void QtPageBrowser::load(const QUrl &url)
 {
+    m_scrolledTo = 0;
+    m_drawnAt = 0;
     ++m_generation;
     m_startCounted = true;
     m_state = LoadState::Loading;
@@ -93,6 +100,15 @@ void QtPageBrowser::handleLoadFinished(bool ok)
     if (!m_startCounted)
         m_state = ok ? LoadState::Finished : LoadState::Failed;
     Q_EMIT loadFinished(ok);
+}
+
+bool QtPageBrowser::drawingBehind() const
+{
+    // A hidden view draws nothing; there is no frame to wait for. A loader that watches the
+    // drawn frames misses a place only when two frames lie more than a view apart.
+    if (!m_view || !m_view->isVisible())
+        return false;
+    return std::abs(m_scrolledTo - m_drawnAt) > m_view->height() * 3 / 4;
 }
 
 std::unique_ptr<PageDocument> QtPageBrowser::document()
@@ -171,6 +187,7 @@ void QtPageBrowser::stop()
 
 std::optional<QVariant> QtPageBrowser::evaluate(const QString &script, int generation)
 {
+    m_scriptTimedOut = false;
     if (!m_page || generation != m_generation)
         return std::nullopt;
 
@@ -184,7 +201,11 @@ std::optional<QVariant> QtPageBrowser::evaluate(const QString &script, int gener
     auto answer = std::make_shared<Answer>();
     QEventLoop wait;
     QPointer<QEventLoop> waitGuard(&wait);
-    QTimer::singleShot(m_scriptTimeoutMs, &wait, &QEventLoop::quit);
+    bool timedOut = false;
+    QTimer::singleShot(m_scriptTimeoutMs, &wait, [&wait, &timedOut] {
+        timedOut = true;
+        wait.quit();
+    });
     connect(m_page, &QObject::destroyed, &wait, &QEventLoop::quit);
     connect(m_page, &QWebEnginePage::loadStarted, &wait, &QEventLoop::quit);
     connect(this, &QtPageBrowser::navigationRequested, &wait, &QEventLoop::quit);
@@ -200,7 +221,10 @@ std::optional<QVariant> QtPageBrowser::evaluate(const QString &script, int gener
     QPointer<QtPageBrowser> self(this);
     if (!answer->done)
         wait.exec();
-    if (!self || !answer->done || generation != m_generation)
+    if (!self)
+        return std::nullopt;
+    m_scriptTimedOut = timedOut && !answer->done;
+    if (!answer->done || generation != m_generation)
         return std::nullopt;
     return answer->value;
 }

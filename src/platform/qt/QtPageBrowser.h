@@ -43,6 +43,10 @@ public:
     LoadState loadState() const override { return m_state; }
     int loadGeneration() const override { return m_generation; }
     std::unique_ptr<PageDocument> document() override;
+    bool scriptTimedOut() const override { return m_scriptTimedOut; }
+    bool drawingBehind() const override;
+    // Where a script of ours has just scrolled the page to.
+    void noteScrolledTo(int y) { m_scrolledTo = y; }
     void setVisible(bool visible) override;
     bool isVisible() const override;
     QString locationName() const override;
@@ -56,7 +60,8 @@ public:
     void stop() override;
 
     // Runs a script in an isolated world of the page and waits for its result. Nullopt when
-    // the page has loaded something else since `generation`, is gone, or did not answer in time.
+    // the page has loaded something else since `generation`, is gone, or did not answer in time
+    // (scriptTimedOut() then tells the last case apart).
     std::optional<QVariant> evaluate(const QString &script, int generation);
     void setScriptTimeout(int milliseconds) { m_scriptTimeoutMs = milliseconds; }
 
@@ -82,6 +87,9 @@ private:
     // navigate() counted its load already; the engine's start of that load is not a new one.
     bool m_startCounted = false;
     int m_scriptTimeoutMs = kDefaultScriptTimeoutMs;
+    bool m_scriptTimedOut = false;
+    int m_scrolledTo = 0;
+    int m_drawnAt = 0; // the scroll position of the page's latest frame
 };
 
 } // namespace talvesk

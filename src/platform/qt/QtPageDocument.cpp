@@ -17,6 +17,17 @@ QString jsLiteral(const QJsonValue &value)
     return QString::fromUtf8(json.mid(1, json.size() - 2));
 }
 
+std::optional<int> wholePixels(const std::optional<QVariant> &value)
+{
+    if (!value || !value->isValid())
+        return std::nullopt;
+    bool ok = false;
+    const double pixels = value->toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return qRound(pixels);
+}
+
 } // namespace
 
 QtPageDocument::QtPageDocument(QtPageBrowser *browser, int generation)
@@ -33,20 +44,24 @@ std::optional<QVariant> QtPageDocument::evaluate(const QString &script)
 
 std::optional<int> QtPageDocument::bodyScrollHeight()
 {
-    const auto value = evaluate(QStringLiteral("document.body ? document.body.scrollHeight : null"));
-    if (!value || !value->isValid())
-        return std::nullopt;
-    bool ok = false;
-    const double height = value->toDouble(&ok);
-    if (!ok)
-        return std::nullopt;
-    return qRound(height);
+    return wholePixels(evaluate(QStringLiteral("document.body ? document.body.scrollHeight : null")));
 }
 
-bool QtPageDocument::scrollBy(int x, int y)
+std::optional<int> QtPageDocument::scrollByReadingHeight(int x, int y)
 {
-    const auto value = evaluate(QStringLiteral("window.scrollBy(%1, %2); true").arg(x).arg(y));
-    return value && value->toBool();
+    const auto value =
+        evaluate(QStringLiteral(
+                     "window.scrollBy(%1, %2); [document.body ? document.body.scrollHeight : null, scrollY]")
+                     .arg(x)
+                     .arg(y));
+    if (!value || value->typeId() != QMetaType::QVariantList)
+        return std::nullopt;
+    const QVariantList heightAndPosition = value->toList();
+    if (heightAndPosition.size() != 2)
+        return std::nullopt;
+    if (m_browser)
+        m_browser->noteScrolledTo(qRound(heightAndPosition.at(1).toDouble()));
+    return wholePixels(heightAndPosition.at(0));
 }
 
 std::optional<QList<PageElement>> QtPageDocument::elementsByTagName(const QString &tagName,

@@ -16,7 +16,7 @@ public:
     QtPageDocument(QtPageBrowser *browser, int generation);
 
     std::optional<int> bodyScrollHeight() override;
-    bool scrollBy(int x, int y) override;
+    std::optional<int> scrollByReadingHeight(int x, int y) override;
     std::optional<QList<PageElement>> elementsByTagName(const QString &tagName,
                                                         const QStringList &innerHtmlForIds) override;
     std::optional<int> loadLazyImages(const QString &divId, const QString &addressAttribute) override;
