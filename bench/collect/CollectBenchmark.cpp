@@ -15,6 +15,7 @@
 #include "platform/WindowControls.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageBrowser.h"
+#include "platform/qt/QtTicker.h"
 #include "support/SampleShop.h"
 
 #include <QApplication>
@@ -59,11 +60,7 @@ public:
 class BenchWindow final : public WindowControls
 {
 public:
-    BenchWindow(const QString &address, CountingMessages &messages) : m_address(address), m_messages(messages)
-    {
-        timer.setInterval(1000);
-        m_clock.start();
-    }
+    explicit BenchWindow(const QString &address) : m_address(address) { m_clock.start(); }
     QString addressText() const override { return m_address; }
     void selectTab(Tab) override {}
     void setWindowEnabled(bool enabled) override
@@ -73,26 +70,46 @@ public:
         else if (m_walkStart >= 0)
             walkNs = m_clock.nsecsElapsed() - m_walkStart;
     }
-    void setTimerEnabled(bool enabled) override
-    {
-        if (enabled && !timer.isActive())
-            m_scrollStart = m_clock.nsecsElapsed();
-        else if (!enabled && timer.isActive())
-            scrollNs = m_clock.nsecsElapsed() - m_scrollStart;
-        enabled ? timer.start() : timer.stop();
-        m_messages.counting = enabled;
-    }
-
-    QTimer timer; // Timer1
-    qint64 scrollNs = 0;
     qint64 walkNs = 0;
 
 private:
     QString m_address;
+    QElapsedTimer m_clock;
+    qint64 m_walkStart = -1;
+};
+
+// The collect's clock runs exactly through its scroll phase: timing it times that phase.
+class ScrollTimingTicker final : public Ticker
+{
+public:
+    explicit ScrollTimingTicker(CountingMessages &messages) : m_messages(messages) { m_clock.start(); }
+
+    void start(std::function<void()> onTick) override
+    {
+        if (!m_running)
+            m_scrollStart = m_clock.nsecsElapsed();
+        m_running = true;
+        m_messages.counting = true;
+        m_ticker.start(std::move(onTick));
+    }
+    void stop() override
+    {
+        if (m_running)
+            scrollNs = m_clock.nsecsElapsed() - m_scrollStart;
+        m_running = false;
+        m_messages.counting = false;
+        m_ticker.stop();
+    }
+
+    qint64 scrollNs = 0;
+
+private:
     CountingMessages &m_messages;
+    QObject m_owner;
+    QtTicker m_ticker{&m_owner, QStringLiteral("Timer1")};
     QElapsedTimer m_clock;
     qint64 m_scrollStart = 0;
-    qint64 m_walkStart = -1;
+    bool m_running = false;
 };
 
 int found(const CollectedSet &set, const QStringList &expected)
@@ -121,17 +138,17 @@ Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtEventLoop &loop,
             const QString &address)
 {
     CountingMessages messages;
-    BenchWindow window(address, messages);
+    BenchWindow window(address);
+    ScrollTimingTicker ticker(messages);
     const SteadyClock steadyClock;
-    CollectCommand command(browser1, browser2, window, messages, loop, steadyClock, set);
-    QObject::connect(&window.timer, &QTimer::timeout, &window.timer, [&command] { command.tick(); });
+    CollectCommand command(browser1, browser2, window, messages, loop, steadyClock, ticker, set);
 
     Run run;
     QElapsedTimer clock;
     clock.start();
     run.result = command.run();
     run.totalNs = clock.nsecsElapsed();
-    run.scrollNs = window.scrollNs;
+    run.scrollNs = ticker.scrollNs;
     run.walkNs = window.walkNs;
     run.passes = messages.passes;
     return run;

@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabBar>
-#include <QTimer>
 #include <QToolBar>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -93,7 +92,6 @@ MainForm::MainForm(const MainFormSetup &setup, QWidget *parent)
     createTabsAndBrowsers();
     createStatusRow();
     createMenus();
-    createTimer();
     setFocusChain();
     m_client->installEventFilter(this);
 
@@ -103,7 +101,6 @@ MainForm::MainForm(const MainFormSetup &setup, QWidget *parent)
 
 MainForm::~MainForm()
 {
-    m_timer1->stop();
     m_webBrowser1.reset();
     m_webBrowser2.reset();
 }
@@ -254,15 +251,6 @@ void MainForm::createMenus()
     }
 }
 
-void MainForm::createTimer()
-{
-    m_timer1 = new QTimer(this);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setInterval(1000);
-    connect(m_timer1, &QTimer::timeout, this, &MainForm::Timer1_Timer);
-    m_timer1->start();
-}
-
 void MainForm::setFocusChain()
 {
     for (QWidget *passive :
@@ -320,14 +308,6 @@ void MainForm::setWindowEnabled(bool enabled)
     setEnabled(enabled);
 }
 
-void MainForm::setTimerEnabled(bool enabled)
-{
-    if (enabled)
-        m_timer1->start();
-    else
-        m_timer1->stop();
-}
-
 void MainForm::setProgress(int percent)
 {
     m_progressBar1->setValue(percent);
@@ -342,7 +322,6 @@ void MainForm::closeEvent(QCloseEvent *event)
 {
     // A command waiting in the event loop unwinds at its next yield.
     m_eventLoop.requestShutdown();
-    m_timer1->stop();
     QMainWindow::closeEvent(event);
 }
 
@@ -438,11 +417,6 @@ void MainForm::Browser_Click()
 void MainForm::DownLoad_Click()
 {
     Q_EMIT downloadRequested();
-}
-
-void MainForm::Timer1_Timer()
-{
-    Q_EMIT timerTicked();
 }
 
 void MainForm::urladress_KeyPress(int keyAscii)

@@ -16,7 +16,6 @@ class QProgressBar;
 class QPushButton;
 class QStatusBar;
 class QTabBar;
-class QTimer;
 class QToolBar;
 class QWebEngineProfile;
 
@@ -42,7 +41,7 @@ struct MainFormSetup
 
 // The program's one window. Its controls carry the designed names as object names
 // ("WebBrowser1", "urladress", "Browser", ...). The collect and download commands are not
-// part of it: they are started from collectRequested/downloadRequested/timerTicked and drive
+// part of it: they are started from collectRequested/downloadRequested and drive
 // the window through WindowControls and the pieces below.
 class MainForm final : public QMainWindow, public WindowControls
 {
@@ -61,7 +60,6 @@ public:
     QString addressText() const override;
     void selectTab(Tab tab) override;
     void setWindowEnabled(bool enabled) override;
-    void setTimerEnabled(bool enabled) override;
     // The progress bar, 0 to 100.
     void setProgress(int percent);
 
@@ -74,8 +72,6 @@ Q_SIGNALS:
     void collectRequested();
     // DownLoad_Click: the download button was pressed.
     void downloadRequested();
-    // Timer1_Timer: once a second while Timer1 is enabled.
-    void timerTicked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -88,7 +84,6 @@ private:
     void createTabsAndBrowsers();
     void createStatusRow();
     void createMenus();
-    void createTimer();
     void setFocusChain();
 
     void Form_Load();
@@ -100,7 +95,6 @@ private:
 
     void Browser_Click();
     void DownLoad_Click();
-    void Timer1_Timer();
     void urladress_KeyPress(int keyAscii);
     void Toolbar1_ButtonClick(const QString &key);
     void WebBrowser1_DownloadBegin();
@@ -134,7 +128,6 @@ private:
     QtMessageList *m_mesg = nullptr;
     QProgressBar *m_progressBar1 = nullptr;
     QStatusBar *m_statusBar1 = nullptr;
-    QTimer *m_timer1 = nullptr;
 
     FormGeometry m_geometry = initialFormGeometry();
 };

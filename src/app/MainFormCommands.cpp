@@ -10,11 +10,11 @@
 namespace talvesk {
 
 MainFormCommands::MainFormCommands(MainForm &window)
-    : m_window(window), m_collect(window.webBrowser1(), window.webBrowser2(), window, window.messages(),
-                                  window.eventLoop(), m_clock, m_set)
+    : m_window(window), m_ticker(&window, QStringLiteral("Timer1")),
+      m_collect(window.webBrowser1(), window.webBrowser2(), window, window.messages(), window.eventLoop(),
+                m_clock, m_ticker, m_set)
 {
     connect(&window, &MainForm::collectRequested, this, [this] { m_collect.run(); });
-    connect(&window, &MainForm::timerTicked, this, [this] { m_collect.tick(); });
     connect(&window, &MainForm::downloadRequested, this, &MainFormCommands::handleDownloadRequested);
     window.installEventFilter(this);
 }

@@ -3,6 +3,7 @@
 #include "collect/CollectCommand.h"
 #include "collect/PicList.h"
 #include "platform/SteadyClock.h"
+#include "platform/qt/QtTicker.h"
 
 #include <QList>
 #include <QObject>
@@ -39,6 +40,8 @@ private:
     MainForm &m_window;
     CollectedSet m_set;
     SteadyClock m_clock;
+    QtTicker m_ticker; // the collect's clock, "Timer1"
+
     CollectCommand m_collect;
     // Running downloads, the latest last: the progress bar follows it.
     QList<DownloadCommand *> m_downloads;

@@ -8,6 +8,7 @@
 #include "platform/MessageList.h"
 #include "platform/PageBrowser.h"
 #include "platform/PageDocument.h"
+#include "platform/Ticker.h"
 #include "platform/WindowControls.h"
 
 #include <QStringList>
@@ -119,16 +120,22 @@ private:
     bool m_closing = false;
 };
 
+// Marks a collect as running; when it ends, however it ends, its ticks end too.
 class RunningFlag final
 {
 public:
-    explicit RunningFlag(bool &flag) : m_flag(flag) { m_flag = true; }
-    ~RunningFlag() { m_flag = false; }
+    RunningFlag(bool &flag, Ticker &ticker) : m_flag(flag), m_ticker(ticker) { m_flag = true; }
+    ~RunningFlag()
+    {
+        m_ticker.stop();
+        m_flag = false;
+    }
     RunningFlag(const RunningFlag &) = delete;
     RunningFlag &operator=(const RunningFlag &) = delete;
 
 private:
     bool &m_flag;
+    Ticker &m_ticker;
 };
 
 CollectResult refused(const QString &message)
@@ -149,9 +156,10 @@ CollectResult closing()
 } // namespace
 
 CollectCommand::CollectCommand(PageBrowser &webBrowser1, PageBrowser &webBrowser2, WindowControls &window,
-                               MessageList &mesg, EventLoop &loop, const Clock &clock, CollectedSet &set)
+                               MessageList &mesg, EventLoop &loop, const Clock &clock, Ticker &ticker,
+                               CollectedSet &set)
     : m_webBrowser1(webBrowser1), m_webBrowser2(webBrowser2), m_window(window), m_mesg(mesg), m_loop(loop),
-      m_clock(clock), m_set(set)
+      m_clock(clock), m_ticker(ticker), m_set(set)
 {
 }
 
@@ -191,7 +199,7 @@ CollectResult CollectCommand::run()
         m_mesg.insertLine(emptyAddressMessage());
         return refused(emptyAddressMessage());
     }
-    const RunningFlag running(m_running);
+    const RunningFlag running(m_running, m_ticker);
 
     m_set.itemTitle.clear();
     m_tickCount = 0;
@@ -211,7 +219,7 @@ CollectResult CollectCommand::run()
         return closing();
     }
 
-    m_window.setTimerEnabled(true);
+    m_ticker.start([this] { tick(); });
     std::unique_ptr<PageDocument> document = m_webBrowser1.document();
     if (!document)
         return failRead(generation, noDocumentMessage());
@@ -230,7 +238,7 @@ CollectResult CollectCommand::run()
         return closing();
     }
 
-    m_window.setTimerEnabled(false);
+    m_ticker.stop();
     m_tickCount = 0;
     m_scrollStep = 0;
     if (!m_loop.runFor(kSettleMs))
@@ -275,7 +283,6 @@ CollectResult CollectCommand::run()
     m_webBrowser1.setVisible(false);
     m_webBrowser2.setVisible(true);
     m_window.selectTab(WindowControls::Tab::Preview);
-    m_window.setTimerEnabled(false);
 
     CollectResult result;
     result.status = CollectResult::Status::Collected;
@@ -436,7 +443,6 @@ CollectResult CollectCommand::fail(const QString &message)
     m_set.descPicUrls.clear();
     m_tickCount = 0;
     m_scrollStep = 0;
-    m_window.setTimerEnabled(false);
     m_window.setWindowEnabled(true);
     m_mesg.insertLine(message);
 

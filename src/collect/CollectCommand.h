@@ -13,6 +13,7 @@ class Clock;
 class EventLoop;
 class PageBrowser;
 class PageDocument;
+class Ticker;
 class WindowControls;
 struct CollectedSet;
 
@@ -36,16 +37,16 @@ struct CollectResult
 // to the bottom so lazily loaded pictures enter the markup (an endlessly growing page for at
 // most 300,000 px or 5 minutes, with a notice line), reads the title and the picture
 // addresses of the four recognised div blocks, shows the preview and a count summary.
-// tick() is the once-a-second timer handler that widens the scroll step once the page has
-// stopped growing; both share the collection state and run on the same thread.
+// While it scrolls it runs a once-a-second ticker of its own, whose ticks widen the scroll step
+// once the page has stopped growing; ticks and run() share the collection state and run on
+// the same thread, the ticks only inside the collect's own yields.
 class CollectCommand final
 {
 public:
     CollectCommand(PageBrowser &webBrowser1, PageBrowser &webBrowser2, WindowControls &window,
-                   MessageList &mesg, EventLoop &loop, const Clock &clock, CollectedSet &set);
+                   MessageList &mesg, EventLoop &loop, const Clock &clock, Ticker &ticker, CollectedSet &set);
 
     CollectResult run();
-    void tick();
 
     bool isRunning() const { return m_running; }
 
@@ -66,6 +67,8 @@ public:
 
 private:
     enum class Wait { Ready, Failed, Closing };
+
+    void tick();
 
     Wait waitUntilReady(int generation, QString &error);
     // Ends Ready also when a limit stops an endlessly growing page; limitNotice then says so.
@@ -88,6 +91,7 @@ private:
     MessageList &m_mesg;
     EventLoop &m_loop;
     const Clock &m_clock;
+    Ticker &m_ticker;
     CollectedSet &m_set;
 
     std::int32_t m_scrollStep = 0;

@@ -21,8 +21,6 @@ public:
     virtual void selectTab(Tab tab) = 0;
     // Enables or disables the whole window for user input.
     virtual void setWindowEnabled(bool enabled) = 0;
-    // Starts or stops the once-a-second tick of the collect command.
-    virtual void setTimerEnabled(bool enabled) = 0;
 };
 
 } // namespace talvesk

@@ -49,8 +49,6 @@ TEST_F(MainFormTest, StartUpState)
     auto *urladress = control<QComboBox>(QStringLiteral("urladress"));
     EXPECT_EQ(urladress->currentText(), m_server.url(QStringLiteral("/home")).toString());
     EXPECT_EQ(urladress->count(), 0);
-    EXPECT_TRUE(control<QTimer>(QStringLiteral("Timer1"))->isActive());
-    EXPECT_EQ(control<QTimer>(QStringLiteral("Timer1"))->interval(), 1000);
     EXPECT_EQ(m_window->webBrowser1().loadState(), PageBrowser::LoadState::Loading);
     EXPECT_FALSE(m_window->windowIcon().isNull());
 
@@ -300,28 +298,20 @@ TEST_F(MainFormTest, PromotionLinkOpensOutside)
     EXPECT_EQ(view(*m_window, "WebBrowser1")->url(), m_server.url(QStringLiteral("/home")));
 }
 
-// The commands' hooks: the two buttons and their access keys, and Timer1, which the
-// commands can switch off and on again.
+// The commands' hooks: the two buttons, and the window's enabled state and progress bar.
 TEST_F(MainFormTest, CommandHooks)
 {
     ASSERT_TRUE(showWindow());
-    int collects = 0, downloads = 0, ticks = 0;
+    int collects = 0, downloads = 0;
     QObject::connect(m_window.get(), &MainForm::collectRequested, m_window.get(),
                      [&collects] { ++collects; });
     QObject::connect(m_window.get(), &MainForm::downloadRequested, m_window.get(),
                      [&downloads] { ++downloads; });
-    QObject::connect(m_window.get(), &MainForm::timerTicked, m_window.get(), [&ticks] { ++ticks; });
 
     QTest::mouseClick(control<QPushButton>(QStringLiteral("Browser")), Qt::LeftButton);
     QTest::mouseClick(control<QPushButton>(QStringLiteral("DownLoad")), Qt::LeftButton);
     EXPECT_EQ(collects, 1);
     EXPECT_EQ(downloads, 1);
-    ASSERT_TRUE(waitUntil([&ticks] { return ticks > 0; }, 5000));
-
-    m_window->setTimerEnabled(false);
-    EXPECT_FALSE(control<QTimer>(QStringLiteral("Timer1"))->isActive());
-    m_window->setTimerEnabled(true);
-    EXPECT_TRUE(control<QTimer>(QStringLiteral("Timer1"))->isActive());
 
     m_window->setWindowEnabled(false);
     EXPECT_FALSE(control<QPushButton>(QStringLiteral("Browser"))->isEnabled());

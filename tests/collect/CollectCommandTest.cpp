@@ -24,6 +24,7 @@ using talvesk::WindowControls;
 using talvesk::test::FakeClock;
 using talvesk::test::FakeEventLoop;
 using talvesk::test::FakeMessageList;
+using talvesk::test::FakeTicker;
 using talvesk::test::FakePageBrowser;
 using talvesk::test::FakeWindowControls;
 
@@ -99,21 +100,18 @@ struct CollectRig
     FakeMessageList mesg;
     FakeEventLoop loop;
     FakeClock clock;
+    FakeTicker ticker;
     CollectedSet set;
-    CollectCommand command{browser1, browser2, window, mesg, loop, clock, set};
+    CollectCommand command{browser1, browser2, window, mesg, loop, clock, ticker, set};
 };
 
 class CollectCommandTest : public ::testing::Test, protected CollectRig
 {
 protected:
-    // Timer1 ticks every k yields while it is enabled, as a 1 s timer would on a machine
-    // that makes k passes a second.
+    // A second passes every k yields, as on a machine that makes k passes a second.
     void timerTicksEvery(int k)
     {
-        loop.tickEvery(k, [this] {
-            if (window.timerEnabled)
-                command.tick();
-        });
+        loop.tickEvery(k, [this] { ticker.tick(); });
     }
 
     // What a previous collect left behind.
@@ -137,7 +135,7 @@ protected:
         ASSERT_FALSE(mesg.lines.isEmpty());
         EXPECT_EQ(mesg.lines[0], message);
         EXPECT_TRUE(window.windowEnabled);
-        EXPECT_FALSE(window.timerEnabled);
+        EXPECT_FALSE(ticker.active);
         EXPECT_TRUE(set.itemTitle.isEmpty());
         EXPECT_TRUE(allNull(set.mpicUrls));
         EXPECT_TRUE(allNull(set.colorPicUrls));
@@ -193,13 +191,13 @@ TEST_F(CollectCommandTest, NavigatesAndSwitchesToPreview)
               QList<WindowControls::Tab>({WindowControls::Tab::Browse, WindowControls::Tab::Preview}));
     EXPECT_FALSE(browser1.visible);
     EXPECT_TRUE(browser2.visible);
-    EXPECT_EQ(window.timerChanges, QList<bool>({true, false, false}));
+    EXPECT_EQ(ticker.changes, QList<bool>({true, false}));
     EXPECT_EQ(browser2.navigations, QStringList{QStringLiteral("about:blank")});
     EXPECT_FALSE(browser2.written.isEmpty());
 }
 
-// While the page loads, line 0 is rewritten before every yield with the seconds counted so
-// far; on the first collect Timer1 already runs during the wait, on a later one it does not.
+// While the page loads, the collect's line is rewritten before every yield; its clock runs
+// only from the scroll phase on, so the figure stays 0, on the first collect as on later ones.
 TEST_F(CollectCommandTest, ReadyWaitRewritesLineZero)
 {
     QStringList topLines;
@@ -216,8 +214,8 @@ TEST_F(CollectCommandTest, ReadyWaitRewritesLineZero)
     browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
 
     ASSERT_TRUE(command.run().ok());
-    EXPECT_EQ(topLines, QStringList({CollectCommand::collectMessage(0), CollectCommand::collectMessage(1),
-                                     CollectCommand::collectMessage(2)}));
+    EXPECT_EQ(topLines, QStringList({CollectCommand::collectMessage(0), CollectCommand::collectMessage(0),
+                                     CollectCommand::collectMessage(0)}));
     EXPECT_EQ(mesg.rewrites, 3);
 
     topLines.clear();
@@ -247,11 +245,10 @@ TEST_F(CollectCommandTest, ThousandPixelsTake200Passes)
     EXPECT_EQ(command.tickCount(), 0);
 }
 
-// On a later collect of a page whose height stays the same, the step is 5 px until tick 10,
+// For a page whose height stays the same, the step is 5 px until tick 10,
 // then grows by 2 px at every tenth tick: 7 from tick 10, 9 from tick 20, 11 from tick 30.
 TEST_F(CollectCommandTest, StepWidensEveryTenTicksOnceHeightIsSteady)
 {
-    window.timerEnabled = false; // as a previous collect leaves it
     browser1.scrollHeight = 800;
     timerTicksEvery(3); // tick n happens in the yield of pass 3n
 
@@ -274,7 +271,6 @@ TEST_F(CollectCommandTest, StepWidensEveryTenTicksOnceHeightIsSteady)
 // step first grows at tick 20.
 TEST_F(CollectCommandTest, ChangedHeightDelaysTheWidening)
 {
-    window.timerEnabled = false;
     browser1.scrollHeight = 800;
     timerTicksEvery(3);
     loop.onYield([&](int n) {
@@ -294,18 +290,30 @@ TEST_F(CollectCommandTest, ChangedHeightDelaysTheWidening)
     EXPECT_EQ(command.curHeight(), 900);
 }
 
-// The tick counts even when the page has no body, keeping the height it last read.
+// A tick counts even when the page has no body or document at that moment, keeping the height
+// it last read.
 TEST_F(CollectCommandTest, TickIgnoresAMissingBody)
 {
     browser1.scrollHeight = 300;
-    command.tick();
-    EXPECT_EQ(command.curHeight(), 300);
-    browser1.scrollHeight = std::nullopt;
-    command.tick();
-    browser1.hasDocument = false;
-    command.tick();
-    EXPECT_EQ(command.tickCount(), 3);
-    EXPECT_EQ(command.curHeight(), 300);
+    int ticks = 0;
+    int height = 0;
+    loop.onYield([&](int n) {
+        if (n != 5)
+            return;
+        ticker.tick();
+        browser1.scrollHeight = std::nullopt;
+        ticker.tick();
+        browser1.hasDocument = false;
+        ticker.tick();
+        browser1.hasDocument = true;
+        browser1.scrollHeight = 300;
+        ticks = command.tickCount();
+        height = command.curHeight();
+    });
+    ASSERT_TRUE(command.run().ok());
+    EXPECT_EQ(ticks, 3);
+    EXPECT_EQ(height, 300);
+    EXPECT_FALSE(ticker.active);
 }
 
 // A page that keeps growing ends the scroll phase after 300,000 px or 5 minutes of scrolling,
@@ -326,7 +334,7 @@ TEST_F(CollectCommandTest, EndlesslyGrowingPageStopsAtItsLimits)
         rig.browser1.scrollHeight = 1000;
         rig.browser1.divs = {{QStringLiteral("detail"), mainThumbs(2)}};
         rig.loop.onYield([&](int) {
-            if (rig.window.timerEnabled) {
+            if (rig.ticker.active) {
                 *rig.browser1.scrollHeight += 10; // always ahead of the 5 px steps
                 rig.clock.now += limit.msPerPass;
             }
@@ -594,7 +602,7 @@ TEST_F(CollectCommandTest, NewNavigationEndsTheCollect)
         EXPECT_EQ(result.status, CollectResult::Status::Failed);
         EXPECT_EQ(rig.mesg.lines[0], gone);
         EXPECT_TRUE(rig.window.windowEnabled);
-        EXPECT_FALSE(rig.window.timerEnabled);
+        EXPECT_FALSE(rig.ticker.active);
         EXPECT_TRUE(allNull(rig.set.mpicUrls));
         EXPECT_TRUE(rig.browser2.navigations.isEmpty());
         EXPECT_EQ(rig.loop.yields(), navigateAt);
@@ -611,7 +619,7 @@ TEST_F(CollectCommandTest, PreviewFailureFailsCleanly)
     EXPECT_EQ(result.status, CollectResult::Status::Failed);
     EXPECT_EQ(mesg.lines[0], QStringLiteral("采集失败:无法生成采集结果预览页！"));
     EXPECT_TRUE(window.windowEnabled);
-    EXPECT_FALSE(window.timerEnabled);
+    EXPECT_FALSE(ticker.active);
     EXPECT_TRUE(allNull(set.mpicUrls));
 }
 
@@ -678,14 +686,12 @@ TEST_F(CollectCommandTest, ClosingEndsTheCommandUntouched)
         rig.browser1.divs = {{QStringLiteral("detail"), mainThumbs(1)}, {QStringLiteral("x"), {}}};
         rig.browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
         QStringList linesAtClose;
-        QList<bool> timerAtClose;
         QList<bool> enabledAtClose;
         rig.loop.onYield([&](int n) {
             if (n == 3)
                 rig.browser1.state = PageBrowser::LoadState::Finished;
             if (n == closeAt) {
                 linesAtClose = rig.mesg.lines;
-                timerAtClose = rig.window.timerChanges;
                 enabledAtClose = rig.window.windowEnabledChanges;
             }
         });
@@ -701,7 +707,7 @@ TEST_F(CollectCommandTest, ClosingEndsTheCommandUntouched)
         EXPECT_EQ(result.status, CollectResult::Status::Closing);
         EXPECT_EQ(rig.loop.yields(), closeAt);
         EXPECT_EQ(rig.mesg.lines, linesAtClose);
-        EXPECT_EQ(rig.window.timerChanges, timerAtClose);
+        EXPECT_FALSE(rig.ticker.active);
         EXPECT_EQ(rig.window.windowEnabledChanges, enabledAtClose);
         EXPECT_EQ(rig.window.selectedTabs, QList<WindowControls::Tab>{WindowControls::Tab::Browse});
         EXPECT_FALSE(rig.command.isRunning());

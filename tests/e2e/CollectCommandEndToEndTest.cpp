@@ -6,6 +6,7 @@
 #include "platform/WindowControls.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageBrowser.h"
+#include "platform/qt/QtTicker.h"
 #include "support/FakeWindow.h"
 #include "support/SampleShop.h"
 
@@ -48,16 +49,12 @@ bool allNull(const PicList &list)
     return filled(list).isEmpty() && list[0] == PicList::nullSlot();
 }
 
-// The window's part for the collect: the address box, the tabs showing one browser each,
-// and a real one-second Timer1.
+// The window's part for the collect: the address box and the tabs showing one browser each.
 class TestWindowControls final : public WindowControls
 {
 public:
-    TestWindowControls(QtPageBrowser &browse, QtPageBrowser &preview, CollectCommand &command)
-        : m_browse(browse), m_preview(preview)
+    TestWindowControls(QtPageBrowser &browse, QtPageBrowser &preview) : m_browse(browse), m_preview(preview)
     {
-        m_timer.setInterval(1000);
-        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [&command] { command.tick(); });
     }
 
     QString address;
@@ -72,13 +69,10 @@ public:
         m_preview.setVisible(tab == Tab::Preview);
     }
     void setWindowEnabled(bool enabled) override { windowEnabled = enabled; }
-    void setTimerEnabled(bool enabled) override { enabled ? m_timer.start() : m_timer.stop(); }
-    bool timerActive() const { return m_timer.isActive(); }
 
 private:
     QtPageBrowser &m_browse;
     QtPageBrowser &m_preview;
-    QTimer m_timer;
 };
 
 class CollectEndToEndTest : public ::testing::Test
@@ -129,7 +123,7 @@ protected:
                   item.mainPictures.size() + item.colourPictures.size() + item.descriptionPictures.size());
         EXPECT_TRUE(m_browser2.isVisible());
         EXPECT_FALSE(m_browser1.isVisible());
-        EXPECT_FALSE(m_window.timerActive());
+        EXPECT_FALSE(m_timer1.isActive());
         EXPECT_TRUE(m_window.windowEnabled);
     }
 
@@ -138,7 +132,7 @@ protected:
         EXPECT_EQ(result.status, CollectResult::Status::Failed);
         EXPECT_EQ(m_mesg.lines.value(0), message);
         EXPECT_TRUE(m_window.windowEnabled);
-        EXPECT_FALSE(m_window.timerActive());
+        EXPECT_FALSE(m_timer1.isActive());
         EXPECT_TRUE(m_set.itemTitle.isEmpty());
         EXPECT_TRUE(allNull(m_set.mpicUrls));
         EXPECT_TRUE(allNull(m_set.colorPicUrls));
@@ -154,8 +148,11 @@ protected:
     FakeMessageList m_mesg;
     CollectedSet m_set;
     talvesk::SteadyClock m_clock;
-    CollectCommand m_command{m_browser1, m_browser2, m_window, m_mesg, m_loop, m_clock, m_set};
-    TestWindowControls m_window{m_browser1, m_browser2, m_command};
+    QObject m_timerOwner;
+    talvesk::QtTicker m_ticker{&m_timerOwner, QStringLiteral("Timer1")};
+    QTimer &m_timer1 = *m_timerOwner.findChild<QTimer *>(QStringLiteral("Timer1"));
+    TestWindowControls m_window{m_browser1, m_browser2};
+    CollectCommand m_command{m_browser1, m_browser2, m_window, m_mesg, m_loop, m_clock, m_ticker, m_set};
 };
 
 } // namespace

@@ -5,9 +5,11 @@
 //   FakeMessageList messages;   // messages.lines[0] is the top line
 //   FakeDialogs dialogs;        dialogs.folderAnswers = {"/tmp/x"}; // then "" (cancel)
 //   FakeWindowControls window;  window.address = "http://127.0.0.1:1234/item";
+//   FakeTicker ticker;          ticker.tick(); // a second passes, if the ticker runs
 
 #include "platform/Dialogs.h"
 #include "platform/MessageList.h"
+#include "platform/Ticker.h"
 #include "platform/WindowControls.h"
 
 #include <QList>
@@ -86,8 +88,6 @@ public:
     QList<Tab> selectedTabs;
     bool windowEnabled = true;
     QList<bool> windowEnabledChanges;
-    bool timerEnabled = true;
-    QList<bool> timerChanges;
 
     QString addressText() const override { return address; }
     void selectTab(Tab tab) override { selectedTabs.append(tab); }
@@ -96,11 +96,37 @@ public:
         windowEnabled = enabled;
         windowEnabledChanges.append(enabled);
     }
-    void setTimerEnabled(bool enabled) override
+};
+
+// A ticker that ticks when the test says so, and only while it is started.
+class FakeTicker final : public Ticker
+{
+public:
+    bool active = false;
+    QList<bool> changes; // each start (true) and stop (false) that changed the state
+
+    void start(std::function<void()> onTick) override
     {
-        timerEnabled = enabled;
-        timerChanges.append(enabled);
+        m_onTick = std::move(onTick);
+        if (!active)
+            changes.append(true);
+        active = true;
     }
+    void stop() override
+    {
+        if (active)
+            changes.append(false);
+        active = false;
+    }
+    // One second passing.
+    void tick()
+    {
+        if (active && m_onTick)
+            m_onTick();
+    }
+
+private:
+    std::function<void()> m_onTick;
 };
 
 } // namespace talvesk::test

@@ -11,6 +11,7 @@
 #include "platform/SteadyClock.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageBrowser.h"
+#include "platform/qt/QtTicker.h"
 
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
@@ -90,14 +91,10 @@ int runCollectCommandLine(const CommandLineOptions &options)
     host.show();
 
     CollectedSet set;
-    CollectCommand *collect = nullptr;
-    HeadlessControls controls(webBrowser1, webBrowser2, [&collect] {
-        if (collect)
-            collect->tick();
-    });
+    HeadlessControls controls(webBrowser1, webBrowser2);
     const SteadyClock clock;
-    CollectCommand collectCommand(webBrowser1, webBrowser2, controls, messages, loop, clock, set);
-    collect = &collectCommand;
+    QtTicker ticker(&host, QStringLiteral("Timer1"));
+    CollectCommand collectCommand(webBrowser1, webBrowser2, controls, messages, loop, clock, ticker, set);
 
     DownloadOptions downloadOptions;
     downloadOptions.concurrency = options.jobs;

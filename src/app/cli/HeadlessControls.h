@@ -2,39 +2,28 @@
 
 #include "platform/WindowControls.h"
 
-#include <QObject>
-#include <QTimer>
-
-#include <functional>
-
 namespace talvesk {
 
 class PageBrowser;
 
 // The window parts the commands drive, without a window: the address is the one being
-// collected, the tick timer is real, and a tab shows its browser as in the window (a hidden
-// page is not scrolled into view, so its lazily shown pictures would never appear).
-// Enabling and progress have nothing to show.
-class HeadlessControls final : public QObject, public WindowControls
+// collected, and a tab shows its browser as in the window (a hidden page is not scrolled into
+// view, so its lazily shown pictures would never appear). Enabling has nothing to show.
+class HeadlessControls final : public WindowControls
 {
-    Q_OBJECT
-
 public:
-    HeadlessControls(PageBrowser &webBrowser1, PageBrowser &webBrowser2, std::function<void()> tick,
-                     QObject *parent = nullptr);
+    HeadlessControls(PageBrowser &webBrowser1, PageBrowser &webBrowser2);
 
     void setAddress(const QString &address) { m_address = address; }
 
     QString addressText() const override { return m_address; }
     void selectTab(Tab tab) override;
     void setWindowEnabled(bool) override {}
-    void setTimerEnabled(bool enabled) override;
 
 private:
     PageBrowser &m_webBrowser1;
     PageBrowser &m_webBrowser2;
     QString m_address;
-    QTimer m_timer;
 };
 
 } // namespace talvesk
