@@ -25,6 +25,9 @@ QString cutToBytes(const QString &name, qsizetype maxBytes)
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, name);
     qsizetype fits = 0;
     for (qsizetype end = graphemes.toNextBoundary(); end > 0; end = graphemes.toNextBoundary()) {
+        // The grapheme rules can put a boundary inside a surrogate pair (after some marks).
+        if (end < name.size() && name.at(end).isLowSurrogate() && name.at(end - 1).isHighSurrogate())
+            continue;
         if (utf8Size(QStringView(name).left(end)) > maxBytes)
             break;
         fits = end;

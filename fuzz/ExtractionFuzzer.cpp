@@ -1,0 +1,196 @@
+// The extraction rules on any markup: no crash, the lists filled from slot 0 without gaps, and
+// every stored address made by its rule's rewrites from a piece of one line of the markup.
+
+#include "FuzzInput.h"
+
+#include "collect/Extraction.h"
+#include "collect/PicList.h"
+
+#include <cstddef>
+#include <cstdint>
+
+using talvesk::PicList;
+using talvesk::fuzz::check;
+
+namespace {
+
+// One way an address can be written: from an opening to the nearest thumbnail suffix after it
+// (the rules' ".*?"), on one line, then the rule's removals and "//" made "http://".
+struct Form
+{
+    QLatin1String opening; // where a match may start
+    QLatin1String suffix;  // where it ends
+    Qt::CaseSensitivity matchCase;
+    QLatin1String removedOpening; // removed from the match, may be empty
+    QLatin1String removedSuffix;
+    bool swatch; // inside url(): none of " ' ( ) < > or white space before the suffix
+};
+
+const Form kColourWritten{
+    QLatin1String("style='background"),         QLatin1String(".jpg_30x30.jpg"), Qt::CaseSensitive,
+    QLatin1String("style='background: url(\""), QLatin1String("_30x30.jpg"),     false};
+const Form kColourSwatch{QLatin1String("//"), QLatin1String(".jpg_30x30.jpg"), Qt::CaseSensitive,
+                         QLatin1String(),     QLatin1String("_30x30.jpg"),     true};
+const Form kMain{QLatin1String("data-src=\"//"), QLatin1String(".jpg_50x50.jpg"), Qt::CaseSensitive,
+                 QLatin1String("data-src=\""),   QLatin1String("_50x50.jpg"),     false};
+const Form kTmallMain{QLatin1String("src=\"//"), QLatin1String(".jpg_60x60q90.jpg"), Qt::CaseInsensitive,
+                      QLatin1String("src=\""),   QLatin1String("_60x60q90.jpg"),     false};
+const Form kTmallColourWritten{
+    QLatin1String("style=\"BACKGROUND"),       QLatin1String(".jpg_40x40q90.jpg"), Qt::CaseSensitive,
+    QLatin1String("style=\"BACKGROUND: url("), QLatin1String("_40x40q90.jpg"),     false};
+const Form kTmallColourSwatch{QLatin1String("//"), QLatin1String(".jpg_40x40q90.jpg"), Qt::CaseSensitive,
+                              QLatin1String(),     QLatin1String("_40x40q90.jpg"),     true};
+
+// Past this much candidate text an input is only checked for crashes and slot order: a line of
+// thousands of openings would otherwise cost seconds.
+constexpr qsizetype kCandidateBudget = 1 << 20;
+
+bool outsideUrl(QChar c)
+{
+    return c == u'"' || c == u'\'' || c == u'(' || c == u')' || c == u'<' || c == u'>' || c == u'\t' ||
+           c == u'\n' || c == u'\f' || c == u'\r' || c == u' ';
+}
+
+// The addresses the form can make from this markup; false when over the budget.
+bool candidates(const QString &markup, const Form &form, QStringList &out, int &starts)
+{
+    qsizetype budget = kCandidateBudget;
+    for (qsizetype s = markup.indexOf(form.opening, 0, form.matchCase); s >= 0;
+         s = markup.indexOf(form.opening, s + 1, form.matchCase)) {
+        ++starts;
+        const qsizetype e = markup.indexOf(form.suffix, s + form.opening.size(), form.matchCase);
+        if (e < 0)
+            continue;
+        const qsizetype end = e + form.suffix.size();
+        const QStringView piece = QStringView(markup).mid(s, end - s);
+        if (piece.contains(u'\n'))
+            continue;
+        if (form.swatch) {
+            bool inside = true;
+            for (const QChar c : piece.left(e - s))
+                inside = inside && !outsideUrl(c);
+            if (!inside)
+                continue;
+        }
+        budget -= piece.size();
+        if (budget < 0)
+            return false;
+        QString address = piece.toString();
+        if (!form.removedOpening.isEmpty())
+            address.remove(form.removedOpening, Qt::CaseSensitive);
+        address.remove(form.removedSuffix, Qt::CaseSensitive);
+        address.replace(QLatin1String("//"), QLatin1String("http://"), Qt::CaseSensitive);
+        out.append(address);
+    }
+    return true;
+}
+
+// Runs the forms of one list and checks every filled slot against them.
+void checkList(const QString &markup, const PicList &list, std::initializer_list<const Form *> forms,
+               const char *name)
+{
+    int filled = 0;
+    while (filled < PicList::kSlots && list[filled] != PicList::nullSlot())
+        ++filled;
+    for (int k = filled; k < PicList::kSlots; ++k)
+        check(list[k] == PicList::nullSlot(), "slots filled from 0 without gaps", QString::fromLatin1(name));
+
+    QStringList made;
+    int starts = 0;
+    bool complete = true;
+    for (const Form *form : forms)
+        complete = candidates(markup, *form, made, starts) && complete;
+    check(filled <= starts, "no more addresses than openings in the markup", QString::fromLatin1(name));
+    for (int k = 0; k < filled; ++k) {
+        const QString &address = list[k];
+        check(!address.contains(u'\n'), "an address holds no line feed", address);
+        if (complete)
+            check(made.contains(address), "the address comes from a piece of the markup by its rule",
+                  address);
+    }
+}
+
+bool hasPictureExtension(const QString &address)
+{
+    for (const char *extension : {".jpg", ".bmp", ".gif", ".png", ".webp"}) {
+        if (address.endsWith(QLatin1String(extension), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+bool isOpeningAt(const QString &markup, qsizetype at)
+{
+    return QStringView(markup).mid(at, 5).compare(QLatin1String("src=\""), Qt::CaseInsensitive) == 0;
+}
+
+// A description address is "http:" and what followed src=" (kept whole when that is already
+// "http…"), up to its picture extension or to a backslash.
+void checkDescriptions(const QString &markup, const PicList &list)
+{
+    int filled = 0;
+    while (filled < PicList::kSlots && list[filled] != PicList::nullSlot())
+        ++filled;
+    for (int k = filled; k < PicList::kSlots; ++k)
+        check(list[k] == PicList::nullSlot(), "description slots filled from 0 without gaps", list[k]);
+    qsizetype openings = 0;
+    for (qsizetype at = markup.indexOf(QLatin1String("src=\""), 0, Qt::CaseInsensitive); at >= 0;
+         at = markup.indexOf(QLatin1String("src=\""), at + 1, Qt::CaseInsensitive))
+        ++openings;
+    check(filled <= openings, "no more description addresses than src=\" in the markup", QString());
+
+    for (int k = 0; k < filled; ++k) {
+        const QString &address = list[k];
+        check(address.startsWith(QLatin1String("http")), "a description address starts with http", address);
+        check(!address.contains(u'\n') && !address.contains(u'\\'), "no line feed or backslash", address);
+        bool found = false;
+        for (const QString &written : {address, address.mid(5)}) {
+            const bool schemeOk = written.startsWith(QLatin1String("//")) ||
+                                  written.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
+                                  written.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+            if (!schemeOk || (written == address) != written.startsWith(QLatin1String("http")))
+                continue;
+            for (qsizetype at = markup.indexOf(written); at >= 0 && !found;
+                 at = markup.indexOf(written, at + 1)) {
+                const qsizetype after = at + written.size();
+                found =
+                    at >= 5 && isOpeningAt(markup, at - 5) &&
+                    (hasPictureExtension(written) || (after < markup.size() && markup.at(after) == u'\\'));
+            }
+        }
+        check(found, "the description address follows a src=\" in the markup", address);
+    }
+}
+
+PicList nulls()
+{
+    PicList list;
+    list.clear();
+    return list;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const QString markup = talvesk::fuzz::utf16Text(data, size);
+
+    PicList colour = nulls();
+    talvesk::regMpicUrl(markup, colour);
+    checkList(markup, colour, {&kColourWritten, &kColourSwatch}, "colour");
+
+    PicList main = nulls();
+    talvesk::regMpicUrl1(markup, main);
+    checkList(markup, main, {&kMain}, "main");
+
+    PicList descriptions = nulls();
+    talvesk::regPrePicUrl(markup, descriptions);
+    checkDescriptions(markup, descriptions);
+
+    PicList tmallMain = nulls();
+    PicList tmallColour = nulls();
+    talvesk::regtmall(markup, tmallMain, tmallColour);
+    checkList(markup, tmallMain, {&kTmallMain}, "tmall main");
+    checkList(markup, tmallColour, {&kTmallColourWritten, &kTmallColourSwatch}, "tmall colour");
+    return 0;
+}

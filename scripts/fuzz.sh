@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer)
+# into build-fuzz and runs each for SECONDS (default 60), one after the other, from its seed
+# corpus. New inputs go to build-fuzz/corpus/<target>; a crash or failed check stops the script
+# and leaves its input in build-fuzz/findings/<target>.
+#   scripts/fuzz.sh [SECONDS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
+packages=(clang libclang-rt-14-dev)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+fi
+
+dir=build-fuzz
+CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVESK_FUZZ=ON \
+  -DTALVESK_TESTS=OFF -DTALVESK_BENCH=OFF >/dev/null
+targets=(extraction preview folder_name file_name)
+cmake --build "$dir" --target "${targets[@]/#/fuzz_}"
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+for target in "${targets[@]}"; do
+  corpus="$dir/corpus/$target"
+  findings="$dir/findings/$target"
+  mkdir -p "$corpus" "$findings"
+  echo "== fuzz_$target for ${seconds}s"
+  # The seeds are read; new inputs are written to the build folder's corpus only.
+  log="$dir/findings/$target.log"
+  rc=0
+  "$dir/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len=4096 -timeout=10 -print_final_stats=1 \
+    -artifact_prefix="$findings/" "$corpus" "fuzz/corpus/$target" >"$log" 2>&1 || rc=$?
+  grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::average_exec_per_sec|==[0-9]+==ERROR|fuzz check failed|  about|SUMMARY)' "$log" || true
+  if [ "$rc" -ne 0 ]; then
+    tail -n 40 "$log" >&2
+    echo "fuzz_$target found a fault: its input is in $findings" >&2
+    exit 1
+  fi
+done
+echo "Fuzzing found nothing."
