@@ -19,6 +19,12 @@ void HeadlessControls::selectTab(Tab tab)
     m_webBrowser2.setVisible(!browse);
 }
 
+void HeadlessControls::setWindowEnabled(bool enabled)
+{
+    if (!enabled && m_scrollPhaseEnded)
+        m_scrollPhaseEnded();
+}
+
 void HeadlessControls::setTimerEnabled(bool enabled)
 {
     if (enabled)
