@@ -18,7 +18,6 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QToolBar>
-#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 namespace talvesk {
@@ -71,8 +70,7 @@ QUrl promotionAddress()
 
 MainForm::MainForm(const MainFormSetup &setup, QWidget *parent)
     : QMainWindow(parent), m_homePageUrl(setup.homePageUrl), m_dialogs(setup.dialogs),
-      m_profile(setup.offTheRecord ? std::make_unique<QWebEngineProfile>()
-                                   : QtPageBrowser::createPersistentProfile())
+      m_setup(setup.offTheRecord ? BrowserSetup::Storage::OffTheRecord : BrowserSetup::Storage::Persistent)
 {
     if (!m_dialogs) {
         m_ownDialogs = std::make_unique<QtDialogs>(this);
@@ -101,8 +99,6 @@ MainForm::MainForm(const MainFormSetup &setup, QWidget *parent)
 
 MainForm::~MainForm()
 {
-    m_webBrowser1.reset();
-    m_webBrowser2.reset();
 }
 
 void MainForm::createToolBar()
@@ -188,16 +184,16 @@ void MainForm::createTabsAndBrowsers()
     m_tabStrip1->setCurrentIndex(0);
 
     // Created after the strip, so they are drawn in front of it.
-    m_webBrowser1 = std::make_unique<QtPageBrowser>(m_profile.get(), m_client);
+    const BrowserSetup::PagePair pair = m_setup.createPagePair(m_client);
+    m_webBrowser1 = pair.webBrowser1;
     m_webBrowser1->view()->setObjectName(QStringLiteral("WebBrowser1"));
-    m_webBrowser2 = std::make_unique<QtPageBrowser>(m_profile.get(), m_client);
+    m_webBrowser2 = pair.webBrowser2;
     m_webBrowser2->view()->setObjectName(QStringLiteral("WebBrowser2"));
-    m_webBrowser2->setVisible(false);
 
     connect(m_tabStrip1, &QTabBar::currentChanged, this, &MainForm::TabStrip1_Click);
-    connect(m_webBrowser1.get(), &QtPageBrowser::loadStarted, this, &MainForm::WebBrowser1_DownloadBegin);
-    connect(m_webBrowser1.get(), &QtPageBrowser::loadFinished, this, &MainForm::WebBrowser1_DownloadComplete);
-    connect(m_webBrowser1.get(), &QtPageBrowser::titleChanged, this, &MainForm::WebBrowser1_TitleChange);
+    connect(m_webBrowser1, &QtPageBrowser::loadStarted, this, &MainForm::WebBrowser1_DownloadBegin);
+    connect(m_webBrowser1, &QtPageBrowser::loadFinished, this, &MainForm::WebBrowser1_DownloadComplete);
+    connect(m_webBrowser1, &QtPageBrowser::titleChanged, this, &MainForm::WebBrowser1_TitleChange);
 }
 
 void MainForm::createStatusRow()
@@ -281,7 +277,7 @@ MessageList &MainForm::messages()
 
 EventLoop &MainForm::eventLoop()
 {
-    return m_eventLoop;
+    return m_setup.eventLoop();
 }
 
 Dialogs &MainForm::dialogs()
@@ -321,7 +317,7 @@ QString MainForm::statusText() const
 void MainForm::closeEvent(QCloseEvent *event)
 {
     // A command waiting in the event loop unwinds at its next yield.
-    m_eventLoop.requestShutdown();
+    m_setup.eventLoop().requestShutdown();
     QMainWindow::closeEvent(event);
 }
 

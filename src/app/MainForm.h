@@ -2,7 +2,7 @@
 
 #include "app/FormLayout.h"
 #include "platform/WindowControls.h"
-#include "platform/qt/QtEventLoop.h"
+#include "platform/qt/BrowserSetup.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -17,7 +17,6 @@ class QPushButton;
 class QStatusBar;
 class QTabBar;
 class QToolBar;
-class QWebEngineProfile;
 
 namespace talvesk {
 
@@ -110,11 +109,9 @@ private:
     QString m_homePageUrl;
     std::unique_ptr<QtDialogs> m_ownDialogs;
     Dialogs *m_dialogs;
-    QtEventLoop m_eventLoop;
-    // The pages of both browsers must go before their profile: declared first, destroyed last.
-    std::unique_ptr<QWebEngineProfile> m_profile;
-    std::unique_ptr<QtPageBrowser> m_webBrowser1;
-    std::unique_ptr<QtPageBrowser> m_webBrowser2;
+    BrowserSetup m_setup;
+    QtPageBrowser *m_webBrowser1 = nullptr; // owned by its view
+    QtPageBrowser *m_webBrowser2 = nullptr;
 
     QWidget *m_client = nullptr;
     QToolBar *m_toolbar1 = nullptr;

@@ -30,11 +30,11 @@ int main(int argc, char *argv[])
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const CommandLineOptions options = CommandLineOptions::parse(arguments);
 
+    std::FILE *terminal = stderr;
     switch (options.mode) {
     case CommandLineOptions::Mode::Help:
-        // Asking for the usage ran no command: scripts see the same status as for a usage error.
         print(stdout, CommandLineOptions::usage());
-        return talvesk::ExitUsage;
+        return talvesk::ExitDone;
     case CommandLineOptions::Mode::Version:
         print(stdout, QStringLiteral("Talvesk ") + talvesk::versionLine() + QLatin1Char('\n'));
         return talvesk::ExitDone;
@@ -43,6 +43,7 @@ int main(int argc, char *argv[])
         return talvesk::ExitUsage;
     case CommandLineOptions::Mode::Collect:
         talvesk::selectHeadlessPlatform();
+        terminal = options.verbose ? stderr : talvesk::silenceEngineDiagnostics();
         break;
     case CommandLineOptions::Mode::Window:
         talvesk::allowEngineAsRoot();
@@ -59,7 +60,7 @@ int main(int argc, char *argv[])
     talvesk::installQtChineseTranslations(app);
 
     if (options.mode == CommandLineOptions::Mode::Collect)
-        return talvesk::runCollectCommandLine(options);
+        return talvesk::runCollectCommandLine(options, terminal);
 
     talvesk::MainForm window;
     const talvesk::MainFormCommands commands(window);

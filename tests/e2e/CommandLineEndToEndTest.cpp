@@ -7,6 +7,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -29,7 +32,7 @@ struct ProgramRun
 
 // Runs the built program as a user would, with no display of any kind, while this process
 // keeps serving the sample shop.
-ProgramRun runTalvesk(const QStringList &arguments)
+ProgramRun runTalvesk(const QStringList &arguments, const QByteArray &input = {})
 {
     QTemporaryDir dataHome;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -43,6 +46,8 @@ ProgramRun runTalvesk(const QStringList &arguments)
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(90'000, &loop, &QEventLoop::quit);
     process.start(QStringLiteral(TALVESK_EXECUTABLE), arguments);
+    process.write(input);
+    process.closeWriteChannel();
     loop.exec();
 
     ProgramRun run;
@@ -197,13 +202,13 @@ TEST(CommandLineEndToEnd, UncreatableFolderGivesStatusFour)
     EXPECT_TRUE(run.out.isEmpty());
 }
 
-// --help prints the usage with status 2, as a usage error does (no command ran); --version
-// answers at once; a malformed command line gives status 2 and names the fault on stderr.
+// --help prints the usage on stdout with status 0; --version answers at once; a malformed
+// command line gives status 2 and names the fault on stderr.
 TEST(CommandLineEndToEnd, HelpVersionAndUsageErrors)
 {
     const ProgramRun help = runTalvesk({QStringLiteral("--help")});
-    EXPECT_EQ(help.exitCode, 2);
-    EXPECT_TRUE(help.out.contains(QStringLiteral("talvesk collect ADDRESS...")));
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("talvesk collect [ADDRESS...]")));
 
     const ProgramRun version = runTalvesk({QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);
@@ -218,4 +223,110 @@ TEST(CommandLineEndToEnd, HelpVersionAndUsageErrors)
         EXPECT_TRUE(run.err.startsWith(QStringLiteral("talvesk: "))) << qPrintable(run.err);
         EXPECT_TRUE(run.out.isEmpty());
     }
+}
+
+// A page that never finishes is stopped at the time limit with status 3 and its own line;
+// so is an address that loads nothing; the next address is still collected.
+TEST(CommandLineEndToEnd, TimeLimitStopsAPageAndTheRunGoesOn)
+{
+    SampleShop shop;
+    const SampleItem item = shop.tmallItem();
+
+    const ProgramRun run =
+        runTalvesk({QStringLiteral("collect"), shop.neverFinishingPage().toString(),
+                    QStringLiteral("javascript:void(0)"), item.url.toString(), QStringLiteral("--json"),
+                    QStringLiteral("--timeout"), QStringLiteral("20")});
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 3) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("talvesk: ") + shop.neverFinishingPage().toString() +
+                                 QStringLiteral(": 采集失败:网页在20秒内未能完成载入和滚动")))
+        << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("talvesk: javascript:void(0): "))) << qPrintable(run.err);
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << qPrintable(run.err);
+    EXPECT_EQ(strings(QJsonDocument::fromJson(lines[0].toUtf8()).object().value(QStringLiteral("main"))),
+              item.mainPictures);
+}
+
+// --input - reads the addresses after the arguments' ones, skipping blank lines and comments.
+TEST(CommandLineEndToEnd, AddressListFromStandardInput)
+{
+    SampleShop shop;
+    const SampleItem taobao = shop.taobaoItem();
+    const SampleItem tmall = shop.tmallItem();
+    const QByteArray list = "# today's items\n\n" + tmall.url.toString().toUtf8() + "\n  # done\n";
+
+    const ProgramRun run =
+        runTalvesk({QStringLiteral("collect"), taobao.url.toString(), QStringLiteral("--input"),
+                    QStringLiteral("-"), QStringLiteral("--json")},
+                   list);
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << qPrintable(run.out);
+    EXPECT_TRUE(lines[0].contains(taobao.url.toString()));
+    EXPECT_TRUE(lines[1].contains(tmall.url.toString()));
+}
+
+// --pages 3 prints in the order given although the first page finishes last, prefixes the
+// message lines with the item's place, and every item is complete.
+TEST(CommandLineEndToEnd, SeveralPagesKeepTheInputOrder)
+{
+    SampleShop shop;
+    const SampleItem slow = shop.taobaoItem();
+    const SampleItem tmall = shop.tmallItem();
+    const SampleItem growing = shop.growingItem();
+    // The first page's markup arrives late: it finishes well after the others.
+    const QString slowPath = slow.url.path();
+    const QByteArray slowMarkup = [&] {
+        QEventLoop loop;
+        QNetworkAccessManager manager;
+        QNetworkReply *reply = manager.get(QNetworkRequest(slow.url));
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+        return reply->readAll();
+    }();
+    shop.server().route(slowPath, HttpResponse::ok(slowMarkup, "text/html; charset=utf-8").delayedBy(4000));
+
+    const SampleItem *items[] = {&slow, &tmall, &growing};
+    const ProgramRun run = runTalvesk({QStringLiteral("collect"), slow.url.toString(), tmall.url.toString(),
+                                       growing.url.toString(), QStringLiteral("--json"),
+                                       QStringLiteral("--pages"), QStringLiteral("3")});
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << qPrintable(run.out);
+    for (int i = 0; i < 3; ++i) {
+        const QJsonObject object = QJsonDocument::fromJson(lines[i].toUtf8()).object();
+        EXPECT_EQ(object.value(QStringLiteral("address")).toString(), items[i]->url.toString());
+        EXPECT_EQ(strings(object.value(QStringLiteral("description"))), items[i]->descriptionPictures);
+    }
+    // The slow item's summary comes after the others' on stderr, each with its place.
+    const qsizetype slowDone = run.err.indexOf(QStringLiteral("[1/3] 图片采集完成"));
+    const qsizetype otherDone = run.err.indexOf(QStringLiteral("[2/3] 图片采集完成"));
+    ASSERT_GE(slowDone, 0) << qPrintable(run.err);
+    ASSERT_GE(otherDone, 0) << qPrintable(run.err);
+    EXPECT_GT(slowDone, otherDone);
+}
+
+// Without --verbose stderr holds only the program's own lines; with it, the engine's too.
+TEST(CommandLineEndToEnd, QuietTerminalUnlessVerbose)
+{
+    SampleShop shop;
+    const SampleItem item = shop.tmallItem();
+
+    const ProgramRun quiet =
+        runTalvesk({QStringLiteral("collect"), item.url.toString(), QStringLiteral("--json")});
+    ASSERT_TRUE(quiet.finished) << qPrintable(quiet.err);
+    EXPECT_EQ(quiet.exitCode, 0) << qPrintable(quiet.err);
+    for (const QString &line : quiet.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        EXPECT_TRUE(line.startsWith(QStringLiteral("消息提示")) ||
+                    line.startsWith(QStringLiteral("图片采集完成")))
+            << qPrintable(line);
+    }
+
+    const ProgramRun verbose = runTalvesk({QStringLiteral("collect"), item.url.toString(),
+                                           QStringLiteral("--json"), QStringLiteral("--verbose")});
+    ASSERT_TRUE(verbose.finished) << qPrintable(verbose.err);
+    EXPECT_TRUE(verbose.err.contains(QStringLiteral("qt.webenginecontext"))) << qPrintable(verbose.err);
 }

@@ -184,6 +184,7 @@ void LocalHttpServer::respond(QTcpSocket *socket, const HttpRequest &request)
         response = m_fallback(request);
     else
         response = HttpResponse::withStatus(404, "<html><body>no such page</body></html>");
+    response.delayMs += m_addedDelayMs;
 
     const bool closeAfter = request.header("Connection").compare("close", Qt::CaseInsensitive) == 0;
     if (response.delayMs <= 0) {

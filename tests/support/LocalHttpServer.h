@@ -82,6 +82,8 @@ public:
 
     void route(const QString &path, const HttpResponse &response);
     void setFallback(std::function<HttpResponse(const HttpRequest &)> fallback);
+    // Adds ms before every response, as a distant server's round trip would.
+    void setAddedDelay(int ms) { m_addedDelayMs = ms; }
 
     // Every request received so far, in order of arrival.
     const QList<HttpRequest> &requests() const { return m_requests; }
@@ -102,6 +104,7 @@ private:
     QList<HttpRequest> m_requests;
     QHash<QTcpSocket *, QByteArray> m_pending;
     int m_connections = 0;
+    int m_addedDelayMs = 0;
 };
 
 } // namespace talvesk::test

@@ -21,9 +21,15 @@ struct CommandLineOptions
     QString saveFolder; // empty: print the collected set instead of downloading it
     bool json = false;
     int jobs = 6;
-    QString error; // for UsageError: one line naming what is wrong
+    int timeoutSeconds = 120; // from the start of a page's load to the end of its scroll phase
+    int pages = 1;            // items collected at once
+    bool verbose = false;     // let the browser engine's own diagnostics through
+    QString inputFile;        // addresses one a line, after the arguments' ones; "-" is stdin
+    QString error;            // for UsageError: one line naming what is wrong
 
     static CommandLineOptions parse(const QStringList &arguments);
+    // The addresses of an address list: one a line, blank lines and "#" comments skipped.
+    static QStringList addressesOfList(const QString &text);
     static QString usage();
 };
 

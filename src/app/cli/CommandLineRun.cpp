@@ -2,6 +2,7 @@
 
 #include "app/cli/CollectedSetOutput.h"
 #include "app/cli/CommandLineOptions.h"
+#include "app/cli/CooperativeTasks.h"
 #include "app/cli/HeadlessControls.h"
 #include "app/cli/TerminalDialogs.h"
 #include "app/cli/TerminalMessageList.h"
@@ -9,17 +10,20 @@
 #include "collect/PicList.h"
 #include "download/DownloadCommand.h"
 #include "platform/SteadyClock.h"
-#include "platform/qt/QtEventLoop.h"
+#include "platform/qt/BrowserSetup.h"
 #include "platform/qt/QtPageBrowser.h"
 #include "platform/qt/QtTicker.h"
 
+#include <QFile>
+#include <QTimer>
 #include <QVBoxLayout>
-#include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <QWidget>
 
 #include <algorithm>
-#include <cstdio>
+#include <memory>
+#include <optional>
+#include <vector>
 
 namespace talvesk {
 
@@ -32,19 +36,33 @@ void writeTo(std::FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
+QString timeoutMessage(int seconds)
+{
+    return QStringLiteral("采集失败:网页在%1秒内未能完成载入和滚动").arg(seconds);
+}
+
+// What one address gave: its status, and what it prints on stdout once the addresses
+// before it have printed theirs.
+struct ItemOutcome
+{
+    int status = ExitDone;
+    QString output;
+    bool done = false;
+};
+
 // One line on stderr naming what failed, after the command's own lines.
 void reportFailure(TerminalMessageList &messages, const QString &line)
 {
     messages.flush();
-    writeTo(stderr, QStringLiteral("talvesk: %1\n").arg(line));
+    messages.writeLine(QStringLiteral("talvesk: %1").arg(line));
 }
 
-int downloadStatus(const DownloadResult &result, const QString &address, TerminalMessageList &messages)
+int downloadStatus(const DownloadResult &result, const QString &address, TerminalMessageList &messages,
+                   QString &output)
 {
     switch (result.outcome) {
     case DownloadResult::Outcome::Done:
-        messages.flush();
-        writeTo(stdout, result.itemFolder + QLatin1Char('\n'));
+        output = result.itemFolder + QLatin1Char('\n');
         if (result.failed == 0)
             return ExitDone;
         reportFailure(messages, QStringLiteral("%1: %2 of %3 pictures were not saved")
@@ -66,58 +84,153 @@ int downloadStatus(const DownloadResult &result, const QString &address, Termina
     return ExitPageFailed;
 }
 
+// One page of a batch: a pair of page browsers in a window-sized host, collecting the
+// items handed to it one after another.
+class PageSlot final
+{
+public:
+    PageSlot(BrowserSetup &setup, EventLoop &loop, const CommandLineOptions &options, std::FILE *terminal)
+        : m_loop(loop), m_options(options), m_terminal(terminal)
+    {
+        // The page needs a viewport of a desktop window's size for lazily shown pictures to
+        // appear as they would on screen; the offscreen platform draws it nowhere.
+        m_host.resize(1280, 900);
+        auto *layout = new QVBoxLayout(&m_host);
+        layout->setContentsMargins(0, 0, 0, 0);
+        const BrowserSetup::PagePair pair = setup.createPagePair(&m_host);
+        m_webBrowser1 = pair.webBrowser1;
+        m_webBrowser2 = pair.webBrowser2;
+        layout->addWidget(m_webBrowser1->view());
+        layout->addWidget(m_webBrowser2->view());
+        m_host.show();
+        m_deadline.setSingleShot(true);
+        QObject::connect(&m_deadline, &QTimer::timeout, &m_host, [this] {
+            m_timedOut = true;
+            // Stop ends the wait for the page; once loaded, only a new load ends the scroll phase.
+            const bool loaded = m_webBrowser1->loadState() != PageBrowser::LoadState::Loading;
+            m_webBrowser1->stop();
+            if (loaded)
+                m_webBrowser1->navigateBlank();
+        });
+    }
+
+    ItemOutcome collect(const QString &address, const QString &prefix)
+    {
+        TerminalMessageList messages(m_terminal, prefix, m_options.pages == 1);
+        TerminalDialogs dialogs(messages, m_options.saveFolder);
+        CollectedSet set;
+        HeadlessControls controls(*m_webBrowser1, *m_webBrowser2);
+        controls.onScrollPhaseEnded([this] { m_deadline.stop(); });
+        const SteadyClock clock;
+        QtTicker ticker(&m_host, QStringLiteral("Timer1"));
+        CollectCommand collectCommand(*m_webBrowser1, *m_webBrowser2, controls, messages, m_loop, clock,
+                                      ticker, set);
+
+        ItemOutcome outcome;
+        controls.setAddress(address);
+        m_timedOut = false;
+        m_deadline.start(m_options.timeoutSeconds * 1000);
+        const CollectResult collected = collectCommand.run();
+        m_deadline.stop();
+        if (!collected.ok()) {
+            QString error = collected.errorString;
+            if (m_timedOut) {
+                // The collect's own line names the stop; the reason is the time limit.
+                error = timeoutMessage(m_options.timeoutSeconds);
+                messages.setLine(messages.lastLine(), error);
+            }
+            reportFailure(messages, QStringLiteral("%1: %2").arg(address, error));
+            outcome.status = ExitPageFailed;
+            return outcome;
+        }
+        if (m_options.saveFolder.isEmpty()) {
+            outcome.output = m_options.json ? collectedSetJson(address, set) + QLatin1Char('\n')
+                                            : collectedSetListing(address, set);
+            return outcome;
+        }
+        DownloadOptions downloadOptions;
+        downloadOptions.concurrency = m_options.jobs;
+        DownloadCommand download(controls, dialogs, messages, downloadOptions);
+        outcome.status = downloadStatus(download.run(set), address, messages, outcome.output);
+        return outcome;
+    }
+
+    // The last item ran out of time. Its page was stopped mid-load, and the engine may not
+    // let the same page load the next address, so the slot is replaced.
+    bool timedOut() const { return m_timedOut; }
+
+private:
+    EventLoop &m_loop;
+    const CommandLineOptions &m_options;
+    std::FILE *m_terminal;
+    QWidget m_host;
+    QtPageBrowser *m_webBrowser1 = nullptr; // owned by its view
+    QtPageBrowser *m_webBrowser2 = nullptr;
+    QTimer m_deadline;
+    bool m_timedOut = false;
+};
+
+// The addresses of the arguments, then those of the list file. Nullopt, with a line on the
+// terminal, when the file cannot be read.
+std::optional<QStringList> allAddresses(const CommandLineOptions &options, std::FILE *terminal)
+{
+    QStringList addresses = options.addresses;
+    if (options.inputFile.isEmpty())
+        return addresses;
+    QFile file;
+    const bool standardInput = options.inputFile == QStringLiteral("-");
+    const bool opened = standardInput ? file.open(stdin, QIODevice::ReadOnly)
+                                      : (file.setFileName(options.inputFile), file.open(QIODevice::ReadOnly));
+    if (!opened) {
+        writeTo(terminal, QStringLiteral("talvesk: cannot read the address list %1: %2\n")
+                              .arg(options.inputFile, file.errorString()));
+        return std::nullopt;
+    }
+    addresses.append(CommandLineOptions::addressesOfList(QString::fromUtf8(file.readAll())));
+    return addresses;
+}
+
 } // namespace
 
-int runCollectCommandLine(const CommandLineOptions &options)
+int runCollectCommandLine(const CommandLineOptions &options, std::FILE *terminal)
 {
-    TerminalMessageList messages(stderr);
-    TerminalDialogs dialogs(messages, options.saveFolder);
-    QtEventLoop loop;
+    const std::optional<QStringList> addresses = allAddresses(options, terminal);
+    if (!addresses)
+        return ExitUsage;
+    const qsizetype count = addresses->size();
 
-    // The page needs a viewport of a desktop window's size for lazily shown pictures to appear
-    // as they would on screen; the offscreen platform draws it nowhere.
-    const auto profile = QtPageBrowser::createPersistentProfile();
-    QWidget host;
-    host.resize(1280, 900);
-    auto *layout = new QVBoxLayout(&host);
-    layout->setContentsMargins(0, 0, 0, 0);
-    QtPageBrowser webBrowser1(profile.get(), &host);
-    QtPageBrowser webBrowser2(profile.get(), &host);
-    layout->addWidget(webBrowser1.view());
-    layout->addWidget(webBrowser2.view());
-    webBrowser1.setSilent(true);
-    webBrowser2.setSilent(true);
-    webBrowser2.setVisible(false);
-    host.show();
+    BrowserSetup setup(BrowserSetup::Storage::Persistent);
+    std::vector<ItemOutcome> outcomes(static_cast<std::size_t>(count));
+    qsizetype next = 0;
+    qsizetype printed = 0;
+    const auto printInOrder = [&] {
+        while (printed < count && outcomes[static_cast<std::size_t>(printed)].done)
+            writeTo(stdout, outcomes[static_cast<std::size_t>(printed++)].output);
+    };
 
-    CollectedSet set;
-    HeadlessControls controls(webBrowser1, webBrowser2);
-    const SteadyClock clock;
-    QtTicker ticker(&host, QStringLiteral("Timer1"));
-    CollectCommand collectCommand(webBrowser1, webBrowser2, controls, messages, loop, clock, ticker, set);
-
-    DownloadOptions downloadOptions;
-    downloadOptions.concurrency = options.jobs;
+    CooperativeTasks tasks;
+    const qsizetype pages = std::min<qsizetype>(options.pages, count);
+    for (qsizetype p = 0; p < pages; ++p) {
+        tasks.add([&](EventLoop &loop) {
+            auto slot = std::make_unique<PageSlot>(setup, loop, options, terminal);
+            while (next < count) {
+                const qsizetype i = next++;
+                const QString prefix =
+                    options.pages > 1 ? QStringLiteral("[%1/%2] ").arg(i + 1).arg(count) : QString();
+                ItemOutcome &outcome = outcomes[static_cast<std::size_t>(i)];
+                if (slot->timedOut())
+                    slot = std::make_unique<PageSlot>(setup, loop, options, terminal);
+                outcome = slot->collect(addresses->at(i), prefix);
+                outcome.done = true;
+                printInOrder();
+            }
+        });
+    }
+    tasks.run();
 
     int status = ExitDone;
-    for (const QString &address : options.addresses) {
-        controls.setAddress(address);
-        const CollectResult collected = collectCommand.run();
-        if (!collected.ok()) {
-            reportFailure(messages, QStringLiteral("%1: %2").arg(address, collected.errorString));
-            status = std::max<int>(status, ExitPageFailed);
-            continue;
-        }
-        if (options.saveFolder.isEmpty()) {
-            messages.flush();
-            writeTo(stdout, (options.json ? collectedSetJson(address, set) + QLatin1Char('\n')
-                                          : collectedSetListing(address, set)));
-            continue;
-        }
-        DownloadCommand download(controls, dialogs, messages, downloadOptions);
-        status = std::max(status, downloadStatus(download.run(set), address, messages));
-    }
-    messages.flush();
+    for (const ItemOutcome &outcome : outcomes)
+        status = std::max(status, outcome.status);
     return status;
 }
 

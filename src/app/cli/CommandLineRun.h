@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdio>
+
 namespace talvesk {
 
 struct CommandLineOptions;
@@ -14,7 +16,9 @@ enum ExitStatus : int {
 };
 
 // Runs `talvesk collect` with the same collect and download commands as the window, on a
-// headless browser engine. Needs a QApplication; returns the exit status.
-int runCollectCommandLine(const CommandLineOptions &options);
+// headless browser engine, up to options.pages items at once. Message lines go to terminal
+// (the real stderr when the engine's is silenced), results to stdout in the order of the
+// addresses. Needs a QApplication; returns the exit status, the highest of all items.
+int runCollectCommandLine(const CommandLineOptions &options, std::FILE *terminal);
 
 } // namespace talvesk

@@ -16,4 +16,10 @@ void HeadlessControls::selectTab(Tab tab)
     m_webBrowser2.setVisible(!browse);
 }
 
+void HeadlessControls::setWindowEnabled(bool enabled)
+{
+    if (!enabled && m_scrollPhaseEnded)
+        m_scrollPhaseEnded();
+}
+
 } // namespace talvesk

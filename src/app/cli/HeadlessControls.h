@@ -15,15 +15,19 @@ public:
     HeadlessControls(PageBrowser &webBrowser1, PageBrowser &webBrowser2);
 
     void setAddress(const QString &address) { m_address = address; }
+    // The collect disables the window once its page is loaded and scrolled, before it reads
+    // the pictures: called then, it marks the end of the page's time limit.
+    void onScrollPhaseEnded(std::function<void()> ended) { m_scrollPhaseEnded = std::move(ended); }
 
     QString addressText() const override { return m_address; }
     void selectTab(Tab tab) override;
-    void setWindowEnabled(bool) override {}
+    void setWindowEnabled(bool enabled) override;
 
 private:
     PageBrowser &m_webBrowser1;
     PageBrowser &m_webBrowser2;
     QString m_address;
+    std::function<void()> m_scrollPhaseEnded;
 };
 
 } // namespace talvesk

@@ -4,8 +4,8 @@
 
 namespace talvesk {
 
-TerminalMessageList::TerminalMessageList(std::FILE *stream)
-    : m_stream(stream), m_live(isatty(fileno(stream)) == 1)
+TerminalMessageList::TerminalMessageList(std::FILE *stream, const QString &prefix, bool live)
+    : m_stream(stream), m_prefix(prefix), m_live(live && isatty(fileno(stream)) == 1)
 {
 }
 
@@ -65,7 +65,7 @@ void TerminalMessageList::flush()
 
 void TerminalMessageList::writeLine(const QString &text)
 {
-    const QByteArray line = text.toUtf8();
+    const QByteArray line = (m_prefix + text).toUtf8();
     std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), m_stream);
     std::fputc('\n', m_stream);
     std::fflush(m_stream);
@@ -81,7 +81,7 @@ void TerminalMessageList::showLive()
 {
     if (!m_live || !m_hasTop)
         return;
-    const QByteArray line = m_top.toUtf8();
+    const QByteArray line = (m_prefix + m_top).toUtf8();
     std::fputs("\r\033[K", m_stream);
     std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), m_stream);
     std::fflush(m_stream);

@@ -15,7 +15,9 @@ namespace talvesk {
 class TerminalMessageList final : public MessageList
 {
 public:
-    explicit TerminalMessageList(std::FILE *stream);
+    // Lines start with prefix (the item's place in a batch). A stream that is a terminal shows
+    // the top line live, unless live is false (several lists write to it at once).
+    explicit TerminalMessageList(std::FILE *stream, const QString &prefix = {}, bool live = true);
     ~TerminalMessageList() override;
 
     MessageLine insertLine(const QString &text) override;
@@ -28,12 +30,17 @@ public:
     // Writes the pending top line; later lines follow it.
     void flush();
 
-private:
+    // The line inserted last.
+    MessageLine lastLine() const { return m_lastLine; }
+    // Writes a line that is not part of the list at once, with this list's prefix.
     void writeLine(const QString &text);
+
+private:
     void clearLive();
     void showLive();
 
     std::FILE *m_stream;
+    QString m_prefix;
     bool m_live;
     bool m_hasTop = false;
     bool m_topWritten = false; // the top line, as it reads now, is already in the stream

@@ -27,14 +27,10 @@ QtPageBrowser::QtPageBrowser(QWebEngineProfile *profile, QWidget *parent)
 
 QtPageBrowser::~QtPageBrowser()
 {
-    delete m_view.data();
-}
-
-std::unique_ptr<QWebEngineProfile> QtPageBrowser::createPersistentProfile()
-{
-    auto profile = std::make_unique<QWebEngineProfile>(QStringLiteral("talvesk"));
-    profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
-    return profile;
+    // A browser owned by its view goes while the view deletes its children.
+    if (parent() != m_view.data())
+        delete m_view.data();
+    delete m_page.data();
 }
 
 QWebEngineView *QtPageBrowser::view() const
@@ -55,7 +51,8 @@ QString QtPageBrowser::searchAddress()
 void QtPageBrowser::navigate(const QString &address)
 {
     const QUrl url = QUrl::fromUserInput(address);
-    if (!url.isValid()) {
+    // A javascript: address runs in the page shown and loads nothing, so no load would end.
+    if (!url.isValid() || url.scheme() == QStringLiteral("javascript")) {
         // Nothing can load: a caller waiting for this navigation must not wait at all.
         m_startCounted = false;
         m_state = LoadState::Failed;

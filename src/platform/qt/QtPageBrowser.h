@@ -31,9 +31,9 @@ public:
     QtPageBrowser(QWebEngineProfile *profile, QWidget *parent);
     ~QtPageBrowser() override;
 
-    // The profile both browsers of the program share: cookies and storage are kept on disk
-    // in the user's data folder, so a login survives restarts.
-    static std::unique_ptr<QWebEngineProfile> createPersistentProfile();
+    // Keeps the profile alive until this browser's page is gone; for a browser owned by its
+    // view (made its child), whose teardown order nobody writes.
+    void keepProfile(std::shared_ptr<QWebEngineProfile> profile) { m_profileKeeper = std::move(profile); }
 
     // Nullptr once the view has been destroyed with its parent.
     QWebEngineView *view() const;
@@ -80,6 +80,7 @@ private:
     void handleLoadStarted();
     void handleLoadFinished(bool ok);
 
+    std::shared_ptr<QWebEngineProfile> m_profileKeeper; // released after the page, see keepProfile
     QPointer<QWebEngineView> m_view;
     QPointer<SilentWebPage> m_page;
     LoadState m_state = LoadState::Finished;

@@ -36,6 +36,9 @@ TEST(CommandLineOptions, CollectTakesAddressesAndOptions)
     EXPECT_TRUE(plain.saveFolder.isEmpty());
     EXPECT_FALSE(plain.json);
     EXPECT_EQ(plain.jobs, 6);
+    EXPECT_EQ(plain.pages, 1);
+    EXPECT_EQ(plain.timeoutSeconds, 120);
+    EXPECT_FALSE(plain.verbose);
 
     const CommandLineOptions full =
         parse({"collect", "--json", "http://a/1", "--save", "out dir", "--jobs", "2"});
@@ -44,6 +47,15 @@ TEST(CommandLineOptions, CollectTakesAddressesAndOptions)
     EXPECT_EQ(full.saveFolder, QStringLiteral("out dir"));
     EXPECT_EQ(full.jobs, 2);
     EXPECT_EQ(full.addresses, QStringList{QStringLiteral("http://a/1")});
+
+    const CommandLineOptions batch =
+        parse({"collect", "--input", "-", "--pages", "8", "--timeout", "30", "--verbose"});
+    EXPECT_EQ(batch.mode, Mode::Collect);
+    EXPECT_TRUE(batch.addresses.isEmpty());
+    EXPECT_EQ(batch.inputFile, QStringLiteral("-"));
+    EXPECT_EQ(batch.pages, 8);
+    EXPECT_EQ(batch.timeoutSeconds, 30);
+    EXPECT_TRUE(batch.verbose);
 
     const CommandLineOptions dashed = parse({"collect", "--", "--odd-address"});
     EXPECT_EQ(dashed.addresses, QStringList{QStringLiteral("--odd-address")});
@@ -65,10 +77,26 @@ TEST(CommandLineOptions, RejectsBadCommandLines)
         {{"collect", "a", "--jobs", "0"}, "--jobs"},
         {{"collect", "a", "--jobs", "many"}, "many"},
         {{"collect", "a", "--jobs", "33"}, "--jobs"},
+        {{"collect", "a", "--pages", "0"}, "--pages"},
+        {{"collect", "a", "--pages", "9"}, "--pages"},
+        {{"collect", "a", "--timeout", "0"}, "--timeout"},
+        {{"collect", "a", "--timeout", "-5"}, "--timeout"},
+        {{"collect", "a", "--input"}, "--input"},
+        {{"collect", "a", "--input", ""}, "--input"},
     };
     for (const auto &c : cases) {
         const CommandLineOptions options = parse(c.words);
         EXPECT_EQ(options.mode, Mode::UsageError) << c.named;
         EXPECT_TRUE(options.error.contains(QString::fromUtf8(c.named))) << qPrintable(options.error);
     }
+}
+
+// An address list keeps its addresses in order, trimmed, without blank lines and comments.
+TEST(CommandLineOptions, AddressListSkipsBlankLinesAndComments)
+{
+    EXPECT_EQ(CommandLineOptions::addressesOfList(QStringLiteral("# shop A\n\nhttp://a/1\r\n  b.example/2  \n"
+                                                                 "  # later\nhttp://a/#x\n")),
+              (QStringList{QStringLiteral("http://a/1"), QStringLiteral("b.example/2"),
+                           QStringLiteral("http://a/#x")}));
+    EXPECT_TRUE(CommandLineOptions::addressesOfList(QString()).isEmpty());
 }

@@ -1,0 +1,157 @@
+#include "app/cli/CooperativeTasks.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <sys/mman.h>
+#include <ucontext.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/common_interface_defs.h>
+#define TALVESK_FIBER_START(save, bottom, size) __sanitizer_start_switch_fiber(save, bottom, size)
+#define TALVESK_FIBER_FINISH(save, bottom, size) __sanitizer_finish_switch_fiber(save, bottom, size)
+#else
+#define TALVESK_FIBER_START(save, bottom, size) static_cast<void>(0)
+#define TALVESK_FIBER_FINISH(save, bottom, size) static_cast<void>(0)
+#endif
+
+namespace talvesk {
+
+namespace {
+
+// The engine's own work runs on whichever stack waits in the event loop, so a task's stack
+// is as big as a thread's. Untouched pages cost nothing.
+constexpr std::size_t kStackBytes = 8 * 1024 * 1024;
+
+} // namespace
+
+struct CooperativeTasks::Task final : EventLoop
+{
+    enum class State { Waiting, Running, Done };
+
+    Body body;
+    State state = State::Waiting;
+    bool started = false;
+    void *stack = nullptr;
+    ucontext_t context{};
+    ucontext_t *resumer = nullptr;
+    // The stack that resumed this task, for the address sanitizer's bookkeeping.
+    const void *resumerBottom = nullptr;
+    std::size_t resumerSize = 0;
+    void *fakeStack = nullptr;
+
+    bool yield() override
+    {
+        switchOut(&fakeStack);
+        TALVESK_FIBER_FINISH(fakeStack, &resumerBottom, &resumerSize);
+        return true;
+    }
+
+    // The task is resumed from the event loop, after it has run what arrived.
+    bool waitForEvents() override { return yield(); }
+
+    bool runFor(int milliseconds) override
+    {
+        const QDeadlineTimer deadline(milliseconds);
+        while (!deadline.hasExpired())
+            yield();
+        return true;
+    }
+
+    void switchOut(void **save)
+    {
+        static_cast<void>(save);
+        TALVESK_FIBER_START(save, resumerBottom, resumerSize);
+        swapcontext(&context, resumer);
+    }
+
+    static void entry(unsigned int high, unsigned int low)
+    {
+        auto *task = reinterpret_cast<Task *>((static_cast<std::uintptr_t>(high) << 32) | low);
+        TALVESK_FIBER_FINISH(nullptr, &task->resumerBottom, &task->resumerSize);
+        task->body(*task);
+        task->state = State::Done;
+        task->switchOut(nullptr);
+        std::abort(); // a finished task is never resumed
+    }
+
+    void resume()
+    {
+        if (!started) {
+            started = true;
+            stack = mmap(nullptr, kStackBytes, PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
+            if (stack == MAP_FAILED)
+                std::abort();
+            // The lowest page stays unmapped for use, so an overflow faults instead of writing
+            // into other memory.
+            mprotect(stack, static_cast<std::size_t>(sysconf(_SC_PAGESIZE)), PROT_NONE);
+            getcontext(&context);
+            context.uc_stack.ss_sp = stack;
+            context.uc_stack.ss_size = kStackBytes;
+            context.uc_link = nullptr;
+            const auto address = reinterpret_cast<std::uintptr_t>(this);
+            makecontext(&context, reinterpret_cast<void (*)()>(&Task::entry), 2,
+                        static_cast<unsigned int>(address >> 32), static_cast<unsigned int>(address));
+        }
+        ucontext_t here;
+        resumer = &here;
+        state = State::Running;
+        void *save = nullptr;
+        TALVESK_FIBER_START(&save, stack, kStackBytes);
+        swapcontext(&here, &context);
+        TALVESK_FIBER_FINISH(save, nullptr, nullptr);
+        static_cast<void>(save);
+        if (state == State::Running)
+            state = State::Waiting;
+    }
+
+    ~Task() override
+    {
+        if (stack)
+            munmap(stack, kStackBytes);
+    }
+};
+
+CooperativeTasks::CooperativeTasks() = default;
+CooperativeTasks::~CooperativeTasks() = default;
+
+void CooperativeTasks::add(Body body)
+{
+    auto task = std::make_unique<Task>();
+    task->body = std::move(body);
+    m_tasks.push_back(std::move(task));
+}
+
+void CooperativeTasks::resumeWaiting()
+{
+    // Index by index: a task resumed here may wait in a nested event loop that calls this again.
+    for (std::size_t i = 0; i < m_tasks.size(); ++i) {
+        if (m_tasks[i]->state == Task::State::Waiting)
+            m_tasks[i]->resume();
+    }
+}
+
+void CooperativeTasks::run()
+{
+    QEventLoop loop;
+    QTimer pump;
+    pump.setInterval(1);
+    QObject::connect(&pump, &QTimer::timeout, &loop, [this, &loop] {
+        resumeWaiting();
+        for (const auto &task : m_tasks) {
+            if (task->state != Task::State::Done)
+                return;
+        }
+        loop.quit();
+    });
+    pump.start();
+    loop.exec();
+}
+
+} // namespace talvesk

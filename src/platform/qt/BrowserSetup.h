@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/qt/QtEventLoop.h"
+
+#include <QString>
+
+#include <memory>
+
+class QLockFile;
+class QTemporaryDir;
+class QWebEngineProfile;
+class QWidget;
+
+namespace talvesk {
+
+class QtPageBrowser;
+
+// What the window and the command line share: the browser profile, the event loop, and the
+// page browsers built on them, one pair per item being collected.
+//
+// The persistent profile keeps cookies in the user's data folder. The engine holds its
+// stores there exclusively (the cookie database and the storage databases are locked by the
+// first process), so a second program on the same folder would lose its cookies and fail
+// on storage. Whoever finds the folder in use (our own lock, held as long as the profile
+// lives) browses on a copy of the cookies in a folder of its own instead; the copy is
+// dropped at exit, the original is never touched.
+class BrowserSetup final
+{
+public:
+    enum class Storage {
+        Persistent,   // the user's profile, or a copy of its cookies when it is in use
+        OffTheRecord, // nothing on disk (tests)
+    };
+
+    explicit BrowserSetup(Storage storage);
+    ~BrowserSetup();
+    BrowserSetup(const BrowserSetup &) = delete;
+    BrowserSetup &operator=(const BrowserSetup &) = delete;
+
+    struct PagePair
+    {
+        QtPageBrowser *webBrowser1; // the item page
+        QtPageBrowser *webBrowser2; // the preview, hidden at first
+    };
+    // Two silent page browsers whose views are children of parent. Each adapter is owned by
+    // its view and keeps the profile alive, so they go with the widgets in any order.
+    PagePair createPagePair(QWidget *parent);
+
+    QtEventLoop &eventLoop() { return m_eventLoop; }
+    // True when the user's profile was in use and a copy of its cookies is browsed on.
+    bool usesCopy() const { return m_copy != nullptr; }
+
+private:
+    QtEventLoop m_eventLoop;
+    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<QTemporaryDir> m_copy;
+    std::shared_ptr<QWebEngineProfile> m_profile;
+};
+
+} // namespace talvesk
