@@ -151,7 +151,7 @@ QString written(const CollectedSet &set, const QString &address)
     talvesk::test::FakePageBrowser browser;
     talvesk::test::FakeEventLoop loop;
     const talvesk::PreviewResult result = talvesk::writePreview(browser, loop, set, address);
-    check(result.ok, "the preview is written", result.errorString);
+    check(result.ok(), "the preview is written", result.errorString);
     return browser.written.join(QString());
 }
 

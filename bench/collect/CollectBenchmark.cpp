@@ -9,7 +9,7 @@
 
 #include "collect/CollectCommand.h"
 #include "collect/PicList.h"
-#include "platform/EngineEnvironment.h"
+#include "platform/qt/EngineEnvironment.h"
 #include "platform/MessageList.h"
 #include "platform/SteadyClock.h"
 #include "platform/WindowControls.h"

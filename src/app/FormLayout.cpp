@@ -4,7 +4,7 @@ namespace talvesk {
 
 namespace {
 
-// Steps 6 to 11: the progress bar and the message list on the status bar's row.
+// The progress bar and the message list on the status bar's row.
 void placeStatusRow(const FormMetrics &m, FormGeometry &g)
 {
     g.progressBar1.top = m.statusBarTop + 50;

@@ -50,11 +50,12 @@ struct FormMetrics
 // The controls where the window is created.
 FormGeometry initialFormGeometry();
 
-// Form_Resize: the eleven steps in order. A step that would give a control a negative width or
-// height fails, and the pass ends there: what earlier steps did stays, the rest keeps `previous`.
+// The layout pass, control by control. A placement that would give a control a negative width
+// or height fails, and the pass ends there: what earlier placements did stays, the rest keeps
+// `previous`.
 FormGeometry layoutPass(const FormMetrics &metrics, const FormGeometry &previous);
 
-// Form_Paint: steps 6 to 11 of the layout pass again (the status row).
+// The repaint pass: the status row's part of the layout pass again.
 FormGeometry repaintPass(const FormMetrics &metrics, const FormGeometry &previous);
 
 } // namespace talvesk

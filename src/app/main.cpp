@@ -4,7 +4,7 @@
 #include "app/QtTranslations.h"
 #include "app/cli/CommandLineOptions.h"
 #include "app/cli/CommandLineRun.h"
-#include "platform/EngineEnvironment.h"
+#include "platform/qt/EngineEnvironment.h"
 #include "platform/qt/EngineSanitizerOptions.h"
 
 #include <QApplication>

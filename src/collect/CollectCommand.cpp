@@ -68,7 +68,7 @@ QString lazyImagesFailedMessage()
 }
 QString previewFailedMessage()
 {
-    return QStringLiteral("采集失败:无法生成采集结果预览页！");
+    return QStringLiteral("采集失败:无法生成采集结果预览页,原因:");
 }
 QString unresponsiveMessage()
 {
@@ -95,30 +95,6 @@ constexpr std::int64_t kDrawWaitMs = 1000;
 // A page that keeps growing (an endless feed) would hold the scroll phase for good.
 constexpr std::int32_t kScrollDistanceLimit = 300000;
 constexpr std::int64_t kScrollTimeLimitMs = 5 * 60 * 1000;
-
-// Passes yields through and remembers whether the program started closing, which the
-// preview reports only as a failure of its own.
-class WatchedLoop final : public EventLoop
-{
-public:
-    explicit WatchedLoop(EventLoop &loop) : m_loop(loop) {}
-
-    bool yield() override { return watch(m_loop.yield()); }
-    bool waitForEvents() override { return watch(m_loop.waitForEvents()); }
-    bool runFor(int milliseconds) override { return watch(m_loop.runFor(milliseconds)); }
-    bool closing() const { return m_closing; }
-
-private:
-    bool watch(bool going)
-    {
-        if (!going)
-            m_closing = true;
-        return !m_closing;
-    }
-
-    EventLoop &m_loop;
-    bool m_closing = false;
-};
 
 // Marks a collect as running; when it ends, however it ends, its ticks end too.
 class RunningFlag final
@@ -270,12 +246,15 @@ CollectResult CollectCommand::run()
     }
     m_window.setWindowEnabled(true);
 
-    WatchedLoop watched(m_loop);
-    const PreviewResult preview = writePreview(m_webBrowser2, watched, m_set, m_window.addressText());
-    if (watched.closing())
+    const PreviewResult preview = writePreview(m_webBrowser2, m_loop, m_set, m_window.addressText());
+    switch (preview.status) {
+    case PreviewResult::Status::Written:
+        break;
+    case PreviewResult::Status::Closing:
         return closing();
-    if (!preview.ok)
-        return fail(previewFailedMessage());
+    case PreviewResult::Status::Failed:
+        return fail(previewFailedMessage() + preview.errorString);
+    }
 
     if (!limitNotice.isEmpty())
         m_mesg.insertLine(limitNotice);

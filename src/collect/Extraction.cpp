@@ -126,9 +126,18 @@ public:
             out[i] = static_cast<char>(in[i] < 0x80 ? in[i] : 0x80);
     }
 
-    re2::StringPiece piece() const { return re2::StringPiece(m_bytes.get(), m_size); }
-    std::size_t size() const { return m_size; }
-    const QString &text() const { return m_text; }
+    re2::StringPiece piece() const
+    {
+        return re2::StringPiece(m_bytes.get(), m_size);
+    }
+    std::size_t size() const
+    {
+        return m_size;
+    }
+    const QString &text() const
+    {
+        return m_text;
+    }
 
 private:
     const QString &m_text;
@@ -183,7 +192,7 @@ private:
 
 // Runs one rule over the whole markup: the text of match k, rewritten, goes into slot k.
 // Matches past slot 255 could never be stored, so the search ends there.
-template<typename Rewrite>
+template <typename Rewrite>
 void applyRule(const RE2 &re, const MatchText &markup, PicList &list, Rewrite rewrite)
 {
     MatchCursor match(re, markup, 0);
@@ -193,7 +202,7 @@ void applyRule(const RE2 &re, const MatchText &markup, PicList &list, Rewrite re
 
 // A colour rule: written-form matches and swatch matches fill the slots in position order.
 // A written-form match that overlaps a swatch match gives way to it.
-template<typename Rewrite, typename SwatchRewrite>
+template <typename Rewrite, typename SwatchRewrite>
 void applyColourRule(const RE2 &written, const RE2 &swatch, const MatchText &markup, PicList &list,
                      Rewrite rewrite, SwatchRewrite swatchRewrite)
 {

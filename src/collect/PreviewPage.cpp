@@ -43,7 +43,7 @@ const QString &breakFragment()
     return p;
 }
 
-// Steps 5 and 7: small pictures up to the first "null", a break after every third.
+// Main and colour sections: small pictures up to the first "null", a break after every third.
 int writeSmallPictures(QStringList &fragments, const PicList &list)
 {
     int count = 0;
@@ -59,7 +59,7 @@ int writeSmallPictures(QStringList &fragments, const PicList &list)
     return count;
 }
 
-// Step 9: wide pictures up to the first "null", each followed by a break.
+// Description section: wide pictures up to the first "null", each followed by a break.
 int writeWidePictures(QStringList &fragments, const PicList &list)
 {
     int count = 0;
@@ -104,26 +104,27 @@ PreviewResult writePreview(PageBrowser &browser, EventLoop &loop, const Collecte
     // Blank-page wait: at least one turn of the event loop, then as long as the page is loading.
     do {
         if (!loop.waitForEvents()) {
-            result.errorString = QStringLiteral("预览已取消:程序正在关闭");
+            result.status = PreviewResult::Status::Closing;
+            result.errorString = QStringLiteral("程序正在关闭");
             return result;
         }
     } while (browser.loadState() == PageBrowser::LoadState::Loading);
     if (browser.loadState() != PageBrowser::LoadState::Finished) {
-        result.errorString = QStringLiteral("预览失败:空白页未能载入");
+        result.errorString = QStringLiteral("空白页未能载入");
         return result;
     }
 
     const std::unique_ptr<PageDocument> document = browser.document();
     if (!document) {
-        result.errorString = QStringLiteral("预览失败:预览页没有文档");
+        result.errorString = QStringLiteral("预览页没有文档");
         return result;
     }
     // One write of all fragments in order gives the same document as one write per fragment.
     if (!document->write(page.fragments.join(QString()))) {
-        result.errorString = QStringLiteral("预览失败:无法写入预览页");
+        result.errorString = QStringLiteral("无法写入预览页");
         return result;
     }
-    result.ok = true;
+    result.status = PreviewResult::Status::Written;
     return result;
 }
 

@@ -29,16 +29,22 @@ PreviewPage buildPreviewPage(const CollectedSet &set, const QString &address);
 
 struct PreviewResult
 {
-    bool ok = false;
-    PreviewCounts counts; // the pictures of the page (also set when !ok: what it would have held)
-    QString errorString;  // a message line, when !ok
+    enum class Status {
+        Failed,  // the blank page did not load, or has no document, or refused the write
+        Closing, // the program started closing during the wait
+        Written,
+    };
+
+    Status status = Status::Failed;
+    PreviewCounts counts; // the pictures of the page (also set when not written: what it would hold)
+    QString errorString;  // why it was not written
+
+    bool ok() const { return status == Status::Written; }
 };
 
 // Loads a blank page into the browser, waits for it in the event loop and writes the preview
 // into it. Title, address and picture addresses are HTML-escaped (& < > " '), so ordinary
-// values give exactly the usual markup and no value can inject markup or script. Fails
-// (ok == false) when the program is closing during the wait (the loop returned false), the
-// blank page fails to load, or the page has no document or refuses the write.
+// values give exactly the usual markup and no value can inject markup or script.
 PreviewResult writePreview(PageBrowser &browser, EventLoop &loop, const CollectedSet &set,
                            const QString &address);
 

@@ -24,8 +24,8 @@ using talvesk::WindowControls;
 using talvesk::test::FakeClock;
 using talvesk::test::FakeEventLoop;
 using talvesk::test::FakeMessageList;
-using talvesk::test::FakeTicker;
 using talvesk::test::FakePageBrowser;
+using talvesk::test::FakeTicker;
 using talvesk::test::FakeWindowControls;
 
 namespace {
@@ -617,7 +617,7 @@ TEST_F(CollectCommandTest, PreviewFailureFailsCleanly)
     browser2.writable = false;
     const CollectResult result = command.run();
     EXPECT_EQ(result.status, CollectResult::Status::Failed);
-    EXPECT_EQ(mesg.lines[0], QStringLiteral("采集失败:无法生成采集结果预览页！"));
+    EXPECT_EQ(mesg.lines[0], QStringLiteral("采集失败:无法生成采集结果预览页,原因:无法写入预览页"));
     EXPECT_TRUE(window.windowEnabled);
     EXPECT_FALSE(ticker.active);
     EXPECT_TRUE(allNull(set.mpicUrls));

@@ -9,6 +9,7 @@ using talvesk::buildPreviewPage;
 using talvesk::CollectedSet;
 using talvesk::PageBrowser;
 using talvesk::PicList;
+using talvesk::PreviewResult;
 using talvesk::writePreview;
 using talvesk::test::FakeEventLoop;
 using talvesk::test::FakePageBrowser;
@@ -179,7 +180,7 @@ TEST(PreviewPage, Full256MainPicturesWith85Breaks)
     EXPECT_EQ(page.fragments.mid(first, last - first + 1).count(P), 85);
     EXPECT_EQ(page.fragments.at(last - 1), P);
     EXPECT_EQ(page.fragments.at(last - 2), small(pic("m", 254)));
-    // The last picture is followed directly by the two breaks of step 6.
+    // The last picture is followed directly by the two breaks before the colour heading.
     EXPECT_EQ(page.fragments.at(last + 1), P);
     EXPECT_EQ(page.fragments.at(last + 2), P);
     EXPECT_EQ(page.fragments.at(last + 3), kColourHeading);
@@ -257,7 +258,7 @@ TEST(WritePreview, WaitsForTheBlankPageThenWritesTheFragments)
     fill(set.descPicUrls, "d", 1);
     const auto result = writePreview(browser, loop, set, kAddress);
     yieldsWhenWritten = loop.yields();
-    EXPECT_TRUE(result.ok);
+    EXPECT_TRUE(result.ok());
     EXPECT_TRUE(result.errorString.isEmpty());
     EXPECT_EQ(result.counts.main, 4);
     EXPECT_EQ(result.counts.colour, 0);
@@ -272,7 +273,7 @@ TEST(WritePreview, YieldsAtLeastOnceEvenWhenReadyAtOnce)
     FakePageBrowser browser; // navigation finishes at once
     FakeEventLoop loop;
     const auto result = writePreview(browser, loop, emptySet(), kAddress);
-    EXPECT_TRUE(result.ok);
+    EXPECT_TRUE(result.ok());
     EXPECT_EQ(loop.yields(), 1);
     EXPECT_EQ(browser.written.size(), 1);
 }
@@ -287,7 +288,7 @@ TEST(WritePreview, NothingWrittenBeforeTheWaitEnds)
         if (n == 5)
             browser.state = PageBrowser::LoadState::Finished;
     });
-    EXPECT_TRUE(writePreview(browser, loop, emptySet(), kAddress).ok);
+    EXPECT_TRUE(writePreview(browser, loop, emptySet(), kAddress).ok());
     EXPECT_EQ(loop.yields(), 5);
 }
 
@@ -298,7 +299,7 @@ TEST(WritePreview, ProgramClosingDuringTheWait)
     FakeEventLoop loop;
     loop.shutDownAtYield(2);
     const auto result = writePreview(browser, loop, emptySet(), kAddress);
-    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(result.ok());
     EXPECT_FALSE(result.errorString.isEmpty());
     EXPECT_EQ(loop.yields(), 2);
     EXPECT_TRUE(browser.written.isEmpty());
@@ -310,7 +311,7 @@ TEST(WritePreview, ProgramClosingAtTheFirstYield)
     FakeEventLoop loop;
     loop.shutDownAtYield(1);
     const auto result = writePreview(browser, loop, emptySet(), kAddress);
-    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.status, PreviewResult::Status::Closing);
     EXPECT_TRUE(browser.written.isEmpty());
 }
 
@@ -324,8 +325,8 @@ TEST(WritePreview, BlankPageFailsToLoad)
             browser.state = PageBrowser::LoadState::Failed;
     });
     const auto result = writePreview(browser, loop, emptySet(), kAddress);
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.errorString, QStringLiteral("预览失败:空白页未能载入"));
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(result.errorString, QStringLiteral("空白页未能载入"));
     EXPECT_TRUE(browser.written.isEmpty());
 }
 
@@ -335,12 +336,12 @@ TEST(WritePreview, NoDocumentOrWriteRefused)
     FakePageBrowser noDocument;
     noDocument.hasDocument = false;
     auto result = writePreview(noDocument, loop, emptySet(), kAddress);
-    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(result.ok());
     EXPECT_FALSE(result.errorString.isEmpty());
 
     FakePageBrowser readOnly;
     readOnly.writable = false;
     result = writePreview(readOnly, loop, emptySet(), kAddress);
-    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(result.ok());
     EXPECT_FALSE(result.errorString.isEmpty());
 }

@@ -1,12 +1,9 @@
-#include "platform/EngineEnvironment.h"
-
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv)
 {
-    talvesk::selectHeadlessPlatform();
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,4 +1,4 @@
-#include "platform/EngineEnvironment.h"
+#include "platform/qt/EngineEnvironment.h"
 #include "platform/qt/EngineSanitizerOptions.h"
 
 #include <QApplication>
