@@ -4,12 +4,12 @@
 #include "FuzzInput.h"
 
 #include "collect/Extraction.h"
-#include "collect/PicList.h"
+#include "collect/PictureList.h"
 
 #include <cstddef>
 #include <cstdint>
 
-using talvesk::PicList;
+using talvesk::PictureList;
 using talvesk::fuzz::check;
 
 namespace {
@@ -86,14 +86,14 @@ bool candidates(const QString &markup, const Form &form, QStringList &out, int &
 }
 
 // Runs the forms of one list and checks every filled slot against them.
-void checkList(const QString &markup, const PicList &list, std::initializer_list<const Form *> forms,
+void checkList(const QString &markup, const PictureList &list, std::initializer_list<const Form *> forms,
                const char *name)
 {
     int filled = 0;
-    while (filled < PicList::kSlots && list[filled] != PicList::nullSlot())
+    while (filled < PictureList::kSlots && list[filled] != PictureList::nullSlot())
         ++filled;
-    for (int k = filled; k < PicList::kSlots; ++k)
-        check(list[k] == PicList::nullSlot(), "slots filled from 0 without gaps", QString::fromLatin1(name));
+    for (int k = filled; k < PictureList::kSlots; ++k)
+        check(list[k] == PictureList::nullSlot(), "slots filled from 0 without gaps", QString::fromLatin1(name));
 
     QStringList made;
     int starts = 0;
@@ -126,13 +126,13 @@ bool isOpeningAt(const QString &markup, qsizetype at)
 
 // A description address is "http:" and what followed src=" (kept whole when that is already
 // "http…"), up to its picture extension or to a backslash.
-void checkDescriptions(const QString &markup, const PicList &list)
+void checkDescriptions(const QString &markup, const PictureList &list)
 {
     int filled = 0;
-    while (filled < PicList::kSlots && list[filled] != PicList::nullSlot())
+    while (filled < PictureList::kSlots && list[filled] != PictureList::nullSlot())
         ++filled;
-    for (int k = filled; k < PicList::kSlots; ++k)
-        check(list[k] == PicList::nullSlot(), "description slots filled from 0 without gaps", list[k]);
+    for (int k = filled; k < PictureList::kSlots; ++k)
+        check(list[k] == PictureList::nullSlot(), "description slots filled from 0 without gaps", list[k]);
     qsizetype openings = 0;
     for (qsizetype at = markup.indexOf(QLatin1String("src=\""), 0, Qt::CaseInsensitive); at >= 0;
          at = markup.indexOf(QLatin1String("src=\""), at + 1, Qt::CaseInsensitive))
@@ -162,9 +162,9 @@ void checkDescriptions(const QString &markup, const PicList &list)
     }
 }
 
-PicList nulls()
+PictureList nulls()
 {
-    PicList list;
+    PictureList list;
     list.clear();
     return list;
 }
@@ -175,21 +175,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     const QString markup = talvesk::fuzz::utf16Text(data, size);
 
-    PicList colour = nulls();
-    talvesk::regMpicUrl(markup, colour);
+    PictureList colour = nulls();
+    talvesk::extractColourPictures(markup, colour);
     checkList(markup, colour, {&kColourWritten, &kColourSwatch}, "colour");
 
-    PicList main = nulls();
-    talvesk::regMpicUrl1(markup, main);
+    PictureList main = nulls();
+    talvesk::extractMainPictures(markup, main);
     checkList(markup, main, {&kMain}, "main");
 
-    PicList descriptions = nulls();
-    talvesk::regPrePicUrl(markup, descriptions);
+    PictureList descriptions = nulls();
+    talvesk::extractDescriptionPictures(markup, descriptions);
     checkDescriptions(markup, descriptions);
 
-    PicList tmallMain = nulls();
-    PicList tmallColour = nulls();
-    talvesk::regtmall(markup, tmallMain, tmallColour);
+    PictureList tmallMain = nulls();
+    PictureList tmallColour = nulls();
+    talvesk::extractTmallPictures(markup, tmallMain, tmallColour);
     checkList(markup, tmallMain, {&kTmallMain}, "tmall main");
     checkList(markup, tmallColour, {&kTmallColourWritten, &kTmallColourSwatch}, "tmall colour");
     return 0;

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
          {QStringLiteral("描述主图"), QStringLiteral("颜色主图"), QStringLiteral("描述图")}) {
         QSet<QString> names;
         for (int slot = 0; slot < addresses.size() && slot < 256; ++slot) {
-            const QString tail = talvesk::picFileTail(addresses[slot]);
+            const QString tail = talvesk::pictureFileTail(addresses[slot]);
             const QString name = prefix + QString::number(slot) + tail;
             check(!name.contains(u'/') && !name.contains(u'\\') && !name.contains(QChar(u'\0')),
                   "a file name holds no separator and no NUL", name);

@@ -13,7 +13,7 @@
 #include <cstdint>
 
 using talvesk::CollectedSet;
-using talvesk::PicList;
+using talvesk::PictureList;
 using talvesk::fuzz::check;
 
 namespace {
@@ -150,7 +150,7 @@ QString written(const CollectedSet &set, const QString &address)
 {
     talvesk::test::FakePageBrowser browser;
     talvesk::test::FakeEventLoop loop;
-    const talvesk::PreviewResult result = talvesk::writePreview(browser, loop, set, address);
+    const talvesk::PreviewResult result = talvesk::writePreviewPage(browser, loop, set, address);
     check(result.ok(), "the preview is written", result.errorString);
     return browser.written.join(QString());
 }
@@ -168,8 +168,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QStringList input = talvesk::fuzz::fields(talvesk::fuzz::utf16Text(data, size));
     CollectedSet set;
     CollectedSet plainSet;
-    PicList *lists[] = {&set.mpicUrls, &set.colorPicUrls, &set.descPicUrls};
-    PicList *plainLists[] = {&plainSet.mpicUrls, &plainSet.colorPicUrls, &plainSet.descPicUrls};
+    PictureList *lists[] = {&set.mainPictures, &set.colourPictures, &set.descriptionPictures};
+    PictureList *plainLists[] = {&plainSet.mainPictures, &plainSet.colourPictures, &plainSet.descriptionPictures};
     for (int l = 0; l < 3; ++l) {
         lists[l]->clear();
         plainLists[l]->clear();
@@ -182,9 +182,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     QHash<QString, QString> standIns;
     for (int i = 2; i < input.size(); ++i) {
         const int l = (i - 2) % 3;
-        if (filled[l] == PicList::kSlots)
+        if (filled[l] == PictureList::kSlots)
             break;
-        const QString picture = input[i] == PicList::nullSlot() ? plain(i) : input[i];
+        const QString picture = input[i] == PictureList::nullSlot() ? plain(i) : input[i];
         (*lists[l])[filled[l]] = picture;
         (*plainLists[l])[filled[l]] = plain(i);
         standIns.insert(plain(i), picture);

@@ -8,7 +8,7 @@
 //     height) made afterwards on the same page.
 
 #include "collect/CollectCommand.h"
-#include "collect/PicList.h"
+#include "collect/PictureList.h"
 #include "platform/qt/EngineEnvironment.h"
 #include "platform/MessageList.h"
 #include "platform/SteadyClock.h"
@@ -115,8 +115,8 @@ private:
 int found(const CollectedSet &set, const QStringList &expected)
 {
     QSet<QString> collected;
-    for (const PicList *list : {&set.mpicUrls, &set.colorPicUrls, &set.descPicUrls}) {
-        for (int i = 0; i < countPicUrl(*list); ++i)
+    for (const PictureList *list : {&set.mainPictures, &set.colourPictures, &set.descriptionPictures}) {
+        for (int i = 0; i < countPictures(*list); ++i)
             collected.insert((*list)[i]);
     }
     int count = 0;

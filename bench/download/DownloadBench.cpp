@@ -2,7 +2,7 @@
 // each request after 20 ms, at concurrency 1 and 6, against curl's parallel mode over the
 // same addresses. The last line holds the figures.
 
-#include "collect/PicList.h"
+#include "collect/PictureList.h"
 #include "download/DownloadCommand.h"
 #include "platform/qt/QtEventLoop.h"
 #include "support/FakeWindow.h"
@@ -101,12 +101,12 @@ double median(std::vector<double> values)
 Timing timeOurs(ServerThread &server, const QStringList &addresses, int concurrency)
 {
     CollectedSet set;
-    set.mpicUrls.clear();
-    set.colorPicUrls.clear();
-    set.descPicUrls.clear();
+    set.mainPictures.clear();
+    set.colourPictures.clear();
+    set.descriptionPictures.clear();
     set.itemTitle = QStringLiteral("bench");
     for (int i = 0; i < kPictures; ++i)
-        set.descPicUrls[i] = addresses[i];
+        set.descriptionPictures[i] = addresses[i];
 
     std::vector<double> seconds;
     const int connectionsBefore = server.connections();

@@ -21,17 +21,17 @@ namespace {
 
 struct Lists
 {
-    PicList main, colour, desc;
+    PictureList main, colour, desc;
 };
 
 // All four routines once over the markup, as on a page whose four blocks all held it.
 double runAll(const QString &markup, Lists &lists)
 {
     const auto start = std::chrono::steady_clock::now();
-    regMpicUrl1(markup, lists.main);
-    regMpicUrl(markup, lists.colour);
-    regtmall(markup, lists.main, lists.colour);
-    regPrePicUrl(markup, lists.desc);
+    extractMainPictures(markup, lists.main);
+    extractColourPictures(markup, lists.colour);
+    extractTmallPictures(markup, lists.main, lists.colour);
+    extractDescriptionPictures(markup, lists.desc);
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
@@ -126,16 +126,16 @@ void perRoutine(const char *name, const QString &markup, Lists &lists)
         }
         return best * 1e3;
     };
-    std::printf("  %s per routine (ms): regMpicUrl %.3f, regMpicUrl1 %.3f, regPrePicUrl %.3f, regtmall %.3f\n", name,
-                time([&] { regMpicUrl(markup, lists.colour); }), time([&] { regMpicUrl1(markup, lists.main); }),
-                time([&] { regPrePicUrl(markup, lists.desc); }),
-                time([&] { regtmall(markup, lists.main, lists.colour); }));
+    std::printf("  %s per routine (ms): extractColourPictures %.3f, extractMainPictures %.3f, extractDescriptionPictures %.3f, extractTmallPictures %.3f\n", name,
+                time([&] { extractColourPictures(markup, lists.colour); }), time([&] { extractMainPictures(markup, lists.main); }),
+                time([&] { extractDescriptionPictures(markup, lists.desc); }),
+                time([&] { extractTmallPictures(markup, lists.main, lists.colour); }));
 }
 
-int filled(const PicList &list)
+int filled(const PictureList &list)
 {
     int n = 0;
-    while (n < PicList::kSlots && list[n] != PicList::nullSlot())
+    while (n < PictureList::kSlots && list[n] != PictureList::nullSlot())
         ++n;
     return n;
 }

@@ -20,8 +20,8 @@ void placeStatusRow(const FormMetrics &m, FormGeometry &g)
 FormGeometry initialFormGeometry()
 {
     FormGeometry g;
-    g.webBrowser1 = {0, 1200, 12175, 5290};
-    g.webBrowser2 = g.webBrowser1;
+    g.itemBrowser = {0, 1200, 12175, 5290};
+    g.previewBrowser = g.itemBrowser;
     g.urladress = {840, 0, 8235, 300};
     g.browser = {9120, 0, 975, 375};
     g.downLoad = {10080, 0, 975, 375};
@@ -40,8 +40,8 @@ FormGeometry layoutPass(const FormMetrics &metrics, const FormGeometry &previous
     const TwipRect browserArea{0, 1200, clientWidth - 20, clientHeight - 1580};
     if (browserArea.width < 0 || browserArea.height < 0)
         return g;
-    g.webBrowser1 = browserArea;
-    g.webBrowser2 = browserArea;
+    g.itemBrowser = browserArea;
+    g.previewBrowser = browserArea;
 
     const double addressWidth = metrics.outerWidth - 3500;
     if (addressWidth < 0)

@@ -21,8 +21,8 @@ struct TwipRect
 // The controls that the layout and repaint passes move.
 struct FormGeometry
 {
-    TwipRect webBrowser1;
-    TwipRect webBrowser2;
+    TwipRect itemBrowser;
+    TwipRect previewBrowser;
     TwipRect urladress;
     TwipRect browser;
     TwipRect downLoad;
@@ -31,7 +31,7 @@ struct FormGeometry
 
     bool operator==(const FormGeometry &other) const
     {
-        return webBrowser1 == other.webBrowser1 && webBrowser2 == other.webBrowser2 &&
+        return itemBrowser == other.itemBrowser && previewBrowser == other.previewBrowser &&
                urladress == other.urladress && browser == other.browser && downLoad == other.downLoad &&
                progressBar1 == other.progressBar1 && mesg == other.mesg;
     }

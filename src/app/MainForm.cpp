@@ -94,7 +94,7 @@ MainForm::MainForm(const MainFormSetup &setup, QWidget *parent)
     m_client->installEventFilter(this);
 
     resize(toPixels(kClientWidthTwips), toPixels(kClientHeightTwips) + menuBar()->sizeHint().height());
-    Form_Load();
+    startUp();
 }
 
 MainForm::~MainForm()
@@ -103,12 +103,12 @@ MainForm::~MainForm()
 
 void MainForm::createToolBar()
 {
-    m_toolbar1 = new QToolBar(m_client);
-    m_toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    m_toolbar1->setMovable(false);
-    m_toolbar1->setFloatable(false);
-    m_toolbar1->setIconSize(QSize(24, 24));
-    m_toolbar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_toolBar = new QToolBar(m_client);
+    m_toolBar->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+    m_toolBar->setIconSize(QSize(24, 24));
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     const struct
     {
         QString key;
@@ -120,103 +120,103 @@ void MainForm::createToolBar()
     };
     int picture = 1;
     for (const auto &button : buttons) {
-        QAction *action = m_toolbar1->addAction(toolbarPicture(picture++), QString());
+        QAction *action = m_toolBar->addAction(toolbarPicture(picture++), QString());
         action->setObjectName(button.key);
         action->setToolTip(button.toolTip);
-        connect(action, &QAction::triggered, this, [this, key = button.key] { Toolbar1_ButtonClick(key); });
+        connect(action, &QAction::triggered, this, [this, key = button.key] { handleToolbarButton(key); });
     }
 
-    m_label1 = new QLabel(QStringLiteral("采集速递"), m_toolbar1);
-    m_label1->setObjectName(QStringLiteral("Label1"));
-    m_label1->setGeometry(toPixels(TwipRect{4200, 120, 735, 375}));
+    m_brandLabel = new QLabel(QStringLiteral("采集速递"), m_toolBar);
+    m_brandLabel->setObjectName(QStringLiteral("Label1"));
+    m_brandLabel->setGeometry(toPixels(TwipRect{4200, 120, 735, 375}));
 }
 
 void MainForm::createAddressBar()
 {
-    m_picAddress = new QWidget(m_client);
-    m_picAddress->setObjectName(QStringLiteral("picAddress"));
+    m_addressRow = new QWidget(m_client);
+    m_addressRow->setObjectName(QStringLiteral("picAddress"));
 
-    m_lblAddress = new QLabel(QStringLiteral("地址(&A):"), m_picAddress);
-    m_lblAddress->setObjectName(QStringLiteral("lblAddress"));
-    m_lblAddress->move(toPixels(120), 0);
+    m_addressLabel = new QLabel(QStringLiteral("地址(&A):"), m_addressRow);
+    m_addressLabel->setObjectName(QStringLiteral("lblAddress"));
+    m_addressLabel->move(toPixels(120), 0);
 
-    m_urladress = new QComboBox(m_picAddress);
-    m_urladress->setObjectName(QStringLiteral("urladress"));
-    m_urladress->setEditable(true);
+    m_addressBox = new QComboBox(m_addressRow);
+    m_addressBox->setObjectName(QStringLiteral("urladress"));
+    m_addressBox->setEditable(true);
     // Only the Enter rule adds entries, compared case-sensitively; Qt's own insertion and its
     // case-insensitive inline completion would add or rewrite entries behind its back.
-    m_urladress->setInsertPolicy(QComboBox::NoInsert);
-    m_urladress->setCompleter(nullptr);
-    m_urladress->setEditText(m_homePageUrl);
-    m_urladress->setToolTip(QStringLiteral("可直接输入产品详情页的网址进行采集"));
-    m_urladress->installEventFilter(this);
-    m_urladress->lineEdit()->installEventFilter(this);
+    m_addressBox->setInsertPolicy(QComboBox::NoInsert);
+    m_addressBox->setCompleter(nullptr);
+    m_addressBox->setEditText(m_homePageUrl);
+    m_addressBox->setToolTip(QStringLiteral("可直接输入产品详情页的网址进行采集"));
+    m_addressBox->installEventFilter(this);
+    m_addressBox->lineEdit()->installEventFilter(this);
     // Alt+A: the label's access key focuses the box it names.
-    m_lblAddress->setBuddy(m_urladress);
-    m_lblAddress->adjustSize();
+    m_addressLabel->setBuddy(m_addressBox);
+    m_addressLabel->adjustSize();
 
-    m_browser = new QPushButton(QStringLiteral("采集&P"), m_picAddress);
-    m_browser->setObjectName(QStringLiteral("Browser"));
-    m_browser->setToolTip(QStringLiteral("Alt+P"));
-    connect(m_browser, &QPushButton::clicked, this, &MainForm::Browser_Click);
+    m_collectButton = new QPushButton(QStringLiteral("采集&P"), m_addressRow);
+    m_collectButton->setObjectName(QStringLiteral("Browser"));
+    m_collectButton->setToolTip(QStringLiteral("Alt+P"));
+    connect(m_collectButton, &QPushButton::clicked, this, &MainForm::handleCollectClicked);
 
-    m_downLoad = new QPushButton(QStringLiteral("下载&D"), m_picAddress);
-    m_downLoad->setObjectName(QStringLiteral("DownLoad"));
-    m_downLoad->setToolTip(QStringLiteral("Alt+D"));
-    connect(m_downLoad, &QPushButton::clicked, this, &MainForm::DownLoad_Click);
+    m_downloadButton = new QPushButton(QStringLiteral("下载&D"), m_addressRow);
+    m_downloadButton->setObjectName(QStringLiteral("DownLoad"));
+    m_downloadButton->setToolTip(QStringLiteral("Alt+D"));
+    connect(m_downloadButton, &QPushButton::clicked, this, &MainForm::handleDownloadClicked);
 }
 
 void MainForm::createTabsAndBrowsers()
 {
-    m_tabStrip1 = new QTabBar(m_client);
-    m_tabStrip1->setObjectName(QStringLiteral("TabStrip1"));
-    m_tabStrip1->setGeometry(toPixels(TwipRect{0, 960, 11175, 5535}));
-    m_tabStrip1->setDrawBase(false);
-    m_tabStrip1->setExpanding(false);
+    m_tabs = new QTabBar(m_client);
+    m_tabs->setObjectName(QStringLiteral("TabStrip1"));
+    m_tabs->setGeometry(toPixels(TwipRect{0, 960, 11175, 5535}));
+    m_tabs->setDrawBase(false);
+    m_tabs->setExpanding(false);
     // The browsers cover the strip from 1200 twips down: its tabs must fit in 16 pixels.
-    m_tabStrip1->setStyleSheet(QStringLiteral(
+    m_tabs->setStyleSheet(QStringLiteral(
         "QTabBar::tab { height: 15px; padding: 0 12px; margin-right: 2px; border: 1px solid #a0a0a0;"
         " border-bottom: none; border-top-left-radius: 3px; border-top-right-radius: 3px; background: "
         "#e6e6e6; }"
         "QTabBar::tab:selected { background: white; }"));
-    m_tabStrip1->setTabData(m_tabStrip1->addTab(QStringLiteral("网页浏览")), kTabBrowse);
-    m_tabStrip1->setTabData(m_tabStrip1->addTab(QStringLiteral("采集结果")), kTabPreview);
-    m_tabStrip1->setCurrentIndex(0);
+    m_tabs->setTabData(m_tabs->addTab(QStringLiteral("网页浏览")), kTabBrowse);
+    m_tabs->setTabData(m_tabs->addTab(QStringLiteral("采集结果")), kTabPreview);
+    m_tabs->setCurrentIndex(0);
 
     // Created after the strip, so they are drawn in front of it.
     const BrowserSetup::PagePair pair = m_setup.createPagePair(m_client);
-    m_webBrowser1 = pair.webBrowser1;
-    m_webBrowser1->view()->setObjectName(QStringLiteral("WebBrowser1"));
-    m_webBrowser2 = pair.webBrowser2;
-    m_webBrowser2->view()->setObjectName(QStringLiteral("WebBrowser2"));
+    m_itemBrowser = pair.itemBrowser;
+    m_itemBrowser->view()->setObjectName(QStringLiteral("WebBrowser1"));
+    m_previewBrowser = pair.previewBrowser;
+    m_previewBrowser->view()->setObjectName(QStringLiteral("WebBrowser2"));
 
-    connect(m_tabStrip1, &QTabBar::currentChanged, this, &MainForm::TabStrip1_Click);
-    connect(m_webBrowser1, &QtPageBrowser::loadStarted, this, &MainForm::WebBrowser1_DownloadBegin);
-    connect(m_webBrowser1, &QtPageBrowser::loadFinished, this, &MainForm::WebBrowser1_DownloadComplete);
-    connect(m_webBrowser1, &QtPageBrowser::titleChanged, this, &MainForm::WebBrowser1_TitleChange);
+    connect(m_tabs, &QTabBar::currentChanged, this, &MainForm::handleTabChanged);
+    connect(m_itemBrowser, &QtPageBrowser::loadStarted, this, &MainForm::handleLoadStarted);
+    connect(m_itemBrowser, &QtPageBrowser::loadFinished, this, &MainForm::handleLoadFinished);
+    connect(m_itemBrowser, &QtPageBrowser::titleChanged, this, &MainForm::handleTitleChanged);
 }
 
 void MainForm::createStatusRow()
 {
-    m_statusBar1 = new QStatusBar(m_client);
-    m_statusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    m_statusBar1->setSizeGripEnabled(false);
+    m_statusBar = new QStatusBar(m_client);
+    m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
+    m_statusBar->setSizeGripEnabled(false);
 
     // In front of the status bar, whose own text shows only in the row's leftmost tenth.
-    m_progressBar1 = new QProgressBar(m_client);
-    m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    m_progressBar1->setRange(0, 100);
-    m_progressBar1->setValue(0);
-    m_progressBar1->setTextVisible(false);
+    m_progressBar = new QProgressBar(m_client);
+    m_progressBar->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setValue(0);
+    m_progressBar->setTextVisible(false);
 
-    m_mesg = new QtMessageList(m_client);
-    m_mesg->setObjectName(QStringLiteral("mesg"));
-    m_mesg->setToolTip(QStringLiteral("双击查看"));
-    m_mesg->viewport()->installEventFilter(this);
+    m_messages = new QtMessageList(m_client);
+    m_messages->setObjectName(QStringLiteral("mesg"));
+    m_messages->setToolTip(QStringLiteral("双击查看"));
+    m_messages->viewport()->installEventFilter(this);
 
-    m_statusBar1->lower();
-    m_progressBar1->raise();
-    m_mesg->raise();
+    m_statusBar->lower();
+    m_progressBar->raise();
+    m_messages->raise();
 }
 
 void MainForm::createMenus()
@@ -231,11 +231,11 @@ void MainForm::createMenus()
         void (MainForm::*procedure)();
     } menus[] = {
         {QStringLiteral("About"), QStringLiteral("关于软件"), QStringLiteral("Ver"), QStringLiteral("版本"),
-         QKeySequence(Qt::CTRL | Qt::Key_B), &MainForm::Ver_Click},
+         QKeySequence(Qt::CTRL | Qt::Key_B), &MainForm::showVersion},
         {QStringLiteral("Help"), QStringLiteral("使用帮助"), QStringLiteral("HelpDoc"),
-         QStringLiteral("帮助文档"), QKeySequence(Qt::CTRL | Qt::Key_H), &MainForm::HelpDoc_Click},
+         QStringLiteral("帮助文档"), QKeySequence(Qt::CTRL | Qt::Key_H), &MainForm::showHelp},
         {QStringLiteral("DH"), QStringLiteral("快递单号出售"), QStringLiteral("DHSELL"),
-         QStringLiteral("单号出售"), QKeySequence(Qt::CTRL | Qt::Key_M), &MainForm::DHSELL_Click},
+         QStringLiteral("单号出售"), QKeySequence(Qt::CTRL | Qt::Key_M), &MainForm::openProjectLink},
     };
     for (const auto &entry : menus) {
         QMenu *menu = menuBar()->addMenu(entry.menuCaption);
@@ -250,29 +250,29 @@ void MainForm::createMenus()
 void MainForm::setFocusChain()
 {
     for (QWidget *passive :
-         {static_cast<QWidget *>(m_statusBar1), static_cast<QWidget *>(m_progressBar1), m_picAddress,
-          static_cast<QWidget *>(m_lblAddress), static_cast<QWidget *>(m_label1)})
+         {static_cast<QWidget *>(m_statusBar), static_cast<QWidget *>(m_progressBar), m_addressRow,
+          static_cast<QWidget *>(m_addressLabel), static_cast<QWidget *>(m_brandLabel)})
         passive->setFocusPolicy(Qt::NoFocus);
     const QList<QWidget *> chain{
-        m_urladress,           m_browser, m_downLoad, m_mesg, m_tabStrip1, m_webBrowser1->view(),
-        m_webBrowser2->view(), m_toolbar1};
+        m_addressBox,           m_collectButton, m_downloadButton, m_messages, m_tabs, m_itemBrowser->view(),
+        m_previewBrowser->view(), m_toolBar};
     for (qsizetype i = 1; i < chain.size(); ++i)
         setTabOrder(chain.at(i - 1), chain.at(i));
 }
 
-PageBrowser &MainForm::webBrowser1()
+PageBrowser &MainForm::itemBrowser()
 {
-    return *m_webBrowser1;
+    return *m_itemBrowser;
 }
 
-PageBrowser &MainForm::webBrowser2()
+PageBrowser &MainForm::previewBrowser()
 {
-    return *m_webBrowser2;
+    return *m_previewBrowser;
 }
 
 MessageList &MainForm::messages()
 {
-    return *m_mesg;
+    return *m_messages;
 }
 
 EventLoop &MainForm::eventLoop()
@@ -287,16 +287,16 @@ Dialogs &MainForm::dialogs()
 
 QString MainForm::addressText() const
 {
-    return m_urladress->currentText();
+    return m_addressBox->currentText();
 }
 
 void MainForm::selectTab(Tab tab)
 {
     const int index = static_cast<int>(tab) - 1;
-    if (m_tabStrip1->currentIndex() == index)
-        TabStrip1_Click(); // keeps the shown browser in step with the tab all the same
+    if (m_tabs->currentIndex() == index)
+        handleTabChanged(); // keeps the shown browser in step with the tab all the same
     else
-        m_tabStrip1->setCurrentIndex(index);
+        m_tabs->setCurrentIndex(index);
 }
 
 void MainForm::setWindowEnabled(bool enabled)
@@ -306,12 +306,12 @@ void MainForm::setWindowEnabled(bool enabled)
 
 void MainForm::setProgress(int percent)
 {
-    m_progressBar1->setValue(percent);
+    m_progressBar->setValue(percent);
 }
 
 QString MainForm::statusText() const
 {
-    return m_statusBar1->currentMessage();
+    return m_statusBar->currentMessage();
 }
 
 void MainForm::closeEvent(QCloseEvent *event)
@@ -325,33 +325,33 @@ void MainForm::changeEvent(QEvent *event)
 {
     // Minimizing gives no resize in Qt; restoring must run the pass again.
     if (event->type() == QEvent::WindowStateChange)
-        Form_Resize();
+        applyLayout();
     QMainWindow::changeEvent(event);
 }
 
 bool MainForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_client && event->type() == QEvent::Resize) {
-        Form_Resize();
-        Form_Paint();
-    } else if ((watched == m_urladress || watched == m_urladress->lineEdit()) &&
+        applyLayout();
+        repaintStatusRow();
+    } else if ((watched == m_addressBox || watched == m_addressBox->lineEdit()) &&
                event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-            urladress_KeyPress(kEnter);
+            handleAddressKey(kEnter);
         else if (!key->text().isEmpty())
-            urladress_KeyPress(key->text().at(0).unicode());
-    } else if (watched == m_mesg->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        mesg_DblClick();
+            handleAddressKey(key->text().at(0).unicode());
+    } else if (watched == m_messages->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        showSelectedMessage();
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-void MainForm::Form_Load()
+void MainForm::startUp()
 {
-    m_webBrowser1->setSilent(true);
-    m_webBrowser2->setSilent(true);
-    m_webBrowser1->navigate(m_homePageUrl);
+    m_itemBrowser->setSilent(true);
+    m_previewBrowser->setSilent(true);
+    m_itemBrowser->navigate(m_homePageUrl);
 }
 
 FormMetrics MainForm::formMetrics() const
@@ -360,7 +360,7 @@ FormMetrics MainForm::formMetrics() const
     metrics.clientWidth = m_client->width() * kTwipsPerPixel;
     metrics.clientHeight = m_client->height() * kTwipsPerPixel;
     metrics.outerWidth = frameGeometry().width() * kTwipsPerPixel;
-    metrics.statusBarTop = m_statusBar1->y() * kTwipsPerPixel;
+    metrics.statusBarTop = m_statusBar->y() * kTwipsPerPixel;
     metrics.minimized = isMinimized();
     return metrics;
 }
@@ -370,13 +370,13 @@ FormMetrics MainForm::formMetrics() const
 void MainForm::dockControls()
 {
     const int width = m_client->width();
-    m_toolbar1->setGeometry(0, 0, width, toPixels(kToolbarHeight));
-    m_picAddress->setGeometry(0, toPixels(kToolbarHeight), width, toPixels(kAddressBarHeight));
-    m_statusBar1->setGeometry(0, m_client->height() - toPixels(kStatusBarHeight), width,
+    m_toolBar->setGeometry(0, 0, width, toPixels(kToolbarHeight));
+    m_addressRow->setGeometry(0, toPixels(kToolbarHeight), width, toPixels(kAddressBarHeight));
+    m_statusBar->setGeometry(0, m_client->height() - toPixels(kStatusBarHeight), width,
                               toPixels(kStatusBarHeight));
 }
 
-void MainForm::Form_Resize()
+void MainForm::applyLayout()
 {
     if (isMinimized())
         return;
@@ -385,7 +385,7 @@ void MainForm::Form_Resize()
     applyGeometry();
 }
 
-void MainForm::Form_Paint()
+void MainForm::repaintStatusRow()
 {
     if (isMinimized())
         return;
@@ -396,109 +396,109 @@ void MainForm::Form_Paint()
 void MainForm::applyGeometry()
 {
     // setGeometry with the current value does nothing, so a repaint after a full pass moves nothing.
-    m_webBrowser1->view()->setGeometry(toPixels(m_geometry.webBrowser1));
-    m_webBrowser2->view()->setGeometry(toPixels(m_geometry.webBrowser2));
-    m_urladress->setGeometry(toPixels(m_geometry.urladress));
-    m_browser->setGeometry(toPixels(m_geometry.browser));
-    m_downLoad->setGeometry(toPixels(m_geometry.downLoad));
-    m_progressBar1->setGeometry(toPixels(m_geometry.progressBar1));
-    m_mesg->setGeometry(toPixels(m_geometry.mesg));
+    m_itemBrowser->view()->setGeometry(toPixels(m_geometry.itemBrowser));
+    m_previewBrowser->view()->setGeometry(toPixels(m_geometry.previewBrowser));
+    m_addressBox->setGeometry(toPixels(m_geometry.urladress));
+    m_collectButton->setGeometry(toPixels(m_geometry.browser));
+    m_downloadButton->setGeometry(toPixels(m_geometry.downLoad));
+    m_progressBar->setGeometry(toPixels(m_geometry.progressBar1));
+    m_messages->setGeometry(toPixels(m_geometry.mesg));
 }
 
-void MainForm::Browser_Click()
+void MainForm::handleCollectClicked()
 {
     Q_EMIT collectRequested();
 }
 
-void MainForm::DownLoad_Click()
+void MainForm::handleDownloadClicked()
 {
     Q_EMIT downloadRequested();
 }
 
-void MainForm::urladress_KeyPress(int keyAscii)
+void MainForm::handleAddressKey(int keyAscii)
 {
     if (keyAscii != kEnter)
         return;
-    m_webBrowser1->setVisible(true);
-    m_webBrowser2->setVisible(false);
-    m_tabStrip1->setCurrentIndex(0);
-    const QString text = m_urladress->currentText();
-    m_webBrowser1->navigate(text);
-    for (int i = 0; i < m_urladress->count(); ++i) {
-        if (m_urladress->itemText(i) == text)
+    m_itemBrowser->setVisible(true);
+    m_previewBrowser->setVisible(false);
+    m_tabs->setCurrentIndex(0);
+    const QString text = m_addressBox->currentText();
+    m_itemBrowser->navigate(text);
+    for (int i = 0; i < m_addressBox->count(); ++i) {
+        if (m_addressBox->itemText(i) == text)
             return;
     }
-    m_urladress->addItem(text);
+    m_addressBox->addItem(text);
 }
 
-void MainForm::Toolbar1_ButtonClick(const QString &key)
+void MainForm::handleToolbarButton(const QString &key)
 {
     // Back or Forward without history do nothing; the engine reports no failure.
     if (key == QStringLiteral("Back")) {
-        m_webBrowser1->goBack();
+        m_itemBrowser->goBack();
     } else if (key == QStringLiteral("Forward")) {
-        m_webBrowser1->goForward();
+        m_itemBrowser->goForward();
     } else if (key == QStringLiteral("Refresh")) {
-        m_webBrowser1->refresh();
+        m_itemBrowser->refresh();
     } else if (key == QStringLiteral("Home")) {
-        m_webBrowser1->goHome();
+        m_itemBrowser->goHome();
     } else if (key == QStringLiteral("Search")) {
-        m_webBrowser1->goSearch();
+        m_itemBrowser->goSearch();
     } else if (key == QStringLiteral("Stop")) {
-        m_webBrowser1->stop();
+        m_itemBrowser->stop();
         applyCaptionRule();
     }
 }
 
-void MainForm::WebBrowser1_DownloadBegin()
+void MainForm::handleLoadStarted()
 {
-    m_statusBar1->showMessage(QStringLiteral("载入中…"));
+    m_statusBar->showMessage(QStringLiteral("载入中…"));
 }
 
-void MainForm::WebBrowser1_DownloadComplete()
+void MainForm::handleLoadFinished()
 {
-    m_statusBar1->showMessage(QStringLiteral("加载完成"));
-    m_progressBar1->setValue(0);
+    m_statusBar->showMessage(QStringLiteral("加载完成"));
+    m_progressBar->setValue(0);
 }
 
-void MainForm::WebBrowser1_TitleChange()
+void MainForm::handleTitleChanged()
 {
     applyCaptionRule();
 }
 
 void MainForm::applyCaptionRule()
 {
-    setWindowTitle(windowTitle().section(u'_', 0, 0) + u'_' + m_webBrowser1->locationName());
+    setWindowTitle(windowTitle().section(u'_', 0, 0) + u'_' + m_itemBrowser->locationName());
 }
 
-void MainForm::TabStrip1_Click()
+void MainForm::handleTabChanged()
 {
-    const QString key = m_tabStrip1->tabData(m_tabStrip1->currentIndex()).toString();
+    const QString key = m_tabs->tabData(m_tabs->currentIndex()).toString();
     if (key == kTabBrowse) {
-        m_webBrowser1->setVisible(true);
-        m_webBrowser2->setVisible(false);
+        m_itemBrowser->setVisible(true);
+        m_previewBrowser->setVisible(false);
     } else if (key == kTabPreview) {
-        m_webBrowser1->setVisible(false);
-        m_webBrowser2->setVisible(true);
+        m_itemBrowser->setVisible(false);
+        m_previewBrowser->setVisible(true);
     }
 }
 
-void MainForm::mesg_DblClick()
+void MainForm::showSelectedMessage()
 {
-    m_dialogs->showMessage(m_mesg->selectedText(), QStringLiteral("提示信息"));
+    m_dialogs->showMessage(m_messages->selectedText(), QStringLiteral("提示信息"));
 }
 
-void MainForm::Ver_Click()
+void MainForm::showVersion()
 {
     m_dialogs->showMessage(versionText(), QStringLiteral("软件版本信息"));
 }
 
-void MainForm::HelpDoc_Click()
+void MainForm::showHelp()
 {
     m_dialogs->showMessage(helpText(), QStringLiteral("使用帮助"));
 }
 
-void MainForm::DHSELL_Click()
+void MainForm::openProjectLink()
 {
     m_dialogs->openExternal(promotionAddress());
 }

@@ -50,8 +50,8 @@ public:
     explicit MainForm(const MainFormSetup &setup = {}, QWidget *parent = nullptr);
     ~MainForm() override;
 
-    PageBrowser &webBrowser1();
-    PageBrowser &webBrowser2();
+    PageBrowser &itemBrowser();
+    PageBrowser &previewBrowser();
     MessageList &messages();
     EventLoop &eventLoop();
     Dialogs &dialogs();
@@ -67,9 +67,9 @@ public:
     const FormGeometry &formGeometry() const { return m_geometry; }
 
 Q_SIGNALS:
-    // Browser_Click: the collect button was pressed.
+    // The collect button was pressed.
     void collectRequested();
-    // DownLoad_Click: the download button was pressed.
+    // The download button was pressed.
     void downloadRequested();
 
 protected:
@@ -85,46 +85,46 @@ private:
     void createMenus();
     void setFocusChain();
 
-    void Form_Load();
-    void Form_Resize();
-    void Form_Paint();
+    void startUp();
+    void applyLayout();
+    void repaintStatusRow();
     FormMetrics formMetrics() const;
     void dockControls();
     void applyGeometry();
 
-    void Browser_Click();
-    void DownLoad_Click();
-    void urladress_KeyPress(int keyAscii);
-    void Toolbar1_ButtonClick(const QString &key);
-    void WebBrowser1_DownloadBegin();
-    void WebBrowser1_DownloadComplete();
-    void WebBrowser1_TitleChange();
+    void handleCollectClicked();
+    void handleDownloadClicked();
+    void handleAddressKey(int keyAscii);
+    void handleToolbarButton(const QString &key);
+    void handleLoadStarted();
+    void handleLoadFinished();
+    void handleTitleChanged();
     void applyCaptionRule();
-    void TabStrip1_Click();
-    void mesg_DblClick();
-    void Ver_Click();
-    void HelpDoc_Click();
-    void DHSELL_Click();
+    void handleTabChanged();
+    void showSelectedMessage();
+    void showVersion();
+    void showHelp();
+    void openProjectLink();
 
     QString m_homePageUrl;
     std::unique_ptr<QtDialogs> m_ownDialogs;
     Dialogs *m_dialogs;
     BrowserSetup m_setup;
-    QtPageBrowser *m_webBrowser1 = nullptr; // owned by its view
-    QtPageBrowser *m_webBrowser2 = nullptr;
+    QtPageBrowser *m_itemBrowser = nullptr; // owned by its view
+    QtPageBrowser *m_previewBrowser = nullptr;
 
     QWidget *m_client = nullptr;
-    QToolBar *m_toolbar1 = nullptr;
-    QLabel *m_label1 = nullptr;
-    QWidget *m_picAddress = nullptr;
-    QLabel *m_lblAddress = nullptr;
-    QComboBox *m_urladress = nullptr;
-    QPushButton *m_browser = nullptr;
-    QPushButton *m_downLoad = nullptr;
-    QTabBar *m_tabStrip1 = nullptr;
-    QtMessageList *m_mesg = nullptr;
-    QProgressBar *m_progressBar1 = nullptr;
-    QStatusBar *m_statusBar1 = nullptr;
+    QToolBar *m_toolBar = nullptr;
+    QLabel *m_brandLabel = nullptr;
+    QWidget *m_addressRow = nullptr;
+    QLabel *m_addressLabel = nullptr;
+    QComboBox *m_addressBox = nullptr;
+    QPushButton *m_collectButton = nullptr;
+    QPushButton *m_downloadButton = nullptr;
+    QTabBar *m_tabs = nullptr;
+    QtMessageList *m_messages = nullptr;
+    QProgressBar *m_progressBar = nullptr;
+    QStatusBar *m_statusBar = nullptr;
 
     FormGeometry m_geometry = initialFormGeometry();
 };

@@ -11,7 +11,7 @@ namespace talvesk {
 
 MainFormCommands::MainFormCommands(MainForm &window)
     : m_window(window), m_ticker(&window, QStringLiteral("Timer1")),
-      m_collect(window.webBrowser1(), window.webBrowser2(), window, window.messages(), window.eventLoop(),
+      m_collect(window.itemBrowser(), window.previewBrowser(), window, window.messages(), window.eventLoop(),
                 m_clock, m_ticker, m_set)
 {
     connect(&window, &MainForm::collectRequested, this, [this] { m_collect.run(); });

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "collect/CollectCommand.h"
-#include "collect/PicList.h"
+#include "collect/PictureList.h"
 #include "platform/SteadyClock.h"
 #include "platform/qt/QtTicker.h"
 

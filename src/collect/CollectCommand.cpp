@@ -2,7 +2,7 @@
 
 #include "collect/Extraction.h"
 #include "collect/ItemTitle.h"
-#include "collect/PicList.h"
+#include "collect/PictureList.h"
 #include "platform/Clock.h"
 #include "platform/EventLoop.h"
 #include "platform/MessageList.h"
@@ -131,15 +131,15 @@ CollectResult closing()
 
 } // namespace
 
-CollectCommand::CollectCommand(PageBrowser &webBrowser1, PageBrowser &webBrowser2, WindowControls &window,
+CollectCommand::CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser, WindowControls &window,
                                MessageList &mesg, EventLoop &loop, const Clock &clock, Ticker &ticker,
                                CollectedSet &set)
-    : m_webBrowser1(webBrowser1), m_webBrowser2(webBrowser2), m_window(window), m_mesg(mesg), m_loop(loop),
+    : m_itemBrowser(itemBrowser), m_previewBrowser(previewBrowser), m_window(window), m_messages(mesg), m_loop(loop),
       m_clock(clock), m_ticker(ticker), m_set(set)
 {
 }
 
-QString CollectCommand::collectMessage(std::int32_t seconds)
+QString CollectCommand::progressMessage(std::int32_t seconds)
 {
     return QStringLiteral("消息提示:图片采集中,估算已用时") + QString::number(seconds) +
            QStringLiteral("s，采集过程中请勿做其他操作！");
@@ -172,7 +172,7 @@ CollectResult CollectCommand::run()
     }
     const QString address = m_window.addressText();
     if (address.trimmed().isEmpty()) {
-        m_mesg.insertLine(emptyAddressMessage());
+        m_messages.insertLine(emptyAddressMessage());
         return refused(emptyAddressMessage());
     }
     const RunningFlag running(m_running, m_ticker);
@@ -181,9 +181,9 @@ CollectResult CollectCommand::run()
     m_tickCount = 0;
     m_window.selectTab(WindowControls::Tab::Browse);
     m_scrollStep = 5;
-    m_progressLine = m_mesg.insertLine(collectMessage(m_tickCount));
-    m_webBrowser1.navigate(address);
-    const int generation = m_webBrowser1.loadGeneration();
+    m_progressLine = m_messages.insertLine(progressMessage(m_tickCount));
+    m_itemBrowser.navigate(address);
+    const int generation = m_itemBrowser.loadGeneration();
 
     QString error;
     switch (waitUntilReady(generation, error)) {
@@ -196,7 +196,7 @@ CollectResult CollectCommand::run()
     }
 
     m_ticker.start([this] { tick(); });
-    std::unique_ptr<PageDocument> document = m_webBrowser1.document();
+    std::unique_ptr<PageDocument> document = m_itemBrowser.document();
     if (!document)
         return failRead(generation, noDocumentMessage());
     const std::optional<int> height = document->bodyScrollHeight();
@@ -220,22 +220,22 @@ CollectResult CollectCommand::run()
     if (!m_loop.runFor(kSettleMs))
         return closing();
 
-    document = m_webBrowser1.document();
+    document = m_itemBrowser.document();
     if (!document)
         return failRead(generation, noDocumentMessage());
     // The page's loader may not have reached every description picture: the placeholder
     // would be collected in its place.
     if (!document->loadLazyImages(descriptionId(), QStringLiteral("data-ks-lazyload")))
         return failRead(generation, lazyImagesFailedMessage());
-    const ItemTitleResult title = getItemTitle(m_webBrowser1);
+    const ItemTitleResult title = readItemTitle(m_itemBrowser);
     if (!title.ok)
         return failRead(generation, readFailure(title.errorString));
     m_set.itemTitle = title.title;
 
     m_window.setWindowEnabled(false);
-    m_set.mpicUrls.clear();
-    m_set.colorPicUrls.clear();
-    m_set.descPicUrls.clear();
+    m_set.mainPictures.clear();
+    m_set.colourPictures.clear();
+    m_set.descriptionPictures.clear();
     switch (walkElements(*document, generation, error)) {
     case Wait::Ready:
         break;
@@ -246,7 +246,7 @@ CollectResult CollectCommand::run()
     }
     m_window.setWindowEnabled(true);
 
-    const PreviewResult preview = writePreview(m_webBrowser2, m_loop, m_set, m_window.addressText());
+    const PreviewResult preview = writePreviewPage(m_previewBrowser, m_loop, m_set, m_window.addressText());
     switch (preview.status) {
     case PreviewResult::Status::Written:
         break;
@@ -257,10 +257,10 @@ CollectResult CollectCommand::run()
     }
 
     if (!limitNotice.isEmpty())
-        m_mesg.insertLine(limitNotice);
-    m_mesg.insertLine(summaryMessage(preview.counts));
-    m_webBrowser1.setVisible(false);
-    m_webBrowser2.setVisible(true);
+        m_messages.insertLine(limitNotice);
+    m_messages.insertLine(summaryMessage(preview.counts));
+    m_itemBrowser.setVisible(false);
+    m_previewBrowser.setVisible(true);
     m_window.selectTab(WindowControls::Tab::Preview);
 
     CollectResult result;
@@ -271,26 +271,26 @@ CollectResult CollectCommand::run()
 
 void CollectCommand::reportBusy(const QString &message)
 {
-    m_mesg.insertLine(message);
+    m_messages.insertLine(message);
 }
 
 void CollectCommand::showProgress(std::int32_t seconds)
 {
-    m_mesg.setLine(m_progressLine, collectMessage(seconds));
+    m_messages.setLine(m_progressLine, progressMessage(seconds));
 }
 
 void CollectCommand::tick()
 {
     ++m_tickCount;
-    if (const std::unique_ptr<PageDocument> document = m_webBrowser1.document()) {
+    if (const std::unique_ptr<PageDocument> document = m_itemBrowser.document()) {
         if (const std::optional<int> height = document->bodyScrollHeight())
-            m_curHeight = *height;
+            m_currentHeight = *height;
     }
     if (m_tickCount % 10 == 0) {
-        if (m_lastHeight == m_curHeight)
+        if (m_lastHeight == m_currentHeight)
             m_scrollStep += 2;
         else
-            m_lastHeight = m_curHeight;
+            m_lastHeight = m_currentHeight;
     }
 }
 
@@ -298,11 +298,11 @@ CollectCommand::Wait CollectCommand::waitUntilReady(int generation, QString &err
 {
     for (;;) {
         // Stop, a failed load or a navigation of the user's own ends the wait.
-        if (m_webBrowser1.loadGeneration() != generation) {
+        if (m_itemBrowser.loadGeneration() != generation) {
             error = pageGoneMessage();
             return Wait::Failed;
         }
-        switch (m_webBrowser1.loadState()) {
+        switch (m_itemBrowser.loadState()) {
         case PageBrowser::LoadState::Finished:
             return Wait::Ready;
         case PageBrowser::LoadState::Failed:
@@ -339,7 +339,7 @@ CollectCommand::Wait CollectCommand::scrollToBottom(PageDocument &document, int 
 
         if (!m_loop.yield())
             return Wait::Closing;
-        if (m_webBrowser1.loadGeneration() != generation) {
+        if (m_itemBrowser.loadGeneration() != generation) {
             error = pageGoneMessage();
             return Wait::Failed;
         }
@@ -360,12 +360,12 @@ bool CollectCommand::letDrawingCatchUp(bool &waitForDrawing)
 {
     // The page's lazy loaders watch it as drawn: scrolling on while the drawing lags most of a
     // view behind would carry places past them unseen.
-    if (!m_webBrowser1.drawingBehind()) {
+    if (!m_itemBrowser.drawingBehind()) {
         waitForDrawing = true;
         return true;
     }
     const std::int64_t start = m_clock.milliseconds();
-    while (waitForDrawing && m_webBrowser1.drawingBehind()) {
+    while (waitForDrawing && m_itemBrowser.drawingBehind()) {
         if (m_clock.milliseconds() - start >= kDrawWaitMs)
             waitForDrawing = false;
         else if (!m_loop.waitForEvents())
@@ -386,44 +386,44 @@ CollectCommand::Wait CollectCommand::walkElements(PageDocument &document, int ge
     for (const PageElement &div : *divs) {
         if (!m_loop.yield())
             return Wait::Closing;
-        if (m_webBrowser1.loadGeneration() != generation) {
+        if (m_itemBrowser.loadGeneration() != generation) {
             error = pageGoneMessage();
             return Wait::Failed;
         }
         showProgress(0);
         if (div.id == detailId())
-            regMpicUrl1(div.innerHtml, m_set.mpicUrls);
+            extractMainPictures(div.innerHtml, m_set.mainPictures);
         else if (div.id == skuId())
-            regMpicUrl(div.innerHtml, m_set.colorPicUrls);
+            extractColourPictures(div.innerHtml, m_set.colourPictures);
         else if (div.id == tmallId())
-            regtmall(div.innerHtml, m_set.mpicUrls, m_set.colorPicUrls);
+            extractTmallPictures(div.innerHtml, m_set.mainPictures, m_set.colourPictures);
         else if (div.id == descriptionId())
-            regPrePicUrl(div.innerHtml, m_set.descPicUrls);
+            extractDescriptionPictures(div.innerHtml, m_set.descriptionPictures);
     }
     return Wait::Ready;
 }
 
 QString CollectCommand::readFailure(const QString &message) const
 {
-    return m_webBrowser1.scriptTimedOut() ? unresponsiveMessage() : message;
+    return m_itemBrowser.scriptTimedOut() ? unresponsiveMessage() : message;
 }
 
 CollectResult CollectCommand::failRead(int generation, const QString &message)
 {
     // A read also fails when the page is replaced under it; say so rather than blame the page.
-    return fail(m_webBrowser1.loadGeneration() != generation ? pageGoneMessage() : message);
+    return fail(m_itemBrowser.loadGeneration() != generation ? pageGoneMessage() : message);
 }
 
 CollectResult CollectCommand::fail(const QString &message)
 {
     m_set.itemTitle.clear();
-    m_set.mpicUrls.clear();
-    m_set.colorPicUrls.clear();
-    m_set.descPicUrls.clear();
+    m_set.mainPictures.clear();
+    m_set.colourPictures.clear();
+    m_set.descriptionPictures.clear();
     m_tickCount = 0;
     m_scrollStep = 0;
     m_window.setWindowEnabled(true);
-    m_mesg.insertLine(message);
+    m_messages.insertLine(message);
 
     CollectResult result;
     result.errorString = message;

@@ -43,7 +43,7 @@ struct CollectResult
 class CollectCommand final
 {
 public:
-    CollectCommand(PageBrowser &webBrowser1, PageBrowser &webBrowser2, WindowControls &window,
+    CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser, WindowControls &window,
                    MessageList &mesg, EventLoop &loop, const Clock &clock, Ticker &ticker, CollectedSet &set);
 
     CollectResult run();
@@ -54,9 +54,9 @@ public:
     std::int32_t scrollStep() const { return m_scrollStep; }
     std::int32_t tickCount() const { return m_tickCount; }
     std::int32_t lastHeight() const { return m_lastHeight; }
-    std::int32_t curHeight() const { return m_curHeight; }
+    std::int32_t currentHeight() const { return m_currentHeight; }
 
-    static QString collectMessage(std::int32_t seconds);
+    static QString progressMessage(std::int32_t seconds);
     static QString summaryMessage(const PreviewCounts &counts);
     // Shown instead of starting a second collect, or a download, while a collect runs.
     static QString busyMessage();
@@ -85,10 +85,10 @@ private:
     CollectResult fail(const QString &message);
     void showProgress(std::int32_t seconds);
 
-    PageBrowser &m_webBrowser1;
-    PageBrowser &m_webBrowser2;
+    PageBrowser &m_itemBrowser;
+    PageBrowser &m_previewBrowser;
     WindowControls &m_window;
-    MessageList &m_mesg;
+    MessageList &m_messages;
     EventLoop &m_loop;
     const Clock &m_clock;
     Ticker &m_ticker;
@@ -97,7 +97,7 @@ private:
     std::int32_t m_scrollStep = 0;
     std::int32_t m_tickCount = 0;
     std::int32_t m_lastHeight = 0;
-    std::int32_t m_curHeight = 0;
+    std::int32_t m_currentHeight = 0;
     bool m_running = false;
     MessageLine m_progressLine = 0;
 };

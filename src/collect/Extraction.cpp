@@ -39,7 +39,7 @@
 namespace talvesk {
 namespace {
 
-constexpr int kMaxMatches = PicList::kSlots;
+constexpr int kMaxMatches = PictureList::kSlots;
 
 std::unique_ptr<RE2> compile(const char *pattern, bool caseInsensitive)
 {
@@ -193,7 +193,7 @@ private:
 // Runs one rule over the whole markup: the text of match k, rewritten, goes into slot k.
 // Matches past slot 255 could never be stored, so the search ends there.
 template <typename Rewrite>
-void applyRule(const RE2 &re, const MatchText &markup, PicList &list, Rewrite rewrite)
+void applyRule(const RE2 &re, const MatchText &markup, PictureList &list, Rewrite rewrite)
 {
     MatchCursor match(re, markup, 0);
     for (int k = 0; k < kMaxMatches && match.next(); ++k)
@@ -203,7 +203,7 @@ void applyRule(const RE2 &re, const MatchText &markup, PicList &list, Rewrite re
 // A colour rule: written-form matches and swatch matches fill the slots in position order.
 // A written-form match that overlaps a swatch match gives way to it.
 template <typename Rewrite, typename SwatchRewrite>
-void applyColourRule(const RE2 &written, const RE2 &swatch, const MatchText &markup, PicList &list,
+void applyColourRule(const RE2 &written, const RE2 &swatch, const MatchText &markup, PictureList &list,
                      Rewrite rewrite, SwatchRewrite swatchRewrite)
 {
     MatchCursor w(written, markup, 0);
@@ -251,11 +251,11 @@ QString descriptionAddress(QString text)
 
 } // namespace
 
-void regMpicUrl(const QString &txts, PicList &colorPicUrls)
+void extractColourPictures(const QString &txts, PictureList &colourPictures)
 {
     const MatchText markup(txts);
     applyColourRule(
-        rule1(), rule1Swatch(), markup, colorPicUrls,
+        rule1(), rule1Swatch(), markup, colourPictures,
         [](QString m) {
             return removeAndAbsolutize(std::move(m), QLatin1String("style='background: url(\""),
                                        QLatin1String("_30x30.jpg"));
@@ -265,28 +265,28 @@ void regMpicUrl(const QString &txts, PicList &colorPicUrls)
         });
 }
 
-void regMpicUrl1(const QString &txts, PicList &mpicUrls)
+void extractMainPictures(const QString &txts, PictureList &mainPictures)
 {
     const MatchText markup(txts);
-    applyRule(rule2(), markup, mpicUrls, [](QString m) {
+    applyRule(rule2(), markup, mainPictures, [](QString m) {
         return removeAndAbsolutize(std::move(m), QLatin1String("data-src=\""), QLatin1String("_50x50.jpg"));
     });
 }
 
-void regPrePicUrl(const QString &txts, PicList &descPicUrls)
+void extractDescriptionPictures(const QString &txts, PictureList &descriptionPictures)
 {
     const MatchText markup(txts);
-    applyRule(rule3(), markup, descPicUrls, [](QString m) { return descriptionAddress(std::move(m)); });
+    applyRule(rule3(), markup, descriptionPictures, [](QString m) { return descriptionAddress(std::move(m)); });
 }
 
-void regtmall(const QString &txts, PicList &mpicUrls, PicList &colorPicUrls)
+void extractTmallPictures(const QString &txts, PictureList &mainPictures, PictureList &colourPictures)
 {
     const MatchText markup(txts);
-    applyRule(rule4(), markup, mpicUrls, [](QString m) {
+    applyRule(rule4(), markup, mainPictures, [](QString m) {
         return removeAndAbsolutize(std::move(m), QLatin1String("src=\""), QLatin1String("_60x60q90.jpg"));
     });
     applyColourRule(
-        rule5(), rule5Swatch(), markup, colorPicUrls,
+        rule5(), rule5Swatch(), markup, colourPictures,
         [](QString m) {
             return removeAndAbsolutize(std::move(m), QLatin1String("style=\"BACKGROUND: url("),
                                        QLatin1String("_40x40q90.jpg"));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "collect/PicList.h"
+#include "collect/PictureList.h"
 
 #include <QString>
 
@@ -10,13 +10,13 @@ namespace talvesk {
 // and writes the address made from match k into slot k of its list, from slot 0 up.
 // Matches past slot 255 are dropped; slots beyond the last match are left as they were.
 
-// Colour swatches (30x30 thumbnails in a background style) into colorPicUrls.
-void regMpicUrl(const QString &txts, PicList &colorPicUrls);
-// Main pictures (data-src 50x50 thumbnails) into mpicUrls.
-void regMpicUrl1(const QString &txts, PicList &mpicUrls);
-// Description pictures (src up to the first picture extension) into descPicUrls.
-void regPrePicUrl(const QString &txts, PicList &descPicUrls);
-// Tmall layout: main pictures (60x60q90) into mpicUrls, then colour pictures (40x40q90) into colorPicUrls.
-void regtmall(const QString &txts, PicList &mpicUrls, PicList &colorPicUrls);
+// Colour swatches (30x30 thumbnails in a background style) into colourPictures.
+void extractColourPictures(const QString &txts, PictureList &colourPictures);
+// Main pictures (data-src 50x50 thumbnails) into mainPictures.
+void extractMainPictures(const QString &txts, PictureList &mainPictures);
+// Description pictures (src up to the first picture extension) into descriptionPictures.
+void extractDescriptionPictures(const QString &txts, PictureList &descriptionPictures);
+// Tmall layout: main pictures (60x60q90) into mainPictures, then colour pictures (40x40q90) into colourPictures.
+void extractTmallPictures(const QString &txts, PictureList &mainPictures, PictureList &colourPictures);
 
 } // namespace talvesk

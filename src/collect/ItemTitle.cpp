@@ -5,7 +5,7 @@
 
 namespace talvesk {
 
-ItemTitleResult getItemTitle(PageBrowser &browser)
+ItemTitleResult readItemTitle(PageBrowser &browser)
 {
     ItemTitleResult result;
     const std::unique_ptr<PageDocument> document = browser.document();

@@ -14,7 +14,7 @@ struct ItemTitleResult
 };
 
 // The innerText of the page's first title element, cleaned for use as a folder name.
-ItemTitleResult getItemTitle(PageBrowser &browser);
+ItemTitleResult readItemTitle(PageBrowser &browser);
 
 // Removes every / \ : * ? < > | from the text; nothing else is touched.
 QString cleanFileName(const QString &text);

@@ -44,11 +44,11 @@ const QString &breakFragment()
 }
 
 // Main and colour sections: small pictures up to the first "null", a break after every third.
-int writeSmallPictures(QStringList &fragments, const PicList &list)
+int writeSmallPictures(QStringList &fragments, const PictureList &list)
 {
     int count = 0;
-    for (int i = 0; i < PicList::kSlots; ++i) {
-        if (list[i] == PicList::nullSlot())
+    for (int i = 0; i < PictureList::kSlots; ++i) {
+        if (list[i] == PictureList::nullSlot())
             break;
         ++count;
         fragments << QStringLiteral("<img width=310 height=310 src=\"") + escaped(list[i]) +
@@ -60,11 +60,11 @@ int writeSmallPictures(QStringList &fragments, const PicList &list)
 }
 
 // Description section: wide pictures up to the first "null", each followed by a break.
-int writeWidePictures(QStringList &fragments, const PicList &list)
+int writeWidePictures(QStringList &fragments, const PictureList &list)
 {
     int count = 0;
-    for (int i = 0; i < PicList::kSlots; ++i) {
-        if (list[i] == PicList::nullSlot())
+    for (int i = 0; i < PictureList::kSlots; ++i) {
+        if (list[i] == PictureList::nullSlot())
             break;
         ++count;
         fragments << QStringLiteral("<img width=750  src=\"") + escaped(list[i]) +
@@ -84,16 +84,16 @@ PreviewPage buildPreviewPage(const CollectedSet &set, const QString &address)
       << breakFragment()
       << QStringLiteral("<font fontsize=9>宝贝网址:") + escaped(address) + QStringLiteral("</font>")
       << breakFragment() << QStringLiteral("<font fontsize=8>主图缩略图:</font>") << breakFragment();
-    page.counts.main = writeSmallPictures(f, set.mpicUrls);
+    page.counts.main = writeSmallPictures(f, set.mainPictures);
     f << breakFragment() << breakFragment() << QStringLiteral("<font fontsize=8>颜色缩略图:</font>")
       << breakFragment();
-    page.counts.colour = writeSmallPictures(f, set.colorPicUrls);
+    page.counts.colour = writeSmallPictures(f, set.colourPictures);
     f << breakFragment() << QStringLiteral("<font fontsize=8>描述缩略图:</font>") << breakFragment();
-    page.counts.description = writeWidePictures(f, set.descPicUrls);
+    page.counts.description = writeWidePictures(f, set.descriptionPictures);
     return page;
 }
 
-PreviewResult writePreview(PageBrowser &browser, EventLoop &loop, const CollectedSet &set,
+PreviewResult writePreviewPage(PageBrowser &browser, EventLoop &loop, const CollectedSet &set,
                            const QString &address)
 {
     const PreviewPage page = buildPreviewPage(set, address);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "collect/PicList.h"
+#include "collect/PictureList.h"
 
 #include <QString>
 #include <QStringList>
@@ -45,7 +45,7 @@ struct PreviewResult
 // Loads a blank page into the browser, waits for it in the event loop and writes the preview
 // into it. Title, address and picture addresses are HTML-escaped (& < > " '), so ordinary
 // values give exactly the usual markup and no value can inject markup or script.
-PreviewResult writePreview(PageBrowser &browser, EventLoop &loop, const CollectedSet &set,
+PreviewResult writePreviewPage(PageBrowser &browser, EventLoop &loop, const CollectedSet &set,
                            const QString &address);
 
 } // namespace talvesk

@@ -30,11 +30,11 @@ DownloadCommand::DownloadCommand(WindowControls &window, Dialogs &dialogs, Messa
                                  const DownloadOptions &options, QObject *parent)
     : QObject(parent), m_window(window), m_dialogs(dialogs), m_messages(messages),
       m_options(options), m_plans{{
-                              {&m_set.mpicUrls, QStringLiteral("主图"), 2, QStringLiteral("描述主图"),
+                              {&m_set.mainPictures, QStringLiteral("主图"), 2, QStringLiteral("描述主图"),
                                QStringLiteral("无采集到主图")},
-                              {&m_set.colorPicUrls, QStringLiteral("颜色图"), 3, QStringLiteral("颜色主图"),
+                              {&m_set.colourPictures, QStringLiteral("颜色图"), 3, QStringLiteral("颜色主图"),
                                QStringLiteral("无采集到颜色主图")},
-                              {&m_set.descPicUrls, QStringLiteral("描述图"), 3, QStringLiteral("描述图"),
+                              {&m_set.descriptionPictures, QStringLiteral("描述图"), 3, QStringLiteral("描述图"),
                                QStringLiteral("无采集到描述")},
                           }}
 {
@@ -53,7 +53,7 @@ void DownloadCommand::start(const CollectedSet &collected)
 
     m_window.selectTab(WindowControls::Tab::Preview);
     const QString chosen =
-        browseDir(m_dialogs, QStringLiteral("请选择保存目录"), QDir::toNativeSeparators(m_options.startFolder));
+        chooseSaveFolder(m_dialogs, QStringLiteral("请选择保存目录"), QDir::toNativeSeparators(m_options.startFolder));
     if (!m_running) // stopped while the dialog was open
         return;
     if (chosen.isEmpty() || m_set.itemTitle.isEmpty()) {
@@ -67,7 +67,7 @@ void DownloadCommand::start(const CollectedSet &collected)
     }
 
     m_result.total =
-        countPicUrl(m_set.colorPicUrls) + countPicUrl(m_set.mpicUrls) + countPicUrl(m_set.descPicUrls);
+        countPictures(m_set.colourPictures) + countPictures(m_set.mainPictures) + countPictures(m_set.descriptionPictures);
     m_progressLine = m_messages.insertLine(progressLine(0, m_result.total));
     Q_EMIT progressChanged(0);
     m_manager = new QNetworkAccessManager(this);
@@ -101,7 +101,7 @@ bool DownloadCommand::createFolders(const QString &chosen)
     if (folderName.shortened)
         m_messages.insertLine(QStringLiteral("消息提示:宝贝标题过长,文件夹名已截短为:") + folderName.name);
     const QString itemRequested = joinPath(chosen, folderName.name);
-    const FolderResult item = mkdiruser(itemRequested, static_cast<int>(folderName.name.size()));
+    const FolderResult item = createNewFolder(itemRequested, static_cast<int>(folderName.name.size()));
     if (!item.ok()) {
         m_result.folderError = folderErrorLine(itemRequested, item.error);
         return false;
@@ -109,7 +109,7 @@ bool DownloadCommand::createFolders(const QString &chosen)
     m_result.itemFolder = item.path;
     for (ListPlan &plan : m_plans) {
         const QString requested = joinPath(item.path, plan.subfolder);
-        const FolderResult sub = mkdiruser(requested, plan.fnlength);
+        const FolderResult sub = createNewFolder(requested, plan.fnlength);
         if (!sub.ok()) {
             m_result.folderError = folderErrorLine(requested, sub.error);
             return false;
@@ -124,7 +124,7 @@ void DownloadCommand::fetchNextList()
 {
     for (; m_list < m_plans.size(); ++m_list) {
         const ListPlan &plan = m_plans[m_list];
-        const int count = countPicUrl(*plan.list);
+        const int count = countPictures(*plan.list);
         if (count > 0) {
             m_queue = std::make_unique<FetchQueue>(*m_manager, m_options.fetch, m_options.concurrency);
             connect(m_queue.get(), &FetchQueue::pictureFinished, this,
@@ -132,7 +132,7 @@ void DownloadCommand::fetchNextList()
             for (int n = 0; n < count; ++n) {
                 const QString &address = (*plan.list)[n];
                 m_queue->add(address, joinPath(plan.folder,
-                                               plan.filePrefix + QString::number(n) + picFileTail(address)));
+                                               plan.filePrefix + QString::number(n) + pictureFileTail(address)));
             }
             return;
         }

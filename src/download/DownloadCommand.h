@@ -1,7 +1,7 @@
 #pragma once
 
-#include "collect/PicList.h"
-#include "download/PicSaver.h"
+#include "collect/PictureList.h"
+#include "download/PictureFetch.h"
 #include "platform/MessageList.h"
 
 #include <QList>
@@ -73,7 +73,7 @@ Q_SIGNALS:
 private:
     struct ListPlan
     {
-        const PicList *list;
+        const PictureList *list;
         QString subfolder;
         int fnlength;
         QString filePrefix;

@@ -22,7 +22,7 @@ QString progressLine(int done, int total)
         .arg(progressPercent(done, total));
 }
 
-QString picFileTail(const QString &address)
+QString pictureFileTail(const QString &address)
 {
     static const QString forbidden = QStringLiteral("/\\:*?\"<>|");
     QString tail = address.right(4);

@@ -15,6 +15,6 @@ QString progressLine(int done, int total);
 // control characters, unpaired surrogates and characters that a file name cannot hold (on any
 // common system) each become "_". The tail keeps its length, so two slots of one list never
 // share a file name.
-QString picFileTail(const QString &address);
+QString pictureFileTail(const QString &address);
 
 } // namespace talvesk

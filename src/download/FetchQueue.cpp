@@ -40,7 +40,7 @@ QList<FetchResult> FetchQueue::failures() const
 void FetchQueue::abortAll()
 {
     m_waiting.clear();
-    for (PicSaver *saver : std::as_const(m_running)) {
+    for (PictureFetch *saver : std::as_const(m_running)) {
         saver->abort();
         delete saver;
     }
@@ -53,14 +53,14 @@ void FetchQueue::startMore()
         const int index = m_waiting.front();
         m_waiting.pop_front();
         auto *saver =
-            new PicSaver(m_manager, m_options, m_results[index].address, m_results[index].fileName, this);
+            new PictureFetch(m_manager, m_options, m_results[index].address, m_results[index].fileName, this);
         m_running.append(saver);
-        connect(saver, &PicSaver::finished, this, [this, saver, index] { handleFinished(saver, index); });
+        connect(saver, &PictureFetch::finished, this, [this, saver, index] { handleFinished(saver, index); });
         saver->start();
     }
 }
 
-void FetchQueue::handleFinished(PicSaver *saver, int index)
+void FetchQueue::handleFinished(PictureFetch *saver, int index)
 {
     m_results[index] = saver->result();
     m_done[index] = true;

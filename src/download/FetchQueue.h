@@ -1,6 +1,6 @@
 #pragma once
 
-#include "download/PicSaver.h"
+#include "download/PictureFetch.h"
 
 #include <QList>
 #include <QObject>
@@ -38,13 +38,13 @@ Q_SIGNALS:
 
 private:
     void startMore();
-    void handleFinished(PicSaver *saver, int index);
+    void handleFinished(PictureFetch *saver, int index);
 
     QNetworkAccessManager &m_manager;
     const FetchOptions m_options;
     const int m_concurrency;
     std::deque<int> m_waiting;
-    QList<PicSaver *> m_running;
+    QList<PictureFetch *> m_running;
     QList<FetchResult> m_results; // in the order added; filled as fetches finish
     QList<bool> m_done;
     int m_finished = 0;

@@ -48,7 +48,7 @@ MkdirOutcome makeOneFolder(const QString &path, QString *reason)
 
 } // namespace
 
-FolderResult mkdiruser(const QString &path, int fnlength)
+FolderResult createNewFolder(const QString &path, int fnlength)
 {
     const QFileInfo requested(QDir::fromNativeSeparators(path));
     const QString parent = QDir::toNativeSeparators(requested.path());

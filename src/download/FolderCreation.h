@@ -4,7 +4,7 @@
 
 namespace talvesk {
 
-// The folder mkdiruser made, or why none could be made. Empty path means failure.
+// The folder createNewFolder made, or why none could be made. Empty path means failure.
 struct FolderResult
 {
     QString path;
@@ -16,6 +16,6 @@ struct FolderResult
 // Creates a new folder at path; never reuses one. When the name is taken (by a folder or a
 // file) it tries, in the same parent, the first fnlength characters of the folder's own name
 // followed by 1, 2, 3, ... and creates the first free one. The parent must exist.
-FolderResult mkdiruser(const QString &path, int fnlength);
+FolderResult createNewFolder(const QString &path, int fnlength);
 
 } // namespace talvesk

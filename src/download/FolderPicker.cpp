@@ -16,7 +16,7 @@ bool isRoot(const QString &path)
 
 } // namespace
 
-QString browseDir(Dialogs &dialogs, const QString &title, const QString &initialFolder)
+QString chooseSaveFolder(Dialogs &dialogs, const QString &title, const QString &initialFolder)
 {
     QString path = QDir::toNativeSeparators(dialogs.chooseFolder(title, initialFolder));
     while (!path.isEmpty() && path.endsWith(QDir::separator()) && !isRoot(path))

@@ -8,6 +8,6 @@ class Dialogs;
 
 // Asks for a folder, starting at initialFolder every time. Returns the chosen path without a
 // trailing separator (a root keeps its own), or the empty text when the user cancels.
-QString browseDir(Dialogs &dialogs, const QString &title, const QString &initialFolder);
+QString chooseSaveFolder(Dialogs &dialogs, const QString &title, const QString &initialFolder);
 
 } // namespace talvesk

@@ -29,8 +29,8 @@ FormMetrics initialWindow()
 TEST(FormLayout, InitialWindowFigures)
 {
     const FormGeometry g = layoutPass(initialWindow(), initialFormGeometry());
-    EXPECT_EQ(g.webBrowser1, (TwipRect{0, 1200, 12175, 5290}));
-    EXPECT_EQ(g.webBrowser2, g.webBrowser1);
+    EXPECT_EQ(g.itemBrowser, (TwipRect{0, 1200, 12175, 5290}));
+    EXPECT_EQ(g.previewBrowser, g.itemBrowser);
     EXPECT_EQ(g.urladress, (TwipRect{840, 0, 8935, 300}));
     EXPECT_EQ(g.browser, (TwipRect{9935, 0, 975, 375}));
     EXPECT_EQ(g.downLoad, (TwipRect{10910, 0, 975, 375}));
@@ -58,7 +58,7 @@ TEST(FormLayout, GrowsWithTheWindow)
     EXPECT_DOUBLE_EQ(after.urladress.width - before.urladress.width, 1500);
     EXPECT_DOUBLE_EQ(after.browser.left - before.browser.left, 1500);
     EXPECT_DOUBLE_EQ(after.downLoad.left - before.downLoad.left, 1500);
-    EXPECT_EQ(after.webBrowser1, (TwipRect{0, 1200, 13675, 5890}));
+    EXPECT_EQ(after.itemBrowser, (TwipRect{0, 1200, 13675, 5890}));
     EXPECT_DOUBLE_EQ(after.progressBar1.left, 13695 * 0.1);
     EXPECT_DOUBLE_EQ(after.mesg.left, 13695 * 0.4);
     EXPECT_DOUBLE_EQ(after.mesg.top, 7145);
@@ -88,7 +88,7 @@ TEST(FormLayout, TooSmallOrMinimizedMovesNothing)
 
     FormMetrics justEnough = low;
     justEnough.clientHeight = 1580;
-    EXPECT_EQ(layoutPass(justEnough, previous).webBrowser1, (TwipRect{0, 1200, 12175, 0}));
+    EXPECT_EQ(layoutPass(justEnough, previous).itemBrowser, (TwipRect{0, 1200, 12175, 0}));
 }
 
 // Below 3500 twips of outer width only the browsers move; a repaint then places the status
@@ -101,8 +101,8 @@ TEST(FormLayout, NarrowWindowMovesOnlyTheBrowsers)
     narrow.outerWidth = 3240;
 
     const FormGeometry g = layoutPass(narrow, previous);
-    EXPECT_EQ(g.webBrowser1, (TwipRect{0, 1200, 2980, 5290}));
-    EXPECT_EQ(g.webBrowser2, g.webBrowser1);
+    EXPECT_EQ(g.itemBrowser, (TwipRect{0, 1200, 2980, 5290}));
+    EXPECT_EQ(g.previewBrowser, g.itemBrowser);
     EXPECT_EQ(g.urladress, previous.urladress);
     EXPECT_EQ(g.browser, previous.browser);
     EXPECT_EQ(g.downLoad, previous.downLoad);

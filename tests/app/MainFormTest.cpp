@@ -43,17 +43,17 @@ QWebEngineView *view(MainForm &window, const char *name)
 TEST_F(MainFormTest, StartUpState)
 {
     EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Talvesk"));
-    EXPECT_TRUE(m_window->webBrowser1().isVisible());
-    EXPECT_FALSE(m_window->webBrowser2().isVisible());
+    EXPECT_TRUE(m_window->itemBrowser().isVisible());
+    EXPECT_FALSE(m_window->previewBrowser().isVisible());
     EXPECT_EQ(control<QTabBar>(QStringLiteral("TabStrip1"))->currentIndex(), 0);
     auto *urladress = control<QComboBox>(QStringLiteral("urladress"));
     EXPECT_EQ(urladress->currentText(), m_server.url(QStringLiteral("/home")).toString());
     EXPECT_EQ(urladress->count(), 0);
-    EXPECT_EQ(m_window->webBrowser1().loadState(), PageBrowser::LoadState::Loading);
+    EXPECT_EQ(m_window->itemBrowser().loadState(), PageBrowser::LoadState::Loading);
     EXPECT_FALSE(m_window->windowIcon().isNull());
 
-    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
-    EXPECT_EQ(m_window->webBrowser1().locationName(), QStringLiteral("Home"));
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
+    EXPECT_EQ(m_window->itemBrowser().locationName(), QStringLiteral("Home"));
     EXPECT_EQ(m_server.requestCount(QStringLiteral("/home")), 1);
 }
 
@@ -123,7 +123,7 @@ TEST_F(MainFormTest, InitialLayout)
     ASSERT_TRUE(showWindow());
     EXPECT_EQ(m_window->centralWidget()->size(), QSize(813, 458));
     const FormGeometry &g = m_window->formGeometry();
-    EXPECT_EQ(g.webBrowser1, (TwipRect{0, 1200, 12175, 5290}));
+    EXPECT_EQ(g.itemBrowser, (TwipRect{0, 1200, 12175, 5290}));
     EXPECT_DOUBLE_EQ(g.urladress.width, m_window->frameGeometry().width() * 15.0 - 3500);
     EXPECT_DOUBLE_EQ(g.browser.left, g.urladress.width + 1000);
     EXPECT_EQ(g.progressBar1, (TwipRect{1219.5, 6545, 3658.5, 300}));
@@ -156,7 +156,7 @@ TEST_F(MainFormTest, SurvivesTinyWindows)
     }
     // The last size was narrower than 3500 twips: the address bar stayed, the browsers followed.
     EXPECT_EQ(m_window->formGeometry().urladress, before.urladress);
-    EXPECT_DOUBLE_EQ(m_window->formGeometry().webBrowser1.width,
+    EXPECT_DOUBLE_EQ(m_window->formGeometry().itemBrowser.width,
                      m_window->centralWidget()->width() * 15.0 - 20);
 
     m_window->resize(1000, 600);
@@ -184,7 +184,7 @@ TEST_F(MainFormTest, MinimizeAndRestore)
 
     m_window->showNormal();
     ASSERT_TRUE(waitUntil([this] { return !m_window->isMinimized(); }));
-    EXPECT_DOUBLE_EQ(m_window->formGeometry().webBrowser1.width,
+    EXPECT_DOUBLE_EQ(m_window->formGeometry().itemBrowser.width,
                      m_window->centralWidget()->width() * 15.0 - 20);
     EXPECT_DOUBLE_EQ(m_window->formGeometry().mesg.left, m_window->centralWidget()->width() * 15.0 * 0.4);
 }
@@ -194,27 +194,27 @@ TEST_F(MainFormTest, MinimizeAndRestore)
 TEST_F(MainFormTest, TabsSwitchTheBrowsers)
 {
     ASSERT_TRUE(showWindow());
-    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
-    const int generation = m_window->webBrowser1().loadGeneration();
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
+    const int generation = m_window->itemBrowser().loadGeneration();
     auto *tabs = control<QTabBar>(QStringLiteral("TabStrip1"));
 
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
     EXPECT_EQ(tabs->currentIndex(), 1);
-    EXPECT_FALSE(m_window->webBrowser1().isVisible());
-    EXPECT_TRUE(m_window->webBrowser2().isVisible());
+    EXPECT_FALSE(m_window->itemBrowser().isVisible());
+    EXPECT_TRUE(m_window->previewBrowser().isVisible());
 
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
-    EXPECT_TRUE(m_window->webBrowser1().isVisible());
-    EXPECT_FALSE(m_window->webBrowser2().isVisible());
+    EXPECT_TRUE(m_window->itemBrowser().isVisible());
+    EXPECT_FALSE(m_window->previewBrowser().isVisible());
 
     m_window->selectTab(WindowControls::Tab::Preview);
     EXPECT_EQ(tabs->currentIndex(), 1);
-    EXPECT_FALSE(m_window->webBrowser1().isVisible());
-    EXPECT_TRUE(m_window->webBrowser2().isVisible());
+    EXPECT_FALSE(m_window->itemBrowser().isVisible());
+    EXPECT_TRUE(m_window->previewBrowser().isVisible());
     m_window->selectTab(WindowControls::Tab::Browse);
-    EXPECT_TRUE(m_window->webBrowser1().isVisible());
-    EXPECT_FALSE(m_window->webBrowser2().isVisible());
-    EXPECT_EQ(m_window->webBrowser1().loadGeneration(), generation);
+    EXPECT_TRUE(m_window->itemBrowser().isVisible());
+    EXPECT_FALSE(m_window->previewBrowser().isVisible());
+    EXPECT_EQ(m_window->itemBrowser().loadGeneration(), generation);
 }
 
 // The message list is newest first; a double-click shows the selected line in a box titled
@@ -283,9 +283,9 @@ TEST_F(MainFormTest, HelpAndVersionTexts)
 // embedded browsers as they were.
 TEST_F(MainFormTest, PromotionLinkOpensOutside)
 {
-    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
-    const int generation1 = m_window->webBrowser1().loadGeneration();
-    const int generation2 = m_window->webBrowser2().loadGeneration();
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
+    const int generation1 = m_window->itemBrowser().loadGeneration();
+    const int generation2 = m_window->previewBrowser().loadGeneration();
     auto *item = control<QAction>(QStringLiteral("DHSELL"));
     item->trigger();
     item->trigger();
@@ -293,8 +293,8 @@ TEST_F(MainFormTest, PromotionLinkOpensOutside)
     EXPECT_TRUE(m_dialogs.opened[0].isValid());
     EXPECT_EQ(m_dialogs.opened[0], m_dialogs.opened[1]);
     EXPECT_TRUE(m_dialogs.boxes.isEmpty());
-    EXPECT_EQ(m_window->webBrowser1().loadGeneration(), generation1);
-    EXPECT_EQ(m_window->webBrowser2().loadGeneration(), generation2);
+    EXPECT_EQ(m_window->itemBrowser().loadGeneration(), generation1);
+    EXPECT_EQ(m_window->previewBrowser().loadGeneration(), generation2);
     EXPECT_EQ(view(*m_window, "WebBrowser1")->url(), m_server.url(QStringLiteral("/home")));
 }
 
@@ -349,7 +349,7 @@ TEST_F(MainFormTest, AccessKeys)
 TEST_F(MainFormTest, TabOrder)
 {
     ASSERT_TRUE(showWindow());
-    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
     // WebBrowser2 takes focus once it has been shown.
     m_window->selectTab(WindowControls::Tab::Preview);
     QCoreApplication::processEvents();

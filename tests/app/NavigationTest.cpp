@@ -29,22 +29,22 @@ protected:
         m_server.route(QStringLiteral("/never"),
                        HttpResponse::ok({}).sendingOnly(0, HttpResponse::Ending::Hang));
         EXPECT_TRUE(showWindow());
-        EXPECT_TRUE(waitForLoad(m_window->webBrowser1()));
-        m_urladress = control<QComboBox>(QStringLiteral("urladress"));
+        EXPECT_TRUE(waitForLoad(m_window->itemBrowser()));
+        m_addressBox = control<QComboBox>(QStringLiteral("urladress"));
     }
 
     void typeAndEnter(const QString &text)
     {
-        m_urladress->lineEdit()->clear();
-        QTest::keyClicks(m_urladress, text);
-        QTest::keyClick(m_urladress, Qt::Key_Return);
+        m_addressBox->lineEdit()->clear();
+        QTest::keyClicks(m_addressBox, text);
+        QTest::keyClick(m_addressBox, Qt::Key_Return);
     }
 
     QStringList entries() const
     {
         QStringList list;
-        for (int i = 0; i < m_urladress->count(); ++i)
-            list.append(m_urladress->itemText(i));
+        for (int i = 0; i < m_addressBox->count(); ++i)
+            list.append(m_addressBox->itemText(i));
         return list;
     }
 
@@ -53,7 +53,7 @@ protected:
         return m_window->findChild<QWebEngineView *>(QStringLiteral("WebBrowser1"))->url();
     }
 
-    QComboBox *m_urladress = nullptr;
+    QComboBox *m_addressBox = nullptr;
 };
 
 } // namespace
@@ -66,16 +66,16 @@ TEST_F(NavigationTest, EnterOpensAndRemembersAddresses)
     const QString upper = m_server.url(QStringLiteral("/ITEM")).toString();
 
     typeAndEnter(item);
-    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
     EXPECT_EQ(shownUrl().path(), QStringLiteral("/item"));
     typeAndEnter(item);
-    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
     EXPECT_EQ(m_server.requestCount(QStringLiteral("/item")), 2);
     EXPECT_EQ(entries(), QStringList{item});
     EXPECT_EQ(m_window->addressText(), item);
 
     typeAndEnter(upper);
-    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
     EXPECT_EQ(shownUrl().path(), QStringLiteral("/ITEM"));
     EXPECT_EQ(entries(), (QStringList{item, upper}));
     EXPECT_EQ(m_window->addressText(), upper);
@@ -84,11 +84,11 @@ TEST_F(NavigationTest, EnterOpensAndRemembersAddresses)
 // Other keys open nothing and add nothing.
 TEST_F(NavigationTest, OtherKeysOnlyEdit)
 {
-    const int generation = m_window->webBrowser1().loadGeneration();
-    QTest::keyClicks(m_urladress, QStringLiteral("abc"));
-    QTest::keyClick(m_urladress, Qt::Key_Tab);
-    EXPECT_EQ(m_window->webBrowser1().loadGeneration(), generation);
-    EXPECT_EQ(m_urladress->count(), 0);
+    const int generation = m_window->itemBrowser().loadGeneration();
+    QTest::keyClicks(m_addressBox, QStringLiteral("abc"));
+    QTest::keyClick(m_addressBox, Qt::Key_Tab);
+    EXPECT_EQ(m_window->itemBrowser().loadGeneration(), generation);
+    EXPECT_EQ(m_addressBox->count(), 0);
     EXPECT_TRUE(m_window->addressText().endsWith(QStringLiteral("abc")));
 }
 
@@ -98,9 +98,9 @@ TEST_F(NavigationTest, EnterReturnsToTheBrowserTab)
     m_window->selectTab(WindowControls::Tab::Preview);
     typeAndEnter(m_server.url(QStringLiteral("/item")).toString());
     EXPECT_EQ(control<QTabBar>(QStringLiteral("TabStrip1"))->currentIndex(), 0);
-    EXPECT_TRUE(m_window->webBrowser1().isVisible());
-    EXPECT_FALSE(m_window->webBrowser2().isVisible());
-    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
+    EXPECT_TRUE(m_window->itemBrowser().isVisible());
+    EXPECT_FALSE(m_window->previewBrowser().isVisible());
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
     EXPECT_EQ(shownUrl().path(), QStringLiteral("/item"));
 }
 
@@ -128,8 +128,8 @@ TEST_F(NavigationTest, StatusTextFollowsLoads)
 
     m_window->setWindowTitle(QStringLiteral("Talvesk_old_name"));
     control<QAction>(QStringLiteral("Stop"))->trigger();
-    EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Talvesk_") + m_window->webBrowser1().locationName());
-    EXPECT_EQ(m_window->webBrowser1().loadState(), PageBrowser::LoadState::Failed);
+    EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Talvesk_") + m_window->itemBrowser().locationName());
+    EXPECT_EQ(m_window->itemBrowser().loadState(), PageBrowser::LoadState::Failed);
     ASSERT_TRUE(waitUntil([this] { return m_window->statusText() == QStringLiteral("加载完成"); }));
     EXPECT_EQ(control<QProgressBar>(QStringLiteral("ProgressBar1"))->value(), 0);
 }
@@ -138,10 +138,10 @@ TEST_F(NavigationTest, StatusTextFollowsLoads)
 TEST_F(NavigationTest, PreviewBrowserEventsAreIgnored)
 {
     const QString caption = m_window->windowTitle();
-    m_window->webBrowser2().navigate(m_server.url(QStringLiteral("/item")).toString());
-    ASSERT_TRUE(waitForLoad(m_window->webBrowser2()));
+    m_window->previewBrowser().navigate(m_server.url(QStringLiteral("/item")).toString());
+    ASSERT_TRUE(waitForLoad(m_window->previewBrowser()));
     ASSERT_TRUE(
-        waitUntil([this] { return m_window->webBrowser2().locationName() == QStringLiteral("A_B"); }));
+        waitUntil([this] { return m_window->previewBrowser().locationName() == QStringLiteral("A_B"); }));
     QCoreApplication::processEvents();
     EXPECT_EQ(m_window->windowTitle(), caption);
     EXPECT_EQ(m_window->statusText(), QStringLiteral("加载完成"));
@@ -156,7 +156,7 @@ TEST_F(NavigationTest, ToolbarDrivesWebBrowser1)
     EXPECT_TRUE(m_dialogs.boxes.isEmpty());
 
     typeAndEnter(m_server.url(QStringLiteral("/item")).toString());
-    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
     m_window->selectTab(WindowControls::Tab::Preview);
 
     trigger("Back");
@@ -164,7 +164,7 @@ TEST_F(NavigationTest, ToolbarDrivesWebBrowser1)
     EXPECT_EQ(control<QTabBar>(QStringLiteral("TabStrip1"))->currentIndex(), 1);
     trigger("Forward");
     ASSERT_TRUE(waitUntil([this] { return shownUrl().path() == QStringLiteral("/item"); }));
-    ASSERT_TRUE(waitForLoad(m_window->webBrowser1()));
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
 
     trigger("Refresh");
     ASSERT_TRUE(waitUntil([this] { return m_server.requestCount(QStringLiteral("/item")) == 2; }));

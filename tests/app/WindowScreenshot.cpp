@@ -69,7 +69,7 @@ int main(int argc, char *argv[])
     talvesk::MainForm window(setup);
     window.show();
 
-    PageBrowser &browser = window.webBrowser1();
+    PageBrowser &browser = window.itemBrowser();
     if (!talvesk::test::waitUntil(
             [&browser] { return browser.loadState() == PageBrowser::LoadState::Finished; })) {
         qWarning("the sample page did not load");

@@ -1,6 +1,6 @@
 #include "collect/CollectCommand.h"
 
-#include "collect/PicList.h"
+#include "collect/PictureList.h"
 #include "support/FakeClock.h"
 #include "support/FakeEventLoop.h"
 #include "support/FakePageBrowser.h"
@@ -18,7 +18,7 @@ using talvesk::CollectedSet;
 using talvesk::CollectResult;
 using talvesk::PageBrowser;
 using talvesk::PageElement;
-using talvesk::PicList;
+using talvesk::PictureList;
 using talvesk::PreviewCounts;
 using talvesk::WindowControls;
 using talvesk::test::FakeClock;
@@ -57,10 +57,10 @@ QString descPictures(int count, const QString &dir = QStringLiteral("d"))
     return repeated(QStringLiteral("<img src=\"//img.example/") + dir + QStringLiteral("/%1.jpg\">"), count);
 }
 
-QStringList filled(const PicList &list)
+QStringList filled(const PictureList &list)
 {
     QStringList used;
-    for (int i = 0; i < PicList::kSlots && list[i] != PicList::nullSlot(); ++i)
+    for (int i = 0; i < PictureList::kSlots && list[i] != PictureList::nullSlot(); ++i)
         used.append(list[i]);
     return used;
 }
@@ -74,10 +74,10 @@ QStringList addresses(const QString &dir, int count)
     return list;
 }
 
-bool allNull(const PicList &list)
+bool allNull(const PictureList &list)
 {
-    for (int i = 0; i < PicList::kSlots; ++i) {
-        if (list[i] != PicList::nullSlot())
+    for (int i = 0; i < PictureList::kSlots; ++i) {
+        if (list[i] != PictureList::nullSlot())
             return false;
     }
     return true;
@@ -118,12 +118,12 @@ protected:
     void fillPreviousSet()
     {
         set.itemTitle = QStringLiteral("previous");
-        set.mpicUrls.clear();
-        set.colorPicUrls.clear();
-        set.descPicUrls.clear();
-        set.mpicUrls[0] = QStringLiteral("http://old/m.jpg");
-        set.colorPicUrls[0] = QStringLiteral("http://old/c.jpg");
-        set.descPicUrls[0] = QStringLiteral("http://old/d.jpg");
+        set.mainPictures.clear();
+        set.colourPictures.clear();
+        set.descriptionPictures.clear();
+        set.mainPictures[0] = QStringLiteral("http://old/m.jpg");
+        set.colourPictures[0] = QStringLiteral("http://old/c.jpg");
+        set.descriptionPictures[0] = QStringLiteral("http://old/d.jpg");
     }
 
     // A failing step reports one line, re-enables the window, stops the timer and leaves the
@@ -137,9 +137,9 @@ protected:
         EXPECT_TRUE(window.windowEnabled);
         EXPECT_FALSE(ticker.active);
         EXPECT_TRUE(set.itemTitle.isEmpty());
-        EXPECT_TRUE(allNull(set.mpicUrls));
-        EXPECT_TRUE(allNull(set.colorPicUrls));
-        EXPECT_TRUE(allNull(set.descPicUrls));
+        EXPECT_TRUE(allNull(set.mainPictures));
+        EXPECT_TRUE(allNull(set.colourPictures));
+        EXPECT_TRUE(allNull(set.descriptionPictures));
         EXPECT_TRUE(browser2.navigations.isEmpty());
         EXPECT_FALSE(command.isRunning());
     }
@@ -148,9 +148,9 @@ protected:
 // The two message texts, character for character.
 TEST(CollectMessages, Texts)
 {
-    EXPECT_EQ(CollectCommand::collectMessage(0),
+    EXPECT_EQ(CollectCommand::progressMessage(0),
               QStringLiteral("消息提示:图片采集中,估算已用时0s，采集过程中请勿做其他操作！"));
-    EXPECT_EQ(CollectCommand::collectMessage(42),
+    EXPECT_EQ(CollectCommand::progressMessage(42),
               QStringLiteral("消息提示:图片采集中,估算已用时42s，采集过程中请勿做其他操作！"));
     PreviewCounts none;
     EXPECT_EQ(CollectCommand::summaryMessage(none),
@@ -171,9 +171,9 @@ TEST_F(CollectCommandTest, ReadyAtOnceAndEmptyPage)
     EXPECT_TRUE(browser1.scrolls.isEmpty());
     EXPECT_EQ(mesg.lines,
               QStringList({QStringLiteral("图片采集完成,主图数:0,描述图数:0,总图数:0,可以进行下载！"),
-                           CollectCommand::collectMessage(0), QStringLiteral("earlier")}));
+                           CollectCommand::progressMessage(0), QStringLiteral("earlier")}));
     EXPECT_EQ(browser1.navigations, QStringList{kAddress});
-    EXPECT_TRUE(allNull(set.mpicUrls));
+    EXPECT_TRUE(allNull(set.mainPictures));
     EXPECT_EQ(set.itemTitle, QStringLiteral("Item"));
 }
 
@@ -214,15 +214,15 @@ TEST_F(CollectCommandTest, ReadyWaitRewritesLineZero)
     browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
 
     ASSERT_TRUE(command.run().ok());
-    EXPECT_EQ(topLines, QStringList({CollectCommand::collectMessage(0), CollectCommand::collectMessage(0),
-                                     CollectCommand::collectMessage(0)}));
+    EXPECT_EQ(topLines, QStringList({CollectCommand::progressMessage(0), CollectCommand::progressMessage(0),
+                                     CollectCommand::progressMessage(0)}));
     EXPECT_EQ(mesg.rewrites, 3);
 
     topLines.clear();
     finishAt = loop.yields() + 3;
     ASSERT_TRUE(command.run().ok());
-    EXPECT_EQ(topLines, QStringList({CollectCommand::collectMessage(0), CollectCommand::collectMessage(0),
-                                     CollectCommand::collectMessage(0)}));
+    EXPECT_EQ(topLines, QStringList({CollectCommand::progressMessage(0), CollectCommand::progressMessage(0),
+                                     CollectCommand::progressMessage(0)}));
 }
 
 // A page 1000 px high that does not grow is scrolled in 200 passes of 5 px, one yield each.
@@ -287,7 +287,7 @@ TEST_F(CollectCommandTest, ChangedHeightDelaysTheWidening)
         ASSERT_EQ(scrolls[pass - 1].second, expected) << "pass " << pass;
     }
     EXPECT_EQ(command.lastHeight(), 900);
-    EXPECT_EQ(command.curHeight(), 900);
+    EXPECT_EQ(command.currentHeight(), 900);
 }
 
 // A tick counts even when the page has no body or document at that moment, keeping the height
@@ -308,7 +308,7 @@ TEST_F(CollectCommandTest, TickIgnoresAMissingBody)
         browser1.hasDocument = true;
         browser1.scrollHeight = 300;
         ticks = command.tickCount();
-        height = command.curHeight();
+        height = command.currentHeight();
     });
     ASSERT_TRUE(command.run().ok());
     EXPECT_EQ(ticks, 3);
@@ -347,7 +347,7 @@ TEST_F(CollectCommandTest, EndlesslyGrowingPageStopsAtItsLimits)
         EXPECT_EQ(rig.mesg.lines.value(0),
                   QStringLiteral("图片采集完成,主图数:2,描述图数:0,总图数:2,可以进行下载！"));
         EXPECT_EQ(rig.mesg.lines.value(1), limit.notice);
-        EXPECT_EQ(filled(rig.set.mpicUrls), addresses(QStringLiteral("m"), 2));
+        EXPECT_EQ(filled(rig.set.mainPictures), addresses(QStringLiteral("m"), 2));
     }
 }
 
@@ -377,8 +377,8 @@ TEST_F(CollectCommandTest, PreviousSetSurvivesUntilTheWalk)
         if (n == 3)
             browser1.state = PageBrowser::LoadState::Finished;
         if (window.windowEnabled && browser2.navigations.isEmpty())
-            seen.append(set.itemTitle + QLatin1Char('|') + set.mpicUrls[0] + QLatin1Char('|') +
-                        set.descPicUrls[0]);
+            seen.append(set.itemTitle + QLatin1Char('|') + set.mainPictures[0] + QLatin1Char('|') +
+                        set.descriptionPictures[0]);
     });
 
     ASSERT_TRUE(command.run().ok());
@@ -386,7 +386,7 @@ TEST_F(CollectCommandTest, PreviousSetSurvivesUntilTheWalk)
     ASSERT_EQ(seen.size(), 3 + 10);
     for (const QString &state : seen)
         EXPECT_EQ(state, QStringLiteral("|http://old/m.jpg|http://old/d.jpg"));
-    EXPECT_TRUE(allNull(set.mpicUrls));
+    EXPECT_TRUE(allNull(set.mainPictures));
 }
 
 // 5 main, 3 colour and 10 description pictures give the summary 8 / 10 / 18, and each list
@@ -404,9 +404,9 @@ TEST_F(CollectCommandTest, SummaryCountsMainAndColourTogether)
     EXPECT_EQ(result.counts.main, 5);
     EXPECT_EQ(result.counts.colour, 3);
     EXPECT_EQ(result.counts.description, 10);
-    EXPECT_EQ(filled(set.mpicUrls), addresses(QStringLiteral("m"), 5));
-    EXPECT_EQ(filled(set.colorPicUrls), addresses(QStringLiteral("c"), 3));
-    EXPECT_EQ(filled(set.descPicUrls), addresses(QStringLiteral("d"), 10));
+    EXPECT_EQ(filled(set.mainPictures), addresses(QStringLiteral("m"), 5));
+    EXPECT_EQ(filled(set.colourPictures), addresses(QStringLiteral("c"), 3));
+    EXPECT_EQ(filled(set.descriptionPictures), addresses(QStringLiteral("d"), 10));
 }
 
 // The walk gives every div one yield and one rewrite of line 0 (figure 0), and the window is
@@ -419,7 +419,7 @@ TEST_F(CollectCommandTest, WalkYieldsOncePerDivWithWindowDisabled)
     loop.onYield([&](int) {
         if (!window.windowEnabled) {
             ++disabledYields;
-            EXPECT_EQ(mesg.lines[0], CollectCommand::collectMessage(0));
+            EXPECT_EQ(mesg.lines[0], CollectCommand::progressMessage(0));
         }
     });
 
@@ -439,11 +439,11 @@ TEST_F(CollectCommandTest, LaterRecognisedDivOverwritesFromSlotZero)
 
     ASSERT_TRUE(command.run().ok());
 
-    EXPECT_EQ(filled(set.descPicUrls), QStringList({QStringLiteral("http://img.example/second/1.jpg"),
+    EXPECT_EQ(filled(set.descriptionPictures), QStringList({QStringLiteral("http://img.example/second/1.jpg"),
                                                     QStringLiteral("http://img.example/second/2.jpg"),
                                                     QStringLiteral("http://img.example/first/3.jpg"),
                                                     QStringLiteral("http://img.example/first/4.jpg")}));
-    EXPECT_EQ(set.descPicUrls[4], PicList::nullSlot());
+    EXPECT_EQ(set.descriptionPictures[4], PictureList::nullSlot());
 }
 
 // Ids are compared exactly: other letter case, a trailing space or a class of that name
@@ -459,9 +459,9 @@ TEST_F(CollectCommandTest, IdsAreComparedExactly)
 
     ASSERT_TRUE(command.run().ok());
 
-    EXPECT_TRUE(allNull(set.mpicUrls));
-    EXPECT_TRUE(allNull(set.colorPicUrls));
-    EXPECT_TRUE(allNull(set.descPicUrls));
+    EXPECT_TRUE(allNull(set.mainPictures));
+    EXPECT_TRUE(allNull(set.colourPictures));
+    EXPECT_TRUE(allNull(set.descriptionPictures));
 }
 
 // A recognised div nested in another is handed over inside the outer one's markup and then
@@ -479,10 +479,10 @@ TEST_F(CollectCommandTest, NestedDivsAreHandedOverTwice)
 
     ASSERT_TRUE(command.run().ok());
 
-    EXPECT_EQ(filled(set.descPicUrls), QStringList({QStringLiteral("http://img.example/inner/1.jpg"),
+    EXPECT_EQ(filled(set.descriptionPictures), QStringList({QStringLiteral("http://img.example/inner/1.jpg"),
                                                     QStringLiteral("http://img.example/outer/2.jpg"),
                                                     QStringLiteral("http://img.example/inner/1.jpg")}));
-    EXPECT_EQ(filled(set.mpicUrls), QStringList({QStringLiteral("http://img.example/tm/1.jpg"),
+    EXPECT_EQ(filled(set.mainPictures), QStringList({QStringLiteral("http://img.example/tm/1.jpg"),
                                                  QStringLiteral("http://img.example/m/2.jpg"),
                                                  QStringLiteral("http://img.example/m/3.jpg")}));
 }
@@ -506,7 +506,7 @@ TEST_F(CollectCommandTest, LazyDescriptionPicturesAreCompletedBeforeTheWalk)
     ASSERT_TRUE(command.run().ok());
 
     EXPECT_EQ(calls, QStringList({QStringLiteral("description|data-ks-lazyload|20")}));
-    EXPECT_EQ(filled(set.descPicUrls), addresses(QStringLiteral("d"), 1));
+    EXPECT_EQ(filled(set.descriptionPictures), addresses(QStringLiteral("d"), 1));
 }
 
 // A page on which they cannot be completed fails with its own line rather than collect the
@@ -576,7 +576,7 @@ TEST_F(CollectCommandTest, StopEndsTheWait)
     });
     expectFailedCleanly(command.run(), QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！"));
     EXPECT_EQ(loop.yields(), 5);
-    EXPECT_EQ(mesg.lines[1], CollectCommand::collectMessage(0));
+    EXPECT_EQ(mesg.lines[1], CollectCommand::progressMessage(0));
 }
 
 // A navigation of the user's own during the wait, the scroll phase or the walk means the
@@ -603,7 +603,7 @@ TEST_F(CollectCommandTest, NewNavigationEndsTheCollect)
         EXPECT_EQ(rig.mesg.lines[0], gone);
         EXPECT_TRUE(rig.window.windowEnabled);
         EXPECT_FALSE(rig.ticker.active);
-        EXPECT_TRUE(allNull(rig.set.mpicUrls));
+        EXPECT_TRUE(allNull(rig.set.mainPictures));
         EXPECT_TRUE(rig.browser2.navigations.isEmpty());
         EXPECT_EQ(rig.loop.yields(), navigateAt);
     }
@@ -620,7 +620,7 @@ TEST_F(CollectCommandTest, PreviewFailureFailsCleanly)
     EXPECT_EQ(mesg.lines[0], QStringLiteral("采集失败:无法生成采集结果预览页,原因:无法写入预览页"));
     EXPECT_TRUE(window.windowEnabled);
     EXPECT_FALSE(ticker.active);
-    EXPECT_TRUE(allNull(set.mpicUrls));
+    EXPECT_TRUE(allNull(set.mainPictures));
 }
 
 // A second collect while one runs is refused with a line and the first one goes on; the
@@ -649,7 +649,7 @@ TEST_F(CollectCommandTest, SecondCollectIsRefused)
     // summary.
     ASSERT_EQ(mesg.lines.size(), 3);
     EXPECT_EQ(mesg.lines[1], second.errorString);
-    EXPECT_EQ(mesg.lines[2], CollectCommand::collectMessage(0));
+    EXPECT_EQ(mesg.lines[2], CollectCommand::progressMessage(0));
     EXPECT_EQ(browser1.navigations.size(), 1);
     ASSERT_TRUE(first.ok());
     EXPECT_EQ(first.counts.main, 2);
@@ -668,7 +668,7 @@ TEST_F(CollectCommandTest, EmptyAddressIsRefused)
         EXPECT_EQ(result.status, CollectResult::Status::Refused);
         EXPECT_EQ(mesg.lines[0], QStringLiteral("消息提示:地址栏为空,请先输入产品详情页的网址再采集！"));
         EXPECT_EQ(set.itemTitle, QStringLiteral("previous"));
-        EXPECT_EQ(set.mpicUrls[0], QStringLiteral("http://old/m.jpg"));
+        EXPECT_EQ(set.mainPictures[0], QStringLiteral("http://old/m.jpg"));
     }
     EXPECT_EQ(mesg.lines.size(), 2);
     EXPECT_TRUE(browser1.navigations.isEmpty());

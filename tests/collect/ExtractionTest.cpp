@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-using talvesk::PicList;
-using talvesk::regMpicUrl;
-using talvesk::regMpicUrl1;
-using talvesk::regPrePicUrl;
-using talvesk::regtmall;
+using talvesk::PictureList;
+using talvesk::extractColourPictures;
+using talvesk::extractMainPictures;
+using talvesk::extractDescriptionPictures;
+using talvesk::extractTmallPictures;
 
 namespace {
 
@@ -28,17 +28,17 @@ QString s(const char *utf8)
 
 // A list whose slots all hold a recognisable old value, so that overwrites and untouched
 // slots both show.
-PicList marked(const QString &prefix = QStringLiteral("old"))
+PictureList marked(const QString &prefix = QStringLiteral("old"))
 {
-    PicList list;
-    for (int i = 0; i < PicList::kSlots; ++i)
+    PictureList list;
+    for (int i = 0; i < PictureList::kSlots; ++i)
         list[i] = prefix + QString::number(i);
     return list;
 }
 
-PicList nulls()
+PictureList nulls()
 {
-    PicList list;
+    PictureList list;
     list.clear();
     return list;
 }
@@ -48,8 +48,8 @@ PicList nulls()
 
 TEST(Extraction, Rule1WorkedExample)
 {
-    PicList colour = nulls();
-    regMpicUrl(s("<a href=\"#\" style='background: url(\"//img.example/sku/red.jpg_30x30.jpg\") center "
+    PictureList colour = nulls();
+    extractColourPictures(s("<a href=\"#\" style='background: url(\"//img.example/sku/red.jpg_30x30.jpg\") center "
                  "no-repeat;'>"),
                colour);
     EXPECT_EQ(colour[0], QStringLiteral("http://img.example/sku/red.jpg"));
@@ -58,8 +58,8 @@ TEST(Extraction, Rule1WorkedExample)
 
 TEST(Extraction, Rule2WorkedExample)
 {
-    PicList main = nulls();
-    regMpicUrl1(s("<img data-src=\"//img.example/main/front.jpg_50x50.jpg\"><img "
+    PictureList main = nulls();
+    extractMainPictures(s("<img data-src=\"//img.example/main/front.jpg_50x50.jpg\"><img "
                   "data-src=\"//img.example/main/back.jpg_50x50.jpg\">"),
                 main);
     EXPECT_EQ(main[0], QStringLiteral("http://img.example/main/front.jpg"));
@@ -69,8 +69,8 @@ TEST(Extraction, Rule2WorkedExample)
 
 TEST(Extraction, Rule3WorkedExample)
 {
-    PicList desc = nulls();
-    regPrePicUrl(s("<img src=\"//img.example/desc/a.gif\"><IMG SRC=\"https://img.example/desc/b.png\"><img "
+    PictureList desc = nulls();
+    extractDescriptionPictures(s("<img src=\"//img.example/desc/a.gif\"><IMG SRC=\"https://img.example/desc/b.png\"><img "
                    "src=\"http://img.example/desc/c.jpg_q90.jpg\">"),
                  desc);
     EXPECT_EQ(desc[0], QStringLiteral("http://img.example/desc/a.gif"));
@@ -81,9 +81,9 @@ TEST(Extraction, Rule3WorkedExample)
 
 TEST(Extraction, Rules4And5WorkedExample)
 {
-    PicList main = nulls();
-    PicList colour = nulls();
-    regtmall(s("<img src=\"//img.example/tm/m1.jpg_60x60q90.jpg\"><a style=\"BACKGROUND: "
+    PictureList main = nulls();
+    PictureList colour = nulls();
+    extractTmallPictures(s("<img src=\"//img.example/tm/m1.jpg_60x60q90.jpg\"><a style=\"BACKGROUND: "
                "url(//img.example/tm/blue.jpg_40x40q90.jpg)\">"),
              main, colour);
     EXPECT_EQ(main[0], QStringLiteral("http://img.example/tm/m1.jpg"));
@@ -97,13 +97,13 @@ TEST(Extraction, Rules4And5WorkedExample)
 
 TEST(Extraction, EmptyOrMatchlessTextLeavesListUntouched)
 {
-    const PicList before = marked();
-    PicList a = before, b = before, c = before, d = before;
-    regMpicUrl(QString(), a);
-    regMpicUrl1(QString(), b);
-    regPrePicUrl(QStringLiteral("<p>no pictures here</p>"), c);
-    regtmall(QStringLiteral("<img src='//x/a.jpg_60x60q90.jpg'>"), d, a);
-    for (int i = 0; i < PicList::kSlots; ++i) {
+    const PictureList before = marked();
+    PictureList a = before, b = before, c = before, d = before;
+    extractColourPictures(QString(), a);
+    extractMainPictures(QString(), b);
+    extractDescriptionPictures(QStringLiteral("<p>no pictures here</p>"), c);
+    extractTmallPictures(QStringLiteral("<img src='//x/a.jpg_60x60q90.jpg'>"), d, a);
+    for (int i = 0; i < PictureList::kSlots; ++i) {
         EXPECT_EQ(a[i], before[i]);
         EXPECT_EQ(b[i], before[i]);
         EXPECT_EQ(c[i], before[i]);
@@ -113,16 +113,16 @@ TEST(Extraction, EmptyOrMatchlessTextLeavesListUntouched)
 
 TEST(Extraction, LaterCallOverwritesOnlyItsSlots)
 {
-    PicList main = nulls();
+    PictureList main = nulls();
     QString detail;
     for (int i = 0; i < 5; ++i)
         detail += QStringLiteral("<img data-src=\"//d/%1.jpg_50x50.jpg\">").arg(i);
-    regMpicUrl1(detail, main);
+    extractMainPictures(detail, main);
     QString meta;
     for (int i = 0; i < 3; ++i)
         meta += QStringLiteral("<img src=\"//t/%1.jpg_60x60q90.jpg\">").arg(i);
-    PicList colour = nulls();
-    regtmall(meta, main, colour);
+    PictureList colour = nulls();
+    extractTmallPictures(meta, main, colour);
     EXPECT_EQ(main[0], QStringLiteral("http://t/0.jpg"));
     EXPECT_EQ(main[1], QStringLiteral("http://t/1.jpg"));
     EXPECT_EQ(main[2], QStringLiteral("http://t/2.jpg"));
@@ -134,8 +134,8 @@ TEST(Extraction, LaterCallOverwritesOnlyItsSlots)
 
 TEST(Extraction, DuplicatesOccupyTwoSlots)
 {
-    PicList desc = nulls();
-    regPrePicUrl(QStringLiteral("<img src=\"//a/p.png\"><img src=\"//a/p.png\">"), desc);
+    PictureList desc = nulls();
+    extractDescriptionPictures(QStringLiteral("<img src=\"//a/p.png\"><img src=\"//a/p.png\">"), desc);
     EXPECT_EQ(desc[0], QStringLiteral("http://a/p.png"));
     EXPECT_EQ(desc[1], QStringLiteral("http://a/p.png"));
     EXPECT_EQ(desc[2], QStringLiteral("null"));
@@ -143,72 +143,72 @@ TEST(Extraction, DuplicatesOccupyTwoSlots)
 
 TEST(Extraction, LazyEndAtFirstExtension)
 {
-    PicList desc = nulls();
-    regPrePicUrl(QStringLiteral("<img src=\"//img.example/d/p.png_480x480.jpg\">"), desc);
+    PictureList desc = nulls();
+    extractDescriptionPictures(QStringLiteral("<img src=\"//img.example/d/p.png_480x480.jpg\">"), desc);
     EXPECT_EQ(desc[0], QStringLiteral("http://img.example/d/p.png"));
     EXPECT_EQ(desc[1], QStringLiteral("null"));
 
-    PicList main = nulls();
-    regMpicUrl1(QStringLiteral("data-src=\"//a/x.jpg_50x50.jpg_50x50.jpg\""), main);
+    PictureList main = nulls();
+    extractMainPictures(QStringLiteral("data-src=\"//a/x.jpg_50x50.jpg_50x50.jpg\""), main);
     EXPECT_EQ(main[0], QStringLiteral("http://a/x.jpg"));
     EXPECT_EQ(main[1], QStringLiteral("null"));
 }
 
 TEST(Extraction, BackslashCut)
 {
-    PicList desc = nulls();
-    regPrePicUrl(QStringLiteral("src=\"//img.example/d\\e.jpg"), desc);
+    PictureList desc = nulls();
+    extractDescriptionPictures(QStringLiteral("src=\"//img.example/d\\e.jpg"), desc);
     EXPECT_EQ(desc[0], QStringLiteral("http://img.example/d"));
     // Only rule 3 cuts: other rules keep the backslash.
-    PicList main = nulls();
-    regMpicUrl1(QStringLiteral("data-src=\"//a\\b.jpg_50x50.jpg"), main);
+    PictureList main = nulls();
+    extractMainPictures(QStringLiteral("data-src=\"//a\\b.jpg_50x50.jpg"), main);
     EXPECT_EQ(main[0], QStringLiteral("http://a\\b.jpg"));
 }
 
 TEST(Extraction, LineFeedPreventsAMatch)
 {
-    PicList desc = nulls();
-    regPrePicUrl(QStringLiteral("src=\"//a/\nb.jpg"), desc);
+    PictureList desc = nulls();
+    extractDescriptionPictures(QStringLiteral("src=\"//a/\nb.jpg"), desc);
     EXPECT_EQ(desc[0], QStringLiteral("null"));
-    PicList colour = nulls();
-    regMpicUrl(QStringLiteral("style='background: url(\"//a\n.jpg_30x30.jpg"), colour);
+    PictureList colour = nulls();
+    extractColourPictures(QStringLiteral("style='background: url(\"//a\n.jpg_30x30.jpg"), colour);
     EXPECT_EQ(colour[0], QStringLiteral("null"));
     // A later opening on the next line still matches.
-    regPrePicUrl(QStringLiteral("src=\"//a/\nsrc=\"//b/c.gif"), desc);
+    extractDescriptionPictures(QStringLiteral("src=\"//a/\nsrc=\"//b/c.gif"), desc);
     EXPECT_EQ(desc[0], QStringLiteral("http://b/c.gif"));
     // A carriage return alone is not a line feed: "." takes it ("." refuses only LF).
-    regPrePicUrl(QStringLiteral("src=\"//a/\rb.jpg"), desc);
+    extractDescriptionPictures(QStringLiteral("src=\"//a/\rb.jpg"), desc);
     EXPECT_EQ(desc[0], QStringLiteral("http://a/\rb.jpg"));
     // CR LF line ends stop a match as the line feed does.
-    PicList desc2 = nulls();
-    regPrePicUrl(QStringLiteral("src=\"//a/\r\nb.jpg"), desc2);
+    PictureList desc2 = nulls();
+    extractDescriptionPictures(QStringLiteral("src=\"//a/\r\nb.jpg"), desc2);
     EXPECT_EQ(desc2[0], QStringLiteral("null"));
 }
 
 TEST(Extraction, UpperCaseMarkup)
 {
-    PicList desc = nulls();
-    regPrePicUrl(QStringLiteral("<IMG SRC=\"//A/B.JPG\">"), desc);
+    PictureList desc = nulls();
+    extractDescriptionPictures(QStringLiteral("<IMG SRC=\"//A/B.JPG\">"), desc);
     EXPECT_EQ(desc[0], QStringLiteral("http://A/B.JPG"));
     // An upper-case scheme stays after the opening and is not "http": "http:" is put in front.
-    regPrePicUrl(QStringLiteral("<IMG SRC=\"HTTP://A/B.WEBP\">"), desc);
+    extractDescriptionPictures(QStringLiteral("<IMG SRC=\"HTTP://A/B.WEBP\">"), desc);
     EXPECT_EQ(desc[0], QStringLiteral("http:HTTP://A/B.WEBP"));
 
-    PicList main = nulls();
-    regtmall(QStringLiteral("<IMG SRC=\"//a/m.JPG_60X60Q90.JPG\">"), main, desc);
+    PictureList main = nulls();
+    extractTmallPictures(QStringLiteral("<IMG SRC=\"//a/m.JPG_60X60Q90.JPG\">"), main, desc);
     // The removals are case-sensitive: neither the opening nor the suffix is removed.
     EXPECT_EQ(main[0], QStringLiteral("SRC=\"http://a/m.JPG_60X60Q90.JPG"));
 
-    PicList mainUpper = nulls();
-    regMpicUrl1(QStringLiteral("<IMG DATA-SRC=\"//a/m.jpg_50x50.jpg\">"), mainUpper);
+    PictureList mainUpper = nulls();
+    extractMainPictures(QStringLiteral("<IMG DATA-SRC=\"//a/m.jpg_50x50.jpg\">"), mainUpper);
     EXPECT_EQ(mainUpper[0], QStringLiteral("null"));
 
-    PicList colour = nulls();
-    regMpicUrl(QStringLiteral("<a STYLE='BACKGROUND: url(\"//a/c.jpg_30x30.jpg\")'>"), colour);
+    PictureList colour = nulls();
+    extractColourPictures(QStringLiteral("<a STYLE='BACKGROUND: url(\"//a/c.jpg_30x30.jpg\")'>"), colour);
     EXPECT_EQ(colour[0], QStringLiteral("null"));
     // Rule 5's written form wants the upper-case property and nothing else.
-    PicList main5 = nulls();
-    regtmall(QStringLiteral("<a style=\"Background url(//a/c.jpg_40x40q90.jpg)\">"), main5, colour);
+    PictureList main5 = nulls();
+    extractTmallPictures(QStringLiteral("<a style=\"Background url(//a/c.jpg_40x40q90.jpg)\">"), main5, colour);
     EXPECT_EQ(colour[0], QStringLiteral("null"));
 }
 
@@ -220,8 +220,8 @@ TEST(Extraction, UpperCaseMarkup)
 // also when the swatches stand on one line.
 TEST(Extraction, SwatchStylesAsChromiumWritesThem)
 {
-    PicList colour = marked();
-    regMpicUrl(s("<li><a href=\"#\" style=\"background:url(//img.example/sku/red.jpg_30x30.jpg) center "
+    PictureList colour = marked();
+    extractColourPictures(s("<li><a href=\"#\" style=\"background:url(//img.example/sku/red.jpg_30x30.jpg) center "
                  "no-repeat;\"><span>红</span></a></li><li><a style=\"background: "
                  "url(&quot;//img.example/sku/blue.jpg_30x30.jpg&quot;) center center no-repeat;\">蓝</a>"
                  "<a style=\"Background : URL('//img.example/sku/green.jpg_30x30.jpg')\"></a></li>"),
@@ -231,9 +231,9 @@ TEST(Extraction, SwatchStylesAsChromiumWritesThem)
     EXPECT_EQ(colour[2], QStringLiteral("http://img.example/sku/green.jpg"));
     EXPECT_EQ(colour[3], QStringLiteral("old3"));
 
-    PicList main = nulls();
-    PicList tmall = marked();
-    regtmall(
+    PictureList main = nulls();
+    PictureList tmall = marked();
+    extractTmallPictures(
         s("<a style=\"background: url(&quot;//img.example/tm/red.jpg_40x40q90.jpg&quot;) center center "
           "no-repeat; width: 20px;\"></a><a style=\"BACKGROUND:url(//img.example/tm/blue.jpg_40x40q90.jpg) "
           "center no-repeat;\"></a>"),
@@ -249,8 +249,8 @@ TEST(Extraction, SwatchStylesAsChromiumWritesThem)
 // background is no match, and neither borrows the thumbnail suffix of a later element.
 TEST(Extraction, SwatchMatchStaysInsideItsStyle)
 {
-    PicList colour = nulls();
-    regMpicUrl(s("<a style=\"background:url(//a/red.png_30x30.png) center\"></a><img "
+    PictureList colour = nulls();
+    extractColourPictures(s("<a style=\"background:url(//a/red.png_30x30.png) center\"></a><img "
                  "src=\"//a/x.jpg_30x30.jpg\"><a style=\"background: url(&quot;//a/b.png&quot;), "
                  "url(&quot;//a/c.jpg_30x30.jpg&quot;)\">"),
                colour);
@@ -258,9 +258,9 @@ TEST(Extraction, SwatchMatchStaysInsideItsStyle)
 
     // The written form would run from the PNG swatch into the next one: that slot goes, the
     // next swatch keeps its own.
-    PicList main = nulls();
-    PicList tmall = nulls();
-    regtmall(s("<a style=\"BACKGROUND: url(//a/red.png_40x40q90.jpg)\"></a>"
+    PictureList main = nulls();
+    PictureList tmall = nulls();
+    extractTmallPictures(s("<a style=\"BACKGROUND: url(//a/red.png_40x40q90.jpg)\"></a>"
                "<a style=\"background:url(//a/blue.jpg_40x40q90.jpg)\"></a>"),
              main, tmall);
     EXPECT_EQ(tmall[0], QStringLiteral("http://a/blue.jpg"));
@@ -270,8 +270,8 @@ TEST(Extraction, SwatchMatchStaysInsideItsStyle)
 // Written-form and swatch matches share the slots in the order of their position.
 TEST(Extraction, WrittenAndSwatchMatchesInPositionOrder)
 {
-    PicList colour = nulls();
-    regMpicUrl(s("<a style=\"background:url(//a/1.jpg_30x30.jpg)\"></a><script type=\"text/template\">"
+    PictureList colour = nulls();
+    extractColourPictures(s("<a style=\"background:url(//a/1.jpg_30x30.jpg)\"></a><script type=\"text/template\">"
                  "<a style='background: url(\"//a/2.jpg_30x30.jpg\")'></a></script>"
                  "<a style=\"background: url(&quot;//a/3.jpg_30x30.jpg&quot;)\"></a>"),
                colour);
@@ -283,18 +283,18 @@ TEST(Extraction, WrittenAndSwatchMatchesInPositionOrder)
 
 TEST(Extraction, MatchInsideDataSrcForRule4)
 {
-    PicList main = nulls();
-    PicList colour = nulls();
-    regtmall(QStringLiteral("<img data-src=\"//a/m.jpg_60x60q90.jpg\">"), main, colour);
+    PictureList main = nulls();
+    PictureList colour = nulls();
+    extractTmallPictures(QStringLiteral("<img data-src=\"//a/m.jpg_60x60q90.jpg\">"), main, colour);
     // The match begins at the "src" part of the attribute name.
     EXPECT_EQ(main[0], QStringLiteral("http://a/m.jpg"));
 }
 
 TEST(Extraction, RemovalsAndSlashesEverywhere)
 {
-    PicList colour = nulls();
+    PictureList colour = nulls();
     // A differently spelled opening stays; every "//" becomes "http://".
-    regMpicUrl(QStringLiteral("style='background:url(//a//b.jpg_30x30.jpg"), colour);
+    extractColourPictures(QStringLiteral("style='background:url(//a//b.jpg_30x30.jpg"), colour);
     EXPECT_EQ(colour[0], QStringLiteral("style='background:url(http://ahttp://b.jpg"));
 }
 
@@ -303,23 +303,23 @@ TEST(Extraction, MoreThan256MatchesFillSlots0To255)
     QString text;
     for (int i = 0; i < 300; ++i)
         text += QStringLiteral("<img src=\"//p/%1.jpg\">\n").arg(i);
-    PicList desc = marked();
-    regPrePicUrl(text, desc);
-    for (int i = 0; i < PicList::kSlots; ++i)
+    PictureList desc = marked();
+    extractDescriptionPictures(text, desc);
+    for (int i = 0; i < PictureList::kSlots; ++i)
         EXPECT_EQ(desc[i], QStringLiteral("http://p/%1.jpg").arg(i));
 }
 
 TEST(Extraction, NonAsciiAndSurrogatesKeptAsWritten)
 {
-    PicList desc = nulls();
+    PictureList desc = nulls();
     const QString lone = QString(QChar(0xD800));
     const QString text = QStringLiteral("描述<img src=\"//图片/a") + lone + QStringLiteral("😀b.png\">");
-    regPrePicUrl(text, desc);
+    extractDescriptionPictures(text, desc);
     EXPECT_EQ(desc[0], QStringLiteral("http://图片/a") + lone + QStringLiteral("😀b.png"));
     // A lone low surrogate, and a high one at the very end of the markup.
     const QString text2 = QStringLiteral("src=\"//x") + QString(QChar(0xDC00)) +
                           QStringLiteral(".gif src=\"//y.gif") + QString(QChar(0xDBFF));
-    regPrePicUrl(text2, desc);
+    extractDescriptionPictures(text2, desc);
     EXPECT_EQ(desc[0], QStringLiteral("http://x") + QString(QChar(0xDC00)) + QStringLiteral(".gif"));
     EXPECT_EQ(desc[1], QStringLiteral("http://y.gif"));
 }
@@ -332,18 +332,18 @@ TEST(Extraction, NonAsciiUnitsNeverActAsAscii)
     QString shifted;
     for (QChar c : ascii)
         shifted += QChar(static_cast<char16_t>(0x100 + c.unicode()));
-    PicList desc = nulls();
-    regPrePicUrl(shifted + shifted, desc);
+    PictureList desc = nulls();
+    extractDescriptionPictures(shifted + shifted, desc);
     EXPECT_EQ(desc[0], QStringLiteral("null"));
     QString high;
     for (QChar c : ascii)
         high += QChar(static_cast<char16_t>(0xFF00 + c.unicode()));
-    regPrePicUrl(high + high + high, desc);
+    extractDescriptionPictures(high + high + high, desc);
     EXPECT_EQ(desc[0], QStringLiteral("null"));
 
     const QString text = QStringLiteral("0123456789abcdef<img src=\"//img.example/\u010A\uFF0A") +
                          QChar(0xD83D) + QStringLiteral("/b.gif\">");
-    regPrePicUrl(text, desc);
+    extractDescriptionPictures(text, desc);
     EXPECT_EQ(desc[0],
               QStringLiteral("http://img.example/\u010A\uFF0A") + QChar(0xD83D) + QStringLiteral("/b.gif"));
 }
@@ -352,8 +352,8 @@ TEST(Extraction, CaseInsensitiveOnlyForAsciiLetters)
 {
     // ECMAScript folds these patterns' letters only with their ASCII partners: the long s
     // (U+017F) is no "s", the Kelvin sign no "k", the dotted capital I no "i".
-    PicList desc = nulls();
-    regPrePicUrl(QStringLiteral("<img ſrc=\"//a/b.gif\"><img src=\"//a/b.gİf.png\">"), desc);
+    PictureList desc = nulls();
+    extractDescriptionPictures(QStringLiteral("<img ſrc=\"//a/b.gif\"><img src=\"//a/b.gİf.png\">"), desc);
     EXPECT_EQ(desc[0], QStringLiteral("http://a/b.gİf.png"));
     EXPECT_EQ(desc[1], QStringLiteral("null"));
 }
@@ -365,11 +365,11 @@ TEST(Extraction, LongSingleLineDoesNotCrash)
     while (text.size() < (4 << 20))
         text += opening;
     text += QStringLiteral("x.jpg_60x60q90.jpg_50x50.jpg_40x40q90.jpg_30x30.jpg");
-    PicList a = nulls(), b = nulls(), c = nulls(), d = nulls();
-    regMpicUrl(text, a);
-    regMpicUrl1(text, b);
-    regPrePicUrl(text, c);
-    regtmall(text, d, a);
+    PictureList a = nulls(), b = nulls(), c = nulls(), d = nulls();
+    extractColourPictures(text, a);
+    extractMainPictures(text, b);
+    extractDescriptionPictures(text, c);
+    extractTmallPictures(text, d, a);
     // Leftmost start: the first opening of each rule, running to the one closing.
     EXPECT_TRUE(c[0].startsWith(QStringLiteral("http://data-src=")));
     EXPECT_TRUE(c[0].endsWith(QStringLiteral("x.jpg")));
@@ -436,13 +436,13 @@ QString fromW(const std::wstring &text)
 }
 
 // What the list must hold after the rule ran over the text.
-PicList expected(const std::wregex &re, const std::function<QString(const QString &)> &rewrite,
-                 const QString &text, PicList list, int *matchCount)
+PictureList expected(const std::wregex &re, const std::function<QString(const QString &)> &rewrite,
+                 const QString &text, PictureList list, int *matchCount)
 {
     const std::wstring w = toW(text);
     int k = 0;
     for (auto it = std::wsregex_iterator(w.begin(), w.end(), re); it != std::wsregex_iterator(); ++it, ++k) {
-        if (k < PicList::kSlots)
+        if (k < PictureList::kSlots)
             list[k] = rewrite(fromW(it->str()));
     }
     *matchCount = k;
@@ -496,8 +496,8 @@ const std::wregex &swatchStyle(std::size_t rule)
 
 // A colour rule on text with swatch styles: every swatch match keeps its clean address, the
 // written-form matches that overlap none keep theirs, all in position order.
-PicList expectedColours(const std::wregex &written, const std::function<QString(const QString &)> &rewrite,
-                        std::size_t rule, const QString &text, PicList list, int *matchCount)
+PictureList expectedColours(const std::wregex &written, const std::function<QString(const QString &)> &rewrite,
+                        std::size_t rule, const QString &text, PictureList list, int *matchCount)
 {
     const QString suffix = rule == 0 ? QStringLiteral("_30x30.jpg") : QStringLiteral("_40x40q90.jpg");
     struct Found
@@ -519,7 +519,7 @@ PicList expectedColours(const std::wregex &written, const std::function<QString(
             all.push_back(found);
     }
     std::sort(all.begin(), all.end(), [](const Found &x, const Found &y) { return x.begin < y.begin; });
-    for (std::size_t k = 0; k < all.size() && k < PicList::kSlots; ++k)
+    for (std::size_t k = 0; k < all.size() && k < PictureList::kSlots; ++k)
         list[static_cast<int>(k)] = all[k].address;
     *matchCount = static_cast<int>(all.size());
     return list;
@@ -618,13 +618,13 @@ TEST(ExtractionDifferential, AgreesWithEcmaScriptOracle)
     int failures = 0;
     for (int t = 0; t < kTexts && failures < 20; ++t) {
         const QString text = randomText(rng);
-        const PicList start = marked(QStringLiteral("s") + QString::number(t % 7) + QLatin1Char('-'));
+        const PictureList start = marked(QStringLiteral("s") + QString::number(t % 7) + QLatin1Char('-'));
 
-        std::vector<PicList> got(rules.size(), start);
-        regMpicUrl(text, got[0]);
-        regMpicUrl1(text, got[1]);
-        regPrePicUrl(text, got[2]);
-        regtmall(text, got[3], got[4]);
+        std::vector<PictureList> got(rules.size(), start);
+        extractColourPictures(text, got[0]);
+        extractMainPictures(text, got[1]);
+        extractDescriptionPictures(text, got[2]);
+        extractTmallPictures(text, got[3], got[4]);
 
         const bool literalToo = literalDotAgrees(text);
         literalCompared += literalToo ? 1 : 0;
@@ -636,12 +636,12 @@ TEST(ExtractionDifferential, AgreesWithEcmaScriptOracle)
                                 : expected(re, rules[r].rewrite, text, start, matches);
             };
             int matches = 0;
-            const PicList want = oracleFor(rules[r].lfOnly, &matches);
+            const PictureList want = oracleFor(rules[r].lfOnly, &matches);
             if (matches > 0)
                 ++textsWithMatch[r];
             int literalMatches = 0;
-            const PicList wantLiteral = literalToo ? oracleFor(rules[r].literal, &literalMatches) : want;
-            for (int i = 0; i < PicList::kSlots; ++i) {
+            const PictureList wantLiteral = literalToo ? oracleFor(rules[r].literal, &literalMatches) : want;
+            for (int i = 0; i < PictureList::kSlots; ++i) {
                 if (got[r][i] != want[i] || got[r][i] != wantLiteral[i]) {
                     ADD_FAILURE() << "rule " << (r + 1) << " slot " << i << " text "
                                   << text.toUtf8().toPercentEncoding().constData() << "\n got  "

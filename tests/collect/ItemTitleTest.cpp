@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 using talvesk::cleanFileName;
-using talvesk::getItemTitle;
+using talvesk::readItemTitle;
 using talvesk::test::FakePageBrowser;
 
 TEST(CleanFileName, RemovesTheEightCharacters)
@@ -29,7 +29,7 @@ TEST(GetItemTitle, CleansTheFirstTitlesText)
 {
     FakePageBrowser browser;
     browser.title = QStringLiteral("新款/连衣裙:夏 *特价* \"包邮\" ");
-    const auto result = getItemTitle(browser);
+    const auto result = readItemTitle(browser);
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(result.title, QStringLiteral("新款连衣裙夏 特价 \"包邮\" "));
     EXPECT_TRUE(result.errorString.isEmpty());
@@ -39,7 +39,7 @@ TEST(GetItemTitle, EmptyTitleElementGivesEmptyTitle)
 {
     FakePageBrowser browser;
     browser.title = QString();
-    const auto result = getItemTitle(browser);
+    const auto result = readItemTitle(browser);
     EXPECT_TRUE(result.ok);
     EXPECT_TRUE(result.title.isEmpty());
 }
@@ -48,7 +48,7 @@ TEST(GetItemTitle, NoTitleElementIsAnError)
 {
     FakePageBrowser browser;
     browser.title = std::nullopt;
-    const auto result = getItemTitle(browser);
+    const auto result = readItemTitle(browser);
     EXPECT_FALSE(result.ok);
     EXPECT_TRUE(result.title.isEmpty());
     EXPECT_EQ(result.errorString, QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！"));
@@ -59,7 +59,7 @@ TEST(GetItemTitle, NoDocumentIsAnError)
     FakePageBrowser browser;
     browser.title = QStringLiteral("Item");
     browser.hasDocument = false;
-    const auto result = getItemTitle(browser);
+    const auto result = readItemTitle(browser);
     EXPECT_FALSE(result.ok);
     EXPECT_TRUE(result.title.isEmpty());
     EXPECT_EQ(result.errorString, QStringLiteral("采集失败:浏览器中没有可读取的网页！"));

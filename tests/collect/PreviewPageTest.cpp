@@ -8,9 +8,9 @@
 using talvesk::buildPreviewPage;
 using talvesk::CollectedSet;
 using talvesk::PageBrowser;
-using talvesk::PicList;
+using talvesk::PictureList;
 using talvesk::PreviewResult;
-using talvesk::writePreview;
+using talvesk::writePreviewPage;
 using talvesk::test::FakeEventLoop;
 using talvesk::test::FakePageBrowser;
 
@@ -46,14 +46,14 @@ QString pic(const char *list, int i)
 CollectedSet emptySet(const QString &title = QStringLiteral("宝贝"))
 {
     CollectedSet set;
-    set.mpicUrls.clear();
-    set.colorPicUrls.clear();
-    set.descPicUrls.clear();
+    set.mainPictures.clear();
+    set.colourPictures.clear();
+    set.descriptionPictures.clear();
     set.itemTitle = title;
     return set;
 }
 
-void fill(PicList &list, const char *name, int n)
+void fill(PictureList &list, const char *name, int n)
 {
     for (int i = 0; i < n; ++i)
         list[i] = pic(name, i);
@@ -84,7 +84,7 @@ TEST(PreviewPage, EmptySet)
 TEST(PreviewPage, ThreeMainPictures)
 {
     CollectedSet set = emptySet();
-    fill(set.mpicUrls, "m", 3);
+    fill(set.mainPictures, "m", 3);
     const auto page = buildPreviewPage(set, kAddress);
     const QStringList want = head() + QStringList{small(pic("m", 0)),
                                                   small(pic("m", 1)),
@@ -104,7 +104,7 @@ TEST(PreviewPage, ThreeMainPictures)
 TEST(PreviewPage, FourMainPictures)
 {
     CollectedSet set = emptySet();
-    fill(set.mpicUrls, "m", 4);
+    fill(set.mainPictures, "m", 4);
     const auto page = buildPreviewPage(set, kAddress);
     const QStringList want = head() + QStringList{small(pic("m", 0)),
                                                   small(pic("m", 1)),
@@ -128,9 +128,9 @@ TEST(PreviewPage, FourMainPictures)
 TEST(PreviewPage, AllThreeSections)
 {
     CollectedSet set = emptySet();
-    fill(set.mpicUrls, "m", 1);
-    fill(set.colorPicUrls, "c", 5);
-    fill(set.descPicUrls, "d", 2);
+    fill(set.mainPictures, "m", 1);
+    fill(set.colourPictures, "c", 5);
+    fill(set.descriptionPictures, "d", 2);
     const auto page = buildPreviewPage(set, kAddress);
     const QStringList want = head() + QStringList{small(pic("m", 0)),
                                                   P,
@@ -159,8 +159,8 @@ TEST(PreviewPage, AllThreeSections)
 TEST(PreviewPage, Full256MainPicturesWith85Breaks)
 {
     CollectedSet set = emptySet();
-    fill(set.mpicUrls, "m", 256);
-    fill(set.descPicUrls, "d", 256);
+    fill(set.mainPictures, "m", 256);
+    fill(set.descriptionPictures, "d", 256);
     const auto page = buildPreviewPage(set, kAddress);
     EXPECT_EQ(page.counts.main, 256);
     EXPECT_EQ(page.counts.description, 256);
@@ -189,10 +189,10 @@ TEST(PreviewPage, Full256MainPicturesWith85Breaks)
 TEST(PreviewPage, Slot0NullHidesLaterSlots)
 {
     CollectedSet set = emptySet();
-    fill(set.colorPicUrls, "c", 4);
-    set.colorPicUrls[0] = QStringLiteral("null");
-    fill(set.mpicUrls, "m", 2);
-    set.mpicUrls[3] = pic("m", 3); // after the first "null": never looked at
+    fill(set.colourPictures, "c", 4);
+    set.colourPictures[0] = QStringLiteral("null");
+    fill(set.mainPictures, "m", 2);
+    set.mainPictures[3] = pic("m", 3); // after the first "null": never looked at
     const auto page = buildPreviewPage(set, kAddress);
     EXPECT_EQ(page.counts.colour, 0);
     EXPECT_EQ(page.counts.main, 2);
@@ -211,21 +211,21 @@ TEST(PreviewPage, EmptyTitle)
 TEST(PreviewPage, OrdinaryValuesAreWrittenUnchanged)
 {
     CollectedSet set = emptySet(QStringLiteral("2024新款 夏季 连衣裙（包邮）"));
-    set.mpicUrls[0] = QStringLiteral("http://img.alicdn.com/imgextra/i1/123/O1CN01abc_!!123.jpg");
-    set.descPicUrls[0] = QStringLiteral("https://img.alicdn.com/imgextra/i4/中文/p.png");
+    set.mainPictures[0] = QStringLiteral("http://img.alicdn.com/imgextra/i1/123/O1CN01abc_!!123.jpg");
+    set.descriptionPictures[0] = QStringLiteral("https://img.alicdn.com/imgextra/i4/中文/p.png");
     const QString address = QStringLiteral("detail.tmall.com/item.htm?id=5#x;y=z%20");
     const auto page = buildPreviewPage(set, address);
     EXPECT_EQ(page.fragments.at(0), titleLine(set.itemTitle));
     EXPECT_EQ(page.fragments.at(2), addressLine(address));
-    EXPECT_TRUE(page.fragments.contains(small(set.mpicUrls[0])));
-    EXPECT_TRUE(page.fragments.contains(wide(set.descPicUrls[0])));
+    EXPECT_TRUE(page.fragments.contains(small(set.mainPictures[0])));
+    EXPECT_TRUE(page.fragments.contains(wide(set.descriptionPictures[0])));
 }
 
 TEST(PreviewPage, TitleAndAddressesAreEscaped)
 {
     CollectedSet set = emptySet(QStringLiteral("<script>alert('x')</script> \"q\" & co"));
-    set.mpicUrls[0] = QStringLiteral("http://a/x.jpg\" onerror=\"alert(1)");
-    set.descPicUrls[0] = QStringLiteral("http://a/<b>.png");
+    set.mainPictures[0] = QStringLiteral("http://a/x.jpg\" onerror=\"alert(1)");
+    set.descriptionPictures[0] = QStringLiteral("http://a/<b>.png");
     const auto page = buildPreviewPage(set, QStringLiteral("http://a/?q=\"><script>x</script>&b='1'"));
     EXPECT_EQ(
         page.fragments.at(0),
@@ -241,7 +241,7 @@ TEST(PreviewPage, TitleAndAddressesAreEscaped)
     EXPECT_FALSE(markup.contains(QStringLiteral("\" onerror")));
 }
 
-// --- writePreview against the fakes ---------------------------------------------------
+// --- writePreviewPage against the fakes ---------------------------------------------------
 
 TEST(WritePreview, WaitsForTheBlankPageThenWritesTheFragments)
 {
@@ -254,9 +254,9 @@ TEST(WritePreview, WaitsForTheBlankPageThenWritesTheFragments)
             browser.state = PageBrowser::LoadState::Finished;
     });
     CollectedSet set = emptySet();
-    fill(set.mpicUrls, "m", 4);
-    fill(set.descPicUrls, "d", 1);
-    const auto result = writePreview(browser, loop, set, kAddress);
+    fill(set.mainPictures, "m", 4);
+    fill(set.descriptionPictures, "d", 1);
+    const auto result = writePreviewPage(browser, loop, set, kAddress);
     yieldsWhenWritten = loop.yields();
     EXPECT_TRUE(result.ok());
     EXPECT_TRUE(result.errorString.isEmpty());
@@ -272,7 +272,7 @@ TEST(WritePreview, YieldsAtLeastOnceEvenWhenReadyAtOnce)
 {
     FakePageBrowser browser; // navigation finishes at once
     FakeEventLoop loop;
-    const auto result = writePreview(browser, loop, emptySet(), kAddress);
+    const auto result = writePreviewPage(browser, loop, emptySet(), kAddress);
     EXPECT_TRUE(result.ok());
     EXPECT_EQ(loop.yields(), 1);
     EXPECT_EQ(browser.written.size(), 1);
@@ -288,7 +288,7 @@ TEST(WritePreview, NothingWrittenBeforeTheWaitEnds)
         if (n == 5)
             browser.state = PageBrowser::LoadState::Finished;
     });
-    EXPECT_TRUE(writePreview(browser, loop, emptySet(), kAddress).ok());
+    EXPECT_TRUE(writePreviewPage(browser, loop, emptySet(), kAddress).ok());
     EXPECT_EQ(loop.yields(), 5);
 }
 
@@ -298,7 +298,7 @@ TEST(WritePreview, ProgramClosingDuringTheWait)
     browser.stateAfterNavigate = PageBrowser::LoadState::Loading;
     FakeEventLoop loop;
     loop.shutDownAtYield(2);
-    const auto result = writePreview(browser, loop, emptySet(), kAddress);
+    const auto result = writePreviewPage(browser, loop, emptySet(), kAddress);
     EXPECT_FALSE(result.ok());
     EXPECT_FALSE(result.errorString.isEmpty());
     EXPECT_EQ(loop.yields(), 2);
@@ -310,7 +310,7 @@ TEST(WritePreview, ProgramClosingAtTheFirstYield)
     FakePageBrowser browser;
     FakeEventLoop loop;
     loop.shutDownAtYield(1);
-    const auto result = writePreview(browser, loop, emptySet(), kAddress);
+    const auto result = writePreviewPage(browser, loop, emptySet(), kAddress);
     EXPECT_EQ(result.status, PreviewResult::Status::Closing);
     EXPECT_TRUE(browser.written.isEmpty());
 }
@@ -324,7 +324,7 @@ TEST(WritePreview, BlankPageFailsToLoad)
         if (n == 2)
             browser.state = PageBrowser::LoadState::Failed;
     });
-    const auto result = writePreview(browser, loop, emptySet(), kAddress);
+    const auto result = writePreviewPage(browser, loop, emptySet(), kAddress);
     EXPECT_FALSE(result.ok());
     EXPECT_EQ(result.errorString, QStringLiteral("空白页未能载入"));
     EXPECT_TRUE(browser.written.isEmpty());
@@ -335,13 +335,13 @@ TEST(WritePreview, NoDocumentOrWriteRefused)
     FakeEventLoop loop;
     FakePageBrowser noDocument;
     noDocument.hasDocument = false;
-    auto result = writePreview(noDocument, loop, emptySet(), kAddress);
+    auto result = writePreviewPage(noDocument, loop, emptySet(), kAddress);
     EXPECT_FALSE(result.ok());
     EXPECT_FALSE(result.errorString.isEmpty());
 
     FakePageBrowser readOnly;
     readOnly.writable = false;
-    result = writePreview(readOnly, loop, emptySet(), kAddress);
+    result = writePreviewPage(readOnly, loop, emptySet(), kAddress);
     EXPECT_FALSE(result.ok());
     EXPECT_FALSE(result.errorString.isEmpty());
 }

@@ -1,5 +1,5 @@
 #include "download/DownloadCommand.h"
-#include "collect/PicList.h"
+#include "collect/PictureList.h"
 #include "download/PathJoin.h"
 #include "support/FakeWindow.h"
 #include "support/LocalHttpServer.h"
@@ -66,9 +66,9 @@ class DownloadCommandTest : public ::testing::Test
 protected:
     DownloadCommandTest()
     {
-        m_set.mpicUrls.clear();
-        m_set.colorPicUrls.clear();
-        m_set.descPicUrls.clear();
+        m_set.mainPictures.clear();
+        m_set.colourPictures.clear();
+        m_set.descriptionPictures.clear();
         m_set.itemTitle = QStringLiteral("T");
         m_server.setFallback(
             [](const HttpRequest &request) { return HttpResponse::ok(bodyFor(request.path)); });
@@ -122,9 +122,9 @@ protected:
 TEST_F(DownloadCommandTest, SavesTheExampleSetInOrder)
 {
     for (int i = 0; i < 3; ++i)
-        m_set.mpicUrls[i] = url(QStringLiteral("/main/%1.jpg").arg(i));
-    m_set.descPicUrls[0] = url(QStringLiteral("/desc/0.jpg"));
-    m_set.descPicUrls[1] = url(QStringLiteral("/desc/1.png"));
+        m_set.mainPictures[i] = url(QStringLiteral("/main/%1.jpg").arg(i));
+    m_set.descriptionPictures[0] = url(QStringLiteral("/desc/0.jpg"));
+    m_set.descriptionPictures[1] = url(QStringLiteral("/desc/1.png"));
     QStringList linesAtBox;
     QStringList mainFilesAtBox;
     m_dialogs.onMessage = [&](const test::FakeDialogs::Box &) {
@@ -171,9 +171,9 @@ TEST_F(DownloadCommandTest, SavesTheExampleSetInOrder)
 // what is saved.
 TEST_F(DownloadCommandTest, WorksOnACopyOfTheSet)
 {
-    m_set.mpicUrls[0] = url(QStringLiteral("/a.jpg"));
+    m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
     const DownloadResult result = download([&](DownloadCommand &) {
-        m_set.mpicUrls.clear();
+        m_set.mainPictures.clear();
         m_set.itemTitle = QStringLiteral("other");
     });
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::Done);
@@ -184,7 +184,7 @@ TEST_F(DownloadCommandTest, WorksOnACopyOfTheSet)
 // A cancelled dialog, or a choice made before anything was collected, ends silently.
 TEST_F(DownloadCommandTest, EndsSilentlyWithoutFolderOrTitle)
 {
-    m_set.mpicUrls[0] = url(QStringLiteral("/a.jpg"));
+    m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
     DownloadCommand command(m_window, m_dialogs, m_messages, m_options);
     EXPECT_EQ(command.run(m_set).outcome, DownloadResult::Outcome::NotStarted);
 
@@ -202,8 +202,8 @@ TEST_F(DownloadCommandTest, EndsSilentlyWithoutFolderOrTitle)
 // A full list of 256 pictures is saved as files 0 to 255, over at most six kept-alive connections.
 TEST_F(DownloadCommandTest, SavesAFullList)
 {
-    for (int i = 0; i < PicList::kSlots; ++i)
-        m_set.descPicUrls[i] = url(QStringLiteral("/d/%1.jpg").arg(i));
+    for (int i = 0; i < PictureList::kSlots; ++i)
+        m_set.descriptionPictures[i] = url(QStringLiteral("/d/%1.jpg").arg(i));
     const DownloadResult result = download();
     EXPECT_EQ(result.total, 256);
     EXPECT_EQ(result.failed, 0);
@@ -217,7 +217,7 @@ TEST_F(DownloadCommandTest, SavesAFullList)
 // A second download of the same set goes into a new item folder T1, named in the final line.
 TEST_F(DownloadCommandTest, SecondDownloadMakesANewItemFolder)
 {
-    m_set.mpicUrls[0] = url(QStringLiteral("/a.jpg"));
+    m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
     download();
     const DownloadResult second = download();
     const QString t1 = joinPath(m_dir.path(), QStringLiteral("T1"));
@@ -233,12 +233,12 @@ TEST_F(DownloadCommandTest, SecondDownloadMakesANewItemFolder)
 TEST_F(DownloadCommandTest, NamesFilesFromTheAddressEnd)
 {
     for (int i = 0; i < 12; ++i)
-        m_set.mpicUrls[i] = url(QStringLiteral("/m%1.jpg").arg(i));
-    m_set.mpicUrls[1] = url(QStringLiteral("/p/11jpg"));
-    m_set.mpicUrls[11] = url(QStringLiteral("/p/jpg"));
+        m_set.mainPictures[i] = url(QStringLiteral("/m%1.jpg").arg(i));
+    m_set.mainPictures[1] = url(QStringLiteral("/p/11jpg"));
+    m_set.mainPictures[11] = url(QStringLiteral("/p/jpg"));
     for (int i = 0; i < 3; ++i)
-        m_set.descPicUrls[i] = url(QStringLiteral("/d%1.jpg").arg(i));
-    m_set.descPicUrls[3] = url(QStringLiteral("/pic.webp"));
+        m_set.descriptionPictures[i] = url(QStringLiteral("/d%1.jpg").arg(i));
+    m_set.descriptionPictures[3] = url(QStringLiteral("/pic.webp"));
     const DownloadResult result = download();
     EXPECT_EQ(result.failed, 0);
     EXPECT_EQ(readFile(item(QStringLiteral("描述图/描述图3webp"))), bodyFor("/pic.webp"));
@@ -252,7 +252,7 @@ TEST_F(DownloadCommandTest, NamesFilesFromTheAddressEnd)
 // saved under it.
 TEST_F(DownloadCommandTest, FitsTheItemFolderNameToTheFileSystem)
 {
-    m_set.mpicUrls[0] = url(QStringLiteral("/a.jpg"));
+    m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
     m_set.itemTitle =
         QStringLiteral("新\t款") + QChar(0) + QString(300, QChar(0x5B9D)) + QStringLiteral("\x7f");
     const QString expected = QStringLiteral("新款") + QString(82, QChar(0x5B9D)); // 84 characters, 252 bytes
@@ -291,10 +291,10 @@ TEST_F(DownloadCommandTest, ReportsFailedPictures)
     m_server.route(QStringLiteral("/gone.jpg"), HttpResponse::withStatus(404, "<html>no</html>"));
     m_server.route(QStringLiteral("/cut.jpg"),
                    HttpResponse::ok(QByteArray(40000, 'c')).sendingOnly(100, HttpResponse::Ending::Close));
-    m_set.mpicUrls[0] = url(QStringLiteral("/gone.jpg"));
-    m_set.mpicUrls[1] = url(QStringLiteral("/ok.jpg"));
-    m_set.colorPicUrls[0] = url(QStringLiteral("/cut.jpg"));
-    m_set.colorPicUrls[1] = QStringLiteral("file:/etc/passwd?.jpg");
+    m_set.mainPictures[0] = url(QStringLiteral("/gone.jpg"));
+    m_set.mainPictures[1] = url(QStringLiteral("/ok.jpg"));
+    m_set.colourPictures[0] = url(QStringLiteral("/cut.jpg"));
+    m_set.colourPictures[1] = QStringLiteral("file:/etc/passwd?.jpg");
 
     const DownloadResult result = download();
 
@@ -316,7 +316,7 @@ TEST_F(DownloadCommandTest, ReportsFailedPictures)
 // An item folder that cannot be created stops the download with a line naming it and why.
 TEST_F(DownloadCommandTest, StopsWhenTheItemFolderCannotBeMade)
 {
-    m_set.mpicUrls[0] = url(QStringLiteral("/a.jpg"));
+    m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
     const QString missing = joinPath(m_dir.path(), QStringLiteral("gone"));
     m_dialogs.folderAnswers = {missing};
     DownloadCommand command(m_window, m_dialogs, m_messages, m_options);
@@ -340,8 +340,8 @@ TEST_F(DownloadCommandTest, ShutdownMidDownloadLeavesNoPartialFile)
     m_options.fetch.stallWindowMs = 30000;
     m_server.route(QStringLiteral("/slow.jpg"),
                    HttpResponse::ok(QByteArray(100000, 's')).sendingOnly(30000, HttpResponse::Ending::Hang));
-    m_set.mpicUrls[0] = url(QStringLiteral("/slow.jpg"));
-    m_set.descPicUrls[0] = url(QStringLiteral("/later.jpg"));
+    m_set.mainPictures[0] = url(QStringLiteral("/slow.jpg"));
+    m_set.descriptionPictures[0] = url(QStringLiteral("/later.jpg"));
     bool partSeen = false;
     const DownloadResult result = download([&](DownloadCommand &command) {
         // The body's first part is being written.

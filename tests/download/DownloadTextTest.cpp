@@ -25,17 +25,17 @@ TEST(DownloadText, PercentRoundsHalfToEven)
 // the tail keeps its length and slots 1 and 11 cannot meet in one name.
 TEST(DownloadText, FileTailReplacesWhatANameCannotHold)
 {
-    EXPECT_EQ(picFileTail(QStringLiteral("http://h/a.jpg")), QStringLiteral(".jpg"));
-    EXPECT_EQ(picFileTail(QStringLiteral("http://h/a.webp")), QStringLiteral("webp"));
-    EXPECT_EQ(picFileTail(QStringLiteral("http://h/x/ab")), QStringLiteral("x_ab"));
-    EXPECT_EQ(picFileTail(QStringLiteral("http://h/a?b:c")), QStringLiteral("_b_c"));
-    EXPECT_EQ(picFileTail(QStringLiteral("h\\*\"<>|")), QStringLiteral("____"));
-    EXPECT_EQ(picFileTail(QStringLiteral("a\tb\x7f")), QStringLiteral("a_b_"));
-    EXPECT_EQ(picFileTail(QStringLiteral("ab")), QStringLiteral("ab"));
-    EXPECT_NE(QStringLiteral("1") + picFileTail(QStringLiteral("http://h/11jpg")),
-              QStringLiteral("11") + picFileTail(QStringLiteral("http://h//jpg")));
+    EXPECT_EQ(pictureFileTail(QStringLiteral("http://h/a.jpg")), QStringLiteral(".jpg"));
+    EXPECT_EQ(pictureFileTail(QStringLiteral("http://h/a.webp")), QStringLiteral("webp"));
+    EXPECT_EQ(pictureFileTail(QStringLiteral("http://h/x/ab")), QStringLiteral("x_ab"));
+    EXPECT_EQ(pictureFileTail(QStringLiteral("http://h/a?b:c")), QStringLiteral("_b_c"));
+    EXPECT_EQ(pictureFileTail(QStringLiteral("h\\*\"<>|")), QStringLiteral("____"));
+    EXPECT_EQ(pictureFileTail(QStringLiteral("a\tb\x7f")), QStringLiteral("a_b_"));
+    EXPECT_EQ(pictureFileTail(QStringLiteral("ab")), QStringLiteral("ab"));
+    EXPECT_NE(QStringLiteral("1") + pictureFileTail(QStringLiteral("http://h/11jpg")),
+              QStringLiteral("11") + pictureFileTail(QStringLiteral("http://h//jpg")));
     // Unpaired surrogates would all reach the file system as the same replacement character.
-    EXPECT_EQ(picFileTail(QString(QChar(0xDC01)) + QStringLiteral("abc")), QStringLiteral("_abc"));
+    EXPECT_EQ(pictureFileTail(QString(QChar(0xDC01)) + QStringLiteral("abc")), QStringLiteral("_abc"));
     const QString pair = QString::fromUcs4(U"\U0001F600");
-    EXPECT_EQ(picFileTail(QStringLiteral("xx") + pair), QStringLiteral("xx") + pair);
+    EXPECT_EQ(pictureFileTail(QStringLiteral("xx") + pair), QStringLiteral("xx") + pair);
 }

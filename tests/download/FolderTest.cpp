@@ -41,7 +41,7 @@ TEST(Mkdiruser, CreatesAFreePathAsGiven)
 {
     QTemporaryDir dir;
     const QString wanted = in(dir, QStringLiteral("T"));
-    const FolderResult made = mkdiruser(wanted, 1);
+    const FolderResult made = createNewFolder(wanted, 1);
     EXPECT_EQ(made.path, wanted);
     EXPECT_TRUE(made.error.isEmpty());
     EXPECT_TRUE(QFileInfo(wanted).isDir());
@@ -54,36 +54,36 @@ TEST(Mkdiruser, RetriesInTheSameParentWithANumber)
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("T")));
     writeFile(in(dir, QStringLiteral("T/keep.jpg")), "old");
-    EXPECT_EQ(mkdiruser(in(dir, QStringLiteral("T")), 1).path, in(dir, QStringLiteral("T1")));
-    EXPECT_EQ(mkdiruser(in(dir, QStringLiteral("T")), 1).path, in(dir, QStringLiteral("T2")));
+    EXPECT_EQ(createNewFolder(in(dir, QStringLiteral("T")), 1).path, in(dir, QStringLiteral("T1")));
+    EXPECT_EQ(createNewFolder(in(dir, QStringLiteral("T")), 1).path, in(dir, QStringLiteral("T2")));
     EXPECT_EQ(readFile(in(dir, QStringLiteral("T/keep.jpg"))), QByteArray("old"));
 
     writeFile(in(dir, QStringLiteral("主图")), "a file");
-    const FolderResult sub = mkdiruser(in(dir, QStringLiteral("主图")), 2);
+    const FolderResult sub = createNewFolder(in(dir, QStringLiteral("主图")), 2);
     EXPECT_EQ(sub.path, in(dir, QStringLiteral("主图1")));
     EXPECT_TRUE(QFileInfo(sub.path).isDir());
     EXPECT_EQ(readFile(in(dir, QStringLiteral("主图"))), QByteArray("a file"));
 
     // Only the folder's own name is shortened, never its parent path.
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("ABCDEFGHIJ")));
-    EXPECT_EQ(mkdiruser(in(dir, QStringLiteral("ABCDEFGHIJ")), 2).path, in(dir, QStringLiteral("AB1")));
+    EXPECT_EQ(createNewFolder(in(dir, QStringLiteral("ABCDEFGHIJ")), 2).path, in(dir, QStringLiteral("AB1")));
 }
 
 // Folders that cannot be made are reported with a reason and nothing is created.
 TEST(Mkdiruser, ReportsFoldersThatCannotBeMade)
 {
     QTemporaryDir dir;
-    const FolderResult missing = mkdiruser(in(dir, QStringLiteral("no/T")), 1);
+    const FolderResult missing = createNewFolder(in(dir, QStringLiteral("no/T")), 1);
     EXPECT_FALSE(missing.ok());
     EXPECT_EQ(missing.error, QStringLiteral("上级文件夹不存在"));
 
     const QString longName(300, QLatin1Char('x'));
-    const FolderResult tooLong = mkdiruser(in(dir, longName), 300);
+    const FolderResult tooLong = createNewFolder(in(dir, longName), 300);
     EXPECT_FALSE(tooLong.ok());
     EXPECT_EQ(tooLong.error, QStringLiteral("名称过长"));
 
     writeFile(in(dir, QStringLiteral("file")), "x");
-    const FolderResult underFile = mkdiruser(in(dir, QStringLiteral("file/T")), 1);
+    const FolderResult underFile = createNewFolder(in(dir, QStringLiteral("file/T")), 1);
     EXPECT_FALSE(underFile.ok());
     EXPECT_EQ(underFile.error, QStringLiteral("上级路径不是文件夹"));
 
@@ -100,7 +100,7 @@ TEST(Mkdiruser, ReportsAParentWithoutWritePermission)
     const QString locked = in(dir, QStringLiteral("locked"));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("locked")));
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
-    const FolderResult made = mkdiruser(joinPath(locked, QStringLiteral("T")), 1);
+    const FolderResult made = createNewFolder(joinPath(locked, QStringLiteral("T")), 1);
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_FALSE(made.ok());
     EXPECT_EQ(made.error, QStringLiteral("没有写入权限"));
@@ -114,7 +114,7 @@ TEST(Mkdiruser, GivesUpAfterABoundedNumberOfCandidates)
     ASSERT_TRUE(parent.mkdir(QStringLiteral("T")));
     for (int i = 1; i <= 1000; ++i)
         ASSERT_TRUE(parent.mkdir(QStringLiteral("T%1").arg(i)));
-    const FolderResult made = mkdiruser(in(dir, QStringLiteral("T")), 1);
+    const FolderResult made = createNewFolder(in(dir, QStringLiteral("T")), 1);
     EXPECT_FALSE(made.ok());
     EXPECT_FALSE(made.error.isEmpty());
 }
@@ -125,13 +125,13 @@ TEST(BrowseDir, ReturnsTheChoiceWithoutTrailingSeparator)
 {
     test::FakeDialogs dialogs;
     dialogs.folderAnswers = {QStringLiteral("/data/pics/"), QStringLiteral("/"), QStringLiteral("/data/x")};
-    EXPECT_EQ(browseDir(dialogs, QStringLiteral("请选择保存目录"), QStringLiteral("/start")),
+    EXPECT_EQ(chooseSaveFolder(dialogs, QStringLiteral("请选择保存目录"), QStringLiteral("/start")),
               QDir::toNativeSeparators(QStringLiteral("/data/pics")));
-    EXPECT_EQ(browseDir(dialogs, QStringLiteral("t"), QStringLiteral("/start")),
+    EXPECT_EQ(chooseSaveFolder(dialogs, QStringLiteral("t"), QStringLiteral("/start")),
               QDir::toNativeSeparators(QStringLiteral("/")));
-    EXPECT_EQ(browseDir(dialogs, QStringLiteral("t"), QStringLiteral("/start")),
+    EXPECT_EQ(chooseSaveFolder(dialogs, QStringLiteral("t"), QStringLiteral("/start")),
               QDir::toNativeSeparators(QStringLiteral("/data/x")));
-    EXPECT_EQ(browseDir(dialogs, QStringLiteral("t"), QStringLiteral("/start")), QString());
+    EXPECT_EQ(chooseSaveFolder(dialogs, QStringLiteral("t"), QStringLiteral("/start")), QString());
     ASSERT_EQ(dialogs.folderAsked.size(), 4);
     EXPECT_EQ(dialogs.folderAsked[0].first, QStringLiteral("请选择保存目录"));
     EXPECT_EQ(dialogs.folderAsked[3].second, QStringLiteral("/start"));

@@ -1,7 +1,7 @@
 #include "collect/CollectCommand.h"
 
 #include "app/WaitUntil.h"
-#include "collect/PicList.h"
+#include "collect/PictureList.h"
 #include "platform/SteadyClock.h"
 #include "platform/WindowControls.h"
 #include "platform/qt/QtEventLoop.h"
@@ -24,7 +24,7 @@ using talvesk::CollectCommand;
 using talvesk::CollectedSet;
 using talvesk::CollectResult;
 using talvesk::PageBrowser;
-using talvesk::PicList;
+using talvesk::PictureList;
 using talvesk::QtEventLoop;
 using talvesk::QtPageBrowser;
 using talvesk::WindowControls;
@@ -36,17 +36,17 @@ using talvesk::test::waitUntil;
 
 namespace {
 
-QStringList filled(const PicList &list)
+QStringList filled(const PictureList &list)
 {
     QStringList used;
-    for (int i = 0; i < PicList::kSlots && list[i] != PicList::nullSlot(); ++i)
+    for (int i = 0; i < PictureList::kSlots && list[i] != PictureList::nullSlot(); ++i)
         used.append(list[i]);
     return used;
 }
 
-bool allNull(const PicList &list)
+bool allNull(const PictureList &list)
 {
-    return filled(list).isEmpty() && list[0] == PicList::nullSlot();
+    return filled(list).isEmpty() && list[0] == PictureList::nullSlot();
 }
 
 // The window's part for the collect: the address box and the tabs showing one browser each.
@@ -113,12 +113,12 @@ protected:
     void expectCollected(const CollectResult &result, const SampleItem &item, const QString &summary)
     {
         ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
-        EXPECT_EQ(filled(m_set.mpicUrls), item.mainPictures);
-        EXPECT_EQ(filled(m_set.colorPicUrls), item.colourPictures);
-        EXPECT_EQ(filled(m_set.descPicUrls), item.descriptionPictures);
+        EXPECT_EQ(filled(m_set.mainPictures), item.mainPictures);
+        EXPECT_EQ(filled(m_set.colourPictures), item.colourPictures);
+        EXPECT_EQ(filled(m_set.descriptionPictures), item.descriptionPictures);
         EXPECT_EQ(m_set.itemTitle, item.itemTitle);
-        EXPECT_EQ(m_mesg.lines.value(0), summary);
-        EXPECT_EQ(m_mesg.lines.value(1), CollectCommand::collectMessage(0));
+        EXPECT_EQ(m_messages.lines.value(0), summary);
+        EXPECT_EQ(m_messages.lines.value(1), CollectCommand::progressMessage(0));
         EXPECT_EQ(previewPictureCount(),
                   item.mainPictures.size() + item.colourPictures.size() + item.descriptionPictures.size());
         EXPECT_TRUE(m_browser2.isVisible());
@@ -130,13 +130,13 @@ protected:
     void expectFailed(const CollectResult &result, const QString &message)
     {
         EXPECT_EQ(result.status, CollectResult::Status::Failed);
-        EXPECT_EQ(m_mesg.lines.value(0), message);
+        EXPECT_EQ(m_messages.lines.value(0), message);
         EXPECT_TRUE(m_window.windowEnabled);
         EXPECT_FALSE(m_timer1.isActive());
         EXPECT_TRUE(m_set.itemTitle.isEmpty());
-        EXPECT_TRUE(allNull(m_set.mpicUrls));
-        EXPECT_TRUE(allNull(m_set.colorPicUrls));
-        EXPECT_TRUE(allNull(m_set.descPicUrls));
+        EXPECT_TRUE(allNull(m_set.mainPictures));
+        EXPECT_TRUE(allNull(m_set.colourPictures));
+        EXPECT_TRUE(allNull(m_set.descriptionPictures));
     }
 
     SampleShop m_shop;
@@ -145,14 +145,14 @@ protected:
     QtPageBrowser m_browser1{&m_profile, &m_host};
     QtPageBrowser m_browser2{&m_profile, &m_host};
     QtEventLoop m_loop;
-    FakeMessageList m_mesg;
+    FakeMessageList m_messages;
     CollectedSet m_set;
     talvesk::SteadyClock m_clock;
     QObject m_timerOwner;
     talvesk::QtTicker m_ticker{&m_timerOwner, QStringLiteral("Timer1")};
     QTimer &m_timer1 = *m_timerOwner.findChild<QTimer *>(QStringLiteral("Timer1"));
     TestWindowControls m_window{m_browser1, m_browser2};
-    CollectCommand m_command{m_browser1, m_browser2, m_window, m_mesg, m_loop, m_clock, m_ticker, m_set};
+    CollectCommand m_command{m_browser1, m_browser2, m_window, m_messages, m_loop, m_clock, m_ticker, m_set};
 };
 
 } // namespace
@@ -225,7 +225,7 @@ TEST_F(CollectEndToEndTest, EitherLazyLoaderDeliversEveryPicture)
         const SampleItem item = m_shop.tallItem(3000, 100, loader);
         const CollectResult result = collect(item.url);
         ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
-        EXPECT_EQ(filled(m_set.descPicUrls), item.descriptionPictures);
+        EXPECT_EQ(filled(m_set.descriptionPictures), item.descriptionPictures);
     }
 }
 

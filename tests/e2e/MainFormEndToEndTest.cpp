@@ -114,7 +114,7 @@ protected:
     bool waitForLoad()
     {
         return waitUntil(
-            [this] { return m_window->webBrowser1().loadState() != PageBrowser::LoadState::Loading; });
+            [this] { return m_window->itemBrowser().loadState() != PageBrowser::LoadState::Loading; });
     }
 
     QStringList messageLines() const
@@ -128,7 +128,7 @@ protected:
 
     QVariant evaluateInPreview(const QString &script)
     {
-        auto &preview = dynamic_cast<QtPageBrowser &>(m_window->webBrowser2());
+        auto &preview = dynamic_cast<QtPageBrowser &>(m_window->previewBrowser());
         return preview.evaluate(script, preview.loadGeneration()).value_or(QVariant());
     }
 
@@ -194,7 +194,7 @@ TEST_F(MainFormEndToEndTest, EnterLoadsTheTypedAddress)
     ASSERT_TRUE(waitForLoad());
     ASSERT_TRUE(waitUntil(
         [this, &item] { return m_window->windowTitle() == QStringLiteral("Talvesk_") + item.title; }));
-    EXPECT_EQ(m_window->webBrowser1().locationName(), item.title);
+    EXPECT_EQ(m_window->itemBrowser().locationName(), item.title);
     EXPECT_EQ(m_window->statusText(), QStringLiteral("加载完成"));
 
     pressEnter();
@@ -211,7 +211,7 @@ TEST_F(MainFormEndToEndTest, StatusAndCaptionFollowTheLoad)
     pressEnter();
     ASSERT_TRUE(
         waitUntil([this] { return m_shop.server().requestCount(QStringLiteral("/pics/hang.jpg")) > 0; }));
-    EXPECT_EQ(m_window->webBrowser1().loadState(), PageBrowser::LoadState::Loading);
+    EXPECT_EQ(m_window->itemBrowser().loadState(), PageBrowser::LoadState::Loading);
     EXPECT_EQ(m_window->statusText(), QStringLiteral("载入中…"));
 
     triggerToolbar(QStringLiteral("Stop"));
@@ -230,10 +230,10 @@ TEST_F(MainFormEndToEndTest, CollectShowsThePreviewTab)
     const QStringList lines = messageLines();
     ASSERT_GE(lines.size(), 2);
     EXPECT_EQ(lines[0], QStringLiteral("图片采集完成,主图数:9,描述图数:9,总图数:18,可以进行下载！"));
-    EXPECT_EQ(lines[1], CollectCommand::collectMessage(0));
+    EXPECT_EQ(lines[1], CollectCommand::progressMessage(0));
     EXPECT_EQ(control<QTabBar>(QStringLiteral("TabStrip1"))->currentIndex(), 1);
-    EXPECT_TRUE(m_window->webBrowser2().isVisible());
-    EXPECT_FALSE(m_window->webBrowser1().isVisible());
+    EXPECT_TRUE(m_window->previewBrowser().isVisible());
+    EXPECT_FALSE(m_window->itemBrowser().isVisible());
     EXPECT_FALSE(control<QTimer>(QStringLiteral("Timer1"))->isActive());
     EXPECT_TRUE(m_window->isEnabled());
     EXPECT_EQ(m_commands->collectedSet().itemTitle, item.itemTitle);
@@ -283,7 +283,7 @@ TEST_F(MainFormEndToEndTest, ClosingMidCollectEndsIt)
 {
     WhenReady close(
         [this] {
-            return collecting() && m_window->webBrowser1().loadState() == PageBrowser::LoadState::Loading;
+            return collecting() && m_window->itemBrowser().loadState() == PageBrowser::LoadState::Loading;
         },
         [this] { m_window->close(); });
     typeAddress(m_shop.neverFinishingPage());
@@ -304,7 +304,7 @@ TEST_F(MainFormEndToEndTest, ClosingDuringTheScrollPhaseEndsIt)
     WhenReady close(
         [this] {
             return collecting() && m_commands->collectCommand().scrollStep() > 0 &&
-                   m_window->webBrowser1().loadState() == PageBrowser::LoadState::Finished;
+                   m_window->itemBrowser().loadState() == PageBrowser::LoadState::Finished;
         },
         [this] { m_window->close(); });
     typeAddress(item.url);

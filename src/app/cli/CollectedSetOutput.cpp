@@ -8,16 +8,16 @@ namespace talvesk {
 
 namespace {
 
-QStringList usedSlots(const PicList &list)
+QStringList usedSlots(const PictureList &list)
 {
     QStringList addresses;
-    const int count = countPicUrl(list);
+    const int count = countPictures(list);
     for (int i = 0; i < count; ++i)
         addresses.append(list[i]);
     return addresses;
 }
 
-void appendSection(QString &out, const QString &heading, const PicList &list)
+void appendSection(QString &out, const QString &heading, const PictureList &list)
 {
     const QStringList addresses = usedSlots(list);
     out += QStringLiteral("  %1 (%2):\n").arg(heading).arg(addresses.size());
@@ -37,20 +37,20 @@ QString collectedSetJson(const QString &address, const CollectedSet &set)
         const QString inArray = json(QJsonArray{value});
         return inArray.mid(1, inArray.size() - 2);
     };
-    const auto list = [&json](const PicList &pictures) {
+    const auto list = [&json](const PictureList &pictures) {
         return json(QJsonArray::fromStringList(usedSlots(pictures)));
     };
     return QStringLiteral(R"({"address":%1,"title":%2,"main":%3,"colour":%4,"description":%5})")
-        .arg(text(address), text(set.itemTitle), list(set.mpicUrls), list(set.colorPicUrls),
-             list(set.descPicUrls));
+        .arg(text(address), text(set.itemTitle), list(set.mainPictures), list(set.colourPictures),
+             list(set.descriptionPictures));
 }
 
 QString collectedSetListing(const QString &address, const CollectedSet &set)
 {
     QString out = QStringLiteral("%1\n  title: %2\n").arg(address, set.itemTitle);
-    appendSection(out, QStringLiteral("main"), set.mpicUrls);
-    appendSection(out, QStringLiteral("colour"), set.colorPicUrls);
-    appendSection(out, QStringLiteral("description"), set.descPicUrls);
+    appendSection(out, QStringLiteral("main"), set.mainPictures);
+    appendSection(out, QStringLiteral("colour"), set.colourPictures);
+    appendSection(out, QStringLiteral("description"), set.descriptionPictures);
     return out;
 }
 

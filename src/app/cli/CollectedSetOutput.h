@@ -1,6 +1,6 @@
 #pragma once
 
-#include "collect/PicList.h"
+#include "collect/PictureList.h"
 
 #include <QString>
 

@@ -7,7 +7,7 @@
 #include "app/cli/TerminalDialogs.h"
 #include "app/cli/TerminalMessageList.h"
 #include "collect/CollectCommand.h"
-#include "collect/PicList.h"
+#include "collect/PictureList.h"
 #include "download/DownloadCommand.h"
 #include "platform/SteadyClock.h"
 #include "platform/qt/BrowserSetup.h"
@@ -98,19 +98,19 @@ public:
         auto *layout = new QVBoxLayout(&m_host);
         layout->setContentsMargins(0, 0, 0, 0);
         const BrowserSetup::PagePair pair = setup.createPagePair(&m_host);
-        m_webBrowser1 = pair.webBrowser1;
-        m_webBrowser2 = pair.webBrowser2;
-        layout->addWidget(m_webBrowser1->view());
-        layout->addWidget(m_webBrowser2->view());
+        m_itemBrowser = pair.itemBrowser;
+        m_previewBrowser = pair.previewBrowser;
+        layout->addWidget(m_itemBrowser->view());
+        layout->addWidget(m_previewBrowser->view());
         m_host.show();
         m_deadline.setSingleShot(true);
         QObject::connect(&m_deadline, &QTimer::timeout, &m_host, [this] {
             m_timedOut = true;
             // Stop ends the wait for the page; once loaded, only a new load ends the scroll phase.
-            const bool loaded = m_webBrowser1->loadState() != PageBrowser::LoadState::Loading;
-            m_webBrowser1->stop();
+            const bool loaded = m_itemBrowser->loadState() != PageBrowser::LoadState::Loading;
+            m_itemBrowser->stop();
             if (loaded)
-                m_webBrowser1->navigateBlank();
+                m_itemBrowser->navigateBlank();
         });
     }
 
@@ -119,11 +119,11 @@ public:
         TerminalMessageList messages(m_terminal, prefix, m_options.pages == 1);
         TerminalDialogs dialogs(messages, m_options.saveFolder);
         CollectedSet set;
-        HeadlessControls controls(*m_webBrowser1, *m_webBrowser2);
+        HeadlessControls controls(*m_itemBrowser, *m_previewBrowser);
         controls.onScrollPhaseEnded([this] { m_deadline.stop(); });
         const SteadyClock clock;
         QtTicker ticker(&m_host, QStringLiteral("Timer1"));
-        CollectCommand collectCommand(*m_webBrowser1, *m_webBrowser2, controls, messages, m_loop, clock,
+        CollectCommand collectCommand(*m_itemBrowser, *m_previewBrowser, controls, messages, m_loop, clock,
                                       ticker, set);
 
         ItemOutcome outcome;
@@ -164,8 +164,8 @@ private:
     const CommandLineOptions &m_options;
     std::FILE *m_terminal;
     QWidget m_host;
-    QtPageBrowser *m_webBrowser1 = nullptr; // owned by its view
-    QtPageBrowser *m_webBrowser2 = nullptr;
+    QtPageBrowser *m_itemBrowser = nullptr; // owned by its view
+    QtPageBrowser *m_previewBrowser = nullptr;
     QTimer m_deadline;
     bool m_timedOut = false;
 };

@@ -4,16 +4,16 @@
 
 namespace talvesk {
 
-HeadlessControls::HeadlessControls(PageBrowser &webBrowser1, PageBrowser &webBrowser2)
-    : m_webBrowser1(webBrowser1), m_webBrowser2(webBrowser2)
+HeadlessControls::HeadlessControls(PageBrowser &itemBrowser, PageBrowser &previewBrowser)
+    : m_itemBrowser(itemBrowser), m_previewBrowser(previewBrowser)
 {
 }
 
 void HeadlessControls::selectTab(Tab tab)
 {
     const bool browse = tab == Tab::Browse;
-    m_webBrowser1.setVisible(browse);
-    m_webBrowser2.setVisible(!browse);
+    m_itemBrowser.setVisible(browse);
+    m_previewBrowser.setVisible(!browse);
 }
 
 void HeadlessControls::setWindowEnabled(bool enabled)

@@ -12,7 +12,7 @@ class PageBrowser;
 class HeadlessControls final : public WindowControls
 {
 public:
-    HeadlessControls(PageBrowser &webBrowser1, PageBrowser &webBrowser2);
+    HeadlessControls(PageBrowser &itemBrowser, PageBrowser &previewBrowser);
 
     void setAddress(const QString &address) { m_address = address; }
     // The collect disables the window once its page is loaded and scrolled, before it reads
@@ -24,8 +24,8 @@ public:
     void setWindowEnabled(bool enabled) override;
 
 private:
-    PageBrowser &m_webBrowser1;
-    PageBrowser &m_webBrowser2;
+    PageBrowser &m_itemBrowser;
+    PageBrowser &m_previewBrowser;
     QString m_address;
     std::function<void()> m_scrollPhaseEnded;
 };

@@ -61,13 +61,13 @@ BrowserSetup::~BrowserSetup() = default;
 BrowserSetup::PagePair BrowserSetup::createPagePair(QWidget *parent)
 {
     PagePair pair{};
-    for (QtPageBrowser **browser : {&pair.webBrowser1, &pair.webBrowser2}) {
+    for (QtPageBrowser **browser : {&pair.itemBrowser, &pair.previewBrowser}) {
         *browser = new QtPageBrowser(m_profile.get(), parent);
         (*browser)->keepProfile(m_profile);
         (*browser)->setParent((*browser)->view());
         (*browser)->setSilent(true);
     }
-    pair.webBrowser2->setVisible(false);
+    pair.previewBrowser->setVisible(false);
     return pair;
 }
 

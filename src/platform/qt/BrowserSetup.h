@@ -39,8 +39,8 @@ public:
 
     struct PagePair
     {
-        QtPageBrowser *webBrowser1; // the item page
-        QtPageBrowser *webBrowser2; // the preview, hidden at first
+        QtPageBrowser *itemBrowser; // the item page
+        QtPageBrowser *previewBrowser; // the preview, hidden at first
     };
     // Two silent page browsers whose views are children of parent. Each adapter is owned by
     // its view and keeps the profile alive, so they go with the widgets in any order.

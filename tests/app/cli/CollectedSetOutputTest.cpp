@@ -13,13 +13,13 @@ namespace {
 CollectedSet sampleSet()
 {
     CollectedSet set;
-    set.mpicUrls.clear();
-    set.colorPicUrls.clear();
-    set.descPicUrls.clear();
+    set.mainPictures.clear();
+    set.colourPictures.clear();
+    set.descriptionPictures.clear();
     set.itemTitle = QStringLiteral("连衣裙 \"夏\"");
-    set.mpicUrls[0] = QStringLiteral("http://img.example/m0.jpg");
-    set.mpicUrls[1] = QStringLiteral("http://img.example/m1.jpg");
-    set.descPicUrls[0] = QStringLiteral("https://img.example/d0.png");
+    set.mainPictures[0] = QStringLiteral("http://img.example/m0.jpg");
+    set.mainPictures[1] = QStringLiteral("http://img.example/m1.jpg");
+    set.descriptionPictures[0] = QStringLiteral("https://img.example/d0.png");
     return set;
 }
 

@@ -8,7 +8,7 @@ namespace talvesk {
 
 // A fixed list of 256 picture addresses. "null" marks an empty slot; a collect sets every
 // slot to it and fills from slot 0 without gaps. Before the first collect slots are empty text.
-class PicList
+class PictureList
 {
 public:
     static constexpr int kSlots = 256;
@@ -26,14 +26,14 @@ private:
 };
 
 // The number of slots before the first "null", testing slots 0 to 255; 256 when none is.
-int countPicUrl(const PicList &list);
+int countPictures(const PictureList &list);
 
 // What a collect leaves behind for the preview and the download.
 struct CollectedSet
 {
-    PicList mpicUrls;     // main pictures
-    PicList colorPicUrls; // colour (variant) pictures
-    PicList descPicUrls;  // description pictures
+    PictureList mainPictures;     // main pictures
+    PictureList colourPictures; // colour (variant) pictures
+    PictureList descriptionPictures;  // description pictures
     QString itemTitle;    // the page title, cleaned for use as a folder name
 };
 

@@ -1,30 +1,30 @@
-#include "collect/PicList.h"
+#include "collect/PictureList.h"
 
 #include <gtest/gtest.h>
 
-using talvesk::countPicUrl;
-using talvesk::PicList;
+using talvesk::countPictures;
+using talvesk::PictureList;
 
 // Before the first collect the slots hold empty text, which is not an empty-slot mark.
-TEST(PicList, StartsWithEmptyTextNotNull)
+TEST(PictureList, StartsWithEmptyTextNotNull)
 {
-    PicList list;
+    PictureList list;
     EXPECT_EQ(list[0], QString());
     EXPECT_EQ(list[255], QString());
-    EXPECT_EQ(countPicUrl(list), PicList::kSlots);
+    EXPECT_EQ(countPictures(list), PictureList::kSlots);
 }
 
 // Counting stops at the first "null" and ignores what follows it.
-TEST(PicList, CountStopsAtFirstNull)
+TEST(PictureList, CountStopsAtFirstNull)
 {
-    PicList list;
+    PictureList list;
     list.clear();
-    EXPECT_EQ(countPicUrl(list), 0);
+    EXPECT_EQ(countPictures(list), 0);
     list[0] = QStringLiteral("http://a/0.jpg");
     list[1] = QStringLiteral("http://a/1.jpg");
     list[3] = QStringLiteral("http://a/3.jpg");
-    EXPECT_EQ(countPicUrl(list), 2);
-    for (int i = 0; i < PicList::kSlots; ++i)
+    EXPECT_EQ(countPictures(list), 2);
+    for (int i = 0; i < PictureList::kSlots; ++i)
         list[i] = QStringLiteral("x");
-    EXPECT_EQ(countPicUrl(list), 256);
+    EXPECT_EQ(countPictures(list), 256);
 }

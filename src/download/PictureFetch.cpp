@@ -1,4 +1,4 @@
-#include "download/PicSaver.h"
+#include "download/PictureFetch.h"
 
 #include <QFileInfo>
 #include <QNetworkAccessManager>
@@ -71,25 +71,25 @@ constexpr int kMaxRedirects = 20; // as browsers allow
 
 } // namespace
 
-PicSaver::PicSaver(QNetworkAccessManager &manager, const FetchOptions &options, const QString &address,
+PictureFetch::PictureFetch(QNetworkAccessManager &manager, const FetchOptions &options, const QString &address,
                    const QString &fileName, QObject *parent)
     : QObject(parent), m_manager(manager), m_options(options)
 {
     m_result.address = address;
     m_result.fileName = fileName;
     m_stallTimer.setInterval(m_options.stallWindowMs);
-    connect(&m_stallTimer, &QTimer::timeout, this, &PicSaver::checkProgress);
+    connect(&m_stallTimer, &QTimer::timeout, this, &PictureFetch::checkProgress);
     m_deadline.setSingleShot(true);
     m_deadline.setInterval(m_options.deadlineMs);
     connect(&m_deadline, &QTimer::timeout, this, [this] { settle(false, timeoutReason()); });
 }
 
-PicSaver::~PicSaver()
+PictureFetch::~PictureFetch()
 {
     dropAttempt();
 }
 
-void PicSaver::start()
+void PictureFetch::start()
 {
     if (!isWebAddress(QUrl(m_result.address))) {
         settleLater(unsupportedAddressReason());
@@ -99,14 +99,14 @@ void PicSaver::start()
     startAttempt();
 }
 
-void PicSaver::abort()
+void PictureFetch::abort()
 {
     m_finished = true;
     m_deadline.stop();
     dropAttempt();
 }
 
-void PicSaver::startAttempt()
+void PictureFetch::startAttempt()
 {
     ++m_attempts;
     m_redirects = 0;
@@ -117,7 +117,7 @@ void PicSaver::startAttempt()
 
 // Redirects are followed here, not by the network layer, so that every hop is checked: a
 // redirect must not lead to a local file either.
-void PicSaver::request(const QUrl &url)
+void PictureFetch::request(const QUrl &url)
 {
     m_url = url;
     m_received = 0;
@@ -125,13 +125,13 @@ void PicSaver::request(const QUrl &url)
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     m_reply = m_manager.get(request);
     m_reply->setReadBufferSize(m_options.readBufferBytes);
-    connect(m_reply, &QNetworkReply::metaDataChanged, this, &PicSaver::checkHeaders);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &PictureFetch::checkHeaders);
     connect(m_reply, &QNetworkReply::readyRead, this, [this] { readBody(); });
-    connect(m_reply, &QNetworkReply::finished, this, &PicSaver::completeAttempt);
+    connect(m_reply, &QNetworkReply::finished, this, &PictureFetch::completeAttempt);
 }
 
 // True when the reply was a redirect, now followed or failed.
-bool PicSaver::followRedirect()
+bool PictureFetch::followRedirect()
 {
     const QVariant target = m_reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
     if (!target.isValid())
@@ -148,12 +148,12 @@ bool PicSaver::followRedirect()
     return true;
 }
 
-QString PicSaver::tooLargeReason() const
+QString PictureFetch::tooLargeReason() const
 {
     return QStringLiteral("图片超过%1MB").arg(m_options.maxBodyBytes / (1024 * 1024));
 }
 
-void PicSaver::checkHeaders()
+void PictureFetch::checkHeaders()
 {
     if (!isSuccess(httpStatus(m_reply)))
         return;
@@ -169,7 +169,7 @@ void PicSaver::checkHeaders()
 }
 
 // Writes what has arrived; false when the attempt has failed.
-bool PicSaver::readBody()
+bool PictureFetch::readBody()
 {
     const QByteArray chunk = m_reply->readAll();
     m_receivedInWindow += chunk.size();
@@ -201,7 +201,7 @@ bool PicSaver::readBody()
 }
 
 // A trickle of bytes must not keep an attempt alive for ever.
-void PicSaver::checkProgress()
+void PictureFetch::checkProgress()
 {
     if (m_receivedInWindow < m_options.stallMinBytes)
         failAttempt(timeoutReason(), true);
@@ -209,7 +209,7 @@ void PicSaver::checkProgress()
         m_receivedInWindow = 0;
 }
 
-void PicSaver::completeAttempt()
+void PictureFetch::completeAttempt()
 {
     if (followRedirect())
         return;
@@ -242,7 +242,7 @@ void PicSaver::completeAttempt()
     settle(true, QString());
 }
 
-QString PicSaver::describeError() const
+QString PictureFetch::describeError() const
 {
     switch (m_reply->error()) {
     case QNetworkReply::ConnectionRefusedError:
@@ -266,14 +266,14 @@ QString PicSaver::describeError() const
     return text.isEmpty() ? QStringLiteral("网络错误(代码%1)").arg(m_reply->error()) : text;
 }
 
-QString PicSaver::describeFileError() const
+QString PictureFetch::describeFileError() const
 {
     if (m_file->error() == QFileDevice::ResourceError)
         return diskFullReason();
     return QStringLiteral("无法写入文件:%1").arg(m_file->errorString());
 }
 
-void PicSaver::failAttempt(const QString &reason, bool transient)
+void PictureFetch::failAttempt(const QString &reason, bool transient)
 {
     dropAttempt();
     if (transient && m_attempts <= m_options.retries)
@@ -282,7 +282,7 @@ void PicSaver::failAttempt(const QString &reason, bool transient)
         settle(false, reason);
 }
 
-void PicSaver::settle(bool saved, const QString &reason)
+void PictureFetch::settle(bool saved, const QString &reason)
 {
     dropAttempt();
     m_deadline.stop();
@@ -292,7 +292,7 @@ void PicSaver::settle(bool saved, const QString &reason)
     Q_EMIT finished();
 }
 
-void PicSaver::settleLater(const QString &reason)
+void PictureFetch::settleLater(const QString &reason)
 {
     QMetaObject::invokeMethod(
         this,
@@ -304,14 +304,14 @@ void PicSaver::settleLater(const QString &reason)
 }
 
 // Ends the current attempt quietly; an uncommitted file is discarded with its temporary.
-void PicSaver::dropAttempt()
+void PictureFetch::dropAttempt()
 {
     m_stallTimer.stop();
     dropReply();
     m_file.reset();
 }
 
-void PicSaver::dropReply()
+void PictureFetch::dropReply()
 {
     if (m_reply) {
         m_reply->disconnect(this);

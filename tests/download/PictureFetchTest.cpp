@@ -1,4 +1,4 @@
-#include "download/PicSaver.h"
+#include "download/PictureFetch.h"
 #include "download/FetchQueue.h"
 #include "download/PathJoin.h"
 #include "support/LocalHttpServer.h"
@@ -48,15 +48,15 @@ QStringList entries(const QString &folder)
     return QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden);
 }
 
-class PicSaverTest : public ::testing::Test
+class PictureFetchTest : public ::testing::Test
 {
 protected:
     // Fetches one address into folder/name and waits (bounded) for the outcome.
     FetchResult fetch(const QUrl &url, const QString &name = QStringLiteral("p.jpg"))
     {
-        PicSaver saver(m_manager, m_options, url.toString(), joinPath(m_dir.path(), name));
+        PictureFetch saver(m_manager, m_options, url.toString(), joinPath(m_dir.path(), name));
         QEventLoop loop;
-        QObject::connect(&saver, &PicSaver::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&saver, &PictureFetch::finished, &loop, &QEventLoop::quit);
         QTimer::singleShot(20000, &loop, &QEventLoop::quit);
         saver.start();
         if (!saver.isFinished())
@@ -80,7 +80,7 @@ protected:
 } // namespace
 
 // A 200 response is written byte for byte, with no temporary file left beside it.
-TEST_F(PicSaverTest, WritesTheBodyExactly)
+TEST_F(PictureFetchTest, WritesTheBodyExactly)
 {
     const QByteArray body = randomBytes(300 * 1024);
     m_server.route(QStringLiteral("/a.jpg"), HttpResponse::ok(body, "image/jpeg"));
@@ -91,7 +91,7 @@ TEST_F(PicSaverTest, WritesTheBodyExactly)
 }
 
 // An empty 200 body still gives a (empty) file.
-TEST_F(PicSaverTest, WritesAnEmptyBody)
+TEST_F(PictureFetchTest, WritesAnEmptyBody)
 {
     m_server.route(QStringLiteral("/e.jpg"), HttpResponse::ok({}));
     EXPECT_TRUE(fetch(m_server.url(QStringLiteral("/e.jpg"))).saved);
@@ -101,7 +101,7 @@ TEST_F(PicSaverTest, WritesAnEmptyBody)
 
 // A file already under the picture's name is never replaced: names within one download are
 // unique, so it belongs to something else.
-TEST_F(PicSaverTest, KeepsAFileAlreadyThere)
+TEST_F(PictureFetchTest, KeepsAFileAlreadyThere)
 {
     QFile old(file());
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
@@ -116,7 +116,7 @@ TEST_F(PicSaverTest, KeepsAFileAlreadyThere)
 }
 
 // Error statuses write nothing and say which status came; 4xx is not retried, 5xx twice.
-TEST_F(PicSaverTest, ErrorStatusWritesNoFile)
+TEST_F(PictureFetchTest, ErrorStatusWritesNoFile)
 {
     m_server.route(QStringLiteral("/gone.jpg"), HttpResponse::withStatus(404, "<html>not found</html>"));
     m_server.route(QStringLiteral("/broken.jpg"), HttpResponse::withStatus(500, "<html>oops</html>"));
@@ -135,7 +135,7 @@ TEST_F(PicSaverTest, ErrorStatusWritesNoFile)
 }
 
 // A server error that passes is retried and the picture saved.
-TEST_F(PicSaverTest, RetriesATransientServerError)
+TEST_F(PictureFetchTest, RetriesATransientServerError)
 {
     const QByteArray body = randomBytes(5000);
     int calls = 0;
@@ -149,7 +149,7 @@ TEST_F(PicSaverTest, RetriesATransientServerError)
 }
 
 // A connection cut in the middle of the body leaves no file, after the retries.
-TEST_F(PicSaverTest, CutConnectionWritesNoFile)
+TEST_F(PictureFetchTest, CutConnectionWritesNoFile)
 {
     m_server.route(QStringLiteral("/cut.jpg"),
                    HttpResponse::ok(randomBytes(50000)).sendingOnly(20000, HttpResponse::Ending::Close));
@@ -161,7 +161,7 @@ TEST_F(PicSaverTest, CutConnectionWritesNoFile)
 }
 
 // A refused connection is reported and writes nothing.
-TEST_F(PicSaverTest, RefusedConnectionWritesNoFile)
+TEST_F(PictureFetchTest, RefusedConnectionWritesNoFile)
 {
     QTcpServer probe;
     ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
@@ -175,7 +175,7 @@ TEST_F(PicSaverTest, RefusedConnectionWritesNoFile)
 
 // A server that stops sending mid-body, or trickles a byte now and then, is given up after
 // the stall window (and retried); one that sends slowly for ever is given up at the deadline.
-TEST_F(PicSaverTest, StalledTricklingAndEndlessTransfersTimeOut)
+TEST_F(PictureFetchTest, StalledTricklingAndEndlessTransfersTimeOut)
 {
     m_server.route(QStringLiteral("/stall.jpg"),
                    HttpResponse::ok(randomBytes(50000)).sendingOnly(1000, HttpResponse::Ending::Hang));
@@ -197,7 +197,7 @@ TEST_F(PicSaverTest, StalledTricklingAndEndlessTransfersTimeOut)
 }
 
 // Redirects are followed and the final body is saved.
-TEST_F(PicSaverTest, FollowsRedirects)
+TEST_F(PictureFetchTest, FollowsRedirects)
 {
     m_server.route(QStringLiteral("/new.jpg"), HttpResponse::ok("moved here"));
     m_server.route(QStringLiteral("/old.jpg"), HttpResponse::redirect("/new.jpg"));
@@ -207,7 +207,7 @@ TEST_F(PicSaverTest, FollowsRedirects)
 
 // Bodies over the size limit are refused once, by their declared length or while they
 // arrive without one, and nothing is written.
-TEST_F(PicSaverTest, RefusesOversizedBodies)
+TEST_F(PictureFetchTest, RefusesOversizedBodies)
 {
     m_options.maxBodyBytes = 1024 * 1024;
     m_server.route(QStringLiteral("/big.jpg"), HttpResponse::ok(randomBytes(2 * 1024 * 1024)));
@@ -223,7 +223,7 @@ TEST_F(PicSaverTest, RefusesOversizedBodies)
 
 // Only web addresses are fetched, also at the end of a redirect: a local file (even one that
 // would block any reader, a FIFO) or inline data is never read or saved.
-TEST_F(PicSaverTest, FetchesOnlyWebAddresses)
+TEST_F(PictureFetchTest, FetchesOnlyWebAddresses)
 {
 #ifdef Q_OS_UNIX
     const QByteArray fifo = QFile::encodeName(m_dir.filePath(QStringLiteral("fifo")));
@@ -247,7 +247,7 @@ TEST_F(PicSaverTest, FetchesOnlyWebAddresses)
 
 // Answers that are not a picture fail with a reason that says what they were: a web page in
 // the picture's place, a redirect loop, a body that does not decompress.
-TEST_F(PicSaverTest, ExplainsAnswersThatAreNoPicture)
+TEST_F(PictureFetchTest, ExplainsAnswersThatAreNoPicture)
 {
     m_server.route(QStringLiteral("/login.jpg"),
                    HttpResponse::ok("<html>login</html>", "text/html; charset=utf-8"));
@@ -272,7 +272,7 @@ TEST_F(PicSaverTest, ExplainsAnswersThatAreNoPicture)
 }
 
 // A full disk is named as such, and the partial picture is removed.
-TEST_F(PicSaverTest, ReportsAFullDisk)
+TEST_F(PictureFetchTest, ReportsAFullDisk)
 {
 #ifdef Q_OS_LINUX
     const QByteArray target = QFile::encodeName(m_dir.path());
@@ -291,7 +291,7 @@ TEST_F(PicSaverTest, ReportsAFullDisk)
 }
 
 // A file that cannot be written (its folder is missing) is reported.
-TEST_F(PicSaverTest, ReportsAnUnwritableFile)
+TEST_F(PictureFetchTest, ReportsAnUnwritableFile)
 {
     m_server.route(QStringLiteral("/a.jpg"), HttpResponse::ok("x"));
     const FetchResult result = fetch(m_server.url(QStringLiteral("/a.jpg")), QStringLiteral("missing/p.jpg"));
@@ -300,7 +300,7 @@ TEST_F(PicSaverTest, ReportsAnUnwritableFile)
 }
 
 // The queue never runs more fetches than allowed and reports failures in the order added.
-TEST_F(PicSaverTest, QueueBoundsConcurrencyAndKeepsOrder)
+TEST_F(PictureFetchTest, QueueBoundsConcurrencyAndKeepsOrder)
 {
     int running = 0;
     int most = 0;

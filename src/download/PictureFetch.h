@@ -39,14 +39,14 @@ struct FetchResult
 // whole or not at all: the body streams to a temporary file in the same folder that takes the
 // name once complete, and never replaces a file already there. Connection resets, time-outs
 // and 5xx answers are retried. No request header of our own is sent.
-class PicSaver final : public QObject
+class PictureFetch final : public QObject
 {
     Q_OBJECT
 
 public:
-    PicSaver(QNetworkAccessManager &manager, const FetchOptions &options, const QString &address,
+    PictureFetch(QNetworkAccessManager &manager, const FetchOptions &options, const QString &address,
              const QString &fileName, QObject *parent = nullptr);
-    ~PicSaver() override;
+    ~PictureFetch() override;
 
     // finished() always comes later, from the event loop.
     void start();
