@@ -93,7 +93,8 @@ void checkList(const QString &markup, const PictureList &list, std::initializer_
     while (filled < PictureList::kSlots && list[filled] != PictureList::nullSlot())
         ++filled;
     for (int k = filled; k < PictureList::kSlots; ++k)
-        check(list[k] == PictureList::nullSlot(), "slots filled from 0 without gaps", QString::fromLatin1(name));
+        check(list[k] == PictureList::nullSlot(), "slots filled from 0 without gaps",
+              QString::fromLatin1(name));
 
     QStringList made;
     int starts = 0;

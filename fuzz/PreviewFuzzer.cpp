@@ -169,7 +169,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     CollectedSet set;
     CollectedSet plainSet;
     PictureList *lists[] = {&set.mainPictures, &set.colourPictures, &set.descriptionPictures};
-    PictureList *plainLists[] = {&plainSet.mainPictures, &plainSet.colourPictures, &plainSet.descriptionPictures};
+    PictureList *plainLists[] = {&plainSet.mainPictures, &plainSet.colourPictures,
+                                 &plainSet.descriptionPictures};
     for (int l = 0; l < 3; ++l) {
         lists[l]->clear();
         plainLists[l]->clear();

@@ -9,10 +9,10 @@
 
 #include "collect/CollectCommand.h"
 #include "collect/PictureList.h"
-#include "platform/qt/EngineEnvironment.h"
 #include "platform/MessageList.h"
 #include "platform/SteadyClock.h"
 #include "platform/WindowControls.h"
+#include "platform/qt/EngineEnvironment.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageBrowser.h"
 #include "platform/qt/QtTicker.h"

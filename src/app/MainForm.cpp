@@ -253,9 +253,8 @@ void MainForm::setFocusChain()
          {static_cast<QWidget *>(m_statusBar), static_cast<QWidget *>(m_progressBar), m_addressRow,
           static_cast<QWidget *>(m_addressLabel), static_cast<QWidget *>(m_brandLabel)})
         passive->setFocusPolicy(Qt::NoFocus);
-    const QList<QWidget *> chain{
-        m_addressBox,           m_collectButton, m_downloadButton, m_messages, m_tabs, m_itemBrowser->view(),
-        m_previewBrowser->view(), m_toolBar};
+    const QList<QWidget *> chain{m_addressBox, m_collectButton,       m_downloadButton,         m_messages,
+                                 m_tabs,       m_itemBrowser->view(), m_previewBrowser->view(), m_toolBar};
     for (qsizetype i = 1; i < chain.size(); ++i)
         setTabOrder(chain.at(i - 1), chain.at(i));
 }
@@ -373,7 +372,7 @@ void MainForm::dockControls()
     m_toolBar->setGeometry(0, 0, width, toPixels(kToolbarHeight));
     m_addressRow->setGeometry(0, toPixels(kToolbarHeight), width, toPixels(kAddressBarHeight));
     m_statusBar->setGeometry(0, m_client->height() - toPixels(kStatusBarHeight), width,
-                              toPixels(kStatusBarHeight));
+                             toPixels(kStatusBarHeight));
 }
 
 void MainForm::applyLayout()

@@ -134,8 +134,8 @@ CollectResult closing()
 CollectCommand::CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser, WindowControls &window,
                                MessageList &mesg, EventLoop &loop, const Clock &clock, Ticker &ticker,
                                CollectedSet &set)
-    : m_itemBrowser(itemBrowser), m_previewBrowser(previewBrowser), m_window(window), m_messages(mesg), m_loop(loop),
-      m_clock(clock), m_ticker(ticker), m_set(set)
+    : m_itemBrowser(itemBrowser), m_previewBrowser(previewBrowser), m_window(window), m_messages(mesg),
+      m_loop(loop), m_clock(clock), m_ticker(ticker), m_set(set)
 {
 }
 

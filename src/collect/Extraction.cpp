@@ -276,7 +276,8 @@ void extractMainPictures(const QString &txts, PictureList &mainPictures)
 void extractDescriptionPictures(const QString &txts, PictureList &descriptionPictures)
 {
     const MatchText markup(txts);
-    applyRule(rule3(), markup, descriptionPictures, [](QString m) { return descriptionAddress(std::move(m)); });
+    applyRule(rule3(), markup, descriptionPictures,
+              [](QString m) { return descriptionAddress(std::move(m)); });
 }
 
 void extractTmallPictures(const QString &txts, PictureList &mainPictures, PictureList &colourPictures)

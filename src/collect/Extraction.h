@@ -16,7 +16,8 @@ void extractColourPictures(const QString &txts, PictureList &colourPictures);
 void extractMainPictures(const QString &txts, PictureList &mainPictures);
 // Description pictures (src up to the first picture extension) into descriptionPictures.
 void extractDescriptionPictures(const QString &txts, PictureList &descriptionPictures);
-// Tmall layout: main pictures (60x60q90) into mainPictures, then colour pictures (40x40q90) into colourPictures.
+// Tmall layout: main pictures (60x60q90) into mainPictures, then colour pictures (40x40q90) into
+// colourPictures.
 void extractTmallPictures(const QString &txts, PictureList &mainPictures, PictureList &colourPictures);
 
 } // namespace talvesk

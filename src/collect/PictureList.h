@@ -31,10 +31,10 @@ int countPictures(const PictureList &list);
 // What a collect leaves behind for the preview and the download.
 struct CollectedSet
 {
-    PictureList mainPictures;     // main pictures
-    PictureList colourPictures; // colour (variant) pictures
-    PictureList descriptionPictures;  // description pictures
-    QString itemTitle;    // the page title, cleaned for use as a folder name
+    PictureList mainPictures;        // main pictures
+    PictureList colourPictures;      // colour (variant) pictures
+    PictureList descriptionPictures; // description pictures
+    QString itemTitle;               // the page title, cleaned for use as a folder name
 };
 
 } // namespace talvesk

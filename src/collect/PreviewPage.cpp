@@ -94,7 +94,7 @@ PreviewPage buildPreviewPage(const CollectedSet &set, const QString &address)
 }
 
 PreviewResult writePreviewPage(PageBrowser &browser, EventLoop &loop, const CollectedSet &set,
-                           const QString &address)
+                               const QString &address)
 {
     const PreviewPage page = buildPreviewPage(set, address);
     PreviewResult result;

@@ -46,6 +46,6 @@ struct PreviewResult
 // into it. Title, address and picture addresses are HTML-escaped (& < > " '), so ordinary
 // values give exactly the usual markup and no value can inject markup or script.
 PreviewResult writePreviewPage(PageBrowser &browser, EventLoop &loop, const CollectedSet &set,
-                           const QString &address);
+                               const QString &address);
 
 } // namespace talvesk

@@ -34,8 +34,8 @@ DownloadCommand::DownloadCommand(WindowControls &window, Dialogs &dialogs, Messa
                                QStringLiteral("无采集到主图")},
                               {&m_set.colourPictures, QStringLiteral("颜色图"), 3, QStringLiteral("颜色主图"),
                                QStringLiteral("无采集到颜色主图")},
-                              {&m_set.descriptionPictures, QStringLiteral("描述图"), 3, QStringLiteral("描述图"),
-                               QStringLiteral("无采集到描述")},
+                              {&m_set.descriptionPictures, QStringLiteral("描述图"), 3,
+                               QStringLiteral("描述图"), QStringLiteral("无采集到描述")},
                           }}
 {
 }
@@ -52,8 +52,8 @@ void DownloadCommand::start(const CollectedSet &collected)
     m_running = true;
 
     m_window.selectTab(WindowControls::Tab::Preview);
-    const QString chosen =
-        chooseSaveFolder(m_dialogs, QStringLiteral("请选择保存目录"), QDir::toNativeSeparators(m_options.startFolder));
+    const QString chosen = chooseSaveFolder(m_dialogs, QStringLiteral("请选择保存目录"),
+                                            QDir::toNativeSeparators(m_options.startFolder));
     if (!m_running) // stopped while the dialog was open
         return;
     if (chosen.isEmpty() || m_set.itemTitle.isEmpty()) {
@@ -66,8 +66,8 @@ void DownloadCommand::start(const CollectedSet &collected)
         return;
     }
 
-    m_result.total =
-        countPictures(m_set.colourPictures) + countPictures(m_set.mainPictures) + countPictures(m_set.descriptionPictures);
+    m_result.total = countPictures(m_set.colourPictures) + countPictures(m_set.mainPictures) +
+                     countPictures(m_set.descriptionPictures);
     m_progressLine = m_messages.insertLine(progressLine(0, m_result.total));
     Q_EMIT progressChanged(0);
     m_manager = new QNetworkAccessManager(this);
@@ -131,8 +131,8 @@ void DownloadCommand::fetchNextList()
                     &DownloadCommand::handlePictureFinished);
             for (int n = 0; n < count; ++n) {
                 const QString &address = (*plan.list)[n];
-                m_queue->add(address, joinPath(plan.folder,
-                                               plan.filePrefix + QString::number(n) + pictureFileTail(address)));
+                m_queue->add(address, joinPath(plan.folder, plan.filePrefix + QString::number(n) +
+                                                                pictureFileTail(address)));
             }
             return;
         }

@@ -71,8 +71,8 @@ constexpr int kMaxRedirects = 20; // as browsers allow
 
 } // namespace
 
-PictureFetch::PictureFetch(QNetworkAccessManager &manager, const FetchOptions &options, const QString &address,
-                   const QString &fileName, QObject *parent)
+PictureFetch::PictureFetch(QNetworkAccessManager &manager, const FetchOptions &options,
+                           const QString &address, const QString &fileName, QObject *parent)
     : QObject(parent), m_manager(manager), m_options(options)
 {
     m_result.address = address;

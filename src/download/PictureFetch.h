@@ -45,7 +45,7 @@ class PictureFetch final : public QObject
 
 public:
     PictureFetch(QNetworkAccessManager &manager, const FetchOptions &options, const QString &address,
-             const QString &fileName, QObject *parent = nullptr);
+                 const QString &fileName, QObject *parent = nullptr);
     ~PictureFetch() override;
 
     // finished() always comes later, from the event loop.

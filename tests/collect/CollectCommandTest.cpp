@@ -439,10 +439,11 @@ TEST_F(CollectCommandTest, LaterRecognisedDivOverwritesFromSlotZero)
 
     ASSERT_TRUE(command.run().ok());
 
-    EXPECT_EQ(filled(set.descriptionPictures), QStringList({QStringLiteral("http://img.example/second/1.jpg"),
-                                                    QStringLiteral("http://img.example/second/2.jpg"),
-                                                    QStringLiteral("http://img.example/first/3.jpg"),
-                                                    QStringLiteral("http://img.example/first/4.jpg")}));
+    EXPECT_EQ(filled(set.descriptionPictures),
+              QStringList({QStringLiteral("http://img.example/second/1.jpg"),
+                           QStringLiteral("http://img.example/second/2.jpg"),
+                           QStringLiteral("http://img.example/first/3.jpg"),
+                           QStringLiteral("http://img.example/first/4.jpg")}));
     EXPECT_EQ(set.descriptionPictures[4], PictureList::nullSlot());
 }
 
@@ -479,12 +480,13 @@ TEST_F(CollectCommandTest, NestedDivsAreHandedOverTwice)
 
     ASSERT_TRUE(command.run().ok());
 
-    EXPECT_EQ(filled(set.descriptionPictures), QStringList({QStringLiteral("http://img.example/inner/1.jpg"),
-                                                    QStringLiteral("http://img.example/outer/2.jpg"),
-                                                    QStringLiteral("http://img.example/inner/1.jpg")}));
+    EXPECT_EQ(filled(set.descriptionPictures),
+              QStringList({QStringLiteral("http://img.example/inner/1.jpg"),
+                           QStringLiteral("http://img.example/outer/2.jpg"),
+                           QStringLiteral("http://img.example/inner/1.jpg")}));
     EXPECT_EQ(filled(set.mainPictures), QStringList({QStringLiteral("http://img.example/tm/1.jpg"),
-                                                 QStringLiteral("http://img.example/m/2.jpg"),
-                                                 QStringLiteral("http://img.example/m/3.jpg")}));
+                                                     QStringLiteral("http://img.example/m/2.jpg"),
+                                                     QStringLiteral("http://img.example/m/3.jpg")}));
 }
 
 // After the scroll phase and before the walk, the description pictures the page's loader

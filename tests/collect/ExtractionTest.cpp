@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-using talvesk::PictureList;
 using talvesk::extractColourPictures;
-using talvesk::extractMainPictures;
 using talvesk::extractDescriptionPictures;
+using talvesk::extractMainPictures;
 using talvesk::extractTmallPictures;
+using talvesk::PictureList;
 
 namespace {
 
@@ -49,9 +49,10 @@ PictureList nulls()
 TEST(Extraction, Rule1WorkedExample)
 {
     PictureList colour = nulls();
-    extractColourPictures(s("<a href=\"#\" style='background: url(\"//img.example/sku/red.jpg_30x30.jpg\") center "
-                 "no-repeat;'>"),
-               colour);
+    extractColourPictures(
+        s("<a href=\"#\" style='background: url(\"//img.example/sku/red.jpg_30x30.jpg\") center "
+          "no-repeat;'>"),
+        colour);
     EXPECT_EQ(colour[0], QStringLiteral("http://img.example/sku/red.jpg"));
     EXPECT_EQ(colour[1], QStringLiteral("null"));
 }
@@ -60,8 +61,8 @@ TEST(Extraction, Rule2WorkedExample)
 {
     PictureList main = nulls();
     extractMainPictures(s("<img data-src=\"//img.example/main/front.jpg_50x50.jpg\"><img "
-                  "data-src=\"//img.example/main/back.jpg_50x50.jpg\">"),
-                main);
+                          "data-src=\"//img.example/main/back.jpg_50x50.jpg\">"),
+                        main);
     EXPECT_EQ(main[0], QStringLiteral("http://img.example/main/front.jpg"));
     EXPECT_EQ(main[1], QStringLiteral("http://img.example/main/back.jpg"));
     EXPECT_EQ(main[2], QStringLiteral("null"));
@@ -70,9 +71,10 @@ TEST(Extraction, Rule2WorkedExample)
 TEST(Extraction, Rule3WorkedExample)
 {
     PictureList desc = nulls();
-    extractDescriptionPictures(s("<img src=\"//img.example/desc/a.gif\"><IMG SRC=\"https://img.example/desc/b.png\"><img "
-                   "src=\"http://img.example/desc/c.jpg_q90.jpg\">"),
-                 desc);
+    extractDescriptionPictures(
+        s("<img src=\"//img.example/desc/a.gif\"><IMG SRC=\"https://img.example/desc/b.png\"><img "
+          "src=\"http://img.example/desc/c.jpg_q90.jpg\">"),
+        desc);
     EXPECT_EQ(desc[0], QStringLiteral("http://img.example/desc/a.gif"));
     EXPECT_EQ(desc[1], QStringLiteral("https://img.example/desc/b.png"));
     EXPECT_EQ(desc[2], QStringLiteral("http://img.example/desc/c.jpg"));
@@ -84,8 +86,8 @@ TEST(Extraction, Rules4And5WorkedExample)
     PictureList main = nulls();
     PictureList colour = nulls();
     extractTmallPictures(s("<img src=\"//img.example/tm/m1.jpg_60x60q90.jpg\"><a style=\"BACKGROUND: "
-               "url(//img.example/tm/blue.jpg_40x40q90.jpg)\">"),
-             main, colour);
+                           "url(//img.example/tm/blue.jpg_40x40q90.jpg)\">"),
+                         main, colour);
     EXPECT_EQ(main[0], QStringLiteral("http://img.example/tm/m1.jpg"));
     EXPECT_EQ(main[1], QStringLiteral("null"));
     EXPECT_EQ(colour[0], QStringLiteral("http://img.example/tm/blue.jpg"));
@@ -208,7 +210,8 @@ TEST(Extraction, UpperCaseMarkup)
     EXPECT_EQ(colour[0], QStringLiteral("null"));
     // Rule 5's written form wants the upper-case property and nothing else.
     PictureList main5 = nulls();
-    extractTmallPictures(QStringLiteral("<a style=\"Background url(//a/c.jpg_40x40q90.jpg)\">"), main5, colour);
+    extractTmallPictures(QStringLiteral("<a style=\"Background url(//a/c.jpg_40x40q90.jpg)\">"), main5,
+                         colour);
     EXPECT_EQ(colour[0], QStringLiteral("null"));
 }
 
@@ -221,11 +224,12 @@ TEST(Extraction, UpperCaseMarkup)
 TEST(Extraction, SwatchStylesAsChromiumWritesThem)
 {
     PictureList colour = marked();
-    extractColourPictures(s("<li><a href=\"#\" style=\"background:url(//img.example/sku/red.jpg_30x30.jpg) center "
-                 "no-repeat;\"><span>红</span></a></li><li><a style=\"background: "
-                 "url(&quot;//img.example/sku/blue.jpg_30x30.jpg&quot;) center center no-repeat;\">蓝</a>"
-                 "<a style=\"Background : URL('//img.example/sku/green.jpg_30x30.jpg')\"></a></li>"),
-               colour);
+    extractColourPictures(
+        s("<li><a href=\"#\" style=\"background:url(//img.example/sku/red.jpg_30x30.jpg) center "
+          "no-repeat;\"><span>红</span></a></li><li><a style=\"background: "
+          "url(&quot;//img.example/sku/blue.jpg_30x30.jpg&quot;) center center no-repeat;\">蓝</a>"
+          "<a style=\"Background : URL('//img.example/sku/green.jpg_30x30.jpg')\"></a></li>"),
+        colour);
     EXPECT_EQ(colour[0], QStringLiteral("http://img.example/sku/red.jpg"));
     EXPECT_EQ(colour[1], QStringLiteral("http://img.example/sku/blue.jpg"));
     EXPECT_EQ(colour[2], QStringLiteral("http://img.example/sku/green.jpg"));
@@ -251,9 +255,9 @@ TEST(Extraction, SwatchMatchStaysInsideItsStyle)
 {
     PictureList colour = nulls();
     extractColourPictures(s("<a style=\"background:url(//a/red.png_30x30.png) center\"></a><img "
-                 "src=\"//a/x.jpg_30x30.jpg\"><a style=\"background: url(&quot;//a/b.png&quot;), "
-                 "url(&quot;//a/c.jpg_30x30.jpg&quot;)\">"),
-               colour);
+                            "src=\"//a/x.jpg_30x30.jpg\"><a style=\"background: url(&quot;//a/b.png&quot;), "
+                            "url(&quot;//a/c.jpg_30x30.jpg&quot;)\">"),
+                          colour);
     EXPECT_EQ(colour[0], QStringLiteral("null"));
 
     // The written form would run from the PNG swatch into the next one: that slot goes, the
@@ -261,8 +265,8 @@ TEST(Extraction, SwatchMatchStaysInsideItsStyle)
     PictureList main = nulls();
     PictureList tmall = nulls();
     extractTmallPictures(s("<a style=\"BACKGROUND: url(//a/red.png_40x40q90.jpg)\"></a>"
-               "<a style=\"background:url(//a/blue.jpg_40x40q90.jpg)\"></a>"),
-             main, tmall);
+                           "<a style=\"background:url(//a/blue.jpg_40x40q90.jpg)\"></a>"),
+                         main, tmall);
     EXPECT_EQ(tmall[0], QStringLiteral("http://a/blue.jpg"));
     EXPECT_EQ(tmall[1], QStringLiteral("null"));
 }
@@ -271,10 +275,11 @@ TEST(Extraction, SwatchMatchStaysInsideItsStyle)
 TEST(Extraction, WrittenAndSwatchMatchesInPositionOrder)
 {
     PictureList colour = nulls();
-    extractColourPictures(s("<a style=\"background:url(//a/1.jpg_30x30.jpg)\"></a><script type=\"text/template\">"
-                 "<a style='background: url(\"//a/2.jpg_30x30.jpg\")'></a></script>"
-                 "<a style=\"background: url(&quot;//a/3.jpg_30x30.jpg&quot;)\"></a>"),
-               colour);
+    extractColourPictures(
+        s("<a style=\"background:url(//a/1.jpg_30x30.jpg)\"></a><script type=\"text/template\">"
+          "<a style='background: url(\"//a/2.jpg_30x30.jpg\")'></a></script>"
+          "<a style=\"background: url(&quot;//a/3.jpg_30x30.jpg&quot;)\"></a>"),
+        colour);
     EXPECT_EQ(colour[0], QStringLiteral("http://a/1.jpg"));
     EXPECT_EQ(colour[1], QStringLiteral("http://a/2.jpg"));
     EXPECT_EQ(colour[2], QStringLiteral("http://a/3.jpg"));
@@ -437,7 +442,7 @@ QString fromW(const std::wstring &text)
 
 // What the list must hold after the rule ran over the text.
 PictureList expected(const std::wregex &re, const std::function<QString(const QString &)> &rewrite,
-                 const QString &text, PictureList list, int *matchCount)
+                     const QString &text, PictureList list, int *matchCount)
 {
     const std::wstring w = toW(text);
     int k = 0;
@@ -496,8 +501,9 @@ const std::wregex &swatchStyle(std::size_t rule)
 
 // A colour rule on text with swatch styles: every swatch match keeps its clean address, the
 // written-form matches that overlap none keep theirs, all in position order.
-PictureList expectedColours(const std::wregex &written, const std::function<QString(const QString &)> &rewrite,
-                        std::size_t rule, const QString &text, PictureList list, int *matchCount)
+PictureList expectedColours(const std::wregex &written,
+                            const std::function<QString(const QString &)> &rewrite, std::size_t rule,
+                            const QString &text, PictureList list, int *matchCount)
 {
     const QString suffix = rule == 0 ? QStringLiteral("_30x30.jpg") : QStringLiteral("_40x40q90.jpg");
     struct Found

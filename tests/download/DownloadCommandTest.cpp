@@ -302,11 +302,12 @@ TEST_F(DownloadCommandTest, ReportsFailedPictures)
     EXPECT_EQ(result.failed, 3);
     ASSERT_EQ(m_messages.lines.size(), 6);
     EXPECT_EQ(m_messages.lines[0], QStringLiteral("共有3张图片下载失败"));
-    EXPECT_EQ(m_messages.lines[1], QStringLiteral("图片下载失败:file:/etc/passwd?.jpg,原因:不支持的地址类型"));
-    EXPECT_TRUE(m_messages.lines[2].startsWith(QStringLiteral("图片下载失败:") + url(QStringLiteral("/cut.jpg")) +
-                                               QStringLiteral(",原因:")));
-    EXPECT_EQ(m_messages.lines[3],
-              QStringLiteral("图片下载失败:") + url(QStringLiteral("/gone.jpg")) + QStringLiteral(",原因:HTTP 404"));
+    EXPECT_EQ(m_messages.lines[1],
+              QStringLiteral("图片下载失败:file:/etc/passwd?.jpg,原因:不支持的地址类型"));
+    EXPECT_TRUE(m_messages.lines[2].startsWith(QStringLiteral("图片下载失败:") +
+                                               url(QStringLiteral("/cut.jpg")) + QStringLiteral(",原因:")));
+    EXPECT_EQ(m_messages.lines[3], QStringLiteral("图片下载失败:") + url(QStringLiteral("/gone.jpg")) +
+                                       QStringLiteral(",原因:HTTP 404"));
     EXPECT_EQ(m_messages.lines[4], QStringLiteral("图片下载完成,保存至:") + item());
     EXPECT_EQ(m_messages.lines[5], QStringLiteral("图片下载进度:4/4,已完成100%"));
     EXPECT_EQ(entries(item(QStringLiteral("主图"))), QStringList{QStringLiteral("描述主图1.jpg")});

@@ -39,7 +39,7 @@ public:
 
     struct PagePair
     {
-        QtPageBrowser *itemBrowser; // the item page
+        QtPageBrowser *itemBrowser;    // the item page
         QtPageBrowser *previewBrowser; // the preview, hidden at first
     };
     // Two silent page browsers whose views are children of parent. Each adapter is owned by
