@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian/Ubuntu packages Talvesk needs to build, run and test.
+# Installs the Debian/Ubuntu packages Talvesk needs to build, run and test, and any further
+# packages named as arguments.
+#   scripts/install-deps.sh [PACKAGE...]
 set -euo pipefail
 
 packages=(
@@ -12,6 +14,7 @@ packages=(
   dpkg-dev file desktop-file-utils appstream man-db
   # the download benchmark and the screenshot
   curl xvfb xauth
+  "$@"
 )
 
 sudo=()
