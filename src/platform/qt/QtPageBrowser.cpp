@@ -14,7 +14,8 @@
 namespace talvesk {
 
 QtPageBrowser::QtPageBrowser(QWebEngineProfile *profile, QWidget *parent)
-    : m_view(new QWebEngineView(parent)), m_page(new SilentWebPage(profile, m_view))
+    : m_view(new QWebEngineView(parent)), m_viewObject(m_view.data()),
+      m_page(new SilentWebPage(profile, m_view))
 {
     m_view->setPage(m_page);
     connect(m_page, &QWebEnginePage::loadStarted, this, &QtPageBrowser::handleLoadStarted);
@@ -27,8 +28,9 @@ QtPageBrowser::QtPageBrowser(QWebEngineProfile *profile, QWidget *parent)
 
 QtPageBrowser::~QtPageBrowser()
 {
-    // A browser owned by its view goes while the view deletes its children.
-    if (parent() != m_view.data())
+    // A browser owned by its view goes while the view deletes its children: the view is then
+    // half destroyed and no longer a view, so it is compared as a plain object, not cast to one.
+    if (!m_view.isNull() && parent() != m_viewObject)
         delete m_view.data();
     delete m_page.data();
 }

@@ -82,6 +82,7 @@ private:
 
     std::shared_ptr<QWebEngineProfile> m_profileKeeper; // released after the page, see keepProfile
     QPointer<QWebEngineView> m_view;
+    const QObject *m_viewObject; // the view as an object, for comparisons while it is destroyed
     QPointer<SilentWebPage> m_page;
     LoadState m_state = LoadState::Finished;
     int m_generation = 0;
