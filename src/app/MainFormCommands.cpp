@@ -30,7 +30,7 @@ void MainFormCommands::handleDownloadRequested()
 {
     // A download started now would read the set while the collect clears and refills it.
     if (m_collect.isRunning()) {
-        m_collect.reportBusy(CollectCommand::downloadBusyMessage());
+        m_window.messages().insertLine(CollectCommand::downloadBusyMessage());
         return;
     }
     DownloadOptions options;

@@ -132,9 +132,9 @@ CollectResult closing()
 } // namespace
 
 CollectCommand::CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser, WindowControls &window,
-                               MessageList &mesg, EventLoop &loop, const Clock &clock, Ticker &ticker,
+                               MessageList &messages, EventLoop &loop, const Clock &clock, Ticker &ticker,
                                CollectedSet &set)
-    : m_itemBrowser(itemBrowser), m_previewBrowser(previewBrowser), m_window(window), m_messages(mesg),
+    : m_itemBrowser(itemBrowser), m_previewBrowser(previewBrowser), m_window(window), m_messages(messages),
       m_loop(loop), m_clock(clock), m_ticker(ticker), m_set(set)
 {
 }
@@ -167,7 +167,7 @@ CollectResult CollectCommand::run()
 {
     // A second run would reset scrollStep under the first one's scroll phase.
     if (m_running) {
-        reportBusy(busyMessage());
+        m_messages.insertLine(busyMessage());
         return refused(busyMessage());
     }
     const QString address = m_window.addressText();
@@ -267,11 +267,6 @@ CollectResult CollectCommand::run()
     result.status = CollectResult::Status::Collected;
     result.counts = preview.counts;
     return result;
-}
-
-void CollectCommand::reportBusy(const QString &message)
-{
-    m_messages.insertLine(message);
 }
 
 void CollectCommand::showProgress(std::int32_t seconds)

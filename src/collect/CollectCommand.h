@@ -44,7 +44,8 @@ class CollectCommand final
 {
 public:
     CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser, WindowControls &window,
-                   MessageList &mesg, EventLoop &loop, const Clock &clock, Ticker &ticker, CollectedSet &set);
+                   MessageList &messages, EventLoop &loop, const Clock &clock, Ticker &ticker,
+                   CollectedSet &set);
 
     CollectResult run();
 
@@ -61,9 +62,6 @@ public:
     // Shown instead of starting a second collect, or a download, while a collect runs.
     static QString busyMessage();
     static QString downloadBusyMessage();
-
-    // Adds a refusal line; the collect goes on rewriting its own line below it.
-    void reportBusy(const QString &message);
 
 private:
     enum class Wait { Ready, Failed, Closing };

@@ -17,15 +17,16 @@ QString jsLiteral(const QJsonValue &value)
     return QString::fromUtf8(json.mid(1, json.size() - 2));
 }
 
-std::optional<int> wholePixels(const std::optional<QVariant> &value)
+// A number the page answered (pixels, a count), rounded to a whole one.
+std::optional<int> wholeNumber(const std::optional<QVariant> &value)
 {
     if (!value || !value->isValid())
         return std::nullopt;
     bool ok = false;
-    const double pixels = value->toDouble(&ok);
+    const double number = value->toDouble(&ok);
     if (!ok)
         return std::nullopt;
-    return qRound(pixels);
+    return qRound(number);
 }
 
 } // namespace
@@ -44,7 +45,7 @@ std::optional<QVariant> QtPageDocument::evaluate(const QString &script)
 
 std::optional<int> QtPageDocument::bodyScrollHeight()
 {
-    return wholePixels(evaluate(QStringLiteral("document.body ? document.body.scrollHeight : null")));
+    return wholeNumber(evaluate(QStringLiteral("document.body ? document.body.scrollHeight : null")));
 }
 
 std::optional<int> QtPageDocument::scrollByReadingHeight(int x, int y)
@@ -61,7 +62,7 @@ std::optional<int> QtPageDocument::scrollByReadingHeight(int x, int y)
         return std::nullopt;
     if (m_browser)
         m_browser->noteScrolledTo(qRound(heightAndPosition.at(1).toDouble()));
-    return wholePixels(heightAndPosition.at(0));
+    return wholeNumber(heightAndPosition.at(0));
 }
 
 std::optional<QList<PageElement>> QtPageDocument::elementsByTagName(const QString &tagName,
@@ -113,14 +114,7 @@ std::optional<int> QtPageDocument::loadLazyImages(const QString &divId, const QS
   }
   return changed;
 })(%1, %2))");
-    const auto value = evaluate(script.arg(jsLiteral(divId), jsLiteral(addressAttribute)));
-    if (!value || !value->isValid())
-        return std::nullopt;
-    bool ok = false;
-    const int changed = value->toInt(&ok);
-    if (!ok)
-        return std::nullopt;
-    return changed;
+    return wholeNumber(evaluate(script.arg(jsLiteral(divId), jsLiteral(addressAttribute))));
 }
 
 std::optional<QString> QtPageDocument::firstInnerText(const QString &tagName)
