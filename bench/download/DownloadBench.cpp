@@ -122,7 +122,8 @@ Timing timeOurs(ServerThread &server, const QStringList &addresses, int concurre
 
         QElapsedTimer clock;
         clock.start();
-        const DownloadResult result = command.run(set);
+        QtEventLoop loop;
+        const DownloadResult result = command.run(set, loop);
         seconds.push_back(clock.nsecsElapsed() / 1e9);
         if (result.outcome != DownloadResult::Outcome::Done || result.failed != 0 ||
             !complete(QDir(result.itemFolder).filePath(QStringLiteral("描述图")))) {

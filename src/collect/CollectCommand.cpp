@@ -203,6 +203,7 @@ CollectResult CollectCommand::run()
     if (!height)
         return failRead(generation, readFailure(noBodyMessage()));
     m_lastHeight = *height;
+    m_currentHeight = *height;
 
     QString limitNotice;
     switch (scrollToBottom(*document, *height, generation, error, limitNotice)) {
@@ -276,11 +277,9 @@ void CollectCommand::showProgress(std::int32_t seconds)
 
 void CollectCommand::tick()
 {
+    // The height is the one the latest scroll pass read: a read of its own here would wait for
+    // the page inside a timer's callback.
     ++m_tickCount;
-    if (const std::unique_ptr<PageDocument> document = m_itemBrowser.document()) {
-        if (const std::optional<int> height = document->bodyScrollHeight())
-            m_currentHeight = *height;
-    }
     if (m_tickCount % 10 == 0) {
         if (m_lastHeight == m_currentHeight)
             m_scrollStep += 2;
@@ -346,6 +345,7 @@ CollectCommand::Wait CollectCommand::scrollToBottom(PageDocument &document, int 
             return Wait::Failed;
         }
         height = *next;
+        m_currentHeight = height;
         if (!letDrawingCatchUp(waitForDrawing))
             return Wait::Closing;
     }
@@ -411,6 +411,9 @@ CollectResult CollectCommand::failRead(int generation, const QString &message)
 
 CollectResult CollectCommand::fail(const QString &message)
 {
+    // A read or a write cut short because the program closes is nothing to report.
+    if (m_loop.isClosing())
+        return closing();
     m_set.itemTitle.clear();
     m_set.mainPictures.clear();
     m_set.colourPictures.clear();

@@ -7,10 +7,10 @@
 #include "download/ItemFolderName.h"
 #include "download/PathJoin.h"
 #include "platform/Dialogs.h"
+#include "platform/EventLoop.h"
 #include "platform/WindowControls.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QNetworkAccessManager>
 
 #include <utility>
@@ -76,13 +76,13 @@ void DownloadCommand::start(const CollectedSet &collected)
     fetchNextList();
 }
 
-DownloadResult DownloadCommand::run(const CollectedSet &collected)
+DownloadResult DownloadCommand::run(const CollectedSet &collected, EventLoop &loop)
 {
-    QEventLoop loop;
-    connect(this, &DownloadCommand::finished, &loop, &QEventLoop::quit);
     start(collected);
-    if (m_running)
-        loop.exec();
+    while (m_running) {
+        if (!loop.waitForEvents())
+            abort();
+    }
     return m_result;
 }
 

@@ -20,9 +20,13 @@ public:
     // nothing spins while idle. Returns false once the program is closing, as yield() does.
     virtual bool waitForEvents() = 0;
 
+    // Whether the program is closing: a wait that ended early for that reason is no failure.
+    virtual bool isClosing() const = 0;
+
     // Runs events as they arrive for this many milliseconds, sleeping while none do. Returns
-    // false once the program is closing, at once.
-    virtual bool runFor(int milliseconds) = 0;
+    // false once the program is closing, at once. Waits for events with a timer set for the
+    // end, unless a loop knows better.
+    virtual bool runFor(int milliseconds);
 };
 
 } // namespace talvesk

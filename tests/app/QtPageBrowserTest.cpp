@@ -12,6 +12,7 @@
 
 using talvesk::PageBrowser;
 using talvesk::PageElement;
+using talvesk::QtEventLoop;
 using talvesk::QtPageBrowser;
 using talvesk::test::HttpResponse;
 using talvesk::test::LocalHttpServer;
@@ -188,6 +189,20 @@ TEST_F(QtPageBrowserTest, WaitingReadIsBoundedInTime)
     EXPECT_TRUE(m_browser.scriptTimedOut());
     m_browser.setScriptTimeout(QtPageBrowser::kDefaultScriptTimeoutMs);
     EXPECT_EQ(document->firstInnerText(QStringLiteral("title")), QStringLiteral("Busy"));
+    EXPECT_FALSE(m_browser.scriptTimedOut());
+}
+
+// A read waits in the loop of the command reading, so it ends at once, and as no time-out,
+// when that loop closes while the page is busy.
+TEST_F(QtPageBrowserTest, WaitingReadEndsWhenItsLoopCloses)
+{
+    ASSERT_TRUE(load(QStringLiteral("/busy")));
+    auto document = m_browser.document();
+    QtEventLoop loop;
+    m_browser.waitIn(loop);
+    page()->runJavaScript(QStringLiteral("busy(1500)"));
+    QTimer::singleShot(50, [&loop] { loop.requestShutdown(); });
+    EXPECT_EQ(document->firstInnerText(QStringLiteral("title")), std::nullopt);
     EXPECT_FALSE(m_browser.scriptTimedOut());
 }
 

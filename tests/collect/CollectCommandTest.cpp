@@ -291,7 +291,7 @@ TEST_F(CollectCommandTest, ChangedHeightDelaysTheWidening)
 }
 
 // A tick counts even when the page has no body or document at that moment, keeping the height
-// it last read.
+// the latest scroll pass read.
 TEST_F(CollectCommandTest, TickIgnoresAMissingBody)
 {
     browser1.scrollHeight = 300;

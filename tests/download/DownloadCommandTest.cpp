@@ -1,6 +1,7 @@
 #include "download/DownloadCommand.h"
 #include "collect/PictureList.h"
 #include "download/PathJoin.h"
+#include "platform/qt/QtEventLoop.h"
 #include "support/FakeWindow.h"
 #include "support/LocalHttpServer.h"
 
@@ -91,7 +92,7 @@ protected:
         });
         poll.start(2);
         QTimer::singleShot(20000, &command, &DownloadCommand::abort);
-        return command.run(m_set);
+        return command.run(m_set, m_loop);
     }
 
     QString item(const QString &relative = {}) const
@@ -113,6 +114,7 @@ protected:
         return o;
     }();
     CollectedSet m_set;
+    QtEventLoop m_loop;
 };
 
 } // namespace
@@ -186,11 +188,11 @@ TEST_F(DownloadCommandTest, EndsSilentlyWithoutFolderOrTitle)
 {
     m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
     DownloadCommand command(m_window, m_dialogs, m_messages, m_options);
-    EXPECT_EQ(command.run(m_set).outcome, DownloadResult::Outcome::NotStarted);
+    EXPECT_EQ(command.run(m_set, m_loop).outcome, DownloadResult::Outcome::NotStarted);
 
     m_set.itemTitle.clear();
     m_dialogs.folderAnswers = {m_dir.path()};
-    EXPECT_EQ(command.run(m_set).outcome, DownloadResult::Outcome::NotStarted);
+    EXPECT_EQ(command.run(m_set, m_loop).outcome, DownloadResult::Outcome::NotStarted);
 
     EXPECT_EQ(m_dialogs.folderAsked.size(), 2);
     EXPECT_TRUE(m_messages.lines.isEmpty());
@@ -321,7 +323,7 @@ TEST_F(DownloadCommandTest, StopsWhenTheItemFolderCannotBeMade)
     const QString missing = joinPath(m_dir.path(), QStringLiteral("gone"));
     m_dialogs.folderAnswers = {missing};
     DownloadCommand command(m_window, m_dialogs, m_messages, m_options);
-    const DownloadResult result = command.run(m_set);
+    const DownloadResult result = command.run(m_set, m_loop);
     const QString requested = joinPath(missing, m_set.itemTitle);
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::FolderFailed);
     EXPECT_EQ(m_messages.lines, QStringList{QStringLiteral("无法创建文件夹:") + requested +

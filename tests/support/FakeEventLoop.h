@@ -28,6 +28,7 @@ public:
     }
 
     bool waitForEvents() override { return yield(); }
+    bool isClosing() const override { return m_shutdownAt != 0 && m_yields >= m_shutdownAt; }
     bool runFor(int milliseconds) override
     {
         m_runs.push_back(milliseconds);

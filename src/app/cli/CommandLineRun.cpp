@@ -100,6 +100,8 @@ public:
         const BrowserSetup::PagePair pair = setup.createPagePair(&m_host);
         m_itemBrowser = pair.itemBrowser;
         m_previewBrowser = pair.previewBrowser;
+        m_itemBrowser->waitIn(loop);
+        m_previewBrowser->waitIn(loop);
         layout->addWidget(m_itemBrowser->view());
         layout->addWidget(m_previewBrowser->view());
         m_host.show();
@@ -151,7 +153,7 @@ public:
         DownloadOptions downloadOptions;
         downloadOptions.concurrency = m_options.jobs;
         DownloadCommand download(controls, dialogs, messages, downloadOptions);
-        outcome.status = downloadStatus(download.run(set), address, messages, outcome.output);
+        outcome.status = downloadStatus(download.run(set, m_loop), address, messages, outcome.output);
         return outcome;
     }
 

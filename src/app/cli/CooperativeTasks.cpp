@@ -1,8 +1,8 @@
 #include "app/cli/CooperativeTasks.h"
 
-#include <QDeadlineTimer>
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QEventLoop>
-#include <QTimer>
 
 #include <sys/mman.h>
 #include <ucontext.h>
@@ -32,10 +32,15 @@ constexpr std::size_t kStackBytes = 8 * 1024 * 1024;
 
 struct CooperativeTasks::Task final : EventLoop
 {
-    enum class State { Waiting, Running, Done };
+    enum class State {
+        Ready,   // yielded: goes on as soon as the loop has run what is pending
+        Waiting, // waits for an event
+        Running,
+        Done,
+    };
 
     Body body;
-    State state = State::Waiting;
+    State state = State::Ready;
     bool started = false;
     void *stack = nullptr;
     ucontext_t context{};
@@ -45,21 +50,26 @@ struct CooperativeTasks::Task final : EventLoop
     std::size_t resumerSize = 0;
     void *fakeStack = nullptr;
 
-    bool yield() override
+    bool yield() override { return suspend(State::Ready, QEventLoop::AllEvents); }
+
+    bool waitForEvents() override
     {
-        switchOut(&fakeStack);
-        TALVESK_FIBER_FINISH(fakeStack, &resumerBottom, &resumerSize);
-        return true;
+        return suspend(State::Waiting, QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
 
-    // The task is resumed from the event loop, after it has run what arrived.
-    bool waitForEvents() override { return yield(); }
+    // A batch ends when its tasks do; nothing closes it under them.
+    bool isClosing() const override { return false; }
 
-    bool runFor(int milliseconds) override
+    bool suspend(State next, QEventLoop::ProcessEventsFlags outside)
     {
-        const QDeadlineTimer deadline(milliseconds);
-        while (!deadline.hasExpired())
-            yield();
+        // Outside the task (a timer's callback, say) there is no stack to leave: wait in place.
+        if (state != State::Running) {
+            QCoreApplication::processEvents(outside);
+            return true;
+        }
+        state = next;
+        switchOut(&fakeStack);
+        TALVESK_FIBER_FINISH(fakeStack, &resumerBottom, &resumerSize);
         return true;
     }
 
@@ -107,8 +117,6 @@ struct CooperativeTasks::Task final : EventLoop
         swapcontext(&here, &context);
         TALVESK_FIBER_FINISH(save, nullptr, nullptr);
         static_cast<void>(save);
-        if (state == State::Running)
-            state = State::Waiting;
     }
 
     ~Task() override
@@ -128,30 +136,36 @@ void CooperativeTasks::add(Body body)
     m_tasks.push_back(std::move(task));
 }
 
-void CooperativeTasks::resumeWaiting()
+bool CooperativeTasks::resumeAll()
 {
-    // Index by index: a task resumed here may wait in a nested event loop that calls this again.
+    // Index by index: a task resumed here may wait in place in a loop that calls this again.
+    bool anyLeft = false;
+    bool anyReady = false;
     for (std::size_t i = 0; i < m_tasks.size(); ++i) {
-        if (m_tasks[i]->state == Task::State::Waiting)
-            m_tasks[i]->resume();
+        Task &task = *m_tasks[i];
+        if (task.state == Task::State::Ready || task.state == Task::State::Waiting)
+            task.resume();
+        anyLeft = anyLeft || task.state != Task::State::Done;
+        anyReady = anyReady || task.state == Task::State::Ready;
     }
+    // The loop is about to sleep: a task that only yielded must not sleep with it.
+    if (anyReady)
+        QAbstractEventDispatcher::instance()->wakeUp();
+    return anyLeft;
 }
 
 void CooperativeTasks::run()
 {
     QEventLoop loop;
-    QTimer pump;
-    pump.setInterval(1);
-    QObject::connect(&pump, &QTimer::timeout, &loop, [this, &loop] {
-        resumeWaiting();
-        for (const auto &task : m_tasks) {
-            if (task->state != Task::State::Done)
-                return;
-        }
-        loop.quit();
-    });
-    pump.start();
+    // Emitted each time the loop has run what arrived and would wait for more.
+    const QMetaObject::Connection resumer = QObject::connect(
+        QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop, [this, &loop] {
+            if (!resumeAll())
+                loop.quit();
+        });
+    QAbstractEventDispatcher::instance()->wakeUp();
     loop.exec();
+    QObject::disconnect(resumer);
 }
 
 } // namespace talvesk

@@ -9,11 +9,10 @@
 namespace talvesk {
 
 // Runs several commands at once on the one thread the browser engine allows. The commands
-// are written as straight code that yields to the event loop while it waits (see EventLoop);
-// each task runs on a stack of its own, and its yield returns to the event loop, which
-// resumes every waiting task about once a millisecond. A task may be resumed inside a wait
-// of another (a nested event loop); that wait then returns once the task yields again, so
-// the tasks nest like calls and never cross.
+// are written as straight code that waits through an EventLoop; each task runs on a stack of
+// its own, and its waits return to the one event loop, which resumes the tasks every time it
+// has run what arrived: a task that yielded then goes on at once, a task that waits for
+// events checks what it waits for. Nothing spins while every task waits.
 class CooperativeTasks final
 {
 public:
@@ -31,7 +30,8 @@ public:
     struct Task;
 
 private:
-    void resumeWaiting();
+    // Resumes every task that is not running; false once all have returned.
+    bool resumeAll();
 
     std::vector<std::unique_ptr<Task>> m_tasks;
 };

@@ -66,6 +66,7 @@ BrowserSetup::PagePair BrowserSetup::createPagePair(QWidget *parent)
         (*browser)->keepProfile(m_profile);
         (*browser)->setParent((*browser)->view());
         (*browser)->setSilent(true);
+        (*browser)->waitIn(m_eventLoop);
     }
     pair.previewBrowser->setVisible(false);
     return pair;

@@ -1,10 +1,6 @@
 #include "platform/qt/QtEventLoop.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QTimer>
-
-#include <algorithm>
 
 namespace talvesk {
 
@@ -21,22 +17,6 @@ bool QtEventLoop::waitForEvents()
     if (m_shuttingDown)
         return false;
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    return !m_shuttingDown;
-}
-
-bool QtEventLoop::runFor(int milliseconds)
-{
-    const QDeadlineTimer deadline(milliseconds, Qt::PreciseTimer);
-    // An event at the deadline, so that the last wait ends on time even when nothing else
-    // happens; armed again after every event, as a timer may fire a little early.
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.setTimerType(Qt::PreciseTimer);
-    while (!deadline.hasExpired()) {
-        wake.start(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
-        if (!waitForEvents())
-            return false;
-    }
     return !m_shuttingDown;
 }
 

@@ -11,11 +11,10 @@ class QtEventLoop final : public EventLoop
 public:
     bool yield() override;
     bool waitForEvents() override;
-    bool runFor(int milliseconds) override;
+    bool isClosing() const override { return m_shuttingDown; }
 
     // Makes every later yield() return false; called when the window closes.
     void requestShutdown() { m_shuttingDown = true; }
-    bool isShuttingDown() const { return m_shuttingDown; }
 
 private:
     bool m_shuttingDown = false;

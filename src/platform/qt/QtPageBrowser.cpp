@@ -3,7 +3,6 @@
 #include "platform/qt/QtPageDocument.h"
 #include "platform/qt/SilentWebPage.h"
 
-#include <QEventLoop>
 #include <QTimer>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -196,30 +195,31 @@ std::optional<QVariant> QtPageBrowser::evaluate(const QString &script, int gener
         QVariant value;
     };
     // The engine may call back after this wait has given up, or never: the answer lives on
-    // its own and the wait is reached only through a guarded pointer.
+    // its own. The wait runs in the command's loop, so commands beside this one go on.
     auto answer = std::make_shared<Answer>();
-    QEventLoop wait;
-    QPointer<QEventLoop> waitGuard(&wait);
+    bool abandoned = false;
     bool timedOut = false;
-    QTimer::singleShot(m_scriptTimeoutMs, &wait, [&wait, &timedOut] {
-        timedOut = true;
-        wait.quit();
+    QObject waiting; // the connections below end with this wait
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, &waiting, [&timedOut] { timedOut = true; });
+    const auto abandon = [&abandoned] { abandoned = true; };
+    connect(m_page, &QObject::destroyed, &waiting, abandon);
+    connect(m_page, &QWebEnginePage::loadStarted, &waiting, abandon);
+    connect(this, &QtPageBrowser::navigationRequested, &waiting, abandon);
+    connect(this, &QObject::destroyed, &waiting, abandon);
+    deadline.start(m_scriptTimeoutMs);
+    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [answer](const QVariant &value) {
+        answer->done = true;
+        answer->value = value;
     });
-    connect(m_page, &QObject::destroyed, &wait, &QEventLoop::quit);
-    connect(m_page, &QWebEnginePage::loadStarted, &wait, &QEventLoop::quit);
-    connect(this, &QtPageBrowser::navigationRequested, &wait, &QEventLoop::quit);
-    connect(this, &QObject::destroyed, &wait, &QEventLoop::quit);
-    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                          [answer, waitGuard](const QVariant &value) {
-                              answer->done = true;
-                              answer->value = value;
-                              if (waitGuard)
-                                  waitGuard->quit();
-                          });
 
     QPointer<QtPageBrowser> self(this);
-    if (!answer->done)
-        wait.exec();
+    EventLoop &loop = *m_loop; // read now: the browser may go while this waits
+    while (!answer->done && !abandoned && !timedOut) {
+        if (!loop.waitForEvents())
+            return std::nullopt;
+    }
     if (!self)
         return std::nullopt;
     m_scriptTimedOut = timedOut && !answer->done;

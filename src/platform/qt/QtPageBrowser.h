@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/PageBrowser.h"
+#include "platform/qt/QtEventLoop.h"
 
 #include <QObject>
 #include <QPointer>
@@ -18,8 +19,9 @@ namespace talvesk {
 class SilentWebPage;
 
 // PageBrowser over a QWebEngineView. The view is created here as a child of the given
-// parent; the window places it. DOM reads run a script and wait for its answer in a local
-// event loop, bounded in time and abandoned when the page loads something else or goes away.
+// parent; the window places it. DOM reads run a script and wait for its answer in the event
+// loop of the command reading, bounded in time and abandoned when the page loads something
+// else or goes away.
 class QtPageBrowser final : public QObject, public PageBrowser
 {
     Q_OBJECT
@@ -34,6 +36,10 @@ public:
     // Keeps the profile alive until this browser's page is gone; for a browser owned by its
     // view (made its child), whose teardown order nobody writes.
     void keepProfile(std::shared_ptr<QWebEngineProfile> profile) { m_profileKeeper = std::move(profile); }
+
+    // Where reads wait for the page's answer: the loop of the command that reads, which may
+    // be one of several running side by side. Until set, the application's own.
+    void waitIn(EventLoop &loop) { m_loop = &loop; }
 
     // Nullptr once the view has been destroyed with its parent.
     QWebEngineView *view() const;
@@ -80,6 +86,8 @@ private:
     void handleLoadStarted();
     void handleLoadFinished(bool ok);
 
+    QtEventLoop m_ownLoop;
+    EventLoop *m_loop = &m_ownLoop;
     std::shared_ptr<QWebEngineProfile> m_profileKeeper; // released after the page, see keepProfile
     QPointer<QWebEngineView> m_view;
     const QObject *m_viewObject; // the view as an object, for comparisons while it is destroyed
