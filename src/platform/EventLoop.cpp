@@ -7,6 +7,15 @@
 
 namespace talvesk {
 
+bool EventLoop::waitUntil(const std::function<bool()> &done)
+{
+    while (!done()) {
+        if (!waitForEvents())
+            return false;
+    }
+    return true;
+}
+
 bool EventLoop::runFor(int milliseconds)
 {
     const QDeadlineTimer deadline(milliseconds, Qt::PreciseTimer);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace talvesk {
 
 // The commands' only way to let the window breathe: long walks give the event loop one turn
@@ -19,6 +21,11 @@ public:
     // user acts), then runs what is pending. For waits on a state that only events change, so
     // nothing spins while idle. Returns false once the program is closing, as yield() does.
     virtual bool waitForEvents() = 0;
+
+    // Runs events as they arrive until done() holds. Returns false once the program is
+    // closing, at once. done() only reads what events change: a loop may call it between
+    // events, to wake the caller only when it holds.
+    virtual bool waitUntil(const std::function<bool()> &done);
 
     // Whether the program is closing: a wait that ended early for that reason is no failure.
     virtual bool isClosing() const = 0;

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <QWidget>
 
@@ -93,7 +94,8 @@ public:
         : m_loop(loop), m_options(options), m_terminal(terminal)
     {
         // The page needs a viewport of a desktop window's size for lazily shown pictures to
-        // appear as they would on screen; the offscreen platform draws it nowhere.
+        // appear as they would on screen. Nobody sees it: the pages render for their own sake,
+        // never composed into the host, and the preview's pictures are not fetched.
         m_host.resize(1280, 900);
         auto *layout = new QVBoxLayout(&m_host);
         layout->setContentsMargins(0, 0, 0, 0);
@@ -102,8 +104,10 @@ public:
         m_previewBrowser = pair.previewBrowser;
         m_itemBrowser->waitIn(loop);
         m_previewBrowser->waitIn(loop);
+        m_previewBrowser->view()->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, false);
         layout->addWidget(m_itemBrowser->view());
         layout->addWidget(m_previewBrowser->view());
+        m_host.setUpdatesEnabled(false);
         m_host.show();
         m_deadline.setSingleShot(true);
         QObject::connect(&m_deadline, &QTimer::timeout, &m_host, [this] {

@@ -3,6 +3,7 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QTimer>
 
 #include <sys/mman.h>
 #include <ucontext.h>
@@ -49,6 +50,8 @@ struct CooperativeTasks::Task final : EventLoop
     const void *resumerBottom = nullptr;
     std::size_t resumerSize = 0;
     void *fakeStack = nullptr;
+    // What a waiting task waits for, when it said; it is resumed only once that holds.
+    const std::function<bool()> *wakeCondition = nullptr;
 
     bool yield() override { return suspend(State::Ready, QEventLoop::AllEvents); }
 
@@ -56,6 +59,19 @@ struct CooperativeTasks::Task final : EventLoop
     {
         return suspend(State::Waiting, QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
+
+    bool waitUntil(const std::function<bool()> &done) override
+    {
+        if (state != State::Running)
+            return EventLoop::waitUntil(done);
+        wakeCondition = &done;
+        while (!done())
+            waitForEvents();
+        wakeCondition = nullptr;
+        return true;
+    }
+
+    bool sleepsOn() const { return state == State::Waiting && wakeCondition && !(*wakeCondition)(); }
 
     // A batch ends when its tasks do; nothing closes it under them.
     bool isClosing() const override { return false; }
@@ -136,34 +152,38 @@ void CooperativeTasks::add(Body body)
     m_tasks.push_back(std::move(task));
 }
 
-bool CooperativeTasks::resumeAll()
+CooperativeTasks::Progress CooperativeTasks::resumeAll()
 {
     // Index by index: a task resumed here may wait in place in a loop that calls this again.
-    bool anyLeft = false;
-    bool anyReady = false;
+    Progress progress;
     for (std::size_t i = 0; i < m_tasks.size(); ++i) {
         Task &task = *m_tasks[i];
-        if (task.state == Task::State::Ready || task.state == Task::State::Waiting)
+        if (task.state == Task::State::Ready || (task.state == Task::State::Waiting && !task.sleepsOn()))
             task.resume();
-        anyLeft = anyLeft || task.state != Task::State::Done;
-        anyReady = anyReady || task.state == Task::State::Ready;
+        progress.anyLeft = progress.anyLeft || task.state != Task::State::Done;
+        progress.anyReady = progress.anyReady || task.state == Task::State::Ready;
     }
-    // The loop is about to sleep: a task that only yielded must not sleep with it.
-    if (anyReady)
-        QAbstractEventDispatcher::instance()->wakeUp();
-    return anyLeft;
+    return progress;
 }
 
 void CooperativeTasks::run()
 {
     QEventLoop loop;
+    // While a task has only yielded the loop must not sleep: a timer due at once keeps it
+    // awake without waking the dispatcher from another thread.
+    QTimer keepAwake;
+    keepAwake.setInterval(0);
     // Emitted each time the loop has run what arrived and would wait for more.
     const QMetaObject::Connection resumer = QObject::connect(
-        QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop, [this, &loop] {
-            if (!resumeAll())
+        QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop, [&] {
+            const Progress progress = resumeAll();
+            if (!progress.anyLeft)
                 loop.quit();
+            else if (progress.anyReady && !keepAwake.isActive())
+                keepAwake.start();
+            else if (!progress.anyReady)
+                keepAwake.stop();
         });
-    QAbstractEventDispatcher::instance()->wakeUp();
     loop.exec();
     QObject::disconnect(resumer);
 }

@@ -30,8 +30,13 @@ public:
     struct Task;
 
 private:
-    // Resumes every task that is not running; false once all have returned.
-    bool resumeAll();
+    struct Progress
+    {
+        bool anyLeft = false;  // a task has not returned yet
+        bool anyReady = false; // a task has yielded and goes on at the loop's next turn
+    };
+    // Resumes every task that yielded, and every waiting one whose wait may be over.
+    Progress resumeAll();
 
     std::vector<std::unique_ptr<Task>> m_tasks;
 };

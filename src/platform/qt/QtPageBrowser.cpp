@@ -216,10 +216,8 @@ std::optional<QVariant> QtPageBrowser::evaluate(const QString &script, int gener
 
     QPointer<QtPageBrowser> self(this);
     EventLoop &loop = *m_loop; // read now: the browser may go while this waits
-    while (!answer->done && !abandoned && !timedOut) {
-        if (!loop.waitForEvents())
-            return std::nullopt;
-    }
+    if (!loop.waitUntil([&] { return answer->done || abandoned || timedOut; }))
+        return std::nullopt;
     if (!self)
         return std::nullopt;
     m_scriptTimedOut = timedOut && !answer->done;

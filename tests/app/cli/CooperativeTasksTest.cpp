@@ -32,7 +32,8 @@ TEST(CooperativeTasks, WaitsOfOneTaskDoNotHoldTheOthers)
 
     CooperativeTasks tasks;
     tasks.add([&](EventLoop &loop) {
-        waitFor(loop, slowArrived);
+        // Woken only once its condition holds.
+        EXPECT_TRUE(loop.waitUntil([&] { return slowArrived; }));
         finished.append(QStringLiteral("slow"));
     });
     tasks.add([&](EventLoop &loop) {
