@@ -1,4 +1,5 @@
 #include "platform/qt/QtPageBrowser.h"
+#include "platform/qt/QtEventLoop.h"
 
 #include "app/WaitUntil.h"
 #include "support/LocalHttpServer.h"

@@ -309,6 +309,38 @@ TEST(CommandLineEndToEnd, SeveralPagesKeepTheInputOrder)
     EXPECT_GT(slowDone, otherDone);
 }
 
+// A page whose own script keeps it busy holds only its own place in a batch: the other page
+// is collected meanwhile, and the busy one fails at its time limit.
+TEST(CommandLineEndToEnd, BusyPageHoldsOnlyItsOwnPlace)
+{
+    SampleShop shop;
+    const SampleItem item = shop.tmallItem();
+    shop.server().route(
+        QStringLiteral("/busy"),
+        HttpResponse::html(QStringLiteral(
+            "<html><head><title>Busy</title></head><body style=\"height:5000px\"><script>"
+            "setTimeout(function () { var end = Date.now() + 60000; while (Date.now() < end) {} }, 300);"
+            "</script></body></html>")));
+    const QString busy = shop.server().url(QStringLiteral("/busy")).toString();
+
+    const ProgramRun run = runTalvesk(
+        {QStringLiteral("collect"), busy, item.url.toString(), QStringLiteral("--json"),
+         QStringLiteral("--pages"), QStringLiteral("2"), QStringLiteral("--timeout"), QStringLiteral("8")});
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 3) << qPrintable(run.err);
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << qPrintable(run.out);
+    EXPECT_EQ(
+        strings(QJsonDocument::fromJson(lines[0].toUtf8()).object().value(QStringLiteral("description"))),
+        item.descriptionPictures);
+    const qsizetype itemDone = run.err.indexOf(QStringLiteral("[2/2] 图片采集完成"));
+    const qsizetype busyFailed =
+        run.err.indexOf(QStringLiteral("[1/2] 采集失败:网页在8秒内未能完成载入和滚动"));
+    ASSERT_GE(itemDone, 0) << qPrintable(run.err);
+    ASSERT_GE(busyFailed, 0) << qPrintable(run.err);
+    EXPECT_LT(itemDone, busyFailed) << qPrintable(run.err);
+}
+
 // Without --verbose stderr holds only the program's own lines; with it, the engine's too.
 TEST(CommandLineEndToEnd, QuietTerminalUnlessVerbose)
 {

@@ -11,8 +11,9 @@ namespace talvesk {
 // Runs several commands at once on the one thread the browser engine allows. The commands
 // are written as straight code that waits through an EventLoop; each task runs on a stack of
 // its own, and its waits return to the one event loop, which resumes the tasks every time it
-// has run what arrived: a task that yielded then goes on at once, a task that waits for
-// events checks what it waits for. Nothing spins while every task waits.
+// has run what arrived: a task that yielded then goes on at once; a task that waits until a
+// condition holds (a page's answer has come) is resumed only once it does, one that waits
+// for any event at every turn. Nothing spins while every task waits.
 class CooperativeTasks final
 {
 public:

@@ -1,5 +1,6 @@
 #include "platform/qt/QtPageBrowser.h"
 
+#include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageDocument.h"
 #include "platform/qt/SilentWebPage.h"
 
@@ -12,8 +13,18 @@
 
 namespace talvesk {
 
+namespace {
+
+EventLoop &unclosedLoop()
+{
+    static QtEventLoop loop;
+    return loop;
+}
+
+} // namespace
+
 QtPageBrowser::QtPageBrowser(QWebEngineProfile *profile, QWidget *parent)
-    : m_view(new QWebEngineView(parent)), m_viewObject(m_view.data()),
+    : m_loop(&unclosedLoop()), m_view(new QWebEngineView(parent)), m_viewObject(m_view.data()),
       m_page(new SilentWebPage(profile, m_view))
 {
     m_view->setPage(m_page);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/PageBrowser.h"
-#include "platform/qt/QtEventLoop.h"
 
 #include <QObject>
 #include <QPointer>
@@ -16,6 +15,7 @@ class QWidget;
 
 namespace talvesk {
 
+class EventLoop;
 class SilentWebPage;
 
 // PageBrowser over a QWebEngineView. The view is created here as a child of the given
@@ -38,7 +38,7 @@ public:
     void keepProfile(std::shared_ptr<QWebEngineProfile> profile) { m_profileKeeper = std::move(profile); }
 
     // Where reads wait for the page's answer: the loop of the command that reads, which may
-    // be one of several running side by side. Until set, the application's own.
+    // be one of several running side by side. Until set, one that no command closes.
     void waitIn(EventLoop &loop) { m_loop = &loop; }
 
     // Nullptr once the view has been destroyed with its parent.
@@ -86,8 +86,7 @@ private:
     void handleLoadStarted();
     void handleLoadFinished(bool ok);
 
-    QtEventLoop m_ownLoop;
-    EventLoop *m_loop = &m_ownLoop;
+    EventLoop *m_loop; // outlives this browser: a read may wait in it while the browser goes
     std::shared_ptr<QWebEngineProfile> m_profileKeeper; // released after the page, see keepProfile
     QPointer<QWebEngineView> m_view;
     const QObject *m_viewObject; // the view as an object, for comparisons while it is destroyed
