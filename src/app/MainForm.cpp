@@ -184,7 +184,7 @@ void MainForm::createTabsAndBrowsers()
     m_tabs->setCurrentIndex(0);
 
     // Created after the strip, so they are drawn in front of it.
-    const BrowserSetup::PagePair pair = m_setup.createPagePair(m_client);
+    const BrowserSetup::PagePair pair = m_setup.createPagePair(m_client, m_setup.eventLoop());
     m_itemBrowser = pair.itemBrowser;
     m_itemBrowser->view()->setObjectName(QStringLiteral("WebBrowser1"));
     m_previewBrowser = pair.previewBrowser;

@@ -79,10 +79,8 @@ void DownloadCommand::start(const CollectedSet &collected)
 DownloadResult DownloadCommand::run(const CollectedSet &collected, EventLoop &loop)
 {
     start(collected);
-    while (m_running) {
-        if (!loop.waitForEvents())
-            abort();
-    }
+    if (!loop.waitUntil([this] { return !m_running; }))
+        abort();
     return m_result;
 }
 

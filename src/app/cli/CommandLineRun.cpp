@@ -99,11 +99,9 @@ public:
         m_host.resize(1280, 900);
         auto *layout = new QVBoxLayout(&m_host);
         layout->setContentsMargins(0, 0, 0, 0);
-        const BrowserSetup::PagePair pair = setup.createPagePair(&m_host);
+        const BrowserSetup::PagePair pair = setup.createPagePair(&m_host, loop);
         m_itemBrowser = pair.itemBrowser;
         m_previewBrowser = pair.previewBrowser;
-        m_itemBrowser->waitIn(loop);
-        m_previewBrowser->waitIn(loop);
         m_previewBrowser->view()->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, false);
         layout->addWidget(m_itemBrowser->view());
         layout->addWidget(m_previewBrowser->view());

@@ -58,7 +58,7 @@ BrowserSetup::BrowserSetup(Storage storage)
 
 BrowserSetup::~BrowserSetup() = default;
 
-BrowserSetup::PagePair BrowserSetup::createPagePair(QWidget *parent)
+BrowserSetup::PagePair BrowserSetup::createPagePair(QWidget *parent, EventLoop &readLoop)
 {
     PagePair pair{};
     for (QtPageBrowser **browser : {&pair.itemBrowser, &pair.previewBrowser}) {
@@ -66,7 +66,7 @@ BrowserSetup::PagePair BrowserSetup::createPagePair(QWidget *parent)
         (*browser)->keepProfile(m_profile);
         (*browser)->setParent((*browser)->view());
         (*browser)->setSilent(true);
-        (*browser)->waitIn(m_eventLoop);
+        (*browser)->waitIn(readLoop);
     }
     pair.previewBrowser->setVisible(false);
     return pair;
