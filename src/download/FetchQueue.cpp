@@ -40,9 +40,9 @@ QList<FetchResult> FetchQueue::failures() const
 void FetchQueue::abortAll()
 {
     m_waiting.clear();
-    for (PictureFetch *saver : std::as_const(m_running)) {
-        saver->abort();
-        delete saver;
+    for (PictureFetch *fetch : std::as_const(m_running)) {
+        fetch->abort();
+        delete fetch;
     }
     m_running.clear();
 }
@@ -52,21 +52,21 @@ void FetchQueue::startMore()
     while (!m_waiting.empty() && m_running.size() < m_concurrency) {
         const int index = m_waiting.front();
         m_waiting.pop_front();
-        auto *saver =
+        auto *fetch =
             new PictureFetch(m_manager, m_options, m_results[index].address, m_results[index].fileName, this);
-        m_running.append(saver);
-        connect(saver, &PictureFetch::finished, this, [this, saver, index] { handleFinished(saver, index); });
-        saver->start();
+        m_running.append(fetch);
+        connect(fetch, &PictureFetch::finished, this, [this, fetch, index] { handleFinished(fetch, index); });
+        fetch->start();
     }
 }
 
-void FetchQueue::handleFinished(PictureFetch *saver, int index)
+void FetchQueue::handleFinished(PictureFetch *fetch, int index)
 {
-    m_results[index] = saver->result();
+    m_results[index] = fetch->result();
     m_done[index] = true;
     ++m_finished;
-    m_running.removeOne(saver);
-    saver->deleteLater();
+    m_running.removeOne(fetch);
+    fetch->deleteLater();
     startMore();
     Q_EMIT pictureFinished();
 }

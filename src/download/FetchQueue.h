@@ -38,7 +38,7 @@ Q_SIGNALS:
 
 private:
     void startMore();
-    void handleFinished(PictureFetch *saver, int index);
+    void handleFinished(PictureFetch *fetch, int index);
 
     QNetworkAccessManager &m_manager;
     const FetchOptions m_options;
