@@ -4,6 +4,7 @@
 #include "FuzzInput.h"
 
 #include "collect/PreviewPage.h"
+#include "platform/Waits.h"
 #include "support/FakeEventLoop.h"
 #include "support/FakePageBrowser.h"
 
@@ -150,7 +151,9 @@ QString written(const CollectedSet &set, const QString &address)
 {
     talvesk::test::FakePageBrowser browser;
     talvesk::test::FakeEventLoop loop;
-    const talvesk::PreviewResult result = talvesk::writePreviewPage(browser, loop, set, address);
+    talvesk::Waits waits(loop);
+    const talvesk::PreviewResult result =
+        talvesk::test::runToEnd(loop, talvesk::writePreviewPage(browser, waits, set, address));
     check(result.ok(), "the preview is written", result.errorString);
     return browser.written.join(QString());
 }

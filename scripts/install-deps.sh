@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
-  libre2-dev libgtest-dev libgmock-dev
+  libre2-dev libgtest-dev libgmock-dev qcoro-qt6-dev
   # at run time: the SVG icon engine, Qt's Chinese texts, a Chinese font
   libqt6svg6 qt6-translations-l10n fonts-noto-cjk
   # the package (cpack -G DEB) and the checks of the installed files

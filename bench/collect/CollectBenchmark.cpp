@@ -7,6 +7,7 @@
 //     bare passes (one event-loop turn plus one script call that scrolls and reads the
 //     height) made afterwards on the same page.
 
+#include "RunUntil.h"
 #include "collect/CollectCommand.h"
 #include "collect/PictureList.h"
 #include "platform/MessageList.h"
@@ -17,6 +18,7 @@
 #include "platform/qt/QtPageBrowser.h"
 #include "platform/qt/QtTicker.h"
 #include "support/SampleShop.h"
+#include "support/TaskResult.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -27,6 +29,7 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <functional>
 
 using namespace talvesk;
 
@@ -60,8 +63,7 @@ public:
 class BenchWindow final : public WindowControls
 {
 public:
-    explicit BenchWindow(const QString &address) : m_address(address) { m_clock.start(); }
-    QString addressText() const override { return m_address; }
+    BenchWindow() { m_clock.start(); }
     void selectTab(Tab) override {}
     void setWindowEnabled(bool enabled) override
     {
@@ -73,7 +75,6 @@ public:
     qint64 walkNs = 0;
 
 private:
-    QString m_address;
     QElapsedTimer m_clock;
     qint64 m_walkStart = -1;
 };
@@ -138,7 +139,7 @@ Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtEventLoop &loop,
             const QString &address)
 {
     CountingMessages messages;
-    BenchWindow window(address);
+    BenchWindow window;
     ScrollTimingTicker ticker(messages);
     const SteadyClock steadyClock;
     CollectCommand command(browser1, browser2, window, messages, loop, steadyClock, ticker, set);
@@ -146,7 +147,9 @@ Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtEventLoop &loop,
     Run run;
     QElapsedTimer clock;
     clock.start();
-    run.result = command.run();
+    const auto result = test::started(command.run(address));
+    runUntil([&] { return result->has_value(); });
+    run.result = **result;
     run.totalNs = clock.nsecsElapsed();
     run.scrollNs = ticker.scrollNs;
     run.walkNs = window.walkNs;
@@ -158,14 +161,24 @@ Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtEventLoop &loop,
 qint64 floorNs(QtPageBrowser &browser, int passes)
 {
     const int generation = browser.loadGeneration();
-    browser.evaluate(QStringLiteral("window.scrollTo(0, 0); true"), generation);
+    bool ready = false;
+    browser.evaluate(QStringLiteral("window.scrollTo(0, 0); true"), generation,
+                     [&ready](const std::optional<QVariant> &) { ready = true; });
+    runUntil([&] { return ready; });
+    // Each pass returns to the loop once and makes one round trip, as the collect's do.
     const QString pass = QStringLiteral("window.scrollBy(0, 5); document.body.scrollHeight");
+    int left = passes;
+    std::function<void()> next = [&] {
+        if (left-- <= 0)
+            return;
+        QTimer::singleShot(0, &browser, [&] {
+            browser.evaluate(pass, generation, [&](const std::optional<QVariant> &) { next(); });
+        });
+    };
     QElapsedTimer clock;
     clock.start();
-    for (int i = 0; i < passes; ++i) {
-        QCoreApplication::processEvents();
-        browser.evaluate(pass, generation);
-    }
+    next();
+    runUntil([&] { return left < 0; });
     return clock.nsecsElapsed();
 }
 
@@ -219,8 +232,14 @@ int main(int argc, char **argv)
     CollectedSet set;
     const Run run = collect(browser1, browser2, loop, set, item.url.toString());
     int height = 0;
-    if (const auto document = browser1.document())
-        height = document->bodyScrollHeight().value_or(0);
+    if (const auto document = browser1.document()) {
+        bool read = false;
+        document->bodyScrollHeight([&](const std::optional<int> &value) {
+            height = value.value_or(0);
+            read = true;
+        });
+        runUntil([&] { return read; });
+    }
     browser1.setVisible(true);
     const qint64 floor = floorNs(browser1, run.passes);
 

@@ -2,9 +2,9 @@
 // each request after 20 ms, at concurrency 1 and 6, against curl's parallel mode over the
 // same addresses. The last line holds the figures.
 
+#include "RunUntil.h"
 #include "collect/PictureList.h"
 #include "download/DownloadCommand.h"
-#include "platform/qt/QtEventLoop.h"
 #include "support/FakeWindow.h"
 #include "support/LocalHttpServer.h"
 
@@ -122,8 +122,9 @@ Timing timeOurs(ServerThread &server, const QStringList &addresses, int concurre
 
         QElapsedTimer clock;
         clock.start();
-        QtEventLoop loop;
-        const DownloadResult result = command.run(set, loop);
+        command.start(set);
+        runUntil([&] { return !command.isRunning(); });
+        const DownloadResult &result = command.result();
         seconds.push_back(clock.nsecsElapsed() / 1e9);
         if (result.outcome != DownloadResult::Outcome::Done || result.failed != 0 ||
             !complete(QDir(result.itemFolder).filePath(QStringLiteral("描述图")))) {

@@ -151,6 +151,9 @@ void MainForm::createAddressBar()
     m_addressBox->setToolTip(QStringLiteral("可直接输入产品详情页的网址进行采集"));
     m_addressBox->installEventFilter(this);
     m_addressBox->lineEdit()->installEventFilter(this);
+    // The user's own text stays until it is opened; until then the box follows the page.
+    connect(m_addressBox->lineEdit(), &QLineEdit::textEdited, this, [this] { m_addressEdited = true; });
+    connect(m_addressBox, &QComboBox::activated, this, [this] { m_addressEdited = true; });
     // Alt+A: the label's access key focuses the box it names.
     m_addressLabel->setBuddy(m_addressBox);
     m_addressLabel->adjustSize();
@@ -184,7 +187,7 @@ void MainForm::createTabsAndBrowsers()
     m_tabs->setCurrentIndex(0);
 
     // Created after the strip, so they are drawn in front of it.
-    const BrowserSetup::PagePair pair = m_setup.createPagePair(m_client, m_setup.eventLoop());
+    const BrowserSetup::PagePair pair = m_setup.createPagePair(m_client);
     m_itemBrowser = pair.itemBrowser;
     m_itemBrowser->view()->setObjectName(QStringLiteral("WebBrowser1"));
     m_previewBrowser = pair.previewBrowser;
@@ -194,6 +197,7 @@ void MainForm::createTabsAndBrowsers()
     connect(m_itemBrowser, &QtPageBrowser::loadStarted, this, &MainForm::handleLoadStarted);
     connect(m_itemBrowser, &QtPageBrowser::loadFinished, this, &MainForm::handleLoadFinished);
     connect(m_itemBrowser, &QtPageBrowser::titleChanged, this, &MainForm::handleTitleChanged);
+    connect(m_itemBrowser, &QtPageBrowser::urlChanged, this, &MainForm::handleItemUrlChanged);
 }
 
 void MainForm::createStatusRow()
@@ -313,13 +317,6 @@ QString MainForm::statusText() const
     return m_statusBar->currentMessage();
 }
 
-void MainForm::closeEvent(QCloseEvent *event)
-{
-    // A command waiting in the event loop unwinds at its next yield.
-    m_setup.eventLoop().requestShutdown();
-    QMainWindow::closeEvent(event);
-}
-
 void MainForm::changeEvent(QEvent *event)
 {
     // Minimizing gives no resize in Qt; restoring must run the pass again.
@@ -406,7 +403,16 @@ void MainForm::applyGeometry()
 
 void MainForm::handleCollectClicked()
 {
-    Q_EMIT collectRequested();
+    // The collect reloads the box's text: from now on the box follows that page again.
+    m_addressEdited = false;
+    Q_EMIT collectRequested(m_addressBox->currentText());
+}
+
+void MainForm::handleItemUrlChanged(const QUrl &url)
+{
+    if (m_addressEdited)
+        return;
+    m_addressBox->setEditText(url.toString());
 }
 
 void MainForm::handleDownloadClicked()
@@ -422,6 +428,8 @@ void MainForm::handleAddressKey(int keyAscii)
     m_previewBrowser->setVisible(false);
     m_tabs->setCurrentIndex(0);
     const QString text = m_addressBox->currentText();
+    m_addressEdited = false;
+    Q_EMIT userNavigated();
     m_itemBrowser->navigate(text);
     for (int i = 0; i < m_addressBox->count(); ++i) {
         if (m_addressBox->itemText(i) == text)
@@ -433,6 +441,8 @@ void MainForm::handleAddressKey(int keyAscii)
 void MainForm::handleToolbarButton(const QString &key)
 {
     // Back or Forward without history do nothing; the engine reports no failure.
+    if (key != QStringLiteral("Stop"))
+        Q_EMIT userNavigated();
     if (key == QStringLiteral("Back")) {
         m_itemBrowser->goBack();
     } else if (key == QStringLiteral("Forward")) {

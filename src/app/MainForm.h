@@ -56,7 +56,7 @@ public:
     EventLoop &eventLoop();
     Dialogs &dialogs();
 
-    QString addressText() const override;
+    QString addressText() const;
     void selectTab(Tab tab) override;
     void setWindowEnabled(bool enabled) override;
     // The progress bar, 0 to 100.
@@ -67,13 +67,15 @@ public:
     const FormGeometry &formGeometry() const { return m_geometry; }
 
 Q_SIGNALS:
-    // The collect button was pressed.
-    void collectRequested();
+    // The collect button was pressed, with the address box's text at that moment.
+    void collectRequested(const QString &address);
     // The download button was pressed.
     void downloadRequested();
+    // The user navigated the marketplace page elsewhere (Enter, Back, Forward, Refresh, Home,
+    // Search): a collect of the page shown so far has lost it.
+    void userNavigated();
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -99,6 +101,7 @@ private:
     void handleLoadStarted();
     void handleLoadFinished();
     void handleTitleChanged();
+    void handleItemUrlChanged(const QUrl &url);
     void applyCaptionRule();
     void handleTabChanged();
     void showSelectedMessage();
@@ -127,6 +130,7 @@ private:
     QStatusBar *m_statusBar = nullptr;
 
     FormGeometry m_geometry = initialFormGeometry();
+    bool m_addressEdited = false; // the user changed the address box since it last followed the page
 };
 
 } // namespace talvesk

@@ -14,13 +14,17 @@ MainFormCommands::MainFormCommands(MainForm &window)
       m_collect(window.itemBrowser(), window.previewBrowser(), window, window.messages(), window.eventLoop(),
                 m_clock, m_ticker, m_set)
 {
-    connect(&window, &MainForm::collectRequested, this, [this] { m_collect.run(); });
+    // The collect runs on by itself; a result it has is already shown.
+    connect(&window, &MainForm::collectRequested, this,
+            [this](const QString &address) { m_collect.run(address); });
+    connect(&window, &MainForm::userNavigated, this, [this] { m_collect.abort(CollectAbort::Navigated); });
     connect(&window, &MainForm::downloadRequested, this, &MainFormCommands::handleDownloadRequested);
     window.installEventFilter(this);
 }
 
 MainFormCommands::~MainFormCommands()
 {
+    m_collect.abort(CollectAbort::Closing);
     // Whatever still runs stops without leaving a partial file.
     for (DownloadCommand *download : QList<DownloadCommand *>(m_downloads))
         download->abort();
@@ -70,9 +74,13 @@ void MainFormCommands::handleDownloadFinished(DownloadCommand *download)
 
 bool MainFormCommands::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == &m_window && event->type() == QEvent::Close && !mayClose()) {
-        event->ignore();
-        return true;
+    if (watched == &m_window && event->type() == QEvent::Close) {
+        if (!mayClose()) {
+            event->ignore();
+            return true;
+        }
+        // The window may go at once: the collect ends now, without a word.
+        m_collect.abort(CollectAbort::Closing);
     }
     return QObject::eventFilter(watched, event);
 }

@@ -9,6 +9,8 @@
 #include "platform/PageBrowser.h"
 #include "platform/PageDocument.h"
 #include "platform/Ticker.h"
+#include "platform/WaitForPage.h"
+#include "platform/Waits.h"
 #include "platform/WindowControls.h"
 
 #include <QStringList>
@@ -78,7 +80,7 @@ QString distanceLimitMessage()
 {
     return QStringLiteral("消息提示:网页持续变长,已采集前300000像素内的图片");
 }
-QString timeLimitMessage()
+QString scrollTimeLimitMessage()
 {
     return QStringLiteral("消息提示:网页持续变长,已滚动5分钟");
 }
@@ -96,24 +98,6 @@ constexpr std::int64_t kDrawWaitMs = 1000;
 constexpr std::int32_t kScrollDistanceLimit = 300000;
 constexpr std::int64_t kScrollTimeLimitMs = 5 * 60 * 1000;
 
-// Marks a collect as running; when it ends, however it ends, its ticks end too.
-class RunningFlag final
-{
-public:
-    RunningFlag(bool &flag, Ticker &ticker) : m_flag(flag), m_ticker(ticker) { m_flag = true; }
-    ~RunningFlag()
-    {
-        m_ticker.stop();
-        m_flag = false;
-    }
-    RunningFlag(const RunningFlag &) = delete;
-    RunningFlag &operator=(const RunningFlag &) = delete;
-
-private:
-    bool &m_flag;
-    Ticker &m_ticker;
-};
-
 CollectResult refused(const QString &message)
 {
     CollectResult result;
@@ -122,14 +106,38 @@ CollectResult refused(const QString &message)
     return result;
 }
 
-CollectResult closing()
+const QString &noError()
 {
-    CollectResult result;
-    result.status = CollectResult::Status::Closing;
-    return result;
+    static const QString none;
+    return none;
 }
 
 } // namespace
+
+// Marks a collect as running and holds its waits; when it ends, however it ends, its ticks and
+// its time limit end too.
+class CollectCommand::Running final
+{
+public:
+    Running(CollectCommand &command, Waits &waits) : m_command(command)
+    {
+        m_command.m_running = true;
+        m_command.m_waits = &waits;
+        m_command.m_abortReason = CollectAbort::Closing;
+    }
+    ~Running()
+    {
+        m_command.m_ticker.stop();
+        m_command.m_deadline.reset();
+        m_command.m_waits = nullptr;
+        m_command.m_running = false;
+    }
+    Running(const Running &) = delete;
+    Running &operator=(const Running &) = delete;
+
+private:
+    CollectCommand &m_command;
+};
 
 CollectCommand::CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser, WindowControls &window,
                                MessageList &messages, EventLoop &loop, const Clock &clock, Ticker &ticker,
@@ -137,6 +145,11 @@ CollectCommand::CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBro
     : m_itemBrowser(itemBrowser), m_previewBrowser(previewBrowser), m_window(window), m_messages(messages),
       m_loop(loop), m_clock(clock), m_ticker(ticker), m_set(set)
 {
+}
+
+CollectCommand::~CollectCommand()
+{
+    abort(CollectAbort::Closing);
 }
 
 QString CollectCommand::progressMessage(std::int32_t seconds)
@@ -153,6 +166,11 @@ QString CollectCommand::summaryMessage(const PreviewCounts &counts)
            QStringLiteral(",可以进行下载！");
 }
 
+QString CollectCommand::timeLimitMessage(int seconds)
+{
+    return QStringLiteral("采集失败:网页在%1秒内未能完成载入和滚动").arg(seconds);
+}
+
 QString CollectCommand::busyMessage()
 {
     return QStringLiteral("消息提示:图片采集正在进行,请等本次采集完成后再操作！");
@@ -163,19 +181,27 @@ QString CollectCommand::downloadBusyMessage()
     return QStringLiteral("消息提示:图片采集正在进行,请等采集完成后再下载！");
 }
 
-CollectResult CollectCommand::run()
+void CollectCommand::abort(CollectAbort reason)
+{
+    if (!m_waits || m_waits->aborted())
+        return;
+    m_abortReason = reason;
+    m_waits->abort();
+}
+
+QCoro::Task<CollectResult> CollectCommand::run(QString address)
 {
     // A second run would reset scrollStep under the first one's scroll phase.
     if (m_running) {
         m_messages.insertLine(busyMessage());
-        return refused(busyMessage());
+        co_return refused(busyMessage());
     }
-    const QString address = m_window.addressText();
     if (address.trimmed().isEmpty()) {
         m_messages.insertLine(emptyAddressMessage());
-        return refused(emptyAddressMessage());
+        co_return refused(emptyAddressMessage());
     }
-    const RunningFlag running(m_running, m_ticker);
+    Waits waits(m_loop);
+    const Running running(*this, waits);
 
     m_set.itemTitle.clear();
     m_tickCount = 0;
@@ -184,90 +210,95 @@ CollectResult CollectCommand::run()
     m_progressLine = m_messages.insertLine(progressMessage(m_tickCount));
     m_itemBrowser.navigate(address);
     const int generation = m_itemBrowser.loadGeneration();
+    if (m_timeLimitSeconds > 0)
+        m_deadline = m_loop.after(m_timeLimitSeconds * 1000, [this] { abort(CollectAbort::TimeLimit); });
 
-    QString error;
-    switch (waitUntilReady(generation, error)) {
-    case Wait::Ready:
-        break;
-    case Wait::Failed:
-        return failRead(generation, error);
-    case Wait::Closing:
-        return closing();
-    }
+    QString error = co_await waitUntilLoaded(waits, generation);
+    if (waits.aborted())
+        co_return ended(address);
+    if (!error.isEmpty())
+        co_return fail(error);
 
     m_ticker.start([this] { tick(); });
     std::unique_ptr<PageDocument> document = m_itemBrowser.document();
     if (!document)
-        return failRead(generation, noDocumentMessage());
-    const std::optional<int> height = document->bodyScrollHeight();
+        co_return fail(readFailure(generation, noDocumentMessage()));
+    const std::optional<int> height = co_await waits.answer<std::optional<int>>(
+        [&](PageDocument::Reply<std::optional<int>> reply) { document->bodyScrollHeight(std::move(reply)); });
+    if (waits.aborted())
+        co_return ended(address);
     if (!height)
-        return failRead(generation, readFailure(noBodyMessage()));
+        co_return fail(readFailure(generation, noBodyMessage()));
     m_lastHeight = *height;
     m_currentHeight = *height;
 
     QString limitNotice;
-    switch (scrollToBottom(*document, *height, generation, error, limitNotice)) {
-    case Wait::Ready:
-        break;
-    case Wait::Failed:
-        return failRead(generation, error);
-    case Wait::Closing:
-        return closing();
-    }
+    error = co_await scrollToBottom(waits, *document, *height, generation, limitNotice);
+    if (waits.aborted())
+        co_return ended(address);
+    if (!error.isEmpty())
+        co_return fail(error);
 
     m_ticker.stop();
+    m_deadline.reset();
     m_tickCount = 0;
     m_scrollStep = 0;
-    if (!m_loop.runFor(kSettleMs))
-        return closing();
+    co_await waits.sleep(kSettleMs);
+    if (waits.aborted())
+        co_return ended(address);
 
     document = m_itemBrowser.document();
     if (!document)
-        return failRead(generation, noDocumentMessage());
+        co_return fail(readFailure(generation, noDocumentMessage()));
     // The page's loader may not have reached every description picture: the placeholder
     // would be collected in its place.
-    if (!document->loadLazyImages(descriptionId(), QStringLiteral("data-ks-lazyload")))
-        return failRead(generation, lazyImagesFailedMessage());
-    const ItemTitleResult title = readItemTitle(m_itemBrowser);
+    const std::optional<int> completed =
+        co_await waits.answer<std::optional<int>>([&](PageDocument::Reply<std::optional<int>> reply) {
+            document->loadLazyImages(descriptionId(), QStringLiteral("data-ks-lazyload"), std::move(reply));
+        });
+    if (waits.aborted())
+        co_return ended(address);
+    if (!completed)
+        co_return fail(readFailure(generation, lazyImagesFailedMessage()));
+    const std::optional<QString> titleText =
+        co_await waits.answer<std::optional<QString>>([&](PageDocument::Reply<std::optional<QString>> reply) {
+            document->firstInnerText(QStringLiteral("title"), std::move(reply));
+        });
+    if (waits.aborted())
+        co_return ended(address);
+    const ItemTitleResult title = itemTitleFromText(titleText);
     if (!title.ok)
-        return failRead(generation, readFailure(title.errorString));
+        co_return fail(readFailure(generation, title.errorString));
     m_set.itemTitle = title.title;
 
     m_window.setWindowEnabled(false);
     m_set.mainPictures.clear();
     m_set.colourPictures.clear();
     m_set.descriptionPictures.clear();
-    switch (walkElements(*document, generation, error)) {
-    case Wait::Ready:
-        break;
-    case Wait::Failed:
-        return failRead(generation, error);
-    case Wait::Closing:
-        return closing();
-    }
+    error = co_await walkElements(waits, *document, generation);
+    if (waits.aborted())
+        co_return ended(address);
+    if (!error.isEmpty())
+        co_return fail(error);
     m_window.setWindowEnabled(true);
 
-    const PreviewResult preview = writePreviewPage(m_previewBrowser, m_loop, m_set, m_window.addressText());
-    switch (preview.status) {
-    case PreviewResult::Status::Written:
-        break;
-    case PreviewResult::Status::Closing:
-        return closing();
-    case PreviewResult::Status::Failed:
-        return fail(previewFailedMessage() + preview.errorString);
-    }
+    const PreviewResult preview = co_await writePreviewPage(m_previewBrowser, waits, m_set, address);
+    if (waits.aborted())
+        co_return ended(address);
+    if (!preview.ok())
+        co_return fail(previewFailedMessage() + preview.errorString);
 
     if (!limitNotice.isEmpty())
         m_messages.insertLine(limitNotice);
     m_messages.insertLine(summaryMessage(preview.counts));
-    m_itemBrowser.setVisible(false);
-    m_previewBrowser.setVisible(true);
     m_window.selectTab(WindowControls::Tab::Preview);
 
     CollectResult result;
     result.status = CollectResult::Status::Collected;
     result.counts = preview.counts;
-    return result;
+    result.address = address;
+    result.set = m_set;
+    co_return result;
 }
 
 void CollectCommand::showProgress(std::int32_t seconds)
@@ -288,31 +319,29 @@ void CollectCommand::tick()
     }
 }
 
-CollectCommand::Wait CollectCommand::waitUntilReady(int generation, QString &error)
+QCoro::Task<QString> CollectCommand::waitUntilLoaded(Waits &waits, int generation)
 {
     for (;;) {
-        // Stop, a failed load or a navigation of the user's own ends the wait.
-        if (m_itemBrowser.loadGeneration() != generation) {
-            error = pageGoneMessage();
-            return Wait::Failed;
-        }
+        // A failed load, Stop, or a navigation of the page's or the user's own ends the wait.
+        if (m_itemBrowser.loadGeneration() != generation)
+            co_return pageGoneMessage();
         switch (m_itemBrowser.loadState()) {
         case PageBrowser::LoadState::Finished:
-            return Wait::Ready;
+            co_return noError();
         case PageBrowser::LoadState::Failed:
-            error = loadFailedMessage();
-            return Wait::Failed;
+            co_return loadFailedMessage();
         case PageBrowser::LoadState::Loading:
             break;
         }
         showProgress(m_tickCount);
-        if (!m_loop.waitForEvents())
-            return Wait::Closing;
+        co_await waitForChange(waits, m_itemBrowser);
+        if (waits.aborted())
+            co_return noError();
     }
 }
 
-CollectCommand::Wait CollectCommand::scrollToBottom(PageDocument &document, int height, int generation,
-                                                    QString &error, QString &limitNotice)
+QCoro::Task<QString> CollectCommand::scrollToBottom(Waits &waits, PageDocument &document, int height,
+                                                    int generation, QString &limitNotice)
 {
     // The sum of the requested steps, not the page's real position, ends the phase. Each pass
     // scrolls and reads the height the next pass tests in one round trip to the page.
@@ -321,70 +350,80 @@ CollectCommand::Wait CollectCommand::scrollToBottom(PageDocument &document, int 
     bool waitForDrawing = true;
     for (;;) {
         if (scrolledDistance >= height)
-            return Wait::Ready;
+            co_return noError();
         if (scrolledDistance >= kScrollDistanceLimit) {
             limitNotice = distanceLimitMessage();
-            return Wait::Ready;
+            co_return noError();
         }
         if (m_clock.milliseconds() - start >= kScrollTimeLimitMs) {
-            limitNotice = timeLimitMessage();
-            return Wait::Ready;
+            limitNotice = scrollTimeLimitMessage();
+            co_return noError();
         }
 
-        if (!m_loop.yield())
-            return Wait::Closing;
-        if (m_itemBrowser.loadGeneration() != generation) {
-            error = pageGoneMessage();
-            return Wait::Failed;
-        }
+        co_await waits.nextTurn();
+        if (waits.aborted())
+            co_return noError();
+        if (m_itemBrowser.loadGeneration() != generation)
+            co_return pageGoneMessage();
         scrolledDistance += m_scrollStep;
         showProgress(m_tickCount);
-        const std::optional<int> next = document.scrollByReadingHeight(0, m_scrollStep);
-        if (!next) {
-            error = readFailure(noBodyMessage());
-            return Wait::Failed;
-        }
+        const int step = m_scrollStep;
+        const std::optional<int> next =
+            co_await waits.answer<std::optional<int>>([&](PageDocument::Reply<std::optional<int>> reply) {
+                document.scrollByReadingHeight(0, step, std::move(reply));
+            });
+        if (waits.aborted())
+            co_return noError();
+        if (!next)
+            co_return readFailure(generation, noBodyMessage());
         height = *next;
         m_currentHeight = height;
-        if (!letDrawingCatchUp(waitForDrawing))
-            return Wait::Closing;
+        const QString error = co_await letDrawingCatchUp(waits, waitForDrawing);
+        if (waits.aborted() || !error.isEmpty())
+            co_return error;
     }
 }
 
-bool CollectCommand::letDrawingCatchUp(bool &waitForDrawing)
+QCoro::Task<QString> CollectCommand::letDrawingCatchUp(Waits &waits, bool &waitForDrawing)
 {
     // The page's lazy loaders watch it as drawn: scrolling on while the drawing lags most of a
-    // view behind would carry places past them unseen.
+    // view behind would carry places past them unseen. A page that has not drawn in a second
+    // is not waited for again until it draws (a minimised window draws nothing).
     if (!m_itemBrowser.drawingBehind()) {
         waitForDrawing = true;
-        return true;
+        co_return noError();
     }
     const std::int64_t start = m_clock.milliseconds();
     while (waitForDrawing && m_itemBrowser.drawingBehind()) {
-        if (m_clock.milliseconds() - start >= kDrawWaitMs)
+        const std::int64_t left = kDrawWaitMs - (m_clock.milliseconds() - start);
+        if (left <= 0) {
             waitForDrawing = false;
-        else if (!m_loop.waitForEvents())
-            return false;
+            break;
+        }
+        co_await waitForChange(waits, m_itemBrowser, static_cast<int>(left));
+        if (waits.aborted())
+            break;
     }
-    return true;
+    co_return noError();
 }
 
-CollectCommand::Wait CollectCommand::walkElements(PageDocument &document, int generation, QString &error)
+QCoro::Task<QString> CollectCommand::walkElements(Waits &waits, PageDocument &document, int generation)
 {
     const QStringList recognised{detailId(), skuId(), tmallId(), descriptionId()};
-    const std::optional<QList<PageElement>> divs =
-        document.elementsByTagName(QStringLiteral("div"), recognised);
-    if (!divs) {
-        error = readFailure(unreadableDivsMessage());
-        return Wait::Failed;
-    }
+    const std::optional<QList<PageElement>> divs = co_await waits.answer<std::optional<QList<PageElement>>>(
+        [&](PageDocument::Reply<std::optional<QList<PageElement>>> reply) {
+            document.elementsByTagName(QStringLiteral("div"), recognised, std::move(reply));
+        });
+    if (waits.aborted())
+        co_return noError();
+    if (!divs)
+        co_return readFailure(generation, unreadableDivsMessage());
     for (const PageElement &div : *divs) {
-        if (!m_loop.yield())
-            return Wait::Closing;
-        if (m_itemBrowser.loadGeneration() != generation) {
-            error = pageGoneMessage();
-            return Wait::Failed;
-        }
+        co_await waits.nextTurn();
+        if (waits.aborted())
+            co_return noError();
+        if (m_itemBrowser.loadGeneration() != generation)
+            co_return pageGoneMessage();
         showProgress(0);
         if (div.id == detailId())
             extractMainPictures(div.innerHtml, m_set.mainPictures);
@@ -395,25 +434,39 @@ CollectCommand::Wait CollectCommand::walkElements(PageDocument &document, int ge
         else if (div.id == descriptionId())
             extractDescriptionPictures(div.innerHtml, m_set.descriptionPictures);
     }
-    return Wait::Ready;
+    co_return noError();
 }
 
-QString CollectCommand::readFailure(const QString &message) const
+QString CollectCommand::readFailure(int generation, const QString &message) const
 {
+    // A read also fails when the page is replaced under it; say so rather than blame the page.
+    if (m_itemBrowser.loadGeneration() != generation)
+        return pageGoneMessage();
     return m_itemBrowser.scriptTimedOut() ? unresponsiveMessage() : message;
 }
 
-CollectResult CollectCommand::failRead(int generation, const QString &message)
+CollectResult CollectCommand::ended(const QString &address)
 {
-    // A read also fails when the page is replaced under it; say so rather than blame the page.
-    return fail(m_itemBrowser.loadGeneration() != generation ? pageGoneMessage() : message);
+    CollectResult result;
+    result.address = address;
+    switch (m_abortReason) {
+    case CollectAbort::Closing:
+        // Nothing is shown: the window may be going.
+        result.status = CollectResult::Status::Closing;
+        return result;
+    case CollectAbort::Navigated:
+        result = fail(pageGoneMessage());
+        break;
+    case CollectAbort::TimeLimit:
+        result = fail(timeLimitMessage(m_timeLimitSeconds));
+        break;
+    }
+    result.address = address;
+    return result;
 }
 
 CollectResult CollectCommand::fail(const QString &message)
 {
-    // A read or a write cut short because the program closes is nothing to report.
-    if (m_loop.isClosing())
-        return closing();
     m_set.itemTitle.clear();
     m_set.mainPictures.clear();
     m_set.colourPictures.clear();

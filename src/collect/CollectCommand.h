@@ -1,11 +1,15 @@
 #pragma once
 
+#include "collect/PictureList.h"
 #include "collect/PreviewPage.h"
 #include "platform/MessageList.h"
 
 #include <QString>
 
+#include <qcoro/qcorotask.h>
+
 #include <cstdint>
+#include <memory>
 
 namespace talvesk {
 
@@ -13,41 +17,62 @@ class Clock;
 class EventLoop;
 class PageBrowser;
 class PageDocument;
+class PendingCall;
 class Ticker;
+class Waits;
 class WindowControls;
-struct CollectedSet;
 
 struct CollectResult
 {
     enum class Status {
-        Failed,    // the page could not be loaded or read; the set is cleared
-        Refused,   // not started: a collect runs already, or the address box is empty
-        Closing,   // the program closed while the command waited
+        Failed,    // the page could not be loaded or read, or the collect was ended; the set is cleared
+        Refused,   // not started: a collect runs already, or the address is empty
+        Closing,   // ended because the program closes: nothing more was shown
         Collected, // the set is filled and the preview shown
     };
 
     Status status = Status::Failed;
     QString errorString; // the message line shown, unless Collected
     PreviewCounts counts;
+    QString address;  // the address the collect reloaded
+    CollectedSet set; // what was collected, when Collected
 
     bool ok() const { return status == Status::Collected; }
 };
 
-// The collect button: reloads the item page from the address box, waits for it, scrolls it
+// Why a collect is ended from outside.
+enum class CollectAbort {
+    Closing,   // the program closes: end without a word
+    Navigated, // the user navigated the page elsewhere
+    TimeLimit, // the page did not load and scroll within the time limit
+};
+
+// The collect button: reloads the item page from the given address, waits for it, scrolls it
 // to the bottom so lazily loaded pictures enter the markup (an endlessly growing page for at
 // most 300,000 px or 5 minutes, with a notice line), reads the title and the picture
 // addresses of the four recognised div blocks, shows the preview and a count summary.
-// While it scrolls it runs a once-a-second ticker of its own, whose ticks widen the scroll step
-// once the page has stopped growing; ticks and run() share the collection state and run on
-// the same thread, the ticks only inside the collect's own yields.
+// It runs as a coroutine: every wait returns to the event loop, so the window stays
+// responsive and several collects (one per pair of browsers) run side by side on one thread.
+// While it scrolls it runs a once-a-second ticker of its own, whose ticks widen the scroll
+// step once the page has stopped growing; ticks and run() share the collection state, the
+// ticks arriving between two passes.
 class CollectCommand final
 {
 public:
     CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser, WindowControls &window,
                    MessageList &messages, EventLoop &loop, const Clock &clock, Ticker &ticker,
                    CollectedSet &set);
+    ~CollectCommand();
+    CollectCommand(const CollectCommand &) = delete;
+    CollectCommand &operator=(const CollectCommand &) = delete;
 
-    CollectResult run();
+    // Loading and scrolling must end within this many seconds, or the collect fails; 0: no limit.
+    void setTimeLimit(int seconds) { m_timeLimitSeconds = seconds; }
+
+    // The command outlives the returned task, or aborts it first.
+    QCoro::Task<CollectResult> run(QString address);
+    // Ends a running collect at once, from whatever it waits for; nothing when none runs.
+    void abort(CollectAbort reason);
 
     bool isRunning() const { return m_running; }
 
@@ -59,27 +84,24 @@ public:
 
     static QString progressMessage(std::int32_t seconds);
     static QString summaryMessage(const PreviewCounts &counts);
+    static QString timeLimitMessage(int seconds);
     // Shown instead of starting a second collect, or a download, while a collect runs.
     static QString busyMessage();
     static QString downloadBusyMessage();
 
 private:
-    enum class Wait { Ready, Failed, Closing };
+    class Running;
 
     void tick();
-
-    Wait waitUntilReady(int generation, QString &error);
-    // Ends Ready also when a limit stops an endlessly growing page; limitNotice then says so.
-    Wait scrollToBottom(PageDocument &document, int height, int generation, QString &error,
-                        QString &limitNotice);
-    Wait walkElements(PageDocument &document, int generation, QString &error);
-    // Waits for the page to draw while it lags behind the scrolling, at most a second; a page
-    // that still has not drawn is not waited for again (waitForDrawing false) until it draws.
-    // False once the program is closing.
-    bool letDrawingCatchUp(bool &waitForDrawing);
-    // The message for a failed read, unless the page did not answer in time.
-    QString readFailure(const QString &message) const;
-    CollectResult failRead(int generation, const QString &message);
+    QCoro::Task<QString> waitUntilLoaded(Waits &waits, int generation);
+    // Scrolls to the bottom; a limit that stops an endlessly growing page sets limitNotice.
+    QCoro::Task<QString> scrollToBottom(Waits &waits, PageDocument &document, int height, int generation,
+                                        QString &limitNotice);
+    QCoro::Task<QString> letDrawingCatchUp(Waits &waits, bool &waitForDrawing);
+    QCoro::Task<QString> walkElements(Waits &waits, PageDocument &document, int generation);
+    // The message for a failed read, unless the page did not answer in time or went away.
+    QString readFailure(int generation, const QString &message) const;
+    CollectResult ended(const QString &message);
     CollectResult fail(const QString &message);
     void showProgress(std::int32_t seconds);
 
@@ -91,6 +113,7 @@ private:
     const Clock &m_clock;
     Ticker &m_ticker;
     CollectedSet &m_set;
+    int m_timeLimitSeconds = 0;
 
     std::int32_t m_scrollStep = 0;
     std::int32_t m_tickCount = 0;
@@ -98,6 +121,9 @@ private:
     std::int32_t m_currentHeight = 0;
     bool m_running = false;
     MessageLine m_progressLine = 0;
+    Waits *m_waits = nullptr; // the running collect's
+    CollectAbort m_abortReason = CollectAbort::Closing;
+    std::unique_ptr<PendingCall> m_deadline;
 };
 
 } // namespace talvesk

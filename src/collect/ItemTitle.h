@@ -2,9 +2,9 @@
 
 #include <QString>
 
-namespace talvesk {
+#include <optional>
 
-class PageBrowser;
+namespace talvesk {
 
 struct ItemTitleResult
 {
@@ -13,8 +13,9 @@ struct ItemTitleResult
     QString errorString; // why there is no title, when !ok
 };
 
-// The innerText of the page's first title element, cleaned for use as a folder name.
-ItemTitleResult readItemTitle(PageBrowser &browser);
+// The item title from the innerText of the page's first title element (nullopt: the page has
+// none), cleaned for use as a folder name.
+ItemTitleResult itemTitleFromText(const std::optional<QString> &innerText);
 
 // Removes every / \ : * ? < > | from the text; nothing else is touched.
 QString cleanFileName(const QString &text);

@@ -1,8 +1,9 @@
 #include "collect/PreviewPage.h"
 
-#include "platform/EventLoop.h"
 #include "platform/PageBrowser.h"
 #include "platform/PageDocument.h"
+#include "platform/WaitForPage.h"
+#include "platform/Waits.h"
 
 namespace talvesk {
 namespace {
@@ -93,8 +94,8 @@ PreviewPage buildPreviewPage(const CollectedSet &set, const QString &address)
     return page;
 }
 
-PreviewResult writePreviewPage(PageBrowser &browser, EventLoop &loop, const CollectedSet &set,
-                               const QString &address)
+QCoro::Task<PreviewResult> writePreviewPage(PageBrowser &browser, Waits &waits, const CollectedSet &set,
+                                            const QString &address)
 {
     const PreviewPage page = buildPreviewPage(set, address);
     PreviewResult result;
@@ -102,30 +103,34 @@ PreviewResult writePreviewPage(PageBrowser &browser, EventLoop &loop, const Coll
 
     browser.navigateBlank();
     // Blank-page wait: at least one turn of the event loop, then as long as the page is loading.
-    do {
-        if (!loop.waitForEvents()) {
-            result.status = PreviewResult::Status::Closing;
-            result.errorString = QStringLiteral("程序正在关闭");
-            return result;
-        }
-    } while (browser.loadState() == PageBrowser::LoadState::Loading);
+    co_await waits.nextTurn();
+    while (!waits.aborted() && browser.loadState() == PageBrowser::LoadState::Loading)
+        co_await waitForChange(waits, browser);
+    if (waits.aborted()) {
+        result.errorString = QStringLiteral("预览已中止");
+        co_return result;
+    }
     if (browser.loadState() != PageBrowser::LoadState::Finished) {
         result.errorString = QStringLiteral("空白页未能载入");
-        return result;
+        co_return result;
     }
 
     const std::unique_ptr<PageDocument> document = browser.document();
     if (!document) {
         result.errorString = QStringLiteral("预览页没有文档");
-        return result;
+        co_return result;
     }
     // One write of all fragments in order gives the same document as one write per fragment.
-    if (!document->write(page.fragments.join(QString()))) {
-        result.errorString = QStringLiteral("无法写入预览页");
-        return result;
+    const QString markup = page.fragments.join(QString());
+    const bool written = co_await waits.answer<bool>(
+        [&](PageDocument::Reply<bool> reply) { document->write(markup, std::move(reply)); });
+    if (!written) {
+        result.errorString =
+            waits.aborted() ? QStringLiteral("预览已中止") : QStringLiteral("无法写入预览页");
+        co_return result;
     }
     result.status = PreviewResult::Status::Written;
-    return result;
+    co_return result;
 }
 
 } // namespace talvesk

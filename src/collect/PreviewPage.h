@@ -5,10 +5,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <qcoro/qcorotask.h>
+
 namespace talvesk {
 
-class EventLoop;
 class PageBrowser;
+class Waits;
 
 struct PreviewCounts
 {
@@ -30,8 +32,8 @@ PreviewPage buildPreviewPage(const CollectedSet &set, const QString &address);
 struct PreviewResult
 {
     enum class Status {
-        Failed,  // the blank page did not load, or has no document, or refused the write
-        Closing, // the program started closing during the wait
+        Failed, // the blank page did not load, or has no document, or refused the write, or the wait was
+                // aborted
         Written,
     };
 
@@ -42,10 +44,11 @@ struct PreviewResult
     bool ok() const { return status == Status::Written; }
 };
 
-// Loads a blank page into the browser, waits for it in the event loop and writes the preview
-// into it. Title, address and picture addresses are HTML-escaped (& < > " '), so ordinary
-// values give exactly the usual markup and no value can inject markup or script.
-PreviewResult writePreviewPage(PageBrowser &browser, EventLoop &loop, const CollectedSet &set,
-                               const QString &address);
+// Loads a blank page into the browser, waits for it and writes the preview into it. Title,
+// address and picture addresses are HTML-escaped (& < > " '), so ordinary values give exactly
+// the usual markup and no value can inject markup or script. The set and the address are
+// read at once; the waits are the caller's, so its abort ends this one too.
+QCoro::Task<PreviewResult> writePreviewPage(PageBrowser &browser, Waits &waits, const CollectedSet &set,
+                                            const QString &address);
 
 } // namespace talvesk

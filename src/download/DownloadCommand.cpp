@@ -7,7 +7,6 @@
 #include "download/ItemFolderName.h"
 #include "download/PathJoin.h"
 #include "platform/Dialogs.h"
-#include "platform/EventLoop.h"
 #include "platform/WindowControls.h"
 
 #include <QDir>
@@ -74,14 +73,6 @@ void DownloadCommand::start(const CollectedSet &collected)
     m_list = 0;
     m_done = 0;
     fetchNextList();
-}
-
-DownloadResult DownloadCommand::run(const CollectedSet &collected, EventLoop &loop)
-{
-    start(collected);
-    if (!loop.waitUntil([this] { return !m_running; }))
-        abort();
-    return m_result;
 }
 
 void DownloadCommand::abort()

@@ -14,7 +14,6 @@
 namespace talvesk {
 
 class Dialogs;
-class EventLoop;
 class FetchQueue;
 class WindowControls;
 
@@ -59,8 +58,6 @@ public:
     // now: a collect run meanwhile cannot mix two items' pictures. finished() is emitted once,
     // possibly before start() returns (cancelled, nothing collected, no folder).
     void start(const CollectedSet &collected);
-    // start(), then waits in the loop until finished; stops the fetches when the program closes.
-    DownloadResult run(const CollectedSet &collected, EventLoop &loop);
     // Stops every fetch at once; nothing half-written stays on disk.
     void abort();
 

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace talvesk {
@@ -27,8 +28,13 @@ public:
     virtual void navigateBlank() = 0;
 
     virtual LoadState loadState() const = 0;
-    // Counts the loads started so far, by the program or by the page itself.
+    // Counts the navigations of the page's main frame so far: loads the program asked for and
+    // those the page or the user started (a script setting location, a link, Back), also
+    // those that replace a load still running without a load of their own.
     virtual int loadGeneration() const = 0;
+    // Calls changed once, the next time the load state, the load generation or the drawn
+    // scroll position changes. For waits on those, which only the browser's events change.
+    virtual void notifyOnChange(std::function<void()> changed) = 0;
 
     // The document shown now, or nullptr when there is none.
     virtual std::unique_ptr<PageDocument> document() = 0;

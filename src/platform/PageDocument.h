@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace talvesk {
@@ -14,35 +15,39 @@ struct PageElement
     QString innerHtml; // read only for the ids that were asked for, empty otherwise
 };
 
-// The document a browser shows at the moment it was taken. Every read fails (nullopt or
+// The document a browser shows at the moment it was taken. Reads are answered through a
+// callback, called once, at once or later from the event loop; every read fails (nullopt or
 // false) once that document is gone, e.g. because the browser has navigated elsewhere.
 class PageDocument
 {
 public:
+    template <typename T> using Reply = std::function<void(T)>;
+
     virtual ~PageDocument() = default;
 
     // body.scrollHeight in whole pixels; nullopt when there is no body.
-    virtual std::optional<int> bodyScrollHeight() = 0;
+    virtual void bodyScrollHeight(Reply<std::optional<int>> reply) = 0;
 
     // parentWindow.scrollBy(x, y), then body.scrollHeight as bodyScrollHeight() reads it, in
     // one round trip; nullopt when the document is gone or has no body.
-    virtual std::optional<int> scrollByReadingHeight(int x, int y) = 0;
+    virtual void scrollByReadingHeight(int x, int y, Reply<std::optional<int>> reply) = 0;
 
     // Every element with this tag name, in document order, with its id. The inner markup is
     // read, in the same batch, only of the elements whose id equals one of innerHtmlForIds.
-    virtual std::optional<QList<PageElement>> elementsByTagName(const QString &tagName,
-                                                                const QStringList &innerHtmlForIds) = 0;
+    virtual void elementsByTagName(const QString &tagName, const QStringList &innerHtmlForIds,
+                                   Reply<std::optional<QList<PageElement>>> reply) = 0;
 
     // What a lazy loader does for the pictures it reaches: every img inside a div whose id
     // equals divId and whose addressAttribute holds an address other than its src takes that
     // address as src. The number of pictures changed; nullopt when the script fails.
-    virtual std::optional<int> loadLazyImages(const QString &divId, const QString &addressAttribute) = 0;
+    virtual void loadLazyImages(const QString &divId, const QString &addressAttribute,
+                                Reply<std::optional<int>> reply) = 0;
 
     // innerText of the first element with this tag name; nullopt when there is none.
-    virtual std::optional<QString> firstInnerText(const QString &tagName) = 0;
+    virtual void firstInnerText(const QString &tagName, Reply<std::optional<QString>> reply) = 0;
 
     // Appends markup to a blank document (document.write).
-    virtual bool write(const QString &markup) = 0;
+    virtual void write(const QString &markup, Reply<bool> reply) = 0;
 };
 
 } // namespace talvesk

@@ -15,8 +15,6 @@ public:
 
     virtual ~WindowControls() = default;
 
-    // The address box's current text.
-    virtual QString addressText() const = 0;
     // Selects a tab as a click would, which also shows its browser and hides the other.
     virtual void selectTab(Tab tab) = 0;
     // Enables or disables the whole window for user input.

@@ -379,12 +379,3 @@ TEST_F(MainFormTest, TabOrder)
     for (const char *name : {"StatusBar1", "ProgressBar1", "picAddress", "lblAddress", "Label1"})
         EXPECT_EQ(control<QWidget>(QString::fromLatin1(name))->focusPolicy(), Qt::NoFocus) << name;
 }
-
-// Closing the window tells a command waiting in the event loop to give up.
-TEST_F(MainFormTest, CloseEndsWaitingCommands)
-{
-    ASSERT_TRUE(showWindow());
-    EXPECT_TRUE(m_window->eventLoop().yield());
-    m_window->close();
-    EXPECT_FALSE(m_window->eventLoop().yield());
-}

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTabBar>
 #include <QWebEngineView>
 
@@ -173,4 +174,46 @@ TEST_F(NavigationTest, ToolbarDrivesWebBrowser1)
     ASSERT_TRUE(waitUntil([this] { return shownUrl() == QUrl(QStringLiteral("about:blank")); }));
     EXPECT_EQ(m_server.requestCount(QStringLiteral("/home")), 1);
     EXPECT_TRUE(m_dialogs.boxes.isEmpty());
+}
+
+// The address box follows the page shown after a link, Back or a page's own script, so 采集
+// collects the page the user is looking at; text the user has typed stays until it is used,
+// and the preview's loads never touch it. Only Enter adds to the list.
+TEST_F(NavigationTest, AddressBoxFollowsThePageShown)
+{
+    const QString item = m_server.url(QStringLiteral("/item")).toString();
+    const QString upper = m_server.url(QStringLiteral("/ITEM")).toString();
+    m_server.route(QStringLiteral("/shop"),
+                   HttpResponse::html(QStringLiteral("<html><head><title>Shop</title></head><body>"
+                                                     "<a id=\"to\" href=\"/ITEM\">item</a></body></html>")));
+    typeAndEnter(m_server.url(QStringLiteral("/shop")).toString());
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
+    auto *view = m_window->findChild<QWebEngineView *>(QStringLiteral("WebBrowser1"));
+
+    view->page()->runJavaScript(QStringLiteral("document.getElementById('to').click()"));
+    ASSERT_TRUE(waitUntil([&] { return m_window->addressText() == upper; }));
+    control<QAction>(QStringLiteral("Back"))->trigger();
+    ASSERT_TRUE(waitUntil([&] { return shownUrl().path() == QStringLiteral("/shop"); }));
+    ASSERT_TRUE(waitUntil([&] { return m_window->addressText().endsWith(QStringLiteral("/shop")); }));
+    view->page()->runJavaScript(QStringLiteral("location.href = '/item'"));
+    ASSERT_TRUE(waitUntil([&] { return m_window->addressText() == item; }));
+
+    QStringList collected;
+    connect(m_window.get(), &talvesk::MainForm::collectRequested, m_window.get(),
+            [&](const QString &address) { collected.append(address); });
+    QTest::mouseClick(control<QPushButton>(QStringLiteral("Browser")), Qt::LeftButton);
+    EXPECT_EQ(collected, QStringList{item});
+
+    // Typed, not yet opened: a navigation of the page leaves the user's text alone.
+    m_addressBox->lineEdit()->selectAll();
+    QTest::keyClicks(m_addressBox->lineEdit(), upper);
+    view->page()->runJavaScript(QStringLiteral("location.href = '/shop'"));
+    ASSERT_TRUE(waitUntil([&] { return shownUrl().path() == QStringLiteral("/shop"); }));
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
+    EXPECT_EQ(m_window->addressText(), upper);
+
+    m_window->previewBrowser().navigateBlank();
+    ASSERT_TRUE(waitForLoad(m_window->previewBrowser()));
+    EXPECT_EQ(m_window->addressText(), upper);
+    EXPECT_EQ(entries(), QStringList{m_server.url(QStringLiteral("/shop")).toString()});
 }

@@ -1,8 +1,8 @@
 #include "platform/qt/QtPageBrowser.h"
-#include "platform/qt/QtEventLoop.h"
 
 #include "app/WaitUntil.h"
 #include "support/LocalHttpServer.h"
+#include "support/SyncDocument.h"
 
 #include <QTimer>
 #include <QWebEnginePage>
@@ -13,10 +13,11 @@
 
 using talvesk::PageBrowser;
 using talvesk::PageElement;
-using talvesk::QtEventLoop;
 using talvesk::QtPageBrowser;
+using talvesk::test::evaluated;
 using talvesk::test::HttpResponse;
 using talvesk::test::LocalHttpServer;
+using talvesk::test::SyncDocument;
 using talvesk::test::waitUntil;
 
 namespace {
@@ -81,8 +82,8 @@ TEST_F(QtPageBrowserTest, ReadsTheDocumentSynchronously)
 {
     ASSERT_TRUE(load(QStringLiteral("/item")));
     ASSERT_EQ(m_browser.loadState(), PageBrowser::LoadState::Finished);
-    auto document = m_browser.document();
-    ASSERT_TRUE(document);
+    ASSERT_TRUE(m_browser.document());
+    SyncDocument document(m_browser.document());
 
     const auto height = document->bodyScrollHeight();
     ASSERT_TRUE(height.has_value());
@@ -105,7 +106,7 @@ TEST_F(QtPageBrowserTest, ReadsTheDocumentSynchronously)
     EXPECT_EQ(document->firstInnerText(QStringLiteral("article")), std::nullopt);
 
     EXPECT_EQ(document->scrollByReadingHeight(0, 500), height);
-    EXPECT_EQ(m_browser.evaluate(QStringLiteral("window.scrollY"), m_browser.loadGeneration())->toInt(), 500);
+    EXPECT_EQ(evaluated(m_browser, QStringLiteral("window.scrollY"))->toInt(), 500);
 }
 
 // The state is Loading from navigate() on, before the engine reports anything, and ends in
@@ -155,13 +156,14 @@ TEST_F(QtPageBrowserTest, SilentPageShowsNoDialogs)
 TEST_F(QtPageBrowserTest, StaleDocumentFails)
 {
     ASSERT_TRUE(load(QStringLiteral("/item")));
-    auto stale = m_browser.document();
+    SyncDocument stale(m_browser.document());
     ASSERT_TRUE(load(QStringLiteral("/other")));
     EXPECT_EQ(stale->bodyScrollHeight(), std::nullopt);
     EXPECT_EQ(stale->elementsByTagName(QStringLiteral("div"), {}), std::nullopt);
     EXPECT_EQ(stale->firstInnerText(QStringLiteral("title")), std::nullopt);
     EXPECT_EQ(stale->scrollByReadingHeight(0, 1), std::nullopt);
-    EXPECT_EQ(m_browser.document()->firstInnerText(QStringLiteral("title")), QStringLiteral("Other"));
+    EXPECT_EQ(SyncDocument(m_browser.document())->firstInnerText(QStringLiteral("title")),
+              QStringLiteral("Other"));
 }
 
 // A read that is waiting for a busy page gives up when a navigation starts: the page went
@@ -169,7 +171,7 @@ TEST_F(QtPageBrowserTest, StaleDocumentFails)
 TEST_F(QtPageBrowserTest, WaitingReadEndsWhenThePageNavigates)
 {
     ASSERT_TRUE(load(QStringLiteral("/busy")));
-    auto document = m_browser.document();
+    SyncDocument document(m_browser.document());
     page()->runJavaScript(QStringLiteral("busy(5000)"));
     QTimer::singleShot(100, &m_browser,
                        [this] { m_browser.navigate(m_server.url(QStringLiteral("/other")).toString()); });
@@ -183,7 +185,7 @@ TEST_F(QtPageBrowserTest, WaitingReadEndsWhenThePageNavigates)
 TEST_F(QtPageBrowserTest, WaitingReadIsBoundedInTime)
 {
     ASSERT_TRUE(load(QStringLiteral("/busy")));
-    auto document = m_browser.document();
+    SyncDocument document(m_browser.document());
     m_browser.setScriptTimeout(300);
     page()->runJavaScript(QStringLiteral("busy(1500)"));
     EXPECT_EQ(document->firstInnerText(QStringLiteral("title")), std::nullopt);
@@ -193,21 +195,8 @@ TEST_F(QtPageBrowserTest, WaitingReadIsBoundedInTime)
     EXPECT_FALSE(m_browser.scriptTimedOut());
 }
 
-// A read waits in the loop of the command reading, so it ends at once, and as no time-out,
-// when that loop closes while the page is busy.
-TEST_F(QtPageBrowserTest, WaitingReadEndsWhenItsLoopCloses)
-{
-    ASSERT_TRUE(load(QStringLiteral("/busy")));
-    auto document = m_browser.document();
-    QtEventLoop loop;
-    m_browser.waitIn(loop);
-    page()->runJavaScript(QStringLiteral("busy(1500)"));
-    QTimer::singleShot(50, [&loop] { loop.requestShutdown(); });
-    EXPECT_EQ(document->firstInnerText(QStringLiteral("title")), std::nullopt);
-    EXPECT_FALSE(m_browser.scriptTimedOut());
-}
-
-// A read that is waiting when its browser is destroyed returns a failure and does not crash.
+// A read that is waiting when its browser is destroyed is never answered, and nothing crashes
+// when the engine answers later.
 TEST(QtPageBrowserLifetime, WaitingReadSurvivesTheBrowser)
 {
     LocalHttpServer server;
@@ -219,10 +208,64 @@ TEST(QtPageBrowserLifetime, WaitingReadSurvivesTheBrowser)
     ASSERT_TRUE(waitUntil([browser] { return browser->loadState() == PageBrowser::LoadState::Finished; }));
     auto document = browser->document();
     browser->view()->page()->runJavaScript(
-        QStringLiteral("var end = Date.now() + 5000; while (Date.now() < end) {}"));
-    QTimer::singleShot(100, browser, [browser] { delete browser; });
-    EXPECT_EQ(document->bodyScrollHeight(), std::nullopt);
-    EXPECT_EQ(document->firstInnerText(QStringLiteral("title")), std::nullopt);
+        QStringLiteral("var end = Date.now() + 1000; while (Date.now() < end) {}"));
+    int answers = 0;
+    document->firstInnerText(QStringLiteral("title"),
+                             [&answers](const std::optional<QString> &) { ++answers; });
+    delete browser;
+
+    // Another page loading to its end shows the loop has run past the answer's time.
+    QtPageBrowser other(&profile, nullptr);
+    other.navigate(server.url(QStringLiteral("/busy")).toString());
+    ASSERT_TRUE(waitUntil([&other] { return other.loadState() == PageBrowser::LoadState::Finished; }));
+    EXPECT_EQ(answers, 0);
+    document->bodyScrollHeight([&answers](const std::optional<int> &height) { answers += height ? 10 : 1; });
+    EXPECT_EQ(answers, 1);
+}
+
+// A navigation the page starts itself counts as a new load, also when it replaces the load
+// still running without a load start of its own; a server's redirect and a change of the
+// address's fragment do not.
+TEST_F(QtPageBrowserTest, PageNavigatingItselfIsANewLoad)
+{
+    for (const QString &move :
+         {QStringLiteral("location.href = '/other'"), QStringLiteral("location.replace('/other')")}) {
+        SCOPED_TRACE(move.toStdString());
+        m_server.route(QStringLiteral("/moves"),
+                       HttpResponse::html(QStringLiteral("<html><head><script>%1</script></head><body>"
+                                                         "<img src=\"/never\"></body></html>")
+                                              .arg(move)));
+        m_server.route(QStringLiteral("/never"),
+                       HttpResponse::ok({}).sendingOnly(0, HttpResponse::Ending::Hang));
+        m_browser.navigate(m_server.url(QStringLiteral("/moves")).toString());
+        const int own = m_browser.loadGeneration();
+        ASSERT_TRUE(waitUntil([this] { return page()->url().path() == QStringLiteral("/other"); }));
+        ASSERT_TRUE(waitUntil([this] { return m_browser.loadState() != PageBrowser::LoadState::Loading; }));
+        EXPECT_GT(m_browser.loadGeneration(), own);
+    }
+
+    m_server.route(QStringLiteral("/redirected"), HttpResponse::redirect("/item"));
+    m_browser.navigate(m_server.url(QStringLiteral("/redirected")).toString());
+    const int redirected = m_browser.loadGeneration();
+    ASSERT_TRUE(waitUntil([this] { return m_browser.loadState() != PageBrowser::LoadState::Loading; }));
+    EXPECT_EQ(m_browser.loadState(), PageBrowser::LoadState::Finished);
+    EXPECT_EQ(page()->url().path(), QStringLiteral("/item"));
+    EXPECT_EQ(m_browser.loadGeneration(), redirected);
+
+    const int loaded = m_browser.loadGeneration();
+    page()->runJavaScript(QStringLiteral("location.hash = 'more'"));
+    ASSERT_TRUE(waitUntil([this] { return page()->url().fragment() == QStringLiteral("more"); }));
+    EXPECT_EQ(m_browser.loadGeneration(), loaded);
+}
+
+// An address longer than the engine takes fails at once instead of loading for ever.
+TEST_F(QtPageBrowserTest, OverlongAddressFailsAtOnce)
+{
+    const int before = m_browser.loadGeneration();
+    m_browser.navigate(m_server.url(QStringLiteral("/item")).toString() + QStringLiteral("?q=") +
+                       QString(2 * 1024 * 1024, QLatin1Char('a')));
+    EXPECT_EQ(m_browser.loadState(), PageBrowser::LoadState::Failed);
+    EXPECT_GT(m_browser.loadGeneration(), before);
 }
 
 // Links with target=_blank and window.open() load in the same view.
@@ -245,14 +288,13 @@ TEST_F(QtPageBrowserTest, WritesIntoTheBlankPage)
 {
     m_browser.navigateBlank();
     ASSERT_TRUE(waitUntil([this] { return m_browser.loadState() == PageBrowser::LoadState::Finished; }));
-    auto document = m_browser.document();
+    SyncDocument document(m_browser.document());
     const QStringList fragments{QStringLiteral("<html><head><title>预览</title></head><body>"),
                                 QStringLiteral("<p>\"quotes\" and 'single' \\ </p>"),
                                 QStringLiteral("<img src=\"http://127.0.0.1/a.jpg\"></body></html>")};
     for (const QString &fragment : fragments)
         ASSERT_TRUE(document->write(fragment));
-    const auto markup =
-        m_browser.evaluate(QStringLiteral("document.documentElement.outerHTML"), m_browser.loadGeneration());
+    const auto markup = evaluated(m_browser, QStringLiteral("document.documentElement.outerHTML"));
     ASSERT_TRUE(markup.has_value());
     EXPECT_EQ(markup->toString(), fragments.join(QString()));
     EXPECT_EQ(document->firstInnerText(QStringLiteral("title")), QStringLiteral("预览"));

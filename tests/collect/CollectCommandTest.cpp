@@ -13,6 +13,7 @@
 #include <QList>
 #include <QStringList>
 
+using talvesk::CollectAbort;
 using talvesk::CollectCommand;
 using talvesk::CollectedSet;
 using talvesk::CollectResult;
@@ -27,6 +28,8 @@ using talvesk::test::FakeMessageList;
 using talvesk::test::FakePageBrowser;
 using talvesk::test::FakeTicker;
 using talvesk::test::FakeWindowControls;
+using talvesk::test::runToEnd;
+using talvesk::test::started;
 
 namespace {
 
@@ -90,9 +93,13 @@ struct CollectRig
 {
     CollectRig()
     {
-        window.address = kAddress;
         browser1.title = QStringLiteral("Item");
+        loop.watch(browser1);
+        loop.watch(browser2);
     }
+
+    // Runs a collect of the address to its end.
+    CollectResult collect(const QString &address = kAddress) { return runToEnd(loop, command.run(address)); }
 
     FakePageBrowser browser1;
     FakePageBrowser browser2;
@@ -164,7 +171,7 @@ TEST_F(CollectCommandTest, ReadyAtOnceAndEmptyPage)
     mesg.lines = {QStringLiteral("earlier")};
     browser1.scrollHeight = 0;
 
-    const CollectResult result = command.run();
+    const CollectResult result = collect();
 
     EXPECT_TRUE(result.ok());
     EXPECT_EQ(mesg.rewrites, 0);
@@ -177,20 +184,21 @@ TEST_F(CollectCommandTest, ReadyAtOnceAndEmptyPage)
     EXPECT_EQ(set.itemTitle, QStringLiteral("Item"));
 }
 
-// The address box's text is navigated unchanged, then the browser tab is selected first
-// and the preview tab last, with the browsers' visibility swapped and Timer1 left off.
+// The address given is navigated unchanged and named in the result, then the browser tab is
+// selected first and the preview tab last, with Timer1 left off.
 TEST_F(CollectCommandTest, NavigatesAndSwitchesToPreview)
 {
-    window.address = QStringLiteral(" 127.0.0.1:9/item ");
+    const QString typed = QStringLiteral(" 127.0.0.1:9/item ");
     browser1.scrollHeight = 20;
 
-    ASSERT_TRUE(command.run().ok());
+    const CollectResult result = collect(typed);
+    ASSERT_TRUE(result.ok());
 
-    EXPECT_EQ(browser1.navigations, QStringList{window.address});
+    EXPECT_EQ(result.address, typed);
+    EXPECT_EQ(result.set.itemTitle, QStringLiteral("Item"));
+    EXPECT_EQ(browser1.navigations, QStringList{typed});
     EXPECT_EQ(window.selectedTabs,
               QList<WindowControls::Tab>({WindowControls::Tab::Browse, WindowControls::Tab::Preview}));
-    EXPECT_FALSE(browser1.visible);
-    EXPECT_TRUE(browser2.visible);
     EXPECT_EQ(ticker.changes, QList<bool>({true, false}));
     EXPECT_EQ(browser2.navigations, QStringList{QStringLiteral("about:blank")});
     EXPECT_FALSE(browser2.written.isEmpty());
@@ -213,14 +221,14 @@ TEST_F(CollectCommandTest, ReadyWaitRewritesLineZero)
     });
     browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
 
-    ASSERT_TRUE(command.run().ok());
+    ASSERT_TRUE(collect().ok());
     EXPECT_EQ(topLines, QStringList({CollectCommand::progressMessage(0), CollectCommand::progressMessage(0),
                                      CollectCommand::progressMessage(0)}));
     EXPECT_EQ(mesg.rewrites, 3);
 
     topLines.clear();
     finishAt = loop.yields() + 3;
-    ASSERT_TRUE(command.run().ok());
+    ASSERT_TRUE(collect().ok());
     EXPECT_EQ(topLines, QStringList({CollectCommand::progressMessage(0), CollectCommand::progressMessage(0),
                                      CollectCommand::progressMessage(0)}));
 }
@@ -235,7 +243,7 @@ TEST_F(CollectCommandTest, ThousandPixelsTake200Passes)
             yieldsBeforeWalk = n;
     });
 
-    ASSERT_TRUE(command.run().ok());
+    ASSERT_TRUE(collect().ok());
 
     ASSERT_EQ(browser1.scrolls.size(), 200);
     for (const auto &scroll : browser1.scrolls)
@@ -252,7 +260,7 @@ TEST_F(CollectCommandTest, StepWidensEveryTenTicksOnceHeightIsSteady)
     browser1.scrollHeight = 800;
     timerTicksEvery(3); // tick n happens in the yield of pass 3n
 
-    ASSERT_TRUE(command.run().ok());
+    ASSERT_TRUE(collect().ok());
 
     const auto &scrolls = browser1.scrolls;
     ASSERT_GT(scrolls.size(), 100);
@@ -278,7 +286,7 @@ TEST_F(CollectCommandTest, ChangedHeightDelaysTheWidening)
             browser1.scrollHeight = 900;
     });
 
-    ASSERT_TRUE(command.run().ok());
+    ASSERT_TRUE(collect().ok());
 
     const auto &scrolls = browser1.scrolls;
     ASSERT_GT(scrolls.size(), 120);
@@ -310,7 +318,7 @@ TEST_F(CollectCommandTest, TickIgnoresAMissingBody)
         ticks = command.tickCount();
         height = command.currentHeight();
     });
-    ASSERT_TRUE(command.run().ok());
+    ASSERT_TRUE(collect().ok());
     EXPECT_EQ(ticks, 3);
     EXPECT_EQ(height, 300);
     EXPECT_FALSE(ticker.active);
@@ -340,7 +348,7 @@ TEST_F(CollectCommandTest, EndlesslyGrowingPageStopsAtItsLimits)
             }
         });
 
-        const CollectResult result = rig.command.run();
+        const CollectResult result = rig.collect();
 
         ASSERT_TRUE(result.ok());
         EXPECT_EQ(rig.browser1.scrolls.size(), limit.passes);
@@ -359,7 +367,7 @@ TEST_F(CollectCommandTest, PageThatNeverDrawsIsNotWaitedForAgain)
     browser1.drawnBehind = true;
     loop.onYield([&](int) { clock.now += 100; });
 
-    ASSERT_TRUE(command.run().ok());
+    ASSERT_TRUE(collect().ok());
 
     EXPECT_EQ(browser1.scrolls.size(), 20);
     EXPECT_EQ(loop.yields(), 20 + 10 + 1); // passes, a second of waits, the preview's wait
@@ -381,7 +389,7 @@ TEST_F(CollectCommandTest, PreviousSetSurvivesUntilTheWalk)
                         set.descriptionPictures[0]);
     });
 
-    ASSERT_TRUE(command.run().ok());
+    ASSERT_TRUE(collect().ok());
 
     ASSERT_EQ(seen.size(), 3 + 10);
     for (const QString &state : seen)
@@ -397,7 +405,7 @@ TEST_F(CollectCommandTest, SummaryCountsMainAndColourTogether)
                      {QStringLiteral("J_isku"), colourSwatches(3)},
                      {QStringLiteral("description"), descPictures(10)}};
 
-    const CollectResult result = command.run();
+    const CollectResult result = collect();
 
     ASSERT_TRUE(result.ok());
     EXPECT_EQ(mesg.lines[0], QStringLiteral("图片采集完成,主图数:8,描述图数:10,总图数:18,可以进行下载！"));
@@ -423,7 +431,7 @@ TEST_F(CollectCommandTest, WalkYieldsOncePerDivWithWindowDisabled)
         }
     });
 
-    ASSERT_TRUE(command.run().ok());
+    ASSERT_TRUE(collect().ok());
 
     EXPECT_EQ(disabledYields, 3);
     EXPECT_EQ(mesg.rewrites, 2 + 3);
@@ -437,7 +445,7 @@ TEST_F(CollectCommandTest, LaterRecognisedDivOverwritesFromSlotZero)
     browser1.divs = {{QStringLiteral("description"), descPictures(4, QStringLiteral("first"))},
                      {QStringLiteral("description"), descPictures(2, QStringLiteral("second"))}};
 
-    ASSERT_TRUE(command.run().ok());
+    ASSERT_TRUE(collect().ok());
 
     EXPECT_EQ(filled(set.descriptionPictures),
               QStringList({QStringLiteral("http://img.example/second/1.jpg"),
@@ -458,7 +466,7 @@ TEST_F(CollectCommandTest, IdsAreComparedExactly)
         {QStringLiteral("j_isku"), colourSwatches(1)},
         {{}, QStringLiteral("<div class=\"detail\">") + mainThumbs(1) + QStringLiteral("</div>")}};
 
-    ASSERT_TRUE(command.run().ok());
+    ASSERT_TRUE(collect().ok());
 
     EXPECT_TRUE(allNull(set.mainPictures));
     EXPECT_TRUE(allNull(set.colourPictures));
@@ -478,7 +486,7 @@ TEST_F(CollectCommandTest, NestedDivsAreHandedOverTwice)
                      {QStringLiteral("J_DetailMeta"),
                       QStringLiteral("<img src=\"//img.example/tm/1.jpg_60x60q90.jpg\">")}};
 
-    ASSERT_TRUE(command.run().ok());
+    ASSERT_TRUE(collect().ok());
 
     EXPECT_EQ(filled(set.descriptionPictures),
               QStringList({QStringLiteral("http://img.example/inner/1.jpg"),
@@ -505,7 +513,7 @@ TEST_F(CollectCommandTest, LazyDescriptionPicturesAreCompletedBeforeTheWalk)
         return 1;
     };
 
-    ASSERT_TRUE(command.run().ok());
+    ASSERT_TRUE(collect().ok());
 
     EXPECT_EQ(calls, QStringList({QStringLiteral("description|data-ks-lazyload|20")}));
     EXPECT_EQ(filled(set.descriptionPictures), addresses(QStringLiteral("d"), 1));
@@ -518,7 +526,7 @@ TEST_F(CollectCommandTest, LazyPicturesThatCannotBeCompletedFailCleanly)
     fillPreviousSet();
     browser1.scrollHeight = 100;
     browser1.lazyImagesLoadable = false;
-    expectFailedCleanly(command.run(), QStringLiteral("采集失败:无法补全描述中尚未加载的图片！"));
+    expectFailedCleanly(collect(), QStringLiteral("采集失败:无法补全描述中尚未加载的图片！"));
     EXPECT_EQ(browser1.scrolls.size(), 20);
 }
 
@@ -528,7 +536,7 @@ TEST_F(CollectCommandTest, NoDocumentFailsCleanly)
 {
     fillPreviousSet();
     browser1.hasDocument = false;
-    expectFailedCleanly(command.run(), QStringLiteral("采集失败:浏览器中没有可读取的网页！"));
+    expectFailedCleanly(collect(), QStringLiteral("采集失败:浏览器中没有可读取的网页！"));
 }
 
 // A page without a body cannot be scrolled.
@@ -536,7 +544,7 @@ TEST_F(CollectCommandTest, NoBodyFailsCleanly)
 {
     fillPreviousSet();
     browser1.scrollHeight = std::nullopt;
-    expectFailedCleanly(command.run(), QStringLiteral("采集失败:网页没有正文(body),无法滚动页面！"));
+    expectFailedCleanly(collect(), QStringLiteral("采集失败:网页没有正文(body),无法滚动页面！"));
 }
 
 // A page without a title element fails after its scroll phase, before the lists are touched.
@@ -545,7 +553,7 @@ TEST_F(CollectCommandTest, NoTitleElementFailsCleanly)
     fillPreviousSet();
     browser1.scrollHeight = 100;
     browser1.title = std::nullopt;
-    expectFailedCleanly(command.run(), QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！"));
+    expectFailedCleanly(collect(), QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！"));
     EXPECT_EQ(browser1.scrolls.size(), 20);
 }
 
@@ -554,7 +562,7 @@ TEST_F(CollectCommandTest, UnreadableElementsFailCleanly)
 {
     fillPreviousSet();
     browser1.divsReadable = false;
-    expectFailedCleanly(command.run(), QStringLiteral("采集失败:无法读取网页中的div元素！"));
+    expectFailedCleanly(collect(), QStringLiteral("采集失败:无法读取网页中的div元素！"));
     EXPECT_EQ(window.windowEnabledChanges, QList<bool>({false, true}));
 }
 
@@ -563,7 +571,7 @@ TEST_F(CollectCommandTest, FailedLoadEndsTheWait)
 {
     fillPreviousSet();
     browser1.stateAfterNavigate = PageBrowser::LoadState::Failed;
-    expectFailedCleanly(command.run(), QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！"));
+    expectFailedCleanly(collect(), QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！"));
     EXPECT_TRUE(browser1.scrolls.isEmpty());
 }
 
@@ -576,7 +584,7 @@ TEST_F(CollectCommandTest, StopEndsTheWait)
         if (n == 5)
             browser1.state = PageBrowser::LoadState::Failed;
     });
-    expectFailedCleanly(command.run(), QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！"));
+    expectFailedCleanly(collect(), QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！"));
     EXPECT_EQ(loop.yields(), 5);
     EXPECT_EQ(mesg.lines[1], CollectCommand::progressMessage(0));
 }
@@ -599,7 +607,7 @@ TEST_F(CollectCommandTest, NewNavigationEndsTheCollect)
                 rig.browser1.navigate(QStringLiteral("http://127.0.0.1:9/elsewhere"));
         });
 
-        const CollectResult result = rig.command.run();
+        const CollectResult result = rig.collect();
 
         EXPECT_EQ(result.status, CollectResult::Status::Failed);
         EXPECT_EQ(rig.mesg.lines[0], gone);
@@ -611,13 +619,61 @@ TEST_F(CollectCommandTest, NewNavigationEndsTheCollect)
     }
 }
 
+// Ended from outside, because the user navigated elsewhere or because the page did not load
+// and scroll within the time limit, the collect fails with its own line for that reason
+// from whatever it waits for: here a page that never loads, and one whose scroll pass never
+// gets an answer. The limit covers loading and scrolling only.
+TEST_F(CollectCommandTest, AbortEndsAnyWaitWithItsReason)
+{
+    const QString gone = QStringLiteral("采集失败:采集过程中网页已跳转或重新载入,请重新采集！");
+    const QString late = QStringLiteral("采集失败:网页在2秒内未能完成载入和滚动");
+    for (const bool stuckInRead : {false, true}) {
+        for (const bool byUser : {true, false}) {
+            SCOPED_TRACE(testing::Message() << stuckInRead << byUser);
+            CollectRig rig;
+            rig.browser1.scrollHeight = 100;
+            if (stuckInRead)
+                rig.loop.onYield([&](int) { rig.browser1.holdReplies = !rig.browser1.scrolls.isEmpty(); });
+            else
+                rig.browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
+            rig.command.setTimeLimit(2);
+            rig.loop.setMillisecondsPerTurn(100);
+
+            const auto result = started(rig.command.run(kAddress));
+            rig.loop.runUntil([&] { return rig.loop.yields() == 5 || !rig.browser1.heldReplies.empty(); });
+            ASSERT_FALSE(result->has_value());
+            if (byUser)
+                rig.command.abort(CollectAbort::Navigated);
+            else
+                rig.loop.runUntil([&] { return result->has_value(); });
+
+            ASSERT_TRUE(result->has_value());
+            EXPECT_EQ((*result)->status, CollectResult::Status::Failed);
+            EXPECT_EQ((*result)->errorString, byUser ? gone : late);
+            EXPECT_EQ(rig.mesg.lines[0], (*result)->errorString);
+            EXPECT_TRUE(rig.browser2.navigations.isEmpty());
+            EXPECT_FALSE(rig.ticker.active);
+            EXPECT_FALSE(rig.command.isRunning());
+            if (byUser)
+                EXPECT_LT(rig.loop.now(), 2000);
+            else
+                EXPECT_EQ(rig.loop.now(), 2000);
+        }
+    }
+    // A page that loads and scrolls in time is not held to the limit afterwards.
+    browser1.scrollHeight = 20;
+    command.setTimeLimit(1);
+    loop.setMillisecondsPerTurn(100);
+    EXPECT_TRUE(collect().ok());
+}
+
 // A preview that cannot be written fails like any other step.
 TEST_F(CollectCommandTest, PreviewFailureFailsCleanly)
 {
     fillPreviousSet();
     browser1.divs = {{QStringLiteral("detail"), mainThumbs(2)}};
     browser2.writable = false;
-    const CollectResult result = command.run();
+    const CollectResult result = collect();
     EXPECT_EQ(result.status, CollectResult::Status::Failed);
     EXPECT_EQ(mesg.lines[0], QStringLiteral("采集失败:无法生成采集结果预览页,原因:无法写入预览页"));
     EXPECT_TRUE(window.windowEnabled);
@@ -636,13 +692,13 @@ TEST_F(CollectCommandTest, SecondCollectIsRefused)
     loop.onYield([&](int n) {
         if (n == 2) {
             runningDuringWait = command.isRunning();
-            second = command.run();
+            second = started(command.run(kAddress))->value_or(CollectResult{});
         }
         if (n == 3)
             browser1.state = PageBrowser::LoadState::Finished;
     });
 
-    const CollectResult first = command.run();
+    const CollectResult first = collect();
 
     EXPECT_TRUE(runningDuringWait);
     EXPECT_EQ(second.status, CollectResult::Status::Refused);
@@ -665,8 +721,7 @@ TEST_F(CollectCommandTest, EmptyAddressIsRefused)
 {
     for (const QString &text : {QString(), QStringLiteral("  \t ")}) {
         fillPreviousSet();
-        window.address = text;
-        const CollectResult result = command.run();
+        const CollectResult result = collect(text);
         EXPECT_EQ(result.status, CollectResult::Status::Refused);
         EXPECT_EQ(mesg.lines[0], QStringLiteral("消息提示:地址栏为空,请先输入产品详情页的网址再采集！"));
         EXPECT_EQ(set.itemTitle, QStringLiteral("previous"));
@@ -677,7 +732,7 @@ TEST_F(CollectCommandTest, EmptyAddressIsRefused)
     EXPECT_TRUE(window.selectedTabs.isEmpty());
 }
 
-// Closing the program while the command yields ends it at once: no further line, control
+// Closing the program while the command waits ends it at once: no further line, control
 // change or preview, in each phase that yields.
 TEST_F(CollectCommandTest, ClosingEndsTheCommandUntouched)
 {
@@ -695,6 +750,7 @@ TEST_F(CollectCommandTest, ClosingEndsTheCommandUntouched)
             if (n == closeAt) {
                 linesAtClose = rig.mesg.lines;
                 enabledAtClose = rig.window.windowEnabledChanges;
+                rig.command.abort(CollectAbort::Closing);
             }
         });
         rig.browser2.stateAfterNavigate = PageBrowser::LoadState::Loading;
@@ -702,9 +758,8 @@ TEST_F(CollectCommandTest, ClosingEndsTheCommandUntouched)
             if (n == 16)
                 rig.browser2.state = PageBrowser::LoadState::Finished;
         });
-        rig.loop.shutDownAtYield(closeAt);
 
-        const CollectResult result = rig.command.run();
+        const CollectResult result = rig.collect();
 
         EXPECT_EQ(result.status, CollectResult::Status::Closing);
         EXPECT_EQ(rig.loop.yields(), closeAt);

@@ -1,12 +1,9 @@
 #include "collect/ItemTitle.h"
 
-#include "support/FakePageBrowser.h"
-
 #include <gtest/gtest.h>
 
 using talvesk::cleanFileName;
-using talvesk::readItemTitle;
-using talvesk::test::FakePageBrowser;
+using talvesk::itemTitleFromText;
 
 TEST(CleanFileName, RemovesTheEightCharacters)
 {
@@ -25,42 +22,21 @@ TEST(CleanFileName, KeepsEverythingElse)
     EXPECT_EQ(cleanFileName(QStringLiteral("😀／⁄")), QStringLiteral("😀／⁄"));
 }
 
-TEST(GetItemTitle, CleansTheFirstTitlesText)
+// The first title element's text is cleaned; an empty one gives an empty title; a page
+// without one is an error.
+TEST(ItemTitle, FromTheFirstTitlesText)
 {
-    FakePageBrowser browser;
-    browser.title = QStringLiteral("新款/连衣裙:夏 *特价* \"包邮\" ");
-    const auto result = readItemTitle(browser);
+    auto result = itemTitleFromText(QStringLiteral("新款/连衣裙:夏 *特价* \"包邮\" "));
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(result.title, QStringLiteral("新款连衣裙夏 特价 \"包邮\" "));
     EXPECT_TRUE(result.errorString.isEmpty());
-}
 
-TEST(GetItemTitle, EmptyTitleElementGivesEmptyTitle)
-{
-    FakePageBrowser browser;
-    browser.title = QString();
-    const auto result = readItemTitle(browser);
+    result = itemTitleFromText(QString());
     EXPECT_TRUE(result.ok);
     EXPECT_TRUE(result.title.isEmpty());
-}
 
-TEST(GetItemTitle, NoTitleElementIsAnError)
-{
-    FakePageBrowser browser;
-    browser.title = std::nullopt;
-    const auto result = readItemTitle(browser);
+    result = itemTitleFromText(std::nullopt);
     EXPECT_FALSE(result.ok);
     EXPECT_TRUE(result.title.isEmpty());
     EXPECT_EQ(result.errorString, QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！"));
-}
-
-TEST(GetItemTitle, NoDocumentIsAnError)
-{
-    FakePageBrowser browser;
-    browser.title = QStringLiteral("Item");
-    browser.hasDocument = false;
-    const auto result = readItemTitle(browser);
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(result.title.isEmpty());
-    EXPECT_EQ(result.errorString, QStringLiteral("采集失败:浏览器中没有可读取的网页！"));
 }

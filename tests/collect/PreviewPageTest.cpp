@@ -1,5 +1,6 @@
 #include "collect/PreviewPage.h"
 
+#include "platform/Waits.h"
 #include "support/FakeEventLoop.h"
 #include "support/FakePageBrowser.h"
 
@@ -10,9 +11,12 @@ using talvesk::CollectedSet;
 using talvesk::PageBrowser;
 using talvesk::PictureList;
 using talvesk::PreviewResult;
+using talvesk::Waits;
 using talvesk::writePreviewPage;
 using talvesk::test::FakeEventLoop;
 using talvesk::test::FakePageBrowser;
+using talvesk::test::runToEnd;
+using talvesk::test::started;
 
 namespace {
 
@@ -243,105 +247,100 @@ TEST(PreviewPage, TitleAndAddressesAreEscaped)
 
 // --- writePreviewPage against the fakes ---------------------------------------------------
 
+// A preview browser and the loop it waits in.
+struct PreviewRig
+{
+    PreviewRig() { loop.watch(browser); }
+    PreviewResult write(const CollectedSet &set)
+    {
+        return runToEnd(loop, writePreviewPage(browser, waits, set, kAddress));
+    }
+
+    FakePageBrowser browser;
+    FakeEventLoop loop;
+    Waits waits{loop};
+};
+
 TEST(WritePreview, WaitsForTheBlankPageThenWritesTheFragments)
 {
-    FakePageBrowser browser;
-    browser.stateAfterNavigate = PageBrowser::LoadState::Loading;
-    FakeEventLoop loop;
-    int yieldsWhenWritten = -1;
-    loop.onYield([&](int n) {
+    PreviewRig rig;
+    rig.browser.stateAfterNavigate = PageBrowser::LoadState::Loading;
+    rig.loop.onYield([&](int n) {
+        EXPECT_TRUE(rig.browser.written.isEmpty()) << "turn " << n;
         if (n == 3)
-            browser.state = PageBrowser::LoadState::Finished;
+            rig.browser.state = PageBrowser::LoadState::Finished;
     });
     CollectedSet set = emptySet();
     fill(set.mainPictures, "m", 4);
     fill(set.descriptionPictures, "d", 1);
-    const auto result = writePreviewPage(browser, loop, set, kAddress);
-    yieldsWhenWritten = loop.yields();
+    const auto result = rig.write(set);
     EXPECT_TRUE(result.ok());
     EXPECT_TRUE(result.errorString.isEmpty());
     EXPECT_EQ(result.counts.main, 4);
     EXPECT_EQ(result.counts.colour, 0);
     EXPECT_EQ(result.counts.description, 1);
-    EXPECT_EQ(browser.navigations, QStringList{QStringLiteral("about:blank")});
-    EXPECT_EQ(yieldsWhenWritten, 3);
-    EXPECT_EQ(browser.written.join(QString()), buildPreviewPage(set, kAddress).fragments.join(QString()));
+    EXPECT_EQ(rig.browser.navigations, QStringList{QStringLiteral("about:blank")});
+    EXPECT_EQ(rig.loop.yields(), 3);
+    EXPECT_EQ(rig.browser.written.join(QString()), buildPreviewPage(set, kAddress).fragments.join(QString()));
 }
 
-TEST(WritePreview, YieldsAtLeastOnceEvenWhenReadyAtOnce)
+TEST(WritePreview, ReturnsToTheLoopOnceEvenWhenReadyAtOnce)
 {
-    FakePageBrowser browser; // navigation finishes at once
-    FakeEventLoop loop;
-    const auto result = writePreviewPage(browser, loop, emptySet(), kAddress);
-    EXPECT_TRUE(result.ok());
-    EXPECT_EQ(loop.yields(), 1);
-    EXPECT_EQ(browser.written.size(), 1);
+    PreviewRig rig; // navigation finishes at once
+    EXPECT_TRUE(rig.write(emptySet()).ok());
+    EXPECT_EQ(rig.loop.yields(), 1);
+    EXPECT_EQ(rig.browser.written.size(), 1);
 }
 
-TEST(WritePreview, NothingWrittenBeforeTheWaitEnds)
+// An abort during the wait, or while the write waits for its answer, ends the preview at once;
+// an answer coming later changes nothing.
+TEST(WritePreview, AbortEndsTheWait)
 {
-    FakePageBrowser browser;
-    browser.stateAfterNavigate = PageBrowser::LoadState::Loading;
-    FakeEventLoop loop;
-    loop.onYield([&](int n) {
-        EXPECT_TRUE(browser.written.isEmpty()) << "yield " << n;
-        if (n == 5)
-            browser.state = PageBrowser::LoadState::Finished;
-    });
-    EXPECT_TRUE(writePreviewPage(browser, loop, emptySet(), kAddress).ok());
-    EXPECT_EQ(loop.yields(), 5);
-}
+    for (const bool duringWrite : {false, true}) {
+        SCOPED_TRACE(duringWrite);
+        PreviewRig rig;
+        rig.browser.stateAfterNavigate =
+            duringWrite ? PageBrowser::LoadState::Finished : PageBrowser::LoadState::Loading;
+        rig.browser.holdReplies = duringWrite;
+        const auto result = started(writePreviewPage(rig.browser, rig.waits, emptySet(), kAddress));
+        rig.loop.runUntil([] { return false; }, 5);
+        ASSERT_FALSE(result->has_value());
 
-TEST(WritePreview, ProgramClosingDuringTheWait)
-{
-    FakePageBrowser browser;
-    browser.stateAfterNavigate = PageBrowser::LoadState::Loading;
-    FakeEventLoop loop;
-    loop.shutDownAtYield(2);
-    const auto result = writePreviewPage(browser, loop, emptySet(), kAddress);
-    EXPECT_FALSE(result.ok());
-    EXPECT_FALSE(result.errorString.isEmpty());
-    EXPECT_EQ(loop.yields(), 2);
-    EXPECT_TRUE(browser.written.isEmpty());
-}
-
-TEST(WritePreview, ProgramClosingAtTheFirstYield)
-{
-    FakePageBrowser browser;
-    FakeEventLoop loop;
-    loop.shutDownAtYield(1);
-    const auto result = writePreviewPage(browser, loop, emptySet(), kAddress);
-    EXPECT_EQ(result.status, PreviewResult::Status::Closing);
-    EXPECT_TRUE(browser.written.isEmpty());
+        rig.waits.abort();
+        ASSERT_TRUE(result->has_value());
+        EXPECT_FALSE((*result)->ok());
+        EXPECT_FALSE((*result)->errorString.isEmpty());
+        rig.browser.answerHeld();
+        EXPECT_EQ(rig.browser.written.size(), duringWrite ? 1 : 0);
+        EXPECT_FALSE((*result)->ok());
+    }
 }
 
 TEST(WritePreview, BlankPageFailsToLoad)
 {
-    FakePageBrowser browser;
-    browser.stateAfterNavigate = PageBrowser::LoadState::Loading;
-    FakeEventLoop loop;
-    loop.onYield([&](int n) {
+    PreviewRig rig;
+    rig.browser.stateAfterNavigate = PageBrowser::LoadState::Loading;
+    rig.loop.onYield([&](int n) {
         if (n == 2)
-            browser.state = PageBrowser::LoadState::Failed;
+            rig.browser.state = PageBrowser::LoadState::Failed;
     });
-    const auto result = writePreviewPage(browser, loop, emptySet(), kAddress);
+    const auto result = rig.write(emptySet());
     EXPECT_FALSE(result.ok());
     EXPECT_EQ(result.errorString, QStringLiteral("空白页未能载入"));
-    EXPECT_TRUE(browser.written.isEmpty());
+    EXPECT_TRUE(rig.browser.written.isEmpty());
 }
 
 TEST(WritePreview, NoDocumentOrWriteRefused)
 {
-    FakeEventLoop loop;
-    FakePageBrowser noDocument;
-    noDocument.hasDocument = false;
-    auto result = writePreviewPage(noDocument, loop, emptySet(), kAddress);
+    PreviewRig noDocument;
+    noDocument.browser.hasDocument = false;
+    auto result = noDocument.write(emptySet());
     EXPECT_FALSE(result.ok());
     EXPECT_FALSE(result.errorString.isEmpty());
 
-    FakePageBrowser readOnly;
-    readOnly.writable = false;
-    result = writePreviewPage(readOnly, loop, emptySet(), kAddress);
+    PreviewRig readOnly;
+    readOnly.browser.writable = false;
+    result = readOnly.write(emptySet());
     EXPECT_FALSE(result.ok());
     EXPECT_FALSE(result.errorString.isEmpty());
 }

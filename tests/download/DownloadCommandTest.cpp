@@ -1,7 +1,6 @@
 #include "download/DownloadCommand.h"
 #include "collect/PictureList.h"
 #include "download/PathJoin.h"
-#include "platform/qt/QtEventLoop.h"
 #include "support/FakeWindow.h"
 #include "support/LocalHttpServer.h"
 
@@ -9,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -22,6 +22,14 @@ using talvesk::test::HttpRequest;
 using talvesk::test::HttpResponse;
 
 namespace {
+
+// Starts the download and waits until it has finished.
+DownloadResult finishRun(DownloadCommand &command, const CollectedSet &set)
+{
+    command.start(set);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !command.isRunning(); }, 60000));
+    return command.result();
+}
 
 QByteArray readFile(const QString &path)
 {
@@ -92,7 +100,7 @@ protected:
         });
         poll.start(2);
         QTimer::singleShot(20000, &command, &DownloadCommand::abort);
-        return command.run(m_set, m_loop);
+        return finishRun(command, m_set);
     }
 
     QString item(const QString &relative = {}) const
@@ -114,7 +122,6 @@ protected:
         return o;
     }();
     CollectedSet m_set;
-    QtEventLoop m_loop;
 };
 
 } // namespace
@@ -188,11 +195,11 @@ TEST_F(DownloadCommandTest, EndsSilentlyWithoutFolderOrTitle)
 {
     m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
     DownloadCommand command(m_window, m_dialogs, m_messages, m_options);
-    EXPECT_EQ(command.run(m_set, m_loop).outcome, DownloadResult::Outcome::NotStarted);
+    EXPECT_EQ(finishRun(command, m_set).outcome, DownloadResult::Outcome::NotStarted);
 
     m_set.itemTitle.clear();
     m_dialogs.folderAnswers = {m_dir.path()};
-    EXPECT_EQ(command.run(m_set, m_loop).outcome, DownloadResult::Outcome::NotStarted);
+    EXPECT_EQ(finishRun(command, m_set).outcome, DownloadResult::Outcome::NotStarted);
 
     EXPECT_EQ(m_dialogs.folderAsked.size(), 2);
     EXPECT_TRUE(m_messages.lines.isEmpty());
@@ -323,7 +330,7 @@ TEST_F(DownloadCommandTest, StopsWhenTheItemFolderCannotBeMade)
     const QString missing = joinPath(m_dir.path(), QStringLiteral("gone"));
     m_dialogs.folderAnswers = {missing};
     DownloadCommand command(m_window, m_dialogs, m_messages, m_options);
-    const DownloadResult result = command.run(m_set, m_loop);
+    const DownloadResult result = finishRun(command, m_set);
     const QString requested = joinPath(missing, m_set.itemTitle);
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::FolderFailed);
     EXPECT_EQ(m_messages.lines, QStringList{QStringLiteral("无法创建文件夹:") + requested +

@@ -9,6 +9,8 @@
 #include "platform/qt/QtTicker.h"
 #include "support/FakeWindow.h"
 #include "support/SampleShop.h"
+#include "support/SyncDocument.h"
+#include "support/TaskResult.h"
 
 #include <QImage>
 #include <QTimer>
@@ -28,10 +30,13 @@ using talvesk::PictureList;
 using talvesk::QtEventLoop;
 using talvesk::QtPageBrowser;
 using talvesk::WindowControls;
+using talvesk::test::evaluated;
 using talvesk::test::FakeMessageList;
 using talvesk::test::LazyLoader;
 using talvesk::test::SampleItem;
 using talvesk::test::SampleShop;
+using talvesk::test::started;
+using talvesk::test::SyncDocument;
 using talvesk::test::waitUntil;
 
 namespace {
@@ -57,11 +62,9 @@ public:
     {
     }
 
-    QString address;
     bool windowEnabled = true;
     QList<Tab> selectedTabs;
 
-    QString addressText() const override { return address; }
     void selectTab(Tab tab) override
     {
         selectedTabs.append(tab);
@@ -92,8 +95,9 @@ protected:
 
     CollectResult collect(const QUrl &url)
     {
-        m_window.address = url.toString();
-        return m_command.run();
+        const auto result = started(m_command.run(url.toString()));
+        EXPECT_TRUE(waitUntil([&] { return result->has_value(); }, 600000));
+        return result->value_or(CollectResult{});
     }
 
     // Loads the page without collecting it.
@@ -105,8 +109,7 @@ protected:
 
     int previewPictureCount()
     {
-        const auto count =
-            m_browser2.evaluate(QStringLiteral("document.images.length"), m_browser2.loadGeneration());
+        const auto count = evaluated(m_browser2, QStringLiteral("document.images.length"));
         return count ? count->toInt() : -1;
     }
 
@@ -164,7 +167,7 @@ TEST_F(CollectEndToEndTest, SamplePageAsTheEngineSerialisesIt)
 {
     const SampleItem item = m_shop.taobaoItem();
     ASSERT_TRUE(load(item.url));
-    auto document = m_browser1.document();
+    SyncDocument document(m_browser1.document());
     const auto divs = document->elementsByTagName(QStringLiteral("div"),
                                                   {QStringLiteral("description"), QStringLiteral("J_isku")});
     ASSERT_TRUE(divs.has_value());
@@ -209,11 +212,11 @@ TEST_F(CollectEndToEndTest, FollowsAPageThatGrows)
 {
     const SampleItem item = m_shop.growingItem();
     ASSERT_TRUE(load(item.url));
-    const int initialHeight = m_browser1.document()->bodyScrollHeight().value_or(0);
+    const int initialHeight = SyncDocument(m_browser1.document())->bodyScrollHeight().value_or(0);
 
     expectCollected(collect(item.url), item,
                     QStringLiteral("图片采集完成,主图数:2,描述图数:10,总图数:12,可以进行下载！"));
-    EXPECT_GT(m_browser1.document()->bodyScrollHeight().value_or(0), initialHeight + 3000);
+    EXPECT_GT(SyncDocument(m_browser1.document())->bodyScrollHeight().value_or(0), initialHeight + 3000);
 }
 
 // Scrolling at the event loop's pace loses no lazily shown picture, whether the page is told
@@ -266,6 +269,29 @@ TEST_F(CollectEndToEndTest, BlockedPageScriptFailsAsUnresponsive)
 
     expectFailed(collect(m_shop.server().url(QStringLiteral("/blocking/item.htm"))),
                  QStringLiteral("采集失败:网页脚本无响应"));
+}
+
+// A page that sends itself elsewhere while it loads (a login page, say) is not collected under
+// the address asked for, whether its script sets location, replaces it, or opens a window
+// into the same view.
+TEST_F(CollectEndToEndTest, PageNavigatingItselfAwayFails)
+{
+    const SampleItem elsewhere = m_shop.tmallItem();
+    const QString target = elsewhere.url.toString();
+    int n = 0;
+    for (const QString &move :
+         {QStringLiteral("location.href = '%1'"), QStringLiteral("location.replace('%1')"),
+          QStringLiteral("window.open('%1')")}) {
+        SCOPED_TRACE(move.toStdString());
+        const QString path = QStringLiteral("/moving%1/item.htm").arg(++n);
+        m_shop.server().route(path,
+                              talvesk::test::HttpResponse::html(
+                                  QStringLiteral("<html><head><title>跳走的样品</title><script>%1</script>"
+                                                 "</head><body><div id=\"detail\"></div></body></html>")
+                                      .arg(move.arg(target))));
+        expectFailed(collect(m_shop.server().url(path)),
+                     QStringLiteral("采集失败:采集过程中网页已跳转或重新载入,请重新采集！"));
+    }
 }
 
 // A page without a title element fails cleanly after its scroll phase.

@@ -7,6 +7,7 @@
 #include "support/FakeWindow.h"
 #include "support/QStringPrinter.h"
 #include "support/SampleShop.h"
+#include "support/SyncDocument.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -99,14 +100,25 @@ protected:
 
     QComboBox *addressBox() const { return control<QComboBox>(QStringLiteral("urladress")); }
 
-    void typeAddress(const QUrl &url) { addressBox()->setEditText(url.toString()); }
+    // As a user types it, so the box keeps it while the page shown changes.
+    void typeAddress(const QUrl &url)
+    {
+        addressBox()->lineEdit()->selectAll();
+        QTest::keyClicks(addressBox()->lineEdit(), url.toString());
+    }
 
     void pressEnter() { QTest::keyClick(addressBox()->lineEdit(), Qt::Key_Return); }
 
     // The collect button; returns when the collect has ended.
-    void clickCollect()
+    void pressCollect()
     {
         QTest::mouseClick(control<QPushButton>(QStringLiteral("Browser")), Qt::LeftButton);
+    }
+    // Clicks 采集 and waits until that collect has ended; the window works on meanwhile.
+    void clickCollect()
+    {
+        pressCollect();
+        EXPECT_TRUE(waitUntil([this] { return !m_commands || !collecting(); }, 600000));
     }
 
     void triggerToolbar(const QString &key) { control<QAction>(key)->trigger(); }
@@ -129,7 +141,7 @@ protected:
     QVariant evaluateInPreview(const QString &script)
     {
         auto &preview = dynamic_cast<QtPageBrowser &>(m_window->previewBrowser());
-        return preview.evaluate(script, preview.loadGeneration()).value_or(QVariant());
+        return talvesk::test::evaluated(preview, script).value_or(QVariant());
     }
 
     bool collecting() { return m_commands->collectCommand().isRunning(); }
@@ -255,7 +267,7 @@ TEST_F(MainFormEndToEndTest, StopDuringTheReadyWaitEndsTheCollect)
     typeAddress(m_shop.neverFinishingPage());
     WhenReady stop([this] { return m_shop.server().requestCount(QStringLiteral("/pics/hang.jpg")) > 0; },
                    [this] {
-                       clickCollect();
+                       pressCollect();
                        QTest::mouseClick(control<QPushButton>(QStringLiteral("DownLoad")), Qt::LeftButton);
                        triggerToolbar(QStringLiteral("Stop"));
                    });

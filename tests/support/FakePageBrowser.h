@@ -11,9 +11,12 @@
 //
 // navigate() records the address, bumps generation and sets state to
 // stateAfterNavigate (state). A document taken before a later navigate() fails every read, as a real
-// page that went away does. innerHtml is returned only for the ids asked for.
+// page that went away does. innerHtml is returned only for the ids asked for. Reads answer at
+// once, unless holdReplies is set: then they wait in heldReplies until answerHeld(). Waiters
+// for a change are woken by a FakeEventLoop that watches the browser, at every turn.
 
 #include "platform/PageBrowser.h"
+#include "support/FakeEventLoop.h"
 
 #include <QList>
 #include <QPair>
@@ -21,10 +24,11 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace talvesk::test {
 
-class FakePageBrowser final : public PageBrowser
+class FakePageBrowser final : public PageBrowser, public WakeOnTurn
 {
 public:
     // The page.
@@ -55,6 +59,29 @@ public:
     bool silent = false;
     QString location;
     bool readTimedOut = false; // the latest read failed for want of an answer
+    bool holdReplies = false;
+    std::vector<std::function<void()>> heldReplies;
+    std::vector<std::function<void()>> changeWaiters;
+
+    void answerHeld()
+    {
+        const auto replies = std::move(heldReplies);
+        heldReplies.clear();
+        for (const auto &reply : replies)
+            reply();
+    }
+    void notifyOnChange(std::function<void()> changed) override
+    {
+        changeWaiters.push_back(std::move(changed));
+    }
+    bool hasWaiters() const override { return !changeWaiters.empty(); }
+    void wakeWaiters() override
+    {
+        const auto waiters = std::move(changeWaiters);
+        changeWaiters.clear();
+        for (const auto &waiter : waiters)
+            waiter();
+    }
 
     void navigate(const QString &address) override
     {
@@ -93,47 +120,48 @@ public:
     {
     }
 
-    std::optional<int> bodyScrollHeight() override
+    void bodyScrollHeight(Reply<std::optional<int>> reply) override
     {
-        if (!alive())
-            return std::nullopt;
-        return m_browser.scrollHeight;
+        answer(std::move(reply), alive() ? m_browser.scrollHeight : std::nullopt);
     }
-    std::optional<int> scrollByReadingHeight(int x, int y) override
+    void scrollByReadingHeight(int x, int y, Reply<std::optional<int>> reply) override
     {
         if (!alive())
-            return std::nullopt;
+            return answer(std::move(reply), std::optional<int>());
         m_browser.scrolls.append({x, y});
-        return m_browser.scrollHeight;
+        answer(std::move(reply), m_browser.scrollHeight);
     }
-    std::optional<QList<PageElement>> elementsByTagName(const QString &tagName,
-                                                        const QStringList &innerHtmlForIds) override
+    void elementsByTagName(const QString &tagName, const QStringList &innerHtmlForIds,
+                           Reply<std::optional<QList<PageElement>>> reply) override
     {
         if (!alive() || !m_browser.divsReadable || tagName != QStringLiteral("div"))
-            return std::nullopt;
+            return answer(std::move(reply), std::optional<QList<PageElement>>());
         QList<PageElement> result;
         for (const PageElement &element : m_browser.divs)
             result.append({element.id, innerHtmlForIds.contains(element.id) ? element.innerHtml : QString()});
-        return result;
+        answer(std::move(reply), std::optional<QList<PageElement>>(result));
     }
-    std::optional<int> loadLazyImages(const QString &divId, const QString &addressAttribute) override
+    void loadLazyImages(const QString &divId, const QString &addressAttribute,
+                        Reply<std::optional<int>> reply) override
     {
         if (!alive() || !m_browser.lazyImagesLoadable)
-            return std::nullopt;
-        return m_browser.onLoadLazyImages ? m_browser.onLoadLazyImages(divId, addressAttribute) : 0;
+            return answer(std::move(reply), std::optional<int>());
+        answer(std::move(reply), std::optional<int>(m_browser.onLoadLazyImages
+                                                        ? m_browser.onLoadLazyImages(divId, addressAttribute)
+                                                        : 0));
     }
-    std::optional<QString> firstInnerText(const QString &tagName) override
+    void firstInnerText(const QString &tagName, Reply<std::optional<QString>> reply) override
     {
         if (!alive() || tagName != QStringLiteral("title"))
-            return std::nullopt;
-        return m_browser.title;
+            return answer(std::move(reply), std::optional<QString>());
+        answer(std::move(reply), m_browser.title);
     }
-    bool write(const QString &markup) override
+    void write(const QString &markup, Reply<bool> reply) override
     {
         if (!alive() || !m_browser.writable)
-            return false;
+            return answer(std::move(reply), false);
         m_browser.written.append(markup);
-        return true;
+        answer(std::move(reply), true);
     }
 
 private:
@@ -142,6 +170,15 @@ private:
     {
         m_browser.readTimedOut = m_browser.busy;
         return !m_browser.busy && m_browser.hasDocument && m_browser.generation == m_generation;
+    }
+
+    template <typename T> void answer(Reply<T> reply, T value)
+    {
+        if (m_browser.holdReplies)
+            m_browser.heldReplies.push_back(
+                [reply = std::move(reply), value = std::move(value)] { reply(value); });
+        else
+            reply(std::move(value));
     }
 
     FakePageBrowser &m_browser;

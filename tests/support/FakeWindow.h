@@ -4,7 +4,7 @@
 //
 //   FakeMessageList messages;   // messages.lines[0] is the top line
 //   FakeDialogs dialogs;        dialogs.folderAnswers = {"/tmp/x"}; // then "" (cancel)
-//   FakeWindowControls window;  window.address = "http://127.0.0.1:1234/item";
+//   FakeWindowControls window;
 //   FakeTicker ticker;          ticker.tick(); // a second passes, if the ticker runs
 
 #include "platform/Dialogs.h"
@@ -84,12 +84,10 @@ public:
 class FakeWindowControls final : public WindowControls
 {
 public:
-    QString address;
     QList<Tab> selectedTabs;
     bool windowEnabled = true;
     QList<bool> windowEnabledChanges;
 
-    QString addressText() const override { return address; }
     void selectTab(Tab tab) override { selectedTabs.append(tab); }
     void setWindowEnabled(bool enabled) override
     {

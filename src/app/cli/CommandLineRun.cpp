@@ -2,7 +2,6 @@
 
 #include "app/cli/CollectedSetOutput.h"
 #include "app/cli/CommandLineOptions.h"
-#include "app/cli/CooperativeTasks.h"
 #include "app/cli/HeadlessControls.h"
 #include "app/cli/TerminalDialogs.h"
 #include "app/cli/TerminalMessageList.h"
@@ -10,12 +9,13 @@
 #include "collect/PictureList.h"
 #include "download/DownloadCommand.h"
 #include "platform/SteadyClock.h"
+#include "platform/Waits.h"
 #include "platform/qt/BrowserSetup.h"
 #include "platform/qt/QtPageBrowser.h"
 #include "platform/qt/QtTicker.h"
 
+#include <QCoreApplication>
 #include <QFile>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -35,11 +35,6 @@ void writeTo(std::FILE *stream, const QString &text)
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
     std::fflush(stream);
-}
-
-QString timeoutMessage(int seconds)
-{
-    return QStringLiteral("采集失败:网页在%1秒内未能完成载入和滚动").arg(seconds);
 }
 
 // What one address gave: its status, and what it prints on stdout once the addresses
@@ -99,7 +94,7 @@ public:
         m_host.resize(1280, 900);
         auto *layout = new QVBoxLayout(&m_host);
         layout->setContentsMargins(0, 0, 0, 0);
-        const BrowserSetup::PagePair pair = setup.createPagePair(&m_host, loop);
+        const BrowserSetup::PagePair pair = setup.createPagePair(&m_host);
         m_itemBrowser = pair.itemBrowser;
         m_previewBrowser = pair.previewBrowser;
         m_previewBrowser->view()->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, false);
@@ -107,61 +102,68 @@ public:
         layout->addWidget(m_previewBrowser->view());
         m_host.setUpdatesEnabled(false);
         m_host.show();
-        m_deadline.setSingleShot(true);
-        QObject::connect(&m_deadline, &QTimer::timeout, &m_host, [this] {
-            m_timedOut = true;
-            // Stop ends the wait for the page; once loaded, only a new load ends the scroll phase.
-            const bool loaded = m_itemBrowser->loadState() != PageBrowser::LoadState::Loading;
-            m_itemBrowser->stop();
-            if (loaded)
-                m_itemBrowser->navigateBlank();
-        });
     }
+    PageSlot(const PageSlot &) = delete;
+    PageSlot &operator=(const PageSlot &) = delete;
 
-    ItemOutcome collect(const QString &address, const QString &prefix)
+    QCoro::Task<ItemOutcome> collect(QString address, QString prefix)
     {
         TerminalMessageList messages(m_terminal, prefix, m_options.pages == 1);
         TerminalDialogs dialogs(messages, m_options.saveFolder);
         CollectedSet set;
         HeadlessControls controls(*m_itemBrowser, *m_previewBrowser);
-        controls.onScrollPhaseEnded([this] { m_deadline.stop(); });
         const SteadyClock clock;
         QtTicker ticker(&m_host, QStringLiteral("Timer1"));
         CollectCommand collectCommand(*m_itemBrowser, *m_previewBrowser, controls, messages, m_loop, clock,
                                       ticker, set);
+        collectCommand.setTimeLimit(m_options.timeoutSeconds);
 
         ItemOutcome outcome;
-        controls.setAddress(address);
-        m_timedOut = false;
-        m_deadline.start(m_options.timeoutSeconds * 1000);
-        const CollectResult collected = collectCommand.run();
-        m_deadline.stop();
+        m_collect = &collectCommand;
+        const CollectResult collected = co_await collectCommand.run(address);
+        m_collect = nullptr;
         if (!collected.ok()) {
-            QString error = collected.errorString;
-            if (m_timedOut) {
-                // The collect's own line names the stop; the reason is the time limit.
-                error = timeoutMessage(m_options.timeoutSeconds);
-                messages.setLine(messages.lastLine(), error);
-            }
-            reportFailure(messages, QStringLiteral("%1: %2").arg(address, error));
+            // Whatever the page did, the next item starts on a fresh one.
+            m_spent = true;
+            if (collected.status != CollectResult::Status::Closing)
+                reportFailure(messages, QStringLiteral("%1: %2").arg(address, collected.errorString));
             outcome.status = ExitPageFailed;
-            return outcome;
+            co_return outcome;
         }
         if (m_options.saveFolder.isEmpty()) {
-            outcome.output = m_options.json ? collectedSetJson(address, set) + QLatin1Char('\n')
-                                            : collectedSetListing(address, set);
-            return outcome;
+            outcome.output = m_options.json ? collectedSetJson(address, collected.set) + QLatin1Char('\n')
+                                            : collectedSetListing(address, collected.set);
+            co_return outcome;
         }
         DownloadOptions downloadOptions;
         downloadOptions.concurrency = m_options.jobs;
         DownloadCommand download(controls, dialogs, messages, downloadOptions);
-        outcome.status = downloadStatus(download.run(set, m_loop), address, messages, outcome.output);
-        return outcome;
+        m_download = &download;
+        download.start(collected.set);
+        if (download.isRunning()) {
+            Waits waits(m_loop);
+            QObject watching;
+            co_await waits.event([&](std::function<void()> finished) {
+                QObject::connect(&download, &DownloadCommand::finished, &watching, std::move(finished));
+            });
+        }
+        m_download = nullptr;
+        outcome.status = downloadStatus(download.result(), address, messages, outcome.output);
+        co_return outcome;
     }
 
-    // The last item ran out of time. Its page was stopped mid-load, and the engine may not
-    // let the same page load the next address, so the slot is replaced.
-    bool timedOut() const { return m_timedOut; }
+    // Ends what runs at once: the collect without a word, the download without a partial file.
+    void abort()
+    {
+        if (m_collect)
+            m_collect->abort(CollectAbort::Closing);
+        if (m_download)
+            m_download->abort();
+    }
+
+    // The last item failed: its page may be stopped, navigating or anywhere, so the slot is
+    // replaced rather than reused.
+    bool spent() const { return m_spent; }
 
 private:
     EventLoop &m_loop;
@@ -170,8 +172,69 @@ private:
     QWidget m_host;
     QtPageBrowser *m_itemBrowser = nullptr; // owned by its view
     QtPageBrowser *m_previewBrowser = nullptr;
-    QTimer m_deadline;
-    bool m_timedOut = false;
+    CollectCommand *m_collect = nullptr;   // while one runs
+    DownloadCommand *m_download = nullptr; // while one runs
+    bool m_spent = false;
+};
+
+// The items of a batch, handed to its pages in order; results printed in order as they end.
+class Batch final
+{
+public:
+    Batch(QStringList addresses, const CommandLineOptions &options, std::FILE *terminal)
+        : m_addresses(std::move(addresses)), m_options(options), m_terminal(terminal),
+          m_outcomes(static_cast<std::size_t>(m_addresses.size()))
+    {
+    }
+
+    // Runs every item on at most options.pages pages at once; returns the highest status.
+    int run(BrowserSetup &setup)
+    {
+        const qsizetype pages = std::min<qsizetype>(m_options.pages, m_addresses.size());
+        m_running = static_cast<int>(pages);
+        for (qsizetype p = 0; p < pages; ++p)
+            runPage(setup);
+        if (m_running > 0)
+            QCoreApplication::exec();
+        int status = ExitDone;
+        for (const ItemOutcome &outcome : m_outcomes)
+            status = std::max(status, outcome.status);
+        return status;
+    }
+
+private:
+    QCoro::Task<> runPage(BrowserSetup &setup)
+    {
+        auto slot = std::make_unique<PageSlot>(setup, setup.eventLoop(), m_options, m_terminal);
+        const qsizetype count = m_addresses.size();
+        while (m_next < count) {
+            const qsizetype i = m_next++;
+            const QString prefix =
+                m_options.pages > 1 ? QStringLiteral("[%1/%2] ").arg(i + 1).arg(count) : QString();
+            if (slot->spent())
+                slot = std::make_unique<PageSlot>(setup, setup.eventLoop(), m_options, m_terminal);
+            ItemOutcome outcome = co_await slot->collect(m_addresses.at(i), prefix);
+            outcome.done = true;
+            m_outcomes[static_cast<std::size_t>(i)] = std::move(outcome);
+            printInOrder();
+        }
+        if (--m_running == 0)
+            QCoreApplication::quit();
+    }
+
+    void printInOrder()
+    {
+        while (m_printed < m_addresses.size() && m_outcomes[static_cast<std::size_t>(m_printed)].done)
+            writeTo(stdout, m_outcomes[static_cast<std::size_t>(m_printed++)].output);
+    }
+
+    const QStringList m_addresses;
+    const CommandLineOptions &m_options;
+    std::FILE *m_terminal;
+    std::vector<ItemOutcome> m_outcomes;
+    qsizetype m_next = 0;
+    qsizetype m_printed = 0;
+    int m_running = 0;
 };
 
 // The addresses of the arguments, then those of the list file. Nullopt, with a line on the
@@ -201,41 +264,9 @@ int runCollectCommandLine(const CommandLineOptions &options, std::FILE *terminal
     const std::optional<QStringList> addresses = allAddresses(options, terminal);
     if (!addresses)
         return ExitUsage;
-    const qsizetype count = addresses->size();
-
     BrowserSetup setup(BrowserSetup::Storage::Persistent);
-    std::vector<ItemOutcome> outcomes(static_cast<std::size_t>(count));
-    qsizetype next = 0;
-    qsizetype printed = 0;
-    const auto printInOrder = [&] {
-        while (printed < count && outcomes[static_cast<std::size_t>(printed)].done)
-            writeTo(stdout, outcomes[static_cast<std::size_t>(printed++)].output);
-    };
-
-    CooperativeTasks tasks;
-    const qsizetype pages = std::min<qsizetype>(options.pages, count);
-    for (qsizetype p = 0; p < pages; ++p) {
-        tasks.add([&](EventLoop &loop) {
-            auto slot = std::make_unique<PageSlot>(setup, loop, options, terminal);
-            while (next < count) {
-                const qsizetype i = next++;
-                const QString prefix =
-                    options.pages > 1 ? QStringLiteral("[%1/%2] ").arg(i + 1).arg(count) : QString();
-                ItemOutcome &outcome = outcomes[static_cast<std::size_t>(i)];
-                if (slot->timedOut())
-                    slot = std::make_unique<PageSlot>(setup, loop, options, terminal);
-                outcome = slot->collect(addresses->at(i), prefix);
-                outcome.done = true;
-                printInOrder();
-            }
-        });
-    }
-    tasks.run();
-
-    int status = ExitDone;
-    for (const ItemOutcome &outcome : outcomes)
-        status = std::max(status, outcome.status);
-    return status;
+    Batch batch(*addresses, options, terminal);
+    return batch.run(setup);
 }
 
 } // namespace talvesk

@@ -16,10 +16,4 @@ void HeadlessControls::selectTab(Tab tab)
     m_previewBrowser.setVisible(!browse);
 }
 
-void HeadlessControls::setWindowEnabled(bool enabled)
-{
-    if (!enabled && m_scrollPhaseEnded)
-        m_scrollPhaseEnded();
-}
-
 } // namespace talvesk

@@ -58,7 +58,7 @@ BrowserSetup::BrowserSetup(Storage storage)
 
 BrowserSetup::~BrowserSetup() = default;
 
-BrowserSetup::PagePair BrowserSetup::createPagePair(QWidget *parent, EventLoop &readLoop)
+BrowserSetup::PagePair BrowserSetup::createPagePair(QWidget *parent)
 {
     PagePair pair{};
     for (QtPageBrowser **browser : {&pair.itemBrowser, &pair.previewBrowser}) {
@@ -66,7 +66,6 @@ BrowserSetup::PagePair BrowserSetup::createPagePair(QWidget *parent, EventLoop &
         (*browser)->keepProfile(m_profile);
         (*browser)->setParent((*browser)->view());
         (*browser)->setSilent(true);
-        (*browser)->waitIn(readLoop);
     }
     pair.previewBrowser->setVisible(false);
     return pair;

@@ -13,7 +13,6 @@ class QWidget;
 
 namespace talvesk {
 
-class EventLoop;
 class QtPageBrowser;
 
 // What the window and the command line share: the browser profile, the event loop, and the
@@ -43,10 +42,9 @@ public:
         QtPageBrowser *itemBrowser;    // the item page
         QtPageBrowser *previewBrowser; // the preview, hidden at first
     };
-    // Two silent page browsers whose views are children of parent, reading in readLoop (the
-    // loop of the commands that use them). Each adapter is owned by its view and keeps the
-    // profile alive, so they go with the widgets in any order.
-    PagePair createPagePair(QWidget *parent, EventLoop &readLoop);
+    // Two silent page browsers whose views are children of parent. Each adapter is owned by
+    // its view and keeps the profile alive, so they go with the widgets in any order.
+    PagePair createPagePair(QWidget *parent);
 
     QtEventLoop &eventLoop() { return m_eventLoop; }
     // True when the user's profile was in use and a copy of its cookies is browsed on.

@@ -1,23 +1,47 @@
 #include "platform/qt/QtEventLoop.h"
 
-#include <QCoreApplication>
+#include <QMetaObject>
+#include <QTimer>
 
 namespace talvesk {
 
-bool QtEventLoop::yield()
+namespace {
+
+// Cancels by a flag the call reads: the call itself may be running while it is cancelled.
+class FlaggedCall final : public PendingCall
 {
-    if (m_shuttingDown)
-        return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    return !m_shuttingDown;
+public:
+    FlaggedCall() : m_live(std::make_shared<bool>(true)) {}
+    ~FlaggedCall() override { *m_live = false; }
+    FlaggedCall(const FlaggedCall &) = delete;
+    FlaggedCall &operator=(const FlaggedCall &) = delete;
+
+    std::function<void()> guard(std::function<void()> then) const
+    {
+        return [live = m_live, then = std::move(then)] {
+            if (*live)
+                then();
+        };
+    }
+
+private:
+    std::shared_ptr<bool> m_live;
+};
+
+} // namespace
+
+std::unique_ptr<PendingCall> QtEventLoop::post(std::function<void()> then)
+{
+    auto call = std::make_unique<FlaggedCall>();
+    QMetaObject::invokeMethod(&m_context, call->guard(std::move(then)), Qt::QueuedConnection);
+    return call;
 }
 
-bool QtEventLoop::waitForEvents()
+std::unique_ptr<PendingCall> QtEventLoop::after(int milliseconds, std::function<void()> then)
 {
-    if (m_shuttingDown)
-        return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    return !m_shuttingDown;
+    auto call = std::make_unique<FlaggedCall>();
+    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &m_context, call->guard(std::move(then)));
+    return call;
 }
 
 } // namespace talvesk

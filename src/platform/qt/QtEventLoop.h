@@ -2,22 +2,20 @@
 
 #include "platform/EventLoop.h"
 
+#include <QObject>
+
 namespace talvesk {
 
-// Yields to the Qt event loop: a yield runs what is pending and never sleeps; a wait sleeps
-// in the event dispatcher until something arrives.
+// The Qt event loop the program runs: calls are queued to it or made by its timers, and are
+// dropped when cancelled or when this object goes.
 class QtEventLoop final : public EventLoop
 {
 public:
-    bool yield() override;
-    bool waitForEvents() override;
-    bool isClosing() const override { return m_shuttingDown; }
-
-    // Makes every later yield() return false; called when the window closes.
-    void requestShutdown() { m_shuttingDown = true; }
+    std::unique_ptr<PendingCall> post(std::function<void()> then) override;
+    std::unique_ptr<PendingCall> after(int milliseconds, std::function<void()> then) override;
 
 private:
-    bool m_shuttingDown = false;
+    QObject m_context; // the calls' receiver: none is made once it has gone
 };
 
 } // namespace talvesk

@@ -1,6 +1,5 @@
 #include "platform/qt/QtPageBrowser.h"
 
-#include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageDocument.h"
 #include "platform/qt/SilentWebPage.h"
 
@@ -15,29 +14,35 @@ namespace talvesk {
 
 namespace {
 
-EventLoop &unclosedLoop()
-{
-    static QtEventLoop loop;
-    return loop;
-}
+// The engine refuses longer addresses without a word: their load would never end.
+constexpr qsizetype kMaxAddressLength = 2 * 1024 * 1024;
 
 } // namespace
 
 QtPageBrowser::QtPageBrowser(QWebEngineProfile *profile, QWidget *parent)
-    : m_loop(&unclosedLoop()), m_view(new QWebEngineView(parent)), m_viewObject(m_view.data()),
+    : m_view(new QWebEngineView(parent)), m_viewObject(m_view.data()),
       m_page(new SilentWebPage(profile, m_view))
 {
     m_view->setPage(m_page);
     connect(m_page, &QWebEnginePage::loadStarted, this, &QtPageBrowser::handleLoadStarted);
     connect(m_page, &QWebEnginePage::loadFinished, this, &QtPageBrowser::handleLoadFinished);
+    connect(m_page, &SilentWebPage::mainFrameNavigationStarted, this,
+            &QtPageBrowser::handleNavigationStarted);
     connect(m_page, &QWebEnginePage::titleChanged, this, &QtPageBrowser::titleChanged);
+    connect(m_page, &QWebEnginePage::urlChanged, this, [this](const QUrl &url) {
+        m_committed = true;
+        Q_EMIT urlChanged(url);
+    });
     // Reported with each frame the page draws at a new scroll position.
-    connect(m_page, &QWebEnginePage::scrollPositionChanged, this,
-            [this](const QPointF &position) { m_drawnAt = qRound(position.y()); });
+    connect(m_page, &QWebEnginePage::scrollPositionChanged, this, [this](const QPointF &position) {
+        m_drawnAt = qRound(position.y());
+        changed();
+    });
 }
 
 QtPageBrowser::~QtPageBrowser()
 {
+    m_destroying = true;
     // A browser owned by its view goes while the view deletes its children: the view is then
     // half destroyed and no longer a view, so it is compared as a plain object, not cast to one.
     if (!m_view.isNull() && parent() != m_viewObject)
@@ -64,11 +69,9 @@ void QtPageBrowser::navigate(const QString &address)
 {
     const QUrl url = QUrl::fromUserInput(address);
     // A javascript: address runs in the page shown and loads nothing, so no load would end.
-    if (!url.isValid() || url.scheme() == QStringLiteral("javascript")) {
-        // Nothing can load: a caller waiting for this navigation must not wait at all.
-        m_startCounted = false;
-        m_state = LoadState::Failed;
-        Q_EMIT navigationRequested();
+    if (!url.isValid() || url.scheme() == QStringLiteral("javascript") ||
+        url.toEncoded().size() > kMaxAddressLength) {
+        failAtOnce();
         return;
     }
     load(url);
@@ -79,36 +82,82 @@ void QtPageBrowser::navigateBlank()
     load(QUrl(QStringLiteral("about:blank")));
 }
 
+void QtPageBrowser::failAtOnce()
+{
+    // Nothing can load: a caller waiting for this navigation must not wait at all.
+    ++m_generation;
+    m_ownNavigationPending = false;
+    m_ownStartPending = false;
+    m_state = LoadState::Failed;
+    Q_EMIT navigationRequested();
+    changed();
+}
+
 void QtPageBrowser::load(const QUrl &url)
 {
     m_scrolledTo = 0;
     m_drawnAt = 0;
     ++m_generation;
-    m_startCounted = true;
+    m_ownNavigationPending = true;
+    m_ownStartPending = true;
+    m_committed = false;
     m_state = LoadState::Loading;
     Q_EMIT navigationRequested();
     if (m_page)
         m_page->load(url);
     else
         m_state = LoadState::Failed;
+    changed();
+}
+
+void QtPageBrowser::handleNavigationStarted(bool redirect)
+{
+    // Every navigation of the main frame is counted here, also one that replaces a load
+    // still running without a load start of its own (a script setting location early, which
+    // the engine reports as a redirect). A redirect before the running navigation has shown
+    // its address is the server's, and part of that navigation.
+    if (m_ownNavigationPending) {
+        m_ownNavigationPending = false;
+        return;
+    }
+    if (redirect && !m_committed)
+        return;
+    m_committed = false;
+    ++m_generation;
+    m_state = LoadState::Loading;
+    Q_EMIT navigationRequested();
+    changed();
 }
 
 void QtPageBrowser::handleLoadStarted()
 {
-    if (m_startCounted)
-        m_startCounted = false;
-    else
-        ++m_generation;
+    m_ownStartPending = false;
     m_state = LoadState::Loading;
     Q_EMIT loadStarted();
+    changed();
 }
 
 void QtPageBrowser::handleLoadFinished(bool ok)
 {
-    // The end of a load that a later navigate() replaced says nothing about the new one.
-    if (!m_startCounted)
+    // The end of a load that a later load() replaced says nothing about the new one.
+    if (!m_ownStartPending)
         m_state = ok ? LoadState::Finished : LoadState::Failed;
     Q_EMIT loadFinished(ok);
+    changed();
+}
+
+void QtPageBrowser::notifyOnChange(std::function<void()> onChange)
+{
+    m_onChange.push_back(std::move(onChange));
+}
+
+void QtPageBrowser::changed()
+{
+    // Each waiter is told once; one told may subscribe again at once.
+    std::vector<std::function<void()>> waiting;
+    waiting.swap(m_onChange);
+    for (const std::function<void()> &onChange : waiting)
+        onChange();
 }
 
 bool QtPageBrowser::drawingBehind() const
@@ -189,52 +238,62 @@ void QtPageBrowser::stop()
 {
     if (m_page)
         m_page->triggerAction(QWebEnginePage::Stop);
-    m_startCounted = false;
-    if (m_state == LoadState::Loading)
+    m_ownStartPending = false;
+    if (m_state == LoadState::Loading) {
         m_state = LoadState::Failed;
+        changed();
+    }
 }
 
-std::optional<QVariant> QtPageBrowser::evaluate(const QString &script, int generation)
+void QtPageBrowser::evaluate(const QString &script, int generation,
+                             std::function<void(std::optional<QVariant>)> reply)
 {
     m_scriptTimedOut = false;
-    if (!m_page || generation != m_generation)
-        return std::nullopt;
+    if (!m_page || generation != m_generation) {
+        reply(std::nullopt);
+        return;
+    }
 
-    struct Answer
+    // One answer, by whichever comes first: the page's, the time limit, a navigation, the
+    // page going. The engine may call back after that, or never: the answer lives on its own,
+    // and everything watching for it goes with it.
+    struct Pending
     {
-        bool done = false;
-        QVariant value;
+        std::function<void(std::optional<QVariant>)> reply;
+        QObject watching;
+        QTimer deadline;
     };
-    // The engine may call back after this wait has given up, or never: the answer lives on
-    // its own. The wait runs in the command's loop, so commands beside this one go on.
-    auto answer = std::make_shared<Answer>();
-    bool abandoned = false;
-    bool timedOut = false;
-    QObject waiting; // the connections below end with this wait
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    connect(&deadline, &QTimer::timeout, &waiting, [&timedOut] { timedOut = true; });
-    const auto abandon = [&abandoned] { abandoned = true; };
-    connect(m_page, &QObject::destroyed, &waiting, abandon);
-    connect(m_page, &QWebEnginePage::loadStarted, &waiting, abandon);
-    connect(this, &QtPageBrowser::navigationRequested, &waiting, abandon);
-    connect(this, &QObject::destroyed, &waiting, abandon);
-    deadline.start(m_scriptTimeoutMs);
-    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [answer](const QVariant &value) {
-        answer->done = true;
-        answer->value = value;
-    });
-
+    auto pending = std::make_shared<Pending>();
+    pending->reply = std::move(reply);
+    const std::weak_ptr<Pending> weak = pending;
     QPointer<QtPageBrowser> self(this);
-    EventLoop &loop = *m_loop; // read now: the browser may go while this waits
-    if (!loop.waitUntil([&] { return answer->done || abandoned || timedOut; }))
-        return std::nullopt;
-    if (!self)
-        return std::nullopt;
-    m_scriptTimedOut = timedOut && !answer->done;
-    if (!answer->done || generation != m_generation)
-        return std::nullopt;
-    return answer->value;
+    const auto answer = [weak, self, generation](std::optional<QVariant> value, bool timedOut) {
+        const std::shared_ptr<Pending> current = weak.lock();
+        if (!current || !current->reply)
+            return;
+        const auto deliver = std::move(current->reply);
+        current->reply = nullptr;
+        if (!self || self->m_destroying)
+            return; // gone with its browser: nobody may be told
+        self->m_scriptTimedOut = timedOut;
+        if (value && generation != self->m_generation)
+            value.reset();
+        deliver(std::move(value));
+    };
+    pending->deadline.setSingleShot(true);
+    connect(&pending->deadline, &QTimer::timeout, &pending->watching,
+            [answer] { answer(std::nullopt, true); });
+    const auto abandon = [answer] { answer(std::nullopt, false); };
+    connect(m_page, &QWebEnginePage::loadStarted, &pending->watching, abandon);
+    connect(this, &QtPageBrowser::navigationRequested, &pending->watching, abandon);
+    pending->deadline.start(m_scriptTimeoutMs);
+    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                          [pending, answer](const QVariant &value) {
+                              answer(value, false);
+                              // The watchers go now; the answer stays until the engine lets go of this
+                              // callback.
+                              pending->deadline.stop();
+                          });
 }
 
 } // namespace talvesk

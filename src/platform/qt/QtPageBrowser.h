@@ -4,10 +4,13 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QUrl>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QWebEngineProfile;
 class QWebEngineView;
@@ -15,13 +18,11 @@ class QWidget;
 
 namespace talvesk {
 
-class EventLoop;
 class SilentWebPage;
 
 // PageBrowser over a QWebEngineView. The view is created here as a child of the given
-// parent; the window places it. DOM reads run a script and wait for its answer in the event
-// loop of the command reading, bounded in time and abandoned when the page loads something
-// else or goes away.
+// parent; the window places it. DOM reads run a script and answer when the page does, bounded
+// in time and abandoned when the page navigates or goes away.
 class QtPageBrowser final : public QObject, public PageBrowser
 {
     Q_OBJECT
@@ -37,10 +38,6 @@ public:
     // view (made its child), whose teardown order nobody writes.
     void keepProfile(std::shared_ptr<QWebEngineProfile> profile) { m_profileKeeper = std::move(profile); }
 
-    // Where reads wait for the page's answer: the loop of the command that reads, which may
-    // be one of several running side by side. Until set, one that no command closes.
-    void waitIn(EventLoop &loop) { m_loop = &loop; }
-
     // Nullptr once the view has been destroyed with its parent.
     QWebEngineView *view() const;
 
@@ -48,6 +45,7 @@ public:
     void navigateBlank() override;
     LoadState loadState() const override { return m_state; }
     int loadGeneration() const override { return m_generation; }
+    void notifyOnChange(std::function<void()> changed) override;
     std::unique_ptr<PageDocument> document() override;
     bool scriptTimedOut() const override { return m_scriptTimedOut; }
     bool drawingBehind() const override;
@@ -65,10 +63,10 @@ public:
     void goSearch() override;
     void stop() override;
 
-    // Runs a script in an isolated world of the page and waits for its result. Nullopt when
-    // the page has loaded something else since `generation`, is gone, or did not answer in time
-    // (scriptTimedOut() then tells the last case apart).
-    std::optional<QVariant> evaluate(const QString &script, int generation);
+    // Runs a script in an isolated world of the page and calls reply with its result, once.
+    // Nullopt when the page has navigated since `generation`, goes, or does not answer in time
+    // (scriptTimedOut() then tells the last case apart). Never called after the browser has gone.
+    void evaluate(const QString &script, int generation, std::function<void(std::optional<QVariant>)> reply);
     void setScriptTimeout(int milliseconds) { m_scriptTimeoutMs = milliseconds; }
 
     static QString homeAddress();
@@ -78,25 +76,35 @@ Q_SIGNALS:
     void loadStarted();
     void loadFinished(bool ok);
     void titleChanged(const QString &title);
-    // Emitted by navigate() before the engine starts the load, so waiting reads give up early.
+    // The address of the page shown changed (a navigation of its main frame).
+    void urlChanged(const QUrl &url);
+    // A navigation begins, the program's or the page's, so waiting reads give up early.
     void navigationRequested();
 
 private:
     void load(const QUrl &url);
+    void handleNavigationStarted(bool redirect);
     void handleLoadStarted();
     void handleLoadFinished(bool ok);
+    void failAtOnce();
+    void changed();
 
-    EventLoop *m_loop; // outlives this browser: a read may wait in it while the browser goes
     std::shared_ptr<QWebEngineProfile> m_profileKeeper; // released after the page, see keepProfile
     QPointer<QWebEngineView> m_view;
     const QObject *m_viewObject; // the view as an object, for comparisons while it is destroyed
     QPointer<SilentWebPage> m_page;
     LoadState m_state = LoadState::Finished;
     int m_generation = 0;
-    // navigate() counted its load already; the engine's start of that load is not a new one.
-    bool m_startCounted = false;
+    // load() counted its navigation already; the engine's report of it is not a new one.
+    bool m_ownNavigationPending = false;
+    // A load() whose start the engine has not reported: the end of an earlier load is not its.
+    bool m_ownStartPending = false;
+    bool m_committed = false; // the navigation running has shown its address
+
+    std::vector<std::function<void()>> m_onChange;
     int m_scriptTimeoutMs = kDefaultScriptTimeoutMs;
     bool m_scriptTimedOut = false;
+    bool m_destroying = false;
     int m_scrolledTo = 0;
     int m_drawnAt = 0; // the scroll position of the page's latest frame
 };

@@ -36,37 +36,46 @@ QtPageDocument::QtPageDocument(QtPageBrowser *browser, int generation)
 {
 }
 
-std::optional<QVariant> QtPageDocument::evaluate(const QString &script)
+void QtPageDocument::evaluate(const QString &script, Reply<std::optional<QVariant>> reply)
 {
-    if (!m_browser)
-        return std::nullopt;
-    return m_browser->evaluate(script, m_generation);
+    if (!m_browser) {
+        reply(std::nullopt);
+        return;
+    }
+    m_browser->evaluate(script, m_generation, std::move(reply));
 }
 
-std::optional<int> QtPageDocument::bodyScrollHeight()
+void QtPageDocument::bodyScrollHeight(Reply<std::optional<int>> reply)
 {
-    return wholeNumber(evaluate(QStringLiteral("document.body ? document.body.scrollHeight : null")));
+    evaluate(QStringLiteral("document.body ? document.body.scrollHeight : null"),
+             [reply = std::move(reply)](std::optional<QVariant> value) { reply(wholeNumber(value)); });
 }
 
-std::optional<int> QtPageDocument::scrollByReadingHeight(int x, int y)
+void QtPageDocument::scrollByReadingHeight(int x, int y, Reply<std::optional<int>> reply)
 {
-    const auto value =
-        evaluate(QStringLiteral(
-                     "window.scrollBy(%1, %2); [document.body ? document.body.scrollHeight : null, scrollY]")
-                     .arg(x)
-                     .arg(y));
-    if (!value || value->typeId() != QMetaType::QVariantList)
-        return std::nullopt;
-    const QVariantList heightAndPosition = value->toList();
-    if (heightAndPosition.size() != 2)
-        return std::nullopt;
-    if (m_browser)
-        m_browser->noteScrolledTo(qRound(heightAndPosition.at(1).toDouble()));
-    return wholeNumber(heightAndPosition.at(0));
+    const QPointer<QtPageBrowser> browser = m_browser;
+    evaluate(QStringLiteral(
+                 "window.scrollBy(%1, %2); [document.body ? document.body.scrollHeight : null, scrollY]")
+                 .arg(x)
+                 .arg(y),
+             [browser, reply = std::move(reply)](std::optional<QVariant> value) {
+                 if (!value || value->typeId() != QMetaType::QVariantList) {
+                     reply(std::nullopt);
+                     return;
+                 }
+                 const QVariantList heightAndPosition = value->toList();
+                 if (heightAndPosition.size() != 2) {
+                     reply(std::nullopt);
+                     return;
+                 }
+                 if (browser)
+                     browser->noteScrolledTo(qRound(heightAndPosition.at(1).toDouble()));
+                 reply(wholeNumber(heightAndPosition.at(0)));
+             });
 }
 
-std::optional<QList<PageElement>> QtPageDocument::elementsByTagName(const QString &tagName,
-                                                                    const QStringList &innerHtmlForIds)
+void QtPageDocument::elementsByTagName(const QString &tagName, const QStringList &innerHtmlForIds,
+                                       Reply<std::optional<QList<PageElement>>> reply)
 {
     // One round trip for the whole walk. getAttribute, not .id: a form's .id can be one of
     // its fields.
@@ -78,23 +87,29 @@ std::optional<QList<PageElement>> QtPageDocument::elementsByTagName(const QStrin
   }
   return out;
 })(%1, %2))");
-    const auto value =
-        evaluate(script.arg(jsLiteral(tagName), jsLiteral(QJsonArray::fromStringList(innerHtmlForIds))));
-    if (!value || value->typeId() != QMetaType::QVariantList)
-        return std::nullopt;
-    QList<PageElement> elements;
-    const QVariantList rows = value->toList();
-    elements.reserve(rows.size());
-    for (const QVariant &row : rows) {
-        const QVariantList pair = row.toList();
-        if (pair.size() != 2)
-            return std::nullopt;
-        elements.append({pair.at(0).toString(), pair.at(1).toString()});
-    }
-    return elements;
+    evaluate(script.arg(jsLiteral(tagName), jsLiteral(QJsonArray::fromStringList(innerHtmlForIds))),
+             [reply = std::move(reply)](std::optional<QVariant> value) {
+                 if (!value || value->typeId() != QMetaType::QVariantList) {
+                     reply(std::nullopt);
+                     return;
+                 }
+                 QList<PageElement> elements;
+                 const QVariantList rows = value->toList();
+                 elements.reserve(rows.size());
+                 for (const QVariant &row : rows) {
+                     const QVariantList pair = row.toList();
+                     if (pair.size() != 2) {
+                         reply(std::nullopt);
+                         return;
+                     }
+                     elements.append({pair.at(0).toString(), pair.at(1).toString()});
+                 }
+                 reply(std::move(elements));
+             });
 }
 
-std::optional<int> QtPageDocument::loadLazyImages(const QString &divId, const QString &addressAttribute)
+void QtPageDocument::loadLazyImages(const QString &divId, const QString &addressAttribute,
+                                    Reply<std::optional<int>> reply)
 {
     // Attribute values, not the resolved .src: a picture already swapped holds the address
     // exactly as written.
@@ -114,24 +129,27 @@ std::optional<int> QtPageDocument::loadLazyImages(const QString &divId, const QS
   }
   return changed;
 })(%1, %2))");
-    return wholeNumber(evaluate(script.arg(jsLiteral(divId), jsLiteral(addressAttribute))));
+    evaluate(script.arg(jsLiteral(divId), jsLiteral(addressAttribute)),
+             [reply = std::move(reply)](std::optional<QVariant> value) { reply(wholeNumber(value)); });
 }
 
-std::optional<QString> QtPageDocument::firstInnerText(const QString &tagName)
+void QtPageDocument::firstInnerText(const QString &tagName, Reply<std::optional<QString>> reply)
 {
-    const auto value =
-        evaluate(QStringLiteral("(function (tag) { var e = document.getElementsByTagName(tag)[0]; return e ? "
-                                "e.innerText : null; })(%1)")
-                     .arg(jsLiteral(tagName)));
-    if (!value || value->typeId() != QMetaType::QString)
-        return std::nullopt;
-    return value->toString();
+    evaluate(QStringLiteral("(function (tag) { var e = document.getElementsByTagName(tag)[0]; return e ? "
+                            "e.innerText : null; })(%1)")
+                 .arg(jsLiteral(tagName)),
+             [reply = std::move(reply)](std::optional<QVariant> value) {
+                 if (!value || value->typeId() != QMetaType::QString)
+                     reply(std::nullopt);
+                 else
+                     reply(value->toString());
+             });
 }
 
-bool QtPageDocument::write(const QString &markup)
+void QtPageDocument::write(const QString &markup, Reply<bool> reply)
 {
-    const auto value = evaluate(QStringLiteral("document.write(%1); true").arg(jsLiteral(markup)));
-    return value && value->toBool();
+    evaluate(QStringLiteral("document.write(%1); true").arg(jsLiteral(markup)),
+             [reply = std::move(reply)](std::optional<QVariant> value) { reply(value && value->toBool()); });
 }
 
 } // namespace talvesk

@@ -3,6 +3,7 @@
 #include "platform/PageDocument.h"
 
 #include <QPointer>
+#include <QVariant>
 
 namespace talvesk {
 
@@ -15,16 +16,17 @@ class QtPageDocument final : public PageDocument
 public:
     QtPageDocument(QtPageBrowser *browser, int generation);
 
-    std::optional<int> bodyScrollHeight() override;
-    std::optional<int> scrollByReadingHeight(int x, int y) override;
-    std::optional<QList<PageElement>> elementsByTagName(const QString &tagName,
-                                                        const QStringList &innerHtmlForIds) override;
-    std::optional<int> loadLazyImages(const QString &divId, const QString &addressAttribute) override;
-    std::optional<QString> firstInnerText(const QString &tagName) override;
-    bool write(const QString &markup) override;
+    void bodyScrollHeight(Reply<std::optional<int>> reply) override;
+    void scrollByReadingHeight(int x, int y, Reply<std::optional<int>> reply) override;
+    void elementsByTagName(const QString &tagName, const QStringList &innerHtmlForIds,
+                           Reply<std::optional<QList<PageElement>>> reply) override;
+    void loadLazyImages(const QString &divId, const QString &addressAttribute,
+                        Reply<std::optional<int>> reply) override;
+    void firstInnerText(const QString &tagName, Reply<std::optional<QString>> reply) override;
+    void write(const QString &markup, Reply<bool> reply) override;
 
 private:
-    std::optional<QVariant> evaluate(const QString &script);
+    void evaluate(const QString &script, Reply<std::optional<QVariant>> reply);
 
     QPointer<QtPageBrowser> m_browser;
     int m_generation;

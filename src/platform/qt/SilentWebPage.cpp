@@ -12,6 +12,13 @@ SilentWebPage::SilentWebPage(QWebEngineProfile *profile, QObject *parent) : QWeb
             [this](QWebEngineNewWindowRequest &request) { load(request.requestedUrl()); });
 }
 
+bool SilentWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
+{
+    if (isMainFrame)
+        Q_EMIT mainFrameNavigationStarted(type == NavigationTypeRedirect);
+    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+}
+
 void SilentWebPage::javaScriptAlert(const QUrl &securityOrigin, const QString &msg)
 {
     if (!m_silent)

@@ -17,7 +17,13 @@ public:
     void setSilent(bool silent) { m_silent = silent; }
     bool isSilent() const { return m_silent; }
 
+Q_SIGNALS:
+    // A navigation of the main frame begins: the program's, the user's or the page's own.
+    // A redirect is a server's of the navigation running, or a script's of the page shown.
+    void mainFrameNavigationStarted(bool redirect);
+
 protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
     void javaScriptAlert(const QUrl &securityOrigin, const QString &msg) override;
     bool javaScriptConfirm(const QUrl &securityOrigin, const QString &msg) override;
     bool javaScriptPrompt(const QUrl &securityOrigin, const QString &msg, const QString &defaultValue,
