@@ -98,6 +98,8 @@ void checkList(const QString &markup, const PictureList &list, std::initializer_
     for (int k = filled; k < PictureList::kSlots; ++k)
         check(list[k] == PictureList::nullSlot(), "slots filled from 0 without gaps",
               QString::fromLatin1(name));
+    check(!list.overflowed() || filled == PictureList::kSlots, "a list that dropped matches is full",
+          QString::fromLatin1(name));
 
     QStringList made;
     int starts = 0;
@@ -168,6 +170,8 @@ void checkDescriptions(const QString &markup, const PictureList &list)
         ++filled;
     for (int k = filled; k < PictureList::kSlots; ++k)
         check(list[k] == PictureList::nullSlot(), "description slots filled from 0 without gaps", list[k]);
+    check(!list.overflowed() || filled == PictureList::kSlots, "a list that dropped matches is full",
+          QString());
     qsizetype openings = 0;
     for (qsizetype at = markup.indexOf(QLatin1String("src=\""), 0, Qt::CaseInsensitive); at >= 0;
          at = markup.indexOf(QLatin1String("src=\""), at + 1, Qt::CaseInsensitive))

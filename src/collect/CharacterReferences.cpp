@@ -13,9 +13,8 @@ struct NamedReference
     char16_t character;
 };
 
-// What the browser writes when it serialises markup (&amp; &quot; &lt; &gt; &nbsp;), and &apos;
-// (&#39; is numeric). &nbsp; is an address's own U+00A0: left as written, its
-// "&" would split the query string.
+// The references the browser writes when it serialises markup, and &apos; (&#39; is numeric).
+// &nbsp; stands for the address's own U+00A0: left as written, its "&" would split a query.
 constexpr NamedReference kNamed[] = {
     {QLatin1String("amp"), u'&'}, {QLatin1String("quot"), u'"'}, {QLatin1String("apos"), u'\''},
     {QLatin1String("lt"), u'<'},  {QLatin1String("gt"), u'>'},   {QLatin1String("nbsp"), u'\u00A0'},
@@ -105,7 +104,7 @@ QString decodeCharacterReferences(const QString &text)
             out += QChar(static_cast<char16_t>(reference->character));
         }
         copied = amp + reference->length;
-        amp = copied - 1; // the decoded text is not read again
+        amp = copied - 1; // go on after the reference
     }
     out += QStringView(text).mid(copied);
     return out;

@@ -424,7 +424,7 @@ TEST(Extraction, CharacterReferenceEdgeCases)
         {"&#x10FFFF;", QString(QChar(0xDBFF)) + QChar(0xDFFF)},
         {"&#38;&#x26;&#00038;&nbsp;&apos;", QStringLiteral("&&&\u00A0'")},
         {"&&amp;&amp;amp;&amp;quot;", QStringLiteral("&&&amp;&quot;")},
-        {"&#0;&#x0;&#xD800;&#56320;&#x110000;&#99999999999999999999;", QString()},
+        {"&#0;&#x0;&#xD800;&#56320;&#x110000;&#4294967334;&#x100000026;", QString()},
         {"&#9;&#10;&#x7F;&#x85;", QString()},
         {"&amp&AMP;&Amp;&bogus;&#;&#x;&#x26&#38a;&#xG;& amp;", QString()},
     };
