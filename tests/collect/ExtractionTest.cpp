@@ -339,11 +339,10 @@ TEST(Extraction, MatchesPastTheLastSlotAreNoticed)
     EXPECT_EQ(talvesk::truncationNotices(set), QStringList({truncated("描述图")}));
 
     extractMainPictures(repeated("<img data-src=\"//m/%1.jpg_50x50.jpg\">", 257), set.mainPictures);
-    extractTmallPictures(repeated("<img src=\"//t/%1.jpg_60x60q90.jpg\">", 3) +
-                             repeated("<a style='background: url(\"//w/%1.jpg_30x30.jpg\")'></a>"
-                                      "<a style=\"background: url(&quot;//c/%1.jpg_40x40q90.jpg&quot;)\">",
-                                      300),
-                         set.mainPictures, set.colourPictures);
+    extractTmallPictures(
+        repeated("<img src=\"//t/%1.jpg_60x60q90.jpg\">", 3) +
+            repeated("<a style=\"background: url(&quot;//c/%1.jpg_40x40q90.jpg&quot;)\">", 300),
+        set.mainPictures, set.colourPictures);
     extractColourPictures(QStringLiteral("<a style=\"background:url(//j/0.jpg_30x30.jpg)\">"),
                           set.colourPictures);
     EXPECT_EQ(talvesk::truncationNotices(set),
