@@ -1,8 +1,11 @@
 // The extraction rules on any markup: no crash, the lists filled from slot 0 without gaps, and
-// every stored address made by its rule's rewrites from a piece of one line of the markup.
+// every stored address made by its rule's rewrites from a piece of one line of the markup, its
+// character references then decoded. Decoding itself never makes a lone surrogate or a control
+// character that its text did not hold.
 
 #include "FuzzInput.h"
 
+#include "collect/CharacterReferences.h"
 #include "collect/Extraction.h"
 #include "collect/PictureList.h"
 
@@ -80,7 +83,7 @@ bool candidates(const QString &markup, const Form &form, QStringList &out, int &
             address.remove(form.removedOpening, Qt::CaseSensitive);
         address.remove(form.removedSuffix, Qt::CaseSensitive);
         address.replace(QLatin1String("//"), QLatin1String("http://"), Qt::CaseSensitive);
-        out.append(address);
+        out.append(talvesk::decodeCharacterReferences(address));
     }
     return true;
 }
@@ -95,6 +98,8 @@ void checkList(const QString &markup, const PictureList &list, std::initializer_
     for (int k = filled; k < PictureList::kSlots; ++k)
         check(list[k] == PictureList::nullSlot(), "slots filled from 0 without gaps",
               QString::fromLatin1(name));
+    check(!list.overflowed() || filled == PictureList::kSlots, "a list that dropped matches is full",
+          QString::fromLatin1(name));
 
     QStringList made;
     int starts = 0;
@@ -111,22 +116,53 @@ void checkList(const QString &markup, const PictureList &list, std::initializer_
     }
 }
 
-bool hasPictureExtension(const QString &address)
+bool endsWithPictureExtension(QStringView text)
 {
     for (const char *extension : {".jpg", ".bmp", ".gif", ".png", ".webp"}) {
-        if (address.endsWith(QLatin1String(extension), Qt::CaseInsensitive))
+        if (text.endsWith(QLatin1String(extension), Qt::CaseInsensitive))
             return true;
     }
     return false;
 }
 
-bool isOpeningAt(const QString &markup, qsizetype at)
+// What a description address can be made of: the text after a src=" that is "//…" or
+// "http(s)://…", up to a picture extension or to a backslash on its line, with "http:" in front
+// unless it already starts "http", then decoded. False when over the budget.
+bool descriptionCandidates(const QString &markup, QStringList &out)
 {
-    return QStringView(markup).mid(at, 5).compare(QLatin1String("src=\""), Qt::CaseInsensitive) == 0;
+    qsizetype budget = kCandidateBudget;
+    const QLatin1String opening("src=\"");
+    for (qsizetype at = markup.indexOf(opening, 0, Qt::CaseInsensitive); at >= 0;
+         at = markup.indexOf(opening, at + 1, Qt::CaseInsensitive)) {
+        const qsizetype from = at + opening.size();
+        const QStringView rest = QStringView(markup).mid(from);
+        if (!rest.startsWith(u"//") && !rest.startsWith(u"http://", Qt::CaseInsensitive) &&
+            !rest.startsWith(u"https://", Qt::CaseInsensitive))
+            continue;
+        for (qsizetype end = from + 1; end <= markup.size(); ++end) {
+            if (--budget < 0)
+                return false;
+            const QStringView written = QStringView(markup).mid(from, end - from);
+            const QChar last = written.back();
+            if (last == u'\n')
+                break;
+            const bool cut = last == u'\\';
+            if (!cut && !endsWithPictureExtension(written))
+                continue;
+            const QStringView address = cut ? written.chopped(1) : written;
+            budget -= address.size();
+            if (budget < 0)
+                return false;
+            const QString slot = address.startsWith(u"http") ? address.toString()
+                                                             : QStringLiteral("http:") + address.toString();
+            out.append(talvesk::decodeCharacterReferences(slot));
+            if (cut)
+                break;
+        }
+    }
+    return true;
 }
 
-// A description address is "http:" and what followed src=" (kept whole when that is already
-// "http…"), up to its picture extension or to a backslash.
 void checkDescriptions(const QString &markup, const PictureList &list)
 {
     int filled = 0;
@@ -134,33 +170,48 @@ void checkDescriptions(const QString &markup, const PictureList &list)
         ++filled;
     for (int k = filled; k < PictureList::kSlots; ++k)
         check(list[k] == PictureList::nullSlot(), "description slots filled from 0 without gaps", list[k]);
+    check(!list.overflowed() || filled == PictureList::kSlots, "a list that dropped matches is full",
+          QString());
     qsizetype openings = 0;
     for (qsizetype at = markup.indexOf(QLatin1String("src=\""), 0, Qt::CaseInsensitive); at >= 0;
          at = markup.indexOf(QLatin1String("src=\""), at + 1, Qt::CaseInsensitive))
         ++openings;
     check(filled <= openings, "no more description addresses than src=\" in the markup", QString());
 
+    QStringList made;
+    const bool complete = descriptionCandidates(markup, made);
     for (int k = 0; k < filled; ++k) {
         const QString &address = list[k];
         check(address.startsWith(QLatin1String("http")), "a description address starts with http", address);
-        check(!address.contains(u'\n') && !address.contains(u'\\'), "no line feed or backslash", address);
-        bool found = false;
-        for (const QString &written : {address, address.mid(5)}) {
-            const bool schemeOk = written.startsWith(QLatin1String("//")) ||
-                                  written.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
-                                  written.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
-            if (!schemeOk || (written == address) != written.startsWith(QLatin1String("http")))
-                continue;
-            for (qsizetype at = markup.indexOf(written); at >= 0 && !found;
-                 at = markup.indexOf(written, at + 1)) {
-                const qsizetype after = at + written.size();
-                found =
-                    at >= 5 && isOpeningAt(markup, at - 5) &&
-                    (hasPictureExtension(written) || (after < markup.size() && markup.at(after) == u'\\'));
-            }
-        }
-        check(found, "the description address follows a src=\" in the markup", address);
+        check(!address.contains(u'\n'), "no line feed", address);
+        if (complete)
+            check(made.contains(address), "the description address follows a src=\" in the markup", address);
     }
+}
+
+int unitsDecodingMustNotMake(const QString &text)
+{
+    int count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        const bool pairStart =
+            QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        if (pairStart) {
+            ++i;
+            continue;
+        }
+        count += QChar::isSurrogate(c) || c < 0x20 || (c >= 0x7F && c <= 0x9F) ? 1 : 0;
+    }
+    return count;
+}
+
+void checkDecoding(const QString &markup)
+{
+    const QString decoded = talvesk::decodeCharacterReferences(markup);
+    check(decoded.size() <= markup.size(), "decoding never lengthens a text", decoded);
+    check(unitsDecodingMustNotMake(decoded) <= unitsDecodingMustNotMake(markup),
+          "decoding makes no lone surrogate or control character", decoded);
+    check(markup.contains(u'&') || decoded == markup, "a text without & decodes to itself", decoded);
 }
 
 PictureList nulls()
@@ -175,6 +226,7 @@ PictureList nulls()
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const QString markup = talvesk::fuzz::utf16Text(data, size);
+    checkDecoding(markup);
 
     PictureList colour = nulls();
     talvesk::extractColourPictures(markup, colour);

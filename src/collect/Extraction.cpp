@@ -1,5 +1,7 @@
 #include "collect/Extraction.h"
 
+#include "collect/CharacterReferences.h"
+
 #include <re2/re2.h>
 
 #ifdef __SSE2__
@@ -35,6 +37,10 @@
 // the written form's would be. Both patterns' matches share the slots in position order; a
 // written-form match that overlaps a swatch match is dropped, so one swatch fills one slot
 // with the clean address and a written-form match cannot run on into the next swatch.
+//
+// Character references are decoded last, in the address a rule has made: the patterns and their
+// removals are about the markup's own text, and a decoded character is never taken for part of
+// a thumbnail suffix, an opening or a "//" that the page did not write.
 
 namespace talvesk {
 namespace {
@@ -190,14 +196,19 @@ private:
     std::size_t m_groupSize = 0;
 };
 
-// Runs one rule over the whole markup: the text of match k, rewritten, goes into slot k.
-// Matches past slot 255 could never be stored, so the search ends there.
+// Runs one rule over the whole markup: the address made from match k goes into slot k. A match
+// past the last slot marks the list overflowed and ends the search.
 template <typename Rewrite>
 void applyRule(const RE2 &re, const MatchText &markup, PictureList &list, Rewrite rewrite)
 {
     MatchCursor match(re, markup, 0);
-    for (int k = 0; k < kMaxMatches && match.next(); ++k)
-        list[k] = rewrite(match.text());
+    for (int k = 0; match.next(); ++k) {
+        if (k == kMaxMatches) {
+            list.markOverflowed();
+            return;
+        }
+        list[k] = decodeCharacterReferences(rewrite(match.text()));
+    }
 }
 
 // A colour rule: written-form matches and swatch matches fill the slots in position order.
@@ -211,14 +222,24 @@ void applyColourRule(const RE2 &written, const RE2 &swatch, const MatchText &mar
     bool hasW = w.next();
     bool hasE = e.next();
     int k = 0;
-    while (k < kMaxMatches && (hasW || hasE)) {
+    const auto store = [&](const QString &address) {
+        if (k == kMaxMatches) {
+            list.markOverflowed();
+            return false;
+        }
+        list[k++] = decodeCharacterReferences(address);
+        return true;
+    };
+    while (hasW || hasE) {
         if (hasW && (!hasE || w.end() <= e.begin())) {
-            list[k++] = rewrite(w.text());
+            if (!store(rewrite(w.text())))
+                return;
             hasW = w.next();
         } else if (hasW && w.begin() < e.begin()) {
             hasW = w.next(); // runs on into the swatch
         } else {
-            list[k++] = swatchRewrite(e.text());
+            if (!store(swatchRewrite(e.text())))
+                return;
             while (hasW && w.begin() < e.end())
                 hasW = w.next(); // the same swatch
             hasE = e.next();

@@ -7,8 +7,10 @@
 namespace talvesk {
 
 // The extraction routines: each applies its fixed pattern(s) to one element's inner markup
-// and writes the address made from match k into slot k of its list, from slot 0 up.
-// Matches past slot 255 are dropped; slots beyond the last match are left as they were.
+// and writes the address made from match k into slot k of its list, from slot 0 up. The patterns
+// and rewrites work on the serialised markup; the address stored has its character references
+// decoded (&amp; becomes &). Matches past slot 255 are dropped and mark the list overflowed;
+// slots beyond the last match are left as they were.
 
 // Colour swatches (30x30 thumbnails in a background style) into colourPictures.
 void extractColourPictures(const QString &txts, PictureList &colourPictures);

@@ -11,6 +11,7 @@ const QString &PictureList::nullSlot()
 void PictureList::clear()
 {
     m_slots.fill(nullSlot());
+    m_overflowed = false;
 }
 
 int countPictures(const PictureList &list)
@@ -19,6 +20,21 @@ int countPictures(const PictureList &list)
     while (count < PictureList::kSlots && list[count] != PictureList::nullSlot())
         ++count;
     return count;
+}
+
+QStringList truncationNotices(const CollectedSet &set)
+{
+    const auto notice = [](const QString &list) {
+        return QStringLiteral("消息提示:") + list + QStringLiteral("超过256张,只采集了前256张");
+    };
+    QStringList notices;
+    if (set.mainPictures.overflowed())
+        notices << notice(QStringLiteral("主图"));
+    if (set.colourPictures.overflowed())
+        notices << notice(QStringLiteral("颜色图"));
+    if (set.descriptionPictures.overflowed())
+        notices << notice(QStringLiteral("描述图"));
+    return notices;
 }
 
 } // namespace talvesk

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -18,11 +19,16 @@ public:
     const QString &operator[](int index) const { return m_slots[static_cast<std::size_t>(index)]; }
     QString &operator[](int index) { return m_slots[static_cast<std::size_t>(index)]; }
 
-    // Sets every slot to "null".
+    // Sets every slot to "null" and forgets an overflow.
     void clear();
+
+    // Whether a fill since the last clear() found more addresses than there are slots.
+    bool overflowed() const { return m_overflowed; }
+    void markOverflowed() { m_overflowed = true; }
 
 private:
     std::array<QString, kSlots> m_slots;
+    bool m_overflowed = false;
 };
 
 // The number of slots before the first "null", testing slots 0 to 255; 256 when none is.
@@ -36,5 +42,8 @@ struct CollectedSet
     PictureList descriptionPictures; // description pictures
     QString itemTitle;               // the page title, cleaned for use as a folder name
 };
+
+// One message line for each list of the set that overflowed, main, colour, description in turn.
+QStringList truncationNotices(const CollectedSet &set);
 
 } // namespace talvesk

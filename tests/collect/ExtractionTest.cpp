@@ -303,15 +303,136 @@ TEST(Extraction, RemovalsAndSlashesEverywhere)
     EXPECT_EQ(colour[0], QStringLiteral("style='background:url(http://ahttp://b.jpg"));
 }
 
-TEST(Extraction, MoreThan256MatchesFillSlots0To255)
+QString repeated(const char *form, int count)
 {
     QString text;
-    for (int i = 0; i < 300; ++i)
-        text += QStringLiteral("<img src=\"//p/%1.jpg\">\n").arg(i);
-    PictureList desc = marked();
-    extractDescriptionPictures(text, desc);
+    for (int i = 0; i < count; ++i)
+        text += QString::fromUtf8(form).arg(i);
+    return text;
+}
+
+QString truncated(const char *list)
+{
+    return QStringLiteral("消息提示:") + QString::fromUtf8(list) +
+           QStringLiteral("超过256张,只采集了前256张");
+}
+
+// 256 matches fill every slot and drop nothing; one more is dropped and the list says so until
+// it is cleared, also when a later fill of the same list (a J_DetailMeta after a detail) has
+// few matches. The notices come main, colour, description.
+TEST(Extraction, MatchesPastTheLastSlotAreNoticed)
+{
+    talvesk::CollectedSet set;
+    set.mainPictures.clear();
+    set.colourPictures.clear();
+    set.descriptionPictures.clear();
+    extractMainPictures(repeated("<img data-src=\"//m/%1.jpg_50x50.jpg\">", 256), set.mainPictures);
+    extractTmallPictures(repeated("<a style=\"BACKGROUND:url(//c/%1.jpg_40x40q90.jpg)\"></a>", 256),
+                         set.mainPictures, set.colourPictures);
+    extractDescriptionPictures(repeated("<img src=\"//d/%1.jpg\">\n", 256), set.descriptionPictures);
+    EXPECT_EQ(set.mainPictures[255], QStringLiteral("http://m/255.jpg"));
+    EXPECT_EQ(set.colourPictures[255], QStringLiteral("http://c/255.jpg"));
+    EXPECT_EQ(set.descriptionPictures[255], QStringLiteral("http://d/255.jpg"));
+    EXPECT_EQ(talvesk::truncationNotices(set), QStringList());
+
+    extractDescriptionPictures(repeated("<img src=\"//d/%1.jpg\">\n", 257), set.descriptionPictures);
+    EXPECT_EQ(talvesk::truncationNotices(set), QStringList({truncated("描述图")}));
+
+    extractMainPictures(repeated("<img data-src=\"//m/%1.jpg_50x50.jpg\">", 257), set.mainPictures);
+    extractTmallPictures(
+        repeated("<img src=\"//t/%1.jpg_60x60q90.jpg\">", 3) +
+            repeated("<a style=\"background: url(&quot;//c/%1.jpg_40x40q90.jpg&quot;)\">", 300),
+        set.mainPictures, set.colourPictures);
+    extractColourPictures(QStringLiteral("<a style=\"background:url(//j/0.jpg_30x30.jpg)\">"),
+                          set.colourPictures);
+    EXPECT_EQ(talvesk::truncationNotices(set),
+              QStringList({truncated("主图"), truncated("颜色图"), truncated("描述图")}));
+    EXPECT_EQ(set.mainPictures[0], QStringLiteral("http://t/0.jpg"));
+    EXPECT_EQ(set.mainPictures[255], QStringLiteral("http://m/255.jpg"));
+    EXPECT_EQ(set.colourPictures[0], QStringLiteral("http://j/0.jpg"));
+    EXPECT_EQ(set.colourPictures[255], QStringLiteral("http://c/255.jpg"));
     for (int i = 0; i < PictureList::kSlots; ++i)
-        EXPECT_EQ(desc[i], QStringLiteral("http://p/%1.jpg").arg(i));
+        ASSERT_EQ(set.descriptionPictures[i], QStringLiteral("http://d/%1.jpg").arg(i));
+
+    set.mainPictures.clear();
+    set.descriptionPictures.clear();
+    EXPECT_EQ(talvesk::truncationNotices(set), QStringList({truncated("颜色图")}));
+}
+
+// The address is stored as the page means it, with its references undone, in every rule and
+// every form the engine writes; the rules still match and rewrite the markup's own text, so a
+// reference beside a suffix or a "//" changes neither what is removed nor what is made absolute.
+TEST(Extraction, StoredAddressesHaveCharacterReferencesDecoded)
+{
+    using Extract = std::function<QString(const QString &)>;
+    const auto slot0 = [](void (*extract)(const QString &, PictureList &)) -> Extract {
+        return [extract](const QString &markup) {
+            PictureList list = nulls();
+            extract(markup, list);
+            return list[0];
+        };
+    };
+    const Extract colourSlot0 = slot0(extractColourPictures);
+    const Extract mainSlot0 = slot0(extractMainPictures);
+    const Extract description = slot0(extractDescriptionPictures);
+    const Extract tmallMain = [](const QString &markup) {
+        PictureList main = nulls(), colour = nulls();
+        extractTmallPictures(markup, main, colour);
+        return main[0];
+    };
+    const Extract tmallColour = [](const QString &markup) {
+        PictureList main = nulls(), colour = nulls();
+        extractTmallPictures(markup, main, colour);
+        return colour[0];
+    };
+    const struct
+    {
+        const Extract &extract;
+        const char *markup;
+        const char *address;
+    } cases[] = {
+        {colourSlot0, "<a style='background: url(\"//i/a.jpg?x=1&amp;y=2.jpg_30x30.jpg\")'>",
+         "http://i/a.jpg?x=1&y=2.jpg"},
+        {colourSlot0, "<a style=\"background:url(//i/a&amp;b.jpg_30x30.jpg) center\">", "http://i/a&b.jpg"},
+        {colourSlot0, "<a style=\"background: url(&quot;//i/a&amp;b&#39;.jpg_30x30.jpg&quot;)\">",
+         "http://i/a&b'.jpg"},
+        {mainSlot0, "<img data-src=\"//i/a&amp;.jpg_50x50.jpg\">", "http://i/a&.jpg"},
+        {mainSlot0, "<img data-src=\"//i/a.jpg&#95;50x50.jpg_50x50.jpg\">", "http://i/a.jpg_50x50.jpg"},
+        {mainSlot0, "<img data-src=\"//i/a&#47;&#47;b.jpg_50x50.jpg\">", "http://i/a//b.jpg"},
+        {description, "<img src=\"//i/a&lt;b&gt;&quot;&#92;c&amp;.gif\">", "http://i/a<b>\"\\c&.gif"},
+        {description, "<img src=\"https://i/a&amp;amp;\\b.png\">", "https://i/a&amp;"},
+        {tmallMain, "<img src=\"//i/a&#x26;b&#38;c.jpg_60x60q90.jpg\">", "http://i/a&b&c.jpg"},
+        {tmallColour, "<a style=\"BACKGROUND: url(//i/a&amp;b.jpg_40x40q90.jpg)\">", "http://i/a&b.jpg"},
+        {tmallColour, "<a style=\"background: url(&quot;//i/a&amp;b.jpg_40x40q90.jpg&quot;)\">",
+         "http://i/a&b.jpg"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.extract(s(c.markup)), s(c.address)) << c.markup;
+}
+
+// Numeric references give any character, astral ones as a surrogate pair; a reference that is
+// malformed, unknown or names no usable character is kept exactly as written.
+TEST(Extraction, CharacterReferenceEdgeCases)
+{
+    const struct
+    {
+        const char *written;
+        QString stored;
+    } cases[] = {
+        {"&#x1F600;&#128512;&#X1f600;", QStringLiteral("😀😀😀")},
+        {"&#x10FFFF;", QString(QChar(0xDBFF)) + QChar(0xDFFF)},
+        {"&#38;&#x26;&#00038;&nbsp;&apos;", QStringLiteral("&&&\u00A0'")},
+        {"&&amp;&amp;amp;&amp;quot;", QStringLiteral("&&&amp;&quot;")},
+        {"&#0;&#x0;&#xD800;&#56320;&#x110000;&#4294967334;&#x100000026;", QString()},
+        {"&#9;&#10;&#x7F;&#x85;", QString()},
+        {"&amp&AMP;&Amp;&bogus;&#;&#x;&#x26&#38a;&#xG;& amp;", QString()},
+    };
+    for (const auto &c : cases) {
+        PictureList desc = nulls();
+        extractDescriptionPictures(s("<img src=\"//i/") + s(c.written) + QStringLiteral(".png\">"), desc);
+        const QString stored = c.stored.isNull() ? s(c.written) : c.stored;
+        EXPECT_EQ(desc[0], QStringLiteral("http://i/") + stored + QStringLiteral(".png")) << c.written;
+    }
 }
 
 TEST(Extraction, NonAsciiAndSurrogatesKeptAsWritten)
@@ -404,6 +525,46 @@ QString absolute(QString text)
     return text.replace(QStringLiteral("//"), QStringLiteral("http://"), Qt::CaseSensitive);
 }
 
+std::wstring toW(const QString &text);
+QString fromW(const std::wstring &text);
+
+// The stored address: character references undone in one pass, valid characters only.
+QString decodedReferences(const QString &text)
+{
+    static const std::wregex reference(LR"(&(amp|quot|apos|lt|gt|nbsp);|&#([0-9]+);|&#[xX]([0-9a-fA-F]+);)");
+    static const std::wstring names[] = {L"amp", L"quot", L"apos", L"lt", L"gt", L"nbsp"};
+    static const wchar_t characters[] = {L'&', L'"', L'\'', L'<', L'>', L'\u00A0'};
+    const std::wstring w = toW(text);
+    std::wstring out;
+    auto copied = w.cbegin();
+    for (auto it = std::wsregex_iterator(w.begin(), w.end(), reference); it != std::wsregex_iterator();
+         ++it) {
+        const std::wsmatch &m = *it;
+        out.append(copied, m[0].first);
+        copied = m[0].second;
+        if (m[1].matched) {
+            out += characters[std::find(std::begin(names), std::end(names), m.str(1)) - std::begin(names)];
+            continue;
+        }
+        const std::wstring digits = m[2].matched ? m.str(2) : m.str(3);
+        const std::size_t significant = digits.find_first_not_of(L'0');
+        const unsigned long long c =
+            significant == std::wstring::npos || digits.size() - significant > 8
+                ? (significant == std::wstring::npos ? 0 : ~0ull)
+                : std::stoull(digits.substr(significant), nullptr, m[2].matched ? 10 : 16);
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+            out += m.str(0);
+        } else if (c > 0xFFFF) {
+            out += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+            out += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<wchar_t>(c);
+        }
+    }
+    out.append(copied, w.cend());
+    return fromW(out);
+}
+
 OracleRule oracle(const std::wstring &pattern, bool icase, std::function<QString(const QString &)> rewrite)
 {
     auto flags = std::regex::ECMAScript;
@@ -420,7 +581,8 @@ OracleRule oracle(const std::wstring &pattern, bool icase, std::function<QString
             lf += pattern[i];
         }
     }
-    return {std::wregex(pattern, flags), std::wregex(lf, flags), std::move(rewrite)};
+    return {std::wregex(pattern, flags), std::wregex(lf, flags),
+            [rewrite](const QString &match) { return decodedReferences(rewrite(match)); }};
 }
 
 std::wstring toW(const QString &text)
@@ -515,8 +677,8 @@ PictureList expectedColours(const std::wregex &written,
     std::vector<Found> swatches;
     for (auto it = std::wsregex_iterator(w.begin(), w.end(), swatchStyle(rule));
          it != std::wsregex_iterator(); ++it)
-        swatches.push_back(
-            {it->position(), it->position() + it->length(), absolute(removeAll(fromW(it->str(1)), suffix))});
+        swatches.push_back({it->position(), it->position() + it->length(),
+                            decodedReferences(absolute(removeAll(fromW(it->str(1)), suffix)))});
     std::vector<Found> all = swatches;
     for (auto it = std::wsregex_iterator(w.begin(), w.end(), written); it != std::wsregex_iterator(); ++it) {
         const Found found{it->position(), it->position() + it->length(), rewrite(fromW(it->str()))};
@@ -578,7 +740,10 @@ QString randomText(std::mt19937 &rng)
                   "http:", "https:", "HTTP:", "<img ", "\">", "\")", ")", "=", "jpg", "é", "中文", "ſ",
                   "\u212A", "\u0130", "\u0131", "😀", "\u2028", "\u2029", ": url(\"", ": url(",
                   // Units whose low byte is a line feed, a quote, "/", ".", "s".
-                  "\u010A", "\u0122", "\u012F", "\u022E", "\u0173", "\uFF0E", "\u9A9A"});
+                  "\u010A", "\u0122", "\u012F", "\u022E", "\u0173", "\uFF0E", "\u9A9A",
+                  // References, also ones that spell a suffix or "//" and ones kept as written.
+                  "&amp;", "&quot;", "&#38;", "&#x1F600;", "&#95;", "&#47;&#47;", "&#0;", "&#xD800;",
+                  "&amp;amp;", "&am", "&"});
         p << QString(QChar(0xD800)) << QString(QChar(0xDFFF));
         return p;
     }();
