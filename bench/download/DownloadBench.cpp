@@ -174,6 +174,7 @@ int main(int argc, char **argv)
     QByteArray body(kPictureBytes, Qt::Uninitialized);
     for (char &b : body)
         b = static_cast<char>(QRandomGenerator::global()->bounded(256));
+    body.replace(0, 3, QByteArray("\xff\xd8\xff", 3)); // fetches save only what starts as a picture
     ServerThread server(body);
     QStringList addresses;
     for (int i = 0; i < kPictures; ++i)

@@ -56,7 +56,17 @@ void FetchQueue::startMore()
             new PictureFetch(m_manager, m_options, m_results[index].address, m_results[index].fileName, this);
         m_running.append(fetch);
         connect(fetch, &PictureFetch::finished, this, [this, fetch, index] { handleFinished(fetch, index); });
+        connect(fetch, &PictureFetch::sharedConnectionsClosing, this,
+                [this, fetch] { startOthersOver(fetch); });
         fetch->start();
+    }
+}
+
+void FetchQueue::startOthersOver(const PictureFetch *closing)
+{
+    for (PictureFetch *fetch : std::as_const(m_running)) {
+        if (fetch != closing)
+            fetch->startOver();
     }
 }
 

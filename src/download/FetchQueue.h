@@ -39,6 +39,7 @@ Q_SIGNALS:
 private:
     void startMore();
     void handleFinished(PictureFetch *fetch, int index);
+    void startOthersOver(const PictureFetch *closing);
 
     QNetworkAccessManager &m_manager;
     const FetchOptions m_options;

@@ -22,6 +22,17 @@ bool isSuccess(int status)
     return status >= 200 && status < 300;
 }
 
+bool isInterim(int status)
+{
+    return status >= 100 && status < 200;
+}
+
+// The declared type, lower case and without parameters.
+QByteArray declaredType(const QNetworkReply *reply)
+{
+    return reply->rawHeader("Content-Type").split(';').first().trimmed().toLower();
+}
+
 bool isWebAddress(const QUrl &url)
 {
     const QString scheme = url.scheme().toLower();
@@ -106,9 +117,28 @@ void PictureFetch::abort()
     dropAttempt();
 }
 
+void PictureFetch::startOver()
+{
+    if (!m_reply)
+        return; // nothing under way, or a restart already pending
+    dropAttempt();
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_finished)
+                restartAttempt();
+        },
+        Qt::QueuedConnection);
+}
+
 void PictureFetch::startAttempt()
 {
     ++m_attempts;
+    restartAttempt();
+}
+
+void PictureFetch::restartAttempt()
+{
     m_redirects = 0;
     m_receivedInWindow = 0;
     request(QUrl(m_result.address));
@@ -121,6 +151,7 @@ void PictureFetch::request(const QUrl &url)
 {
     m_url = url;
     m_received = 0;
+    m_sniffer.reset();
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     m_reply = m_manager.get(request);
@@ -153,13 +184,20 @@ QString PictureFetch::tooLargeReason() const
     return QStringLiteral("图片超过%1MB").arg(m_options.maxBodyBytes / (1024 * 1024));
 }
 
+QString PictureFetch::notPictureReason() const
+{
+    const QByteArray type = declaredType(m_reply);
+    return QStringLiteral("不是图片(%1)")
+        .arg(type.isEmpty() ? QStringLiteral("无类型") : QString::fromLatin1(type));
+}
+
 void PictureFetch::checkHeaders()
 {
-    if (!isSuccess(httpStatus(m_reply)))
+    const int status = httpStatus(m_reply);
+    if (refuseByStatus(status) || !isSuccess(status))
         return;
-    const QByteArray mimeType = m_reply->rawHeader("Content-Type").split(';').first().trimmed().toLower();
-    if (isDocumentType(mimeType)) {
-        failAttempt(QStringLiteral("不是图片(%1)").arg(QString::fromLatin1(mimeType)), false);
+    if (isDocumentType(declaredType(m_reply))) {
+        failAttempt(notPictureReason(), false);
         return;
     }
     // Refuse an oversized body before any of it arrives.
@@ -168,10 +206,32 @@ void PictureFetch::checkHeaders()
         failAttempt(tooLargeReason(), false);
 }
 
-// Writes what has arrived; false when the attempt has failed.
+// True when the attempt has failed for a status no retry can mend.
+bool PictureFetch::refuseByStatus(int status)
+{
+    if (isInterim(status)) {
+        refuseInterimAnswer(status);
+        return true;
+    }
+    if (status == 206) { // a part, and we never ask for one
+        failAttempt(QStringLiteral("HTTP 206"), false);
+        return true;
+    }
+    return false;
+}
+
+void PictureFetch::refuseInterimAnswer(int status)
+{
+    dropReply();
+    Q_EMIT sharedConnectionsClosing();
+    m_manager.clearConnectionCache();
+    failAttempt(QStringLiteral("无法处理临时应答(HTTP %1)").arg(status), false);
+}
+
+// Writes what has arrived once it is known to be a picture; false when the attempt has failed.
 bool PictureFetch::readBody()
 {
-    const QByteArray chunk = m_reply->readAll();
+    QByteArray chunk = m_reply->readAll();
     m_receivedInWindow += chunk.size();
     if (!isSuccess(httpStatus(m_reply)))
         return true; // an error page: reported when the reply finishes, never written
@@ -179,6 +239,20 @@ bool PictureFetch::readBody()
     if (m_received > m_options.maxBodyBytes) {
         failAttempt(tooLargeReason(), false);
         return false;
+    }
+    if (chunk.isEmpty())
+        return true;
+    if (!m_sniffer)
+        m_sniffer.emplace(declaredType(m_reply));
+    if (m_sniffer->verdict() != PictureSniffer::Verdict::Picture) {
+        const PictureSniffer::Verdict verdict = m_sniffer->feed(chunk);
+        if (verdict == PictureSniffer::Verdict::Undecided)
+            return true;
+        if (verdict == PictureSniffer::Verdict::NotPicture) {
+            failAttempt(notPictureReason(), false);
+            return false;
+        }
+        chunk = m_sniffer->takeStart();
     }
     if (!m_file) {
         m_file = std::make_unique<QSaveFile>(m_result.fileName);
@@ -211,9 +285,9 @@ void PictureFetch::checkProgress()
 
 void PictureFetch::completeAttempt()
 {
-    if (followRedirect())
-        return;
     const int status = httpStatus(m_reply);
+    if (refuseByStatus(status) || followRedirect())
+        return;
     const QNetworkReply::NetworkError error = m_reply->error();
     if (status != 0 && !isSuccess(status)) {
         failAttempt(QStringLiteral("HTTP %1").arg(status), status >= 500);
@@ -225,6 +299,14 @@ void PictureFetch::completeAttempt()
     }
     if (!readBody())
         return;
+    if (m_received == 0) {
+        failAttempt(QStringLiteral("图片内容为空"), false);
+        return;
+    }
+    if (m_sniffer->finish() != PictureSniffer::Verdict::Picture) {
+        failAttempt(notPictureReason(), false);
+        return;
+    }
     // Names within one download never repeat; a file there already is not ours to replace.
     const QFileInfo target(m_result.fileName);
     if (target.exists() || target.isSymLink()) {

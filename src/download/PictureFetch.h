@@ -1,5 +1,7 @@
 #pragma once
 
+#include "download/PictureSniffer.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -7,6 +9,7 @@
 #include <QUrl>
 
 #include <memory>
+#include <optional>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -35,10 +38,16 @@ struct FetchResult
 
 // Fetches one picture address into one file, asynchronously on a shared manager. Only http
 // and https addresses are fetched, also after redirects: a page's markup must never make the
-// program read a local file. Only a 2xx response that is not a web page or text is written,
+// program read a local file. Only a 2xx response whose first bytes are a picture is written
+// (not a web page or text by its declared type, not empty, not a 206 part nobody asked for),
 // whole or not at all: the body streams to a temporary file in the same folder that takes the
 // name once complete, and never replaces a file already there. Connection resets, time-outs
 // and 5xx answers are retried. No request header of our own is sent.
+//
+// An interim (1xx) answer fails the picture and closes every connection of the manager: the
+// network layer takes it for the final answer and would hand the real one, still to come, to
+// the next request on that connection. Fetches sharing the manager are told first, by
+// sharedConnectionsClosing(), and must startOver(), as replies in flight do not survive it.
 class PictureFetch final : public QObject
 {
     Q_OBJECT
@@ -52,18 +61,27 @@ public:
     void start();
     // Stops at once and leaves no file behind; finished() is not emitted.
     void abort();
+    // Drops the request under way, if any, and sends it again from the event loop; the
+    // attempt is not counted as a retry.
+    void startOver();
 
     bool isFinished() const { return m_finished; }
     const FetchResult &result() const { return m_result; }
 
 Q_SIGNALS:
     void finished();
+    // The manager's connections are about to be closed; see above.
+    void sharedConnectionsClosing();
 
 private:
     void startAttempt();
+    void restartAttempt();
     void request(const QUrl &url);
     bool followRedirect();
     void checkHeaders();
+    bool refuseByStatus(int status);
+    void refuseInterimAnswer(int status);
+    QString notPictureReason() const;
     bool readBody();
     void checkProgress();
     void completeAttempt();
@@ -81,6 +99,7 @@ private:
     FetchResult m_result;
     QPointer<QNetworkReply> m_reply;
     std::unique_ptr<QSaveFile> m_file;
+    std::optional<PictureSniffer> m_sniffer; // for the current request's body
     QTimer m_stallTimer;
     QTimer m_deadline;
     QUrl m_url; // where the current request went, after redirects

@@ -64,10 +64,10 @@ bool fileOpenIn(const QString &folder)
 }
 #endif
 
-// A body that differs for every address, so a file under the wrong name shows.
+// A picture body that differs for every address, so a file under the wrong name shows.
 QByteArray bodyFor(const QByteArray &path)
 {
-    return "picture " + path + QByteArray(1000 + static_cast<int>(qHash(path) % 5000), 'p');
+    return "GIF89a picture " + path + QByteArray(1000 + static_cast<int>(qHash(path) % 5000), 'p');
 }
 
 class DownloadCommandTest : public ::testing::Test
@@ -298,8 +298,8 @@ TEST_F(DownloadCommandTest, TotalZero)
 TEST_F(DownloadCommandTest, ReportsFailedPictures)
 {
     m_server.route(QStringLiteral("/gone.jpg"), HttpResponse::withStatus(404, "<html>no</html>"));
-    m_server.route(QStringLiteral("/cut.jpg"),
-                   HttpResponse::ok(QByteArray(40000, 'c')).sendingOnly(100, HttpResponse::Ending::Close));
+    m_server.route(QStringLiteral("/cut.jpg"), HttpResponse::ok(bodyFor("/cut.jpg") + QByteArray(40000, 'c'))
+                                                   .sendingOnly(100, HttpResponse::Ending::Close));
     m_set.mainPictures[0] = url(QStringLiteral("/gone.jpg"));
     m_set.mainPictures[1] = url(QStringLiteral("/ok.jpg"));
     m_set.colourPictures[0] = url(QStringLiteral("/cut.jpg"));
@@ -349,7 +349,8 @@ TEST_F(DownloadCommandTest, ShutdownMidDownloadLeavesNoPartialFile)
 #else
     m_options.fetch.stallWindowMs = 30000;
     m_server.route(QStringLiteral("/slow.jpg"),
-                   HttpResponse::ok(QByteArray(100000, 's')).sendingOnly(30000, HttpResponse::Ending::Hang));
+                   HttpResponse::ok(bodyFor("/slow.jpg") + QByteArray(100000, 's'))
+                       .sendingOnly(30000, HttpResponse::Ending::Hang));
     m_set.mainPictures[0] = url(QStringLiteral("/slow.jpg"));
     m_set.descriptionPictures[0] = url(QStringLiteral("/later.jpg"));
     bool partSeen = false;

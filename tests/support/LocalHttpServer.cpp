@@ -15,8 +15,16 @@ namespace {
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
+    case 100:
+        return "Continue";
+    case 103:
+        return "Early Hints";
     case 200:
         return "OK";
+    case 204:
+        return "No Content";
+    case 206:
+        return "Partial Content";
     case 301:
         return "Moved Permanently";
     case 302:
@@ -30,6 +38,17 @@ QByteArray reasonPhrase(int status)
     default:
         return "Status";
     }
+}
+
+// An answer without a body, by its status.
+bool isBodiless(int status)
+{
+    return status < 200 || status == 204 || status == 304;
+}
+
+QByteArray statusLine(int status)
+{
+    return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
 }
 
 } // namespace
@@ -73,7 +92,8 @@ HttpResponse HttpResponse::redirect(const QByteArray &location, int status)
 
 HttpResponse HttpResponse::endless(const QByteArray &contentType)
 {
-    HttpResponse response = ok(QByteArray(64 * 1024, 'e'), contentType);
+    // Starts as a JPEG would, so a client that checks the first bytes reads on.
+    HttpResponse response = ok(QByteArray("\xff\xd8\xff", 3) + QByteArray(64 * 1024 - 3, 'e'), contentType);
     response.ending = Ending::Endless;
     return response;
 }
@@ -82,6 +102,21 @@ HttpResponse HttpResponse::trickling(int intervalMs) const
 {
     HttpResponse response = *this;
     response.trickleMs = intervalMs;
+    return response;
+}
+
+HttpResponse HttpResponse::precededBy(int interim, int pauseMs) const
+{
+    HttpResponse response = *this;
+    response.interimStatus = interim;
+    response.interimPauseMs = pauseMs;
+    return response;
+}
+
+HttpResponse HttpResponse::withHeader(const QByteArray &name, const QByteArray &value) const
+{
+    HttpResponse response = *this;
+    response.headers.append({name, value});
     return response;
 }
 
@@ -144,6 +179,7 @@ void LocalHttpServer::acceptConnections()
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequests(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             m_pending.remove(socket);
+            m_unanswered.remove(socket);
             socket->deleteLater();
         });
     }
@@ -170,8 +206,18 @@ void LocalHttpServer::readRequests(QTcpSocket *socket)
                 request.headers.append({lines[i].left(colon).trimmed(), lines[i].mid(colon + 1).trimmed()});
         }
         m_requests.append(request);
-        respond(socket, request);
+        QList<HttpRequest> &unanswered = m_unanswered[socket];
+        unanswered.append(request);
+        if (unanswered.size() == 1)
+            answerNext(socket);
     }
+}
+
+void LocalHttpServer::answerNext(QTcpSocket *socket)
+{
+    const QList<HttpRequest> unanswered = m_unanswered.value(socket);
+    if (!unanswered.isEmpty())
+        respond(socket, unanswered.first());
 }
 
 void LocalHttpServer::respond(QTcpSocket *socket, const HttpRequest &request)
@@ -187,21 +233,43 @@ void LocalHttpServer::respond(QTcpSocket *socket, const HttpRequest &request)
     response.delayMs += m_addedDelayMs;
 
     const bool closeAfter = request.header("Connection").compare("close", Qt::CaseInsensitive) == 0;
-    if (response.delayMs <= 0) {
-        send(socket, response, closeAfter);
-        return;
-    }
+    const auto later = [this](int ms, const std::function<void()> &step) {
+        if (ms <= 0)
+            step();
+        else
+            QTimer::singleShot(ms, this, step);
+    };
     QPointer<QTcpSocket> guarded(socket);
-    QTimer::singleShot(response.delayMs, this, [guarded, response, closeAfter] {
+    const auto answerFollowing = [this, guarded] {
+        const auto unanswered = guarded ? m_unanswered.find(guarded) : m_unanswered.end();
+        if (unanswered == m_unanswered.end() || unanswered->isEmpty())
+            return; // the connection has gone meanwhile
+        unanswered->removeFirst();
+        answerNext(guarded);
+    };
+    const auto answer = [guarded, response, closeAfter, answerFollowing] {
         if (guarded)
-            send(guarded, response, closeAfter);
+            send(guarded, response, closeAfter, answerFollowing);
+    };
+    later(response.delayMs, [guarded, response, answer, later] {
+        if (!guarded)
+            return;
+        if (response.interimStatus == 0) {
+            answer();
+            return;
+        }
+        QByteArray interim = statusLine(response.interimStatus);
+        if (response.interimStatus == 103)
+            interim += "Link: </hint.css>; rel=preload; as=style\r\n";
+        guarded->write(interim + "\r\n");
+        later(response.interimPauseMs, answer);
     });
 }
 
-void LocalHttpServer::send(QTcpSocket *socket, const HttpResponse &response, bool closeAfter)
+void LocalHttpServer::send(QTcpSocket *socket, const HttpResponse &response, bool closeAfter,
+                           const std::function<void()> &whenFree)
 {
-    QByteArray head =
-        "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
+    QByteArray head = statusLine(response.status);
     for (const auto &[name, value] : response.headers)
         head += name + ": " + value + "\r\n";
     if (response.ending == HttpResponse::Ending::Endless) {
@@ -209,39 +277,64 @@ void LocalHttpServer::send(QTcpSocket *socket, const HttpResponse &response, boo
         stream(socket, response);
         return;
     }
-    head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    const bool bodiless = isBodiless(response.status);
+    if (!bodiless)
+        head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
     if (closeAfter)
         head += "Connection: close\r\n";
     head += "\r\n";
     socket->write(head);
-    socket->write(response.bodyBytes < 0 ? response.body : response.body.left(response.bodyBytes));
+    const QByteArray body =
+        bodiless ? QByteArray()
+                 : response.body.left(response.bodyBytes < 0 ? response.body.size() : response.bodyBytes);
 
-    switch (response.ending) {
-    case HttpResponse::Ending::Normal:
-        if (closeAfter)
-            socket->disconnectFromHost();
-        break;
-    case HttpResponse::Ending::Close:
-        socket->flush();
-        socket->abort();
-        break;
-    case HttpResponse::Ending::Hang:
-    case HttpResponse::Ending::Endless:
-        break;
+    const auto end = [socket, ending = response.ending, closeAfter, whenFree] {
+        switch (ending) {
+        case HttpResponse::Ending::Normal:
+            if (closeAfter)
+                socket->disconnectFromHost();
+            else
+                whenFree();
+            break;
+        case HttpResponse::Ending::Close:
+            socket->flush();
+            socket->abort();
+            break;
+        case HttpResponse::Ending::Hang:
+        case HttpResponse::Ending::Endless:
+            break;
+        }
+    };
+    if (response.trickleMs <= 0 || body.isEmpty()) {
+        socket->write(body);
+        end();
+        return;
     }
+    auto *timer = new QTimer(socket);
+    connect(timer, &QTimer::timeout, socket, [socket, timer, body, end, sent = qsizetype(0)]() mutable {
+        socket->write(body.constData() + sent++, 1);
+        if (sent == body.size()) {
+            timer->deleteLater();
+            timer->stop();
+            end();
+        }
+    });
+    timer->start(response.trickleMs);
 }
 
 // Keeps at most one body's worth unsent, so the server's own memory stays flat however long
 // the client keeps reading.
 void LocalHttpServer::stream(QTcpSocket *socket, const HttpResponse &response)
 {
+    const QByteArray chunk = response.body;
     if (response.trickleMs > 0) {
         auto *timer = new QTimer(socket);
-        connect(timer, &QTimer::timeout, socket, [socket] { socket->write("t", 1); });
+        connect(timer, &QTimer::timeout, socket, [socket, chunk, sent = qsizetype(0)]() mutable {
+            socket->write(chunk.constData() + sent++ % chunk.size(), 1);
+        });
         timer->start(response.trickleMs);
         return;
     }
-    const QByteArray chunk = response.body;
     const auto refill = [socket, chunk] {
         while (socket->bytesToWrite() < chunk.size())
             socket->write(chunk);

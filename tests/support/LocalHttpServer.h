@@ -11,10 +11,14 @@
 //   server.route("/old.jpg", HttpResponse::redirect("/a.png"));
 //   server.route("/endless.jpg", HttpResponse::endless());           // no length, bytes for ever
 //   server.route("/trickle.jpg", HttpResponse::endless().trickling(50)); // one byte every 50 ms
+//   server.route("/bytewise.png", HttpResponse::ok(pngBytes, "image/png").trickling(1));
+//   server.route("/hint.jpg", HttpResponse::ok(bytes).precededBy(103, 50)); // 103, then 50 ms later the
+//   answer server.route("/packed.jpg", HttpResponse::ok(bytes).withHeader("Content-Encoding", "x-pack"));
 //   server.setFallback([](const HttpRequest &r) { ... });     // for paths without a route
 //   QUrl url = server.url("/a.png");
 //
-// Connections are kept alive unless the request asks to close them.
+// Connections are kept alive unless the request asks to close them; the requests of one
+// connection are answered in order, each after the one before has been sent.
 
 #include <QByteArray>
 #include <QHash>
@@ -55,7 +59,9 @@ struct HttpResponse
     int delayMs = 0;       // before anything is sent
     qint64 bodyBytes = -1; // how much of the body is sent; -1 for all of it
     Ending ending = Ending::Normal;
-    int trickleMs = 0; // Endless: one byte at this interval instead of as fast as taken
+    int trickleMs = 0;      // one body byte at this interval instead of all at once
+    int interimStatus = 0;  // a 1xx sent before the answer, 0 for none
+    int interimPauseMs = 0; // between the interim and the real answer
 
     static HttpResponse ok(const QByteArray &body,
                            const QByteArray &contentType = "application/octet-stream");
@@ -67,6 +73,8 @@ struct HttpResponse
     HttpResponse delayedBy(int ms) const;
     HttpResponse sendingOnly(qint64 bytes, Ending end) const;
     HttpResponse trickling(int intervalMs) const;
+    HttpResponse precededBy(int interim, int pauseMs) const;
+    HttpResponse withHeader(const QByteArray &name, const QByteArray &value) const;
 };
 
 class LocalHttpServer final : public QObject
@@ -94,8 +102,11 @@ public:
 private:
     void acceptConnections();
     void readRequests(QTcpSocket *socket);
+    void answerNext(QTcpSocket *socket);
     void respond(QTcpSocket *socket, const HttpRequest &request);
-    static void send(QTcpSocket *socket, const HttpResponse &response, bool closeAfter);
+    // whenFree runs once the connection may carry the next answer.
+    static void send(QTcpSocket *socket, const HttpResponse &response, bool closeAfter,
+                     const std::function<void()> &whenFree);
     static void stream(QTcpSocket *socket, const HttpResponse &response);
 
     QTcpServer *m_server;
@@ -103,6 +114,7 @@ private:
     std::function<HttpResponse(const HttpRequest &)> m_fallback;
     QList<HttpRequest> m_requests;
     QHash<QTcpSocket *, QByteArray> m_pending;
+    QHash<QTcpSocket *, QList<HttpRequest>> m_unanswered; // the first one is being answered
     int m_connections = 0;
     int m_addedDelayMs = 0;
 };
