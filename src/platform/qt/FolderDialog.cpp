@@ -54,32 +54,53 @@ FolderDialog::FolderDialog(QWidget *parent, const QString &title, const QString 
     setFileMode(QFileDialog::Directory);
     setOption(QFileDialog::ShowDirsOnly);
     setProxyModel(new LocalDates(this));
-    // Connected after the dialog's own handlers, which disable the button for a path that
-    // does not exist.
-    if (auto *nameEdit = findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-        connect(nameEdit, &QLineEdit::textChanged, this, &FolderDialog::allowTypedNewFolder);
+    m_nameEdit = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    // After the dialog's own handler, which disables the button for a path that does not exist.
+    if (m_nameEdit)
+        connect(m_nameEdit, &QLineEdit::textChanged, this, &FolderDialog::allowTypedNewFolder);
+}
+
+QString FolderDialog::chosenFolder() const
+{
+    return m_chosen;
 }
 
 void FolderDialog::accept()
 {
-    const QString folder = selectedFiles().value(0);
-    if (!folder.isEmpty() && !QFileInfo(folder).isDir()) {
-        if (QFileInfo::exists(folder) || !QDir().mkpath(folder)) {
-            QMessageBox::warning(this, windowTitle(),
-                                 QStringLiteral("无法新建文件夹:%1\n原因:%2")
-                                     .arg(QDir::toNativeSeparators(folder), obstacle(folder)));
-            return;
-        }
+    const QString typed = typedFolder();
+    if (typed.isEmpty()) { // the folder shown, or the one selected in the list
+        m_chosen = selectedFiles().value(0);
+        QFileDialog::accept();
+        return;
     }
-    QFileDialog::accept();
+    if (!QFileInfo(typed).isDir() && (QFileInfo::exists(typed) || !QDir().mkpath(typed))) {
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("无法新建文件夹:%1\n原因:%2")
+                                 .arg(QDir::toNativeSeparators(typed), obstacle(typed)));
+        return;
+    }
+    m_chosen = typed;
+    QDialog::accept();
+}
+
+// The dialog takes the name field for what it selects in the list only when it names an
+// existing entry, so the text is read here.
+QString FolderDialog::typedFolder() const
+{
+    QString text = m_nameEdit ? m_nameEdit->text() : QString();
+    if (text.isEmpty())
+        return {};
+    if (text == u'~' || text.startsWith(QStringLiteral("~/")))
+        text.replace(0, 1, QDir::homePath());
+    return QDir::cleanPath(directory().absoluteFilePath(text));
 }
 
 void FolderDialog::allowTypedNewFolder()
 {
     auto *buttons = findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
     QPushButton *choose = buttons ? buttons->button(QDialogButtonBox::Open) : nullptr;
-    const QString folder = selectedFiles().value(0);
-    if (choose && !folder.isEmpty() && !QFileInfo::exists(folder))
+    const QString typed = typedFolder();
+    if (choose && !typed.isEmpty() && !QFileInfo::exists(typed))
         choose->setEnabled(true);
 }
 

@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 
+class QLineEdit;
+
 namespace talvesk {
 
 // Qt's own folder dialog, alike on every desktop, that also takes a folder typed into it which
@@ -14,10 +16,16 @@ class FolderDialog final : public QFileDialog
 public:
     FolderDialog(QWidget *parent, const QString &title, const QString &initialFolder);
 
+    // The folder chosen, once the dialog has been accepted.
+    QString chosenFolder() const;
     void accept() override;
 
 private:
+    QString typedFolder() const;
     void allowTypedNewFolder();
+
+    QLineEdit *m_nameEdit = nullptr;
+    QString m_chosen;
 };
 
 } // namespace talvesk

@@ -28,7 +28,7 @@ bool QtDialogs::ask(const QString &text, const QString &title)
 QString QtDialogs::chooseFolder(const QString &title, const QString &initialFolder)
 {
     FolderDialog dialog(m_owner, title, initialFolder);
-    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    return dialog.exec() == QDialog::Accepted ? dialog.chosenFolder() : QString();
 }
 
 void QtDialogs::openExternal(const QUrl &address)
