@@ -39,7 +39,6 @@ QtMessageList::QtMessageList(QWidget *parent) : QListWidget(parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setUniformItemSizes(true);
-    setTextElideMode(Qt::ElideRight);
     auto *delegate = new OneLineDelegate(this);
     delegate->setRowHeight(measureRowHeight());
     setItemDelegate(delegate);
