@@ -1,14 +1,23 @@
 #include "app/FormLayout.h"
 
+#include <algorithm>
+
 namespace talvesk {
 
 namespace {
 
+constexpr double kMessageListHeight = 240;
+constexpr double kStatusBarHeight = 375;
+// The status row as designed: 50 above the progress bar, 300 for it, 25 under it.
+constexpr double kStatusRowAbove = 50;
+constexpr double kStatusRowBelow = 25;
+
 // The progress bar and the message list on the status bar's row.
 void placeStatusRow(const FormMetrics &m, FormGeometry &g)
 {
-    g.progressBar1.top = m.statusBarTop + 50;
+    g.progressBar1.top = m.statusBarTop + kStatusRowAbove;
     g.mesg.top = g.progressBar1.top;
+    g.mesg.height = messageListHeight(m);
     g.mesg.left = m.clientWidth * 0.4;
     g.mesg.width = m.clientWidth * 0.6;
     g.progressBar1.left = m.clientWidth * 0.1;
@@ -16,6 +25,16 @@ void placeStatusRow(const FormMetrics &m, FormGeometry &g)
 }
 
 } // namespace
+
+double messageListHeight(const FormMetrics &metrics)
+{
+    return std::max(kMessageListHeight, metrics.messageLineHeight);
+}
+
+double statusBarHeight(const FormMetrics &metrics)
+{
+    return std::max(kStatusBarHeight, kStatusRowAbove + messageListHeight(metrics) + kStatusRowBelow);
+}
 
 FormGeometry initialFormGeometry()
 {
@@ -37,7 +56,8 @@ FormGeometry layoutPass(const FormMetrics &metrics, const FormGeometry &previous
     const double clientWidth = metrics.minimized ? 0 : metrics.clientWidth;
     const double clientHeight = metrics.minimized ? 0 : metrics.clientHeight;
 
-    const TwipRect browserArea{0, 1200, clientWidth - 20, clientHeight - 1580};
+    const double statusRowGrowth = statusBarHeight(metrics) - kStatusBarHeight;
+    const TwipRect browserArea{0, 1200, clientWidth - 20, clientHeight - 1580 - statusRowGrowth};
     if (browserArea.width < 0 || browserArea.height < 0)
         return g;
     g.itemBrowser = browserArea;

@@ -45,7 +45,16 @@ struct FormMetrics
     double outerWidth = 0;
     double statusBarTop = 0;
     bool minimized = false; // a minimized window has no client area
+    // The message list's smallest height that shows one whole line in its font.
+    double messageLineHeight = 0;
 };
+
+// The message list's height: as designed, or taller when its font needs more for one line.
+double messageListHeight(const FormMetrics &metrics);
+
+// The status bar's height: as designed, or taller so that a taller message list still lies
+// on it; the browsers then end that much higher.
+double statusBarHeight(const FormMetrics &metrics);
 
 // The controls where the window is created.
 FormGeometry initialFormGeometry();

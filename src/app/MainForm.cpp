@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,7 +29,6 @@ constexpr int kClientWidthTwips = 12195;
 constexpr int kClientHeightTwips = 6870;
 constexpr double kToolbarHeight = 480;
 constexpr double kAddressBarHeight = 375;
-constexpr double kStatusBarHeight = 375;
 constexpr int kEnter = 13;
 
 const QString kTabBrowse = QStringLiteral("WebBrw");
@@ -217,6 +217,11 @@ void MainForm::createStatusRow()
     m_messages->setObjectName(QStringLiteral("mesg"));
     m_messages->setToolTip(QStringLiteral("双击查看"));
     m_messages->viewport()->installEventFilter(this);
+    connect(m_messages, &QtMessageList::oneLineHeightChanged, this, [this] {
+        applyLayout();
+        repaintStatusRow();
+    });
+    connect(m_messages, &QtMessageList::openFolderRequested, this, &MainForm::openMessageFolder);
 
     m_statusBar->lower();
     m_progressBar->raise();
@@ -358,6 +363,7 @@ FormMetrics MainForm::formMetrics() const
     metrics.outerWidth = frameGeometry().width() * kTwipsPerPixel;
     metrics.statusBarTop = m_statusBar->y() * kTwipsPerPixel;
     metrics.minimized = isMinimized();
+    metrics.messageLineHeight = m_messages->oneLineHeight() * kTwipsPerPixel;
     return metrics;
 }
 
@@ -366,10 +372,10 @@ FormMetrics MainForm::formMetrics() const
 void MainForm::dockControls()
 {
     const int width = m_client->width();
+    const int statusHeight = toPixels(statusBarHeight(formMetrics()));
     m_toolBar->setGeometry(0, 0, width, toPixels(kToolbarHeight));
     m_addressRow->setGeometry(0, toPixels(kToolbarHeight), width, toPixels(kAddressBarHeight));
-    m_statusBar->setGeometry(0, m_client->height() - toPixels(kStatusBarHeight), width,
-                             toPixels(kStatusBarHeight));
+    m_statusBar->setGeometry(0, m_client->height() - statusHeight, width, statusHeight);
 }
 
 void MainForm::applyLayout()
@@ -495,6 +501,15 @@ void MainForm::handleTabChanged()
 void MainForm::showSelectedMessage()
 {
     m_dialogs->showMessage(m_messages->selectedText(), QStringLiteral("提示信息"));
+}
+
+// The file manager shows the folder; a folder removed since the line was written is reported.
+void MainForm::openMessageFolder(const QString &folder)
+{
+    if (QFileInfo(folder).isDir())
+        m_dialogs->openExternal(QUrl::fromLocalFile(folder));
+    else
+        m_messages->insertLine(QStringLiteral("消息提示:文件夹不存在:") + folder);
 }
 
 void MainForm::showVersion()

@@ -105,6 +105,7 @@ private:
     void applyCaptionRule();
     void handleTabChanged();
     void showSelectedMessage();
+    void openMessageFolder(const QString &folder);
     void showVersion();
     void showHelp();
     void openProjectLink();

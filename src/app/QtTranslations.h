@@ -4,9 +4,10 @@ class QCoreApplication;
 
 namespace talvesk {
 
-// Qt's own Chinese translations, so that standard dialogs and buttons (the folder picker, a
-// message box's OK) read like the rest of the program. False when they are not installed; the
-// program then runs with Qt's English texts.
+// Qt's own Chinese translations and the Chinese locale, so that standard dialogs and buttons
+// (the folder picker with its file kinds and dates, a message box's OK) read like the rest of
+// the program. False when Qt's catalogues are not installed; the program then runs with Qt's
+// English texts.
 bool installQtChineseTranslations(QCoreApplication &app);
 
 } // namespace talvesk

@@ -60,7 +60,7 @@ void DownloadCommand::start(const CollectedSet &collected)
         return;
     }
     if (!createFolders(chosen)) {
-        m_messages.insertLine(m_result.folderError);
+        reportOnItemFolder(m_result.folderError);
         finish(DownloadResult::Outcome::FolderFailed);
         return;
     }
@@ -155,13 +155,21 @@ void DownloadCommand::showProgress()
 // The final line, then the failures above it, so what went wrong is what the user sees first.
 void DownloadCommand::finishDone()
 {
-    m_messages.insertLine(QStringLiteral("图片下载完成,保存至:") + m_result.itemFolder);
+    reportOnItemFolder(QStringLiteral("图片下载完成,保存至:") + m_result.itemFolder);
     for (const FetchResult &failure : std::as_const(m_failures))
-        m_messages.insertLine(QStringLiteral("图片下载失败:%1,原因:%2").arg(failure.address, failure.reason));
+        reportOnItemFolder(QStringLiteral("图片下载失败:%1,原因:%2").arg(failure.address, failure.reason));
     m_result.failed = static_cast<int>(m_failures.size());
     if (m_result.failed > 0)
-        m_messages.insertLine(QStringLiteral("共有%1张图片下载失败").arg(m_result.failed));
+        reportOnItemFolder(QStringLiteral("共有%1张图片下载失败").arg(m_result.failed));
     finish(DownloadResult::Outcome::Done);
+}
+
+// A line about this download's item folder, from which the user can open it (once it exists).
+void DownloadCommand::reportOnItemFolder(const QString &text)
+{
+    const MessageLine line = m_messages.insertLine(text);
+    if (!m_result.itemFolder.isEmpty())
+        m_messages.setLineFolder(line, m_result.itemFolder);
 }
 
 void DownloadCommand::finish(DownloadResult::Outcome outcome)

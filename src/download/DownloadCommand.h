@@ -84,6 +84,7 @@ private:
     void handlePictureFinished();
     void showProgress();
     void finishDone();
+    void reportOnItemFolder(const QString &text);
     void finish(DownloadResult::Outcome outcome);
 
     WindowControls &m_window;

@@ -15,9 +15,11 @@ public:
     virtual void showMessage(const QString &text, const QString &title) = 0;
     // A modal yes/no question; true for yes.
     virtual bool ask(const QString &text, const QString &title) = 0;
-    // A chooser of file-system folders starting at initialFolder; the empty text on cancel.
+    // A chooser of file-system folders starting at initialFolder; the empty text on cancel. A
+    // folder typed into it that does not exist yet is created.
     virtual QString chooseFolder(const QString &title, const QString &initialFolder) = 0;
-    // Opens the address in the user's default browser, outside the program.
+    // Opens the address outside the program: a web address in the user's default browser, a
+    // local folder in the file manager.
     virtual void openExternal(const QUrl &address) = 0;
 };
 

@@ -20,6 +20,9 @@ public:
     virtual MessageLine insertLine(const QString &text) = 0;
     // Rewrites the line with this handle in place; a handle this list never gave is ignored.
     virtual void setLine(MessageLine line, const QString &text) = 0;
+    // Ties the line to a folder on disk it reports on, so the user can open it from the line.
+    // A list that cannot open folders ignores it.
+    virtual void setLineFolder(MessageLine /*line*/, const QString & /*folder*/) {}
 };
 
 } // namespace talvesk

@@ -1,27 +1,41 @@
 #include "MainFormTestSupport.h"
 
+#include "collect/PictureList.h"
+#include "download/DownloadCommand.h"
 #include "platform/qt/QtMessageList.h"
+#include "support/QStringPrinter.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QStyleOptionSlider>
 #include <QTabBar>
+#include <QTemporaryDir>
+#include <QTextLayout>
 #include <QTimer>
 #include <QToolBar>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <QWheelEvent>
 
+using talvesk::CollectedSet;
+using talvesk::DownloadCommand;
+using talvesk::DownloadResult;
 using talvesk::FormGeometry;
 using talvesk::MainForm;
 using talvesk::PageBrowser;
 using talvesk::QtMessageList;
 using talvesk::TwipRect;
 using talvesk::WindowControls;
+using talvesk::test::HttpResponse;
 using talvesk::test::waitUntil;
 
 namespace {
@@ -127,7 +141,9 @@ TEST_F(MainFormTest, InitialLayout)
     EXPECT_DOUBLE_EQ(g.urladress.width, m_window->frameGeometry().width() * 15.0 - 3500);
     EXPECT_DOUBLE_EQ(g.browser.left, g.urladress.width + 1000);
     EXPECT_EQ(g.progressBar1, (TwipRect{1219.5, 6545, 3658.5, 300}));
-    EXPECT_EQ(g.mesg, (TwipRect{4878, 6545, 7317, 240}));
+    // Its height is the larger of 240 and what one line of its font needs.
+    EXPECT_EQ(g.mesg, (TwipRect{4878, 6545, 7317, g.mesg.height}));
+    EXPECT_GE(g.mesg.height, 240);
 
     // Stacking: the browsers in front of the tab strip, the status row in front of the status bar.
     const QObjectList order = m_window->centralWidget()->children();
@@ -251,6 +267,145 @@ TEST_F(MainFormTest, MessageListAndDoubleClick)
     mesg->setCurrentRow(mesg->count() - 1);
     m_window->messages().insertLine(QStringLiteral("arrived"));
     EXPECT_TRUE(mesg->viewport()->rect().contains(mesg->visualItemRect(mesg->item(0)).topLeft()));
+}
+
+// One line of the message list shows whole, a long Chinese one too, at the default font and at
+// 1.5 times its size (as under a desktop's text scaling): the row is as tall as the text, the
+// list shows all of it and stays on the status row inside the window, the browsers end above
+// that row, and the wheel and the down arrow each step exactly one line.
+TEST_F(MainFormTest, MessageLineShowsWholeAtLargerFont)
+{
+    ASSERT_TRUE(showWindow());
+    auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
+    auto *statusBar = control<QStatusBar>(QStringLiteral("StatusBar1"));
+    const QString text =
+        QStringLiteral("图片下载失败:http://127.0.0.1/一个很长的图片地址/") + QString(200, u'x');
+    for (int i = 0; i < 3; ++i)
+        m_window->messages().insertLine(text);
+
+    for (const double scale : {1.0, 1.5}) {
+        QFont font = QApplication::font();
+        font.setPointSizeF(font.pointSizeF() * scale);
+        mesg->setFont(font);
+        mesg->scrollToTop();
+        QCoreApplication::processEvents();
+        SCOPED_TRACE(scale);
+
+        QTextLayout layout(text, font);
+        layout.beginLayout();
+        const int textHeight = qCeil(layout.createLine().height());
+        layout.endLayout();
+        const QRect row = mesg->visualItemRect(mesg->item(0));
+        EXPECT_GE(row.height(), textHeight);
+        EXPECT_TRUE(mesg->viewport()->rect().contains(row.topLeft()));
+        EXPECT_GE(mesg->viewport()->height(), row.height());
+        EXPECT_LE(mesg->geometry().bottom(), statusBar->geometry().bottom());
+        EXPECT_GE(mesg->y(), statusBar->y());
+        EXPECT_LE(view(*m_window, "WebBrowser1")->geometry().bottom(), statusBar->y());
+        EXPECT_DOUBLE_EQ(m_window->formGeometry().mesg.height, std::max(240.0, mesg->height() * 15.0));
+    }
+    EXPECT_GT(mesg->height() * 15, 240);
+
+    QScrollBar *bar = mesg->verticalScrollBar();
+    QWheelEvent wheel(QPointF(5, 5), mesg->viewport()->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(mesg->viewport(), &wheel);
+    EXPECT_EQ(bar->value(), 1);
+    EXPECT_EQ(mesg->visualItemRect(mesg->item(1)).top(), 0);
+
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = Qt::Vertical;
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = option.sliderValue = bar->value();
+    option.pageStep = bar->pageStep();
+    const QRect down =
+        bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarAddLine, bar);
+    ASSERT_FALSE(down.isEmpty());
+    QTest::mouseClick(bar, Qt::LeftButton, {}, down.center());
+    EXPECT_EQ(bar->value(), 2);
+    EXPECT_EQ(mesg->visualItemRect(mesg->item(2)).top(), 0);
+}
+
+// A download's result and failure lines open its item folder through the dialogs, from a
+// right-click or the menu key; other lines do not offer it. "复制" copies one line and "复制全部"
+// every line, newest first. A folder removed since gives a line saying so and opens nothing.
+TEST_F(MainFormTest, MessageContextMenu)
+{
+    ASSERT_TRUE(showWindow());
+    QTemporaryDir target;
+    ASSERT_TRUE(target.isValid());
+    m_server.route(QStringLiteral("/a.png"),
+                   HttpResponse::ok(QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(2000, 'p'), "image/png"));
+    m_server.route(QStringLiteral("/gone.jpg"), HttpResponse::withStatus(404));
+    CollectedSet set;
+    set.mainPictures.clear();
+    set.colourPictures.clear();
+    set.descriptionPictures.clear();
+    set.mainPictures[0] = m_server.url(QStringLiteral("/a.png")).toString();
+    set.mainPictures[1] = m_server.url(QStringLiteral("/gone.jpg")).toString();
+    set.itemTitle = QStringLiteral("杯子");
+    m_dialogs.folderAnswers = {target.path()};
+    DownloadCommand download(*m_window, m_dialogs, m_window->messages());
+    const DownloadResult result = download.run(set, m_window->eventLoop());
+    ASSERT_EQ(result.outcome, DownloadResult::Outcome::Done);
+    ASSERT_EQ(result.failed, 1);
+
+    auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
+    ASSERT_EQ(mesg->count(), 4); // failure count, failure, result, progress
+    ASSERT_TRUE(mesg->item(2)->text().startsWith(QStringLiteral("图片下载完成,保存至:")));
+    // Opens the menu of a line, by right-click or by the menu key, and chooses an entry.
+    auto choose = [&](int row, bool byMouse, const QString &entry) {
+        mesg->scrollToItem(mesg->item(row), QAbstractItemView::PositionAtTop);
+        // What the desktop sends for a right-click: the press selects, the menu event follows.
+        const QPoint at = byMouse ? mesg->visualItemRect(mesg->item(row)).center() : QPoint(5, 5);
+        if (byMouse)
+            QTest::mousePress(mesg->viewport(), Qt::RightButton, {}, at);
+        else
+            mesg->setCurrentRow(row);
+        QWidget *receiver = byMouse ? mesg->viewport() : static_cast<QWidget *>(mesg);
+        QContextMenuEvent menuEvent(byMouse ? QContextMenuEvent::Mouse : QContextMenuEvent::Keyboard, at,
+                                    receiver->mapToGlobal(at));
+        QApplication::sendEvent(receiver, &menuEvent);
+        if (byMouse)
+            QTest::mouseRelease(mesg->viewport(), Qt::RightButton, {}, at);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        EXPECT_NE(menu, nullptr);
+        QStringList entries;
+        if (!menu)
+            return entries;
+        for (QAction *action : menu->actions()) {
+            entries.append(action->text());
+            if (action->text() == entry)
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+        }
+        if (menu->isVisible())
+            menu->close();
+        return entries;
+    };
+    const QStringList withFolder{QStringLiteral("复制"), QStringLiteral("复制全部"),
+                                 QStringLiteral("打开文件夹")};
+
+    EXPECT_EQ(choose(1, true, QStringLiteral("打开文件夹")), withFolder);
+    EXPECT_EQ(choose(2, false, QStringLiteral("打开文件夹")), withFolder);
+    ASSERT_EQ(m_dialogs.opened.size(), 2);
+    EXPECT_EQ(m_dialogs.opened[0], QUrl::fromLocalFile(result.itemFolder));
+    EXPECT_EQ(m_dialogs.opened[1], QUrl::fromLocalFile(result.itemFolder));
+    EXPECT_EQ(choose(3, true, QStringLiteral("复制")),
+              (QStringList{QStringLiteral("复制"), QStringLiteral("复制全部")}));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), mesg->item(3)->text());
+    choose(0, false, QStringLiteral("复制全部"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QStringList({mesg->item(0)->text(), mesg->item(1)->text(), mesg->item(2)->text(),
+                           mesg->item(3)->text()})
+                  .join(u'\n'));
+
+    ASSERT_TRUE(QDir(result.itemFolder).removeRecursively());
+    choose(0, true, QStringLiteral("打开文件夹"));
+    EXPECT_EQ(m_dialogs.opened.size(), 2);
+    ASSERT_EQ(mesg->count(), 5);
+    EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("消息提示:文件夹不存在:") + result.itemFolder);
 }
 
 // The help box: two lines, each ended by CR LF, titled "使用帮助". The version box: four lines

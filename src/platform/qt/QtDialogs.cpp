@@ -1,7 +1,8 @@
 #include "platform/qt/QtDialogs.h"
 
+#include "platform/qt/FolderDialog.h"
+
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QMessageBox>
 
 namespace talvesk {
@@ -26,7 +27,8 @@ bool QtDialogs::ask(const QString &text, const QString &title)
 
 QString QtDialogs::chooseFolder(const QString &title, const QString &initialFolder)
 {
-    return QFileDialog::getExistingDirectory(m_owner, title, initialFolder, QFileDialog::ShowDirsOnly);
+    FolderDialog dialog(m_owner, title, initialFolder);
+    return dialog.exec() == QDialog::Accepted ? dialog.chosenFolder() : QString();
 }
 
 void QtDialogs::openExternal(const QUrl &address)

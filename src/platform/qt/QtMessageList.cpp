@@ -1,10 +1,47 @@
 #include "platform/qt/QtMessageList.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QStyledItemDelegate>
+
 namespace talvesk {
+
+namespace {
+
+constexpr int kFolderRole = Qt::UserRole;
+
+// Every row one line high, whatever its text; the width is the view's, so long text is elided.
+class OneLineDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    int rowHeight() const { return m_rowHeight; }
+    void setRowHeight(int height) { m_rowHeight = height; }
+
+    QSize sizeHint(const QStyleOptionViewItem & /*option*/, const QModelIndex & /*index*/) const override
+    {
+        return {1, m_rowHeight};
+    }
+
+private:
+    int m_rowHeight = 0;
+};
+
+} // namespace
 
 QtMessageList::QtMessageList(QWidget *parent) : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // A sideways scroll bar would take the list's only row.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setUniformItemSizes(true);
+    auto *delegate = new OneLineDelegate(this);
+    delegate->setRowHeight(measureRowHeight());
+    setItemDelegate(delegate);
 }
 
 MessageLine QtMessageList::insertLine(const QString &text)
@@ -23,10 +60,84 @@ void QtMessageList::setLine(MessageLine line, const QString &text)
         item->setText(text);
 }
 
+void QtMessageList::setLineFolder(MessageLine line, const QString &folder)
+{
+    if (QListWidgetItem *item = m_lines.value(line))
+        item->setData(kFolderRole, folder);
+}
+
 QString QtMessageList::selectedText() const
 {
     const QList<QListWidgetItem *> selected = selectedItems();
     return selected.isEmpty() ? QString() : selected.first()->text();
+}
+
+QString QtMessageList::allText() const
+{
+    QStringList lines;
+    for (int row = 0; row < count(); ++row)
+        lines.append(item(row)->text());
+    return lines.join(u'\n');
+}
+
+void QtMessageList::changeEvent(QEvent *event)
+{
+    QListWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        updateRowHeight();
+}
+
+void QtMessageList::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The menu key acts on the current line, a right-click on the line under the pointer.
+    const bool byMouse = event->reason() == QContextMenuEvent::Mouse;
+    QListWidgetItem *line = byMouse ? itemAt(event->pos()) : currentItem();
+    const QPoint at =
+        byMouse || !line ? event->globalPos() : viewport()->mapToGlobal(visualItemRect(line).bottomLeft());
+    const QString text = line ? line->text() : QString();
+    const QString folder = line ? line->data(kFolderRole).toString() : QString();
+
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction *copy = menu->addAction(QStringLiteral("复制"), this,
+                                    [text] { QGuiApplication::clipboard()->setText(text); });
+    copy->setEnabled(line != nullptr);
+    QAction *copyAll = menu->addAction(QStringLiteral("复制全部"), this,
+                                       [this] { QGuiApplication::clipboard()->setText(allText()); });
+    copyAll->setEnabled(count() > 0);
+    if (!folder.isEmpty())
+        menu->addAction(QStringLiteral("打开文件夹"), this,
+                        [this, folder] { Q_EMIT openFolderRequested(folder); });
+    menu->popup(at);
+    event->accept();
+}
+
+// What the style gives a row of text in this font. Chinese characters come from a fallback
+// font taller than most Latin ones, so the sample holds both.
+int QtMessageList::measureRowHeight() const
+{
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.features |= QStyleOptionViewItem::HasDisplay;
+    option.text = QStringLiteral("图片Ag");
+    return style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this).height();
+}
+
+int QtMessageList::oneLineHeight() const
+{
+    return static_cast<const OneLineDelegate *>(itemDelegate())->rowHeight() + 2 * frameWidth();
+}
+
+void QtMessageList::updateRowHeight()
+{
+    auto *delegate = static_cast<OneLineDelegate *>(itemDelegate());
+    const int rowHeight = measureRowHeight();
+    if (rowHeight == delegate->rowHeight())
+        return;
+    delegate->setRowHeight(rowHeight);
+    // Uniform rows keep their cached size until the layout is redone.
+    scheduleDelayedItemsLayout();
+    Q_EMIT oneLineHeightChanged();
 }
 
 } // namespace talvesk

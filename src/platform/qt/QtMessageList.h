@@ -8,6 +8,9 @@
 namespace talvesk {
 
 // The window's message list widget, newest line at the top and always in view when it arrives.
+// It is one line high: every row is as tall as a line of its font (Chinese text included) and
+// lines are cut at the right, never scrolled sideways, so the one row left is always whole.
+// Its context menu copies a line or all of them and opens the folder a line reports on.
 class QtMessageList final : public QListWidget, public MessageList
 {
     Q_OBJECT
@@ -17,11 +20,29 @@ public:
 
     MessageLine insertLine(const QString &text) override;
     void setLine(MessageLine line, const QString &text) override;
+    void setLineFolder(MessageLine line, const QString &folder) override;
 
     // The text of the selected line; empty when none is selected.
     QString selectedText() const;
+    // Every line, newest first, one a line.
+    QString allText() const;
+    // The height, in pixels, that shows exactly one whole line in the current font.
+    int oneLineHeight() const;
+
+Q_SIGNALS:
+    // The font or style changed what oneLineHeight() gives.
+    void oneLineHeightChanged();
+    // The user asked to open the folder a line reports on.
+    void openFolderRequested(const QString &folder);
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    int measureRowHeight() const;
+    void updateRowHeight();
+
     QHash<MessageLine, QListWidgetItem *> m_lines; // items are never removed
     MessageLine m_lastLine = 0;
 };
