@@ -50,6 +50,11 @@ insert_line() {
 if [ $# -gt 0 ]; then
   files=("$@")
 else
+  # Outside a checkout there is no list of our files, and a check of nothing would pass.
+  if ! git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    echo "check-spdx: not a git checkout; name the files to check" >&2
+    exit 2
+  fi
   mapfile -t files < <(git ls-files --cached --others --exclude-standard)
 fi
 

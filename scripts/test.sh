@@ -54,7 +54,7 @@ package_version=$(dpkg-deb -f "$package" Version)
 lintian_output=$(lintian --pedantic -I --fail-on error,warning "$package" 2>&1) ||
   fail "lintian: $lintian_output"
 echo "$lintian_output"
-if grep -E 'hardening-|binary-has-unneeded-section' <<<"$lintian_output"; then
+if grep -qE 'hardening-|binary-has-unneeded-section' <<<"$lintian_output"; then
   fail "lintian: the program lacks hardening or carries unneeded sections"
 fi
 unpacked="$staging/package"
