@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails the build when a source of the core library includes a widget or browser-engine header:
 # the core must stay usable without a window.
 file(GLOB_RECURSE core_sources

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # talvesk_test_support: the local HTTP server and the sample shop of tests/support. It links no
 # test framework, so the benchmarks build with it when the tests are off.
 set(support_dir ${PROJECT_SOURCE_DIR}/tests/support)

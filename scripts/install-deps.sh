@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian/Ubuntu packages Talvesk needs to build, run and test, and any further
 # packages named as arguments.
 #   scripts/install-deps.sh [PACKAGE...]
@@ -10,8 +11,8 @@ packages=(
   libre2-dev libgtest-dev libgmock-dev qcoro-qt6-dev
   # at run time: the SVG icon engine, Qt's Chinese texts, a Chinese font
   libqt6svg6 qt6-translations-l10n fonts-noto-cjk
-  # the package (cpack -G DEB) and the checks of the installed files
-  dpkg-dev file desktop-file-utils appstream man-db
+  # the package (cpack -G DEB), the checks of the installed files and of the package
+  dpkg-dev file desktop-file-utils appstream man-db lintian
   # the download benchmark and the screenshot
   curl xvfb xauth
   "$@"

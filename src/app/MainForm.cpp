@@ -57,7 +57,7 @@ QString versionText()
 {
     return QStringList{QStringLiteral("软件名称：Talvesk"), versionLine(),
                        QStringLiteral("作者：Talvesk 开发组"),
-                       QStringLiteral("联系方式：talvesk@example.com")}
+                       QStringLiteral("许可：GNU GPL 第 3 版或更高版本（GPL-3.0-or-later）")}
         .join(u'\r');
 }
 
