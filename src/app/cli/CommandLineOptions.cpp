@@ -77,6 +77,16 @@ QString CommandLineOptions::usage()
         "3 a page could not be loaded or collected, 4 a folder could not be created.\n");
 }
 
+QString CommandLineOptions::usageErrorText(const QString &error)
+{
+    return QStringLiteral("talvesk: %1\n\n").arg(error) + usage();
+}
+
+QString CommandLineOptions::noAddressError()
+{
+    return QStringLiteral("collect needs at least one address");
+}
+
 CommandLineOptions CommandLineOptions::parse(const QStringList &arguments)
 {
     // arguments[0] is the program.
@@ -140,7 +150,7 @@ CommandLineOptions CommandLineOptions::parse(const QStringList &arguments)
         }
     }
     if (options.addresses.isEmpty() && options.inputFile.isEmpty())
-        return usageError(QStringLiteral("collect needs at least one address"));
+        return usageError(noAddressError());
     return options;
 }
 

@@ -4,8 +4,10 @@
 #include "app/cli/CommandLineOptions.h"
 #include "app/cli/CooperativeTasks.h"
 #include "app/cli/HeadlessControls.h"
+#include "app/cli/LongAddresses.h"
 #include "app/cli/TerminalDialogs.h"
 #include "app/cli/TerminalMessageList.h"
+#include "app/cli/TerminationSignals.h"
 #include "collect/CollectCommand.h"
 #include "collect/PictureList.h"
 #include "download/DownloadCommand.h"
@@ -90,7 +92,8 @@ int downloadStatus(const DownloadResult &result, const QString &address, Termina
 class PageSlot final
 {
 public:
-    PageSlot(BrowserSetup &setup, EventLoop &loop, const CommandLineOptions &options, std::FILE *terminal)
+    PageSlot(BrowserSetup &setup, EventLoop &loop, const CommandLineOptions &options, std::FILE *terminal,
+             TerminationSignals &termination)
         : m_loop(loop), m_options(options), m_terminal(terminal)
     {
         // The page needs a viewport of a desktop window's size for lazily shown pictures to
@@ -110,11 +113,13 @@ public:
         m_deadline.setSingleShot(true);
         QObject::connect(&m_deadline, &QTimer::timeout, &m_host, [this] {
             m_timedOut = true;
-            // Stop ends the wait for the page; once loaded, only a new load ends the scroll phase.
-            const bool loaded = m_itemBrowser->loadState() != PageBrowser::LoadState::Loading;
-            m_itemBrowser->stop();
-            if (loaded)
-                m_itemBrowser->navigateBlank();
+            haltPage();
+        });
+        QObject::connect(&termination, &TerminationSignals::received, &m_host, [this] {
+            m_deadline.stop();
+            haltPage();
+            if (m_download)
+                m_download->abort(); // drops its partial files
         });
     }
 
@@ -130,6 +135,7 @@ public:
         CollectCommand collectCommand(*m_itemBrowser, *m_previewBrowser, controls, messages, m_loop, clock,
                                       ticker, set);
 
+        const QString shownAddress = addressForTerminal(address);
         ItemOutcome outcome;
         controls.setAddress(address);
         m_timedOut = false;
@@ -143,7 +149,7 @@ public:
                 error = timeoutMessage(m_options.timeoutSeconds);
                 messages.setLine(messages.lastLine(), error);
             }
-            reportFailure(messages, QStringLiteral("%1: %2").arg(address, error));
+            reportFailure(messages, QStringLiteral("%1: %2").arg(shownAddress, error));
             outcome.status = ExitPageFailed;
             return outcome;
         }
@@ -155,7 +161,9 @@ public:
         DownloadOptions downloadOptions;
         downloadOptions.concurrency = m_options.jobs;
         DownloadCommand download(controls, dialogs, messages, downloadOptions);
-        outcome.status = downloadStatus(download.run(set, m_loop), address, messages, outcome.output);
+        m_download = &download;
+        outcome.status = downloadStatus(download.run(set, m_loop), shownAddress, messages, outcome.output);
+        m_download = nullptr;
         return outcome;
     }
 
@@ -164,6 +172,15 @@ public:
     bool timedOut() const { return m_timedOut; }
 
 private:
+    // Stop ends the wait for the page; once loaded, only a new load ends the scroll phase.
+    void haltPage()
+    {
+        const bool loaded = m_itemBrowser->loadState() != PageBrowser::LoadState::Loading;
+        m_itemBrowser->stop();
+        if (loaded)
+            m_itemBrowser->navigateBlank();
+    }
+
     EventLoop &m_loop;
     const CommandLineOptions &m_options;
     std::FILE *m_terminal;
@@ -172,10 +189,11 @@ private:
     QtPageBrowser *m_previewBrowser = nullptr;
     QTimer m_deadline;
     bool m_timedOut = false;
+    DownloadCommand *m_download = nullptr; // while one runs
 };
 
 // The addresses of the arguments, then those of the list file. Nullopt, with a line on the
-// terminal, when the file cannot be read.
+// terminal, when the file cannot be read or there is no address at all.
 std::optional<QStringList> allAddresses(const CommandLineOptions &options, std::FILE *terminal)
 {
     QStringList addresses = options.addresses;
@@ -191,7 +209,31 @@ std::optional<QStringList> allAddresses(const CommandLineOptions &options, std::
         return std::nullopt;
     }
     addresses.append(CommandLineOptions::addressesOfList(QString::fromUtf8(file.readAll())));
+    if (addresses.isEmpty()) {
+        writeTo(terminal, CommandLineOptions::usageErrorText(CommandLineOptions::noAddressError()));
+        return std::nullopt;
+    }
     return addresses;
+}
+
+// Fails at once, before any page is made, each address the engine would refuse for its
+// length; waiting for it would only end at the time limit.
+void refuseTooLongAddresses(const QStringList &addresses, const CommandLineOptions &options,
+                            std::FILE *terminal, std::vector<ItemOutcome> &outcomes)
+{
+    for (qsizetype i = 0; i < addresses.size(); ++i) {
+        if (!isTooLongForEngine(addresses.at(i)))
+            continue;
+        const QString prefix =
+            options.pages > 1 ? QStringLiteral("[%1/%2] ").arg(i + 1).arg(addresses.size()) : QString();
+        TerminalMessageList(terminal, prefix, false)
+            .writeLine(
+                QStringLiteral(
+                    "talvesk: %1: the address is longer than the browser takes (at most %2 characters)")
+                    .arg(addressForTerminal(addresses.at(i)))
+                    .arg(kEngineAddressLimit));
+        outcomes[static_cast<std::size_t>(i)] = {ExitPageFailed, QString(), true};
+    }
 }
 
 } // namespace
@@ -202,9 +244,14 @@ int runCollectCommandLine(const CommandLineOptions &options, std::FILE *terminal
     if (!addresses)
         return ExitUsage;
     const qsizetype count = addresses->size();
-
-    BrowserSetup setup(BrowserSetup::Storage::Persistent);
     std::vector<ItemOutcome> outcomes(static_cast<std::size_t>(count));
+    refuseTooLongAddresses(*addresses, options, terminal, outcomes);
+    if (std::all_of(outcomes.begin(), outcomes.end(), [](const ItemOutcome &o) { return o.done; }))
+        return ExitPageFailed;
+
+    // Installed before the profile copy is made, so a stop always removes it.
+    TerminationSignals termination;
+    BrowserSetup setup(BrowserSetup::Storage::Persistent);
     qsizetype next = 0;
     qsizetype printed = 0;
     const auto printInOrder = [&] {
@@ -216,14 +263,16 @@ int runCollectCommandLine(const CommandLineOptions &options, std::FILE *terminal
     const qsizetype pages = std::min<qsizetype>(options.pages, count);
     for (qsizetype p = 0; p < pages; ++p) {
         tasks.add([&](EventLoop &loop) {
-            auto slot = std::make_unique<PageSlot>(setup, loop, options, terminal);
-            while (next < count) {
+            auto slot = std::make_unique<PageSlot>(setup, loop, options, terminal, termination);
+            while (next < count && termination.receivedSignal() == 0) {
                 const qsizetype i = next++;
+                if (outcomes[static_cast<std::size_t>(i)].done)
+                    continue; // refused before the run
                 const QString prefix =
                     options.pages > 1 ? QStringLiteral("[%1/%2] ").arg(i + 1).arg(count) : QString();
                 ItemOutcome &outcome = outcomes[static_cast<std::size_t>(i)];
                 if (slot->timedOut())
-                    slot = std::make_unique<PageSlot>(setup, loop, options, terminal);
+                    slot = std::make_unique<PageSlot>(setup, loop, options, terminal, termination);
                 outcome = slot->collect(addresses->at(i), prefix);
                 outcome.done = true;
                 printInOrder();
@@ -231,6 +280,11 @@ int runCollectCommandLine(const CommandLineOptions &options, std::FILE *terminal
         });
     }
     tasks.run();
+    if (termination.receivedSignal() != 0) {
+        writeTo(terminal,
+                QStringLiteral("talvesk: stopped by signal %1\n").arg(termination.receivedSignal()));
+        return termination.exitStatus();
+    }
 
     int status = ExitDone;
     for (const ItemOutcome &outcome : outcomes)
