@@ -594,3 +594,32 @@ TEST(CommandLineEndToEnd, NextRunRemovesTheCopyOfAKilledRun)
     EXPECT_TRUE(folders.profileCopies().isEmpty())
         << qPrintable(folders.profileCopies().join(QLatin1Char(' ')));
 }
+
+// With the profile in use and no private place for a copy of it (a runtime folder others may
+// enter, a cache folder that cannot be made), the run says so and collects without cookies.
+TEST(CommandLineEndToEnd, NoPrivatePlaceForTheCopyBrowsesWithoutCookies)
+{
+    SampleShop shop;
+    const SampleItem item = shop.tmallItem();
+    UserFolders folders;
+    const std::unique_ptr<QLockFile> window = folders.holdProfile();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(QFile::setPermissions(folders.runtime.path(),
+                                      QFile::permissions(folders.runtime.path()) | QFileDevice::ExeOther));
+    QFile blocker(folders.cache.filePath(QStringLiteral("talvesk")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    const ProgramRun run =
+        runTalvesk({QStringLiteral("collect"), item.url.toString(), QStringLiteral("--json")}, {}, &folders);
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(
+        QStringLiteral("talvesk: no private folder for a copy of the cookies (cannot create ") +
+        blocker.fileName()))
+        << qPrintable(run.err);
+    EXPECT_TRUE(folders.profileCopies().isEmpty())
+        << qPrintable(folders.profileCopies().join(QLatin1Char(' ')));
+    EXPECT_EQ(strings(QJsonDocument::fromJson(run.out.toUtf8()).object().value(QStringLiteral("main"))),
+              item.mainPictures);
+}

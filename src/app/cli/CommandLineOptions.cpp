@@ -74,7 +74,8 @@ QString CommandLineOptions::usage()
         "  --verbose   also show the browser engine's own diagnostics\n"
         "\n"
         "Exit status: 0 all done, 1 some pictures failed, 2 usage error,\n"
-        "3 a page could not be loaded or collected, 4 a folder could not be created.\n");
+        "3 a page could not be loaded or collected, 4 a folder could not be created,\n"
+        "130 or 143 stopped by SIGINT or SIGTERM.\n");
 }
 
 QString CommandLineOptions::usageErrorText(const QString &error)
