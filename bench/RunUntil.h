@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs the program's event loop from main() until a condition holds; the benchmarks' only
 // loop, so nothing runs nested in it.

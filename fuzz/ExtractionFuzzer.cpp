@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The extraction rules on any markup: no crash, the lists filled from slot 0 without gaps, and
 // every stored address made by its rule's rewrites from a piece of one line of the markup, its
 // character references then decoded. Decoding itself never makes a lone surrogate or a control

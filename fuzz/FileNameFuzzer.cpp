@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Picture file names for any addresses: a name stays inside its folder, and two slots of one
 // list never share a name.
 

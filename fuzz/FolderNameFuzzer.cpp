@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Title cleaning and the item folder's name for any page title: the name is one folder name the
 // file system takes, with room for an attempt number, and comes from the title.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the fuzz targets read their bytes, and how they report a broken property.
 //

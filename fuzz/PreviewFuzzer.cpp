@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preview page for any title, address and picture addresses: the written markup has the
 // tags and attributes of a preview of plain names, no more, and gives every value back whole.
 

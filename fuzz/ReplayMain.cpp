@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a fuzz target without libFuzzer, as every normal build's test does: each file of the seed
 // corpus, then a fixed number of inputs mutated from them with a fixed seed, so a failure replays.
 //

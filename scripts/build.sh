@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures and builds Talvesk into the given build folder (default: build).
 #   scripts/build.sh [BUILD_DIR] [extra cmake arguments...]
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer)
 # into build-fuzz and runs each for SECONDS (default 60), one after the other, from its seed
 # corpus. New inputs go to build-fuzz/corpus/<target>; a crash or failed check stops the script

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times `talvesk collect --json` over twelve sample item pages of about 5,000 px with lazily
 // shown description pictures, served with 100 ms added to every response (a distant
 // marketplace's round trip), one at a time and with --pages 4, through the built program.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times collects in the real browser engine, headless:
 //   walk: <seconds> s for 100000 divs
 //     the element walk alone, on a page of 100,000 empty div elements;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the download command over 200 pictures of 64 KiB from a local server that answers
 // each request after 20 ms, at concurrency 1 and 6, against curl's parallel mode over the
 // same addresses. The last line holds the figures.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timing of the four extraction routines on realistic and adversarial markup.
 // Not a test. Prints its figures; the last line is
 //   extract: <MB/s realistic> MB/s realistic, <time(8 MiB)/time(1 MiB)> linear ratio, <MB/s adversarial> MB/s

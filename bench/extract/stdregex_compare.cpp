@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // For comparison only, not part of the program: std::regex (ECMAScript, libstdc++) with the
 // five patterns on one adversarial line of openings that never close.
 // Usage: bench_extract_stdregex [KiB ...]   (default 4 8 16)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "collect/CollectCommand.h"
 
 #include "collect/Extraction.h"
@@ -290,6 +291,8 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
 
     if (!limitNotice.isEmpty())
         m_messages.insertLine(limitNotice);
+    for (const QString &notice : truncationNotices(m_set))
+        m_messages.insertLine(notice);
     m_messages.insertLine(summaryMessage(preview.counts));
     m_window.selectTab(WindowControls::Tab::Preview);
 

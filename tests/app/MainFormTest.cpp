@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainFormTestSupport.h"
 
 #include "collect/PictureList.h"
@@ -348,7 +349,9 @@ TEST_F(MainFormTest, MessageContextMenu)
     set.itemTitle = QStringLiteral("杯子");
     m_dialogs.folderAnswers = {target.path()};
     DownloadCommand download(*m_window, m_dialogs, m_window->messages());
-    const DownloadResult result = download.run(set, m_window->eventLoop());
+    download.start(set);
+    ASSERT_TRUE(waitUntil([&] { return !download.isRunning(); }));
+    const DownloadResult result = download.result();
     ASSERT_EQ(result.outcome, DownloadResult::Outcome::Done);
     ASSERT_EQ(result.failed, 1);
 

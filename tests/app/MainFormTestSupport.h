@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A real main window for tests: fake dialogs, an off-the-record profile and a home page on
 // this machine, never the marketplace.

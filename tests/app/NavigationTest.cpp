@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainFormTestSupport.h"
 
 #include <QAction>
@@ -199,8 +200,8 @@ TEST_F(NavigationTest, AddressBoxFollowsThePageShown)
     ASSERT_TRUE(waitUntil([&] { return m_window->addressText() == item; }));
 
     QStringList collected;
-    connect(m_window.get(), &talvesk::MainForm::collectRequested, m_window.get(),
-            [&](const QString &address) { collected.append(address); });
+    QObject::connect(m_window.get(), &talvesk::MainForm::collectRequested, m_window.get(),
+                     [&](const QString &address) { collected.append(address); });
     QTest::mouseClick(control<QPushButton>(QStringLiteral("Browser")), Qt::LeftButton);
     EXPECT_EQ(collected, QStringList{item});
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/QtTranslations.h"
 #include "platform/qt/QtDialogs.h"
 #include "support/QStringPrinter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Waits, running the event loop, until a condition holds or a generous limit passes.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Takes the README's picture of the window: the window opens a sample item page served on
 // this machine, shows a message line, and saves itself as a PNG.
 //

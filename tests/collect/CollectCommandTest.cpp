@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "collect/CollectCommand.h"
 
 #include "collect/PictureList.h"
@@ -415,6 +416,21 @@ TEST_F(CollectCommandTest, SummaryCountsMainAndColourTogether)
     EXPECT_EQ(filled(set.mainPictures), addresses(QStringLiteral("m"), 5));
     EXPECT_EQ(filled(set.colourPictures), addresses(QStringLiteral("c"), 3));
     EXPECT_EQ(filled(set.descriptionPictures), addresses(QStringLiteral("d"), 10));
+}
+
+// Pictures past the 256th of a list are dropped with a notice before the summary, not silently.
+TEST_F(CollectCommandTest, DroppedPicturesAreNoticed)
+{
+    browser1.divs = {{QStringLiteral("description"), descPictures(257)},
+                     {QStringLiteral("detail"), mainThumbs(3)}};
+
+    ASSERT_TRUE(collect().ok());
+
+    EXPECT_EQ(mesg.lines.value(0),
+              QStringLiteral("图片采集完成,主图数:3,描述图数:256,总图数:259,可以进行下载！"));
+    EXPECT_EQ(mesg.lines.value(1), QStringLiteral("消息提示:描述图超过256张,只采集了前256张"));
+    EXPECT_EQ(mesg.lines.value(2), CollectCommand::progressMessage(0));
+    EXPECT_EQ(set.descriptionPictures[255], QStringLiteral("http://img.example/d/256.jpg"));
 }
 
 // The walk gives every div one yield and one rewrite of line 0 (figure 0), and the window is

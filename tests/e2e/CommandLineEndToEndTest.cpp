@@ -1,12 +1,16 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/QStringPrinter.h"
 #include "support/SampleShop.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -15,6 +19,12 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <functional>
+#include <memory>
 
 using talvesk::test::HttpResponse;
 using talvesk::test::SampleItem;
@@ -30,18 +40,87 @@ struct ProgramRun
     QString err;
 };
 
+// The folders of a user of the program, each a fresh one: data (the profile), cache, runtime
+// and temporary files.
+struct UserFolders
+{
+    QTemporaryDir data;
+    QTemporaryDir cache;
+    QTemporaryDir runtime; // private, as a login session's is
+    QTemporaryDir temp;
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name :
+             {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "QTWEBENGINE_CHROMIUM_FLAGS"})
+            environment.remove(QString::fromLatin1(name));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache.path());
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        environment.insert(QStringLiteral("TMPDIR"), temp.path());
+        return environment;
+    }
+
+    // Holds the profile as an open window does, so that a run browses on a copy of it.
+    std::unique_ptr<QLockFile> holdProfile() const
+    {
+        const QString profile = data.filePath(QStringLiteral("Talvesk/QtWebEngine/talvesk"));
+        QDir().mkpath(profile);
+        auto lock = std::make_unique<QLockFile>(QDir(profile).filePath(QStringLiteral("talvesk.lock")));
+        return lock->tryLock() ? std::move(lock) : nullptr;
+    }
+
+    // Folders a run made for a copy of the profile, wherever they are.
+    QStringList profileCopies() const
+    {
+        QStringList copies;
+        for (const QString &place : {runtime.path(), cache.path(), temp.path()}) {
+            QDirIterator it(place, {QStringLiteral("*profile-copy*")}, QDir::Dirs | QDir::Hidden,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext())
+                copies.append(it.next());
+        }
+        return copies;
+    }
+};
+
+// Every file under folder, at any depth.
+QStringList filesUnder(const QString &folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(it.next());
+    return files;
+}
+
+// Serves the shop until done() holds; false if it did not within the time.
+bool waitFor(const std::function<bool()> &done, int milliseconds = 60'000)
+{
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    check.start(20);
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    if (!done())
+        loop.exec();
+    return done();
+}
+
 // Runs the built program as a user would, with no display of any kind, while this process
 // keeps serving the sample shop.
-ProgramRun runTalvesk(const QStringList &arguments, const QByteArray &input = {})
+ProgramRun runTalvesk(const QStringList &arguments, const QByteArray &input = {},
+                      const UserFolders *folders = nullptr, const std::function<void()> &childSetUp = {})
 {
-    QTemporaryDir dataHome;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "QTWEBENGINE_CHROMIUM_FLAGS"})
-        environment.remove(QString::fromLatin1(name));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome.path());
-
+    const UserFolders ownFolders;
     QProcess process;
-    process.setProcessEnvironment(environment);
+    process.setProcessEnvironment((folders ? *folders : ownFolders).environment());
+    if (childSetUp)
+        process.setChildProcessModifier(childSetUp);
     QEventLoop loop;
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(90'000, &loop, &QEventLoop::quit);
@@ -361,4 +440,187 @@ TEST(CommandLineEndToEnd, QuietTerminalUnlessVerbose)
                                            QStringLiteral("--json"), QStringLiteral("--verbose")});
     ASSERT_TRUE(verbose.finished) << qPrintable(verbose.err);
     EXPECT_TRUE(verbose.err.contains(QStringLiteral("qt.webenginecontext"))) << qPrintable(verbose.err);
+}
+
+// A list that yields no address (an empty file, only comments, a closed standard input) is
+// the same usage error as no address at all, before any page is made.
+TEST(CommandLineEndToEnd, AddressListWithoutAddressIsAUsageError)
+{
+    const QString expected = QStringLiteral("talvesk: collect needs at least one address\n");
+    const struct
+    {
+        const char *what;
+        QStringList arguments;
+        QByteArray input;
+        std::function<void()> childSetUp;
+    } cases[] = {
+        {"/dev/null",
+         {QStringLiteral("collect"), QStringLiteral("--input"), QStringLiteral("/dev/null")},
+         {},
+         {}},
+        {"comments only",
+         {QStringLiteral("collect"), QStringLiteral("--input"), QStringLiteral("-"),
+          QStringLiteral("--json")},
+         "# nothing today\n\n   \n",
+         {}},
+        {"closed standard input",
+         {QStringLiteral("collect"), QStringLiteral("--input"), QStringLiteral("-")},
+         {},
+         [] { close(STDIN_FILENO); }},
+    };
+    for (const auto &c : cases) {
+        const ProgramRun run = runTalvesk(c.arguments, c.input, nullptr, c.childSetUp);
+        ASSERT_TRUE(run.finished) << c.what;
+        EXPECT_EQ(run.exitCode, 2) << c.what << ": " << qPrintable(run.err);
+        EXPECT_TRUE(run.err.startsWith(expected)) << c.what << ": " << qPrintable(run.err);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("Usage: talvesk"))) << c.what;
+        EXPECT_TRUE(run.out.isEmpty()) << c.what;
+    }
+}
+
+// An address longer than the engine takes fails at once with status 3 and a line showing
+// only its start; the next item of the list is still collected, its address whole.
+TEST(CommandLineEndToEnd, OverlongAddressFailsAtOnce)
+{
+    SampleShop shop;
+    const SampleItem item = shop.tmallItem();
+    const QString overlong = shop.server().url(QStringLiteral("/item.htm")).toString() +
+                             QStringLiteral("?id=") + QString(3 * 1024 * 1024, QLatin1Char('7'));
+    const QByteArray list = overlong.toUtf8() + '\n' + item.url.toString().toUtf8() + '\n';
+
+    const ProgramRun run =
+        runTalvesk({QStringLiteral("collect"), QStringLiteral("--input"), QStringLiteral("-"),
+                    QStringLiteral("--json"), QStringLiteral("--timeout"), QStringLiteral("5")},
+                   list);
+    ASSERT_TRUE(run.finished) << qPrintable(run.err.left(2000));
+    EXPECT_EQ(run.exitCode, 3) << qPrintable(run.err.left(2000));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("talvesk: ") + overlong.left(200) +
+                                 QStringLiteral("…: the address is longer than the browser takes")))
+        << qPrintable(run.err.left(2000));
+    EXPECT_FALSE(run.err.contains(overlong.left(201))) << "the address is echoed beyond its start";
+    EXPECT_FALSE(run.err.contains(QStringLiteral("秒内未能完成载入"))) << "it waited for the time limit";
+    EXPECT_LT(run.err.size(), 4096) << qPrintable(run.err.left(2000));
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << qPrintable(run.out.left(2000));
+    EXPECT_EQ(QJsonDocument::fromJson(lines[0].toUtf8()).object().value(QStringLiteral("address")).toString(),
+              item.url.toString());
+}
+
+class CommandLineStop : public ::testing::TestWithParam<int>
+{
+};
+
+// SIGINT or SIGTERM in the middle of a download ends the run with 128 plus the signal's
+// number: the half-received pictures leave no file, and the private copy of the profile the
+// run browsed on, in the runtime folder while it ran, is gone.
+TEST_P(CommandLineStop, SignalMidDownloadLeavesNoPartialFileAndNoProfileCopy)
+{
+    const int signalNumber = GetParam();
+    SampleShop shop;
+    const SampleItem item = shop.taobaoItem();
+    for (const QString &picture : item.mainPictures) {
+        const QString path = QUrl(picture).path();
+        const QByteArray bytes = SampleShop::pictureBytes(path);
+        shop.server().route(
+            path,
+            HttpResponse::ok(bytes, "image/jpeg").sendingOnly(bytes.size() / 2, HttpResponse::Ending::Hang));
+    }
+    UserFolders folders;
+    const std::unique_ptr<QLockFile> window = folders.holdProfile();
+    ASSERT_TRUE(window);
+    QTemporaryDir target;
+
+    QProcess process;
+    process.setProcessEnvironment(folders.environment());
+    process.start(QStringLiteral(TALVESK_EXECUTABLE),
+                  {QStringLiteral("collect"), item.url.toString(), QStringLiteral("--save"), target.path()});
+    ASSERT_TRUE(process.waitForStarted());
+    // The fetches have begun and got half of each picture.
+    const QString firstPicture = QUrl(item.mainPictures.at(0)).path();
+    ASSERT_TRUE(waitFor([&] { return shop.server().requestCount(firstPicture) > 0; }))
+        << qPrintable(QString::fromUtf8(process.readAllStandardError()));
+
+    const QStringList copies = folders.profileCopies();
+    ASSERT_EQ(copies.size(), 1) << qPrintable(copies.join(QLatin1Char(' ')));
+    EXPECT_EQ(QFileInfo(copies[0]).path(), QDir(folders.runtime.path()).absolutePath());
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                            QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                            QFileDevice::WriteOther | QFileDevice::ExeOther;
+    EXPECT_FALSE(QFileInfo(copies[0]).permissions() & others) << "the copy is open to others";
+
+    ASSERT_EQ(kill(static_cast<pid_t>(process.processId()), signalNumber), 0);
+    ASSERT_TRUE(waitFor([&] { return process.state() == QProcess::NotRunning; }));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << qPrintable(err);
+    EXPECT_EQ(process.exitCode(), 128 + signalNumber) << qPrintable(err);
+    EXPECT_TRUE(err.contains(QStringLiteral("talvesk: stopped by signal %1").arg(signalNumber)))
+        << qPrintable(err);
+    EXPECT_TRUE(filesUnder(target.path()).isEmpty())
+        << qPrintable(filesUnder(target.path()).join(QLatin1Char(' ')));
+    EXPECT_TRUE(folders.profileCopies().isEmpty())
+        << qPrintable(folders.profileCopies().join(QLatin1Char(' ')));
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandLineEndToEnd, CommandLineStop, ::testing::Values(SIGINT, SIGTERM),
+                         [](const ::testing::TestParamInfo<int> &param) {
+                             return param.param == SIGINT ? std::string("Interrupt")
+                                                          : std::string("Terminate");
+                         });
+
+// The profile copy of a run that was killed outright stays behind; the next run removes it.
+TEST(CommandLineEndToEnd, NextRunRemovesTheCopyOfAKilledRun)
+{
+    SampleShop shop;
+    const SampleItem item = shop.tmallItem();
+    UserFolders folders;
+    {
+        const std::unique_ptr<QLockFile> window = folders.holdProfile();
+        ASSERT_TRUE(window);
+        QProcess killed;
+        killed.setProcessEnvironment(folders.environment());
+        killed.start(
+            QStringLiteral(TALVESK_EXECUTABLE),
+            {QStringLiteral("collect"), shop.neverFinishingPage().toString(), QStringLiteral("--json")});
+        ASSERT_TRUE(killed.waitForStarted());
+        ASSERT_TRUE(waitFor([&] { return !folders.profileCopies().isEmpty(); }));
+        killed.kill();
+        ASSERT_TRUE(waitFor([&] { return killed.state() == QProcess::NotRunning; }));
+    }
+    ASSERT_EQ(folders.profileCopies().size(), 1);
+
+    const ProgramRun next =
+        runTalvesk({QStringLiteral("collect"), item.url.toString(), QStringLiteral("--json")}, {}, &folders);
+    ASSERT_TRUE(next.finished) << qPrintable(next.err);
+    EXPECT_EQ(next.exitCode, 0) << qPrintable(next.err);
+    EXPECT_TRUE(folders.profileCopies().isEmpty())
+        << qPrintable(folders.profileCopies().join(QLatin1Char(' ')));
+}
+
+// With the profile in use and no private place for a copy of it (a runtime folder others may
+// enter, a cache folder that cannot be made), the run says so and collects without cookies.
+TEST(CommandLineEndToEnd, NoPrivatePlaceForTheCopyBrowsesWithoutCookies)
+{
+    SampleShop shop;
+    const SampleItem item = shop.tmallItem();
+    UserFolders folders;
+    const std::unique_ptr<QLockFile> window = folders.holdProfile();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(QFile::setPermissions(folders.runtime.path(),
+                                      QFile::permissions(folders.runtime.path()) | QFileDevice::ExeOther));
+    QFile blocker(folders.cache.filePath(QStringLiteral("talvesk")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    const ProgramRun run =
+        runTalvesk({QStringLiteral("collect"), item.url.toString(), QStringLiteral("--json")}, {}, &folders);
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(
+        QStringLiteral("talvesk: no private folder for a copy of the cookies (cannot create ") +
+        blocker.fileName()))
+        << qPrintable(run.err);
+    EXPECT_TRUE(folders.profileCopies().isEmpty())
+        << qPrintable(folders.profileCopies().join(QLatin1Char(' ')));
+    EXPECT_EQ(strings(QJsonDocument::fromJson(run.out.toUtf8()).object().value(QStringLiteral("main"))),
+              item.mainPictures);
 }

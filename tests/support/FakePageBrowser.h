@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scriptable browser for core tests. Tests set the public fields to describe the page and
 // read them back to see what the code under test did.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Fakes of the window's parts that commands drive: the message list, the dialogs and the
 // controls. Tests read the recorded fields.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small HTTP/1.1 server on 127.0.0.1 for tests. It runs in the thread that created it and
 // answers while that thread's event loop runs (a nested wait in the code under test counts).

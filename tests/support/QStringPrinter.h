@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Readable failure output for texts in GoogleTest: include it in a test that compares QStrings
 // or QStringLists.

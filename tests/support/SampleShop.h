@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A marketplace of sample item pages on 127.0.0.1, for end-to-end tests and benchmarks.
 //

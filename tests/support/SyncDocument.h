@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads of a real page that wait for their answers, running the event loop (engine tests).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/CommandLineOptions.h"
 
 namespace talvesk {
@@ -74,7 +75,18 @@ QString CommandLineOptions::usage()
         "  --verbose   also show the browser engine's own diagnostics\n"
         "\n"
         "Exit status: 0 all done, 1 some pictures failed, 2 usage error,\n"
-        "3 a page could not be loaded or collected, 4 a folder could not be created.\n");
+        "3 a page could not be loaded or collected, 4 a folder could not be created,\n"
+        "130 or 143 stopped by SIGINT or SIGTERM.\n");
+}
+
+QString CommandLineOptions::usageErrorText(const QString &error)
+{
+    return QStringLiteral("talvesk: %1\n\n").arg(error) + usage();
+}
+
+QString CommandLineOptions::noAddressError()
+{
+    return QStringLiteral("collect needs at least one address");
 }
 
 CommandLineOptions CommandLineOptions::parse(const QStringList &arguments)
@@ -140,7 +152,7 @@ CommandLineOptions CommandLineOptions::parse(const QStringList &arguments)
         }
     }
     if (options.addresses.isEmpty() && options.inputFile.isEmpty())
-        return usageError(QStringLiteral("collect needs at least one address"));
+        return usageError(noAddressError());
     return options;
 }
 

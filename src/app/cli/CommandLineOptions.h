@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QString>
@@ -31,6 +32,10 @@ struct CommandLineOptions
     // The addresses of an address list: one a line, blank lines and "#" comments skipped.
     static QStringList addressesOfList(const QString &text);
     static QString usage();
+    // What the program prints for a usage error: the error, then the usage.
+    static QString usageErrorText(const QString &error);
+    // The usage error of a collect that has no address, given or listed.
+    static QString noAddressError();
 };
 
 } // namespace talvesk

@@ -1,10 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/CommandLineRun.h"
 
 #include "app/cli/CollectedSetOutput.h"
 #include "app/cli/CommandLineOptions.h"
 #include "app/cli/HeadlessControls.h"
+#include "app/cli/LongAddresses.h"
 #include "app/cli/TerminalDialogs.h"
 #include "app/cli/TerminalMessageList.h"
+#include "app/cli/TerminationSignals.h"
 #include "collect/CollectCommand.h"
 #include "collect/PictureList.h"
 #include "download/DownloadCommand.h"
@@ -80,6 +83,26 @@ int downloadStatus(const DownloadResult &result, const QString &address, Termina
     return ExitPageFailed;
 }
 
+// Fails at once, before any page is made, each address the engine would refuse for its
+// length; waiting for it would only end at the time limit.
+void refuseTooLongAddresses(const QStringList &addresses, const CommandLineOptions &options,
+                            std::FILE *terminal, std::vector<ItemOutcome> &outcomes)
+{
+    for (qsizetype i = 0; i < addresses.size(); ++i) {
+        if (!isTooLongForEngine(addresses.at(i)))
+            continue;
+        const QString prefix =
+            options.pages > 1 ? QStringLiteral("[%1/%2] ").arg(i + 1).arg(addresses.size()) : QString();
+        TerminalMessageList(terminal, prefix, false)
+            .writeLine(
+                QStringLiteral(
+                    "talvesk: %1: the address is longer than the browser takes (at most %2 characters)")
+                    .arg(addressForTerminal(addresses.at(i)))
+                    .arg(kEngineAddressLimit));
+        outcomes[static_cast<std::size_t>(i)] = {ExitPageFailed, QString(), true};
+    }
+}
+
 // One page of a batch: a pair of page browsers in a window-sized host, collecting the
 // items handed to it one after another.
 class PageSlot final
@@ -118,6 +141,7 @@ public:
                                       ticker, set);
         collectCommand.setTimeLimit(m_options.timeoutSeconds);
 
+        const QString shownAddress = addressForTerminal(address);
         ItemOutcome outcome;
         m_collect = &collectCommand;
         const CollectResult collected = co_await collectCommand.run(address);
@@ -126,7 +150,7 @@ public:
             // Whatever the page did, the next item starts on a fresh one.
             m_spent = true;
             if (collected.status != CollectResult::Status::Closing)
-                reportFailure(messages, QStringLiteral("%1: %2").arg(address, collected.errorString));
+                reportFailure(messages, QStringLiteral("%1: %2").arg(shownAddress, collected.errorString));
             outcome.status = ExitPageFailed;
             co_return outcome;
         }
@@ -148,7 +172,7 @@ public:
             });
         }
         m_download = nullptr;
-        outcome.status = downloadStatus(download.result(), address, messages, outcome.output);
+        outcome.status = downloadStatus(download.result(), shownAddress, messages, outcome.output);
         co_return outcome;
     }
 
@@ -181,21 +205,36 @@ private:
 class Batch final
 {
 public:
-    Batch(QStringList addresses, const CommandLineOptions &options, std::FILE *terminal)
+    // Items whose outcome is done already are not collected.
+    Batch(QStringList addresses, std::vector<ItemOutcome> outcomes, const CommandLineOptions &options,
+          std::FILE *terminal)
         : m_addresses(std::move(addresses)), m_options(options), m_terminal(terminal),
-          m_outcomes(static_cast<std::size_t>(m_addresses.size()))
+          m_outcomes(std::move(outcomes))
     {
     }
 
-    // Runs every item on at most options.pages pages at once; returns the highest status.
-    int run(BrowserSetup &setup)
+    // Runs every item on at most options.pages pages at once; returns the highest status, or
+    // 128 + the signal that stopped the run.
+    int run(BrowserSetup &setup, TerminationSignals &termination)
     {
+        QObject stopping;
+        QObject::connect(&termination, &TerminationSignals::received, &stopping, [this] {
+            // What runs ends now: collects without a word, downloads without partial files.
+            m_stopped = true;
+            for (PageSlot *slot : m_slots)
+                slot->abort();
+        });
         const qsizetype pages = std::min<qsizetype>(m_options.pages, m_addresses.size());
         m_running = static_cast<int>(pages);
         for (qsizetype p = 0; p < pages; ++p)
             runPage(setup);
         if (m_running > 0)
             QCoreApplication::exec();
+        if (termination.receivedSignal() != 0) {
+            writeTo(m_terminal,
+                    QStringLiteral("talvesk: stopped by signal %1\n").arg(termination.receivedSignal()));
+            return termination.exitStatus();
+        }
         int status = ExitDone;
         for (const ItemOutcome &outcome : m_outcomes)
             status = std::max(status, outcome.status);
@@ -207,13 +246,17 @@ private:
     {
         auto slot = std::make_unique<PageSlot>(setup, setup.eventLoop(), m_options, m_terminal);
         const qsizetype count = m_addresses.size();
-        while (m_next < count) {
+        while (m_next < count && !m_stopped) {
             const qsizetype i = m_next++;
+            if (m_outcomes[static_cast<std::size_t>(i)].done)
+                continue; // refused before the run
             const QString prefix =
                 m_options.pages > 1 ? QStringLiteral("[%1/%2] ").arg(i + 1).arg(count) : QString();
             if (slot->spent())
                 slot = std::make_unique<PageSlot>(setup, setup.eventLoop(), m_options, m_terminal);
+            m_slots.push_back(slot.get());
             ItemOutcome outcome = co_await slot->collect(m_addresses.at(i), prefix);
+            m_slots.erase(std::find(m_slots.begin(), m_slots.end(), slot.get()));
             outcome.done = true;
             m_outcomes[static_cast<std::size_t>(i)] = std::move(outcome);
             printInOrder();
@@ -235,10 +278,12 @@ private:
     qsizetype m_next = 0;
     qsizetype m_printed = 0;
     int m_running = 0;
+    std::vector<PageSlot *> m_slots; // those collecting or downloading
+    bool m_stopped = false;
 };
 
 // The addresses of the arguments, then those of the list file. Nullopt, with a line on the
-// terminal, when the file cannot be read.
+// terminal, when the file cannot be read or there is no address at all.
 std::optional<QStringList> allAddresses(const CommandLineOptions &options, std::FILE *terminal)
 {
     QStringList addresses = options.addresses;
@@ -254,6 +299,10 @@ std::optional<QStringList> allAddresses(const CommandLineOptions &options, std::
         return std::nullopt;
     }
     addresses.append(CommandLineOptions::addressesOfList(QString::fromUtf8(file.readAll())));
+    if (addresses.isEmpty()) {
+        writeTo(terminal, CommandLineOptions::usageErrorText(CommandLineOptions::noAddressError()));
+        return std::nullopt;
+    }
     return addresses;
 }
 
@@ -264,9 +313,16 @@ int runCollectCommandLine(const CommandLineOptions &options, std::FILE *terminal
     const std::optional<QStringList> addresses = allAddresses(options, terminal);
     if (!addresses)
         return ExitUsage;
+    std::vector<ItemOutcome> outcomes(static_cast<std::size_t>(addresses->size()));
+    refuseTooLongAddresses(*addresses, options, terminal, outcomes);
+    if (std::all_of(outcomes.begin(), outcomes.end(), [](const ItemOutcome &o) { return o.done; }))
+        return ExitPageFailed;
+
+    // Installed before the profile copy is made, so a stop always removes it.
+    TerminationSignals termination;
     BrowserSetup setup(BrowserSetup::Storage::Persistent);
-    Batch batch(*addresses, options, terminal);
-    return batch.run(setup);
+    Batch batch(*addresses, std::move(outcomes), options, terminal);
+    return batch.run(setup, termination);
 }
 
 } // namespace talvesk

@@ -1,12 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/qt/BrowserSetup.h"
 
+#include "platform/qt/ProfileCopy.h"
 #include "platform/qt/QtPageBrowser.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
@@ -35,17 +36,25 @@ BrowserSetup::BrowserSetup(Storage storage)
         m_profile = std::make_shared<QWebEngineProfile>();
         return;
     }
+    const QStringList copyPlaces = ProfileCopy::places();
+    ProfileCopy::removeStale(copyPlaces);
     const QString path = persistentStoragePath();
     QDir().mkpath(path);
     m_lock = std::make_unique<QLockFile>(QDir(path).filePath(QStringLiteral("talvesk.lock")));
     m_lock->setStaleLockTime(0); // a lock whose process is gone is taken over, however old
     if (!m_lock->tryLock()) {
         m_lock.reset();
-        m_copy = std::make_unique<QTemporaryDir>();
         // A copy taken between two writes of the other program is whole: the engine writes
         // the database in transactions with a rollback journal, copied alongside.
-        for (const QString &name : {QStringLiteral("Cookies"), QStringLiteral("Cookies-journal")})
-            QFile::copy(QDir(path).filePath(name), m_copy->filePath(name));
+        QString error;
+        m_copy = ProfileCopy::create(path, {QStringLiteral("Cookies"), QStringLiteral("Cookies-journal")},
+                                     copyPlaces, error);
+        if (!m_copy) {
+            qCritical("talvesk: no private folder for a copy of the cookies (%s); browsing without them",
+                      qUtf8Printable(error));
+            m_profile = std::make_shared<QWebEngineProfile>();
+            return;
+        }
     }
     m_profile = std::make_shared<QWebEngineProfile>(profileName());
     if (m_copy) {

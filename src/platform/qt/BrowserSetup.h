@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "platform/qt/QtEventLoop.h"
@@ -7,12 +8,12 @@
 #include <memory>
 
 class QLockFile;
-class QTemporaryDir;
 class QWebEngineProfile;
 class QWidget;
 
 namespace talvesk {
 
+class ProfileCopy;
 class QtPageBrowser;
 
 // What the window and the command line share: the browser profile, the event loop, and the
@@ -22,8 +23,9 @@ class QtPageBrowser;
 // stores there exclusively (the cookie database and the storage databases are locked by the
 // first process), so a second program on the same folder would lose its cookies and fail
 // on storage. Whoever finds the folder in use (our own lock, held as long as the profile
-// lives) browses on a copy of the cookies in a folder of its own instead; the copy is
-// dropped at exit, the original is never touched.
+// lives) browses on a copy of the cookies in a private folder of its own instead (see
+// ProfileCopy; the program removes it once the engine has shut down), or off the record when
+// no such folder can be made. The original is never touched.
 class BrowserSetup final
 {
 public:
@@ -53,7 +55,7 @@ public:
 private:
     QtEventLoop m_eventLoop;
     std::unique_ptr<QLockFile> m_lock;
-    std::unique_ptr<QTemporaryDir> m_copy;
+    std::unique_ptr<ProfileCopy> m_copy;
     std::shared_ptr<QWebEngineProfile> m_profile;
 };
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Include in the file holding main() of a program that runs the browser engine, once per program.
 
