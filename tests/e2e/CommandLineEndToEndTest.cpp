@@ -327,6 +327,38 @@ TEST(CommandLineEndToEnd, TimeLimitStopsAPageAndTheRunGoesOn)
               item.mainPictures);
 }
 
+// A page that sends itself elsewhere while it loads fails as gone, not collected as the page it
+// went to; the next item in its place is collected as if it were first, well within the limit.
+TEST(CommandLineEndToEnd, PageThatNavigatesAwayFailsAndTheNextIsCollected)
+{
+    SampleShop shop;
+    const SampleItem item = shop.tmallItem();
+    const QString login = QStringLiteral("/login.htm");
+    shop.server().route(login, HttpResponse::html(QStringLiteral(
+                                   "<html><head><title>登录</title></head><body><div id=\"detail\">"
+                                   "<img data-src=\"//img.example/login_50x50.jpg\"></div></body></html>")));
+    shop.server().route(
+        QStringLiteral("/moving/item.htm"),
+        HttpResponse::html(QStringLiteral("<html><head><title>样品</title><script>"
+                                          "location.href = '%1'</script></head><body></body></html>")
+                               .arg(shop.server().url(login).toString())));
+    const QString moving = shop.server().url(QStringLiteral("/moving/item.htm")).toString();
+
+    const ProgramRun run =
+        runTalvesk({QStringLiteral("collect"), moving, item.url.toString(), QStringLiteral("--json"),
+                    QStringLiteral("--timeout"), QStringLiteral("60")});
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 3) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("talvesk: ") + moving +
+                                 QStringLiteral(": 采集失败:采集过程中网页已跳转或重新载入,请重新采集！")))
+        << qPrintable(run.err);
+    EXPECT_FALSE(run.err.contains(QStringLiteral("未能完成载入和滚动"))) << qPrintable(run.err);
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << qPrintable(run.err);
+    EXPECT_EQ(strings(QJsonDocument::fromJson(lines[0].toUtf8()).object().value(QStringLiteral("main"))),
+              item.mainPictures);
+}
+
 // --input - reads the addresses after the arguments' ones, skipping blank lines and comments.
 TEST(CommandLineEndToEnd, AddressListFromStandardInput)
 {

@@ -257,6 +257,10 @@ private:
             m_slots.push_back(slot.get());
             ItemOutcome outcome = co_await slot->collect(m_addresses.at(i), prefix);
             m_slots.erase(std::find(m_slots.begin(), m_slots.end(), slot.get()));
+            // The collect may have ended inside one of its page's signals: the page may go
+            // only once that has returned.
+            Waits waits(setup.eventLoop());
+            co_await waits.nextTurn();
             outcome.done = true;
             m_outcomes[static_cast<std::size_t>(i)] = std::move(outcome);
             printInOrder();
