@@ -193,9 +193,13 @@ TEST_F(NavigationTest, AddressBoxFollowsThePageShown)
 
     view->page()->runJavaScript(QStringLiteral("document.getElementById('to').click()"));
     ASSERT_TRUE(waitUntil([&] { return m_window->addressText() == upper; }));
+    ASSERT_TRUE(waitUntil([&] { return m_server.requestCount(QStringLiteral("/ITEM")) > 0; }));
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
+    // The engine's Back skips pages that moved on without the user's touch (the shop here).
     control<QAction>(QStringLiteral("Back"))->trigger();
-    ASSERT_TRUE(waitUntil([&] { return shownUrl().path() == QStringLiteral("/shop"); }));
-    ASSERT_TRUE(waitUntil([&] { return m_window->addressText().endsWith(QStringLiteral("/shop")); }));
+    ASSERT_TRUE(waitUntil([&] { return shownUrl().path() != QStringLiteral("/ITEM"); }));
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
+    ASSERT_TRUE(waitUntil([&] { return m_window->addressText() == shownUrl().toString(); }));
     view->page()->runJavaScript(QStringLiteral("location.href = '/item'"));
     ASSERT_TRUE(waitUntil([&] { return m_window->addressText() == item; }));
 

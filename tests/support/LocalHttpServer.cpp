@@ -289,7 +289,9 @@ void LocalHttpServer::send(QTcpSocket *socket, const HttpResponse &response, boo
         bodiless ? QByteArray()
                  : response.body.left(response.bodyBytes < 0 ? response.body.size() : response.bodyBytes);
 
-    const auto end = [socket, ending = response.ending, closeAfter, whenFree] {
+    // A hang after a whole body leaves a complete answer: the client may send its next request.
+    const bool whole = body.size() == response.body.size() && !bodiless;
+    const auto end = [socket, ending = response.ending, closeAfter, whenFree, whole] {
         switch (ending) {
         case HttpResponse::Ending::Normal:
             if (closeAfter)
@@ -302,6 +304,9 @@ void LocalHttpServer::send(QTcpSocket *socket, const HttpResponse &response, boo
             socket->abort();
             break;
         case HttpResponse::Ending::Hang:
+            if (whole)
+                whenFree();
+            break;
         case HttpResponse::Ending::Endless:
             break;
         }
