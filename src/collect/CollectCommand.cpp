@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collect/CollectCommand.h"
 
+#include "collect/CurrentLayout.h"
 #include "collect/Extraction.h"
 #include "collect/ItemTitle.h"
 #include "collect/PictureList.h"
@@ -15,6 +16,8 @@
 #include "platform/WindowControls.h"
 
 #include <QStringList>
+
+#include <algorithm>
 
 namespace talvesk {
 
@@ -65,6 +68,14 @@ QString unreadableDivsMessage()
 {
     return QStringLiteral("采集失败:无法读取网页中的div元素！");
 }
+QString unreadablePicturesMessage()
+{
+    return QStringLiteral("采集失败:无法读取网页中的图片！");
+}
+QString noPicturesMessage()
+{
+    return QStringLiteral("采集失败:网页中没有找到商品图片(不是商品详情页,或网页版式无法识别)");
+}
 QString lazyImagesFailedMessage()
 {
     return QStringLiteral("采集失败:无法补全描述中尚未加载的图片！");
@@ -105,6 +116,12 @@ CollectResult refused(const QString &message)
     result.status = CollectResult::Status::Refused;
     result.errorString = message;
     return result;
+}
+
+bool hasPictures(const CollectedSet &set)
+{
+    return countPictures(set.mainPictures) > 0 || countPictures(set.colourPictures) > 0 ||
+           countPictures(set.descriptionPictures) > 0;
 }
 
 const QString &noError()
@@ -276,11 +293,23 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     m_set.mainPictures.clear();
     m_set.colourPictures.clear();
     m_set.descriptionPictures.clear();
+    // A page with one of the classic blocks is read by them. A page without them, or whose
+    // blocks hold no picture, is read as today's script-rendered page, by the areas that its
+    // class words and ids mark; a page that has neither holds no item pictures.
     error = co_await walkElements(waits, *document, generation);
     if (waits.aborted())
         co_return ended(address);
     if (!error.isEmpty())
         co_return fail(error);
+    if (!hasPictures(m_set)) {
+        error = co_await readCurrentLayout(waits, *document, generation);
+        if (waits.aborted())
+            co_return ended(address);
+        if (!error.isEmpty())
+            co_return fail(error);
+    }
+    if (!hasPictures(m_set))
+        co_return fail(noPicturesMessage());
     m_window.setWindowEnabled(true);
 
     const PreviewResult preview = co_await writePreviewPage(m_previewBrowser, waits, m_set, address);
@@ -421,6 +450,10 @@ QCoro::Task<QString> CollectCommand::walkElements(Waits &waits, PageDocument &do
         co_return noError();
     if (!divs)
         co_return readFailure(generation, unreadableDivsMessage());
+    const bool classic = std::any_of(divs->cbegin(), divs->cend(),
+                                     [&](const PageElement &div) { return recognised.contains(div.id); });
+    if (!classic)
+        co_return noError();
     for (const PageElement &div : *divs) {
         co_await waits.nextTurn();
         if (waits.aborted())
@@ -437,6 +470,23 @@ QCoro::Task<QString> CollectCommand::walkElements(Waits &waits, PageDocument &do
         else if (div.id == descriptionId())
             extractDescriptionPictures(div.innerHtml, m_set.descriptionPictures);
     }
+    co_return noError();
+}
+
+QCoro::Task<QString> CollectCommand::readCurrentLayout(Waits &waits, PageDocument &document, int generation)
+{
+    const std::optional<PageImages> images = co_await waits.answer<std::optional<PageImages>>(
+        [&](PageDocument::Reply<std::optional<PageImages>> reply) {
+            document.imagesMatching(CurrentLayout::selectors(), CurrentLayout::lazyAddressAttributes(),
+                                    std::move(reply));
+        });
+    if (waits.aborted())
+        co_return noError();
+    if (!images)
+        co_return readFailure(generation, unreadablePicturesMessage());
+    if (m_itemBrowser.loadGeneration() != generation)
+        co_return pageGoneMessage();
+    CurrentLayout::fill(*images, m_set);
     co_return noError();
 }
 

@@ -51,7 +51,8 @@ enum class CollectAbort {
 // The collect button: reloads the item page from the given address, waits for it, scrolls it
 // to the bottom so lazily loaded pictures enter the markup (an endlessly growing page for at
 // most 300,000 px or 5 minutes, with a notice line), reads the title and the picture
-// addresses of the four recognised div blocks, shows the preview and a count summary.
+// addresses (of the four recognised div blocks, or of today's script-rendered page), shows the
+// preview and a count summary; a page where it finds no picture fails.
 // It runs as a coroutine: every wait returns to the event loop, so the window stays
 // responsive and several collects (one per pair of browsers) run side by side on one thread.
 // While it scrolls it runs a once-a-second ticker of its own, whose ticks widen the scroll
@@ -99,7 +100,10 @@ private:
     QCoro::Task<QString> scrollToBottom(Waits &waits, PageDocument &document, int height, int generation,
                                         QString &limitNotice);
     QCoro::Task<QString> letDrawingCatchUp(Waits &waits, bool &waitForDrawing);
+    // The classic reader: the four recognised div blocks and their extraction rules.
     QCoro::Task<QString> walkElements(Waits &waits, PageDocument &document, int generation);
+    // Today's script-rendered page, in one read.
+    QCoro::Task<QString> readCurrentLayout(Waits &waits, PageDocument &document, int generation);
     // The message for a failed read, unless the page did not answer in time or went away.
     QString readFailure(int generation, const QString &message) const;
     CollectResult ended(const QString &message);

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <functional>
 #include <optional>
@@ -14,6 +15,20 @@ struct PageElement
 {
     QString id;
     QString innerHtml; // read only for the ids that were asked for, empty otherwise
+};
+
+// A picture element's addresses, as the markup serialises its attributes (character
+// references included).
+struct PageImage
+{
+    QString source;     // src
+    QString lazySource; // the first non-empty of the lazy-address attributes asked for
+};
+
+struct PageImages
+{
+    QUrl baseUrl;                 // what relative addresses resolve against
+    QList<QList<PageImage>> sets; // per selector, the img elements it matches, in document order
 };
 
 // The document a browser shows at the moment it was taken. Reads are answered through a
@@ -43,6 +58,11 @@ public:
     // address as src. The number of pictures changed; nullopt when the script fails.
     virtual void loadLazyImages(const QString &divId, const QString &addressAttribute,
                                 Reply<std::optional<int>> reply) = 0;
+
+    // For each CSS selector, the img elements it matches, in one round trip; nullopt when the
+    // script fails (an invalid selector, say).
+    virtual void imagesMatching(const QStringList &selectors, const QStringList &lazyAttributes,
+                                Reply<std::optional<PageImages>> reply) = 0;
 
     // innerText of the first element with this tag name; nullopt when there is none.
     virtual void firstInnerText(const QString &tagName, Reply<std::optional<QString>> reply) = 0;

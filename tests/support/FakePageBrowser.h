@@ -37,6 +37,8 @@ public:
     std::optional<int> scrollHeight = 0; // nullopt: no body
     QList<PageElement> divs;
     std::optional<QString> title; // first title element's innerText
+    PageImages images;            // the answer to imagesMatching(), whatever the selectors
+    bool imagesReadable = true;
     bool divsReadable = true;
     bool lazyImagesLoadable = true;
     // Runs for loadLazyImages(divId, attribute), e.g. to change divs as the page would.
@@ -150,6 +152,13 @@ public:
         answer(std::move(reply), std::optional<int>(m_browser.onLoadLazyImages
                                                         ? m_browser.onLoadLazyImages(divId, addressAttribute)
                                                         : 0));
+    }
+    void imagesMatching(const QStringList &, const QStringList &,
+                        Reply<std::optional<PageImages>> reply) override
+    {
+        if (!alive() || !m_browser.imagesReadable)
+            return answer(std::move(reply), std::optional<PageImages>());
+        answer(std::move(reply), std::optional<PageImages>(m_browser.images));
     }
     void firstInnerText(const QString &tagName, Reply<std::optional<QString>> reply) override
     {

@@ -134,6 +134,51 @@ void QtPageDocument::loadLazyImages(const QString &divId, const QString &address
              [reply = std::move(reply)](std::optional<QVariant> value) { reply(wholeNumber(value)); });
 }
 
+void QtPageDocument::imagesMatching(const QStringList &selectors, const QStringList &lazyAttributes,
+                                    Reply<std::optional<PageImages>> reply)
+{
+    // Attribute values as the markup serialises them ("&" as "&amp;"), so that addresses read
+    // here and addresses read from inner markup are decoded the same way.
+    static const QString script = QStringLiteral(R"((function (selectors, lazyAttributes) {
+  function written(value) { return value ? value.replace(/&/g, "&amp;") : ""; }
+  var sets = [];
+  for (var i = 0; i < selectors.length; ++i) {
+    var found = document.querySelectorAll(selectors[i]), images = [];
+    for (var j = 0; j < found.length; ++j) {
+      var lazy = "";
+      for (var k = 0; k < lazyAttributes.length && !lazy; ++k)
+        lazy = found[j].getAttribute(lazyAttributes[k]);
+      images.push([written(found[j].getAttribute("src")), written(lazy)]);
+    }
+    sets.push(images);
+  }
+  return [document.baseURI, sets];
+})(%1, %2))");
+    evaluate(script.arg(jsLiteral(QJsonArray::fromStringList(selectors)),
+                        jsLiteral(QJsonArray::fromStringList(lazyAttributes))),
+             [reply = std::move(reply)](std::optional<QVariant> value) {
+                 if (!value || value->typeId() != QMetaType::QVariantList) {
+                     reply(std::nullopt);
+                     return;
+                 }
+                 const QVariantList baseAndSets = value->toList();
+                 if (baseAndSets.size() != 2) {
+                     reply(std::nullopt);
+                     return;
+                 }
+                 PageImages images;
+                 images.baseUrl = QUrl(baseAndSets.at(0).toString());
+                 for (const QVariant &set : baseAndSets.at(1).toList()) {
+                     QList<PageImage> &out = images.sets.emplace_back();
+                     for (const QVariant &image : set.toList()) {
+                         const QVariantList sources = image.toList();
+                         out.append({sources.value(0).toString(), sources.value(1).toString()});
+                     }
+                 }
+                 reply(std::move(images));
+             });
+}
+
 void QtPageDocument::firstInnerText(const QString &tagName, Reply<std::optional<QString>> reply)
 {
     evaluate(QStringLiteral("(function (tag) { var e = document.getElementsByTagName(tag)[0]; return e ? "

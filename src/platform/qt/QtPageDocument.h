@@ -23,6 +23,8 @@ public:
                            Reply<std::optional<QList<PageElement>>> reply) override;
     void loadLazyImages(const QString &divId, const QString &addressAttribute,
                         Reply<std::optional<int>> reply) override;
+    void imagesMatching(const QStringList &selectors, const QStringList &lazyAttributes,
+                        Reply<std::optional<PageImages>> reply) override;
     void firstInnerText(const QString &tagName, Reply<std::optional<QString>> reply) override;
     void write(const QString &markup, Reply<bool> reply) override;
 

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "collect/PictureList.h"
+#include "platform/PageDocument.h"
+
+#include <QStringList>
+
+namespace talvesk {
+
+// The item pages the marketplace's scripts render: a gallery of thumbnails, a variants area and
+// a description. Their class names are CSS-module names, a stable word, "--" and a hash that
+// changes with every deployment ("thumbnailPic--QasTmWDm"), sometimes after the module's own
+// name ("PicGallery--thumbnailPic--QasTmWDm"); they are matched by the word alone.
+//
+// The page is read by the selectors below, in one round trip:
+// - main pictures: img elements of class word thumbnailPic, in their order; a gallery without
+//   thumbnails gives its big picture (#mainPicImageEl, class word mainPic) instead;
+// - colour pictures: the img elements of the variant values (class words skuItem, valueItem;
+//   skuIcon, valueItemImg), in their order; a value without a picture gives nothing;
+// - description pictures: the img elements under .desc-root or .descV8-container, in document
+//   order, anchors (.desc_anchor) left out; where neither exists, those of #imageTextInfo-content.
+// Nothing else on the page is read, so logos, icons, reviews, recommendations, the zoom
+// element and the video never come into it.
+class CurrentLayout
+{
+public:
+    static QStringList selectors();
+    // Where a lazy loader keeps a picture's real address until it shows the picture.
+    static QStringList lazyAddressAttributes();
+
+    // Fills the three lists (cleared first) from the page's answer to selectors(): each picture
+    // at its full-size address, once per list, a lazy one at its real address, placeholders
+    // and the platform's own assets left out.
+    static void fill(const PageImages &images, CollectedSet &set);
+};
+
+} // namespace talvesk
