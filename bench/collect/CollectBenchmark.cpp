@@ -2,11 +2,12 @@
 // Times collects in the real browser engine, headless:
 //   walk: <seconds> s for 100000 divs
 //     the element walk alone, on a page of 100,000 empty div elements;
-//   collect: <S> s for <H> px, <F>/<E> pictures, <P> passes, <C> s scrolling, <L> s floor
-//     one collect of a 20,000 px page whose 100 description pictures enter the markup only
-//     when scrolled into view: the whole collect, its scroll phase alone, and the floor, P
-//     bare passes (one event-loop turn plus one script call that scrolls and reads the
-//     height) made afterwards on the same page.
+//   collect <layout>: <S> s for <H> px, <F>/<E> pictures, <P> passes, <C> s scrolling, <L> s floor
+//     one collect of a 30,000 px page whose 100 description pictures enter the markup only
+//     when scrolled into view, once in the classic layout and once as today's script-rendered
+//     page: the whole collect, its scroll phase alone, and the floor, P bare passes (one
+//     event-loop turn plus one script call that scrolls and reads the height) made afterwards
+//     on the same page.
 
 #include "RunUntil.h"
 #include "collect/CollectCommand.h"
@@ -18,6 +19,7 @@
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageBrowser.h"
 #include "platform/qt/QtTicker.h"
+#include "support/CurrentLayoutPages.h"
 #include "support/SampleShop.h"
 #include "support/TaskResult.h"
 
@@ -36,7 +38,7 @@ using namespace talvesk;
 
 namespace {
 
-constexpr int kHeight = 20000;
+constexpr int kHeight = 30000;
 constexpr int kPictures = 100;
 constexpr int kWalkDivs = 100000;
 
@@ -191,7 +193,9 @@ QString manyDivsPage(int count)
     markup.reserve(markup.size() + count * 12);
     for (int i = 0; i < count; ++i)
         markup += QStringLiteral("<div></div>\n");
-    return markup + QStringLiteral("</body></html>\n");
+    // One block the walk recognises, so that the page holds a picture.
+    return markup +
+           QStringLiteral("<div id=\"description\"><img src=\"//127.0.0.1/p.jpg\"></div>\n</body></html>\n");
 }
 
 } // namespace
@@ -203,7 +207,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
 
     test::SampleShop shop;
-    const test::SampleItem item = shop.tallItem(kHeight, kPictures);
+    const test::SampleItem classic = shop.tallItem(kHeight, kPictures);
     const QString walkPath = QStringLiteral("/bench/divs.htm");
     shop.server().route(walkPath, test::HttpResponse::html(manyDivsPage(kWalkDivs)));
 
@@ -228,30 +232,41 @@ int main(int argc, char **argv)
     std::printf("walk: %.2f s for %d divs\n", seconds(walk.walkNs), kWalkDivs);
     std::fflush(stdout);
 
-    browser1.setVisible(true);
-    browser2.setVisible(false);
-    CollectedSet set;
-    const Run run = collect(browser1, browser2, loop, set, item.url.toString());
-    int height = 0;
-    if (const auto document = browser1.document()) {
-        bool read = false;
-        document->bodyScrollHeight([&](const std::optional<int> &value) {
-            height = value.value_or(0);
-            read = true;
-        });
-        runUntil([&] { return read; });
-    }
-    browser1.setVisible(true);
-    const qint64 floor = floorNs(browser1, run.passes);
+    const auto timeCollect = [&](const char *layout, const test::SampleItem &page) {
+        browser1.setVisible(true);
+        browser2.setVisible(false);
+        CollectedSet set;
+        const Run run = collect(browser1, browser2, loop, set, page.url.toString());
+        int height = 0;
+        if (const auto document = browser1.document()) {
+            bool read = false;
+            document->bodyScrollHeight([&](const std::optional<int> &value) {
+                height = value.value_or(0);
+                read = true;
+            });
+            runUntil([&] { return read; });
+        }
+        browser1.setVisible(true);
+        const qint64 floor = floorNs(browser1, run.passes);
 
-    const QStringList expected = item.mainPictures + item.colourPictures + item.descriptionPictures;
-    const int foundCount = found(set, expected);
-    if (!run.result.ok()) {
-        std::printf("collect failed: %s\n", run.result.errorString.toUtf8().constData());
-        ok = false;
-    }
-    std::printf("collect: %.2f s for %d px, %d/%d pictures, %d passes, %.2f s scrolling, %.2f s floor\n",
-                seconds(run.totalNs), height, foundCount, static_cast<int>(expected.size()), run.passes,
-                seconds(run.scrollNs), seconds(floor));
-    return ok && foundCount == expected.size() ? 0 : 1;
+        const QStringList expected = page.mainPictures + page.colourPictures + page.descriptionPictures;
+        const int foundCount = found(set, expected);
+        if (!run.result.ok()) {
+            std::printf("collect %s failed: %s\n", layout, run.result.errorString.toUtf8().constData());
+            ok = false;
+        }
+        ok = ok && foundCount == expected.size();
+        std::printf(
+            "collect %s: %.2f s for %d px, %d/%d pictures, %d passes, %.2f s scrolling, %.2f s floor\n",
+            layout, seconds(run.totalNs), height, foundCount, static_cast<int>(expected.size()), run.passes,
+            seconds(run.scrollNs), seconds(floor));
+        std::fflush(stdout);
+    };
+    timeCollect("classic", classic);
+    const QString currentPath = QStringLiteral("/bench/current.htm");
+    const test::ItemPageMarkup current =
+        test::tallCurrentLayoutPage(shop.port(), currentPath, kHeight, kPictures);
+    shop.server().route(currentPath, test::HttpResponse::html(current.markup));
+    timeCollect("current", current.item);
+    return ok ? 0 : 1;
 }

@@ -486,6 +486,7 @@ QCoro::Task<QString> CollectCommand::readCurrentLayout(Waits &waits, PageDocumen
         co_return readFailure(generation, unreadablePicturesMessage());
     if (m_itemBrowser.loadGeneration() != generation)
         co_return pageGoneMessage();
+    showProgress(0);
     CurrentLayout::fill(*images, m_set);
     co_return noError();
 }

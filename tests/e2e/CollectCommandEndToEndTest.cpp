@@ -8,6 +8,7 @@
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageBrowser.h"
 #include "platform/qt/QtTicker.h"
+#include "support/CurrentLayoutPages.h"
 #include "support/FakeWindow.h"
 #include "support/SampleShop.h"
 #include "support/SyncDocument.h"
@@ -31,9 +32,14 @@ using talvesk::PictureList;
 using talvesk::QtEventLoop;
 using talvesk::QtPageBrowser;
 using talvesk::WindowControls;
+using talvesk::test::currentLayoutPage;
 using talvesk::test::evaluated;
 using talvesk::test::FakeMessageList;
+using talvesk::test::Generation;
+using talvesk::test::HttpResponse;
+using talvesk::test::ItemPageMarkup;
 using talvesk::test::LazyLoader;
+using talvesk::test::Marketplace;
 using talvesk::test::SampleItem;
 using talvesk::test::SampleShop;
 using talvesk::test::started;
@@ -141,6 +147,22 @@ protected:
         EXPECT_TRUE(allNull(m_set.mainPictures));
         EXPECT_TRUE(allNull(m_set.colourPictures));
         EXPECT_TRUE(allNull(m_set.descriptionPictures));
+    }
+
+    // Today's page of the generation on both marketplaces: the gallery's thumbnails, the
+    // variants' pictures and the description's, each once, at full size, in order; nothing of
+    // the page's noise; the lazy description pictures at their real addresses.
+    void expectCollectsCurrentLayout(Generation generation)
+    {
+        for (const Marketplace marketplace : {Marketplace::Taobao, Marketplace::Tmall}) {
+            const QString path = QStringLiteral("/now/%1-%2/item.htm")
+                                     .arg(static_cast<int>(generation))
+                                     .arg(static_cast<int>(marketplace));
+            const ItemPageMarkup page = currentLayoutPage(m_shop.port(), path, generation, marketplace);
+            m_shop.server().route(path, HttpResponse::html(page.markup));
+            expectCollected(collect(page.item.url), page.item,
+                            QStringLiteral("图片采集完成,主图数:7,描述图数:6,总图数:13,可以进行下载！"));
+        }
     }
 
     SampleShop m_shop;
@@ -314,4 +336,15 @@ TEST(SampleShopPictures, AreDistinctDecodablePictures)
     EXPECT_EQ(QImage::fromData(png, "PNG").size(), QSize(16, 16));
     EXPECT_NE(jpeg, SampleShop::pictureBytes(QStringLiteral("/pics/tb/main2.jpg")));
     EXPECT_NE(png, SampleShop::pictureBytes(QStringLiteral("/pics/tb/desc4.png")));
+}
+
+TEST_F(CollectEndToEndTest, CollectsTheRootApplicationLayout)
+{
+    expectCollectsCurrentLayout(Generation::RootApplication);
+}
+
+// Its lower part, the description included, is rendered only once it is scrolled into view.
+TEST_F(CollectEndToEndTest, CollectsTheIceContainerLayout)
+{
+    expectCollectsCurrentLayout(Generation::IceContainer);
 }

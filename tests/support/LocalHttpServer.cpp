@@ -190,6 +190,12 @@ void LocalHttpServer::readRequests(QTcpSocket *socket)
 {
     QByteArray &buffer = m_pending[socket];
     buffer += socket->readAll();
+    // A TLS handshake (an "https:" address of this server) would wait for an HTTP request
+    // for good: refuse it at once, as a server without TLS does.
+    if (buffer.startsWith('\x16')) {
+        socket->abort();
+        return;
+    }
     for (;;) {
         const qsizetype end = buffer.indexOf("\r\n\r\n");
         if (end < 0)

@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Item pages as the marketplace's scripts render them today, for the sample shop: an
+// application that a script builds into an empty root, with CSS-module class names (a word and
+// a hash), thumbnails at their thumbnail addresses, variants with and without pictures, a
+// description whose pictures wait for a lazy loader (some for good), and the noise of a real
+// page around them: logos, icons, the big and the zoom picture, a video, reviews' photos,
+// recommendations, the page's data script and platform banners.
+
+#include "support/SampleShop.h"
+
+#include <QString>
+
+namespace talvesk::test {
+
+enum class Generation {
+    RootApplication, // about 2022–2024: #root, PicGallery / SkuContent modules
+    IceContainer,    // 2025–: #ice-container, #picGalleryEle, #skuOptionsArea
+};
+
+enum class Marketplace { Taobao, Tmall };
+
+struct ItemPageMarkup
+{
+    SampleItem item;
+    QString markup;
+};
+
+// The page at path on the shop at port.
+ItemPageMarkup currentLayoutPage(quint16 port, const QString &path, Generation generation,
+                                 Marketplace marketplace);
+
+// A page of the later generation exactly heightPx high: four thumbnails, and a description of
+// pictureCount pictures, evenly spaced, each shown by the lazy loader when it comes into view.
+ItemPageMarkup tallCurrentLayoutPage(quint16 port, const QString &path, int heightPx, int pictureCount);
+
+} // namespace talvesk::test
