@@ -226,6 +226,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     m_window.selectTab(WindowControls::Tab::Browse);
     m_scrollStep = 5;
     m_progressLine = m_messages.insertLine(progressMessage(m_tickCount));
+    m_shownSeconds = m_tickCount;
     m_itemBrowser.navigate(address);
     const int generation = m_itemBrowser.loadGeneration();
     if (m_timeLimitSeconds > 0)
@@ -336,6 +337,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
 void CollectCommand::showProgress(std::int32_t seconds)
 {
     m_messages.setLine(m_progressLine, progressMessage(seconds));
+    m_shownSeconds = seconds;
 }
 
 void CollectCommand::tick()
@@ -486,7 +488,9 @@ QCoro::Task<QString> CollectCommand::readCurrentLayout(Waits &waits, PageDocumen
         co_return readFailure(generation, unreadablePicturesMessage());
     if (m_itemBrowser.loadGeneration() != generation)
         co_return pageGoneMessage();
-    showProgress(0);
+    // The line ends at 0, as after the classic walk; a line already there is left alone.
+    if (m_shownSeconds != 0)
+        showProgress(0);
     CurrentLayout::fill(*images, m_set);
     co_return noError();
 }

@@ -126,7 +126,8 @@ private:
     std::int32_t m_currentHeight = 0;
     bool m_running = false;
     MessageLine m_progressLine = 0;
-    Waits *m_waits = nullptr; // the running collect's
+    std::int32_t m_shownSeconds = 0; // the figure on the progress line
+    Waits *m_waits = nullptr;        // the running collect's
     CollectAbort m_abortReason = CollectAbort::Closing;
     std::unique_ptr<PendingCall> m_deadline;
 };

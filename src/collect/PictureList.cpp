@@ -23,6 +23,16 @@ int countPictures(const PictureList &list)
     return count;
 }
 
+QStringList filledSlots(const PictureList &list)
+{
+    QStringList addresses;
+    const int count = countPictures(list);
+    addresses.reserve(count);
+    for (int i = 0; i < count; ++i)
+        addresses.append(list[i]);
+    return addresses;
+}
+
 QStringList truncationNotices(const CollectedSet &set)
 {
     const auto notice = [](const QString &list) {

@@ -34,6 +34,8 @@ private:
 
 // The number of slots before the first "null", testing slots 0 to 255; 256 when none is.
 int countPictures(const PictureList &list);
+// The addresses in those slots, in slot order.
+QStringList filledSlots(const PictureList &list);
 
 // What a collect leaves behind for the preview and the download.
 struct CollectedSet

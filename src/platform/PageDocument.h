@@ -17,8 +17,8 @@ struct PageElement
     QString innerHtml; // read only for the ids that were asked for, empty otherwise
 };
 
-// A picture element's addresses, as the markup serialises its attributes (character
-// references included).
+// The addresses an element holds, as the markup serialises its attributes (character
+// references included): empty where it has none.
 struct PageImage
 {
     QString source;     // src
@@ -28,7 +28,7 @@ struct PageImage
 struct PageImages
 {
     QUrl baseUrl;                 // what relative addresses resolve against
-    QList<QList<PageImage>> sets; // per selector, the img elements it matches, in document order
+    QList<QList<PageImage>> sets; // per selector, the elements it matches, in document order
 };
 
 // The document a browser shows at the moment it was taken. Reads are answered through a
@@ -59,7 +59,7 @@ public:
     virtual void loadLazyImages(const QString &divId, const QString &addressAttribute,
                                 Reply<std::optional<int>> reply) = 0;
 
-    // For each CSS selector, the img elements it matches, in one round trip; nullopt when the
+    // For each CSS selector, the elements it matches, in one round trip; nullopt when the
     // script fails (an invalid selector, say).
     virtual void imagesMatching(const QStringList &selectors, const QStringList &lazyAttributes,
                                 Reply<std::optional<PageImages>> reply) = 0;

@@ -10,22 +10,10 @@
 
 using talvesk::CollectedSet;
 using talvesk::CurrentLayout;
+using talvesk::filledSlots;
 using talvesk::fullSizeAddress;
 using talvesk::PageImage;
 using talvesk::PageImages;
-using talvesk::PictureList;
-
-namespace {
-
-QStringList filled(const PictureList &list)
-{
-    QStringList used;
-    for (int i = 0; i < PictureList::kSlots && list[i] != PictureList::nullSlot(); ++i)
-        used.append(list[i]);
-    return used;
-}
-
-} // namespace
 
 TEST(FullSizeAddress, CutsTheSuffixAfterTheExtension)
 {
@@ -104,15 +92,15 @@ TEST(CurrentLayout, FillsEachListOnceAtFullSize)
     const auto full = [](const char *name) {
         return QStringLiteral("https://img.example/") + QLatin1String(name);
     };
-    EXPECT_EQ(filled(set.mainPictures), QStringList({full("m1.jpg"), full("m2.jpg")}));
-    EXPECT_EQ(filled(set.colourPictures), QStringList({full("c1.jpg"), full("c2.png")}));
-    EXPECT_EQ(filled(set.descriptionPictures),
+    EXPECT_EQ(filledSlots(set.mainPictures), QStringList({full("m1.jpg"), full("m2.jpg")}));
+    EXPECT_EQ(filledSlots(set.colourPictures), QStringList({full("c1.jpg"), full("c2.png")}));
+    EXPECT_EQ(filledSlots(set.descriptionPictures),
               QStringList({full("d1.jpg"), full("d2.jpg"), QStringLiteral("https://item.example/desc/d3.jpg"),
                            full("d4.jpg")}));
 
     page.sets[0].clear();
     page.sets[3].clear();
     CurrentLayout::fill(page, set);
-    EXPECT_EQ(filled(set.mainPictures), QStringList{full("m1.jpg")});
-    EXPECT_EQ(filled(set.descriptionPictures), QStringList{full("tab.jpg")});
+    EXPECT_EQ(filledSlots(set.mainPictures), QStringList{full("m1.jpg")});
+    EXPECT_EQ(filledSlots(set.descriptionPictures), QStringList{full("tab.jpg")});
 }

@@ -9,18 +9,9 @@ namespace talvesk {
 
 namespace {
 
-QStringList usedSlots(const PictureList &list)
-{
-    QStringList addresses;
-    const int count = countPictures(list);
-    for (int i = 0; i < count; ++i)
-        addresses.append(list[i]);
-    return addresses;
-}
-
 void appendSection(QString &out, const QString &heading, const PictureList &list)
 {
-    const QStringList addresses = usedSlots(list);
+    const QStringList addresses = filledSlots(list);
     out += QStringLiteral("  %1 (%2):\n").arg(heading).arg(addresses.size());
     for (const QString &address : addresses)
         out += QStringLiteral("    %1\n").arg(address);
@@ -39,7 +30,7 @@ QString collectedSetJson(const QString &address, const CollectedSet &set)
         return inArray.mid(1, inArray.size() - 2);
     };
     const auto list = [&json](const PictureList &pictures) {
-        return json(QJsonArray::fromStringList(usedSlots(pictures)));
+        return json(QJsonArray::fromStringList(filledSlots(pictures)));
     };
     return QStringLiteral(R"({"address":%1,"title":%2,"main":%3,"colour":%4,"description":%5})")
         .arg(text(address), text(set.itemTitle), list(set.mainPictures), list(set.colourPictures),
