@@ -150,11 +150,10 @@ void MainForm::createAddressBar()
     m_addressBox->setCompleter(nullptr);
     m_addressBox->setEditText(m_homePageUrl);
     m_addressBox->setToolTip(QStringLiteral("可直接输入产品详情页的网址进行采集"));
+    m_pageAddressText = m_homePageUrl;
+    // Enter is ours alone (see eventFilter).
     m_addressBox->installEventFilter(this);
     m_addressBox->lineEdit()->installEventFilter(this);
-    // The user's own text stays until it is opened; until then the box follows the page.
-    connect(m_addressBox->lineEdit(), &QLineEdit::textEdited, this, [this] { m_addressEdited = true; });
-    connect(m_addressBox, &QComboBox::activated, this, [this] { m_addressEdited = true; });
     // Alt+A: the label's access key focuses the box it names.
     m_addressLabel->setBuddy(m_addressBox);
     m_addressLabel->adjustSize();
@@ -339,9 +338,14 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
     } else if ((watched == m_addressBox || watched == m_addressBox->lineEdit()) &&
                event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             handleAddressKey(kEnter);
-        else if (!key->text().isEmpty())
+            // The combo box's own Enter would look the text up among the entries without regard
+            // to case, make the entry found current (rewriting the text to it) and report it as
+            // chosen. Taken here, it also cannot reach this filter a second time through the box.
+            return true;
+        }
+        if (!key->text().isEmpty())
             handleAddressKey(key->text().at(0).unicode());
     } else if (watched == m_messages->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         showSelectedMessage();
@@ -411,15 +415,18 @@ void MainForm::applyGeometry()
 void MainForm::handleCollectClicked()
 {
     // The collect reloads the box's text: from now on the box follows that page again.
-    m_addressEdited = false;
-    Q_EMIT collectRequested(m_addressBox->currentText());
+    m_pageAddressText = m_addressBox->currentText();
+    Q_EMIT collectRequested(m_pageAddressText);
 }
 
+// The box follows the page unless its text is no longer what it last took from the page or
+// handed to it: then the user has typed or chosen something else, which stays until it is used.
 void MainForm::handleItemUrlChanged(const QUrl &url)
 {
-    if (m_addressEdited)
+    if (m_addressBox->currentText() != m_pageAddressText)
         return;
-    m_addressBox->setEditText(url.toString());
+    m_pageAddressText = url.toString();
+    m_addressBox->setEditText(m_pageAddressText);
 }
 
 void MainForm::handleDownloadClicked()
@@ -435,7 +442,7 @@ void MainForm::handleAddressKey(int keyAscii)
     m_previewBrowser->setVisible(false);
     m_tabs->setCurrentIndex(0);
     const QString text = m_addressBox->currentText();
-    m_addressEdited = false;
+    m_pageAddressText = text;
     Q_EMIT userNavigated();
     m_itemBrowser->navigate(text);
     for (int i = 0; i < m_addressBox->count(); ++i) {

@@ -132,7 +132,8 @@ private:
     QStatusBar *m_statusBar = nullptr;
 
     FormGeometry m_geometry = initialFormGeometry();
-    bool m_addressEdited = false; // the user changed the address box since it last followed the page
+    // The address box's text when it was last set from the page or handed to it (Enter, 采集).
+    QString m_pageAddressText;
 };
 
 } // namespace talvesk
