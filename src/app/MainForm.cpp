@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -511,13 +512,24 @@ void MainForm::showSelectedMessage()
     m_dialogs->showMessage(m_messages->selectedText(), QStringLiteral("提示信息"));
 }
 
-// The file manager shows the folder; a folder removed since the line was written is reported.
+// The file manager shows the folder; a folder removed since the line was written, or a desktop
+// without a file manager, is reported.
 void MainForm::openMessageFolder(const QString &folder)
 {
-    if (QFileInfo(folder).isDir())
-        m_dialogs->openExternal(QUrl::fromLocalFile(folder));
-    else
+    if (!QFileInfo(folder).isDir()) {
         m_messages->insertLine(QStringLiteral("消息提示:文件夹不存在:") + folder);
+        return;
+    }
+    openOutside(QUrl::fromLocalFile(folder), QStringLiteral("消息提示:无法打开文件夹:") + folder);
+}
+
+// Opens the address outside the program; if nothing can, the message line says so.
+void MainForm::openOutside(const QUrl &address, const QString &failureLine)
+{
+    m_dialogs->openExternal(address, [window = QPointer<MainForm>(this), failureLine] {
+        if (window)
+            window->m_messages->insertLine(failureLine);
+    });
 }
 
 void MainForm::showVersion()
@@ -532,7 +544,7 @@ void MainForm::showHelp()
 
 void MainForm::openProjectLink()
 {
-    m_dialogs->openExternal(promotionAddress());
+    openOutside(promotionAddress(), QStringLiteral("消息提示:无法打开网址:") + promotionAddress().toString());
 }
 
 } // namespace talvesk

@@ -107,6 +107,7 @@ private:
     void handleTabChanged();
     void showSelectedMessage();
     void openMessageFolder(const QString &folder);
+    void openOutside(const QUrl &address, const QString &failureLine);
     void showVersion();
     void showHelp();
     void openProjectLink();

@@ -32,6 +32,7 @@ using talvesk::DownloadCommand;
 using talvesk::DownloadResult;
 using talvesk::FormGeometry;
 using talvesk::MainForm;
+using talvesk::MessageLine;
 using talvesk::PageBrowser;
 using talvesk::QtMessageList;
 using talvesk::TwipRect;
@@ -43,6 +44,39 @@ namespace {
 
 class MainFormTest : public talvesk::test::MainFormFixture
 {
+protected:
+    // Opens the context menu of a line of the message list, by right-click or by the menu key,
+    // chooses an entry and returns the menu's entries.
+    QStringList chooseFromMenu(int row, bool byMouse, const QString &entry)
+    {
+        auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
+        mesg->scrollToItem(mesg->item(row), QAbstractItemView::PositionAtTop);
+        // What the desktop sends for a right-click: the press selects, the menu event follows.
+        const QPoint at = byMouse ? mesg->visualItemRect(mesg->item(row)).center() : QPoint(5, 5);
+        if (byMouse)
+            QTest::mousePress(mesg->viewport(), Qt::RightButton, {}, at);
+        else
+            mesg->setCurrentRow(row);
+        QWidget *receiver = byMouse ? mesg->viewport() : static_cast<QWidget *>(mesg);
+        QContextMenuEvent menuEvent(byMouse ? QContextMenuEvent::Mouse : QContextMenuEvent::Keyboard, at,
+                                    receiver->mapToGlobal(at));
+        QApplication::sendEvent(receiver, &menuEvent);
+        if (byMouse)
+            QTest::mouseRelease(mesg->viewport(), Qt::RightButton, {}, at);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        EXPECT_NE(menu, nullptr);
+        QStringList entries;
+        if (!menu)
+            return entries;
+        for (QAction *action : menu->actions()) {
+            entries.append(action->text());
+            if (action->text() == entry)
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+        }
+        if (menu->isVisible())
+            menu->close();
+        return entries;
+    }
 };
 
 QWebEngineView *view(MainForm &window, const char *name)
@@ -358,57 +392,53 @@ TEST_F(MainFormTest, MessageContextMenu)
     auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
     ASSERT_EQ(mesg->count(), 4); // failure count, failure, result, progress
     ASSERT_TRUE(mesg->item(2)->text().startsWith(QStringLiteral("图片下载完成,保存至:")));
-    // Opens the menu of a line, by right-click or by the menu key, and chooses an entry.
-    auto choose = [&](int row, bool byMouse, const QString &entry) {
-        mesg->scrollToItem(mesg->item(row), QAbstractItemView::PositionAtTop);
-        // What the desktop sends for a right-click: the press selects, the menu event follows.
-        const QPoint at = byMouse ? mesg->visualItemRect(mesg->item(row)).center() : QPoint(5, 5);
-        if (byMouse)
-            QTest::mousePress(mesg->viewport(), Qt::RightButton, {}, at);
-        else
-            mesg->setCurrentRow(row);
-        QWidget *receiver = byMouse ? mesg->viewport() : static_cast<QWidget *>(mesg);
-        QContextMenuEvent menuEvent(byMouse ? QContextMenuEvent::Mouse : QContextMenuEvent::Keyboard, at,
-                                    receiver->mapToGlobal(at));
-        QApplication::sendEvent(receiver, &menuEvent);
-        if (byMouse)
-            QTest::mouseRelease(mesg->viewport(), Qt::RightButton, {}, at);
-        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-        EXPECT_NE(menu, nullptr);
-        QStringList entries;
-        if (!menu)
-            return entries;
-        for (QAction *action : menu->actions()) {
-            entries.append(action->text());
-            if (action->text() == entry)
-                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
-        }
-        if (menu->isVisible())
-            menu->close();
-        return entries;
-    };
     const QStringList withFolder{QStringLiteral("复制"), QStringLiteral("复制全部"),
                                  QStringLiteral("打开文件夹")};
 
-    EXPECT_EQ(choose(1, true, QStringLiteral("打开文件夹")), withFolder);
-    EXPECT_EQ(choose(2, false, QStringLiteral("打开文件夹")), withFolder);
+    EXPECT_EQ(chooseFromMenu(1, true, QStringLiteral("打开文件夹")), withFolder);
+    EXPECT_EQ(chooseFromMenu(2, false, QStringLiteral("打开文件夹")), withFolder);
     ASSERT_EQ(m_dialogs.opened.size(), 2);
     EXPECT_EQ(m_dialogs.opened[0], QUrl::fromLocalFile(result.itemFolder));
     EXPECT_EQ(m_dialogs.opened[1], QUrl::fromLocalFile(result.itemFolder));
-    EXPECT_EQ(choose(3, true, QStringLiteral("复制")),
+    EXPECT_EQ(chooseFromMenu(3, true, QStringLiteral("复制")),
               (QStringList{QStringLiteral("复制"), QStringLiteral("复制全部")}));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), mesg->item(3)->text());
-    choose(0, false, QStringLiteral("复制全部"));
+    chooseFromMenu(0, false, QStringLiteral("复制全部"));
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
               QStringList({mesg->item(0)->text(), mesg->item(1)->text(), mesg->item(2)->text(),
                            mesg->item(3)->text()})
                   .join(u'\n'));
 
     ASSERT_TRUE(QDir(result.itemFolder).removeRecursively());
-    choose(0, true, QStringLiteral("打开文件夹"));
+    chooseFromMenu(0, true, QStringLiteral("打开文件夹"));
     EXPECT_EQ(m_dialogs.opened.size(), 2);
     ASSERT_EQ(mesg->count(), 5);
     EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("消息提示:文件夹不存在:") + result.itemFolder);
+}
+
+// On a desktop that opens nothing, "打开文件夹" and the link command each say so in a message
+// line, naming what could not be opened.
+TEST_F(MainFormTest, OpenFailuresAreReported)
+{
+    ASSERT_TRUE(showWindow());
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const MessageLine line =
+        m_window->messages().insertLine(QStringLiteral("图片下载完成,保存至:") + folder.path());
+    m_window->messages().setLineFolder(line, folder.path());
+    m_dialogs.openFails = true;
+
+    chooseFromMenu(0, true, QStringLiteral("打开文件夹"));
+    ASSERT_EQ(m_dialogs.opened, QList<QUrl>{QUrl::fromLocalFile(folder.path())});
+    auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
+    ASSERT_EQ(mesg->count(), 2);
+    EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("消息提示:无法打开文件夹:") + folder.path());
+
+    control<QAction>(QStringLiteral("DHSELL"))->trigger();
+    ASSERT_EQ(m_dialogs.opened.size(), 2);
+    ASSERT_EQ(mesg->count(), 3);
+    EXPECT_EQ(mesg->item(0)->text(),
+              QStringLiteral("消息提示:无法打开网址:") + m_dialogs.opened[1].toString());
 }
 
 // The help box: two lines, each ended by CR LF, titled "使用帮助". The version box: four lines
