@@ -318,6 +318,11 @@ void MainForm::setProgress(int percent)
     m_progressBar->setValue(percent);
 }
 
+void MainForm::setProgressHeld(bool held)
+{
+    m_progressHeld = held;
+}
+
 QString MainForm::statusText() const
 {
     return m_statusBar->currentMessage();
@@ -482,7 +487,8 @@ void MainForm::handleLoadStarted()
 void MainForm::handleLoadFinished()
 {
     m_statusBar->showMessage(QStringLiteral("加载完成"));
-    m_progressBar->setValue(0);
+    if (!m_progressHeld)
+        m_progressBar->setValue(0);
 }
 
 void MainForm::handleTitleChanged()

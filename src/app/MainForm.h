@@ -62,6 +62,8 @@ public:
     void setWindowEnabled(bool enabled) override;
     // The progress bar, 0 to 100.
     void setProgress(int percent);
+    // While held, the bar shows a download's progress: the page's loads leave it alone.
+    void setProgressHeld(bool held);
 
     QString statusText() const;
     // Where the last layout or repaint pass put the controls, in twips.
@@ -135,6 +137,7 @@ private:
     FormGeometry m_geometry = initialFormGeometry();
     // The address box's text when it was last set from the page or handed to it (Enter, 采集).
     QString m_pageAddressText;
+    bool m_progressHeld = false;
 };
 
 } // namespace talvesk
