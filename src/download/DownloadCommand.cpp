@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QNetworkAccessManager>
+#include <QPointer>
 
 #include <utility>
 
@@ -69,6 +70,10 @@ void DownloadCommand::start(const CollectedSet &collected)
     m_result.total = countPictures(m_set.colourPictures) + countPictures(m_set.mainPictures) +
                      countPictures(m_set.descriptionPictures);
     m_progressLine = m_messages.insertLine(progressLine(0, m_result.total));
+    m_messages.setLineAction(m_progressLine, QStringLiteral("取消下载"), [download = QPointer(this)] {
+        if (download)
+            download->cancel();
+    });
     Q_EMIT progressChanged(0);
     m_manager = new QNetworkAccessManager(this);
     m_list = 0;
@@ -83,6 +88,26 @@ void DownloadCommand::abort()
     if (m_queue)
         m_queue->abortAll();
     finish(DownloadResult::Outcome::Unfinished);
+}
+
+void DownloadCommand::cancel()
+{
+    if (!m_running || m_progressLine == 0)
+        return;
+    const int saved = savedCount();
+    if (m_queue)
+        m_queue->abortAll();
+    reportOnItemFolder(
+        QStringLiteral("图片下载已取消,已保存%1张,保存至:%2").arg(saved).arg(m_result.itemFolder));
+    finish(DownloadResult::Outcome::Unfinished);
+}
+
+int DownloadCommand::savedCount() const
+{
+    qsizetype saved = m_done - m_failures.size();
+    if (m_queue)
+        saved += m_queue->finishedCount() - m_queue->failures().size();
+    return static_cast<int>(saved);
 }
 
 bool DownloadCommand::createFolders(const QString &chosen)
@@ -166,17 +191,20 @@ void DownloadCommand::finishDone()
 }
 
 // A line about this download's item folder, from which the user can open it (once it exists).
-void DownloadCommand::reportOnItemFolder(const QString &text)
+MessageLine DownloadCommand::reportOnItemFolder(const QString &text)
 {
     const MessageLine line = m_messages.insertLine(text);
     if (!m_result.itemFolder.isEmpty())
         m_messages.setLineFolder(line, m_result.itemFolder);
+    return line;
 }
 
 void DownloadCommand::finish(DownloadResult::Outcome outcome)
 {
     m_result.outcome = outcome;
     m_running = false;
+    if (m_progressLine != 0)
+        m_messages.setLineAction(m_progressLine, {}, {});
     Q_EMIT finished();
 }
 

@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
@@ -78,6 +79,18 @@ protected:
         return entries;
     }
 };
+
+// Files this process has open in the folder, those without a name yet included (Linux).
+int filesOpenIn(const QDir &folder)
+{
+    int open = 0;
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QString &descriptor : descriptors.entryList(QDir::System | QDir::Files)) {
+        if (QFile::symLinkTarget(descriptors.filePath(descriptor)).startsWith(folder.path() + u'/'))
+            ++open;
+    }
+    return open;
+}
 
 QWebEngineView *view(MainForm &window, const char *name)
 {
@@ -414,6 +427,55 @@ TEST_F(MainFormTest, MessageContextMenu)
     EXPECT_EQ(m_dialogs.opened.size(), 2);
     ASSERT_EQ(mesg->count(), 5);
     EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("消息提示:文件夹不存在:") + result.itemFolder);
+}
+
+// "取消下载" on a running download's progress line stops it: the pictures saved stay whole, the
+// one under way leaves nothing behind, and the line on top says how many were saved where.
+TEST_F(MainFormTest, CancelDownloadFromTheMenu)
+{
+    ASSERT_TRUE(showWindow());
+    QTemporaryDir target;
+    ASSERT_TRUE(target.isValid());
+    const QByteArray picture = QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(3000, 'p');
+    m_server.route(QStringLiteral("/0.png"), HttpResponse::ok(picture, "image/png"));
+    m_server.route(QStringLiteral("/1.png"), HttpResponse::ok(picture, "image/png"));
+    // Half a picture, then nothing: it is being written when the user cancels.
+    m_server.route(QStringLiteral("/2.png"),
+                   HttpResponse::ok(picture, "image/png").sendingOnly(1500, HttpResponse::Ending::Hang));
+    CollectedSet set;
+    set.mainPictures.clear();
+    set.colourPictures.clear();
+    set.descriptionPictures.clear();
+    for (int i = 0; i < 3; ++i)
+        set.mainPictures[i] = m_server.url(QStringLiteral("/%1.png").arg(i)).toString();
+    set.itemTitle = QStringLiteral("杯子");
+    m_dialogs.folderAnswers = {target.path()};
+    DownloadCommand download(*m_window, m_dialogs, m_window->messages());
+    download.start(set);
+    ASSERT_TRUE(download.isRunning());
+    const QDir mainFolder(QDir(download.result().itemFolder).filePath(QStringLiteral("主图")));
+    auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
+    ASSERT_TRUE(waitUntil([&] {
+        return mesg->item(0)->text() == QStringLiteral("图片下载进度:2/3,已完成67%") &&
+               filesOpenIn(mainFolder) == 1;
+    }));
+
+    EXPECT_TRUE(chooseFromMenu(0, true, QStringLiteral("取消下载")).contains(QStringLiteral("取消下载")));
+    EXPECT_FALSE(download.isRunning());
+    ASSERT_EQ(mesg->count(), 2);
+    EXPECT_EQ(mesg->item(0)->text(),
+              QStringLiteral("图片下载已取消,已保存2张,保存至:") + download.result().itemFolder);
+    EXPECT_EQ(filesOpenIn(mainFolder), 0);
+    EXPECT_EQ(mainFolder.entryList(QDir::Files | QDir::Hidden),
+              (QStringList{QStringLiteral("描述主图0.png"), QStringLiteral("描述主图1.png")}));
+    for (const QString &name : mainFolder.entryList(QDir::Files)) {
+        QFile file(mainFolder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), picture) << name.toStdString();
+    }
+    EXPECT_TRUE(m_dialogs.boxes.isEmpty()); // the lists after it are not gone through
+    // A stopped download offers no cancel any more.
+    EXPECT_FALSE(chooseFromMenu(1, true, QString()).contains(QStringLiteral("取消下载")));
 }
 
 // On a desktop that opens nothing, "打开文件夹" and the link command each say so in a message
