@@ -182,11 +182,21 @@ void DownloadCommand::showProgress()
 void DownloadCommand::finishDone()
 {
     reportOnItemFolder(QStringLiteral("图片下载完成,保存至:") + m_result.itemFolder);
-    for (const FetchResult &failure : std::as_const(m_failures))
-        reportOnItemFolder(QStringLiteral("图片下载失败:%1,原因:%2").arg(failure.address, failure.reason));
+    QStringList failureLines;
+    for (const FetchResult &failure : std::as_const(m_failures)) {
+        failureLines.append(QStringLiteral("图片下载失败:%1,原因:%2").arg(failure.address, failure.reason));
+        reportOnItemFolder(failureLines.last());
+    }
     m_result.failed = static_cast<int>(m_failures.size());
-    if (m_result.failed > 0)
-        reportOnItemFolder(QStringLiteral("共有%1张图片下载失败").arg(m_result.failed));
+    if (m_result.failed > 0) {
+        // The count on top leads to the failures below it, all of them in one box.
+        const MessageLine count =
+            reportOnItemFolder(QStringLiteral("共有%1张图片下载失败").arg(m_result.failed));
+        m_messages.setLineAction(count, QStringLiteral("显示失败的图片"),
+                                 [&dialogs = m_dialogs, text = failureLines.join(u'\n')] {
+                                     dialogs.showMessage(text, QStringLiteral("提示信息"));
+                                 });
+    }
     finish(DownloadResult::Outcome::Done);
 }
 

@@ -378,7 +378,8 @@ TEST_F(MainFormTest, MessageLineShowsWholeAtLargerFont)
 
 // A download's result and failure lines open its item folder through the dialogs, from a
 // right-click or the menu key; other lines do not offer it. "复制" copies one line and "复制全部"
-// every line, newest first. A folder removed since gives a line saying so and opens nothing.
+// every line, newest first. The failure count on top shows the failure lines in one box. A
+// folder removed since gives a line saying so and opens nothing.
 TEST_F(MainFormTest, MessageContextMenu)
 {
     ASSERT_TRUE(showWindow());
@@ -421,6 +422,10 @@ TEST_F(MainFormTest, MessageContextMenu)
               QStringList({mesg->item(0)->text(), mesg->item(1)->text(), mesg->item(2)->text(),
                            mesg->item(3)->text()})
                   .join(u'\n'));
+    EXPECT_EQ(chooseFromMenu(0, true, QStringLiteral("显示失败的图片")),
+              withFolder + QStringList{QStringLiteral("显示失败的图片")});
+    ASSERT_FALSE(m_dialogs.boxes.isEmpty());
+    EXPECT_EQ(m_dialogs.boxes.last().text, mesg->item(1)->text());
 
     ASSERT_TRUE(QDir(result.itemFolder).removeRecursively());
     chooseFromMenu(0, true, QStringLiteral("打开文件夹"));
