@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -150,11 +151,10 @@ void MainForm::createAddressBar()
     m_addressBox->setCompleter(nullptr);
     m_addressBox->setEditText(m_homePageUrl);
     m_addressBox->setToolTip(QStringLiteral("可直接输入产品详情页的网址进行采集"));
+    m_pageAddressText = m_homePageUrl;
+    // Enter is ours alone (see eventFilter).
     m_addressBox->installEventFilter(this);
     m_addressBox->lineEdit()->installEventFilter(this);
-    // The user's own text stays until it is opened; until then the box follows the page.
-    connect(m_addressBox->lineEdit(), &QLineEdit::textEdited, this, [this] { m_addressEdited = true; });
-    connect(m_addressBox, &QComboBox::activated, this, [this] { m_addressEdited = true; });
     // Alt+A: the label's access key focuses the box it names.
     m_addressLabel->setBuddy(m_addressBox);
     m_addressLabel->adjustSize();
@@ -318,6 +318,11 @@ void MainForm::setProgress(int percent)
     m_progressBar->setValue(percent);
 }
 
+void MainForm::setProgressHeld(bool held)
+{
+    m_progressHeld = held;
+}
+
 QString MainForm::statusText() const
 {
     return m_statusBar->currentMessage();
@@ -339,9 +344,14 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
     } else if ((watched == m_addressBox || watched == m_addressBox->lineEdit()) &&
                event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             handleAddressKey(kEnter);
-        else if (!key->text().isEmpty())
+            // The combo box's own Enter would look the text up among the entries without regard
+            // to case, make the entry found current (rewriting the text to it) and report it as
+            // chosen. Taken here, it also cannot reach this filter a second time through the box.
+            return true;
+        }
+        if (!key->text().isEmpty())
             handleAddressKey(key->text().at(0).unicode());
     } else if (watched == m_messages->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         showSelectedMessage();
@@ -411,15 +421,18 @@ void MainForm::applyGeometry()
 void MainForm::handleCollectClicked()
 {
     // The collect reloads the box's text: from now on the box follows that page again.
-    m_addressEdited = false;
-    Q_EMIT collectRequested(m_addressBox->currentText());
+    m_pageAddressText = m_addressBox->currentText();
+    Q_EMIT collectRequested(m_pageAddressText);
 }
 
+// The box follows the page unless its text is no longer what it last took from the page or
+// handed to it: then the user has typed or chosen something else, which stays until it is used.
 void MainForm::handleItemUrlChanged(const QUrl &url)
 {
-    if (m_addressEdited)
+    if (m_addressBox->currentText() != m_pageAddressText)
         return;
-    m_addressBox->setEditText(url.toString());
+    m_pageAddressText = url.toString();
+    m_addressBox->setEditText(m_pageAddressText);
 }
 
 void MainForm::handleDownloadClicked()
@@ -435,7 +448,7 @@ void MainForm::handleAddressKey(int keyAscii)
     m_previewBrowser->setVisible(false);
     m_tabs->setCurrentIndex(0);
     const QString text = m_addressBox->currentText();
-    m_addressEdited = false;
+    m_pageAddressText = text;
     Q_EMIT userNavigated();
     m_itemBrowser->navigate(text);
     for (int i = 0; i < m_addressBox->count(); ++i) {
@@ -474,7 +487,8 @@ void MainForm::handleLoadStarted()
 void MainForm::handleLoadFinished()
 {
     m_statusBar->showMessage(QStringLiteral("加载完成"));
-    m_progressBar->setValue(0);
+    if (!m_progressHeld)
+        m_progressBar->setValue(0);
 }
 
 void MainForm::handleTitleChanged()
@@ -504,13 +518,24 @@ void MainForm::showSelectedMessage()
     m_dialogs->showMessage(m_messages->selectedText(), QStringLiteral("提示信息"));
 }
 
-// The file manager shows the folder; a folder removed since the line was written is reported.
+// The file manager shows the folder; a folder removed since the line was written, or a desktop
+// without a file manager, is reported.
 void MainForm::openMessageFolder(const QString &folder)
 {
-    if (QFileInfo(folder).isDir())
-        m_dialogs->openExternal(QUrl::fromLocalFile(folder));
-    else
+    if (!QFileInfo(folder).isDir()) {
         m_messages->insertLine(QStringLiteral("消息提示:文件夹不存在:") + folder);
+        return;
+    }
+    openOutside(QUrl::fromLocalFile(folder), QStringLiteral("消息提示:无法打开文件夹:") + folder);
+}
+
+// Opens the address outside the program; if nothing can, the message line says so.
+void MainForm::openOutside(const QUrl &address, const QString &failureLine)
+{
+    m_dialogs->openExternal(address, [window = QPointer<MainForm>(this), failureLine] {
+        if (window)
+            window->m_messages->insertLine(failureLine);
+    });
 }
 
 void MainForm::showVersion()
@@ -525,7 +550,7 @@ void MainForm::showHelp()
 
 void MainForm::openProjectLink()
 {
-    m_dialogs->openExternal(promotionAddress());
+    openOutside(promotionAddress(), QStringLiteral("消息提示:无法打开网址:") + promotionAddress().toString());
 }
 
 } // namespace talvesk

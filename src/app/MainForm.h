@@ -62,6 +62,8 @@ public:
     void setWindowEnabled(bool enabled) override;
     // The progress bar, 0 to 100.
     void setProgress(int percent);
+    // While held, the bar shows a download's progress: the page's loads leave it alone.
+    void setProgressHeld(bool held);
 
     QString statusText() const;
     // Where the last layout or repaint pass put the controls, in twips.
@@ -107,6 +109,7 @@ private:
     void handleTabChanged();
     void showSelectedMessage();
     void openMessageFolder(const QString &folder);
+    void openOutside(const QUrl &address, const QString &failureLine);
     void showVersion();
     void showHelp();
     void openProjectLink();
@@ -132,7 +135,9 @@ private:
     QStatusBar *m_statusBar = nullptr;
 
     FormGeometry m_geometry = initialFormGeometry();
-    bool m_addressEdited = false; // the user changed the address box since it last followed the page
+    // The address box's text when it was last set from the page or handed to it (Enter, 采集).
+    QString m_pageAddressText;
+    bool m_progressHeld = false;
 };
 
 } // namespace talvesk

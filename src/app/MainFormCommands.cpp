@@ -43,6 +43,7 @@ void MainFormCommands::handleDownloadRequested()
     auto *download = new DownloadCommand(m_window, m_window.dialogs(), m_window.messages(), options, this);
     m_downloads.append(download);
     m_percents.append(0);
+    m_window.setProgressHeld(true);
     connect(download, &DownloadCommand::progressChanged, this,
             [this, download](int percent) { showProgress(download, percent); });
     connect(download, &DownloadCommand::finished, this,
@@ -68,7 +69,9 @@ void MainFormCommands::handleDownloadFinished(DownloadCommand *download)
     const bool wasShown = at == m_downloads.size() - 1;
     m_downloads.removeAt(at);
     m_percents.removeAt(at);
-    if (wasShown && !m_downloads.isEmpty())
+    if (m_downloads.isEmpty())
+        m_window.setProgressHeld(false);
+    else if (wasShown)
         m_window.setProgress(m_percents.last());
     download->deleteLater();
 }

@@ -44,7 +44,8 @@ private:
     QtTicker m_ticker; // the collect's clock, "Timer1"
 
     CollectCommand m_collect;
-    // Running downloads, the latest last: the progress bar follows it.
+    // Running downloads, the latest last: the progress bar follows it, and when it ends the
+    // one before it. A collect's page loads leave the bar alone meanwhile.
     QList<DownloadCommand *> m_downloads;
     QList<int> m_percents; // beside m_downloads
 };

@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QNetworkAccessManager>
+#include <QPointer>
 
 #include <utility>
 
@@ -69,6 +70,10 @@ void DownloadCommand::start(const CollectedSet &collected)
     m_result.total = countPictures(m_set.colourPictures) + countPictures(m_set.mainPictures) +
                      countPictures(m_set.descriptionPictures);
     m_progressLine = m_messages.insertLine(progressLine(0, m_result.total));
+    m_messages.setLineAction(m_progressLine, QStringLiteral("取消下载"), [download = QPointer(this)] {
+        if (download)
+            download->cancel();
+    });
     Q_EMIT progressChanged(0);
     m_manager = new QNetworkAccessManager(this);
     m_list = 0;
@@ -83,6 +88,26 @@ void DownloadCommand::abort()
     if (m_queue)
         m_queue->abortAll();
     finish(DownloadResult::Outcome::Unfinished);
+}
+
+void DownloadCommand::cancel()
+{
+    if (!m_running || m_progressLine == 0)
+        return;
+    const int saved = savedCount();
+    if (m_queue)
+        m_queue->abortAll();
+    reportOnItemFolder(
+        QStringLiteral("图片下载已取消,已保存%1张,保存至:%2").arg(saved).arg(m_result.itemFolder));
+    finish(DownloadResult::Outcome::Unfinished);
+}
+
+int DownloadCommand::savedCount() const
+{
+    qsizetype saved = m_done - m_failures.size();
+    if (m_queue)
+        saved += m_queue->finishedCount() - m_queue->failures().size();
+    return static_cast<int>(saved);
 }
 
 bool DownloadCommand::createFolders(const QString &chosen)
@@ -157,26 +182,39 @@ void DownloadCommand::showProgress()
 void DownloadCommand::finishDone()
 {
     reportOnItemFolder(QStringLiteral("图片下载完成,保存至:") + m_result.itemFolder);
-    for (const FetchResult &failure : std::as_const(m_failures))
-        reportOnItemFolder(QStringLiteral("图片下载失败:%1,原因:%2").arg(failure.address, failure.reason));
+    QStringList failureLines;
+    for (const FetchResult &failure : std::as_const(m_failures)) {
+        failureLines.append(QStringLiteral("图片下载失败:%1,原因:%2").arg(failure.address, failure.reason));
+        reportOnItemFolder(failureLines.last());
+    }
     m_result.failed = static_cast<int>(m_failures.size());
-    if (m_result.failed > 0)
-        reportOnItemFolder(QStringLiteral("共有%1张图片下载失败").arg(m_result.failed));
+    if (m_result.failed > 0) {
+        // The count on top leads to the failures below it, all of them in one box.
+        const MessageLine count =
+            reportOnItemFolder(QStringLiteral("共有%1张图片下载失败").arg(m_result.failed));
+        m_messages.setLineAction(count, QStringLiteral("显示失败的图片"),
+                                 [&dialogs = m_dialogs, text = failureLines.join(u'\n')] {
+                                     dialogs.showMessage(text, QStringLiteral("提示信息"));
+                                 });
+    }
     finish(DownloadResult::Outcome::Done);
 }
 
 // A line about this download's item folder, from which the user can open it (once it exists).
-void DownloadCommand::reportOnItemFolder(const QString &text)
+MessageLine DownloadCommand::reportOnItemFolder(const QString &text)
 {
     const MessageLine line = m_messages.insertLine(text);
     if (!m_result.itemFolder.isEmpty())
         m_messages.setLineFolder(line, m_result.itemFolder);
+    return line;
 }
 
 void DownloadCommand::finish(DownloadResult::Outcome outcome)
 {
     m_result.outcome = outcome;
     m_running = false;
+    if (m_progressLine != 0)
+        m_messages.setLineAction(m_progressLine, {}, {});
     Q_EMIT finished();
 }
 

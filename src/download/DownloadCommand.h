@@ -29,7 +29,7 @@ struct DownloadOptions
 struct DownloadResult
 {
     enum class Outcome {
-        Unfinished,   // stopped before its end (the program closed)
+        Unfinished,   // stopped before its end (the program closed, or the user cancelled it)
         NotStarted,   // the folder dialog was cancelled or nothing had been collected
         FolderFailed, // a folder could not be created; nothing was fetched
         Done,         // every list went through; `failed` of `total` pictures were not saved
@@ -61,6 +61,9 @@ public:
     void start(const CollectedSet &collected);
     // Stops every fetch at once; nothing half-written stays on disk.
     void abort();
+    // The user's stop, offered on the progress line: as abort(), and a line says how many
+    // pictures were saved before it.
+    void cancel();
 
     bool isRunning() const { return m_running; }
     const DownloadResult &result() const { return m_result; }
@@ -85,7 +88,8 @@ private:
     void handlePictureFinished();
     void showProgress();
     void finishDone();
-    void reportOnItemFolder(const QString &text);
+    int savedCount() const;
+    MessageLine reportOnItemFolder(const QString &text);
     void finish(DownloadResult::Outcome outcome);
 
     WindowControls &m_window;

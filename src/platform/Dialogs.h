@@ -4,6 +4,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
+
 namespace talvesk {
 
 // The modal questions and hand-offs a command may need from the desktop.
@@ -20,8 +22,9 @@ public:
     // folder typed into it that does not exist yet is created.
     virtual QString chooseFolder(const QString &title, const QString &initialFolder) = 0;
     // Opens the address outside the program: a web address in the user's default browser, a
-    // local folder in the file manager.
-    virtual void openExternal(const QUrl &address) = 0;
+    // local folder in the file manager. `failed` runs once, at once or later from the event
+    // loop, when nothing on the desktop could open it.
+    virtual void openExternal(const QUrl &address, std::function<void()> failed) = 0;
 };
 
 } // namespace talvesk

@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
@@ -32,6 +33,7 @@ using talvesk::DownloadCommand;
 using talvesk::DownloadResult;
 using talvesk::FormGeometry;
 using talvesk::MainForm;
+using talvesk::MessageLine;
 using talvesk::PageBrowser;
 using talvesk::QtMessageList;
 using talvesk::TwipRect;
@@ -43,7 +45,52 @@ namespace {
 
 class MainFormTest : public talvesk::test::MainFormFixture
 {
+protected:
+    // Opens the context menu of a line of the message list, by right-click or by the menu key,
+    // chooses an entry and returns the menu's entries.
+    QStringList chooseFromMenu(int row, bool byMouse, const QString &entry)
+    {
+        auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
+        mesg->scrollToItem(mesg->item(row), QAbstractItemView::PositionAtTop);
+        // What the desktop sends for a right-click: the press selects, the menu event follows.
+        const QPoint at = byMouse ? mesg->visualItemRect(mesg->item(row)).center() : QPoint(5, 5);
+        if (byMouse)
+            QTest::mousePress(mesg->viewport(), Qt::RightButton, {}, at);
+        else
+            mesg->setCurrentRow(row);
+        QWidget *receiver = byMouse ? mesg->viewport() : static_cast<QWidget *>(mesg);
+        QContextMenuEvent menuEvent(byMouse ? QContextMenuEvent::Mouse : QContextMenuEvent::Keyboard, at,
+                                    receiver->mapToGlobal(at));
+        QApplication::sendEvent(receiver, &menuEvent);
+        if (byMouse)
+            QTest::mouseRelease(mesg->viewport(), Qt::RightButton, {}, at);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        EXPECT_NE(menu, nullptr);
+        QStringList entries;
+        if (!menu)
+            return entries;
+        for (QAction *action : menu->actions()) {
+            entries.append(action->text());
+            if (action->text() == entry)
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+        }
+        if (menu->isVisible())
+            menu->close();
+        return entries;
+    }
 };
+
+// Files this process has open in the folder, those without a name yet included (Linux).
+int filesOpenIn(const QDir &folder)
+{
+    int open = 0;
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QString &descriptor : descriptors.entryList(QDir::System | QDir::Files)) {
+        if (QFile::symLinkTarget(descriptors.filePath(descriptor)).startsWith(folder.path() + u'/'))
+            ++open;
+    }
+    return open;
+}
 
 QWebEngineView *view(MainForm &window, const char *name)
 {
@@ -331,7 +378,8 @@ TEST_F(MainFormTest, MessageLineShowsWholeAtLargerFont)
 
 // A download's result and failure lines open its item folder through the dialogs, from a
 // right-click or the menu key; other lines do not offer it. "复制" copies one line and "复制全部"
-// every line, newest first. A folder removed since gives a line saying so and opens nothing.
+// every line, newest first. The failure count on top shows the failure lines in one box. A
+// folder removed since gives a line saying so and opens nothing.
 TEST_F(MainFormTest, MessageContextMenu)
 {
     ASSERT_TRUE(showWindow());
@@ -358,57 +406,106 @@ TEST_F(MainFormTest, MessageContextMenu)
     auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
     ASSERT_EQ(mesg->count(), 4); // failure count, failure, result, progress
     ASSERT_TRUE(mesg->item(2)->text().startsWith(QStringLiteral("图片下载完成,保存至:")));
-    // Opens the menu of a line, by right-click or by the menu key, and chooses an entry.
-    auto choose = [&](int row, bool byMouse, const QString &entry) {
-        mesg->scrollToItem(mesg->item(row), QAbstractItemView::PositionAtTop);
-        // What the desktop sends for a right-click: the press selects, the menu event follows.
-        const QPoint at = byMouse ? mesg->visualItemRect(mesg->item(row)).center() : QPoint(5, 5);
-        if (byMouse)
-            QTest::mousePress(mesg->viewport(), Qt::RightButton, {}, at);
-        else
-            mesg->setCurrentRow(row);
-        QWidget *receiver = byMouse ? mesg->viewport() : static_cast<QWidget *>(mesg);
-        QContextMenuEvent menuEvent(byMouse ? QContextMenuEvent::Mouse : QContextMenuEvent::Keyboard, at,
-                                    receiver->mapToGlobal(at));
-        QApplication::sendEvent(receiver, &menuEvent);
-        if (byMouse)
-            QTest::mouseRelease(mesg->viewport(), Qt::RightButton, {}, at);
-        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-        EXPECT_NE(menu, nullptr);
-        QStringList entries;
-        if (!menu)
-            return entries;
-        for (QAction *action : menu->actions()) {
-            entries.append(action->text());
-            if (action->text() == entry)
-                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
-        }
-        if (menu->isVisible())
-            menu->close();
-        return entries;
-    };
     const QStringList withFolder{QStringLiteral("复制"), QStringLiteral("复制全部"),
                                  QStringLiteral("打开文件夹")};
 
-    EXPECT_EQ(choose(1, true, QStringLiteral("打开文件夹")), withFolder);
-    EXPECT_EQ(choose(2, false, QStringLiteral("打开文件夹")), withFolder);
+    EXPECT_EQ(chooseFromMenu(1, true, QStringLiteral("打开文件夹")), withFolder);
+    EXPECT_EQ(chooseFromMenu(2, false, QStringLiteral("打开文件夹")), withFolder);
     ASSERT_EQ(m_dialogs.opened.size(), 2);
     EXPECT_EQ(m_dialogs.opened[0], QUrl::fromLocalFile(result.itemFolder));
     EXPECT_EQ(m_dialogs.opened[1], QUrl::fromLocalFile(result.itemFolder));
-    EXPECT_EQ(choose(3, true, QStringLiteral("复制")),
+    EXPECT_EQ(chooseFromMenu(3, true, QStringLiteral("复制")),
               (QStringList{QStringLiteral("复制"), QStringLiteral("复制全部")}));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), mesg->item(3)->text());
-    choose(0, false, QStringLiteral("复制全部"));
+    chooseFromMenu(0, false, QStringLiteral("复制全部"));
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
               QStringList({mesg->item(0)->text(), mesg->item(1)->text(), mesg->item(2)->text(),
                            mesg->item(3)->text()})
                   .join(u'\n'));
+    EXPECT_EQ(chooseFromMenu(0, true, QStringLiteral("显示失败的图片")),
+              withFolder + QStringList{QStringLiteral("显示失败的图片")});
+    ASSERT_FALSE(m_dialogs.boxes.isEmpty());
+    EXPECT_EQ(m_dialogs.boxes.last().text, mesg->item(1)->text());
 
     ASSERT_TRUE(QDir(result.itemFolder).removeRecursively());
-    choose(0, true, QStringLiteral("打开文件夹"));
+    chooseFromMenu(0, true, QStringLiteral("打开文件夹"));
     EXPECT_EQ(m_dialogs.opened.size(), 2);
     ASSERT_EQ(mesg->count(), 5);
     EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("消息提示:文件夹不存在:") + result.itemFolder);
+}
+
+// "取消下载" on a running download's progress line stops it: the pictures saved stay whole, the
+// one under way leaves nothing behind, and the line on top says how many were saved where.
+TEST_F(MainFormTest, CancelDownloadFromTheMenu)
+{
+    ASSERT_TRUE(showWindow());
+    QTemporaryDir target;
+    ASSERT_TRUE(target.isValid());
+    const QByteArray picture = QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(3000, 'p');
+    m_server.route(QStringLiteral("/0.png"), HttpResponse::ok(picture, "image/png"));
+    m_server.route(QStringLiteral("/1.png"), HttpResponse::ok(picture, "image/png"));
+    // Half a picture, then nothing: it is being written when the user cancels.
+    m_server.route(QStringLiteral("/2.png"),
+                   HttpResponse::ok(picture, "image/png").sendingOnly(1500, HttpResponse::Ending::Hang));
+    CollectedSet set;
+    set.mainPictures.clear();
+    set.colourPictures.clear();
+    set.descriptionPictures.clear();
+    for (int i = 0; i < 3; ++i)
+        set.mainPictures[i] = m_server.url(QStringLiteral("/%1.png").arg(i)).toString();
+    set.itemTitle = QStringLiteral("杯子");
+    m_dialogs.folderAnswers = {target.path()};
+    DownloadCommand download(*m_window, m_dialogs, m_window->messages());
+    download.start(set);
+    ASSERT_TRUE(download.isRunning());
+    const QDir mainFolder(QDir(download.result().itemFolder).filePath(QStringLiteral("主图")));
+    auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
+    ASSERT_TRUE(waitUntil([&] {
+        return mesg->item(0)->text() == QStringLiteral("图片下载进度:2/3,已完成67%") &&
+               filesOpenIn(mainFolder) == 1;
+    }));
+
+    EXPECT_TRUE(chooseFromMenu(0, true, QStringLiteral("取消下载")).contains(QStringLiteral("取消下载")));
+    EXPECT_FALSE(download.isRunning());
+    ASSERT_EQ(mesg->count(), 2);
+    EXPECT_EQ(mesg->item(0)->text(),
+              QStringLiteral("图片下载已取消,已保存2张,保存至:") + download.result().itemFolder);
+    EXPECT_EQ(filesOpenIn(mainFolder), 0);
+    EXPECT_EQ(mainFolder.entryList(QDir::Files | QDir::Hidden),
+              (QStringList{QStringLiteral("描述主图0.png"), QStringLiteral("描述主图1.png")}));
+    for (const QString &name : mainFolder.entryList(QDir::Files)) {
+        QFile file(mainFolder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), picture) << name.toStdString();
+    }
+    EXPECT_TRUE(m_dialogs.boxes.isEmpty()); // the lists after it are not gone through
+    // A stopped download offers no cancel any more.
+    EXPECT_FALSE(chooseFromMenu(1, true, QString()).contains(QStringLiteral("取消下载")));
+}
+
+// On a desktop that opens nothing, "打开文件夹" and the link command each say so in a message
+// line, naming what could not be opened.
+TEST_F(MainFormTest, OpenFailuresAreReported)
+{
+    ASSERT_TRUE(showWindow());
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const MessageLine line =
+        m_window->messages().insertLine(QStringLiteral("图片下载完成,保存至:") + folder.path());
+    m_window->messages().setLineFolder(line, folder.path());
+    m_dialogs.openFails = true;
+
+    chooseFromMenu(0, true, QStringLiteral("打开文件夹"));
+    ASSERT_EQ(m_dialogs.opened, QList<QUrl>{QUrl::fromLocalFile(folder.path())});
+    auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
+    ASSERT_EQ(mesg->count(), 2);
+    EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("消息提示:无法打开文件夹:") + folder.path());
+
+    control<QAction>(QStringLiteral("DHSELL"))->trigger();
+    ASSERT_EQ(m_dialogs.opened.size(), 2);
+    ASSERT_EQ(mesg->count(), 3);
+    EXPECT_EQ(mesg->item(0)->text(),
+              QStringLiteral("消息提示:无法打开网址:") + m_dialogs.opened[1].toString());
 }
 
 // The help box: two lines, each ended by CR LF, titled "使用帮助". The version box: four lines

@@ -177,48 +177,78 @@ TEST_F(NavigationTest, ToolbarDrivesWebBrowser1)
     EXPECT_TRUE(m_dialogs.boxes.isEmpty());
 }
 
-// The address box follows the page shown after a link, Back or a page's own script, so 采集
-// collects the page the user is looking at; text the user has typed stays until it is used,
-// and the preview's loads never touch it. Only Enter adds to the list.
+// The address box shows the page the browser shows after every navigation, a link, Back,
+// Forward and Home included, also once two addresses have been opened by Enter, so 采集 collects
+// the page the user is looking at. Text the user has typed stays until it is used, and the
+// preview's loads never touch the box. Only Enter adds to the list.
 TEST_F(NavigationTest, AddressBoxFollowsThePageShown)
 {
-    const QString item = m_server.url(QStringLiteral("/item")).toString();
-    const QString upper = m_server.url(QStringLiteral("/ITEM")).toString();
-    m_server.route(QStringLiteral("/shop"),
-                   HttpResponse::html(QStringLiteral("<html><head><title>Shop</title></head><body>"
-                                                     "<a id=\"to\" href=\"/ITEM\">item</a></body></html>")));
-    typeAndEnter(m_server.url(QStringLiteral("/shop")).toString());
-    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
+    const QString a = m_server.url(QStringLiteral("/a")).toString();
+    const QString b = m_server.url(QStringLiteral("/b")).toString();
+    const QString c = m_server.url(QStringLiteral("/c")).toString();
+    m_server.route(QStringLiteral("/a"), HttpResponse::html(page(QStringLiteral("A"))));
+    // The link covers the page, so a click anywhere follows it.
+    m_server.route(QStringLiteral("/b"), HttpResponse::html(QStringLiteral(
+                                             "<html><head><title>B</title></head><body style=\"margin:0\">"
+                                             "<a href=\"/c\" style=\"display:block;height:400px\">C</a>"
+                                             "</body></html>")));
+    m_server.route(QStringLiteral("/c"), HttpResponse::html(page(QStringLiteral("C"))));
     auto *view = m_window->findChild<QWebEngineView *>(QStringLiteral("WebBrowser1"));
-
-    view->page()->runJavaScript(QStringLiteral("document.getElementById('to').click()"));
-    ASSERT_TRUE(waitUntil([&] { return m_window->addressText() == upper; }));
-    ASSERT_TRUE(waitUntil([&] { return m_server.requestCount(QStringLiteral("/ITEM")) > 0; }));
-    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
-    // The engine's Back skips pages that moved on without the user's touch (the shop here).
-    control<QAction>(QStringLiteral("Back"))->trigger();
-    ASSERT_TRUE(waitUntil([&] { return shownUrl().path() != QStringLiteral("/ITEM"); }));
-    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
-    ASSERT_TRUE(waitUntil([&] { return m_window->addressText() == shownUrl().toString(); }));
-    view->page()->runJavaScript(QStringLiteral("location.href = '/item'"));
-    ASSERT_TRUE(waitUntil([&] { return m_window->addressText() == item; }));
-
+    const auto shows = [&](const QString &address) {
+        return waitUntil([&] {
+            return shownUrl().toString() == address &&
+                   m_window->itemBrowser().loadState() != PageBrowser::LoadState::Loading;
+        });
+    };
+    const auto enterAThenB = [&] {
+        typeAndEnter(a);
+        ASSERT_TRUE(shows(a));
+        typeAndEnter(b);
+        ASSERT_TRUE(shows(b));
+        ASSERT_EQ(m_window->addressText(), b);
+    };
     QStringList collected;
     QObject::connect(m_window.get(), &talvesk::MainForm::collectRequested, m_window.get(),
                      [&](const QString &address) { collected.append(address); });
+
+    ASSERT_NO_FATAL_FAILURE(enterAThenB());
+    QTest::mouseClick(view->focusProxy(), Qt::LeftButton, {}, QPoint(20, 20));
+    ASSERT_TRUE(shows(c));
+    EXPECT_EQ(m_window->addressText(), c);
     QTest::mouseClick(control<QPushButton>(QStringLiteral("Browser")), Qt::LeftButton);
-    EXPECT_EQ(collected, QStringList{item});
+    EXPECT_EQ(collected, QStringList{c});
+
+    // History so far: home, A, B, C; then A, B again.
+    ASSERT_NO_FATAL_FAILURE(enterAThenB());
+    control<QAction>(QStringLiteral("Back"))->trigger();
+    ASSERT_TRUE(shows(a));
+    EXPECT_EQ(m_window->addressText(), a);
+    control<QAction>(QStringLiteral("Back"))->trigger();
+    ASSERT_TRUE(shows(c));
+    EXPECT_EQ(m_window->addressText(), c);
+    control<QAction>(QStringLiteral("Forward"))->trigger();
+    ASSERT_TRUE(shows(a));
+    EXPECT_EQ(m_window->addressText(), a);
+
+    ASSERT_NO_FATAL_FAILURE(enterAThenB());
+    control<QAction>(QStringLiteral("Home"))->trigger();
+    ASSERT_TRUE(shows(QStringLiteral("about:blank")));
+    EXPECT_EQ(m_window->addressText(), QStringLiteral("about:blank"));
+
+    // A page's own script moves it on: the box follows that too.
+    view->page()->runJavaScript(QStringLiteral("location.href = '%1'").arg(c));
+    ASSERT_TRUE(shows(c));
+    EXPECT_EQ(m_window->addressText(), c);
 
     // Typed, not yet opened: a navigation of the page leaves the user's text alone.
     m_addressBox->lineEdit()->selectAll();
-    QTest::keyClicks(m_addressBox->lineEdit(), upper);
-    view->page()->runJavaScript(QStringLiteral("location.href = '/shop'"));
-    ASSERT_TRUE(waitUntil([&] { return shownUrl().path() == QStringLiteral("/shop"); }));
-    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
-    EXPECT_EQ(m_window->addressText(), upper);
+    QTest::keyClicks(m_addressBox->lineEdit(), a);
+    view->page()->runJavaScript(QStringLiteral("location.href = '/b'"));
+    ASSERT_TRUE(shows(b));
+    EXPECT_EQ(m_window->addressText(), a);
 
     m_window->previewBrowser().navigateBlank();
     ASSERT_TRUE(waitForLoad(m_window->previewBrowser()));
-    EXPECT_EQ(m_window->addressText(), upper);
-    EXPECT_EQ(entries(), QStringList{m_server.url(QStringLiteral("/shop")).toString()});
+    EXPECT_EQ(m_window->addressText(), a);
+    EXPECT_EQ(entries(), (QStringList{a, b}));
 }

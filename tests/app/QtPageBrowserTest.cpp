@@ -111,7 +111,8 @@ TEST_F(QtPageBrowserTest, ReadsTheDocumentSynchronously)
 }
 
 // The state is Loading from navigate() on, before the engine reports anything, and ends in
-// Finished for a page, Failed for an address that cannot be reached, and Failed on Stop.
+// Finished for a page, also one opened while another still loads, Failed for an address that
+// cannot be reached, and Failed on Stop.
 TEST_F(QtPageBrowserTest, FollowsTheLoadState)
 {
     const int before = m_browser.loadGeneration();
@@ -129,6 +130,13 @@ TEST_F(QtPageBrowserTest, FollowsTheLoadState)
     m_server.route(QStringLiteral("/never"), HttpResponse::ok({}).sendingOnly(0, HttpResponse::Ending::Hang));
     m_browser.navigate(m_server.url(QStringLiteral("/never")).toString());
     ASSERT_TRUE(waitUntil([this] { return m_server.requestCount(QStringLiteral("/never")) > 0; }));
+    // The engine reports no start for this one, only the end of its loading.
+    m_browser.navigate(m_server.url(QStringLiteral("/other")).toString());
+    ASSERT_TRUE(waitUntil([this] { return m_browser.loadState() != PageBrowser::LoadState::Loading; }));
+    EXPECT_EQ(m_browser.loadState(), PageBrowser::LoadState::Finished);
+
+    m_browser.navigate(m_server.url(QStringLiteral("/never")).toString());
+    ASSERT_TRUE(waitUntil([this] { return m_server.requestCount(QStringLiteral("/never")) > 1; }));
     m_browser.stop();
     EXPECT_EQ(m_browser.loadState(), PageBrowser::LoadState::Failed);
 }

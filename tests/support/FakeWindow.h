@@ -59,6 +59,7 @@ public:
     QStringList folderAnswers;                  // answered in order; cancel once used up
     QList<QPair<QString, QString>> folderAsked; // (title, initial folder)
     QList<QUrl> opened;
+    bool openFails = false; // nothing on the desktop opens an address
     QList<Box> questions;
     bool answerYes = true;
     std::function<void(const Box &)> onMessage; // e.g. to record what else was on screen
@@ -79,7 +80,12 @@ public:
         folderAsked.append({title, initialFolder});
         return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
     }
-    void openExternal(const QUrl &address) override { opened.append(address); }
+    void openExternal(const QUrl &address, std::function<void()> failed) override
+    {
+        opened.append(address);
+        if (openFails)
+            failed();
+    }
 };
 
 class FakeWindowControls final : public WindowControls

@@ -23,7 +23,7 @@ QString TerminalDialogs::chooseFolder(const QString &, const QString &)
                                   : QDir::cleanPath(QDir::current().absoluteFilePath(m_saveFolder));
 }
 
-void TerminalDialogs::openExternal(const QUrl &)
+void TerminalDialogs::openExternal(const QUrl &, std::function<void()>)
 {
 }
 

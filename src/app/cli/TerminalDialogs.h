@@ -18,7 +18,7 @@ public:
     // Nobody is there to answer: yes, as a script asked for the work.
     bool ask(const QString &, const QString &) override { return true; }
     QString chooseFolder(const QString &title, const QString &initialFolder) override;
-    void openExternal(const QUrl &address) override;
+    void openExternal(const QUrl &address, std::function<void()> failed) override;
 
 private:
     TerminalMessageList &m_messages;

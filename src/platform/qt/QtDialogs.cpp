@@ -4,7 +4,12 @@
 #include "platform/qt/FolderDialog.h"
 
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <memory>
 
 namespace talvesk {
 
@@ -32,9 +37,47 @@ QString QtDialogs::chooseFolder(const QString &title, const QString &initialFold
     return dialog.exec() == QDialog::Accepted ? dialog.chosenFolder() : QString();
 }
 
-void QtDialogs::openExternal(const QUrl &address)
+void QtDialogs::openExternal(const QUrl &address, std::function<void()> failed)
 {
-    QDesktopServices::openUrl(address);
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // Qt hands the address to xdg-open and forgets it, so a desktop with nothing to open it
+    // only complains on stderr. Run xdg-open here and watch how it ends.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (!opener.isEmpty()) {
+        // No parent: without a desktop of its own, xdg-open runs the program it found until that
+        // ends, and deleting a running QProcess would kill it; one still running when the
+        // program ends is left to run.
+        auto *process = new QProcess;
+        process->setProgram(opener);
+        process->setArguments(
+            {address.isLocalFile() ? address.toLocalFile() : address.toString(QUrl::FullyEncoded)});
+        process->setProcessChannelMode(QProcess::ForwardedChannels);
+        process->setStandardInputFile(QProcess::nullDevice());
+        auto report = std::make_shared<std::function<void()>>(std::move(failed));
+        auto started = std::make_shared<QElapsedTimer>();
+        QObject::connect(process, &QProcess::finished, process,
+                         [process, report, started](int code, QProcess::ExitStatus status) {
+                             // A late end is that of the program it opened, not a failure to open.
+                             constexpr qint64 kOpeningMs = 30000;
+                             if ((status != QProcess::NormalExit || code != 0) &&
+                                 started->elapsed() < kOpeningMs)
+                                 (*report)();
+                             process->deleteLater();
+                         });
+        QObject::connect(process, &QProcess::errorOccurred, process,
+                         [process, report](QProcess::ProcessError error) {
+                             if (error != QProcess::FailedToStart)
+                                 return; // finished() follows
+                             (*report)();
+                             process->deleteLater();
+                         });
+        started->start();
+        process->start();
+        return;
+    }
+#endif
+    if (!QDesktopServices::openUrl(address))
+        failed();
 }
 
 } // namespace talvesk

@@ -17,7 +17,7 @@ public:
     void showMessage(const QString &text, const QString &title) override;
     bool ask(const QString &text, const QString &title) override;
     QString chooseFolder(const QString &title, const QString &initialFolder) override;
-    void openExternal(const QUrl &address) override;
+    void openExternal(const QUrl &address, std::function<void()> failed) override;
 
 private:
     QPointer<QWidget> m_owner;

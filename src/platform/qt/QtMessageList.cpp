@@ -12,6 +12,7 @@ namespace talvesk {
 namespace {
 
 constexpr int kFolderRole = Qt::UserRole;
+constexpr int kHandleRole = Qt::UserRole + 1;
 
 // Every row one line high, whatever its text; the width is the view's, so long text is elided.
 class OneLineDelegate final : public QStyledItemDelegate
@@ -52,6 +53,7 @@ MessageLine QtMessageList::insertLine(const QString &text)
     // Also after the user has scrolled away or selected an older line.
     scrollToItem(line, QAbstractItemView::PositionAtTop);
     m_lines.insert(++m_lastLine, line);
+    line->setData(kHandleRole, m_lastLine);
     return m_lastLine;
 }
 
@@ -65,6 +67,14 @@ void QtMessageList::setLineFolder(MessageLine line, const QString &folder)
 {
     if (QListWidgetItem *item = m_lines.value(line))
         item->setData(kFolderRole, folder);
+}
+
+void QtMessageList::setLineAction(MessageLine line, const QString &caption, std::function<void()> action)
+{
+    if (caption.isEmpty())
+        m_actions.remove(line);
+    else if (m_lines.contains(line))
+        m_actions.insert(line, {caption, std::move(action)});
 }
 
 QString QtMessageList::selectedText() const
@@ -97,6 +107,8 @@ void QtMessageList::contextMenuEvent(QContextMenuEvent *event)
         byMouse || !line ? event->globalPos() : viewport()->mapToGlobal(visualItemRect(line).bottomLeft());
     const QString text = line ? line->text() : QString();
     const QString folder = line ? line->data(kFolderRole).toString() : QString();
+    const LineAction action =
+        line ? m_actions.value(line->data(kHandleRole).value<MessageLine>()) : LineAction();
 
     auto *menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -109,6 +121,8 @@ void QtMessageList::contextMenuEvent(QContextMenuEvent *event)
     if (!folder.isEmpty())
         menu->addAction(QStringLiteral("打开文件夹"), this,
                         [this, folder] { Q_EMIT openFolderRequested(folder); });
+    if (!action.caption.isEmpty())
+        menu->addAction(action.caption, this, action.run);
     menu->popup(at);
     event->accept();
 }

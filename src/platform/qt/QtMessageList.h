@@ -11,7 +11,8 @@ namespace talvesk {
 // The window's message list widget, newest line at the top and always in view when it arrives.
 // It is one line high: every row is as tall as a line of its font (Chinese text included) and
 // lines are cut at the right, never scrolled sideways, so the one row left is always whole.
-// Its context menu copies a line or all of them and opens the folder a line reports on.
+// Its context menu copies a line or all of them, opens the folder a line reports on and offers
+// the action a command has put on a line.
 class QtMessageList final : public QListWidget, public MessageList
 {
     Q_OBJECT
@@ -22,6 +23,7 @@ public:
     MessageLine insertLine(const QString &text) override;
     void setLine(MessageLine line, const QString &text) override;
     void setLineFolder(MessageLine line, const QString &folder) override;
+    void setLineAction(MessageLine line, const QString &caption, std::function<void()> action) override;
 
     // The text of the selected line; empty when none is selected.
     QString selectedText() const;
@@ -44,7 +46,14 @@ private:
     int measureRowHeight() const;
     void updateRowHeight();
 
+    struct LineAction
+    {
+        QString caption;
+        std::function<void()> run;
+    };
+
     QHash<MessageLine, QListWidgetItem *> m_lines; // items are never removed
+    QHash<MessageLine, LineAction> m_actions;
     MessageLine m_lastLine = 0;
 };
 

@@ -100,7 +100,10 @@ void QtPageBrowser::load(const QUrl &url)
     m_drawnAt = 0;
     ++m_generation;
     m_ownNavigationPending = true;
-    m_ownStartPending = true;
+    // The engine reports one start and one end for each stretch of loading, each a turn of the
+    // event loop late. A load begun while the engine is still loading gets no start of its own:
+    // the end of that stretch is its end. Otherwise an end still on its way is an earlier load's.
+    m_ownStartPending = !(m_page && m_page->isLoading());
     m_committed = false;
     m_state = LoadState::Loading;
     Q_EMIT navigationRequested();
