@@ -150,7 +150,11 @@ CollectCommand::CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBro
 
 CollectCommand::~CollectCommand()
 {
-    abort(CollectAbort::Closing);
+    // The running collect refers to this command: it ends now, without a word.
+    if (m_waits) {
+        m_abortReason = CollectAbort::Closing;
+        m_waits->abortBeforeDestruction();
+    }
 }
 
 QString CollectCommand::progressMessage(std::int32_t seconds)

@@ -72,7 +72,8 @@ public:
 
     // The command outlives the returned task, or aborts it first.
     QCoro::Task<CollectResult> run(QString address);
-    // Ends a running collect at once, from whatever it waits for; nothing when none runs.
+    // Ends a running collect from whatever it waits for, once this call has returned (see
+    // Waits); nothing when none runs. A command destroyed while a collect runs ends it at once.
     void abort(CollectAbort reason);
 
     bool isRunning() const { return m_running; }

@@ -637,7 +637,7 @@ TEST_F(CollectCommandTest, NewNavigationEndsTheCollect)
 
 // Ended from outside, because the user navigated elsewhere or because the page did not load
 // and scroll within the time limit, the collect fails with its own line for that reason
-// from whatever it waits for: here a page that never loads, and one whose scroll pass never
+// from whatever it waits for, once the one who ended it has returned: here a page that never loads, and one whose scroll pass never
 // gets an answer. The limit covers loading and scrolling only.
 TEST_F(CollectCommandTest, AbortEndsAnyWaitWithItsReason)
 {
@@ -658,10 +658,12 @@ TEST_F(CollectCommandTest, AbortEndsAnyWaitWithItsReason)
             const auto result = started(rig.command.run(kAddress));
             rig.loop.runUntil([&] { return rig.loop.yields() == 5 || !rig.browser1.heldReplies.empty(); });
             ASSERT_FALSE(result->has_value());
-            if (byUser)
+            if (byUser) {
+                // The collect goes on from the event loop, not inside the caller of abort().
                 rig.command.abort(CollectAbort::Navigated);
-            else
-                rig.loop.runUntil([&] { return result->has_value(); });
+                EXPECT_FALSE(result->has_value());
+            }
+            rig.loop.runUntil([&] { return result->has_value(); });
 
             ASSERT_TRUE(result->has_value());
             EXPECT_EQ((*result)->status, CollectResult::Status::Failed);
@@ -672,8 +674,8 @@ TEST_F(CollectCommandTest, AbortEndsAnyWaitWithItsReason)
             EXPECT_FALSE(rig.command.isRunning());
             if (byUser)
                 EXPECT_LT(rig.loop.now(), 2000);
-            else
-                EXPECT_EQ(rig.loop.now(), 2000);
+            else // at the limit, resumed in that turn or the next
+                EXPECT_TRUE(rig.loop.now() == 2000 || rig.loop.now() == 2000 + 100) << rig.loop.now();
         }
     }
     // A page that loads and scrolls in time is not held to the limit afterwards.

@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,14 +16,22 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -35,6 +44,7 @@ namespace {
 struct ProgramRun
 {
     bool finished = false;
+    bool crashed = false; // ended by a signal
     int exitCode = -1;
     QString out;
     QString err;
@@ -48,6 +58,7 @@ struct UserFolders
     QTemporaryDir cache;
     QTemporaryDir runtime; // private, as a login session's is
     QTemporaryDir temp;
+    QHash<QString, QString> variables; // set for the run besides
 
     QProcessEnvironment environment() const
     {
@@ -59,6 +70,8 @@ struct UserFolders
         environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache.path());
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
         environment.insert(QStringLiteral("TMPDIR"), temp.path());
+        for (auto variable = variables.cbegin(); variable != variables.cend(); ++variable)
+            environment.insert(variable.key(), variable.value());
         return environment;
     }
 
@@ -69,6 +82,21 @@ struct UserFolders
         QDir().mkpath(profile);
         auto lock = std::make_unique<QLockFile>(QDir(profile).filePath(QStringLiteral("talvesk.lock")));
         return lock->tryLock() ? std::move(lock) : nullptr;
+    }
+
+    // The processes of a run, the browser engine's included: those that inherited this
+    // runtime folder.
+    QStringList processes() const
+    {
+        const QByteArray mark = "XDG_RUNTIME_DIR=" + QFile::encodeName(runtime.path());
+        QStringList found;
+        for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
+            if (pid.toInt() > 0 && environ.open(QIODevice::ReadOnly) &&
+                environ.readAll().split('\0').contains(mark))
+                found.append(pid);
+        }
+        return found;
     }
 
     // Folders a run made for a copy of the profile, wherever they are.
@@ -135,6 +163,7 @@ ProgramRun runTalvesk(const QStringList &arguments, const QByteArray &input = {}
         process.kill();
         process.waitForFinished();
     }
+    run.crashed = process.exitStatus() == QProcess::CrashExit;
     run.exitCode = process.exitCode();
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
@@ -536,6 +565,67 @@ TEST(CommandLineEndToEnd, OverlongAddressFailsAtOnce)
     ASSERT_EQ(lines.size(), 1) << qPrintable(run.out.left(2000));
     EXPECT_EQ(QJsonDocument::fromJson(lines[0].toUtf8()).object().value(QStringLiteral("address")).toString(),
               item.url.toString());
+}
+
+// SIGTERM stops every page of a batch at once, whatever each one waits for: the run ends with
+// 143 long before the time limit, the server sees no request after the signal, and nothing is
+// left: no folder, no copy of the profile, no process of the browser engine.
+TEST(CommandLineEndToEnd, StopEndsEveryPageOfABatch)
+{
+    SampleShop shop;
+    QStringList arguments{QStringLiteral("collect")};
+    QStringList pictures;
+    for (int n = 1; n <= 3; ++n) {
+        // Each page loads until its own picture arrives, which it never does.
+        const QString picture = QStringLiteral("/pics/held%1.jpg").arg(n);
+        shop.server().route(picture, HttpResponse::ok(SampleShop::pictureBytes(picture), "image/jpeg")
+                                         .sendingOnly(0, HttpResponse::Ending::Hang));
+        const QString page = QStringLiteral("/loading%1/item.htm").arg(n);
+        shop.server().route(page,
+                            HttpResponse::html(QStringLiteral("<html><head><title>载入中</title>"
+                                                              "<link rel=\"icon\" href=\"data:,\"></head>"
+                                                              "<body><img src=\"%1\"></body></html>")
+                                                   .arg(picture)));
+        arguments.append(shop.server().url(page).toString());
+        pictures.append(picture);
+    }
+    UserFolders folders;
+    const std::unique_ptr<QLockFile> window = folders.holdProfile();
+    ASSERT_TRUE(window);
+    QTemporaryDir target;
+
+    QProcess process;
+    process.setProcessEnvironment(folders.environment());
+    process.start(QStringLiteral(TALVESK_EXECUTABLE),
+                  arguments + QStringList{QStringLiteral("--pages"), QStringLiteral("3"),
+                                          QStringLiteral("--timeout"), QStringLiteral("100"),
+                                          QStringLiteral("--save"), target.path()});
+    ASSERT_TRUE(process.waitForStarted());
+    ASSERT_TRUE(waitFor([&] {
+        return std::all_of(pictures.cbegin(), pictures.cend(),
+                           [&](const QString &picture) { return shop.server().requestCount(picture) > 0; });
+    })) << qPrintable(QString::fromUtf8(process.readAllStandardError()));
+    const qsizetype requestsBefore = shop.server().requests().size();
+
+    ASSERT_EQ(kill(static_cast<pid_t>(process.processId()), SIGTERM), 0);
+    const bool ended = waitFor([&] { return process.state() == QProcess::NotRunning; }, 30'000);
+    if (!ended) {
+        process.kill();
+        process.waitForFinished();
+    }
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    ASSERT_TRUE(ended) << "a page went on after the signal: " << qPrintable(err);
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << qPrintable(err);
+    EXPECT_EQ(process.exitCode(), 128 + SIGTERM) << qPrintable(err);
+    QStringList later;
+    for (qsizetype i = requestsBefore; i < shop.server().requests().size(); ++i)
+        later.append(QString::fromUtf8(shop.server().requests().at(i).path));
+    EXPECT_TRUE(later.isEmpty()) << qPrintable(later.join(QLatin1Char(' ')));
+    EXPECT_TRUE(QDir(target.path()).isEmpty());
+    EXPECT_TRUE(folders.profileCopies().isEmpty())
+        << qPrintable(folders.profileCopies().join(QLatin1Char(' ')));
+    EXPECT_TRUE(waitFor([&] { return folders.processes().isEmpty(); }, 10'000))
+        << qPrintable(folders.processes().join(QLatin1Char(' ')));
 }
 
 class CommandLineStop : public ::testing::TestWithParam<int>

@@ -8,7 +8,7 @@
 //   const CollectResult result = runToEnd(loop, command.run(address));
 //
 // A turn runs the hooks (the events that arrive, with the turn's 1-based number), wakes every
-// watched browser's waiters, then makes the calls posted before the turn. A turn is made while
+// watched browser's waiters, then makes the calls posted before the turn or by those events. A turn is made while
 // a call is due or a browser is waited for; when only timers are left, the clock jumps to the
 // next one and makes it without a turn (a sleep takes no turns). Turns take no time unless
 // setMillisecondsPerTurn() says otherwise.
@@ -95,14 +95,14 @@ public:
             runDue(m_nextOrder);
             return true;
         }
-        const std::uint64_t queuedBefore = m_nextOrder;
         ++m_yields;
         m_now += m_msPerTurn;
         for (const auto &hook : std::vector<std::function<void(int)>>(m_hooks))
             hook(m_yields);
         for (WakeOnTurn *source : m_watched)
             source->wakeWaiters();
-        runDue(queuedBefore);
+        // What the turn's events posted (a resumption, say) runs in the same turn.
+        runDue(m_nextOrder);
         return true;
     }
 

@@ -176,13 +176,19 @@ public:
         co_return outcome;
     }
 
-    // Ends what runs at once: the collect without a word, the download without a partial file.
-    void abort()
+    // Stops what runs: the download drops its partial files at once, the pages go, so that
+    // they load, run and fetch nothing more, and the collect ends without a word from the
+    // event loop (its waits on the pages end with them).
+    void stop()
     {
         if (m_collect)
             m_collect->abort(CollectAbort::Closing);
         if (m_download)
             m_download->abort();
+        delete m_itemBrowser->view();
+        delete m_previewBrowser->view();
+        m_itemBrowser = nullptr;
+        m_previewBrowser = nullptr;
     }
 
     // The last item failed: its page may be stopped, navigating or anywhere, so the slot is
@@ -222,7 +228,7 @@ public:
             // What runs ends now: collects without a word, downloads without partial files.
             m_stopped = true;
             for (PageSlot *slot : m_slots)
-                slot->abort();
+                slot->stop();
         });
         const qsizetype pages = std::min<qsizetype>(m_options.pages, m_addresses.size());
         m_running = static_cast<int>(pages);
