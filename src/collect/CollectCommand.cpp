@@ -206,6 +206,8 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
         co_return refused(emptyAddressMessage());
     }
     Waits waits(m_loop);
+    waits.dependOn(m_itemBrowser.presence());
+    waits.dependOn(m_previewBrowser.presence());
     const Running running(*this, waits);
 
     m_set.itemTitle.clear();
@@ -456,6 +458,11 @@ CollectResult CollectCommand::ended(const QString &address)
 {
     CollectResult result;
     result.address = address;
+    if (m_waits->gone()) {
+        // A browser went with the window it was part of, maybe: nothing is shown.
+        result.errorString = pageGoneMessage();
+        return result;
+    }
     switch (m_abortReason) {
     case CollectAbort::Closing:
         // Nothing is shown: the window may be going.

@@ -305,6 +305,35 @@ TEST_F(CollectEndToEndTest, PageWithoutTitleFailsCleanly)
                  QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！"));
 }
 
+// A page that goes while the collect waits for it ends the collect as a page gone, instead of
+// leaving it waiting for ever.
+TEST(CollectEndToEndLifetime, PageThatGoesEndsTheWait)
+{
+    SampleShop shop;
+    QWebEngineProfile profile;
+    QWidget host;
+    auto *itemBrowser = new QtPageBrowser(&profile, &host);
+    itemBrowser->setParent(itemBrowser->view()); // goes with its view, as the program's do
+    QtPageBrowser previewBrowser(&profile, &host);
+    QtEventLoop loop;
+    FakeMessageList messages;
+    CollectedSet set;
+    talvesk::SteadyClock clock;
+    QObject timerOwner;
+    talvesk::QtTicker ticker{&timerOwner, QStringLiteral("Timer1")};
+    TestWindowControls window{*itemBrowser, previewBrowser};
+    CollectCommand command{*itemBrowser, previewBrowser, window, messages, loop, clock, ticker, set};
+    const auto result = started(command.run(shop.neverFinishingPage().toString()));
+    ASSERT_TRUE(waitUntil([&] { return shop.server().requestCount(QStringLiteral("/pics/hang.jpg")) > 0; }));
+
+    delete itemBrowser->view();
+
+    ASSERT_TRUE(waitUntil([&] { return result->has_value(); }));
+    EXPECT_EQ((*result)->status, CollectResult::Status::Failed);
+    EXPECT_EQ((*result)->errorString, QStringLiteral("采集失败:采集过程中网页已跳转或重新载入,请重新采集！"));
+    EXPECT_FALSE(command.isRunning());
+}
+
 // The shop's pictures are real pictures, each with bytes of its own.
 TEST(SampleShopPictures, AreDistinctDecodablePictures)
 {
