@@ -40,14 +40,13 @@ void MainFormCommands::handleDownloadRequested()
     }
     DownloadOptions options;
     options.startFolder = QDir::currentPath();
-    auto *download = new DownloadCommand(m_window, m_window.dialogs(), m_window.messages(), options, this);
+    auto *download = new DownloadCommand(m_window, m_window.dialogs(), m_window.messages(), m_window.eventLoop(),
+                                         options, this);
     m_downloads.append(download);
     m_percents.append(0);
     connect(download, &DownloadCommand::progressChanged, this,
             [this, download](int percent) { showProgress(download, percent); });
-    connect(download, &DownloadCommand::finished, this,
-            [this, download] { handleDownloadFinished(download); });
-    download->start(m_set);
+    QCoro::connect(download->run(m_set), this, [this, download] { handleDownloadFinished(download); });
 }
 
 void MainFormCommands::showProgress(DownloadCommand *download, int percent)

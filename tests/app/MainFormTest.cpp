@@ -5,6 +5,7 @@
 #include "download/DownloadCommand.h"
 #include "platform/qt/QtMessageList.h"
 #include "support/QStringPrinter.h"
+#include "support/TaskResult.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,6 +33,7 @@ using talvesk::DownloadCommand;
 using talvesk::DownloadResult;
 using talvesk::FormGeometry;
 using talvesk::MainForm;
+using talvesk::test::started;
 using talvesk::PageBrowser;
 using talvesk::QtMessageList;
 using talvesk::TwipRect;
@@ -348,10 +350,10 @@ TEST_F(MainFormTest, MessageContextMenu)
     set.mainPictures[1] = m_server.url(QStringLiteral("/gone.jpg")).toString();
     set.itemTitle = QStringLiteral("杯子");
     m_dialogs.folderAnswers = {target.path()};
-    DownloadCommand download(*m_window, m_dialogs, m_window->messages());
-    download.start(set);
-    ASSERT_TRUE(waitUntil([&] { return !download.isRunning(); }));
-    const DownloadResult result = download.result();
+    DownloadCommand download(*m_window, m_dialogs, m_window->messages(), m_window->eventLoop());
+    const auto downloaded = started(download.run(set));
+    ASSERT_TRUE(waitUntil([&] { return downloaded->has_value(); }));
+    const DownloadResult result = **downloaded;
     ASSERT_EQ(result.outcome, DownloadResult::Outcome::Done);
     ASSERT_EQ(result.failed, 1);
 

@@ -161,18 +161,11 @@ public:
         }
         DownloadOptions downloadOptions;
         downloadOptions.concurrency = m_options.jobs;
-        DownloadCommand download(controls, dialogs, messages, downloadOptions);
+        DownloadCommand download(controls, dialogs, messages, m_loop, downloadOptions);
         m_download = &download;
-        download.start(collected.set);
-        if (download.isRunning()) {
-            Waits waits(m_loop);
-            QObject watching;
-            co_await waits.event([&](std::function<void()> finished) {
-                QObject::connect(&download, &DownloadCommand::finished, &watching, std::move(finished));
-            });
-        }
+        const DownloadResult saved = co_await download.run(collected.set);
         m_download = nullptr;
-        outcome.status = downloadStatus(download.result(), shownAddress, messages, outcome.output);
+        outcome.status = downloadStatus(saved, shownAddress, messages, outcome.output);
         co_return outcome;
     }
 
