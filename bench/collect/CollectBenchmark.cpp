@@ -136,14 +136,13 @@ struct Run
     int passes = 0;
 };
 
-Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtEventLoop &loop, CollectedSet &set,
-            const QString &address)
+Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtEventLoop &loop, const QString &address)
 {
     CountingMessages messages;
     BenchWindow window;
     ScrollTimingTicker ticker(messages);
     const SteadyClock steadyClock;
-    CollectCommand command(browser1, browser2, window, messages, loop, steadyClock, ticker, set);
+    CollectCommand command(browser1, browser2, window, messages, loop, steadyClock, ticker);
 
     Run run;
     QElapsedTimer clock;
@@ -219,8 +218,7 @@ int main(int argc, char **argv)
     QtEventLoop loop;
     bool ok = true;
 
-    CollectedSet walkSet;
-    const Run walk = collect(browser1, browser2, loop, walkSet, shop.server().url(walkPath).toString());
+    const Run walk = collect(browser1, browser2, loop, shop.server().url(walkPath).toString());
     if (!walk.result.ok()) {
         std::printf("walk collect failed: %s\n", walk.result.errorString.toUtf8().constData());
         ok = false;
@@ -230,8 +228,7 @@ int main(int argc, char **argv)
 
     browser1.setVisible(true);
     browser2.setVisible(false);
-    CollectedSet set;
-    const Run run = collect(browser1, browser2, loop, set, item.url.toString());
+    const Run run = collect(browser1, browser2, loop, item.url.toString());
     int height = 0;
     if (const auto document = browser1.document()) {
         bool read = false;
@@ -245,7 +242,7 @@ int main(int argc, char **argv)
     const qint64 floor = floorNs(browser1, run.passes);
 
     const QStringList expected = item.mainPictures + item.colourPictures + item.descriptionPictures;
-    const int foundCount = found(set, expected);
+    const int foundCount = found(run.result.set, expected);
     if (!run.result.ok()) {
         std::printf("collect failed: %s\n", run.result.errorString.toUtf8().constData());
         ok = false;

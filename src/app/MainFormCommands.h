@@ -15,8 +15,8 @@ class DownloadCommand;
 class MainForm;
 
 // Connects the window's command hooks to the commands and holds what they share for the
-// life of the window: the collected set, the collect command with its state, and the
-// downloads that run. Each download works on its own copy of the set, so downloads side by
+// life of the window: the set the last collect returned, the collect command with its state,
+// and the downloads that run. Each download works on its own copy of the set, so downloads side by
 // side, or a collect started during one, cannot mix items.
 class MainFormCommands final : public QObject
 {
@@ -26,13 +26,11 @@ public:
     explicit MainFormCommands(MainForm &window);
     ~MainFormCommands() override;
 
-    CollectCommand &collectCommand() { return m_collect; }
-    const CollectedSet &collectedSet() const { return m_set; }
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void keepSet(const CollectResult &result);
     void handleDownloadRequested();
     void showProgress(DownloadCommand *download, int percent);
     void handleDownloadFinished(DownloadCommand *download);

@@ -107,6 +107,16 @@ CollectResult refused(const QString &message)
     return result;
 }
 
+// What a failed collect leaves: no title and every list empty.
+CollectedSet clearedSet()
+{
+    CollectedSet set;
+    set.mainPictures.clear();
+    set.colourPictures.clear();
+    set.descriptionPictures.clear();
+    return set;
+}
+
 const QString &noError()
 {
     static const QString none;
@@ -141,10 +151,9 @@ private:
 };
 
 CollectCommand::CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser, WindowControls &window,
-                               MessageList &messages, EventLoop &loop, const Clock &clock, Ticker &ticker,
-                               CollectedSet &set)
+                               MessageList &messages, EventLoop &loop, const Clock &clock, Ticker &ticker)
     : m_itemBrowser(itemBrowser), m_previewBrowser(previewBrowser), m_window(window), m_messages(messages),
-      m_loop(loop), m_clock(clock), m_ticker(ticker), m_set(set)
+      m_loop(loop), m_clock(clock), m_ticker(ticker)
 {
 }
 
@@ -210,7 +219,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     waits.dependOn(m_previewBrowser.presence());
     const Running running(*this, waits);
 
-    m_set.itemTitle.clear();
+    CollectedSet set;
     m_tickCount = 0;
     m_window.selectTab(WindowControls::Tab::Browse);
     m_scrollStep = 5;
@@ -276,37 +285,38 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     const ItemTitleResult title = itemTitleFromText(titleText);
     if (!title.ok)
         co_return fail(readFailure(generation, title.errorString));
-    m_set.itemTitle = title.title;
+    set.itemTitle = title.title;
 
     m_window.setWindowEnabled(false);
-    m_set.mainPictures.clear();
-    m_set.colourPictures.clear();
-    m_set.descriptionPictures.clear();
-    error = co_await walkElements(waits, *document, generation);
+    set.mainPictures.clear();
+    set.colourPictures.clear();
+    set.descriptionPictures.clear();
+    error = co_await walkElements(waits, *document, generation, set);
     if (waits.aborted())
         co_return ended(address);
     if (!error.isEmpty())
         co_return fail(error);
     m_window.setWindowEnabled(true);
 
-    const PreviewResult preview = co_await writePreviewPage(m_previewBrowser, waits, m_set, address);
+    const PreviewResult preview = co_await writePreviewPage(m_previewBrowser, waits, set, address);
     if (waits.aborted())
         co_return ended(address);
     if (!preview.ok())
         co_return fail(previewFailedMessage() + preview.errorString);
 
+    CollectResult result;
     if (!limitNotice.isEmpty())
-        m_messages.insertLine(limitNotice);
-    for (const QString &notice : truncationNotices(m_set))
+        result.notices.append(limitNotice);
+    result.notices.append(truncationNotices(set));
+    for (const QString &notice : std::as_const(result.notices))
         m_messages.insertLine(notice);
     m_messages.insertLine(summaryMessage(preview.counts));
     m_window.selectTab(WindowControls::Tab::Preview);
 
-    CollectResult result;
     result.status = CollectResult::Status::Collected;
     result.counts = preview.counts;
     result.address = address;
-    result.set = m_set;
+    result.set = std::move(set);
     co_return result;
 }
 
@@ -416,7 +426,8 @@ QCoro::Task<QString> CollectCommand::letDrawingCatchUp(Waits &waits, bool &waitF
     co_return noError();
 }
 
-QCoro::Task<QString> CollectCommand::walkElements(Waits &waits, PageDocument &document, int generation)
+QCoro::Task<QString> CollectCommand::walkElements(Waits &waits, PageDocument &document, int generation,
+                                                  CollectedSet &set)
 {
     const QStringList recognised{detailId(), skuId(), tmallId(), descriptionId()};
     const std::optional<QList<PageElement>> divs = co_await waits.answer<std::optional<QList<PageElement>>>(
@@ -435,13 +446,13 @@ QCoro::Task<QString> CollectCommand::walkElements(Waits &waits, PageDocument &do
             co_return pageGoneMessage();
         showProgress(0);
         if (div.id == detailId())
-            extractMainPictures(div.innerHtml, m_set.mainPictures);
+            extractMainPictures(div.innerHtml, set.mainPictures);
         else if (div.id == skuId())
-            extractColourPictures(div.innerHtml, m_set.colourPictures);
+            extractColourPictures(div.innerHtml, set.colourPictures);
         else if (div.id == tmallId())
-            extractTmallPictures(div.innerHtml, m_set.mainPictures, m_set.colourPictures);
+            extractTmallPictures(div.innerHtml, set.mainPictures, set.colourPictures);
         else if (div.id == descriptionId())
-            extractDescriptionPictures(div.innerHtml, m_set.descriptionPictures);
+            extractDescriptionPictures(div.innerHtml, set.descriptionPictures);
     }
     co_return noError();
 }
@@ -461,6 +472,7 @@ CollectResult CollectCommand::ended(const QString &address)
     if (m_waits->gone()) {
         // A browser went with the window it was part of, maybe: nothing is shown.
         result.errorString = pageGoneMessage();
+        result.set = clearedSet();
         return result;
     }
     switch (m_abortReason) {
@@ -481,10 +493,6 @@ CollectResult CollectCommand::ended(const QString &address)
 
 CollectResult CollectCommand::fail(const QString &message)
 {
-    m_set.itemTitle.clear();
-    m_set.mainPictures.clear();
-    m_set.colourPictures.clear();
-    m_set.descriptionPictures.clear();
     m_tickCount = 0;
     m_scrollStep = 0;
     m_window.setWindowEnabled(true);
@@ -492,6 +500,7 @@ CollectResult CollectCommand::fail(const QString &message)
 
     CollectResult result;
     result.errorString = message;
+    result.set = clearedSet();
     return result;
 }
 

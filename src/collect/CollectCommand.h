@@ -6,6 +6,7 @@
 #include "platform/MessageList.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <qcoro/qcorotask.h>
 
@@ -35,8 +36,9 @@ struct CollectResult
     Status status = Status::Failed;
     QString errorString; // the message line shown, unless Collected
     PreviewCounts counts;
-    QString address;  // the address the collect reloaded
-    CollectedSet set; // what was collected, when Collected
+    QString address;     // the address the collect reloaded
+    CollectedSet set;    // what was collected; cleared when Failed
+    QStringList notices; // shown before the summary: a page that kept growing, lists that overflowed
 
     bool ok() const { return status == Status::Collected; }
 };
@@ -51,7 +53,8 @@ enum class CollectAbort {
 // The collect button: reloads the item page from the given address, waits for it, scrolls it
 // to the bottom so lazily loaded pictures enter the markup (an endlessly growing page for at
 // most 300,000 px or 5 minutes, with a notice line), reads the title and the picture
-// addresses of the four recognised div blocks, shows the preview and a count summary.
+// addresses of the four recognised div blocks, shows the preview and a count summary, and
+// returns what it collected: the command keeps no set, the window or the command line does.
 // It runs as a coroutine: every wait returns to the event loop, so the window stays
 // responsive and several collects (one per pair of browsers) run side by side on one thread.
 // While it scrolls it runs a once-a-second ticker of its own, whose ticks widen the scroll
@@ -61,8 +64,7 @@ class CollectCommand final
 {
 public:
     CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser, WindowControls &window,
-                   MessageList &messages, EventLoop &loop, const Clock &clock, Ticker &ticker,
-                   CollectedSet &set);
+                   MessageList &messages, EventLoop &loop, const Clock &clock, Ticker &ticker);
     ~CollectCommand();
     CollectCommand(const CollectCommand &) = delete;
     CollectCommand &operator=(const CollectCommand &) = delete;
@@ -100,7 +102,8 @@ private:
     QCoro::Task<QString> scrollToBottom(Waits &waits, PageDocument &document, int height, int generation,
                                         QString &limitNotice);
     QCoro::Task<QString> letDrawingCatchUp(Waits &waits, bool &waitForDrawing);
-    QCoro::Task<QString> walkElements(Waits &waits, PageDocument &document, int generation);
+    QCoro::Task<QString> walkElements(Waits &waits, PageDocument &document, int generation,
+                                      CollectedSet &set);
     // The message for a failed read, unless the page did not answer in time or went away.
     QString readFailure(int generation, const QString &message) const;
     CollectResult ended(const QString &message);
@@ -114,7 +117,6 @@ private:
     EventLoop &m_loop;
     const Clock &m_clock;
     Ticker &m_ticker;
-    CollectedSet &m_set;
     int m_timeLimitSeconds = 0;
 
     std::int32_t m_scrollStep = 0;

@@ -99,8 +99,12 @@ struct CollectRig
         loop.watch(browser2);
     }
 
-    // Runs a collect of the address to its end.
-    CollectResult collect(const QString &address = kAddress) { return runToEnd(loop, command.run(address)); }
+    // Runs a collect of the address to its end; its result is also kept in `collected`.
+    CollectResult collect(const QString &address = kAddress)
+    {
+        collected = runToEnd(loop, command.run(address));
+        return collected;
+    }
 
     FakePageBrowser browser1;
     FakePageBrowser browser2;
@@ -109,8 +113,8 @@ struct CollectRig
     FakeEventLoop loop;
     FakeClock clock;
     FakeTicker ticker;
-    CollectedSet set;
-    CollectCommand command{browser1, browser2, window, mesg, loop, clock, ticker, set};
+    CollectCommand command{browser1, browser2, window, mesg, loop, clock, ticker};
+    CollectResult collected;
 };
 
 class CollectCommandTest : public ::testing::Test, protected CollectRig
@@ -122,20 +126,8 @@ protected:
         loop.tickEvery(k, [this] { ticker.tick(); });
     }
 
-    // What a previous collect left behind.
-    void fillPreviousSet()
-    {
-        set.itemTitle = QStringLiteral("previous");
-        set.mainPictures.clear();
-        set.colourPictures.clear();
-        set.descriptionPictures.clear();
-        set.mainPictures[0] = QStringLiteral("http://old/m.jpg");
-        set.colourPictures[0] = QStringLiteral("http://old/c.jpg");
-        set.descriptionPictures[0] = QStringLiteral("http://old/d.jpg");
-    }
-
-    // A failing step reports one line, re-enables the window, stops the timer and leaves the
-    // set cleared; nothing is shown in the preview.
+    // A failing step reports one line, re-enables the window, stops the timer and returns a
+    // cleared set; nothing is shown in the preview.
     void expectFailedCleanly(const CollectResult &result, const QString &message)
     {
         EXPECT_EQ(result.status, CollectResult::Status::Failed);
@@ -144,10 +136,10 @@ protected:
         EXPECT_EQ(mesg.lines[0], message);
         EXPECT_TRUE(window.windowEnabled);
         EXPECT_FALSE(ticker.active);
-        EXPECT_TRUE(set.itemTitle.isEmpty());
-        EXPECT_TRUE(allNull(set.mainPictures));
-        EXPECT_TRUE(allNull(set.colourPictures));
-        EXPECT_TRUE(allNull(set.descriptionPictures));
+        EXPECT_TRUE(result.set.itemTitle.isEmpty());
+        EXPECT_TRUE(allNull(result.set.mainPictures));
+        EXPECT_TRUE(allNull(result.set.colourPictures));
+        EXPECT_TRUE(allNull(result.set.descriptionPictures));
         EXPECT_TRUE(browser2.navigations.isEmpty());
         EXPECT_FALSE(command.isRunning());
     }
@@ -181,8 +173,8 @@ TEST_F(CollectCommandTest, ReadyAtOnceAndEmptyPage)
               QStringList({QStringLiteral("图片采集完成,主图数:0,描述图数:0,总图数:0,可以进行下载！"),
                            CollectCommand::progressMessage(0), QStringLiteral("earlier")}));
     EXPECT_EQ(browser1.navigations, QStringList{kAddress});
-    EXPECT_TRUE(allNull(set.mainPictures));
-    EXPECT_EQ(set.itemTitle, QStringLiteral("Item"));
+    EXPECT_TRUE(allNull(collected.set.mainPictures));
+    EXPECT_EQ(collected.set.itemTitle, QStringLiteral("Item"));
 }
 
 // The address given is navigated unchanged and named in the result, then the browser tab is
@@ -356,7 +348,8 @@ TEST_F(CollectCommandTest, EndlesslyGrowingPageStopsAtItsLimits)
         EXPECT_EQ(rig.mesg.lines.value(0),
                   QStringLiteral("图片采集完成,主图数:2,描述图数:0,总图数:2,可以进行下载！"));
         EXPECT_EQ(rig.mesg.lines.value(1), limit.notice);
-        EXPECT_EQ(filled(rig.set.mainPictures), addresses(QStringLiteral("m"), 2));
+        EXPECT_EQ(result.notices, QStringList{limit.notice});
+        EXPECT_EQ(filled(rig.collected.set.mainPictures), addresses(QStringLiteral("m"), 2));
     }
 }
 
@@ -374,30 +367,6 @@ TEST_F(CollectCommandTest, PageThatNeverDrawsIsNotWaitedForAgain)
     EXPECT_EQ(loop.yields(), 20 + 10 + 1); // passes, a second of waits, the preview's wait
 }
 
-// During the ready wait and the scroll phase the title is already empty while the lists
-// still hold the previous collect's addresses.
-TEST_F(CollectCommandTest, PreviousSetSurvivesUntilTheWalk)
-{
-    fillPreviousSet();
-    browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
-    browser1.scrollHeight = 50;
-    QStringList seen;
-    loop.onYield([&](int n) {
-        if (n == 3)
-            browser1.state = PageBrowser::LoadState::Finished;
-        if (window.windowEnabled && browser2.navigations.isEmpty())
-            seen.append(set.itemTitle + QLatin1Char('|') + set.mainPictures[0] + QLatin1Char('|') +
-                        set.descriptionPictures[0]);
-    });
-
-    ASSERT_TRUE(collect().ok());
-
-    ASSERT_EQ(seen.size(), 3 + 10);
-    for (const QString &state : seen)
-        EXPECT_EQ(state, QStringLiteral("|http://old/m.jpg|http://old/d.jpg"));
-    EXPECT_TRUE(allNull(set.mainPictures));
-}
-
 // 5 main, 3 colour and 10 description pictures give the summary 8 / 10 / 18, and each list
 // holds its addresses in document order.
 TEST_F(CollectCommandTest, SummaryCountsMainAndColourTogether)
@@ -413,9 +382,9 @@ TEST_F(CollectCommandTest, SummaryCountsMainAndColourTogether)
     EXPECT_EQ(result.counts.main, 5);
     EXPECT_EQ(result.counts.colour, 3);
     EXPECT_EQ(result.counts.description, 10);
-    EXPECT_EQ(filled(set.mainPictures), addresses(QStringLiteral("m"), 5));
-    EXPECT_EQ(filled(set.colourPictures), addresses(QStringLiteral("c"), 3));
-    EXPECT_EQ(filled(set.descriptionPictures), addresses(QStringLiteral("d"), 10));
+    EXPECT_EQ(filled(collected.set.mainPictures), addresses(QStringLiteral("m"), 5));
+    EXPECT_EQ(filled(collected.set.colourPictures), addresses(QStringLiteral("c"), 3));
+    EXPECT_EQ(filled(collected.set.descriptionPictures), addresses(QStringLiteral("d"), 10));
 }
 
 // Pictures past the 256th of a list are dropped with a notice before the summary, not silently.
@@ -429,8 +398,9 @@ TEST_F(CollectCommandTest, DroppedPicturesAreNoticed)
     EXPECT_EQ(mesg.lines.value(0),
               QStringLiteral("图片采集完成,主图数:3,描述图数:256,总图数:259,可以进行下载！"));
     EXPECT_EQ(mesg.lines.value(1), QStringLiteral("消息提示:描述图超过256张,只采集了前256张"));
+    EXPECT_EQ(collected.notices, QStringList{mesg.lines.value(1)});
     EXPECT_EQ(mesg.lines.value(2), CollectCommand::progressMessage(0));
-    EXPECT_EQ(set.descriptionPictures[255], QStringLiteral("http://img.example/d/256.jpg"));
+    EXPECT_EQ(collected.set.descriptionPictures[255], QStringLiteral("http://img.example/d/256.jpg"));
 }
 
 // The walk gives every div one yield and one rewrite of line 0 (figure 0), and the window is
@@ -463,12 +433,12 @@ TEST_F(CollectCommandTest, LaterRecognisedDivOverwritesFromSlotZero)
 
     ASSERT_TRUE(collect().ok());
 
-    EXPECT_EQ(filled(set.descriptionPictures),
+    EXPECT_EQ(filled(collected.set.descriptionPictures),
               QStringList({QStringLiteral("http://img.example/second/1.jpg"),
                            QStringLiteral("http://img.example/second/2.jpg"),
                            QStringLiteral("http://img.example/first/3.jpg"),
                            QStringLiteral("http://img.example/first/4.jpg")}));
-    EXPECT_EQ(set.descriptionPictures[4], PictureList::nullSlot());
+    EXPECT_EQ(collected.set.descriptionPictures[4], PictureList::nullSlot());
 }
 
 // Ids are compared exactly: other letter case, a trailing space or a class of that name
@@ -484,9 +454,9 @@ TEST_F(CollectCommandTest, IdsAreComparedExactly)
 
     ASSERT_TRUE(collect().ok());
 
-    EXPECT_TRUE(allNull(set.mainPictures));
-    EXPECT_TRUE(allNull(set.colourPictures));
-    EXPECT_TRUE(allNull(set.descriptionPictures));
+    EXPECT_TRUE(allNull(collected.set.mainPictures));
+    EXPECT_TRUE(allNull(collected.set.colourPictures));
+    EXPECT_TRUE(allNull(collected.set.descriptionPictures));
 }
 
 // A recognised div nested in another is handed over inside the outer one's markup and then
@@ -504,13 +474,14 @@ TEST_F(CollectCommandTest, NestedDivsAreHandedOverTwice)
 
     ASSERT_TRUE(collect().ok());
 
-    EXPECT_EQ(filled(set.descriptionPictures),
+    EXPECT_EQ(filled(collected.set.descriptionPictures),
               QStringList({QStringLiteral("http://img.example/inner/1.jpg"),
                            QStringLiteral("http://img.example/outer/2.jpg"),
                            QStringLiteral("http://img.example/inner/1.jpg")}));
-    EXPECT_EQ(filled(set.mainPictures), QStringList({QStringLiteral("http://img.example/tm/1.jpg"),
-                                                     QStringLiteral("http://img.example/m/2.jpg"),
-                                                     QStringLiteral("http://img.example/m/3.jpg")}));
+    EXPECT_EQ(filled(collected.set.mainPictures),
+              QStringList({QStringLiteral("http://img.example/tm/1.jpg"),
+                           QStringLiteral("http://img.example/m/2.jpg"),
+                           QStringLiteral("http://img.example/m/3.jpg")}));
 }
 
 // After the scroll phase and before the walk, the description pictures the page's loader
@@ -532,14 +503,13 @@ TEST_F(CollectCommandTest, LazyDescriptionPicturesAreCompletedBeforeTheWalk)
     ASSERT_TRUE(collect().ok());
 
     EXPECT_EQ(calls, QStringList({QStringLiteral("description|data-ks-lazyload|20")}));
-    EXPECT_EQ(filled(set.descriptionPictures), addresses(QStringLiteral("d"), 1));
+    EXPECT_EQ(filled(collected.set.descriptionPictures), addresses(QStringLiteral("d"), 1));
 }
 
 // A page on which they cannot be completed fails with its own line rather than collect the
 // loader's placeholders.
 TEST_F(CollectCommandTest, LazyPicturesThatCannotBeCompletedFailCleanly)
 {
-    fillPreviousSet();
     browser1.scrollHeight = 100;
     browser1.lazyImagesLoadable = false;
     expectFailedCleanly(collect(), QStringLiteral("采集失败:无法补全描述中尚未加载的图片！"));
@@ -550,7 +520,6 @@ TEST_F(CollectCommandTest, LazyPicturesThatCannotBeCompletedFailCleanly)
 // first, a browser without a document.
 TEST_F(CollectCommandTest, NoDocumentFailsCleanly)
 {
-    fillPreviousSet();
     browser1.hasDocument = false;
     expectFailedCleanly(collect(), QStringLiteral("采集失败:浏览器中没有可读取的网页！"));
 }
@@ -558,7 +527,6 @@ TEST_F(CollectCommandTest, NoDocumentFailsCleanly)
 // A page without a body cannot be scrolled.
 TEST_F(CollectCommandTest, NoBodyFailsCleanly)
 {
-    fillPreviousSet();
     browser1.scrollHeight = std::nullopt;
     expectFailedCleanly(collect(), QStringLiteral("采集失败:网页没有正文(body),无法滚动页面！"));
 }
@@ -566,7 +534,6 @@ TEST_F(CollectCommandTest, NoBodyFailsCleanly)
 // A page without a title element fails after its scroll phase, before the lists are touched.
 TEST_F(CollectCommandTest, NoTitleElementFailsCleanly)
 {
-    fillPreviousSet();
     browser1.scrollHeight = 100;
     browser1.title = std::nullopt;
     expectFailedCleanly(collect(), QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！"));
@@ -576,7 +543,6 @@ TEST_F(CollectCommandTest, NoTitleElementFailsCleanly)
 // Divs that cannot be read fail the walk and enable the window again.
 TEST_F(CollectCommandTest, UnreadableElementsFailCleanly)
 {
-    fillPreviousSet();
     browser1.divsReadable = false;
     expectFailedCleanly(collect(), QStringLiteral("采集失败:无法读取网页中的div元素！"));
     EXPECT_EQ(window.windowEnabledChanges, QList<bool>({false, true}));
@@ -585,7 +551,6 @@ TEST_F(CollectCommandTest, UnreadableElementsFailCleanly)
 // A load that fails ends the ready wait before any scrolling.
 TEST_F(CollectCommandTest, FailedLoadEndsTheWait)
 {
-    fillPreviousSet();
     browser1.stateAfterNavigate = PageBrowser::LoadState::Failed;
     expectFailedCleanly(collect(), QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！"));
     EXPECT_TRUE(browser1.scrolls.isEmpty());
@@ -594,7 +559,6 @@ TEST_F(CollectCommandTest, FailedLoadEndsTheWait)
 // Stop during the wait (the load ends as failed) ends the collect.
 TEST_F(CollectCommandTest, StopEndsTheWait)
 {
-    fillPreviousSet();
     browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
     loop.onYield([&](int n) {
         if (n == 5)
@@ -629,7 +593,7 @@ TEST_F(CollectCommandTest, NewNavigationEndsTheCollect)
         EXPECT_EQ(rig.mesg.lines[0], gone);
         EXPECT_TRUE(rig.window.windowEnabled);
         EXPECT_FALSE(rig.ticker.active);
-        EXPECT_TRUE(allNull(rig.set.mainPictures));
+        EXPECT_TRUE(allNull(rig.collected.set.mainPictures));
         EXPECT_TRUE(rig.browser2.navigations.isEmpty());
         EXPECT_EQ(rig.loop.yields(), navigateAt);
     }
@@ -637,8 +601,8 @@ TEST_F(CollectCommandTest, NewNavigationEndsTheCollect)
 
 // Ended from outside, because the user navigated elsewhere or because the page did not load
 // and scroll within the time limit, the collect fails with its own line for that reason
-// from whatever it waits for, once the one who ended it has returned: here a page that never loads, and one whose scroll pass never
-// gets an answer. The limit covers loading and scrolling only.
+// from whatever it waits for, once the one who ended it has returned: here a page that never loads, and one
+// whose scroll pass never gets an answer. The limit covers loading and scrolling only.
 TEST_F(CollectCommandTest, AbortEndsAnyWaitWithItsReason)
 {
     const QString gone = QStringLiteral("采集失败:采集过程中网页已跳转或重新载入,请重新采集！");
@@ -688,7 +652,6 @@ TEST_F(CollectCommandTest, AbortEndsAnyWaitWithItsReason)
 // A preview that cannot be written fails like any other step.
 TEST_F(CollectCommandTest, PreviewFailureFailsCleanly)
 {
-    fillPreviousSet();
     browser1.divs = {{QStringLiteral("detail"), mainThumbs(2)}};
     browser2.writable = false;
     const CollectResult result = collect();
@@ -696,7 +659,7 @@ TEST_F(CollectCommandTest, PreviewFailureFailsCleanly)
     EXPECT_EQ(mesg.lines[0], QStringLiteral("采集失败:无法生成采集结果预览页,原因:无法写入预览页"));
     EXPECT_TRUE(window.windowEnabled);
     EXPECT_FALSE(ticker.active);
-    EXPECT_TRUE(allNull(set.mainPictures));
+    EXPECT_TRUE(allNull(collected.set.mainPictures));
 }
 
 // A second collect while one runs is refused with a line and the first one goes on; the
@@ -734,16 +697,13 @@ TEST_F(CollectCommandTest, SecondCollectIsRefused)
               QStringLiteral("消息提示:图片采集正在进行,请等采集完成后再下载！"));
 }
 
-// An empty or blank address box loads nothing and keeps the previous set.
+// An empty or blank address box loads nothing.
 TEST_F(CollectCommandTest, EmptyAddressIsRefused)
 {
     for (const QString &text : {QString(), QStringLiteral("  \t ")}) {
-        fillPreviousSet();
         const CollectResult result = collect(text);
         EXPECT_EQ(result.status, CollectResult::Status::Refused);
         EXPECT_EQ(mesg.lines[0], QStringLiteral("消息提示:地址栏为空,请先输入产品详情页的网址再采集！"));
-        EXPECT_EQ(set.itemTitle, QStringLiteral("previous"));
-        EXPECT_EQ(set.mainPictures[0], QStringLiteral("http://old/m.jpg"));
     }
     EXPECT_EQ(mesg.lines.size(), 2);
     EXPECT_TRUE(browser1.navigations.isEmpty());

@@ -117,10 +117,10 @@ protected:
     void expectCollected(const CollectResult &result, const SampleItem &item, const QString &summary)
     {
         ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
-        EXPECT_EQ(filled(m_set.mainPictures), item.mainPictures);
-        EXPECT_EQ(filled(m_set.colourPictures), item.colourPictures);
-        EXPECT_EQ(filled(m_set.descriptionPictures), item.descriptionPictures);
-        EXPECT_EQ(m_set.itemTitle, item.itemTitle);
+        EXPECT_EQ(filled(result.set.mainPictures), item.mainPictures);
+        EXPECT_EQ(filled(result.set.colourPictures), item.colourPictures);
+        EXPECT_EQ(filled(result.set.descriptionPictures), item.descriptionPictures);
+        EXPECT_EQ(result.set.itemTitle, item.itemTitle);
         EXPECT_EQ(m_messages.lines.value(0), summary);
         EXPECT_EQ(m_messages.lines.value(1), CollectCommand::progressMessage(0));
         EXPECT_EQ(previewPictureCount(),
@@ -137,10 +137,10 @@ protected:
         EXPECT_EQ(m_messages.lines.value(0), message);
         EXPECT_TRUE(m_window.windowEnabled);
         EXPECT_FALSE(m_timer1.isActive());
-        EXPECT_TRUE(m_set.itemTitle.isEmpty());
-        EXPECT_TRUE(allNull(m_set.mainPictures));
-        EXPECT_TRUE(allNull(m_set.colourPictures));
-        EXPECT_TRUE(allNull(m_set.descriptionPictures));
+        EXPECT_TRUE(result.set.itemTitle.isEmpty());
+        EXPECT_TRUE(allNull(result.set.mainPictures));
+        EXPECT_TRUE(allNull(result.set.colourPictures));
+        EXPECT_TRUE(allNull(result.set.descriptionPictures));
     }
 
     SampleShop m_shop;
@@ -150,13 +150,12 @@ protected:
     QtPageBrowser m_browser2{&m_profile, &m_host};
     QtEventLoop m_loop;
     FakeMessageList m_messages;
-    CollectedSet m_set;
     talvesk::SteadyClock m_clock;
     QObject m_timerOwner;
     talvesk::QtTicker m_ticker{&m_timerOwner, QStringLiteral("Timer1")};
     QTimer &m_timer1 = *m_timerOwner.findChild<QTimer *>(QStringLiteral("Timer1"));
     TestWindowControls m_window{m_browser1, m_browser2};
-    CollectCommand m_command{m_browser1, m_browser2, m_window, m_messages, m_loop, m_clock, m_ticker, m_set};
+    CollectCommand m_command{m_browser1, m_browser2, m_window, m_messages, m_loop, m_clock, m_ticker};
 };
 
 } // namespace
@@ -229,7 +228,7 @@ TEST_F(CollectEndToEndTest, EitherLazyLoaderDeliversEveryPicture)
         const SampleItem item = m_shop.tallItem(3000, 100, loader);
         const CollectResult result = collect(item.url);
         ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
-        EXPECT_EQ(filled(m_set.descriptionPictures), item.descriptionPictures);
+        EXPECT_EQ(filled(result.set.descriptionPictures), item.descriptionPictures);
     }
 }
 
@@ -317,12 +316,11 @@ TEST(CollectEndToEndLifetime, PageThatGoesEndsTheWait)
     QtPageBrowser previewBrowser(&profile, &host);
     QtEventLoop loop;
     FakeMessageList messages;
-    CollectedSet set;
     talvesk::SteadyClock clock;
     QObject timerOwner;
     talvesk::QtTicker ticker{&timerOwner, QStringLiteral("Timer1")};
     TestWindowControls window{*itemBrowser, previewBrowser};
-    CollectCommand command{*itemBrowser, previewBrowser, window, messages, loop, clock, ticker, set};
+    CollectCommand command{*itemBrowser, previewBrowser, window, messages, loop, clock, ticker};
     const auto result = started(command.run(shop.neverFinishingPage().toString()));
     ASSERT_TRUE(waitUntil([&] { return shop.server().requestCount(QStringLiteral("/pics/hang.jpg")) > 0; }));
 

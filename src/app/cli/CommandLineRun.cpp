@@ -133,12 +133,11 @@ public:
     {
         TerminalMessageList messages(m_terminal, prefix, m_options.pages == 1);
         TerminalDialogs dialogs(messages, m_options.saveFolder);
-        CollectedSet set;
         HeadlessControls controls(*m_itemBrowser, *m_previewBrowser);
         const SteadyClock clock;
         QtTicker ticker(&m_host, QStringLiteral("Timer1"));
         CollectCommand collectCommand(*m_itemBrowser, *m_previewBrowser, controls, messages, m_loop, clock,
-                                      ticker, set);
+                                      ticker);
         collectCommand.setTimeLimit(m_options.timeoutSeconds);
 
         const QString shownAddress = addressForTerminal(address);
