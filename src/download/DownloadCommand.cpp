@@ -78,7 +78,8 @@ QCoro::Task<DownloadResult> DownloadCommand::download(Waits &waits, const Collec
         co_return result;
     }
     std::array<ListPlan, 3> plans{{
-        {&set.mainPictures, QStringLiteral("主图"), 2, QStringLiteral("描述主图"), QStringLiteral("无采集到主图")},
+        {&set.mainPictures, QStringLiteral("主图"), 2, QStringLiteral("描述主图"),
+         QStringLiteral("无采集到主图")},
         {&set.colourPictures, QStringLiteral("颜色图"), 3, QStringLiteral("颜色主图"),
          QStringLiteral("无采集到颜色主图")},
         {&set.descriptionPictures, QStringLiteral("描述图"), 3, QStringLiteral("描述图"),

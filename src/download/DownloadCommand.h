@@ -93,7 +93,7 @@ private:
     EventLoop &m_loop;
     const DownloadOptions m_options;
 
-    Waits *m_waits = nullptr;     // the running download's
+    Waits *m_waits = nullptr;      // the running download's
     FetchQueue *m_queue = nullptr; // the list being fetched
     MessageLine m_progressLine = 0;
 };

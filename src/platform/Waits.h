@@ -194,13 +194,12 @@ public:
     // milliseconds when that is not negative. True when the event came first.
     Answer<bool> event(std::function<void(std::function<void()>)> subscribe, int milliseconds = -1)
     {
-        return Answer<bool>(*this,
-                            [this, subscribe = std::move(subscribe), milliseconds](const Completion<bool> &completion) {
-                                if (milliseconds >= 0)
-                                    holdCall(m_loop.after(milliseconds,
-                                                          [completion] { completion.completeFromLoop(false); }));
-                                subscribe([completion] { completion.complete(true); });
-                            });
+        return Answer<bool>(*this, [this, subscribe = std::move(subscribe),
+                                    milliseconds](const Completion<bool> &completion) {
+            if (milliseconds >= 0)
+                holdCall(m_loop.after(milliseconds, [completion] { completion.completeFromLoop(false); }));
+            subscribe([completion] { completion.complete(true); });
+        });
     }
 
 private:

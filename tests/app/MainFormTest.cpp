@@ -33,12 +33,12 @@ using talvesk::DownloadCommand;
 using talvesk::DownloadResult;
 using talvesk::FormGeometry;
 using talvesk::MainForm;
-using talvesk::test::started;
 using talvesk::PageBrowser;
 using talvesk::QtMessageList;
 using talvesk::TwipRect;
 using talvesk::WindowControls;
 using talvesk::test::HttpResponse;
+using talvesk::test::started;
 using talvesk::test::waitUntil;
 
 namespace {

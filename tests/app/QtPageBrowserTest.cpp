@@ -211,9 +211,8 @@ TEST(QtPageBrowserLifetime, WaitingReadSurvivesTheBrowser)
     browser->view()->page()->runJavaScript(
         QStringLiteral("var end = Date.now() + 1000; while (Date.now() < end) {}"));
     int answers = 0;
-    document->firstInnerText(QStringLiteral("title"), [&answers](const std::optional<QString> &title) {
-        answers += title ? 100 : 1;
-    });
+    document->firstInnerText(QStringLiteral("title"),
+                             [&answers](const std::optional<QString> &title) { answers += title ? 100 : 1; });
     delete browser;
     EXPECT_EQ(answers, 1);
 

@@ -2,8 +2,8 @@
 #include "download/DownloadCommand.h"
 #include "collect/PictureList.h"
 #include "download/PathJoin.h"
-#include "support/FakeWindow.h"
 #include "platform/qt/QtEventLoop.h"
+#include "support/FakeWindow.h"
 #include "support/LocalHttpServer.h"
 #include "support/TaskResult.h"
 

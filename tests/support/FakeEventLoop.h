@@ -8,10 +8,10 @@
 //   const CollectResult result = runToEnd(loop, command.run(address));
 //
 // A turn runs the hooks (the events that arrive, with the turn's 1-based number), wakes every
-// watched browser's waiters, then makes the calls posted before the turn or by those events. A turn is made while
-// a call is due or a browser is waited for; when only timers are left, the clock jumps to the
-// next one and makes it without a turn (a sleep takes no turns). Turns take no time unless
-// setMillisecondsPerTurn() says otherwise.
+// watched browser's waiters, then makes the calls posted before the turn or by those events. A turn is made
+// while a call is due or a browser is waited for; when only timers are left, the clock jumps to the next one
+// and makes it without a turn (a sleep takes no turns). Turns take no time unless setMillisecondsPerTurn()
+// says otherwise.
 
 #include "platform/EventLoop.h"
 #include "support/TaskResult.h"
