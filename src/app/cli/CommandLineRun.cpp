@@ -3,7 +3,6 @@
 
 #include "app/cli/CollectedSetOutput.h"
 #include "app/cli/CommandLineOptions.h"
-#include "app/cli/HeadlessControls.h"
 #include "app/cli/LongAddresses.h"
 #include "app/cli/TerminalDialogs.h"
 #include "app/cli/TerminalMessageList.h"
@@ -13,13 +12,13 @@
 #include "download/DownloadCommand.h"
 #include "platform/SteadyClock.h"
 #include "platform/Waits.h"
+#include "platform/WindowControls.h"
 #include "platform/qt/BrowserSetup.h"
 #include "platform/qt/QtPageBrowser.h"
 #include "platform/qt/QtTicker.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QVBoxLayout>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <QWidget>
@@ -103,6 +102,15 @@ void refuseTooLongAddresses(const QStringList &addresses, const CommandLineOptio
     }
 }
 
+// The window the collect and the download would drive: the command line has none, so there
+// is no tab to show and nothing to enable.
+class NoWindow final : public WindowControls
+{
+public:
+    void selectTab(Tab) override {}
+    void setWindowEnabled(bool) override {}
+};
+
 // One page of a batch: a pair of page browsers in a window-sized host, collecting the
 // items handed to it one after another.
 class PageSlot final
@@ -111,18 +119,16 @@ public:
     PageSlot(BrowserSetup &setup, EventLoop &loop, const CommandLineOptions &options, std::FILE *terminal)
         : m_loop(loop), m_options(options), m_terminal(terminal)
     {
-        // The page needs a viewport of a desktop window's size for lazily shown pictures to
-        // appear as they would on screen. Nobody sees it: the pages render for their own sake,
-        // never composed into the host, and the preview's pictures are not fetched.
-        m_host.resize(1280, 900);
-        auto *layout = new QVBoxLayout(&m_host);
-        layout->setContentsMargins(0, 0, 0, 0);
+        // The item page has a shown viewport of a desktop window's size, so that lazily shown
+        // pictures appear as they would on screen (a hidden page is not scrolled into view).
+        // Nobody sees it: the pages render for their own sake, never composed into the host.
+        // The preview stays hidden, and its pictures are not fetched.
         const BrowserSetup::PagePair pair = setup.createPagePair(&m_host);
         m_itemBrowser = pair.itemBrowser;
         m_previewBrowser = pair.previewBrowser;
         m_previewBrowser->view()->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, false);
-        layout->addWidget(m_itemBrowser->view());
-        layout->addWidget(m_previewBrowser->view());
+        m_host.resize(1280, 900);
+        m_itemBrowser->view()->setGeometry(0, 0, 1280, 900);
         m_host.setUpdatesEnabled(false);
         m_host.show();
     }
@@ -133,10 +139,10 @@ public:
     {
         TerminalMessageList messages(m_terminal, prefix, m_options.pages == 1);
         TerminalDialogs dialogs(messages, m_options.saveFolder);
-        HeadlessControls controls(*m_itemBrowser, *m_previewBrowser);
+        NoWindow window;
         const SteadyClock clock;
         QtTicker ticker(&m_host, QStringLiteral("Timer1"));
-        CollectCommand collectCommand(*m_itemBrowser, *m_previewBrowser, controls, messages, m_loop, clock,
+        CollectCommand collectCommand(*m_itemBrowser, *m_previewBrowser, window, messages, m_loop, clock,
                                       ticker);
         collectCommand.setTimeLimit(m_options.timeoutSeconds);
 
@@ -160,7 +166,7 @@ public:
         }
         DownloadOptions downloadOptions;
         downloadOptions.concurrency = m_options.jobs;
-        DownloadCommand download(controls, dialogs, messages, m_loop, downloadOptions);
+        DownloadCommand download(window, dialogs, messages, m_loop, downloadOptions);
         m_download = &download;
         const DownloadResult saved = co_await download.run(collected.set);
         m_download = nullptr;

@@ -205,11 +205,6 @@ void QtPageBrowser::setSilent(bool silent)
         m_page->setSilent(silent);
 }
 
-bool QtPageBrowser::isSilent() const
-{
-    return m_page && m_page->isSilent();
-}
-
 void QtPageBrowser::goBack()
 {
     if (m_page)

@@ -56,7 +56,6 @@ public:
     bool isVisible() const override;
     QString locationName() const override;
     void setSilent(bool silent) override;
-    bool isSilent() const;
     void goBack() override;
     void goForward() override;
     void refresh() override;
