@@ -3,8 +3,6 @@
 
 #include "collect/CollectCommand.h"
 #include "collect/PictureList.h"
-#include "platform/SteadyClock.h"
-#include "platform/qt/QtTicker.h"
 
 #include <QList>
 #include <QObject>
@@ -38,9 +36,6 @@ private:
 
     MainForm &m_window;
     CollectedSet m_set;
-    SteadyClock m_clock;
-    QtTicker m_ticker; // the collect's clock, "Timer1"
-
     CollectCommand m_collect;
     // Running downloads, the latest last: the progress bar follows it.
     QList<DownloadCommand *> m_downloads;

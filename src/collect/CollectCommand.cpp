@@ -4,12 +4,11 @@
 #include "collect/Extraction.h"
 #include "collect/ItemTitle.h"
 #include "collect/PictureList.h"
-#include "platform/Clock.h"
+#include "collect/ScrollPhase.h"
 #include "platform/EventLoop.h"
 #include "platform/MessageList.h"
 #include "platform/PageBrowser.h"
 #include "platform/PageDocument.h"
-#include "platform/Ticker.h"
 #include "platform/WaitForPage.h"
 #include "platform/Waits.h"
 #include "platform/WindowControls.h"
@@ -91,14 +90,6 @@ QString scrollTimeLimitMessage()
 // long after the last scroll before its markup is read.
 constexpr int kSettleMs = 300;
 
-// A page that has not drawn its latest scroll position in this long is not waited for again
-// until it draws once more: it may draw nothing for good (a minimised window, say).
-constexpr std::int64_t kDrawWaitMs = 1000;
-
-// A page that keeps growing (an endless feed) would hold the scroll phase for good.
-constexpr std::int32_t kScrollDistanceLimit = 300000;
-constexpr std::int64_t kScrollTimeLimitMs = 5 * 60 * 1000;
-
 CollectResult refused(const QString &message)
 {
     CollectResult result;
@@ -125,8 +116,8 @@ const QString &noError()
 
 } // namespace
 
-// Marks a collect as running and holds its waits; when it ends, however it ends, its ticks and
-// its time limit end too.
+// Marks a collect as running and holds its waits; when it ends, however it ends, its time
+// limit ends too.
 class CollectCommand::Running final
 {
 public:
@@ -138,7 +129,6 @@ public:
     }
     ~Running()
     {
-        m_command.m_ticker.stop();
         m_command.m_deadline.reset();
         m_command.m_waits = nullptr;
         m_command.m_running = false;
@@ -151,9 +141,9 @@ private:
 };
 
 CollectCommand::CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser, WindowControls &window,
-                               MessageList &messages, EventLoop &loop, const Clock &clock, Ticker &ticker)
+                               MessageList &messages, EventLoop &loop)
     : m_itemBrowser(itemBrowser), m_previewBrowser(previewBrowser), m_window(window), m_messages(messages),
-      m_loop(loop), m_clock(clock), m_ticker(ticker)
+      m_loop(loop)
 {
 }
 
@@ -220,10 +210,8 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     const Running running(*this, waits);
 
     CollectedSet set;
-    m_tickCount = 0;
     m_window.selectTab(WindowControls::Tab::Browse);
-    m_scrollStep = 5;
-    m_progressLine = m_messages.insertLine(progressMessage(m_tickCount));
+    m_progressLine = m_messages.insertLine(progressMessage(0));
     m_itemBrowser.navigate(address);
     const int generation = m_itemBrowser.loadGeneration();
     if (m_timeLimitSeconds > 0)
@@ -235,7 +223,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     if (!error.isEmpty())
         co_return fail(error);
 
-    m_ticker.start([this] { tick(); });
+    ScrollPhase scroll(m_itemBrowser, m_loop);
     std::unique_ptr<PageDocument> document = m_itemBrowser.document();
     if (!document)
         co_return fail(readFailure(generation, noDocumentMessage()));
@@ -245,20 +233,27 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
         co_return ended(address);
     if (!height)
         co_return fail(readFailure(generation, noBodyMessage()));
-    m_lastHeight = *height;
-    m_currentHeight = *height;
 
     QString limitNotice;
-    error = co_await scrollToBottom(waits, *document, *height, generation, limitNotice);
-    if (waits.aborted())
+    switch (co_await scroll.run(waits, *document, *height, generation,
+                                [this](int seconds) { showProgress(seconds); })) {
+    case ScrollPhase::End::Aborted:
         co_return ended(address);
-    if (!error.isEmpty())
-        co_return fail(error);
+    case ScrollPhase::End::PageGone:
+        co_return fail(pageGoneMessage());
+    case ScrollPhase::End::NoBody:
+        co_return fail(readFailure(generation, noBodyMessage()));
+    case ScrollPhase::End::DistanceLimit:
+        limitNotice = distanceLimitMessage();
+        break;
+    case ScrollPhase::End::TimeLimit:
+        limitNotice = scrollTimeLimitMessage();
+        break;
+    case ScrollPhase::End::Bottom:
+        break;
+    }
 
-    m_ticker.stop();
     m_deadline.reset();
-    m_tickCount = 0;
-    m_scrollStep = 0;
     co_await waits.sleep(kSettleMs);
     if (waits.aborted())
         co_return ended(address);
@@ -325,19 +320,6 @@ void CollectCommand::showProgress(std::int32_t seconds)
     m_messages.setLine(m_progressLine, progressMessage(seconds));
 }
 
-void CollectCommand::tick()
-{
-    // The height is the one the latest scroll pass read: a read of its own here would wait for
-    // the page inside a timer's callback.
-    ++m_tickCount;
-    if (m_tickCount % 10 == 0) {
-        if (m_lastHeight == m_currentHeight)
-            m_scrollStep += 2;
-        else
-            m_lastHeight = m_currentHeight;
-    }
-}
-
 QCoro::Task<QString> CollectCommand::waitUntilLoaded(Waits &waits, int generation)
 {
     for (;;) {
@@ -352,78 +334,11 @@ QCoro::Task<QString> CollectCommand::waitUntilLoaded(Waits &waits, int generatio
         case PageBrowser::LoadState::Loading:
             break;
         }
-        showProgress(m_tickCount);
+        showProgress(0);
         co_await waitForChange(waits, m_itemBrowser);
         if (waits.aborted())
             co_return noError();
     }
-}
-
-QCoro::Task<QString> CollectCommand::scrollToBottom(Waits &waits, PageDocument &document, int height,
-                                                    int generation, QString &limitNotice)
-{
-    // The sum of the requested steps, not the page's real position, ends the phase. Each pass
-    // scrolls and reads the height the next pass tests in one round trip to the page.
-    std::int32_t scrolledDistance = 0;
-    const std::int64_t start = m_clock.milliseconds();
-    bool waitForDrawing = true;
-    for (;;) {
-        if (scrolledDistance >= height)
-            co_return noError();
-        if (scrolledDistance >= kScrollDistanceLimit) {
-            limitNotice = distanceLimitMessage();
-            co_return noError();
-        }
-        if (m_clock.milliseconds() - start >= kScrollTimeLimitMs) {
-            limitNotice = scrollTimeLimitMessage();
-            co_return noError();
-        }
-
-        co_await waits.nextTurn();
-        if (waits.aborted())
-            co_return noError();
-        if (m_itemBrowser.loadGeneration() != generation)
-            co_return pageGoneMessage();
-        scrolledDistance += m_scrollStep;
-        showProgress(m_tickCount);
-        const int step = m_scrollStep;
-        const std::optional<int> next =
-            co_await waits.answer<std::optional<int>>([&](PageDocument::Reply<std::optional<int>> reply) {
-                document.scrollByReadingHeight(0, step, std::move(reply));
-            });
-        if (waits.aborted())
-            co_return noError();
-        if (!next)
-            co_return readFailure(generation, noBodyMessage());
-        height = *next;
-        m_currentHeight = height;
-        const QString error = co_await letDrawingCatchUp(waits, waitForDrawing);
-        if (waits.aborted() || !error.isEmpty())
-            co_return error;
-    }
-}
-
-QCoro::Task<QString> CollectCommand::letDrawingCatchUp(Waits &waits, bool &waitForDrawing)
-{
-    // The page's lazy loaders watch it as drawn: scrolling on while the drawing lags most of a
-    // view behind would carry places past them unseen. A page that has not drawn in a second
-    // is not waited for again until it draws (a minimised window draws nothing).
-    if (!m_itemBrowser.drawingBehind()) {
-        waitForDrawing = true;
-        co_return noError();
-    }
-    const std::int64_t start = m_clock.milliseconds();
-    while (waitForDrawing && m_itemBrowser.drawingBehind()) {
-        const std::int64_t left = kDrawWaitMs - (m_clock.milliseconds() - start);
-        if (left <= 0) {
-            waitForDrawing = false;
-            break;
-        }
-        co_await waitForChange(waits, m_itemBrowser, static_cast<int>(left));
-        if (waits.aborted())
-            break;
-    }
-    co_return noError();
 }
 
 QCoro::Task<QString> CollectCommand::walkElements(Waits &waits, PageDocument &document, int generation,
@@ -493,8 +408,6 @@ CollectResult CollectCommand::ended(const QString &address)
 
 CollectResult CollectCommand::fail(const QString &message)
 {
-    m_tickCount = 0;
-    m_scrollStep = 0;
     m_window.setWindowEnabled(true);
     m_messages.insertLine(message);
 

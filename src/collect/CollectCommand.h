@@ -15,12 +15,10 @@
 
 namespace talvesk {
 
-class Clock;
 class EventLoop;
 class PageBrowser;
 class PageDocument;
 class PendingCall;
-class Ticker;
 class Waits;
 class WindowControls;
 
@@ -51,20 +49,18 @@ enum class CollectAbort {
 };
 
 // The collect button: reloads the item page from the given address, waits for it, scrolls it
-// to the bottom so lazily loaded pictures enter the markup (an endlessly growing page for at
-// most 300,000 px or 5 minutes, with a notice line), reads the title and the picture
-// addresses of the four recognised div blocks, shows the preview and a count summary, and
-// returns what it collected: the command keeps no set, the window or the command line does.
-// It runs as a coroutine: every wait returns to the event loop, so the window stays
+// to the bottom so lazily loaded pictures enter the markup (see ScrollPhase; an endlessly
+// growing page for at most 300,000 px or 5 minutes, with a notice line), reads the title and
+// the picture addresses of the four recognised div blocks, shows the preview and a count
+// summary, and returns what it collected: the command keeps no set, the window or the command
+// line does. It runs as a coroutine: every wait returns to the event loop, so the window stays
 // responsive and several collects (one per pair of browsers) run side by side on one thread.
-// While it scrolls it runs a once-a-second ticker of its own, whose ticks widen the scroll
-// step once the page has stopped growing; ticks and run() share the collection state, the
-// ticks arriving between two passes.
+// Its progress line counts the seconds of the scroll phase by the loop's clock.
 class CollectCommand final
 {
 public:
     CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser, WindowControls &window,
-                   MessageList &messages, EventLoop &loop, const Clock &clock, Ticker &ticker);
+                   MessageList &messages, EventLoop &loop);
     ~CollectCommand();
     CollectCommand(const CollectCommand &) = delete;
     CollectCommand &operator=(const CollectCommand &) = delete;
@@ -80,12 +76,6 @@ public:
 
     bool isRunning() const { return m_running; }
 
-    // The collection state, shared by run() and tick().
-    std::int32_t scrollStep() const { return m_scrollStep; }
-    std::int32_t tickCount() const { return m_tickCount; }
-    std::int32_t lastHeight() const { return m_lastHeight; }
-    std::int32_t currentHeight() const { return m_currentHeight; }
-
     static QString progressMessage(std::int32_t seconds);
     static QString summaryMessage(const PreviewCounts &counts);
     static QString timeLimitMessage(int seconds);
@@ -96,12 +86,7 @@ public:
 private:
     class Running;
 
-    void tick();
     QCoro::Task<QString> waitUntilLoaded(Waits &waits, int generation);
-    // Scrolls to the bottom; a limit that stops an endlessly growing page sets limitNotice.
-    QCoro::Task<QString> scrollToBottom(Waits &waits, PageDocument &document, int height, int generation,
-                                        QString &limitNotice);
-    QCoro::Task<QString> letDrawingCatchUp(Waits &waits, bool &waitForDrawing);
     QCoro::Task<QString> walkElements(Waits &waits, PageDocument &document, int generation,
                                       CollectedSet &set);
     // The message for a failed read, unless the page did not answer in time or went away.
@@ -115,14 +100,8 @@ private:
     WindowControls &m_window;
     MessageList &m_messages;
     EventLoop &m_loop;
-    const Clock &m_clock;
-    Ticker &m_ticker;
     int m_timeLimitSeconds = 0;
 
-    std::int32_t m_scrollStep = 0;
-    std::int32_t m_tickCount = 0;
-    std::int32_t m_lastHeight = 0;
-    std::int32_t m_currentHeight = 0;
     bool m_running = false;
     MessageLine m_progressLine = 0;
     Waits *m_waits = nullptr; // the running collect's

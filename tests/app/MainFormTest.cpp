@@ -56,7 +56,7 @@ QWebEngineView *view(MainForm &window, const char *name)
 
 // Start-up: caption "Talvesk", the first tab with WebBrowser1 shown and WebBrowser2 hidden,
 // the home page in the address box with an empty list, both browsers silent, the status bar
-// in single-text mode, Timer1 running, and WebBrowser1 loading the home page.
+// in single-text mode, and WebBrowser1 loading the home page.
 TEST_F(MainFormTest, StartUpState)
 {
     EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Talvesk"));

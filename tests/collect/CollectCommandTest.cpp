@@ -2,7 +2,6 @@
 #include "collect/CollectCommand.h"
 
 #include "collect/PictureList.h"
-#include "support/FakeClock.h"
 #include "support/FakeEventLoop.h"
 #include "support/FakePageBrowser.h"
 #include "support/FakeWindow.h"
@@ -23,11 +22,9 @@ using talvesk::PageElement;
 using talvesk::PictureList;
 using talvesk::PreviewCounts;
 using talvesk::WindowControls;
-using talvesk::test::FakeClock;
 using talvesk::test::FakeEventLoop;
 using talvesk::test::FakeMessageList;
 using talvesk::test::FakePageBrowser;
-using talvesk::test::FakeTicker;
 using talvesk::test::FakeWindowControls;
 using talvesk::test::runToEnd;
 using talvesk::test::started;
@@ -111,21 +108,13 @@ struct CollectRig
     FakeWindowControls window;
     FakeMessageList mesg;
     FakeEventLoop loop;
-    FakeClock clock;
-    FakeTicker ticker;
-    CollectCommand command{browser1, browser2, window, mesg, loop, clock, ticker};
+    CollectCommand command{browser1, browser2, window, mesg, loop};
     CollectResult collected;
 };
 
 class CollectCommandTest : public ::testing::Test, protected CollectRig
 {
 protected:
-    // A second passes every k yields, as on a machine that makes k passes a second.
-    void timerTicksEvery(int k)
-    {
-        loop.tickEvery(k, [this] { ticker.tick(); });
-    }
-
     // A failing step reports one line, re-enables the window, stops the timer and returns a
     // cleared set; nothing is shown in the preview.
     void expectFailedCleanly(const CollectResult &result, const QString &message)
@@ -135,7 +124,6 @@ protected:
         ASSERT_FALSE(mesg.lines.isEmpty());
         EXPECT_EQ(mesg.lines[0], message);
         EXPECT_TRUE(window.windowEnabled);
-        EXPECT_FALSE(ticker.active);
         EXPECT_TRUE(result.set.itemTitle.isEmpty());
         EXPECT_TRUE(allNull(result.set.mainPictures));
         EXPECT_TRUE(allNull(result.set.colourPictures));
@@ -178,7 +166,7 @@ TEST_F(CollectCommandTest, ReadyAtOnceAndEmptyPage)
 }
 
 // The address given is navigated unchanged and named in the result, then the browser tab is
-// selected first and the preview tab last, with Timer1 left off.
+// selected first and the preview tab last.
 TEST_F(CollectCommandTest, NavigatesAndSwitchesToPreview)
 {
     const QString typed = QStringLiteral(" 127.0.0.1:9/item ");
@@ -192,13 +180,12 @@ TEST_F(CollectCommandTest, NavigatesAndSwitchesToPreview)
     EXPECT_EQ(browser1.navigations, QStringList{typed});
     EXPECT_EQ(window.selectedTabs,
               QList<WindowControls::Tab>({WindowControls::Tab::Browse, WindowControls::Tab::Preview}));
-    EXPECT_EQ(ticker.changes, QList<bool>({true, false}));
     EXPECT_EQ(browser2.navigations, QStringList{QStringLiteral("about:blank")});
     EXPECT_FALSE(browser2.written.isEmpty());
 }
 
-// While the page loads, the collect's line is rewritten before every yield; its clock runs
-// only from the scroll phase on, so the figure stays 0, on the first collect as on later ones.
+// While the page loads, the collect's line is rewritten before every yield; its figure counts
+// the seconds from the scroll phase on, so it stays 0 while the page loads, however long.
 TEST_F(CollectCommandTest, ReadyWaitRewritesLineZero)
 {
     QStringList topLines;
@@ -206,7 +193,7 @@ TEST_F(CollectCommandTest, ReadyWaitRewritesLineZero)
         if (browser1.state == PageBrowser::LoadState::Loading)
             topLines.append(mesg.lines[0]);
     });
-    timerTicksEvery(1);
+    loop.setMillisecondsPerTurn(1000);
     int finishAt = 3;
     loop.onYield([&](int n) {
         if (n == finishAt)
@@ -242,79 +229,52 @@ TEST_F(CollectCommandTest, ThousandPixelsTake200Passes)
     for (const auto &scroll : browser1.scrolls)
         ASSERT_EQ(scroll, qMakePair(0, 5));
     EXPECT_EQ(yieldsBeforeWalk, 200);
-    EXPECT_EQ(command.scrollStep(), 0);
-    EXPECT_EQ(command.tickCount(), 0);
 }
 
-// For a page whose height stays the same, the step is 5 px until tick 10,
-// then grows by 2 px at every tenth tick: 7 from tick 10, 9 from tick 20, 11 from tick 30.
-TEST_F(CollectCommandTest, StepWidensEveryTenTicksOnceHeightIsSteady)
+// For a page whose height stays the same, the step is 5 px for the first ten seconds of the
+// scroll phase, then grows by 2 px at every tenth second: 7 from second 10, 9 from 20, 11 from
+// 30. Here a pass takes 100 ms, so those are passes 100, 200 and 300.
+TEST_F(CollectCommandTest, StepWidensEveryTenSecondsOnceHeightIsSteady)
 {
-    browser1.scrollHeight = 800;
-    timerTicksEvery(3); // tick n happens in the yield of pass 3n
+    browser1.scrollHeight = 2500;
+    loop.setMillisecondsPerTurn(100);
 
     ASSERT_TRUE(collect().ok());
 
     const auto &scrolls = browser1.scrolls;
-    ASSERT_GT(scrolls.size(), 100);
+    ASSERT_GT(scrolls.size(), 300);
     for (int pass = 1; pass <= scrolls.size(); ++pass) {
-        const int expected = pass < 30 ? 5 : pass < 60 ? 7 : pass < 90 ? 9 : 11;
+        const int expected = pass < 100 ? 5 : pass < 200 ? 7 : pass < 300 ? 9 : 11;
         ASSERT_EQ(scrolls[pass - 1].second, expected) << "pass " << pass;
     }
     int sum = 0;
     for (const auto &scroll : scrolls)
         sum += scroll.second;
-    EXPECT_GE(sum, 800);
-    EXPECT_LT(sum - scrolls.last().second, 800);
+    EXPECT_GE(sum, 2500);
+    EXPECT_LT(sum - scrolls.last().second, 2500);
+    // The line counts the seconds of the scroll phase: a tenth of a second per pass.
+    EXPECT_EQ(mesg.lines.value(1), CollectCommand::progressMessage(static_cast<int>(scrolls.size()) / 10));
 }
 
-// When the height has changed by tick 10, that check only remembers the new height and the
-// step first grows at tick 20.
+// When the height has changed by the check at second 10, that check only remembers the new
+// height, and the step first grows at second 20.
 TEST_F(CollectCommandTest, ChangedHeightDelaysTheWidening)
 {
-    browser1.scrollHeight = 800;
-    timerTicksEvery(3);
+    browser1.scrollHeight = 3000;
+    loop.setMillisecondsPerTurn(100);
     loop.onYield([&](int n) {
-        if (n == 15)
-            browser1.scrollHeight = 900;
+        if (n == 50)
+            browser1.scrollHeight = 3100;
     });
 
     ASSERT_TRUE(collect().ok());
 
     const auto &scrolls = browser1.scrolls;
-    ASSERT_GT(scrolls.size(), 120);
-    for (int pass = 1; pass <= 120; ++pass) {
-        const int expected = pass < 60 ? 5 : pass < 90 ? 7 : pass < 120 ? 9 : 11;
+    ASSERT_GT(scrolls.size(), 400);
+    for (int pass = 1; pass <= 400; ++pass) {
+        const int expected = pass < 200 ? 5 : pass < 300 ? 7 : pass < 400 ? 9 : 11;
         ASSERT_EQ(scrolls[pass - 1].second, expected) << "pass " << pass;
     }
-    EXPECT_EQ(command.lastHeight(), 900);
-    EXPECT_EQ(command.currentHeight(), 900);
-}
-
-// A tick counts even when the page has no body or document at that moment, keeping the height
-// the latest scroll pass read.
-TEST_F(CollectCommandTest, TickIgnoresAMissingBody)
-{
-    browser1.scrollHeight = 300;
-    int ticks = 0;
-    int height = 0;
-    loop.onYield([&](int n) {
-        if (n != 5)
-            return;
-        ticker.tick();
-        browser1.scrollHeight = std::nullopt;
-        ticker.tick();
-        browser1.hasDocument = false;
-        ticker.tick();
-        browser1.hasDocument = true;
-        browser1.scrollHeight = 300;
-        ticks = command.tickCount();
-        height = command.currentHeight();
-    });
-    ASSERT_TRUE(collect().ok());
-    EXPECT_EQ(ticks, 3);
-    EXPECT_EQ(height, 300);
-    EXPECT_FALSE(ticker.active);
 }
 
 // A page that keeps growing ends the scroll phase after 300,000 px or 5 minutes of scrolling,
@@ -334,12 +294,8 @@ TEST_F(CollectCommandTest, EndlesslyGrowingPageStopsAtItsLimits)
         CollectRig rig;
         rig.browser1.scrollHeight = 1000;
         rig.browser1.divs = {{QStringLiteral("detail"), mainThumbs(2)}};
-        rig.loop.onYield([&](int) {
-            if (rig.ticker.active) {
-                *rig.browser1.scrollHeight += 10; // always ahead of the 5 px steps
-                rig.clock.now += limit.msPerPass;
-            }
-        });
+        rig.loop.setMillisecondsPerTurn(limit.msPerPass);
+        rig.loop.onYield([&](int) { *rig.browser1.scrollHeight += 10; }); // always ahead of the 5 px steps
 
         const CollectResult result = rig.collect();
 
@@ -359,7 +315,7 @@ TEST_F(CollectCommandTest, PageThatNeverDrawsIsNotWaitedForAgain)
 {
     browser1.scrollHeight = 100;
     browser1.drawnBehind = true;
-    loop.onYield([&](int) { clock.now += 100; });
+    loop.setMillisecondsPerTurn(100);
 
     ASSERT_TRUE(collect().ok());
 
@@ -592,7 +548,6 @@ TEST_F(CollectCommandTest, NewNavigationEndsTheCollect)
         EXPECT_EQ(result.status, CollectResult::Status::Failed);
         EXPECT_EQ(rig.mesg.lines[0], gone);
         EXPECT_TRUE(rig.window.windowEnabled);
-        EXPECT_FALSE(rig.ticker.active);
         EXPECT_TRUE(allNull(rig.collected.set.mainPictures));
         EXPECT_TRUE(rig.browser2.navigations.isEmpty());
         EXPECT_EQ(rig.loop.yields(), navigateAt);
@@ -634,7 +589,6 @@ TEST_F(CollectCommandTest, AbortEndsAnyWaitWithItsReason)
             EXPECT_EQ((*result)->errorString, byUser ? gone : late);
             EXPECT_EQ(rig.mesg.lines[0], (*result)->errorString);
             EXPECT_TRUE(rig.browser2.navigations.isEmpty());
-            EXPECT_FALSE(rig.ticker.active);
             EXPECT_FALSE(rig.command.isRunning());
             if (byUser)
                 EXPECT_LT(rig.loop.now(), 2000);
@@ -658,7 +612,6 @@ TEST_F(CollectCommandTest, PreviewFailureFailsCleanly)
     EXPECT_EQ(result.status, CollectResult::Status::Failed);
     EXPECT_EQ(mesg.lines[0], QStringLiteral("采集失败:无法生成采集结果预览页,原因:无法写入预览页"));
     EXPECT_TRUE(window.windowEnabled);
-    EXPECT_FALSE(ticker.active);
     EXPECT_TRUE(allNull(collected.set.mainPictures));
 }
 
@@ -742,7 +695,6 @@ TEST_F(CollectCommandTest, ClosingEndsTheCommandUntouched)
         EXPECT_EQ(result.status, CollectResult::Status::Closing);
         EXPECT_EQ(rig.loop.yields(), closeAt);
         EXPECT_EQ(rig.mesg.lines, linesAtClose);
-        EXPECT_FALSE(rig.ticker.active);
         EXPECT_EQ(rig.window.windowEnabledChanges, enabledAtClose);
         EXPECT_EQ(rig.window.selectedTabs, QList<WindowControls::Tab>{WindowControls::Tab::Browse});
         EXPECT_FALSE(rig.command.isRunning());

@@ -3,11 +3,9 @@
 
 #include "app/WaitUntil.h"
 #include "collect/PictureList.h"
-#include "platform/SteadyClock.h"
 #include "platform/WindowControls.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageBrowser.h"
-#include "platform/qt/QtTicker.h"
 #include "support/FakeWindow.h"
 #include "support/SampleShop.h"
 #include "support/SyncDocument.h"
@@ -127,7 +125,6 @@ protected:
                   item.mainPictures.size() + item.colourPictures.size() + item.descriptionPictures.size());
         EXPECT_TRUE(m_browser2.isVisible());
         EXPECT_FALSE(m_browser1.isVisible());
-        EXPECT_FALSE(m_timer1.isActive());
         EXPECT_TRUE(m_window.windowEnabled);
     }
 
@@ -136,7 +133,6 @@ protected:
         EXPECT_EQ(result.status, CollectResult::Status::Failed);
         EXPECT_EQ(m_messages.lines.value(0), message);
         EXPECT_TRUE(m_window.windowEnabled);
-        EXPECT_FALSE(m_timer1.isActive());
         EXPECT_TRUE(result.set.itemTitle.isEmpty());
         EXPECT_TRUE(allNull(result.set.mainPictures));
         EXPECT_TRUE(allNull(result.set.colourPictures));
@@ -150,12 +146,8 @@ protected:
     QtPageBrowser m_browser2{&m_profile, &m_host};
     QtEventLoop m_loop;
     FakeMessageList m_messages;
-    talvesk::SteadyClock m_clock;
-    QObject m_timerOwner;
-    talvesk::QtTicker m_ticker{&m_timerOwner, QStringLiteral("Timer1")};
-    QTimer &m_timer1 = *m_timerOwner.findChild<QTimer *>(QStringLiteral("Timer1"));
     TestWindowControls m_window{m_browser1, m_browser2};
-    CollectCommand m_command{m_browser1, m_browser2, m_window, m_messages, m_loop, m_clock, m_ticker};
+    CollectCommand m_command{m_browser1, m_browser2, m_window, m_messages, m_loop};
 };
 
 } // namespace
@@ -316,11 +308,8 @@ TEST(CollectEndToEndLifetime, PageThatGoesEndsTheWait)
     QtPageBrowser previewBrowser(&profile, &host);
     QtEventLoop loop;
     FakeMessageList messages;
-    talvesk::SteadyClock clock;
-    QObject timerOwner;
-    talvesk::QtTicker ticker{&timerOwner, QStringLiteral("Timer1")};
     TestWindowControls window{*itemBrowser, previewBrowser};
-    CollectCommand command{*itemBrowser, previewBrowser, window, messages, loop, clock, ticker};
+    CollectCommand command{*itemBrowser, previewBrowser, window, messages, loop};
     const auto result = started(command.run(shop.neverFinishingPage().toString()));
     ASSERT_TRUE(waitUntil([&] { return shop.server().requestCount(QStringLiteral("/pics/hang.jpg")) > 0; }));
 

@@ -10,12 +10,10 @@
 #include "collect/CollectCommand.h"
 #include "collect/PictureList.h"
 #include "download/DownloadCommand.h"
-#include "platform/SteadyClock.h"
 #include "platform/Waits.h"
 #include "platform/WindowControls.h"
 #include "platform/qt/BrowserSetup.h"
 #include "platform/qt/QtPageBrowser.h"
-#include "platform/qt/QtTicker.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -140,10 +138,7 @@ public:
         TerminalMessageList messages(m_terminal, prefix, m_options.pages == 1);
         TerminalDialogs dialogs(messages, m_options.saveFolder);
         NoWindow window;
-        const SteadyClock clock;
-        QtTicker ticker(&m_host, QStringLiteral("Timer1"));
-        CollectCommand collectCommand(*m_itemBrowser, *m_previewBrowser, window, messages, m_loop, clock,
-                                      ticker);
+        CollectCommand collectCommand(*m_itemBrowser, *m_previewBrowser, window, messages, m_loop);
         collectCommand.setTimeLimit(m_options.timeoutSeconds);
 
         const QString shownAddress = addressForTerminal(address);
