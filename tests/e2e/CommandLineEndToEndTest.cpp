@@ -679,6 +679,44 @@ TEST(CommandLineEndToEnd, StopEndsEveryPageOfABatch)
         << qPrintable(folders.processes().join(QLatin1Char(' ')));
 }
 
+// A page whose handler for leaving it never returns holds its renderer for good. The item after
+// it is collected all the same, on a fresh page, as if it were first; so is the trapping page.
+TEST(CommandLineEndToEnd, PageThatWillNotLetGoHoldsUpNoOtherItem)
+{
+    SampleShop shop;
+    const SampleItem item = shop.tmallItem();
+    QStringList arguments{QStringLiteral("collect")};
+    QStringList trapPictures;
+    for (const QString &event :
+         {QStringLiteral("beforeunload"), QStringLiteral("pagehide"), QStringLiteral("unload")}) {
+        const QString page = QStringLiteral("/trap-%1/item.htm").arg(event);
+        shop.server().route(
+            page,
+            HttpResponse::html(
+                QStringLiteral("<html><head><title>不放手的样品</title></head><body>"
+                               "<div id=\"detail\"><img data-src=\"//127.0.0.1:%1/pics/%2.jpg_50x50.jpg\">"
+                               "</div><script>addEventListener('%2', function () { for (;;) {} });"
+                               "</script></body></html>")
+                    .arg(shop.port())
+                    .arg(event)));
+        arguments << shop.server().url(page).toString() << item.url.toString();
+        trapPictures.append(QStringLiteral("http://127.0.0.1:%1/pics/%2.jpg").arg(shop.port()).arg(event));
+    }
+
+    const ProgramRun run = runTalvesk(
+        arguments + QStringList{QStringLiteral("--json"), QStringLiteral("--timeout"), QStringLiteral("20")});
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 6) << qPrintable(run.err);
+    for (int i = 0; i < 6; ++i) {
+        const QJsonObject object = QJsonDocument::fromJson(lines[i].toUtf8()).object();
+        EXPECT_EQ(strings(object.value(QStringLiteral("main"))),
+                  i % 2 == 0 ? QStringList{trapPictures[i / 2]} : item.mainPictures)
+            << i;
+    }
+}
+
 class CommandLineStop : public ::testing::TestWithParam<int>
 {
 };

@@ -10,6 +10,7 @@
 #include "collect/CollectCommand.h"
 #include "collect/PictureList.h"
 #include "download/DownloadCommand.h"
+#include "platform/WaitForPage.h"
 #include "platform/Waits.h"
 #include "platform/WindowControls.h"
 #include "platform/qt/BrowserSetup.h"
@@ -29,6 +30,10 @@
 namespace talvesk {
 
 namespace {
+
+// A blank page normally loads in a few milliseconds; one that takes longer than this is held
+// by the page it replaces.
+constexpr std::int64_t kLetGoMs = 2000;
 
 void writeTo(std::FILE *stream, const QString &text)
 {
@@ -169,11 +174,31 @@ public:
         co_return outcome;
     }
 
+    // Empties the item page for the next item: a blank page that must load within a short
+    // limit. A page whose handlers for leaving it hold its renderer does not, and the slot is
+    // then spent: the next item gets a fresh page, with a renderer of its own.
+    QCoro::Task<> letGo()
+    {
+        Waits waits(m_loop);
+        waits.dependOn(m_itemBrowser->presence());
+        m_letGo = &waits;
+        m_itemBrowser->navigateBlank();
+        const std::int64_t deadline = m_loop.now() + kLetGoMs;
+        while (!waits.aborted() && m_itemBrowser->loadState() == PageBrowser::LoadState::Loading &&
+               m_loop.now() < deadline)
+            co_await waitForChange(waits, *m_itemBrowser, static_cast<int>(deadline - m_loop.now()));
+        m_letGo = nullptr;
+        if (waits.aborted() || m_itemBrowser->loadState() != PageBrowser::LoadState::Finished)
+            m_spent = true;
+    }
+
     // Stops what runs: the download drops its partial files at once, the pages go, so that
     // they load, run and fetch nothing more, and the collect ends without a word from the
     // event loop (its waits on the pages end with them).
     void stop()
     {
+        if (m_letGo)
+            m_letGo->abort();
         if (m_collect)
             m_collect->abort(CollectAbort::Closing);
         if (m_download)
@@ -184,8 +209,8 @@ public:
         m_previewBrowser = nullptr;
     }
 
-    // The last item failed: its page may be stopped, navigating or anywhere, so the slot is
-    // replaced rather than reused.
+    // The last item failed, or its page did not let go of it: the page may be stopped,
+    // navigating, held or anywhere, so the slot is replaced rather than reused.
     bool spent() const { return m_spent; }
 
 private:
@@ -197,6 +222,7 @@ private:
     QtPageBrowser *m_previewBrowser = nullptr;
     CollectCommand *m_collect = nullptr;   // while one runs
     DownloadCommand *m_download = nullptr; // while one runs
+    Waits *m_letGo = nullptr;              // while the page lets go
     bool m_spent = false;
 };
 
@@ -243,7 +269,7 @@ public:
 private:
     QCoro::Task<> runPage(BrowserSetup &setup)
     {
-        auto slot = std::make_unique<PageSlot>(setup, setup.eventLoop(), m_options, m_terminal);
+        std::unique_ptr<PageSlot> slot;
         const qsizetype count = m_addresses.size();
         while (m_next < count && !m_stopped) {
             const qsizetype i = m_next++;
@@ -251,15 +277,20 @@ private:
                 continue; // refused before the run
             const QString prefix =
                 m_options.pages > 1 ? QStringLiteral("[%1/%2] ").arg(i + 1).arg(count) : QString();
-            if (slot->spent())
+            // Every item starts as if it were the first: on the page of the item before only if
+            // that page lets go of it, on a fresh one otherwise.
+            if (slot && !slot->spent()) {
+                m_slots.push_back(slot.get());
+                co_await slot->letGo();
+                m_slots.erase(std::find(m_slots.begin(), m_slots.end(), slot.get()));
+                if (m_stopped)
+                    break;
+            }
+            if (!slot || slot->spent())
                 slot = std::make_unique<PageSlot>(setup, setup.eventLoop(), m_options, m_terminal);
             m_slots.push_back(slot.get());
             ItemOutcome outcome = co_await slot->collect(m_addresses.at(i), prefix);
             m_slots.erase(std::find(m_slots.begin(), m_slots.end(), slot.get()));
-            // The collect may have ended inside one of its page's signals: the page may go
-            // only once that has returned.
-            Waits waits(setup.eventLoop());
-            co_await waits.nextTurn();
             outcome.done = true;
             m_outcomes[static_cast<std::size_t>(i)] = std::move(outcome);
             printInOrder();
