@@ -717,6 +717,30 @@ TEST(CommandLineEndToEnd, PageThatWillNotLetGoHoldsUpNoOtherItem)
     }
 }
 
+// Results that cannot be written (standard output on a full device) fail the run with status 1
+// and a line that says why; the pictures saved stay.
+TEST(CommandLineEndToEnd, UnwritableResultsFailTheRun)
+{
+    SampleShop shop;
+    const SampleItem item = shop.tmallItem();
+    QTemporaryDir target;
+
+    const ProgramRun run =
+        runTalvesk({QStringLiteral("collect"), item.url.toString(), QStringLiteral("--save"), target.path()},
+                   {}, nullptr, [] {
+                       const int full = open("/dev/full", O_WRONLY);
+                       if (full < 0 || dup2(full, STDOUT_FILENO) < 0)
+                           _exit(99);
+                   });
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 1) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.endsWith(QStringLiteral("talvesk: cannot write the results: ") +
+                                 QString::fromLocal8Bit(std::strerror(ENOSPC)) + QLatin1Char('\n')))
+        << qPrintable(run.err);
+    EXPECT_EQ(filesUnder(target.path()).size(),
+              item.mainPictures.size() + item.colourPictures.size() + item.descriptionPictures.size());
+}
+
 class CommandLineStop : public ::testing::TestWithParam<int>
 {
 };

@@ -23,6 +23,9 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -35,11 +38,13 @@ namespace {
 // by the page it replaces.
 constexpr std::int64_t kLetGoMs = 2000;
 
-void writeTo(std::FILE *stream, const QString &text)
+// Writes and flushes; false, with errno telling why, when not all of it reached the stream's file.
+bool writeTo(std::FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-    std::fflush(stream);
+    return std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream) ==
+               static_cast<std::size_t>(bytes.size()) &&
+           std::fflush(stream) == 0;
 }
 
 // What one address gave: its status, and what it prints on stdout once the addresses
@@ -243,12 +248,7 @@ public:
     int run(BrowserSetup &setup, TerminationSignals &termination)
     {
         QObject stopping;
-        QObject::connect(&termination, &TerminationSignals::received, &stopping, [this] {
-            // What runs ends now: collects without a word, downloads without partial files.
-            m_stopped = true;
-            for (PageSlot *slot : m_slots)
-                slot->stop();
-        });
+        QObject::connect(&termination, &TerminationSignals::received, &stopping, [this] { stop(); });
         const qsizetype pages = std::min<qsizetype>(m_options.pages, m_addresses.size());
         m_running = static_cast<int>(pages);
         for (qsizetype p = 0; p < pages; ++p)
@@ -260,10 +260,9 @@ public:
                     QStringLiteral("talvesk: stopped by signal %1\n").arg(termination.receivedSignal()));
             return termination.exitStatus();
         }
-        int status = ExitDone;
-        for (const ItemOutcome &outcome : m_outcomes)
-            status = std::max(status, outcome.status);
-        return status;
+        if (m_unwritten)
+            return std::max<int>(*m_unwritten, ExitPicturesFailed);
+        return highestStatus();
     }
 
 private:
@@ -299,10 +298,36 @@ private:
             QCoreApplication::quit();
     }
 
+    // What runs ends now: collects without a word, downloads without partial files.
+    void stop()
+    {
+        m_stopped = true;
+        for (PageSlot *slot : m_slots)
+            slot->stop();
+    }
+
+    int highestStatus() const
+    {
+        int status = ExitDone;
+        for (const ItemOutcome &outcome : m_outcomes)
+            status = std::max(status, outcome.status);
+        return status;
+    }
+
+    // Results that cannot be written (a full disk, a closed pipe) would be lost without a
+    // word: the run ends, keeping what it has saved.
     void printInOrder()
     {
-        while (m_printed < m_addresses.size() && m_outcomes[static_cast<std::size_t>(m_printed)].done)
-            writeTo(stdout, m_outcomes[static_cast<std::size_t>(m_printed++)].output);
+        while (!m_unwritten && m_printed < m_addresses.size() &&
+               m_outcomes[static_cast<std::size_t>(m_printed)].done) {
+            if (!writeTo(stdout, m_outcomes[static_cast<std::size_t>(m_printed++)].output)) {
+                const int error = errno;
+                m_unwritten = highestStatus();
+                writeTo(m_terminal, QStringLiteral("talvesk: cannot write the results: %1\n")
+                                        .arg(QString::fromLocal8Bit(std::strerror(error))));
+                stop();
+            }
+        }
     }
 
     const QStringList m_addresses;
@@ -314,6 +339,7 @@ private:
     int m_running = 0;
     std::vector<PageSlot *> m_slots; // those collecting or downloading
     bool m_stopped = false;
+    std::optional<int> m_unwritten; // the highest status when the results could not be written
 };
 
 // The addresses of the arguments, then those of the list file. Nullopt, with a line on the
@@ -352,6 +378,9 @@ int runCollectCommandLine(const CommandLineOptions &options, std::FILE *terminal
     if (std::all_of(outcomes.begin(), outcomes.end(), [](const ItemOutcome &o) { return o.done; }))
         return ExitPageFailed;
 
+    // A reader that has gone (a closed pipe) fails the write of the results, which is
+    // reported, instead of killing the run between two of its files.
+    std::signal(SIGPIPE, SIG_IGN);
     // Installed before the profile copy is made, so a stop always removes it.
     TerminationSignals termination;
     BrowserSetup setup(BrowserSetup::Storage::Persistent);
