@@ -125,7 +125,7 @@ public:
     {
         m_command.m_running = true;
         m_command.m_waits = &waits;
-        m_command.m_abortReason = CollectAbort::Closing;
+        m_command.m_abortReason.reset();
     }
     ~Running()
     {
@@ -384,13 +384,14 @@ CollectResult CollectCommand::ended(const QString &address)
 {
     CollectResult result;
     result.address = address;
-    if (m_waits->gone()) {
-        // A browser went with the window it was part of, maybe: nothing is shown.
+    if (!m_abortReason) {
+        // Not ended by anyone: a browser went, with the window it was part of maybe, so
+        // nothing is shown.
         result.errorString = pageGoneMessage();
         result.set = clearedSet();
         return result;
     }
-    switch (m_abortReason) {
+    switch (*m_abortReason) {
     case CollectAbort::Closing:
         // Nothing is shown: the window may be going.
         result.status = CollectResult::Status::Closing;

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace talvesk {
 
@@ -104,8 +105,8 @@ private:
 
     bool m_running = false;
     MessageLine m_progressLine = 0;
-    Waits *m_waits = nullptr; // the running collect's
-    CollectAbort m_abortReason = CollectAbort::Closing;
+    Waits *m_waits = nullptr;                  // the running collect's
+    std::optional<CollectAbort> m_abortReason; // of the running collect, once ended from outside
     std::unique_ptr<PendingCall> m_deadline;
 };
 

@@ -668,6 +668,8 @@ TEST(CommandLineEndToEnd, StopEndsEveryPageOfABatch)
     ASSERT_TRUE(ended) << "a page went on after the signal: " << qPrintable(err);
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << qPrintable(err);
     EXPECT_EQ(process.exitCode(), 128 + SIGTERM) << qPrintable(err);
+    EXPECT_FALSE(err.contains(QStringLiteral("采集失败")))
+        << "a stopped page failed aloud: " << qPrintable(err);
     QStringList later;
     for (qsizetype i = requestsBefore; i < shop.server().requests().size(); ++i)
         later.append(QString::fromUtf8(shop.server().requests().at(i).path));
