@@ -77,6 +77,15 @@ QCoro::Task<DownloadResult> DownloadCommand::download(Waits &waits, const Collec
         result.outcome = DownloadResult::Outcome::NotStarted;
         co_return result;
     }
+    if (m_options.makeChosenFolder) {
+        const FolderResult made = createFolderPath(chosen);
+        if (!made.ok()) {
+            result.folderError = folderErrorLine(chosen, made.error);
+            reportOnItemFolder(result.folderError, result.itemFolder);
+            result.outcome = DownloadResult::Outcome::FolderFailed;
+            co_return result;
+        }
+    }
     std::array<ListPlan, 3> plans{{
         {&set.mainPictures, QStringLiteral("主图"), 2, QStringLiteral("描述主图"),
          QStringLiteral("无采集到主图")},

@@ -22,8 +22,9 @@ class WindowControls;
 
 struct DownloadOptions
 {
-    int concurrency = 6; // pictures of one list fetched at a time
-    QString startFolder; // where the folder dialog opens
+    int concurrency = 6;           // pictures of one list fetched at a time
+    QString startFolder;           // where the folder dialog opens
+    bool makeChosenFolder = false; // a chosen folder that does not exist is made, with its parents
     FetchOptions fetch;
 };
 

@@ -19,4 +19,7 @@ struct FolderResult
 // followed by 1, 2, 3, ... and creates the first free one. The parent must exist.
 FolderResult createNewFolder(const QString &path, int fnlength);
 
+// Makes the folder at path with any missing parents; a folder there already is fine.
+FolderResult createFolderPath(const QString &path);
+
 } // namespace talvesk

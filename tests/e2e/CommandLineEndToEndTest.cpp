@@ -218,20 +218,22 @@ TEST(CommandLineEndToEnd, JsonListsEveryPictureOfBothLayouts)
     EXPECT_TRUE(run.err.contains(QStringLiteral("图片采集完成,主图数:9,描述图数:9"))) << qPrintable(run.err);
 }
 
-// --save writes the item's folder tree with the served bytes and prints the item folder.
+// --save writes the item's folder tree with the served bytes and prints the item folder; the
+// folder it names is made first, with its missing parents.
 TEST(CommandLineEndToEnd, SaveWritesTheTreeAndPrintsTheItemFolder)
 {
     SampleShop shop;
     const SampleItem item = shop.taobaoItem();
-    QTemporaryDir target;
+    QTemporaryDir temporary;
+    const QString target = QDir(temporary.path()).filePath(QStringLiteral("新的/保存目录"));
 
     const ProgramRun run =
-        runTalvesk({QStringLiteral("collect"), item.url.toString(), QStringLiteral("--save"), target.path(),
+        runTalvesk({QStringLiteral("collect"), item.url.toString(), QStringLiteral("--save"), target,
                     QStringLiteral("--jobs"), QStringLiteral("2")});
     ASSERT_TRUE(run.finished) << qPrintable(run.err);
-    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    ASSERT_EQ(run.exitCode, 0) << qPrintable(run.err);
 
-    const QString itemFolder = QDir(target.path()).filePath(item.itemTitle);
+    const QString itemFolder = QDir(target).filePath(item.itemTitle);
     EXPECT_EQ(run.out, itemFolder + QLatin1Char('\n'));
     const struct
     {
@@ -291,7 +293,7 @@ TEST(CommandLineEndToEnd, UnreachableAddressGivesStatusThree)
     EXPECT_TRUE(run.out.contains(item.url.toString()));
 }
 
-// A target folder that cannot hold the item folder gives status 4 and a line naming the folder.
+// A target folder that cannot be made gives status 4 and a line naming it and saying why.
 TEST(CommandLineEndToEnd, UncreatableFolderGivesStatusFour)
 {
     SampleShop shop;
@@ -306,7 +308,9 @@ TEST(CommandLineEndToEnd, UncreatableFolderGivesStatusFour)
         runTalvesk({QStringLiteral("collect"), item.url.toString(), QStringLiteral("--save"), blocker});
     ASSERT_TRUE(run.finished) << qPrintable(run.err);
     EXPECT_EQ(run.exitCode, 4) << qPrintable(run.err);
-    EXPECT_TRUE(run.err.contains(blocker)) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("talvesk: cannot create a folder: 无法创建文件夹:") +
+                                 blocker + QStringLiteral(",原因:同名文件已存在")))
+        << qPrintable(run.err);
     EXPECT_TRUE(run.out.isEmpty());
 }
 

@@ -171,6 +171,8 @@ public:
         }
         DownloadOptions downloadOptions;
         downloadOptions.concurrency = m_options.jobs;
+        // As wget -P and curl --create-dirs do.
+        downloadOptions.makeChosenFolder = true;
         DownloadCommand download(window, dialogs, messages, m_loop, downloadOptions);
         m_download = &download;
         const DownloadResult saved = co_await download.run(collected.set);
