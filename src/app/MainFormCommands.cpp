@@ -2,6 +2,7 @@
 #include "app/MainFormCommands.h"
 
 #include "app/MainForm.h"
+#include "collect/CollectMessages.h"
 #include "download/DownloadCommand.h"
 #include "platform/Dialogs.h"
 
@@ -43,7 +44,7 @@ void MainFormCommands::handleDownloadRequested()
 {
     // A download started now would read the set while the collect clears and refills it.
     if (m_collect.isRunning()) {
-        m_window.messages().insertLine(CollectCommand::downloadBusyMessage());
+        m_window.messages().insertLine(CollectMessages::downloadBusy());
         return;
     }
     DownloadOptions options;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collect/CollectCommand.h"
 
+#include "collect/CollectMessages.h"
 #include "collect/Extraction.h"
 #include "collect/ItemTitle.h"
 #include "collect/PictureList.h"
@@ -38,51 +39,6 @@ const QString &descriptionId()
 {
     static const QString id = QStringLiteral("description");
     return id;
-}
-
-QString emptyAddressMessage()
-{
-    return QStringLiteral("消息提示:地址栏为空,请先输入产品详情页的网址再采集！");
-}
-QString loadFailedMessage()
-{
-    return QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！");
-}
-QString pageGoneMessage()
-{
-    return QStringLiteral("采集失败:采集过程中网页已跳转或重新载入,请重新采集！");
-}
-QString noDocumentMessage()
-{
-    return QStringLiteral("采集失败:浏览器中没有可读取的网页！");
-}
-QString noBodyMessage()
-{
-    return QStringLiteral("采集失败:网页没有正文(body),无法滚动页面！");
-}
-QString unreadableDivsMessage()
-{
-    return QStringLiteral("采集失败:无法读取网页中的div元素！");
-}
-QString lazyImagesFailedMessage()
-{
-    return QStringLiteral("采集失败:无法补全描述中尚未加载的图片！");
-}
-QString previewFailedMessage()
-{
-    return QStringLiteral("采集失败:无法生成采集结果预览页,原因:");
-}
-QString unresponsiveMessage()
-{
-    return QStringLiteral("采集失败:网页脚本无响应");
-}
-QString distanceLimitMessage()
-{
-    return QStringLiteral("消息提示:网页持续变长,已采集前300000像素内的图片");
-}
-QString scrollTimeLimitMessage()
-{
-    return QStringLiteral("消息提示:网页持续变长,已滚动5分钟");
 }
 
 // Lazy loaders answer the view after a delay of their own: an IntersectionObserver at the next
@@ -156,35 +112,6 @@ CollectCommand::~CollectCommand()
     }
 }
 
-QString CollectCommand::progressMessage(std::int32_t seconds)
-{
-    return QStringLiteral("消息提示:图片采集中,估算已用时") + QString::number(seconds) +
-           QStringLiteral("s，采集过程中请勿做其他操作！");
-}
-
-QString CollectCommand::summaryMessage(const PreviewCounts &counts)
-{
-    return QStringLiteral("图片采集完成,主图数:") + QString::number(counts.main + counts.colour) +
-           QStringLiteral(",描述图数:") + QString::number(counts.description) + QStringLiteral(",总图数:") +
-           QString::number(counts.main + counts.colour + counts.description) +
-           QStringLiteral(",可以进行下载！");
-}
-
-QString CollectCommand::timeLimitMessage(int seconds)
-{
-    return QStringLiteral("采集失败:网页在%1秒内未能完成载入和滚动").arg(seconds);
-}
-
-QString CollectCommand::busyMessage()
-{
-    return QStringLiteral("消息提示:图片采集正在进行,请等本次采集完成后再操作！");
-}
-
-QString CollectCommand::downloadBusyMessage()
-{
-    return QStringLiteral("消息提示:图片采集正在进行,请等采集完成后再下载！");
-}
-
 void CollectCommand::abort(CollectAbort reason)
 {
     if (!m_waits || m_waits->aborted())
@@ -197,12 +124,12 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
 {
     // A second run would reset scrollStep under the first one's scroll phase.
     if (m_running) {
-        m_messages.insertLine(busyMessage());
-        co_return refused(busyMessage());
+        m_messages.insertLine(CollectMessages::busy());
+        co_return refused(CollectMessages::busy());
     }
     if (address.trimmed().isEmpty()) {
-        m_messages.insertLine(emptyAddressMessage());
-        co_return refused(emptyAddressMessage());
+        m_messages.insertLine(CollectMessages::emptyAddress());
+        co_return refused(CollectMessages::emptyAddress());
     }
     Waits waits(m_loop);
     waits.dependOn(m_itemBrowser.presence());
@@ -211,7 +138,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
 
     CollectedSet set;
     m_window.selectTab(WindowControls::Tab::Browse);
-    m_progressLine = m_messages.insertLine(progressMessage(0));
+    m_progressLine = m_messages.insertLine(CollectMessages::progress(0));
     m_itemBrowser.navigate(address);
     const int generation = m_itemBrowser.loadGeneration();
     if (m_timeLimitSeconds > 0)
@@ -226,13 +153,13 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     ScrollPhase scroll(m_itemBrowser, m_loop);
     std::unique_ptr<PageDocument> document = m_itemBrowser.document();
     if (!document)
-        co_return fail(readFailure(generation, noDocumentMessage()));
+        co_return fail(readFailure(generation, CollectMessages::noDocument()));
     const std::optional<int> height = co_await waits.answer<std::optional<int>>(
         [&](PageDocument::Reply<std::optional<int>> reply) { document->bodyScrollHeight(std::move(reply)); });
     if (waits.aborted())
         co_return ended(address);
     if (!height)
-        co_return fail(readFailure(generation, noBodyMessage()));
+        co_return fail(readFailure(generation, CollectMessages::noBody()));
 
     QString limitNotice;
     switch (co_await scroll.run(waits, *document, *height, generation,
@@ -240,14 +167,14 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     case ScrollPhase::End::Aborted:
         co_return ended(address);
     case ScrollPhase::End::PageGone:
-        co_return fail(pageGoneMessage());
+        co_return fail(CollectMessages::pageGone());
     case ScrollPhase::End::NoBody:
-        co_return fail(readFailure(generation, noBodyMessage()));
+        co_return fail(readFailure(generation, CollectMessages::noBody()));
     case ScrollPhase::End::DistanceLimit:
-        limitNotice = distanceLimitMessage();
+        limitNotice = CollectMessages::distanceLimit();
         break;
     case ScrollPhase::End::TimeLimit:
-        limitNotice = scrollTimeLimitMessage();
+        limitNotice = CollectMessages::scrollTimeLimit();
         break;
     case ScrollPhase::End::Bottom:
         break;
@@ -260,7 +187,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
 
     document = m_itemBrowser.document();
     if (!document)
-        co_return fail(readFailure(generation, noDocumentMessage()));
+        co_return fail(readFailure(generation, CollectMessages::noDocument()));
     // The page's loader may not have reached every description picture: the placeholder
     // would be collected in its place.
     const std::optional<int> completed =
@@ -270,7 +197,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     if (waits.aborted())
         co_return ended(address);
     if (!completed)
-        co_return fail(readFailure(generation, lazyImagesFailedMessage()));
+        co_return fail(readFailure(generation, CollectMessages::lazyImagesUnfinished()));
     const std::optional<QString> titleText =
         co_await waits.answer<std::optional<QString>>([&](PageDocument::Reply<std::optional<QString>> reply) {
             document->firstInnerText(QStringLiteral("title"), std::move(reply));
@@ -297,7 +224,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     if (waits.aborted())
         co_return ended(address);
     if (!preview.ok())
-        co_return fail(previewFailedMessage() + preview.errorString);
+        co_return fail(CollectMessages::previewFailed(preview.errorString));
 
     CollectResult result;
     if (!limitNotice.isEmpty())
@@ -305,7 +232,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     result.notices.append(truncationNotices(set));
     for (const QString &notice : std::as_const(result.notices))
         m_messages.insertLine(notice);
-    m_messages.insertLine(summaryMessage(preview.counts));
+    m_messages.insertLine(CollectMessages::summary(preview.counts));
     m_window.selectTab(WindowControls::Tab::Preview);
 
     result.status = CollectResult::Status::Collected;
@@ -317,7 +244,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
 
 void CollectCommand::showProgress(std::int32_t seconds)
 {
-    m_messages.setLine(m_progressLine, progressMessage(seconds));
+    m_messages.setLine(m_progressLine, CollectMessages::progress(seconds));
 }
 
 QCoro::Task<QString> CollectCommand::waitUntilLoaded(Waits &waits, int generation)
@@ -325,12 +252,12 @@ QCoro::Task<QString> CollectCommand::waitUntilLoaded(Waits &waits, int generatio
     for (;;) {
         // A failed load, Stop, or a navigation of the page's or the user's own ends the wait.
         if (m_itemBrowser.loadGeneration() != generation)
-            co_return pageGoneMessage();
+            co_return CollectMessages::pageGone();
         switch (m_itemBrowser.loadState()) {
         case PageBrowser::LoadState::Finished:
             co_return noError();
         case PageBrowser::LoadState::Failed:
-            co_return loadFailedMessage();
+            co_return CollectMessages::loadFailed();
         case PageBrowser::LoadState::Loading:
             break;
         }
@@ -352,13 +279,13 @@ QCoro::Task<QString> CollectCommand::walkElements(Waits &waits, PageDocument &do
     if (waits.aborted())
         co_return noError();
     if (!divs)
-        co_return readFailure(generation, unreadableDivsMessage());
+        co_return readFailure(generation, CollectMessages::unreadableDivs());
     for (const PageElement &div : *divs) {
         co_await waits.nextTurn();
         if (waits.aborted())
             co_return noError();
         if (m_itemBrowser.loadGeneration() != generation)
-            co_return pageGoneMessage();
+            co_return CollectMessages::pageGone();
         showProgress(0);
         if (div.id == detailId())
             extractMainPictures(div.innerHtml, set.mainPictures);
@@ -376,8 +303,8 @@ QString CollectCommand::readFailure(int generation, const QString &message) cons
 {
     // A read also fails when the page is replaced under it; say so rather than blame the page.
     if (m_itemBrowser.loadGeneration() != generation)
-        return pageGoneMessage();
-    return m_itemBrowser.scriptTimedOut() ? unresponsiveMessage() : message;
+        return CollectMessages::pageGone();
+    return m_itemBrowser.scriptTimedOut() ? CollectMessages::unresponsive() : message;
 }
 
 CollectResult CollectCommand::ended(const QString &address)
@@ -387,7 +314,7 @@ CollectResult CollectCommand::ended(const QString &address)
     if (!m_abortReason) {
         // Not ended by anyone: a browser went, with the window it was part of maybe, so
         // nothing is shown.
-        result.errorString = pageGoneMessage();
+        result.errorString = CollectMessages::pageGone();
         result.set = clearedSet();
         return result;
     }
@@ -397,10 +324,10 @@ CollectResult CollectCommand::ended(const QString &address)
         result.status = CollectResult::Status::Closing;
         return result;
     case CollectAbort::Navigated:
-        result = fail(pageGoneMessage());
+        result = fail(CollectMessages::pageGone());
         break;
     case CollectAbort::TimeLimit:
-        result = fail(timeLimitMessage(m_timeLimitSeconds));
+        result = fail(CollectMessages::timeLimit(m_timeLimitSeconds));
         break;
     }
     result.address = address;

@@ -77,13 +77,6 @@ public:
 
     bool isRunning() const { return m_running; }
 
-    static QString progressMessage(std::int32_t seconds);
-    static QString summaryMessage(const PreviewCounts &counts);
-    static QString timeLimitMessage(int seconds);
-    // Shown instead of starting a second collect, or a download, while a collect runs.
-    static QString busyMessage();
-    static QString downloadBusyMessage();
-
 private:
     class Running;
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collect/CollectCommand.h"
+#include "collect/CollectMessages.h"
 
 #include "collect/PictureList.h"
 #include "support/FakeEventLoop.h"
@@ -16,6 +17,7 @@
 using talvesk::CollectAbort;
 using talvesk::CollectCommand;
 using talvesk::CollectedSet;
+using talvesk::CollectMessages;
 using talvesk::CollectResult;
 using talvesk::PageBrowser;
 using talvesk::PageElement;
@@ -136,12 +138,12 @@ protected:
 // The two message texts, character for character.
 TEST(CollectMessages, Texts)
 {
-    EXPECT_EQ(CollectCommand::progressMessage(0),
+    EXPECT_EQ(CollectMessages::progress(0),
               QStringLiteral("消息提示:图片采集中,估算已用时0s，采集过程中请勿做其他操作！"));
-    EXPECT_EQ(CollectCommand::progressMessage(42),
+    EXPECT_EQ(CollectMessages::progress(42),
               QStringLiteral("消息提示:图片采集中,估算已用时42s，采集过程中请勿做其他操作！"));
     PreviewCounts none;
-    EXPECT_EQ(CollectCommand::summaryMessage(none),
+    EXPECT_EQ(CollectMessages::summary(none),
               QStringLiteral("图片采集完成,主图数:0,描述图数:0,总图数:0,可以进行下载！"));
 }
 
@@ -159,7 +161,7 @@ TEST_F(CollectCommandTest, ReadyAtOnceAndEmptyPage)
     EXPECT_TRUE(browser1.scrolls.isEmpty());
     EXPECT_EQ(mesg.lines,
               QStringList({QStringLiteral("图片采集完成,主图数:0,描述图数:0,总图数:0,可以进行下载！"),
-                           CollectCommand::progressMessage(0), QStringLiteral("earlier")}));
+                           CollectMessages::progress(0), QStringLiteral("earlier")}));
     EXPECT_EQ(browser1.navigations, QStringList{kAddress});
     EXPECT_TRUE(allNull(collected.set.mainPictures));
     EXPECT_EQ(collected.set.itemTitle, QStringLiteral("Item"));
@@ -202,15 +204,15 @@ TEST_F(CollectCommandTest, ReadyWaitRewritesLineZero)
     browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
 
     ASSERT_TRUE(collect().ok());
-    EXPECT_EQ(topLines, QStringList({CollectCommand::progressMessage(0), CollectCommand::progressMessage(0),
-                                     CollectCommand::progressMessage(0)}));
+    EXPECT_EQ(topLines, QStringList({CollectMessages::progress(0), CollectMessages::progress(0),
+                                     CollectMessages::progress(0)}));
     EXPECT_EQ(mesg.rewrites, 3);
 
     topLines.clear();
     finishAt = loop.yields() + 3;
     ASSERT_TRUE(collect().ok());
-    EXPECT_EQ(topLines, QStringList({CollectCommand::progressMessage(0), CollectCommand::progressMessage(0),
-                                     CollectCommand::progressMessage(0)}));
+    EXPECT_EQ(topLines, QStringList({CollectMessages::progress(0), CollectMessages::progress(0),
+                                     CollectMessages::progress(0)}));
 }
 
 // A page 1000 px high that does not grow is scrolled in 200 passes of 5 px, one yield each.
@@ -253,7 +255,7 @@ TEST_F(CollectCommandTest, StepWidensEveryTenSecondsOnceHeightIsSteady)
     EXPECT_GE(sum, 2500);
     EXPECT_LT(sum - scrolls.last().second, 2500);
     // The line counts the seconds of the scroll phase: a tenth of a second per pass.
-    EXPECT_EQ(mesg.lines.value(1), CollectCommand::progressMessage(static_cast<int>(scrolls.size()) / 10));
+    EXPECT_EQ(mesg.lines.value(1), CollectMessages::progress(static_cast<int>(scrolls.size()) / 10));
 }
 
 // When the height has changed by the check at second 10, that check only remembers the new
@@ -355,7 +357,7 @@ TEST_F(CollectCommandTest, DroppedPicturesAreNoticed)
               QStringLiteral("图片采集完成,主图数:3,描述图数:256,总图数:259,可以进行下载！"));
     EXPECT_EQ(mesg.lines.value(1), QStringLiteral("消息提示:描述图超过256张,只采集了前256张"));
     EXPECT_EQ(collected.notices, QStringList{mesg.lines.value(1)});
-    EXPECT_EQ(mesg.lines.value(2), CollectCommand::progressMessage(0));
+    EXPECT_EQ(mesg.lines.value(2), CollectMessages::progress(0));
     EXPECT_EQ(collected.set.descriptionPictures[255], QStringLiteral("http://img.example/d/256.jpg"));
 }
 
@@ -369,7 +371,7 @@ TEST_F(CollectCommandTest, WalkYieldsOncePerDivWithWindowDisabled)
     loop.onYield([&](int) {
         if (!window.windowEnabled) {
             ++disabledYields;
-            EXPECT_EQ(mesg.lines[0], CollectCommand::progressMessage(0));
+            EXPECT_EQ(mesg.lines[0], CollectMessages::progress(0));
         }
     });
 
@@ -522,7 +524,7 @@ TEST_F(CollectCommandTest, StopEndsTheWait)
     });
     expectFailedCleanly(collect(), QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！"));
     EXPECT_EQ(loop.yields(), 5);
-    EXPECT_EQ(mesg.lines[1], CollectCommand::progressMessage(0));
+    EXPECT_EQ(mesg.lines[1], CollectMessages::progress(0));
 }
 
 // A navigation of the user's own during the wait, the scroll phase or the walk means the
@@ -641,12 +643,12 @@ TEST_F(CollectCommandTest, SecondCollectIsRefused)
     // summary.
     ASSERT_EQ(mesg.lines.size(), 3);
     EXPECT_EQ(mesg.lines[1], second.errorString);
-    EXPECT_EQ(mesg.lines[2], CollectCommand::progressMessage(0));
+    EXPECT_EQ(mesg.lines[2], CollectMessages::progress(0));
     EXPECT_EQ(browser1.navigations.size(), 1);
     ASSERT_TRUE(first.ok());
     EXPECT_EQ(first.counts.main, 2);
     EXPECT_FALSE(command.isRunning());
-    EXPECT_EQ(CollectCommand::downloadBusyMessage(),
+    EXPECT_EQ(CollectMessages::downloadBusy(),
               QStringLiteral("消息提示:图片采集正在进行,请等采集完成后再下载！"));
 }
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collect/CollectCommand.h"
+#include "collect/CollectMessages.h"
 
 #include "app/WaitUntil.h"
 #include "collect/PictureList.h"
@@ -23,6 +24,7 @@
 
 using talvesk::CollectCommand;
 using talvesk::CollectedSet;
+using talvesk::CollectMessages;
 using talvesk::CollectResult;
 using talvesk::PageBrowser;
 using talvesk::PictureList;
@@ -120,7 +122,7 @@ protected:
         EXPECT_EQ(filled(result.set.descriptionPictures), item.descriptionPictures);
         EXPECT_EQ(result.set.itemTitle, item.itemTitle);
         EXPECT_EQ(m_messages.lines.value(0), summary);
-        EXPECT_EQ(m_messages.lines.value(1), CollectCommand::progressMessage(0));
+        EXPECT_EQ(m_messages.lines.value(1), CollectMessages::progress(0));
         EXPECT_EQ(previewPictureCount(),
                   item.mainPictures.size() + item.colourPictures.size() + item.descriptionPictures.size());
         EXPECT_TRUE(m_browser2.isVisible());

@@ -4,6 +4,7 @@
 
 #include "app/WaitUntil.h"
 #include "collect/CollectCommand.h"
+#include "collect/CollectMessages.h"
 #include "platform/qt/QtPageBrowser.h"
 #include "support/FakeWindow.h"
 #include "support/QStringPrinter.h"
@@ -33,6 +34,7 @@
 #include <memory>
 
 using talvesk::CollectCommand;
+using talvesk::CollectMessages;
 using talvesk::MainForm;
 using talvesk::MainFormCommands;
 using talvesk::MainFormSetup;
@@ -254,7 +256,7 @@ TEST_F(MainFormEndToEndTest, CollectShowsThePreviewTab)
     const QStringList lines = messageLines();
     ASSERT_GE(lines.size(), 2);
     EXPECT_EQ(lines[0], QStringLiteral("图片采集完成,主图数:9,描述图数:9,总图数:18,可以进行下载！"));
-    EXPECT_EQ(lines[1], CollectCommand::progressMessage(0));
+    EXPECT_EQ(lines[1], CollectMessages::progress(0));
     EXPECT_EQ(control<QTabBar>(QStringLiteral("TabStrip1"))->currentIndex(), 1);
     EXPECT_TRUE(m_window->previewBrowser().isVisible());
     EXPECT_FALSE(m_window->itemBrowser().isVisible());
@@ -287,8 +289,8 @@ TEST_F(MainFormEndToEndTest, StopDuringTheReadyWaitEndsTheCollect)
     const QStringList lines = messageLines();
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_EQ(lines[0], kLoadFailed);
-    EXPECT_TRUE(lines.contains(CollectCommand::busyMessage()));
-    EXPECT_TRUE(lines.contains(CollectCommand::downloadBusyMessage()));
+    EXPECT_TRUE(lines.contains(CollectMessages::busy()));
+    EXPECT_TRUE(lines.contains(CollectMessages::downloadBusy()));
     EXPECT_TRUE(m_dialogs.folderAsked.isEmpty());
     EXPECT_TRUE(m_window->isEnabled());
 
