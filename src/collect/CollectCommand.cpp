@@ -10,7 +10,7 @@
 #include "platform/MessageList.h"
 #include "platform/PageBrowser.h"
 #include "platform/PageDocument.h"
-#include "platform/WaitForPage.h"
+#include "platform/WaitForChange.h"
 #include "platform/Waits.h"
 #include "platform/WindowControls.h"
 

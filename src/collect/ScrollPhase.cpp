@@ -4,7 +4,7 @@
 #include "platform/EventLoop.h"
 #include "platform/PageBrowser.h"
 #include "platform/PageDocument.h"
-#include "platform/WaitForPage.h"
+#include "platform/WaitForChange.h"
 #include "platform/Waits.h"
 
 #include <optional>

@@ -169,7 +169,7 @@ bool DownloadCommand::createFolders(const QString &chosen, const QString &itemTi
     result.itemFolder = item.path;
     for (ListPlan &plan : plans) {
         const QString requested = joinPath(item.path, plan.subfolder);
-        const FolderResult sub = createNewFolder(requested, plan.fnlength);
+        const FolderResult sub = createNewFolder(requested, plan.stemLength);
         if (!sub.ok()) {
             result.folderError = folderErrorLine(requested, sub.error);
             return false;

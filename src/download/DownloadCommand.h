@@ -76,7 +76,7 @@ private:
     {
         const PictureList *list;
         QString subfolder;
-        int fnlength;
+        int stemLength;
         QString filePrefix;
         QString emptyMessage;
         QString folder = {}; // the subfolder as created

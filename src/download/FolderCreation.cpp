@@ -53,11 +53,11 @@ MkdirOutcome makeOneFolder(const QString &path, QString *reason)
 
 } // namespace
 
-FolderResult createNewFolder(const QString &path, int fnlength)
+FolderResult createNewFolder(const QString &path, int stemLength)
 {
     const QFileInfo requested(QDir::fromNativeSeparators(path));
     const QString parent = QDir::toNativeSeparators(requested.path());
-    const QString stem = requested.fileName().left(fnlength);
+    const QString stem = requested.fileName().left(stemLength);
 
     FolderResult result;
     QString candidate = path;

@@ -141,12 +141,12 @@ TEST_F(MainFormTest, InitialLayout)
     EXPECT_EQ(m_window->centralWidget()->size(), QSize(813, 458));
     const FormGeometry &g = m_window->formGeometry();
     EXPECT_EQ(g.itemBrowser, (TwipRect{0, 1200, 12175, 5290}));
-    EXPECT_DOUBLE_EQ(g.urladress.width, m_window->frameGeometry().width() * 15.0 - 3500);
-    EXPECT_DOUBLE_EQ(g.browser.left, g.urladress.width + 1000);
-    EXPECT_EQ(g.progressBar1, (TwipRect{1219.5, 6545, 3658.5, 300}));
+    EXPECT_DOUBLE_EQ(g.addressBox.width, m_window->frameGeometry().width() * 15.0 - 3500);
+    EXPECT_DOUBLE_EQ(g.collectButton.left, g.addressBox.width + 1000);
+    EXPECT_EQ(g.progressBar, (TwipRect{1219.5, 6545, 3658.5, 300}));
     // Its height is the larger of 240 and what one line of its font needs.
-    EXPECT_EQ(g.mesg, (TwipRect{4878, 6545, 7317, g.mesg.height}));
-    EXPECT_GE(g.mesg.height, 240);
+    EXPECT_EQ(g.messageList, (TwipRect{4878, 6545, 7317, g.messageList.height}));
+    EXPECT_GE(g.messageList.height, 240);
 
     // Stacking: the browsers in front of the tab strip, the status row in front of the status bar.
     const QObjectList order = m_window->centralWidget()->children();
@@ -174,15 +174,15 @@ TEST_F(MainFormTest, SurvivesTinyWindows)
         }
     }
     // The last size was narrower than 3500 twips: the address bar stayed, the browsers followed.
-    EXPECT_EQ(m_window->formGeometry().urladress, before.urladress);
+    EXPECT_EQ(m_window->formGeometry().addressBox, before.addressBox);
     EXPECT_DOUBLE_EQ(m_window->formGeometry().itemBrowser.width,
                      m_window->centralWidget()->width() * 15.0 - 20);
 
     m_window->resize(1000, 600);
     ASSERT_TRUE(waitUntil([this] { return m_window->centralWidget()->width() == 1000; }));
-    EXPECT_DOUBLE_EQ(m_window->formGeometry().urladress.width,
+    EXPECT_DOUBLE_EQ(m_window->formGeometry().addressBox.width,
                      m_window->frameGeometry().width() * 15.0 - 3500);
-    EXPECT_DOUBLE_EQ(m_window->formGeometry().mesg.left, 1000 * 15 * 0.4);
+    EXPECT_DOUBLE_EQ(m_window->formGeometry().messageList.left, 1000 * 15 * 0.4);
 }
 
 // Minimizing moves no control (the pass gives up at once) and restoring lays the window out
@@ -205,7 +205,8 @@ TEST_F(MainFormTest, MinimizeAndRestore)
     ASSERT_TRUE(waitUntil([this] { return !m_window->isMinimized(); }));
     EXPECT_DOUBLE_EQ(m_window->formGeometry().itemBrowser.width,
                      m_window->centralWidget()->width() * 15.0 - 20);
-    EXPECT_DOUBLE_EQ(m_window->formGeometry().mesg.left, m_window->centralWidget()->width() * 15.0 * 0.4);
+    EXPECT_DOUBLE_EQ(m_window->formGeometry().messageList.left,
+                     m_window->centralWidget()->width() * 15.0 * 0.4);
 }
 
 // Tabs switch the browsers both ways by click, and selecting a tab from code does the same;
@@ -305,7 +306,7 @@ TEST_F(MainFormTest, MessageLineShowsWholeAtLargerFont)
         EXPECT_LE(mesg->geometry().bottom(), statusBar->geometry().bottom());
         EXPECT_GE(mesg->y(), statusBar->y());
         EXPECT_LE(view(*m_window, "WebBrowser1")->geometry().bottom(), statusBar->y());
-        EXPECT_DOUBLE_EQ(m_window->formGeometry().mesg.height, std::max(240.0, mesg->height() * 15.0));
+        EXPECT_DOUBLE_EQ(m_window->formGeometry().messageList.height, std::max(240.0, mesg->height() * 15.0));
     }
     EXPECT_GT(mesg->height() * 15, 240);
 

@@ -10,7 +10,7 @@
 #include "collect/CollectCommand.h"
 #include "collect/PictureList.h"
 #include "download/DownloadCommand.h"
-#include "platform/WaitForPage.h"
+#include "platform/WaitForChange.h"
 #include "platform/Waits.h"
 #include "platform/WindowControls.h"
 #include "platform/qt/BrowserSetup.h"
