@@ -210,6 +210,8 @@ public:
             m_collect->abort(CollectAbort::Closing);
         if (m_download)
             m_download->abort();
+        if (!m_itemBrowser)
+            return; // stopped before
         delete m_itemBrowser->view();
         delete m_previewBrowser->view();
         m_itemBrowser = nullptr;
