@@ -13,12 +13,10 @@
 #include "collect/CollectCommand.h"
 #include "collect/PictureList.h"
 #include "platform/MessageList.h"
-#include "platform/SteadyClock.h"
 #include "platform/WindowControls.h"
 #include "platform/qt/EngineEnvironment.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageBrowser.h"
-#include "platform/qt/QtTicker.h"
 #include "support/CurrentLayoutPages.h"
 #include "support/SampleShop.h"
 #include "support/TaskResult.h"
@@ -47,22 +45,7 @@ double seconds(qint64 nanoseconds)
     return static_cast<double>(nanoseconds) / 1e9;
 }
 
-// Counts the progress rewrites made while the timer runs: one per scroll pass.
-class CountingMessages final : public MessageList
-{
-public:
-    MessageLine insertLine(const QString &) override { return 0; }
-    void setLine(MessageLine, const QString &) override
-    {
-        if (counting)
-            ++passes;
-    }
-
-    bool counting = false;
-    int passes = 0;
-};
-
-// Times the scroll phase (the timer runs) and the element walk (the window is disabled).
+// Times the element walk (the window is disabled).
 class BenchWindow final : public WindowControls
 {
 public:
@@ -75,6 +58,7 @@ public:
         else if (m_walkStart >= 0)
             walkNs = m_clock.nsecsElapsed() - m_walkStart;
     }
+    bool walkBegun() const { return m_walkStart >= 0; }
     qint64 walkNs = 0;
 
 private:
@@ -82,38 +66,35 @@ private:
     qint64 m_walkStart = -1;
 };
 
-// The collect's clock runs exactly through its scroll phase: timing it times that phase.
-class ScrollTimingTicker final : public Ticker
+// Counts the scroll passes and times them: once the page has loaded and before the walk, the
+// collect rewrites its progress line once per pass. The phase is timed from the first pass to
+// the last.
+class ScrollPassCounter final : public MessageList
 {
 public:
-    explicit ScrollTimingTicker(CountingMessages &messages) : m_messages(messages) { m_clock.start(); }
-
-    void start(std::function<void()> onTick) override
+    ScrollPassCounter(const PageBrowser &page, const BenchWindow &window) : m_page(page), m_window(window)
     {
-        if (!m_running)
-            m_scrollStart = m_clock.nsecsElapsed();
-        m_running = true;
-        m_messages.counting = true;
-        m_ticker.start(std::move(onTick));
+        m_clock.start();
     }
-    void stop() override
+    MessageLine insertLine(const QString &) override { return 0; }
+    void setLine(MessageLine, const QString &) override
     {
-        if (m_running)
-            scrollNs = m_clock.nsecsElapsed() - m_scrollStart;
-        m_running = false;
-        m_messages.counting = false;
-        m_ticker.stop();
+        if (m_page.loadState() != PageBrowser::LoadState::Finished || m_window.walkBegun())
+            return;
+        const qint64 now = m_clock.nsecsElapsed();
+        if (passes++ == 0)
+            m_first = now;
+        scrollNs = now - m_first;
     }
 
+    int passes = 0;
     qint64 scrollNs = 0;
 
 private:
-    CountingMessages &m_messages;
-    QObject m_owner;
-    QtTicker m_ticker{&m_owner, QStringLiteral("Timer1")};
+    const PageBrowser &m_page;
+    const BenchWindow &m_window;
     QElapsedTimer m_clock;
-    qint64 m_scrollStart = 0;
-    bool m_running = false;
+    qint64 m_first = 0;
 };
 
 int found(const CollectedSet &set, const QStringList &expected)
@@ -138,14 +119,11 @@ struct Run
     int passes = 0;
 };
 
-Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtEventLoop &loop, CollectedSet &set,
-            const QString &address)
+Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtEventLoop &loop, const QString &address)
 {
-    CountingMessages messages;
     BenchWindow window;
-    ScrollTimingTicker ticker(messages);
-    const SteadyClock steadyClock;
-    CollectCommand command(browser1, browser2, window, messages, loop, steadyClock, ticker, set);
+    ScrollPassCounter messages(browser1, window);
+    CollectCommand command(browser1, browser2, window, messages, loop);
 
     Run run;
     QElapsedTimer clock;
@@ -154,7 +132,7 @@ Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtEventLoop &loop,
     runUntil([&] { return result->has_value(); });
     run.result = **result;
     run.totalNs = clock.nsecsElapsed();
-    run.scrollNs = ticker.scrollNs;
+    run.scrollNs = messages.scrollNs;
     run.walkNs = window.walkNs;
     run.passes = messages.passes;
     return run;
@@ -223,8 +201,7 @@ int main(int argc, char **argv)
     QtEventLoop loop;
     bool ok = true;
 
-    CollectedSet walkSet;
-    const Run walk = collect(browser1, browser2, loop, walkSet, shop.server().url(walkPath).toString());
+    const Run walk = collect(browser1, browser2, loop, shop.server().url(walkPath).toString());
     if (!walk.result.ok()) {
         std::printf("walk collect failed: %s\n", walk.result.errorString.toUtf8().constData());
         ok = false;
@@ -235,8 +212,7 @@ int main(int argc, char **argv)
     const auto timeCollect = [&](const char *layout, const test::SampleItem &page) {
         browser1.setVisible(true);
         browser2.setVisible(false);
-        CollectedSet set;
-        const Run run = collect(browser1, browser2, loop, set, page.url.toString());
+        const Run run = collect(browser1, browser2, loop, page.url.toString());
         int height = 0;
         if (const auto document = browser1.document()) {
             bool read = false;
@@ -250,7 +226,7 @@ int main(int argc, char **argv)
         const qint64 floor = floorNs(browser1, run.passes);
 
         const QStringList expected = page.mainPictures + page.colourPictures + page.descriptionPictures;
-        const int foundCount = found(set, expected);
+        const int foundCount = found(run.result.set, expected);
         if (!run.result.ok()) {
             std::printf("collect %s failed: %s\n", layout, run.result.errorString.toUtf8().constData());
             ok = false;

@@ -6,8 +6,10 @@
 #include "RunUntil.h"
 #include "collect/PictureList.h"
 #include "download/DownloadCommand.h"
+#include "platform/qt/QtEventLoop.h"
 #include "support/FakeWindow.h"
 #include "support/LocalHttpServer.h"
+#include "support/TaskResult.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -119,13 +121,14 @@ Timing timeOurs(ServerThread &server, const QStringList &addresses, int concurre
         dialogs.folderAnswers = {dir.path()};
         DownloadOptions options;
         options.concurrency = concurrency;
-        DownloadCommand command(window, dialogs, messages, options);
+        QtEventLoop loop;
+        DownloadCommand command(window, dialogs, messages, loop, options);
 
         QElapsedTimer clock;
         clock.start();
-        command.start(set);
-        runUntil([&] { return !command.isRunning(); });
-        const DownloadResult &result = command.result();
+        const auto downloaded = test::started(command.run(set));
+        runUntil([&] { return downloaded->has_value(); });
+        const DownloadResult result = **downloaded;
         seconds.push_back(clock.nsecsElapsed() / 1e9);
         if (result.outcome != DownloadResult::Outcome::Done || result.failed != 0 ||
             !complete(QDir(result.itemFolder).filePath(QStringLiteral("描述图")))) {

@@ -16,13 +16,13 @@ constexpr double kStatusRowBelow = 25;
 // The progress bar and the message list on the status bar's row.
 void placeStatusRow(const FormMetrics &m, FormGeometry &g)
 {
-    g.progressBar1.top = m.statusBarTop + kStatusRowAbove;
-    g.mesg.top = g.progressBar1.top;
-    g.mesg.height = messageListHeight(m);
-    g.mesg.left = m.clientWidth * 0.4;
-    g.mesg.width = m.clientWidth * 0.6;
-    g.progressBar1.left = m.clientWidth * 0.1;
-    g.progressBar1.width = m.clientWidth * 0.3;
+    g.progressBar.top = m.statusBarTop + kStatusRowAbove;
+    g.messageList.top = g.progressBar.top;
+    g.messageList.height = messageListHeight(m);
+    g.messageList.left = m.clientWidth * 0.4;
+    g.messageList.width = m.clientWidth * 0.6;
+    g.progressBar.left = m.clientWidth * 0.1;
+    g.progressBar.width = m.clientWidth * 0.3;
 }
 
 } // namespace
@@ -42,11 +42,11 @@ FormGeometry initialFormGeometry()
     FormGeometry g;
     g.itemBrowser = {0, 1200, 12175, 5290};
     g.previewBrowser = g.itemBrowser;
-    g.urladress = {840, 0, 8235, 300};
-    g.browser = {9120, 0, 975, 375};
-    g.downLoad = {10080, 0, 975, 375};
-    g.progressBar1 = {1219.5, 6545, 3658.5, 300};
-    g.mesg = {4878, 6545, 7317, 240};
+    g.addressBox = {840, 0, 8235, 300};
+    g.collectButton = {9120, 0, 975, 375};
+    g.downloadButton = {10080, 0, 975, 375};
+    g.progressBar = {1219.5, 6545, 3658.5, 300};
+    g.messageList = {4878, 6545, 7317, 240};
     return g;
 }
 
@@ -67,9 +67,9 @@ FormGeometry layoutPass(const FormMetrics &metrics, const FormGeometry &previous
     const double addressWidth = metrics.outerWidth - 3500;
     if (addressWidth < 0)
         return g;
-    g.urladress.width = addressWidth;
-    g.browser.left = g.urladress.width + 1000;
-    g.downLoad.left = g.browser.left + g.browser.width;
+    g.addressBox.width = addressWidth;
+    g.collectButton.left = g.addressBox.width + 1000;
+    g.downloadButton.left = g.collectButton.left + g.collectButton.width;
 
     placeStatusRow(metrics, g);
     return g;

@@ -24,17 +24,18 @@ struct FormGeometry
 {
     TwipRect itemBrowser;
     TwipRect previewBrowser;
-    TwipRect urladress;
-    TwipRect browser;
-    TwipRect downLoad;
-    TwipRect progressBar1;
-    TwipRect mesg;
+    TwipRect addressBox;
+    TwipRect collectButton;
+    TwipRect downloadButton;
+    TwipRect progressBar;
+    TwipRect messageList;
 
     bool operator==(const FormGeometry &other) const
     {
         return itemBrowser == other.itemBrowser && previewBrowser == other.previewBrowser &&
-               urladress == other.urladress && browser == other.browser && downLoad == other.downLoad &&
-               progressBar1 == other.progressBar1 && mesg == other.mesg;
+               addressBox == other.addressBox && collectButton == other.collectButton &&
+               downloadButton == other.downloadButton && progressBar == other.progressBar &&
+               messageList == other.messageList;
     }
 };
 

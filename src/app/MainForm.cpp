@@ -411,11 +411,11 @@ void MainForm::applyGeometry()
     // setGeometry with the current value does nothing, so a repaint after a full pass moves nothing.
     m_itemBrowser->view()->setGeometry(toPixels(m_geometry.itemBrowser));
     m_previewBrowser->view()->setGeometry(toPixels(m_geometry.previewBrowser));
-    m_addressBox->setGeometry(toPixels(m_geometry.urladress));
-    m_collectButton->setGeometry(toPixels(m_geometry.browser));
-    m_downloadButton->setGeometry(toPixels(m_geometry.downLoad));
-    m_progressBar->setGeometry(toPixels(m_geometry.progressBar1));
-    m_messages->setGeometry(toPixels(m_geometry.mesg));
+    m_addressBox->setGeometry(toPixels(m_geometry.addressBox));
+    m_collectButton->setGeometry(toPixels(m_geometry.collectButton));
+    m_downloadButton->setGeometry(toPixels(m_geometry.downloadButton));
+    m_progressBar->setGeometry(toPixels(m_geometry.progressBar));
+    m_messages->setGeometry(toPixels(m_geometry.messageList));
 }
 
 void MainForm::handleCollectClicked()

@@ -2,6 +2,7 @@
 #include "app/MainFormCommands.h"
 
 #include "app/MainForm.h"
+#include "collect/CollectMessages.h"
 #include "download/DownloadCommand.h"
 #include "platform/Dialogs.h"
 
@@ -11,13 +12,14 @@
 namespace talvesk {
 
 MainFormCommands::MainFormCommands(MainForm &window)
-    : m_window(window), m_ticker(&window, QStringLiteral("Timer1")),
-      m_collect(window.itemBrowser(), window.previewBrowser(), window, window.messages(), window.eventLoop(),
-                m_clock, m_ticker, m_set)
+    : m_window(window),
+      m_collect(window.itemBrowser(), window.previewBrowser(), window, window.messages(), window.eventLoop())
 {
-    // The collect runs on by itself; a result it has is already shown.
-    connect(&window, &MainForm::collectRequested, this,
-            [this](const QString &address) { m_collect.run(address); });
+    // The collect shows what it does itself; the window keeps the set it returns.
+    connect(&window, &MainForm::collectRequested, this, [this](const QString &address) {
+        QCoro::connect(m_collect.run(address), this,
+                       [this](const CollectResult &result) { keepSet(result); });
+    });
     connect(&window, &MainForm::userNavigated, this, [this] { m_collect.abort(CollectAbort::Navigated); });
     connect(&window, &MainForm::downloadRequested, this, &MainFormCommands::handleDownloadRequested);
     window.installEventFilter(this);
@@ -31,24 +33,30 @@ MainFormCommands::~MainFormCommands()
         download->abort();
 }
 
+// What a collect that ran to its end leaves for the downloads: its set, or a cleared one.
+void MainFormCommands::keepSet(const CollectResult &result)
+{
+    if (result.status == CollectResult::Status::Collected || result.status == CollectResult::Status::Failed)
+        m_set = result.set;
+}
+
 void MainFormCommands::handleDownloadRequested()
 {
     // A download started now would read the set while the collect clears and refills it.
     if (m_collect.isRunning()) {
-        m_window.messages().insertLine(CollectCommand::downloadBusyMessage());
+        m_window.messages().insertLine(CollectMessages::downloadBusy());
         return;
     }
     DownloadOptions options;
     options.startFolder = QDir::currentPath();
-    auto *download = new DownloadCommand(m_window, m_window.dialogs(), m_window.messages(), options, this);
+    auto *download = new DownloadCommand(m_window, m_window.dialogs(), m_window.messages(),
+                                         m_window.eventLoop(), options, this);
     m_downloads.append(download);
     m_percents.append(0);
     m_window.setProgressHeld(true);
     connect(download, &DownloadCommand::progressChanged, this,
             [this, download](int percent) { showProgress(download, percent); });
-    connect(download, &DownloadCommand::finished, this,
-            [this, download] { handleDownloadFinished(download); });
-    download->start(m_set);
+    QCoro::connect(download->run(m_set), this, [this, download] { handleDownloadFinished(download); });
 }
 
 void MainFormCommands::showProgress(DownloadCommand *download, int percent)

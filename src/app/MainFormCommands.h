@@ -3,8 +3,6 @@
 
 #include "collect/CollectCommand.h"
 #include "collect/PictureList.h"
-#include "platform/SteadyClock.h"
-#include "platform/qt/QtTicker.h"
 
 #include <QList>
 #include <QObject>
@@ -15,8 +13,8 @@ class DownloadCommand;
 class MainForm;
 
 // Connects the window's command hooks to the commands and holds what they share for the
-// life of the window: the collected set, the collect command with its state, and the
-// downloads that run. Each download works on its own copy of the set, so downloads side by
+// life of the window: the set the last collect returned, the collect command with its state,
+// and the downloads that run. Each download works on its own copy of the set, so downloads side by
 // side, or a collect started during one, cannot mix items.
 class MainFormCommands final : public QObject
 {
@@ -26,13 +24,11 @@ public:
     explicit MainFormCommands(MainForm &window);
     ~MainFormCommands() override;
 
-    CollectCommand &collectCommand() { return m_collect; }
-    const CollectedSet &collectedSet() const { return m_set; }
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void keepSet(const CollectResult &result);
     void handleDownloadRequested();
     void showProgress(DownloadCommand *download, int percent);
     void handleDownloadFinished(DownloadCommand *download);
@@ -40,9 +36,6 @@ private:
 
     MainForm &m_window;
     CollectedSet m_set;
-    SteadyClock m_clock;
-    QtTicker m_ticker; // the collect's clock, "Timer1"
-
     CollectCommand m_collect;
     // Running downloads, the latest last: the progress bar follows it, and when it ends the
     // one before it. A collect's page loads leave the bar alone meanwhile.

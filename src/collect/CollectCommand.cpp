@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collect/CollectCommand.h"
 
+#include "collect/CollectMessages.h"
 #include "collect/CurrentLayout.h"
 #include "collect/Extraction.h"
 #include "collect/ItemTitle.h"
 #include "collect/PictureList.h"
-#include "platform/Clock.h"
+#include "collect/ScrollPhase.h"
 #include "platform/EventLoop.h"
 #include "platform/MessageList.h"
 #include "platform/PageBrowser.h"
 #include "platform/PageDocument.h"
-#include "platform/Ticker.h"
-#include "platform/WaitForPage.h"
+#include "platform/WaitForChange.h"
 #include "platform/Waits.h"
 #include "platform/WindowControls.h"
 
@@ -44,71 +44,10 @@ const QString &descriptionId()
     return id;
 }
 
-QString emptyAddressMessage()
-{
-    return QStringLiteral("消息提示:地址栏为空,请先输入产品详情页的网址再采集！");
-}
-QString loadFailedMessage()
-{
-    return QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！");
-}
-QString pageGoneMessage()
-{
-    return QStringLiteral("采集失败:采集过程中网页已跳转或重新载入,请重新采集！");
-}
-QString noDocumentMessage()
-{
-    return QStringLiteral("采集失败:浏览器中没有可读取的网页！");
-}
-QString noBodyMessage()
-{
-    return QStringLiteral("采集失败:网页没有正文(body),无法滚动页面！");
-}
-QString unreadableDivsMessage()
-{
-    return QStringLiteral("采集失败:无法读取网页中的div元素！");
-}
-QString unreadablePicturesMessage()
-{
-    return QStringLiteral("采集失败:无法读取网页中的图片！");
-}
-QString noPicturesMessage()
-{
-    return QStringLiteral("采集失败:网页中没有找到商品图片(不是商品详情页,或网页版式无法识别)");
-}
-QString lazyImagesFailedMessage()
-{
-    return QStringLiteral("采集失败:无法补全描述中尚未加载的图片！");
-}
-QString previewFailedMessage()
-{
-    return QStringLiteral("采集失败:无法生成采集结果预览页,原因:");
-}
-QString unresponsiveMessage()
-{
-    return QStringLiteral("采集失败:网页脚本无响应");
-}
-QString distanceLimitMessage()
-{
-    return QStringLiteral("消息提示:网页持续变长,已采集前300000像素内的图片");
-}
-QString scrollTimeLimitMessage()
-{
-    return QStringLiteral("消息提示:网页持续变长,已滚动5分钟");
-}
-
 // Lazy loaders answer the view after a delay of their own: an IntersectionObserver at the next
 // frame, a throttled scroll handler up to a few hundred milliseconds later. The page gets this
 // long after the last scroll before its markup is read.
 constexpr int kSettleMs = 300;
-
-// A page that has not drawn its latest scroll position in this long is not waited for again
-// until it draws once more: it may draw nothing for good (a minimised window, say).
-constexpr std::int64_t kDrawWaitMs = 1000;
-
-// A page that keeps growing (an endless feed) would hold the scroll phase for good.
-constexpr std::int32_t kScrollDistanceLimit = 300000;
-constexpr std::int64_t kScrollTimeLimitMs = 5 * 60 * 1000;
 
 CollectResult refused(const QString &message)
 {
@@ -124,6 +63,16 @@ bool hasPictures(const CollectedSet &set)
            countPictures(set.descriptionPictures) > 0;
 }
 
+// What a failed collect leaves: no title and every list empty.
+CollectedSet clearedSet()
+{
+    CollectedSet set;
+    set.mainPictures.clear();
+    set.colourPictures.clear();
+    set.descriptionPictures.clear();
+    return set;
+}
+
 const QString &noError()
 {
     static const QString none;
@@ -132,8 +81,8 @@ const QString &noError()
 
 } // namespace
 
-// Marks a collect as running and holds its waits; when it ends, however it ends, its ticks and
-// its time limit end too.
+// Marks a collect as running and holds its waits; when it ends, however it ends, its time
+// limit ends too.
 class CollectCommand::Running final
 {
 public:
@@ -141,11 +90,10 @@ public:
     {
         m_command.m_running = true;
         m_command.m_waits = &waits;
-        m_command.m_abortReason = CollectAbort::Closing;
+        m_command.m_abortReason.reset();
     }
     ~Running()
     {
-        m_command.m_ticker.stop();
         m_command.m_deadline.reset();
         m_command.m_waits = nullptr;
         m_command.m_running = false;
@@ -158,45 +106,19 @@ private:
 };
 
 CollectCommand::CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser, WindowControls &window,
-                               MessageList &messages, EventLoop &loop, const Clock &clock, Ticker &ticker,
-                               CollectedSet &set)
+                               MessageList &messages, EventLoop &loop)
     : m_itemBrowser(itemBrowser), m_previewBrowser(previewBrowser), m_window(window), m_messages(messages),
-      m_loop(loop), m_clock(clock), m_ticker(ticker), m_set(set)
+      m_loop(loop)
 {
 }
 
 CollectCommand::~CollectCommand()
 {
-    abort(CollectAbort::Closing);
-}
-
-QString CollectCommand::progressMessage(std::int32_t seconds)
-{
-    return QStringLiteral("消息提示:图片采集中,估算已用时") + QString::number(seconds) +
-           QStringLiteral("s，采集过程中请勿做其他操作！");
-}
-
-QString CollectCommand::summaryMessage(const PreviewCounts &counts)
-{
-    return QStringLiteral("图片采集完成,主图数:") + QString::number(counts.main + counts.colour) +
-           QStringLiteral(",描述图数:") + QString::number(counts.description) + QStringLiteral(",总图数:") +
-           QString::number(counts.main + counts.colour + counts.description) +
-           QStringLiteral(",可以进行下载！");
-}
-
-QString CollectCommand::timeLimitMessage(int seconds)
-{
-    return QStringLiteral("采集失败:网页在%1秒内未能完成载入和滚动").arg(seconds);
-}
-
-QString CollectCommand::busyMessage()
-{
-    return QStringLiteral("消息提示:图片采集正在进行,请等本次采集完成后再操作！");
-}
-
-QString CollectCommand::downloadBusyMessage()
-{
-    return QStringLiteral("消息提示:图片采集正在进行,请等采集完成后再下载！");
+    // The running collect refers to this command: it ends now, without a word.
+    if (m_waits) {
+        m_abortReason = CollectAbort::Closing;
+        m_waits->abortBeforeDestruction();
+    }
 }
 
 void CollectCommand::abort(CollectAbort reason)
@@ -211,22 +133,22 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
 {
     // A second run would reset scrollStep under the first one's scroll phase.
     if (m_running) {
-        m_messages.insertLine(busyMessage());
-        co_return refused(busyMessage());
+        m_messages.insertLine(CollectMessages::busy());
+        co_return refused(CollectMessages::busy());
     }
     if (address.trimmed().isEmpty()) {
-        m_messages.insertLine(emptyAddressMessage());
-        co_return refused(emptyAddressMessage());
+        m_messages.insertLine(CollectMessages::emptyAddress());
+        co_return refused(CollectMessages::emptyAddress());
     }
     Waits waits(m_loop);
+    waits.dependOn(m_itemBrowser.presence());
+    waits.dependOn(m_previewBrowser.presence());
     const Running running(*this, waits);
 
-    m_set.itemTitle.clear();
-    m_tickCount = 0;
+    CollectedSet set;
     m_window.selectTab(WindowControls::Tab::Browse);
-    m_scrollStep = 5;
-    m_progressLine = m_messages.insertLine(progressMessage(m_tickCount));
-    m_shownSeconds = m_tickCount;
+    m_progressLine = m_messages.insertLine(CollectMessages::progress(0));
+    m_shownSeconds = 0;
     m_itemBrowser.navigate(address);
     const int generation = m_itemBrowser.loadGeneration();
     if (m_timeLimitSeconds > 0)
@@ -238,37 +160,44 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     if (!error.isEmpty())
         co_return fail(error);
 
-    m_ticker.start([this] { tick(); });
+    ScrollPhase scroll(m_itemBrowser, m_loop);
     std::unique_ptr<PageDocument> document = m_itemBrowser.document();
     if (!document)
-        co_return fail(readFailure(generation, noDocumentMessage()));
+        co_return fail(readFailure(generation, CollectMessages::noDocument()));
     const std::optional<int> height = co_await waits.answer<std::optional<int>>(
         [&](PageDocument::Reply<std::optional<int>> reply) { document->bodyScrollHeight(std::move(reply)); });
     if (waits.aborted())
         co_return ended(address);
     if (!height)
-        co_return fail(readFailure(generation, noBodyMessage()));
-    m_lastHeight = *height;
-    m_currentHeight = *height;
+        co_return fail(readFailure(generation, CollectMessages::noBody()));
 
     QString limitNotice;
-    error = co_await scrollToBottom(waits, *document, *height, generation, limitNotice);
-    if (waits.aborted())
+    switch (co_await scroll.run(waits, *document, *height, generation,
+                                [this](int seconds) { showProgress(seconds); })) {
+    case ScrollPhase::End::Aborted:
         co_return ended(address);
-    if (!error.isEmpty())
-        co_return fail(error);
+    case ScrollPhase::End::PageGone:
+        co_return fail(CollectMessages::pageGone());
+    case ScrollPhase::End::NoBody:
+        co_return fail(readFailure(generation, CollectMessages::noBody()));
+    case ScrollPhase::End::DistanceLimit:
+        limitNotice = CollectMessages::distanceLimit();
+        break;
+    case ScrollPhase::End::TimeLimit:
+        limitNotice = CollectMessages::scrollTimeLimit();
+        break;
+    case ScrollPhase::End::Bottom:
+        break;
+    }
 
-    m_ticker.stop();
     m_deadline.reset();
-    m_tickCount = 0;
-    m_scrollStep = 0;
     co_await waits.sleep(kSettleMs);
     if (waits.aborted())
         co_return ended(address);
 
     document = m_itemBrowser.document();
     if (!document)
-        co_return fail(readFailure(generation, noDocumentMessage()));
+        co_return fail(readFailure(generation, CollectMessages::noDocument()));
     // The page's loader may not have reached every description picture: the placeholder
     // would be collected in its place.
     const std::optional<int> completed =
@@ -278,7 +207,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     if (waits.aborted())
         co_return ended(address);
     if (!completed)
-        co_return fail(readFailure(generation, lazyImagesFailedMessage()));
+        co_return fail(readFailure(generation, CollectMessages::lazyImagesUnfinished()));
     const std::optional<QString> titleText =
         co_await waits.answer<std::optional<QString>>([&](PageDocument::Reply<std::optional<QString>> reply) {
             document->firstInnerText(QStringLiteral("title"), std::move(reply));
@@ -288,69 +217,57 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     const ItemTitleResult title = itemTitleFromText(titleText);
     if (!title.ok)
         co_return fail(readFailure(generation, title.errorString));
-    m_set.itemTitle = title.title;
+    set.itemTitle = title.title;
 
     m_window.setWindowEnabled(false);
-    m_set.mainPictures.clear();
-    m_set.colourPictures.clear();
-    m_set.descriptionPictures.clear();
+    set.mainPictures.clear();
+    set.colourPictures.clear();
+    set.descriptionPictures.clear();
     // A page with one of the classic blocks is read by them. A page without them, or whose
     // blocks hold no picture, is read as today's script-rendered page, by the areas that its
     // class words and ids mark; a page that has neither holds no item pictures.
-    error = co_await walkElements(waits, *document, generation);
+    error = co_await walkElements(waits, *document, generation, set);
     if (waits.aborted())
         co_return ended(address);
     if (!error.isEmpty())
         co_return fail(error);
-    if (!hasPictures(m_set)) {
-        error = co_await readCurrentLayout(waits, *document, generation);
+    if (!hasPictures(set)) {
+        error = co_await readCurrentLayout(waits, *document, generation, set);
         if (waits.aborted())
             co_return ended(address);
         if (!error.isEmpty())
             co_return fail(error);
     }
-    if (!hasPictures(m_set))
-        co_return fail(noPicturesMessage());
+    if (!hasPictures(set))
+        co_return fail(CollectMessages::noPictures());
     m_window.setWindowEnabled(true);
 
-    const PreviewResult preview = co_await writePreviewPage(m_previewBrowser, waits, m_set, address);
+    const PreviewResult preview = co_await writePreviewPage(m_previewBrowser, waits, set, address);
     if (waits.aborted())
         co_return ended(address);
     if (!preview.ok())
-        co_return fail(previewFailedMessage() + preview.errorString);
-
-    if (!limitNotice.isEmpty())
-        m_messages.insertLine(limitNotice);
-    for (const QString &notice : truncationNotices(m_set))
-        m_messages.insertLine(notice);
-    m_messages.insertLine(summaryMessage(preview.counts));
-    m_window.selectTab(WindowControls::Tab::Preview);
+        co_return fail(CollectMessages::previewFailed(preview.errorString));
 
     CollectResult result;
+    if (!limitNotice.isEmpty())
+        result.notices.append(limitNotice);
+    result.notices.append(truncationNotices(set));
+    for (const QString &notice : std::as_const(result.notices))
+        m_messages.insertLine(notice);
+    m_messages.insertLine(CollectMessages::summary(preview.counts));
+    m_window.selectTab(WindowControls::Tab::Preview);
+
     result.status = CollectResult::Status::Collected;
     result.counts = preview.counts;
     result.address = address;
-    result.set = m_set;
+    result.set = std::move(set);
     co_return result;
 }
 
 void CollectCommand::showProgress(std::int32_t seconds)
 {
-    m_messages.setLine(m_progressLine, progressMessage(seconds));
+    m_messages.setLine(m_progressLine, CollectMessages::progress(seconds));
     m_shownSeconds = seconds;
-}
-
-void CollectCommand::tick()
-{
-    // The height is the one the latest scroll pass read: a read of its own here would wait for
-    // the page inside a timer's callback.
-    ++m_tickCount;
-    if (m_tickCount % 10 == 0) {
-        if (m_lastHeight == m_currentHeight)
-            m_scrollStep += 2;
-        else
-            m_lastHeight = m_currentHeight;
-    }
 }
 
 QCoro::Task<QString> CollectCommand::waitUntilLoaded(Waits &waits, int generation)
@@ -358,90 +275,24 @@ QCoro::Task<QString> CollectCommand::waitUntilLoaded(Waits &waits, int generatio
     for (;;) {
         // A failed load, Stop, or a navigation of the page's or the user's own ends the wait.
         if (m_itemBrowser.loadGeneration() != generation)
-            co_return pageGoneMessage();
+            co_return CollectMessages::pageGone();
         switch (m_itemBrowser.loadState()) {
         case PageBrowser::LoadState::Finished:
             co_return noError();
         case PageBrowser::LoadState::Failed:
-            co_return loadFailedMessage();
+            co_return CollectMessages::loadFailed();
         case PageBrowser::LoadState::Loading:
             break;
         }
-        showProgress(m_tickCount);
+        showProgress(0);
         co_await waitForChange(waits, m_itemBrowser);
         if (waits.aborted())
             co_return noError();
     }
 }
 
-QCoro::Task<QString> CollectCommand::scrollToBottom(Waits &waits, PageDocument &document, int height,
-                                                    int generation, QString &limitNotice)
-{
-    // The sum of the requested steps, not the page's real position, ends the phase. Each pass
-    // scrolls and reads the height the next pass tests in one round trip to the page.
-    std::int32_t scrolledDistance = 0;
-    const std::int64_t start = m_clock.milliseconds();
-    bool waitForDrawing = true;
-    for (;;) {
-        if (scrolledDistance >= height)
-            co_return noError();
-        if (scrolledDistance >= kScrollDistanceLimit) {
-            limitNotice = distanceLimitMessage();
-            co_return noError();
-        }
-        if (m_clock.milliseconds() - start >= kScrollTimeLimitMs) {
-            limitNotice = scrollTimeLimitMessage();
-            co_return noError();
-        }
-
-        co_await waits.nextTurn();
-        if (waits.aborted())
-            co_return noError();
-        if (m_itemBrowser.loadGeneration() != generation)
-            co_return pageGoneMessage();
-        scrolledDistance += m_scrollStep;
-        showProgress(m_tickCount);
-        const int step = m_scrollStep;
-        const std::optional<int> next =
-            co_await waits.answer<std::optional<int>>([&](PageDocument::Reply<std::optional<int>> reply) {
-                document.scrollByReadingHeight(0, step, std::move(reply));
-            });
-        if (waits.aborted())
-            co_return noError();
-        if (!next)
-            co_return readFailure(generation, noBodyMessage());
-        height = *next;
-        m_currentHeight = height;
-        const QString error = co_await letDrawingCatchUp(waits, waitForDrawing);
-        if (waits.aborted() || !error.isEmpty())
-            co_return error;
-    }
-}
-
-QCoro::Task<QString> CollectCommand::letDrawingCatchUp(Waits &waits, bool &waitForDrawing)
-{
-    // The page's lazy loaders watch it as drawn: scrolling on while the drawing lags most of a
-    // view behind would carry places past them unseen. A page that has not drawn in a second
-    // is not waited for again until it draws (a minimised window draws nothing).
-    if (!m_itemBrowser.drawingBehind()) {
-        waitForDrawing = true;
-        co_return noError();
-    }
-    const std::int64_t start = m_clock.milliseconds();
-    while (waitForDrawing && m_itemBrowser.drawingBehind()) {
-        const std::int64_t left = kDrawWaitMs - (m_clock.milliseconds() - start);
-        if (left <= 0) {
-            waitForDrawing = false;
-            break;
-        }
-        co_await waitForChange(waits, m_itemBrowser, static_cast<int>(left));
-        if (waits.aborted())
-            break;
-    }
-    co_return noError();
-}
-
-QCoro::Task<QString> CollectCommand::walkElements(Waits &waits, PageDocument &document, int generation)
+QCoro::Task<QString> CollectCommand::walkElements(Waits &waits, PageDocument &document, int generation,
+                                                  CollectedSet &set)
 {
     const QStringList recognised{detailId(), skuId(), tmallId(), descriptionId()};
     const std::optional<QList<PageElement>> divs = co_await waits.answer<std::optional<QList<PageElement>>>(
@@ -451,7 +302,7 @@ QCoro::Task<QString> CollectCommand::walkElements(Waits &waits, PageDocument &do
     if (waits.aborted())
         co_return noError();
     if (!divs)
-        co_return readFailure(generation, unreadableDivsMessage());
+        co_return readFailure(generation, CollectMessages::unreadableDivs());
     const bool classic = std::any_of(divs->cbegin(), divs->cend(),
                                      [&](const PageElement &div) { return recognised.contains(div.id); });
     if (!classic)
@@ -461,21 +312,22 @@ QCoro::Task<QString> CollectCommand::walkElements(Waits &waits, PageDocument &do
         if (waits.aborted())
             co_return noError();
         if (m_itemBrowser.loadGeneration() != generation)
-            co_return pageGoneMessage();
+            co_return CollectMessages::pageGone();
         showProgress(0);
         if (div.id == detailId())
-            extractMainPictures(div.innerHtml, m_set.mainPictures);
+            extractMainPictures(div.innerHtml, set.mainPictures);
         else if (div.id == skuId())
-            extractColourPictures(div.innerHtml, m_set.colourPictures);
+            extractColourPictures(div.innerHtml, set.colourPictures);
         else if (div.id == tmallId())
-            extractTmallPictures(div.innerHtml, m_set.mainPictures, m_set.colourPictures);
+            extractTmallPictures(div.innerHtml, set.mainPictures, set.colourPictures);
         else if (div.id == descriptionId())
-            extractDescriptionPictures(div.innerHtml, m_set.descriptionPictures);
+            extractDescriptionPictures(div.innerHtml, set.descriptionPictures);
     }
     co_return noError();
 }
 
-QCoro::Task<QString> CollectCommand::readCurrentLayout(Waits &waits, PageDocument &document, int generation)
+QCoro::Task<QString> CollectCommand::readCurrentLayout(Waits &waits, PageDocument &document, int generation,
+                                                       CollectedSet &set)
 {
     const std::optional<PageImages> images = co_await waits.answer<std::optional<PageImages>>(
         [&](PageDocument::Reply<std::optional<PageImages>> reply) {
@@ -485,13 +337,13 @@ QCoro::Task<QString> CollectCommand::readCurrentLayout(Waits &waits, PageDocumen
     if (waits.aborted())
         co_return noError();
     if (!images)
-        co_return readFailure(generation, unreadablePicturesMessage());
+        co_return readFailure(generation, CollectMessages::unreadablePictures());
     if (m_itemBrowser.loadGeneration() != generation)
-        co_return pageGoneMessage();
+        co_return CollectMessages::pageGone();
     // The line ends at 0, as after the classic walk; a line already there is left alone.
     if (m_shownSeconds != 0)
         showProgress(0);
-    CurrentLayout::fill(*images, m_set);
+    CurrentLayout::fill(*images, set);
     co_return noError();
 }
 
@@ -499,24 +351,31 @@ QString CollectCommand::readFailure(int generation, const QString &message) cons
 {
     // A read also fails when the page is replaced under it; say so rather than blame the page.
     if (m_itemBrowser.loadGeneration() != generation)
-        return pageGoneMessage();
-    return m_itemBrowser.scriptTimedOut() ? unresponsiveMessage() : message;
+        return CollectMessages::pageGone();
+    return m_itemBrowser.scriptTimedOut() ? CollectMessages::unresponsive() : message;
 }
 
 CollectResult CollectCommand::ended(const QString &address)
 {
     CollectResult result;
     result.address = address;
-    switch (m_abortReason) {
+    if (!m_abortReason) {
+        // Not ended by anyone: a browser went, with the window it was part of maybe, so
+        // nothing is shown.
+        result.errorString = CollectMessages::pageGone();
+        result.set = clearedSet();
+        return result;
+    }
+    switch (*m_abortReason) {
     case CollectAbort::Closing:
         // Nothing is shown: the window may be going.
         result.status = CollectResult::Status::Closing;
         return result;
     case CollectAbort::Navigated:
-        result = fail(pageGoneMessage());
+        result = fail(CollectMessages::pageGone());
         break;
     case CollectAbort::TimeLimit:
-        result = fail(timeLimitMessage(m_timeLimitSeconds));
+        result = fail(CollectMessages::timeLimit(m_timeLimitSeconds));
         break;
     }
     result.address = address;
@@ -525,17 +384,12 @@ CollectResult CollectCommand::ended(const QString &address)
 
 CollectResult CollectCommand::fail(const QString &message)
 {
-    m_set.itemTitle.clear();
-    m_set.mainPictures.clear();
-    m_set.colourPictures.clear();
-    m_set.descriptionPictures.clear();
-    m_tickCount = 0;
-    m_scrollStep = 0;
     m_window.setWindowEnabled(true);
     m_messages.insertLine(message);
 
     CollectResult result;
     result.errorString = message;
+    result.set = clearedSet();
     return result;
 }
 

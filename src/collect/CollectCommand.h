@@ -6,20 +6,20 @@
 #include "platform/MessageList.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <qcoro/qcorotask.h>
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace talvesk {
 
-class Clock;
 class EventLoop;
 class PageBrowser;
 class PageDocument;
 class PendingCall;
-class Ticker;
 class Waits;
 class WindowControls;
 
@@ -35,8 +35,9 @@ struct CollectResult
     Status status = Status::Failed;
     QString errorString; // the message line shown, unless Collected
     PreviewCounts counts;
-    QString address;  // the address the collect reloaded
-    CollectedSet set; // what was collected, when Collected
+    QString address;     // the address the collect reloaded
+    CollectedSet set;    // what was collected; cleared when Failed
+    QStringList notices; // shown before the summary: a page that kept growing, lists that overflowed
 
     bool ok() const { return status == Status::Collected; }
 };
@@ -49,21 +50,19 @@ enum class CollectAbort {
 };
 
 // The collect button: reloads the item page from the given address, waits for it, scrolls it
-// to the bottom so lazily loaded pictures enter the markup (an endlessly growing page for at
-// most 300,000 px or 5 minutes, with a notice line), reads the title and the picture
-// addresses (of the four recognised div blocks, or of today's script-rendered page), shows the
-// preview and a count summary; a page where it finds no picture fails.
-// It runs as a coroutine: every wait returns to the event loop, so the window stays
-// responsive and several collects (one per pair of browsers) run side by side on one thread.
-// While it scrolls it runs a once-a-second ticker of its own, whose ticks widen the scroll
-// step once the page has stopped growing; ticks and run() share the collection state, the
-// ticks arriving between two passes.
+// to the bottom so lazily loaded pictures enter the markup (see ScrollPhase; an endlessly
+// growing page for at most 300,000 px or 5 minutes, with a notice line), reads the title and
+// the picture addresses (of the four recognised div blocks, or of today's script-rendered
+// page; a page where it finds no picture fails), shows the preview and a count summary, and returns what it
+// collected: the command keeps no set, the window or the command line does. It runs as a coroutine: every
+// wait returns to the event loop, so the window stays responsive and several collects (one per pair of
+// browsers) run side by side on one thread. Its progress line counts the seconds of the scroll phase by the
+// loop's clock.
 class CollectCommand final
 {
 public:
     CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser, WindowControls &window,
-                   MessageList &messages, EventLoop &loop, const Clock &clock, Ticker &ticker,
-                   CollectedSet &set);
+                   MessageList &messages, EventLoop &loop);
     ~CollectCommand();
     CollectCommand(const CollectCommand &) = delete;
     CollectCommand &operator=(const CollectCommand &) = delete;
@@ -73,37 +72,22 @@ public:
 
     // The command outlives the returned task, or aborts it first.
     QCoro::Task<CollectResult> run(QString address);
-    // Ends a running collect at once, from whatever it waits for; nothing when none runs.
+    // Ends a running collect from whatever it waits for, once this call has returned (see
+    // Waits); nothing when none runs. A command destroyed while a collect runs ends it at once.
     void abort(CollectAbort reason);
 
     bool isRunning() const { return m_running; }
 
-    // The collection state, shared by run() and tick().
-    std::int32_t scrollStep() const { return m_scrollStep; }
-    std::int32_t tickCount() const { return m_tickCount; }
-    std::int32_t lastHeight() const { return m_lastHeight; }
-    std::int32_t currentHeight() const { return m_currentHeight; }
-
-    static QString progressMessage(std::int32_t seconds);
-    static QString summaryMessage(const PreviewCounts &counts);
-    static QString timeLimitMessage(int seconds);
-    // Shown instead of starting a second collect, or a download, while a collect runs.
-    static QString busyMessage();
-    static QString downloadBusyMessage();
-
 private:
     class Running;
 
-    void tick();
     QCoro::Task<QString> waitUntilLoaded(Waits &waits, int generation);
-    // Scrolls to the bottom; a limit that stops an endlessly growing page sets limitNotice.
-    QCoro::Task<QString> scrollToBottom(Waits &waits, PageDocument &document, int height, int generation,
-                                        QString &limitNotice);
-    QCoro::Task<QString> letDrawingCatchUp(Waits &waits, bool &waitForDrawing);
     // The classic reader: the four recognised div blocks and their extraction rules.
-    QCoro::Task<QString> walkElements(Waits &waits, PageDocument &document, int generation);
+    QCoro::Task<QString> walkElements(Waits &waits, PageDocument &document, int generation,
+                                      CollectedSet &set);
     // Today's script-rendered page, in one read.
-    QCoro::Task<QString> readCurrentLayout(Waits &waits, PageDocument &document, int generation);
+    QCoro::Task<QString> readCurrentLayout(Waits &waits, PageDocument &document, int generation,
+                                           CollectedSet &set);
     // The message for a failed read, unless the page did not answer in time or went away.
     QString readFailure(int generation, const QString &message) const;
     CollectResult ended(const QString &message);
@@ -115,20 +99,13 @@ private:
     WindowControls &m_window;
     MessageList &m_messages;
     EventLoop &m_loop;
-    const Clock &m_clock;
-    Ticker &m_ticker;
-    CollectedSet &m_set;
     int m_timeLimitSeconds = 0;
 
-    std::int32_t m_scrollStep = 0;
-    std::int32_t m_tickCount = 0;
-    std::int32_t m_lastHeight = 0;
-    std::int32_t m_currentHeight = 0;
     bool m_running = false;
     MessageLine m_progressLine = 0;
-    std::int32_t m_shownSeconds = 0; // the figure on the progress line
-    Waits *m_waits = nullptr;        // the running collect's
-    CollectAbort m_abortReason = CollectAbort::Closing;
+    std::int32_t m_shownSeconds = 0;           // the figure on the progress line
+    Waits *m_waits = nullptr;                  // the running collect's
+    std::optional<CollectAbort> m_abortReason; // of the running collect, once ended from outside
     std::unique_ptr<PendingCall> m_deadline;
 };
 

@@ -62,29 +62,36 @@ std::unique_ptr<RE2> compile(const char *pattern, bool caseInsensitive)
     return re;
 }
 
-// The patterns, character for character.
-const RE2 &rule1()
+// The patterns, character for character, each named after what it matches: a swatch is a
+// colour picture shown as a background, a thumbnail a small main picture.
+
+// A 30x30 swatch in a single-quoted background style.
+const RE2 &taobaoSwatch()
 {
     static const auto re = compile(R"(style='background.*?\.jpg_30x30\.jpg)", false);
     return *re;
 }
-const RE2 &rule2()
+// A 50x50 thumbnail's data-src address.
+const RE2 &taobaoThumbnail()
 {
     static const auto re = compile(R"((data-src=")//.*?(\.jpg_50x50\.jpg))", false);
     return *re;
 }
-const RE2 &rule3()
+// Any src address, up to the first picture extension.
+const RE2 &descriptionPicture()
 {
     static const auto re =
         compile(R"((src="http:|src="https:|src=")//.*?(\.jpg|\.bmp|\.gif|\.png|\.webp))", true);
     return *re;
 }
-const RE2 &rule4()
+// A 60x60q90 thumbnail's src address.
+const RE2 &tmallThumbnail()
 {
     static const auto re = compile(R"((src=")//.*?(\.jpg_60x60q90\.jpg))", true);
     return *re;
 }
-const RE2 &rule5()
+// A 40x40q90 swatch in a double-quoted BACKGROUND style.
+const RE2 &tmallSwatch()
 {
     static const auto re = compile(R"(style="BACKGROUND.*?(\.jpg_40x40q90\.jpg))", false);
     return *re;
@@ -97,12 +104,12 @@ std::string swatchPattern(const char *suffix)
     return std::string(R"(style="[ \t]*(?i:background)[ \t]*:[ \t]*(?i:url)\([ \t]*(?:&quot;|')?)") +
            R"((//[^"'()<>\t\n\f\r ]*?\.jpg_)" + suffix + ")";
 }
-const RE2 &rule1Swatch()
+const RE2 &taobaoSwatchAsSerialised()
 {
     static const auto re = compile(swatchPattern(R"(30x30\.jpg)").c_str(), false);
     return *re;
 }
-const RE2 &rule5Swatch()
+const RE2 &tmallSwatchAsSerialised()
 {
     static const auto re = compile(swatchPattern(R"(40x40q90\.jpg)").c_str(), false);
     return *re;
@@ -248,7 +255,7 @@ void applyColourRule(const RE2 &written, const RE2 &swatch, const MatchText &mar
     }
 }
 
-// Removals, then "//" -> "http://", all exact and case-sensitive (rules 1, 2, 4, 5).
+// Removals, then "//" -> "http://", all exact and case-sensitive (swatches and thumbnails).
 QString removeAndAbsolutize(QString text, QLatin1String opening, QLatin1String thumbnail)
 {
     if (!opening.isEmpty())
@@ -258,8 +265,8 @@ QString removeAndAbsolutize(QString text, QLatin1String opening, QLatin1String t
     return text;
 }
 
-// Rule 3: cut at the first backslash, drop the first five characters, prefix "http:" unless
-// the rest begins with exactly "http".
+// A description picture's match: cut at the first backslash, drop the first five characters,
+// prefix "http:" unless the rest begins with exactly "http".
 QString descriptionAddress(QString text)
 {
     const qsizetype backslash = text.indexOf(QLatin1Char('\\'));
@@ -273,11 +280,11 @@ QString descriptionAddress(QString text)
 
 } // namespace
 
-void extractColourPictures(const QString &txts, PictureList &colourPictures)
+void extractColourPictures(const QString &markup, PictureList &colourPictures)
 {
-    const MatchText markup(txts);
+    const MatchText text(markup);
     applyColourRule(
-        rule1(), rule1Swatch(), markup, colourPictures,
+        taobaoSwatch(), taobaoSwatchAsSerialised(), text, colourPictures,
         [](QString m) {
             return removeAndAbsolutize(std::move(m), QLatin1String("style='background: url(\""),
                                        QLatin1String("_30x30.jpg"));
@@ -287,29 +294,29 @@ void extractColourPictures(const QString &txts, PictureList &colourPictures)
         });
 }
 
-void extractMainPictures(const QString &txts, PictureList &mainPictures)
+void extractMainPictures(const QString &markup, PictureList &mainPictures)
 {
-    const MatchText markup(txts);
-    applyRule(rule2(), markup, mainPictures, [](QString m) {
+    const MatchText text(markup);
+    applyRule(taobaoThumbnail(), text, mainPictures, [](QString m) {
         return removeAndAbsolutize(std::move(m), QLatin1String("data-src=\""), QLatin1String("_50x50.jpg"));
     });
 }
 
-void extractDescriptionPictures(const QString &txts, PictureList &descriptionPictures)
+void extractDescriptionPictures(const QString &markup, PictureList &descriptionPictures)
 {
-    const MatchText markup(txts);
-    applyRule(rule3(), markup, descriptionPictures,
+    const MatchText text(markup);
+    applyRule(descriptionPicture(), text, descriptionPictures,
               [](QString m) { return descriptionAddress(std::move(m)); });
 }
 
-void extractTmallPictures(const QString &txts, PictureList &mainPictures, PictureList &colourPictures)
+void extractTmallPictures(const QString &markup, PictureList &mainPictures, PictureList &colourPictures)
 {
-    const MatchText markup(txts);
-    applyRule(rule4(), markup, mainPictures, [](QString m) {
+    const MatchText text(markup);
+    applyRule(tmallThumbnail(), text, mainPictures, [](QString m) {
         return removeAndAbsolutize(std::move(m), QLatin1String("src=\""), QLatin1String("_60x60q90.jpg"));
     });
     applyColourRule(
-        rule5(), rule5Swatch(), markup, colourPictures,
+        tmallSwatch(), tmallSwatchAsSerialised(), text, colourPictures,
         [](QString m) {
             return removeAndAbsolutize(std::move(m), QLatin1String("style=\"BACKGROUND: url("),
                                        QLatin1String("_40x40q90.jpg"));

@@ -14,13 +14,13 @@ namespace talvesk {
 // slots beyond the last match are left as they were.
 
 // Colour swatches (30x30 thumbnails in a background style) into colourPictures.
-void extractColourPictures(const QString &txts, PictureList &colourPictures);
+void extractColourPictures(const QString &markup, PictureList &colourPictures);
 // Main pictures (data-src 50x50 thumbnails) into mainPictures.
-void extractMainPictures(const QString &txts, PictureList &mainPictures);
+void extractMainPictures(const QString &markup, PictureList &mainPictures);
 // Description pictures (src up to the first picture extension) into descriptionPictures.
-void extractDescriptionPictures(const QString &txts, PictureList &descriptionPictures);
+void extractDescriptionPictures(const QString &markup, PictureList &descriptionPictures);
 // Tmall layout: main pictures (60x60q90) into mainPictures, then colour pictures (40x40q90) into
 // colourPictures.
-void extractTmallPictures(const QString &txts, PictureList &mainPictures, PictureList &colourPictures);
+void extractTmallPictures(const QString &markup, PictureList &mainPictures, PictureList &colourPictures);
 
 } // namespace talvesk

@@ -3,7 +3,7 @@
 
 #include "platform/PageBrowser.h"
 #include "platform/PageDocument.h"
-#include "platform/WaitForPage.h"
+#include "platform/WaitForChange.h"
 #include "platform/Waits.h"
 
 namespace talvesk {

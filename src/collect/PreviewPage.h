@@ -13,11 +13,12 @@ namespace talvesk {
 class PageBrowser;
 class Waits;
 
+// The pictures a preview shows, list by list.
 struct PreviewCounts
 {
-    int main = 0;        // M
-    int colour = 0;      // C
-    int description = 0; // D
+    int main = 0;
+    int colour = 0;
+    int description = 0;
 };
 
 struct PreviewPage
@@ -27,7 +28,7 @@ struct PreviewPage
 };
 
 // The preview page's markup for a collected set, shown with the address it came from: the
-// fragments in the order they are written, and the counts M, C and D.
+// fragments in the order they are written, and the pictures of each list.
 PreviewPage buildPreviewPage(const CollectedSet &set, const QString &address);
 
 struct PreviewResult

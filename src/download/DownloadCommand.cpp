@@ -8,6 +8,7 @@
 #include "download/ItemFolderName.h"
 #include "download/PathJoin.h"
 #include "platform/Dialogs.h"
+#include "platform/Waits.h"
 #include "platform/WindowControls.h"
 
 #include <QDir>
@@ -28,105 +29,181 @@ QString folderErrorLine(const QString &folder, const QString &reason)
 } // namespace
 
 DownloadCommand::DownloadCommand(WindowControls &window, Dialogs &dialogs, MessageList &messages,
-                                 const DownloadOptions &options, QObject *parent)
-    : QObject(parent), m_window(window), m_dialogs(dialogs), m_messages(messages),
-      m_options(options), m_plans{{
-                              {&m_set.mainPictures, QStringLiteral("主图"), 2, QStringLiteral("描述主图"),
-                               QStringLiteral("无采集到主图")},
-                              {&m_set.colourPictures, QStringLiteral("颜色图"), 3, QStringLiteral("颜色主图"),
-                               QStringLiteral("无采集到颜色主图")},
-                              {&m_set.descriptionPictures, QStringLiteral("描述图"), 3,
-                               QStringLiteral("描述图"), QStringLiteral("无采集到描述")},
-                          }}
+                                 EventLoop &loop, const DownloadOptions &options, QObject *parent)
+    : QObject(parent), m_window(window), m_dialogs(dialogs), m_messages(messages), m_loop(loop),
+      m_options(options)
 {
 }
 
 DownloadCommand::~DownloadCommand()
 {
-    m_queue.reset(); // its fetches use the manager
+    // The running download refers to this command: it ends now.
+    if (m_queue)
+        m_queue->abortAll();
+    if (m_waits)
+        m_waits->abortBeforeDestruction();
 }
 
-void DownloadCommand::start(const CollectedSet &collected)
+void DownloadCommand::cancel()
 {
-    m_set = collected;
-    m_result = DownloadResult();
-    m_running = true;
+    if (!m_waits || m_progressLine == 0)
+        return;
+    m_cancelled = true;
+    abort();
+}
 
+void DownloadCommand::abort()
+{
+    if (m_queue)
+        m_queue->abortAll();
+    if (m_waits)
+        m_waits->abort();
+}
+
+QCoro::Task<DownloadResult> DownloadCommand::run(CollectedSet set)
+{
+    if (m_waits) {
+        DownloadResult refused;
+        refused.outcome = DownloadResult::Outcome::NotStarted;
+        co_return refused;
+    }
+    Waits waits(m_loop);
+    m_waits = &waits;
+    m_progressLine = 0;
+    m_cancelled = false;
+    DownloadResult result = co_await download(waits, set);
+    m_waits = nullptr;
+    if (m_progressLine != 0) {
+        m_messages.setLineAction(m_progressLine, {}, {});
+        if (m_cancelled && result.outcome == DownloadResult::Outcome::Unfinished)
+            reportOnItemFolder(QStringLiteral("图片下载已取消,已保存%1张,保存至:%2")
+                                   .arg(result.saved)
+                                   .arg(result.itemFolder),
+                               result.itemFolder);
+    }
+    co_return result;
+}
+
+QCoro::Task<DownloadResult> DownloadCommand::download(Waits &waits, const CollectedSet &set)
+{
+    DownloadResult result;
     m_window.selectTab(WindowControls::Tab::Preview);
     const QString chosen = chooseSaveFolder(m_dialogs, QStringLiteral("请选择保存目录"),
                                             QDir::toNativeSeparators(m_options.startFolder));
-    if (!m_running) // stopped while the dialog was open
-        return;
-    if (chosen.isEmpty() || m_set.itemTitle.isEmpty()) {
-        finish(DownloadResult::Outcome::NotStarted);
-        return;
+    if (waits.aborted()) // stopped while the dialog was open
+        co_return result;
+    if (chosen.isEmpty() || set.itemTitle.isEmpty()) {
+        result.outcome = DownloadResult::Outcome::NotStarted;
+        co_return result;
     }
-    if (!createFolders(chosen)) {
-        reportOnItemFolder(m_result.folderError);
-        finish(DownloadResult::Outcome::FolderFailed);
-        return;
+    if (m_options.makeChosenFolder) {
+        const FolderResult made = createFolderPath(chosen);
+        if (!made.ok()) {
+            result.folderError = folderErrorLine(chosen, made.error);
+            reportOnItemFolder(result.folderError, result.itemFolder);
+            result.outcome = DownloadResult::Outcome::FolderFailed;
+            co_return result;
+        }
+    }
+    std::array<ListPlan, 3> plans{{
+        {&set.mainPictures, QStringLiteral("主图"), 2, QStringLiteral("描述主图"),
+         QStringLiteral("无采集到主图")},
+        {&set.colourPictures, QStringLiteral("颜色图"), 3, QStringLiteral("颜色主图"),
+         QStringLiteral("无采集到颜色主图")},
+        {&set.descriptionPictures, QStringLiteral("描述图"), 3, QStringLiteral("描述图"),
+         QStringLiteral("无采集到描述")},
+    }};
+    if (!createFolders(chosen, set.itemTitle, plans, result)) {
+        reportOnItemFolder(result.folderError, result.itemFolder);
+        result.outcome = DownloadResult::Outcome::FolderFailed;
+        co_return result;
     }
 
-    m_result.total = countPictures(m_set.colourPictures) + countPictures(m_set.mainPictures) +
-                     countPictures(m_set.descriptionPictures);
-    m_progressLine = m_messages.insertLine(progressLine(0, m_result.total));
+    result.total = countPictures(set.colourPictures) + countPictures(set.mainPictures) +
+                   countPictures(set.descriptionPictures);
+    m_progressLine = m_messages.insertLine(progressLine(0, result.total));
     m_messages.setLineAction(m_progressLine, QStringLiteral("取消下载"), [download = QPointer(this)] {
         if (download)
             download->cancel();
     });
     Q_EMIT progressChanged(0);
-    m_manager = new QNetworkAccessManager(this);
-    m_list = 0;
-    m_done = 0;
-    fetchNextList();
+
+    // One manager for the run, so connections are kept alive from one picture to the next. It
+    // and the queues go with this frame, from the event loop, never inside one of their signals.
+    QNetworkAccessManager manager;
+    int done = 0; // pictures of the lists before the current one
+    QList<FetchResult> failures;
+    // Lists go one after the other, in their fixed order; an empty one says so in a box.
+    for (const ListPlan &plan : plans) {
+        const int count = countPictures(*plan.list);
+        if (count == 0) {
+            m_dialogs.showMessage(plan.emptyMessage, QStringLiteral("下载提示"));
+            if (waits.aborted()) // stopped while the box was open
+                co_return result;
+            continue;
+        }
+        FetchQueue queue(manager, m_options.fetch, m_options.concurrency);
+        m_queue = &queue;
+        for (int n = 0; n < count; ++n) {
+            const QString &address = (*plan.list)[n];
+            queue.add(address,
+                      joinPath(plan.folder, plan.filePrefix + QString::number(n) + pictureFileTail(address)));
+        }
+        while (!queue.isIdle() && !waits.aborted()) {
+            co_await waits.event([&queue](std::function<void()> finished) {
+                QObject::connect(&queue, &FetchQueue::pictureFinished, &queue, std::move(finished),
+                                 Qt::SingleShotConnection);
+            });
+            showProgress(done + queue.finishedCount(), result.total);
+        }
+        m_queue = nullptr;
+        const QList<FetchResult> failed = queue.failures();
+        result.saved += queue.finishedCount() - static_cast<int>(failed.size());
+        if (waits.aborted())
+            co_return result;
+        done += queue.finishedCount();
+        failures += failed;
+    }
+
+    // The final line, then the failures above it, so what went wrong is what the user sees first.
+    reportOnItemFolder(QStringLiteral("图片下载完成,保存至:") + result.itemFolder, result.itemFolder);
+    QStringList failureLines;
+    for (const FetchResult &failure : std::as_const(failures)) {
+        failureLines.append(QStringLiteral("图片下载失败:%1,原因:%2").arg(failure.address, failure.reason));
+        reportOnItemFolder(failureLines.last(), result.itemFolder);
+    }
+    result.failed = static_cast<int>(failures.size());
+    if (result.failed > 0) {
+        // The count on top leads to the failures below it, all of them in one box.
+        const MessageLine count =
+            reportOnItemFolder(QStringLiteral("共有%1张图片下载失败").arg(result.failed), result.itemFolder);
+        m_messages.setLineAction(count, QStringLiteral("显示失败的图片"),
+                                 [&dialogs = m_dialogs, text = failureLines.join(u'\n')] {
+                                     dialogs.showMessage(text, QStringLiteral("提示信息"));
+                                 });
+    }
+    result.outcome = DownloadResult::Outcome::Done;
+    co_return result;
 }
 
-void DownloadCommand::abort()
+bool DownloadCommand::createFolders(const QString &chosen, const QString &itemTitle,
+                                    std::array<ListPlan, 3> &plans, DownloadResult &result)
 {
-    if (!m_running)
-        return;
-    if (m_queue)
-        m_queue->abortAll();
-    finish(DownloadResult::Outcome::Unfinished);
-}
-
-void DownloadCommand::cancel()
-{
-    if (!m_running || m_progressLine == 0)
-        return;
-    const int saved = savedCount();
-    if (m_queue)
-        m_queue->abortAll();
-    reportOnItemFolder(
-        QStringLiteral("图片下载已取消,已保存%1张,保存至:%2").arg(saved).arg(m_result.itemFolder));
-    finish(DownloadResult::Outcome::Unfinished);
-}
-
-int DownloadCommand::savedCount() const
-{
-    qsizetype saved = m_done - m_failures.size();
-    if (m_queue)
-        saved += m_queue->finishedCount() - m_queue->failures().size();
-    return static_cast<int>(saved);
-}
-
-bool DownloadCommand::createFolders(const QString &chosen)
-{
-    const ItemFolderName folderName = itemFolderName(m_set.itemTitle);
+    const ItemFolderName folderName = itemFolderName(itemTitle);
     if (folderName.shortened)
         m_messages.insertLine(QStringLiteral("消息提示:宝贝标题过长,文件夹名已截短为:") + folderName.name);
     const QString itemRequested = joinPath(chosen, folderName.name);
     const FolderResult item = createNewFolder(itemRequested, static_cast<int>(folderName.name.size()));
     if (!item.ok()) {
-        m_result.folderError = folderErrorLine(itemRequested, item.error);
+        result.folderError = folderErrorLine(itemRequested, item.error);
         return false;
     }
-    m_result.itemFolder = item.path;
-    for (ListPlan &plan : m_plans) {
+    result.itemFolder = item.path;
+    for (ListPlan &plan : plans) {
         const QString requested = joinPath(item.path, plan.subfolder);
-        const FolderResult sub = createNewFolder(requested, plan.fnlength);
+        const FolderResult sub = createNewFolder(requested, plan.stemLength);
         if (!sub.ok()) {
-            m_result.folderError = folderErrorLine(requested, sub.error);
+            result.folderError = folderErrorLine(requested, sub.error);
             return false;
         }
         plan.folder = sub.path;
@@ -134,88 +211,19 @@ bool DownloadCommand::createFolders(const QString &chosen)
     return true;
 }
 
-// Lists go one after the other, in their fixed order; an empty one says so in a box.
-void DownloadCommand::fetchNextList()
+void DownloadCommand::showProgress(int done, int total)
 {
-    for (; m_list < m_plans.size(); ++m_list) {
-        const ListPlan &plan = m_plans[m_list];
-        const int count = countPictures(*plan.list);
-        if (count > 0) {
-            m_queue = std::make_unique<FetchQueue>(*m_manager, m_options.fetch, m_options.concurrency);
-            connect(m_queue.get(), &FetchQueue::pictureFinished, this,
-                    &DownloadCommand::handlePictureFinished);
-            for (int n = 0; n < count; ++n) {
-                const QString &address = (*plan.list)[n];
-                m_queue->add(address, joinPath(plan.folder, plan.filePrefix + QString::number(n) +
-                                                                pictureFileTail(address)));
-            }
-            return;
-        }
-        m_dialogs.showMessage(plan.emptyMessage, QStringLiteral("下载提示"));
-        if (!m_running) // stopped while the box was open
-            return;
-    }
-    finishDone();
-}
-
-void DownloadCommand::handlePictureFinished()
-{
-    showProgress();
-    if (!m_queue->isIdle())
-        return;
-    m_done += m_queue->finishedCount();
-    m_failures += m_queue->failures();
-    // The queue is still inside its own signal.
-    m_queue.release()->deleteLater();
-    ++m_list;
-    fetchNextList();
-}
-
-void DownloadCommand::showProgress()
-{
-    const int done = m_done + m_queue->finishedCount();
-    m_messages.setLine(m_progressLine, progressLine(done, m_result.total));
-    Q_EMIT progressChanged(progressPercent(done, m_result.total));
-}
-
-// The final line, then the failures above it, so what went wrong is what the user sees first.
-void DownloadCommand::finishDone()
-{
-    reportOnItemFolder(QStringLiteral("图片下载完成,保存至:") + m_result.itemFolder);
-    QStringList failureLines;
-    for (const FetchResult &failure : std::as_const(m_failures)) {
-        failureLines.append(QStringLiteral("图片下载失败:%1,原因:%2").arg(failure.address, failure.reason));
-        reportOnItemFolder(failureLines.last());
-    }
-    m_result.failed = static_cast<int>(m_failures.size());
-    if (m_result.failed > 0) {
-        // The count on top leads to the failures below it, all of them in one box.
-        const MessageLine count =
-            reportOnItemFolder(QStringLiteral("共有%1张图片下载失败").arg(m_result.failed));
-        m_messages.setLineAction(count, QStringLiteral("显示失败的图片"),
-                                 [&dialogs = m_dialogs, text = failureLines.join(u'\n')] {
-                                     dialogs.showMessage(text, QStringLiteral("提示信息"));
-                                 });
-    }
-    finish(DownloadResult::Outcome::Done);
+    m_messages.setLine(m_progressLine, progressLine(done, total));
+    Q_EMIT progressChanged(progressPercent(done, total));
 }
 
 // A line about this download's item folder, from which the user can open it (once it exists).
-MessageLine DownloadCommand::reportOnItemFolder(const QString &text)
+MessageLine DownloadCommand::reportOnItemFolder(const QString &text, const QString &itemFolder)
 {
     const MessageLine line = m_messages.insertLine(text);
-    if (!m_result.itemFolder.isEmpty())
-        m_messages.setLineFolder(line, m_result.itemFolder);
+    if (!itemFolder.isEmpty())
+        m_messages.setLineFolder(line, itemFolder);
     return line;
-}
-
-void DownloadCommand::finish(DownloadResult::Outcome outcome)
-{
-    m_result.outcome = outcome;
-    m_running = false;
-    if (m_progressLine != 0)
-        m_messages.setLineAction(m_progressLine, {}, {});
-    Q_EMIT finished();
 }
 
 } // namespace talvesk

@@ -5,23 +5,26 @@
 #include "download/PictureFetch.h"
 #include "platform/MessageList.h"
 
-#include <QList>
 #include <QObject>
 #include <QString>
 
+#include <qcoro/qcorotask.h>
+
 #include <array>
-#include <memory>
 
 namespace talvesk {
 
 class Dialogs;
+class EventLoop;
 class FetchQueue;
+class Waits;
 class WindowControls;
 
 struct DownloadOptions
 {
-    int concurrency = 6; // pictures of one list fetched at a time
-    QString startFolder; // where the folder dialog opens
+    int concurrency = 6;           // pictures of one list fetched at a time
+    QString startFolder;           // where the folder dialog opens
+    bool makeChosenFolder = false; // a chosen folder that does not exist is made, with its parents
     FetchOptions fetch;
 };
 
@@ -29,84 +32,75 @@ struct DownloadOptions
 struct DownloadResult
 {
     enum class Outcome {
-        Unfinished,   // stopped before its end (the program closed, or the user cancelled it)
+        Unfinished,   // stopped before its end: aborted, cancelled by the user, or the program closed
         NotStarted,   // the folder dialog was cancelled or nothing had been collected
         FolderFailed, // a folder could not be created; nothing was fetched
         Done,         // every list went through; `failed` of `total` pictures were not saved
     };
 
     Outcome outcome = Outcome::Unfinished;
-    int total = 0;
-    int failed = 0;
+    int total = 0;  // pictures of the set
+    int saved = 0;  // pictures saved, also of a download stopped before its end
+    int failed = 0; // pictures that could not be saved
     QString itemFolder;
     QString folderError; // the folder that could not be created and why
 };
 
 // The download button: saves a collected set into a new item folder with one subfolder per
-// list, reporting progress on a message line of its own. It runs on signals, never inside a
-// nested event loop, so downloads side by side (or a collect during one) each go on at
+// list, reporting progress on a message line of its own. It runs as a coroutine: every wait
+// returns to the event loop, so downloads side by side (or a collect during one) each go on at
 // their own pace and never write over each other's lines.
 class DownloadCommand final : public QObject
 {
     Q_OBJECT
 
 public:
-    DownloadCommand(WindowControls &window, Dialogs &dialogs, MessageList &messages,
+    DownloadCommand(WindowControls &window, Dialogs &dialogs, MessageList &messages, EventLoop &loop,
                     const DownloadOptions &options = {}, QObject *parent = nullptr);
+    // A download still running ends at once, leaving no partial file.
     ~DownloadCommand() override;
 
-    // Asks for the folder, creates the item folder and starts fetching a copy of the set, taken
-    // now: a collect run meanwhile cannot mix two items' pictures. finished() is emitted once,
-    // possibly before start() returns (cancelled, nothing collected, no folder).
-    void start(const CollectedSet &collected);
-    // Stops every fetch at once; nothing half-written stays on disk.
+    // Asks for the folder, creates the item folder and saves the set, a copy taken now: a
+    // collect run meanwhile cannot mix two items' pictures. One run at a time; the command
+    // outlives the returned task, or ends it by going.
+    QCoro::Task<DownloadResult> run(CollectedSet set);
+    // Stops every fetch at once, leaving no partial file; the run then ends Unfinished, from
+    // the event loop.
     void abort();
     // The user's stop, offered on the progress line: as abort(), and a line says how many
     // pictures were saved before it.
     void cancel();
 
-    bool isRunning() const { return m_running; }
-    const DownloadResult &result() const { return m_result; }
-
 Q_SIGNALS:
     void progressChanged(int percent);
-    void finished();
 
 private:
     struct ListPlan
     {
         const PictureList *list;
         QString subfolder;
-        int fnlength;
+        int stemLength;
         QString filePrefix;
         QString emptyMessage;
         QString folder = {}; // the subfolder as created
     };
 
-    bool createFolders(const QString &chosen);
-    void fetchNextList();
-    void handlePictureFinished();
-    void showProgress();
-    void finishDone();
-    int savedCount() const;
-    MessageLine reportOnItemFolder(const QString &text);
-    void finish(DownloadResult::Outcome outcome);
+    QCoro::Task<DownloadResult> download(Waits &waits, const CollectedSet &set);
+    bool createFolders(const QString &chosen, const QString &itemTitle, std::array<ListPlan, 3> &plans,
+                       DownloadResult &result);
+    void showProgress(int done, int total);
+    MessageLine reportOnItemFolder(const QString &text, const QString &itemFolder);
 
     WindowControls &m_window;
     Dialogs &m_dialogs;
     MessageList &m_messages;
+    EventLoop &m_loop;
     const DownloadOptions m_options;
 
-    CollectedSet m_set;
-    std::array<ListPlan, 3> m_plans;
-    DownloadResult m_result;
-    QNetworkAccessManager *m_manager = nullptr; // one for the run, so connections are kept alive
-    std::unique_ptr<FetchQueue> m_queue;        // the list being fetched
-    std::size_t m_list = 0;
-    int m_done = 0; // pictures of the lists before the current one
-    QList<FetchResult> m_failures;
+    Waits *m_waits = nullptr;      // the running download's
+    FetchQueue *m_queue = nullptr; // the list being fetched
     MessageLine m_progressLine = 0;
-    bool m_running = false;
+    bool m_cancelled = false;
 };
 
 } // namespace talvesk

@@ -33,11 +33,15 @@ QString reasonFor(const std::error_code &error)
     return QString::fromLocal8Bit(error.message().c_str());
 }
 
+std::filesystem::path fileSystemPath(const QString &path)
+{
+    return std::filesystem::u8path(QDir::fromNativeSeparators(path).toStdString());
+}
+
 MkdirOutcome makeOneFolder(const QString &path, QString *reason)
 {
     std::error_code error;
-    const bool created = std::filesystem::create_directory(
-        std::filesystem::u8path(QDir::fromNativeSeparators(path).toStdString()), error);
+    const bool created = std::filesystem::create_directory(fileSystemPath(path), error);
     if (created)
         return MkdirOutcome::Created;
     // No error means a folder is there already; EEXIST means a file (or a dangling link) is.
@@ -49,11 +53,11 @@ MkdirOutcome makeOneFolder(const QString &path, QString *reason)
 
 } // namespace
 
-FolderResult createNewFolder(const QString &path, int fnlength)
+FolderResult createNewFolder(const QString &path, int stemLength)
 {
     const QFileInfo requested(QDir::fromNativeSeparators(path));
     const QString parent = QDir::toNativeSeparators(requested.path());
-    const QString stem = requested.fileName().left(fnlength);
+    const QString stem = requested.fileName().left(stemLength);
 
     FolderResult result;
     QString candidate = path;
@@ -70,6 +74,23 @@ FolderResult createNewFolder(const QString &path, int fnlength)
         }
     }
     result.error = QStringLiteral("同名文件夹过多");
+    return result;
+}
+
+FolderResult createFolderPath(const QString &path)
+{
+    FolderResult result;
+    const std::filesystem::path folder = fileSystemPath(path);
+    std::error_code error;
+    if (std::filesystem::exists(folder, error) && !std::filesystem::is_directory(folder, error)) {
+        result.error = QStringLiteral("同名文件已存在");
+        return result;
+    }
+    std::filesystem::create_directories(folder, error);
+    if (error)
+        result.error = reasonFor(error);
+    else
+        result.path = path;
     return result;
 }
 

@@ -15,8 +15,11 @@ struct FolderResult
 };
 
 // Creates a new folder at path; never reuses one. When the name is taken (by a folder or a
-// file) it tries, in the same parent, the first fnlength characters of the folder's own name
+// file) it tries, in the same parent, the first stemLength characters of the folder's own name
 // followed by 1, 2, 3, ... and creates the first free one. The parent must exist.
-FolderResult createNewFolder(const QString &path, int fnlength);
+FolderResult createNewFolder(const QString &path, int stemLength);
+
+// Makes the folder at path with any missing parents; a folder there already is fine.
+FolderResult createFolderPath(const QString &path);
 
 } // namespace talvesk

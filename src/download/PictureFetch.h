@@ -66,7 +66,6 @@ public:
     // attempt is not counted as a retry.
     void startOver();
 
-    bool isFinished() const { return m_finished; }
     const FetchResult &result() const { return m_result; }
 
 Q_SIGNALS:

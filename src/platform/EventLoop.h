@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -13,12 +14,16 @@ public:
     virtual ~PendingCall() = default;
 };
 
-// The one event loop the program runs. Commands never run it themselves: they ask it to call
-// them back and return to it, so timer ticks, page events and clicks run in between.
+// The one event loop the program runs, and its clock. Commands never run it themselves: they
+// ask it to call them back and return to it, so timers, page events and clicks run in between.
 class EventLoop
 {
 public:
     virtual ~EventLoop() = default;
+
+    // Milliseconds on a monotonic clock, from a point of the loop's choosing: the time the
+    // calls below are made by, and that the commands' limits are measured in.
+    virtual std::int64_t now() const = 0;
 
     // Calls then once the events pending now have run: one turn of the loop.
     virtual std::unique_ptr<PendingCall> post(std::function<void()> then) = 0;

@@ -59,6 +59,14 @@ public:
     virtual void goHome() = 0;
     virtual void goSearch() = 0;
     virtual void stop() = 0;
+
+    // Expires when the browser has gone. A browser that goes first tells its change waiters
+    // and fails its reads in progress, so a procedure waiting on it wakes and, finding this
+    // expired, leaves it alone (see Waits::dependOn).
+    std::weak_ptr<const void> presence() const { return m_presence; }
+
+private:
+    std::shared_ptr<const int> m_presence = std::make_shared<const int>(0);
 };
 
 } // namespace talvesk

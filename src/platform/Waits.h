@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace talvesk {
 
@@ -16,7 +17,18 @@ namespace talvesk {
 // comes first: its answer, or abort(). After abort() every wait returns at once with a default
 // value, so the procedure only has to check aborted() after each co_await and return.
 //
+// Waking: a procedure is resumed only from the event loop, never inside the stack of whoever
+// answered or aborted it. An answer or an event that comes from elsewhere (a page, a reply, a
+// signal) and abort() post the resumption to the loop; a call that the loop makes itself (a
+// turn, a sleep, a time limit) resumes the procedure in that call. So whoever aborts or answers
+// returns before the procedure goes on, and a procedure never ends, nor destroys what it owns,
+// inside a signal that an object is still emitting. Destruction is the one exception: an owner
+// about to go ends its procedure inside its own destructor (abortBeforeDestruction()), and the
+// procedure only returns, touching nothing more. A procedure still waiting when its Waits goes
+// is never resumed.
+//
 //   Waits waits(loop);
+//   waits.dependOn(browser.presence()); // the procedure is aborted once the browser has gone
 //   co_await waits.nextTurn();
 //   const std::optional<int> height = co_await waits.answer<std::optional<int>>(
 //       [&](auto reply) { document.bodyScrollHeight(std::move(reply)); });
@@ -29,14 +41,50 @@ class Waits final
         std::coroutine_handle<> handle;
         bool suspended = false; // the procedure is suspended in this wait
         bool done = false;
-        std::unique_ptr<PendingCall> call; // a call of the loop that ends the wait
+        std::unique_ptr<PendingCall> call; // the loop's call that ends the wait or resumes it
+    };
+
+    // How a wait ends, once: complete() from anywhere, completeFromLoop() only inside a call
+    // that the loop makes.
+    template <typename T> class Completion
+    {
+    public:
+        Completion(std::weak_ptr<State> state, std::shared_ptr<std::optional<T>> value, EventLoop &loop)
+            : m_state(std::move(state)), m_value(std::move(value)), m_loop(&loop)
+        {
+        }
+        void complete(T answer) const
+        {
+            const std::shared_ptr<State> state = m_state.lock();
+            if (!state || state->done)
+                return;
+            *m_value = std::move(answer);
+            state->done = true;
+            if (state->suspended)
+                resumeLater(m_state, *m_loop); // otherwise answered at once: no wait at all
+        }
+        void completeFromLoop(T answer) const
+        {
+            const std::shared_ptr<State> state = m_state.lock();
+            if (!state || state->done)
+                return;
+            *m_value = std::move(answer);
+            state->done = true;
+            state->suspended = false;
+            // The call being made is this one; it stays with the state until the wait is left.
+            state->handle.resume();
+        }
+
+    private:
+        std::weak_ptr<State> m_state;
+        std::shared_ptr<std::optional<T>> m_value;
+        EventLoop *m_loop;
     };
 
 public:
     template <typename T> using Reply = std::function<void(T)>;
 
     explicit Waits(EventLoop &loop) : m_loop(loop) {}
-    // A procedure still waiting here is never resumed: what it refers to may be gone.
     ~Waits()
     {
         if (const std::shared_ptr<State> state = m_current.lock()) {
@@ -48,38 +96,59 @@ public:
     Waits(const Waits &) = delete;
     Waits &operator=(const Waits &) = delete;
 
-    // Resumes the wait in progress at once, synchronously; later waits do not wait.
+    // Ends the wait in progress from the event loop; later waits do not wait.
     void abort()
     {
         m_aborted = true;
-        if (const std::shared_ptr<State> state = m_current.lock())
-            finish(*state);
+        if (const std::shared_ptr<State> state = m_current.lock(); state && !state->done) {
+            state->done = true;
+            if (state->suspended)
+                resumeLater(state, m_loop);
+        }
     }
-    bool aborted() const { return m_aborted; }
+    // Only for an owner's destructor: resumes the procedure at once, aborted, while the owner
+    // is still whole.
+    void abortBeforeDestruction()
+    {
+        m_aborted = true;
+        if (const std::shared_ptr<State> state = m_current.lock(); state && state->suspended) {
+            state->done = true;
+            state->suspended = false;
+            state->call.reset();
+            state->handle.resume();
+        }
+    }
+    // True once abort() has been called, or once something the procedure depends on has gone.
+    bool aborted() const { return m_aborted || gone(); }
+    // Whether something the procedure depends on has gone.
+    bool gone() const
+    {
+        for (const std::weak_ptr<const void> &presence : m_dependencies) {
+            if (presence.expired())
+                return true;
+        }
+        return false;
+    }
+    // The procedure uses what this is the presence of. That must end the waits on it when it
+    // goes (a browser wakes its waiters and answers its reads); the procedure then finds
+    // itself aborted and must not touch it.
+    void dependOn(std::weak_ptr<const void> presence) { m_dependencies.push_back(std::move(presence)); }
 
     // An awaitable for one answer of a callback-style request: request(reply) is called once,
     // reply may be called at once or later, and at most once counts.
     template <typename T> class Answer
     {
     public:
-        Answer(Waits &waits, std::function<void(Reply<T>)> request)
-            : m_waits(waits), m_request(std::move(request)), m_state(std::make_shared<State>())
+        Answer(Waits &waits, std::function<void(const Completion<T> &)> start)
+            : m_waits(waits), m_start(std::move(start)), m_state(std::make_shared<State>())
         {
         }
-        bool await_ready() const noexcept { return m_waits.m_aborted; }
+        bool await_ready() const noexcept { return m_waits.aborted(); }
         bool await_suspend(std::coroutine_handle<> handle)
         {
             m_state->handle = handle;
             m_waits.m_current = m_state;
-            std::weak_ptr<State> weak = m_state;
-            auto value = m_value;
-            m_request([weak, value](T answer) {
-                const std::shared_ptr<State> state = weak.lock();
-                if (!state || state->done)
-                    return;
-                *value = std::move(answer);
-                finish(*state);
-            });
+            m_start(Completion<T>(m_state, m_value, m_waits.m_loop));
             if (m_state->done)
                 return false;
             m_state->suspended = true;
@@ -88,32 +157,36 @@ public:
         T await_resume()
         {
             m_state->call.reset();
-            return m_waits.m_aborted || !m_value->has_value() ? T{} : std::move(**m_value);
+            return m_waits.aborted() || !m_value->has_value() ? T{} : std::move(**m_value);
         }
 
     private:
         Waits &m_waits;
-        std::function<void(Reply<T>)> m_request;
+        std::function<void(const Completion<T> &)> m_start;
         std::shared_ptr<State> m_state;
         std::shared_ptr<std::optional<T>> m_value = std::make_shared<std::optional<T>>();
     };
 
     template <typename T> Answer<T> answer(std::function<void(Reply<T>)> request)
     {
-        return Answer<T>(*this, std::move(request));
+        return Answer<T>(*this, [request = std::move(request)](const Completion<T> &completion) {
+            request([completion](T value) { completion.complete(std::move(value)); });
+        });
     }
 
     // One return to the event loop: what is pending runs, then the procedure goes on.
     Answer<bool> nextTurn()
     {
-        return answer<bool>([this](Reply<bool> reply) { holdCall(m_loop.post([reply] { reply(true); })); });
+        return Answer<bool>(*this, [this](const Completion<bool> &completion) {
+            holdCall(m_loop.post([completion] { completion.completeFromLoop(true); }));
+        });
     }
 
     // Sleeps this long in the event loop.
     Answer<bool> sleep(int milliseconds)
     {
-        return answer<bool>([this, milliseconds](Reply<bool> reply) {
-            holdCall(m_loop.after(milliseconds, [reply] { reply(true); }));
+        return Answer<bool>(*this, [this, milliseconds](const Completion<bool> &completion) {
+            holdCall(m_loop.after(milliseconds, [completion] { completion.completeFromLoop(true); }));
         });
     }
 
@@ -121,22 +194,25 @@ public:
     // milliseconds when that is not negative. True when the event came first.
     Answer<bool> event(std::function<void(std::function<void()>)> subscribe, int milliseconds = -1)
     {
-        return answer<bool>([this, subscribe = std::move(subscribe), milliseconds](Reply<bool> reply) {
+        return Answer<bool>(*this, [this, subscribe = std::move(subscribe),
+                                    milliseconds](const Completion<bool> &completion) {
             if (milliseconds >= 0)
-                holdCall(m_loop.after(milliseconds, [reply] { reply(false); }));
-            subscribe([reply] { reply(true); });
+                holdCall(m_loop.after(milliseconds, [completion] { completion.completeFromLoop(false); }));
+            subscribe([completion] { completion.complete(true); });
         });
     }
 
 private:
-    static void finish(State &state)
+    // Has the loop resume the procedure suspended in the wait; the call goes with the wait.
+    static void resumeLater(const std::weak_ptr<State> &weak, EventLoop &loop)
     {
-        state.done = true;
-        state.call.reset();
-        if (state.suspended) {
-            state.suspended = false;
-            state.handle.resume();
-        }
+        const std::shared_ptr<State> state = weak.lock();
+        state->call = loop.post([weak] {
+            if (const std::shared_ptr<State> waiting = weak.lock(); waiting && waiting->suspended) {
+                waiting->suspended = false;
+                waiting->handle.resume();
+            }
+        });
     }
 
     // Keeps the loop's call with the wait in progress, so it is cancelled when the wait ends.
@@ -148,6 +224,7 @@ private:
 
     EventLoop &m_loop;
     std::weak_ptr<State> m_current;
+    std::vector<std::weak_ptr<const void>> m_dependencies;
     bool m_aborted = false;
 };
 

@@ -5,7 +5,8 @@
 
 namespace talvesk {
 
-// The parts of the main window that the commands drive.
+// The parts of the main window that the commands drive; a front end without a window does
+// nothing for them.
 class WindowControls
 {
 public:

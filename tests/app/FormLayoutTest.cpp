@@ -32,17 +32,17 @@ TEST(FormLayout, InitialWindowFigures)
     const FormGeometry g = layoutPass(initialWindow(), initialFormGeometry());
     EXPECT_EQ(g.itemBrowser, (TwipRect{0, 1200, 12175, 5290}));
     EXPECT_EQ(g.previewBrowser, g.itemBrowser);
-    EXPECT_EQ(g.urladress, (TwipRect{840, 0, 8935, 300}));
-    EXPECT_EQ(g.browser, (TwipRect{9935, 0, 975, 375}));
-    EXPECT_EQ(g.downLoad, (TwipRect{10910, 0, 975, 375}));
-    EXPECT_DOUBLE_EQ(g.progressBar1.top, 6545);
-    EXPECT_DOUBLE_EQ(g.progressBar1.left, 1219.5);
-    EXPECT_DOUBLE_EQ(g.progressBar1.width, 3658.5);
-    EXPECT_DOUBLE_EQ(g.progressBar1.height, 300);
-    EXPECT_DOUBLE_EQ(g.mesg.top, 6545);
-    EXPECT_DOUBLE_EQ(g.mesg.left, 4878);
-    EXPECT_DOUBLE_EQ(g.mesg.width, 7317);
-    EXPECT_DOUBLE_EQ(g.mesg.height, 240);
+    EXPECT_EQ(g.addressBox, (TwipRect{840, 0, 8935, 300}));
+    EXPECT_EQ(g.collectButton, (TwipRect{9935, 0, 975, 375}));
+    EXPECT_EQ(g.downloadButton, (TwipRect{10910, 0, 975, 375}));
+    EXPECT_DOUBLE_EQ(g.progressBar.top, 6545);
+    EXPECT_DOUBLE_EQ(g.progressBar.left, 1219.5);
+    EXPECT_DOUBLE_EQ(g.progressBar.width, 3658.5);
+    EXPECT_DOUBLE_EQ(g.progressBar.height, 300);
+    EXPECT_DOUBLE_EQ(g.messageList.top, 6545);
+    EXPECT_DOUBLE_EQ(g.messageList.left, 4878);
+    EXPECT_DOUBLE_EQ(g.messageList.width, 7317);
+    EXPECT_DOUBLE_EQ(g.messageList.height, 240);
 }
 
 // Growing the window moves the buttons right and widens the address box by the growth of the
@@ -56,13 +56,13 @@ TEST(FormLayout, GrowsWithTheWindow)
     m.clientHeight += 600;
     m.statusBarTop += 600;
     const FormGeometry after = layoutPass(m, before);
-    EXPECT_DOUBLE_EQ(after.urladress.width - before.urladress.width, 1500);
-    EXPECT_DOUBLE_EQ(after.browser.left - before.browser.left, 1500);
-    EXPECT_DOUBLE_EQ(after.downLoad.left - before.downLoad.left, 1500);
+    EXPECT_DOUBLE_EQ(after.addressBox.width - before.addressBox.width, 1500);
+    EXPECT_DOUBLE_EQ(after.collectButton.left - before.collectButton.left, 1500);
+    EXPECT_DOUBLE_EQ(after.downloadButton.left - before.downloadButton.left, 1500);
     EXPECT_EQ(after.itemBrowser, (TwipRect{0, 1200, 13675, 5890}));
-    EXPECT_DOUBLE_EQ(after.progressBar1.left, 13695 * 0.1);
-    EXPECT_DOUBLE_EQ(after.mesg.left, 13695 * 0.4);
-    EXPECT_DOUBLE_EQ(after.mesg.top, 7145);
+    EXPECT_DOUBLE_EQ(after.progressBar.left, 13695 * 0.1);
+    EXPECT_DOUBLE_EQ(after.messageList.left, 13695 * 0.4);
+    EXPECT_DOUBLE_EQ(after.messageList.top, 7145);
 }
 
 // A minimized window, a client height below 1580 or a client width below 20 fail the first
@@ -104,19 +104,19 @@ TEST(FormLayout, NarrowWindowMovesOnlyTheBrowsers)
     const FormGeometry g = layoutPass(narrow, previous);
     EXPECT_EQ(g.itemBrowser, (TwipRect{0, 1200, 2980, 5290}));
     EXPECT_EQ(g.previewBrowser, g.itemBrowser);
-    EXPECT_EQ(g.urladress, previous.urladress);
-    EXPECT_EQ(g.browser, previous.browser);
-    EXPECT_EQ(g.downLoad, previous.downLoad);
-    EXPECT_EQ(g.progressBar1, previous.progressBar1);
-    EXPECT_EQ(g.mesg, previous.mesg);
+    EXPECT_EQ(g.addressBox, previous.addressBox);
+    EXPECT_EQ(g.collectButton, previous.collectButton);
+    EXPECT_EQ(g.downloadButton, previous.downloadButton);
+    EXPECT_EQ(g.progressBar, previous.progressBar);
+    EXPECT_EQ(g.messageList, previous.messageList);
 
     const FormGeometry repainted = repaintPass(narrow, g);
-    EXPECT_EQ(repainted.urladress, previous.urladress);
-    EXPECT_EQ(repainted.progressBar1, (TwipRect{300, 6545, 900, 300}));
-    EXPECT_EQ(repainted.mesg, (TwipRect{1200, 6545, 1800, 240}));
+    EXPECT_EQ(repainted.addressBox, previous.addressBox);
+    EXPECT_EQ(repainted.progressBar, (TwipRect{300, 6545, 900, 300}));
+    EXPECT_EQ(repainted.messageList, (TwipRect{1200, 6545, 1800, 240}));
 
     narrow.outerWidth = 3500; // the boundary itself lays out, with an address box of width 0
-    EXPECT_DOUBLE_EQ(layoutPass(narrow, previous).browser.left, 1000);
+    EXPECT_DOUBLE_EQ(layoutPass(narrow, previous).collectButton.left, 1000);
 }
 
 // A repaint after a complete layout pass moves nothing.

@@ -5,6 +5,7 @@
 #include "download/DownloadCommand.h"
 #include "platform/qt/QtMessageList.h"
 #include "support/QStringPrinter.h"
+#include "support/TaskResult.h"
 
 #include <QAction>
 #include <QApplication>
@@ -39,6 +40,7 @@ using talvesk::QtMessageList;
 using talvesk::TwipRect;
 using talvesk::WindowControls;
 using talvesk::test::HttpResponse;
+using talvesk::test::started;
 using talvesk::test::waitUntil;
 
 namespace {
@@ -101,7 +103,7 @@ QWebEngineView *view(MainForm &window, const char *name)
 
 // Start-up: caption "Talvesk", the first tab with WebBrowser1 shown and WebBrowser2 hidden,
 // the home page in the address box with an empty list, both browsers silent, the status bar
-// in single-text mode, Timer1 running, and WebBrowser1 loading the home page.
+// in single-text mode, and WebBrowser1 loading the home page.
 TEST_F(MainFormTest, StartUpState)
 {
     EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Talvesk"));
@@ -186,12 +188,12 @@ TEST_F(MainFormTest, InitialLayout)
     EXPECT_EQ(m_window->centralWidget()->size(), QSize(813, 458));
     const FormGeometry &g = m_window->formGeometry();
     EXPECT_EQ(g.itemBrowser, (TwipRect{0, 1200, 12175, 5290}));
-    EXPECT_DOUBLE_EQ(g.urladress.width, m_window->frameGeometry().width() * 15.0 - 3500);
-    EXPECT_DOUBLE_EQ(g.browser.left, g.urladress.width + 1000);
-    EXPECT_EQ(g.progressBar1, (TwipRect{1219.5, 6545, 3658.5, 300}));
+    EXPECT_DOUBLE_EQ(g.addressBox.width, m_window->frameGeometry().width() * 15.0 - 3500);
+    EXPECT_DOUBLE_EQ(g.collectButton.left, g.addressBox.width + 1000);
+    EXPECT_EQ(g.progressBar, (TwipRect{1219.5, 6545, 3658.5, 300}));
     // Its height is the larger of 240 and what one line of its font needs.
-    EXPECT_EQ(g.mesg, (TwipRect{4878, 6545, 7317, g.mesg.height}));
-    EXPECT_GE(g.mesg.height, 240);
+    EXPECT_EQ(g.messageList, (TwipRect{4878, 6545, 7317, g.messageList.height}));
+    EXPECT_GE(g.messageList.height, 240);
 
     // Stacking: the browsers in front of the tab strip, the status row in front of the status bar.
     const QObjectList order = m_window->centralWidget()->children();
@@ -219,15 +221,15 @@ TEST_F(MainFormTest, SurvivesTinyWindows)
         }
     }
     // The last size was narrower than 3500 twips: the address bar stayed, the browsers followed.
-    EXPECT_EQ(m_window->formGeometry().urladress, before.urladress);
+    EXPECT_EQ(m_window->formGeometry().addressBox, before.addressBox);
     EXPECT_DOUBLE_EQ(m_window->formGeometry().itemBrowser.width,
                      m_window->centralWidget()->width() * 15.0 - 20);
 
     m_window->resize(1000, 600);
     ASSERT_TRUE(waitUntil([this] { return m_window->centralWidget()->width() == 1000; }));
-    EXPECT_DOUBLE_EQ(m_window->formGeometry().urladress.width,
+    EXPECT_DOUBLE_EQ(m_window->formGeometry().addressBox.width,
                      m_window->frameGeometry().width() * 15.0 - 3500);
-    EXPECT_DOUBLE_EQ(m_window->formGeometry().mesg.left, 1000 * 15 * 0.4);
+    EXPECT_DOUBLE_EQ(m_window->formGeometry().messageList.left, 1000 * 15 * 0.4);
 }
 
 // Minimizing moves no control (the pass gives up at once) and restoring lays the window out
@@ -250,7 +252,8 @@ TEST_F(MainFormTest, MinimizeAndRestore)
     ASSERT_TRUE(waitUntil([this] { return !m_window->isMinimized(); }));
     EXPECT_DOUBLE_EQ(m_window->formGeometry().itemBrowser.width,
                      m_window->centralWidget()->width() * 15.0 - 20);
-    EXPECT_DOUBLE_EQ(m_window->formGeometry().mesg.left, m_window->centralWidget()->width() * 15.0 * 0.4);
+    EXPECT_DOUBLE_EQ(m_window->formGeometry().messageList.left,
+                     m_window->centralWidget()->width() * 15.0 * 0.4);
 }
 
 // Tabs switch the browsers both ways by click, and selecting a tab from code does the same;
@@ -350,7 +353,7 @@ TEST_F(MainFormTest, MessageLineShowsWholeAtLargerFont)
         EXPECT_LE(mesg->geometry().bottom(), statusBar->geometry().bottom());
         EXPECT_GE(mesg->y(), statusBar->y());
         EXPECT_LE(view(*m_window, "WebBrowser1")->geometry().bottom(), statusBar->y());
-        EXPECT_DOUBLE_EQ(m_window->formGeometry().mesg.height, std::max(240.0, mesg->height() * 15.0));
+        EXPECT_DOUBLE_EQ(m_window->formGeometry().messageList.height, std::max(240.0, mesg->height() * 15.0));
     }
     EXPECT_GT(mesg->height() * 15, 240);
 
@@ -396,10 +399,10 @@ TEST_F(MainFormTest, MessageContextMenu)
     set.mainPictures[1] = m_server.url(QStringLiteral("/gone.jpg")).toString();
     set.itemTitle = QStringLiteral("杯子");
     m_dialogs.folderAnswers = {target.path()};
-    DownloadCommand download(*m_window, m_dialogs, m_window->messages());
-    download.start(set);
-    ASSERT_TRUE(waitUntil([&] { return !download.isRunning(); }));
-    const DownloadResult result = download.result();
+    DownloadCommand download(*m_window, m_dialogs, m_window->messages(), m_window->eventLoop());
+    const auto downloaded = started(download.run(set));
+    ASSERT_TRUE(waitUntil([&] { return downloaded->has_value(); }));
+    const DownloadResult result = **downloaded;
     ASSERT_EQ(result.outcome, DownloadResult::Outcome::Done);
     ASSERT_EQ(result.failed, 1);
 
@@ -455,10 +458,10 @@ TEST_F(MainFormTest, CancelDownloadFromTheMenu)
         set.mainPictures[i] = m_server.url(QStringLiteral("/%1.png").arg(i)).toString();
     set.itemTitle = QStringLiteral("杯子");
     m_dialogs.folderAnswers = {target.path()};
-    DownloadCommand download(*m_window, m_dialogs, m_window->messages());
-    download.start(set);
-    ASSERT_TRUE(download.isRunning());
-    const QDir mainFolder(QDir(download.result().itemFolder).filePath(QStringLiteral("主图")));
+    DownloadCommand download(*m_window, m_dialogs, m_window->messages(), m_window->eventLoop());
+    const auto downloaded = started(download.run(set));
+    const QString itemFolder = QDir(target.path()).filePath(QStringLiteral("杯子"));
+    const QDir mainFolder(QDir(itemFolder).filePath(QStringLiteral("主图")));
     auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
     ASSERT_TRUE(waitUntil([&] {
         return mesg->item(0)->text() == QStringLiteral("图片下载进度:2/3,已完成67%") &&
@@ -466,10 +469,13 @@ TEST_F(MainFormTest, CancelDownloadFromTheMenu)
     }));
 
     EXPECT_TRUE(chooseFromMenu(0, true, QStringLiteral("取消下载")).contains(QStringLiteral("取消下载")));
-    EXPECT_FALSE(download.isRunning());
+    ASSERT_TRUE(waitUntil([&] { return downloaded->has_value(); }));
+    EXPECT_EQ((*downloaded)->outcome, DownloadResult::Outcome::Unfinished);
+    EXPECT_EQ((*downloaded)->saved, 2);
+    EXPECT_EQ(QDir::cleanPath((*downloaded)->itemFolder), QDir::cleanPath(itemFolder));
     ASSERT_EQ(mesg->count(), 2);
     EXPECT_EQ(mesg->item(0)->text(),
-              QStringLiteral("图片下载已取消,已保存2张,保存至:") + download.result().itemFolder);
+              QStringLiteral("图片下载已取消,已保存2张,保存至:") + (*downloaded)->itemFolder);
     EXPECT_EQ(filesOpenIn(mainFolder), 0);
     EXPECT_EQ(mainFolder.entryList(QDir::Files | QDir::Hidden),
               (QStringList{QStringLiteral("描述主图0.png"), QStringLiteral("描述主图1.png")}));

@@ -158,7 +158,6 @@ TEST_F(QtPageBrowserTest, SilentPageShowsNoDialogs)
     ASSERT_TRUE(load(QStringLiteral("/alerts")));
     ASSERT_TRUE(waitUntil([this] { return m_browser.locationName().startsWith(QStringLiteral("after")); }));
     EXPECT_EQ(m_browser.locationName(), QStringLiteral("after true"));
-    EXPECT_TRUE(m_browser.isSilent());
 }
 
 // A document taken before a navigation fails its reads afterwards instead of reading the new page.
@@ -204,7 +203,7 @@ TEST_F(QtPageBrowserTest, WaitingReadIsBoundedInTime)
     EXPECT_FALSE(m_browser.scriptTimedOut());
 }
 
-// A read that is waiting when its browser is destroyed is never answered, and nothing crashes
+// A read that is waiting when its browser is destroyed fails then, once: nothing more comes
 // when the engine answers later.
 TEST(QtPageBrowserLifetime, WaitingReadSurvivesTheBrowser)
 {
@@ -220,16 +219,17 @@ TEST(QtPageBrowserLifetime, WaitingReadSurvivesTheBrowser)
         QStringLiteral("var end = Date.now() + 1000; while (Date.now() < end) {}"));
     int answers = 0;
     document->firstInnerText(QStringLiteral("title"),
-                             [&answers](const std::optional<QString> &) { ++answers; });
+                             [&answers](const std::optional<QString> &title) { answers += title ? 100 : 1; });
     delete browser;
+    EXPECT_EQ(answers, 1);
 
     // Another page loading to its end shows the loop has run past the answer's time.
     QtPageBrowser other(&profile, nullptr);
     other.navigate(server.url(QStringLiteral("/busy")).toString());
     ASSERT_TRUE(waitUntil([&other] { return other.loadState() == PageBrowser::LoadState::Finished; }));
-    EXPECT_EQ(answers, 0);
-    document->bodyScrollHeight([&answers](const std::optional<int> &height) { answers += height ? 10 : 1; });
     EXPECT_EQ(answers, 1);
+    document->bodyScrollHeight([&answers](const std::optional<int> &height) { answers += height ? 10 : 1; });
+    EXPECT_EQ(answers, 2);
 }
 
 // A navigation the page starts itself counts as a new load, also when it replaces the load

@@ -651,15 +651,16 @@ std::vector<OracleRule> &oracleRules()
     return rules;
 }
 
-// Swatch styles as Chromium writes them (rules 1 and 5), group 1 the address with its suffix.
+// Swatch styles as Chromium writes them (Taobao's, then Tmall's), group 1 the address with its
+// suffix.
 const std::wregex &swatchStyle(std::size_t rule)
 {
     static const std::wstring opening = LR"(style="[ \t]*[bB][aA][cC][kK][gG][rR][oO][uU][nN][dD][ \t]*:)"
                                         LR"([ \t]*[uU][rR][lL]\([ \t]*(?:&quot;|')?)"
                                         LR"((//[^"'()<>\t\n\f\r ]*?\.jpg_)";
-    static const std::wregex rule1(opening + LR"(30x30\.jpg))");
-    static const std::wregex rule5(opening + LR"(40x40q90\.jpg))");
-    return rule == 0 ? rule1 : rule5;
+    static const std::wregex taobaoSwatch(opening + LR"(30x30\.jpg))");
+    static const std::wregex tmallSwatch(opening + LR"(40x40q90\.jpg))");
+    return rule == 0 ? taobaoSwatch : tmallSwatch;
 }
 
 // A colour rule on text with swatch styles: every swatch match keeps its clean address, the

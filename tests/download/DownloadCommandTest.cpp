@@ -2,8 +2,10 @@
 #include "download/DownloadCommand.h"
 #include "collect/PictureList.h"
 #include "download/PathJoin.h"
+#include "platform/qt/QtEventLoop.h"
 #include "support/FakeWindow.h"
 #include "support/LocalHttpServer.h"
+#include "support/TaskResult.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,12 +26,12 @@ using talvesk::test::HttpResponse;
 
 namespace {
 
-// Starts the download and waits until it has finished.
+// Runs the download and waits for its result.
 DownloadResult finishRun(DownloadCommand &command, const CollectedSet &set)
 {
-    command.start(set);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !command.isRunning(); }, 60000));
-    return command.result();
+    const auto result = test::started(command.run(set));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return result->has_value(); }, 60000));
+    return result->value_or(DownloadResult{});
 }
 
 QByteArray readFile(const QString &path)
@@ -91,7 +93,7 @@ protected:
     DownloadResult download(const std::function<void(DownloadCommand &)> &during = {})
     {
         m_dialogs.folderAnswers = {m_dir.path()};
-        DownloadCommand command(m_window, m_dialogs, m_messages, m_options);
+        DownloadCommand command(m_window, m_dialogs, m_messages, m_loop, m_options);
         QObject::connect(&command, &DownloadCommand::progressChanged, &command,
                          [this](int percent) { m_progress.append(percent); });
         QTimer poll;
@@ -115,6 +117,7 @@ protected:
     test::FakeWindowControls m_window;
     test::FakeDialogs m_dialogs;
     test::FakeMessageList m_messages;
+    QtEventLoop m_loop;
     QList<int> m_progress; // as the command reported it
     DownloadOptions m_options = [] {
         DownloadOptions o;
@@ -195,7 +198,7 @@ TEST_F(DownloadCommandTest, WorksOnACopyOfTheSet)
 TEST_F(DownloadCommandTest, EndsSilentlyWithoutFolderOrTitle)
 {
     m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
-    DownloadCommand command(m_window, m_dialogs, m_messages, m_options);
+    DownloadCommand command(m_window, m_dialogs, m_messages, m_loop, m_options);
     EXPECT_EQ(finishRun(command, m_set).outcome, DownloadResult::Outcome::NotStarted);
 
     m_set.itemTitle.clear();
@@ -330,7 +333,7 @@ TEST_F(DownloadCommandTest, StopsWhenTheItemFolderCannotBeMade)
     m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
     const QString missing = joinPath(m_dir.path(), QStringLiteral("gone"));
     m_dialogs.folderAnswers = {missing};
-    DownloadCommand command(m_window, m_dialogs, m_messages, m_options);
+    DownloadCommand command(m_window, m_dialogs, m_messages, m_loop, m_options);
     const DownloadResult result = finishRun(command, m_set);
     const QString requested = joinPath(missing, m_set.itemTitle);
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::FolderFailed);

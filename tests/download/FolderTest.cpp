@@ -48,7 +48,7 @@ TEST(Mkdiruser, CreatesAFreePathAsGiven)
     EXPECT_TRUE(QFileInfo(wanted).isDir());
 }
 
-// A taken name, by a folder or by a file, leads to the name's first fnlength characters plus
+// A taken name, by a folder or by a file, leads to the name's first stemLength characters plus
 // 1, 2, ... in the same parent; what was there is left untouched.
 TEST(Mkdiruser, RetriesInTheSameParentWithANumber)
 {

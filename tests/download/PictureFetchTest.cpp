@@ -63,13 +63,16 @@ protected:
     FetchResult fetch(const QUrl &url, const QString &name = QStringLiteral("p.jpg"))
     {
         PictureFetch saver(m_manager, m_options, url.toString(), joinPath(m_dir.path(), name));
+        bool finished = false;
         QEventLoop loop;
-        QObject::connect(&saver, &PictureFetch::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&saver, &PictureFetch::finished, &loop, [&] {
+            finished = true;
+            loop.quit();
+        });
         QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-        saver.start();
-        if (!saver.isFinished())
-            loop.exec();
-        EXPECT_TRUE(saver.isFinished());
+        saver.start(); // finishes from the event loop, never before it returns
+        loop.exec();
+        EXPECT_TRUE(finished);
         return saver.result();
     }
 

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collect/CollectCommand.h"
+#include "collect/CollectMessages.h"
 
 #include "app/WaitUntil.h"
 #include "collect/PictureList.h"
-#include "platform/SteadyClock.h"
 #include "platform/WindowControls.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageBrowser.h"
-#include "platform/qt/QtTicker.h"
 #include "support/CurrentLayoutPages.h"
 #include "support/FakeWindow.h"
 #include "support/SampleShop.h"
@@ -26,6 +25,7 @@
 
 using talvesk::CollectCommand;
 using talvesk::CollectedSet;
+using talvesk::CollectMessages;
 using talvesk::CollectResult;
 using talvesk::PageBrowser;
 using talvesk::PictureList;
@@ -123,17 +123,16 @@ protected:
     void expectCollected(const CollectResult &result, const SampleItem &item, const QString &summary)
     {
         ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
-        EXPECT_EQ(filled(m_set.mainPictures), item.mainPictures);
-        EXPECT_EQ(filled(m_set.colourPictures), item.colourPictures);
-        EXPECT_EQ(filled(m_set.descriptionPictures), item.descriptionPictures);
-        EXPECT_EQ(m_set.itemTitle, item.itemTitle);
+        EXPECT_EQ(filled(result.set.mainPictures), item.mainPictures);
+        EXPECT_EQ(filled(result.set.colourPictures), item.colourPictures);
+        EXPECT_EQ(filled(result.set.descriptionPictures), item.descriptionPictures);
+        EXPECT_EQ(result.set.itemTitle, item.itemTitle);
         EXPECT_EQ(m_messages.lines.value(0), summary);
-        EXPECT_EQ(m_messages.lines.value(1), CollectCommand::progressMessage(0));
+        EXPECT_EQ(m_messages.lines.value(1), CollectMessages::progress(0));
         EXPECT_EQ(previewPictureCount(),
                   item.mainPictures.size() + item.colourPictures.size() + item.descriptionPictures.size());
         EXPECT_TRUE(m_browser2.isVisible());
         EXPECT_FALSE(m_browser1.isVisible());
-        EXPECT_FALSE(m_timer1.isActive());
         EXPECT_TRUE(m_window.windowEnabled);
     }
 
@@ -142,11 +141,10 @@ protected:
         EXPECT_EQ(result.status, CollectResult::Status::Failed);
         EXPECT_EQ(m_messages.lines.value(0), message);
         EXPECT_TRUE(m_window.windowEnabled);
-        EXPECT_FALSE(m_timer1.isActive());
-        EXPECT_TRUE(m_set.itemTitle.isEmpty());
-        EXPECT_TRUE(allNull(m_set.mainPictures));
-        EXPECT_TRUE(allNull(m_set.colourPictures));
-        EXPECT_TRUE(allNull(m_set.descriptionPictures));
+        EXPECT_TRUE(result.set.itemTitle.isEmpty());
+        EXPECT_TRUE(allNull(result.set.mainPictures));
+        EXPECT_TRUE(allNull(result.set.colourPictures));
+        EXPECT_TRUE(allNull(result.set.descriptionPictures));
     }
 
     // Today's page of the generation on both marketplaces: the gallery's thumbnails, the
@@ -172,13 +170,8 @@ protected:
     QtPageBrowser m_browser2{&m_profile, &m_host};
     QtEventLoop m_loop;
     FakeMessageList m_messages;
-    CollectedSet m_set;
-    talvesk::SteadyClock m_clock;
-    QObject m_timerOwner;
-    talvesk::QtTicker m_ticker{&m_timerOwner, QStringLiteral("Timer1")};
-    QTimer &m_timer1 = *m_timerOwner.findChild<QTimer *>(QStringLiteral("Timer1"));
     TestWindowControls m_window{m_browser1, m_browser2};
-    CollectCommand m_command{m_browser1, m_browser2, m_window, m_messages, m_loop, m_clock, m_ticker, m_set};
+    CollectCommand m_command{m_browser1, m_browser2, m_window, m_messages, m_loop};
 };
 
 } // namespace
@@ -251,7 +244,7 @@ TEST_F(CollectEndToEndTest, EitherLazyLoaderDeliversEveryPicture)
         const SampleItem item = m_shop.tallItem(3000, 100, loader);
         const CollectResult result = collect(item.url);
         ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
-        EXPECT_EQ(filled(m_set.descriptionPictures), item.descriptionPictures);
+        EXPECT_EQ(filled(result.set.descriptionPictures), item.descriptionPictures);
     }
 }
 
@@ -325,6 +318,31 @@ TEST_F(CollectEndToEndTest, PageWithoutTitleFailsCleanly)
 
     expectFailed(collect(m_shop.untitledPage()),
                  QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！"));
+}
+
+// A page that goes while the collect waits for it ends the collect as a page gone, instead of
+// leaving it waiting for ever.
+TEST(CollectEndToEndLifetime, PageThatGoesEndsTheWait)
+{
+    SampleShop shop;
+    QWebEngineProfile profile;
+    QWidget host;
+    auto *itemBrowser = new QtPageBrowser(&profile, &host);
+    itemBrowser->setParent(itemBrowser->view()); // goes with its view, as the program's do
+    QtPageBrowser previewBrowser(&profile, &host);
+    QtEventLoop loop;
+    FakeMessageList messages;
+    TestWindowControls window{*itemBrowser, previewBrowser};
+    CollectCommand command{*itemBrowser, previewBrowser, window, messages, loop};
+    const auto result = started(command.run(shop.neverFinishingPage().toString()));
+    ASSERT_TRUE(waitUntil([&] { return shop.server().requestCount(QStringLiteral("/pics/hang.jpg")) > 0; }));
+
+    delete itemBrowser->view();
+
+    ASSERT_TRUE(waitUntil([&] { return result->has_value(); }));
+    EXPECT_EQ((*result)->status, CollectResult::Status::Failed);
+    EXPECT_EQ((*result)->errorString, QStringLiteral("采集失败:采集过程中网页已跳转或重新载入,请重新采集！"));
+    EXPECT_FALSE(command.isRunning());
 }
 
 // The shop's pictures are real pictures, each with bytes of its own.

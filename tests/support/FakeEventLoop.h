@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// A deterministic event loop for core tests, with a clock of its own.
+// A deterministic event loop for core tests, and the clock it runs by.
 //
 //   FakeEventLoop loop;
 //   loop.watch(browser);      // its change waiters are woken at every turn
@@ -8,10 +8,10 @@
 //   const CollectResult result = runToEnd(loop, command.run(address));
 //
 // A turn runs the hooks (the events that arrive, with the turn's 1-based number), wakes every
-// watched browser's waiters, then makes the calls posted before the turn. A turn is made while
-// a call is due or a browser is waited for; when only timers are left, the clock jumps to the
-// next one and makes it without a turn (a sleep takes no turns). Turns take no time unless
-// setMillisecondsPerTurn() says otherwise.
+// watched browser's waiters, then makes the calls posted before the turn or by those events. A turn is made
+// while a call is due or a browser is waited for; when only timers are left, the clock jumps to the next one
+// and makes it without a turn (a sleep takes no turns). Turns take no time unless setMillisecondsPerTurn()
+// says otherwise.
 
 #include "platform/EventLoop.h"
 #include "support/TaskResult.h"
@@ -67,14 +67,6 @@ public:
 
     void watch(WakeOnTurn &source) { m_watched.push_back(&source); }
     void onYield(std::function<void(int)> hook) { m_hooks.push_back(std::move(hook)); }
-    // Calls tick() at every k-th turn, as a timer of period k turns would.
-    void tickEvery(int k, std::function<void()> tick)
-    {
-        onYield([k, tick = std::move(tick)](int n) {
-            if (n % k == 0)
-                tick();
-        });
-    }
 
     // One turn, or one timer when nothing else is left; false when there is nothing to do.
     bool step()
@@ -95,14 +87,14 @@ public:
             runDue(m_nextOrder);
             return true;
         }
-        const std::uint64_t queuedBefore = m_nextOrder;
         ++m_yields;
         m_now += m_msPerTurn;
         for (const auto &hook : std::vector<std::function<void(int)>>(m_hooks))
             hook(m_yields);
         for (WakeOnTurn *source : m_watched)
             source->wakeWaiters();
-        runDue(queuedBefore);
+        // What the turn's events posted (a resumption, say) runs in the same turn.
+        runDue(m_nextOrder);
         return true;
     }
 
@@ -117,7 +109,7 @@ public:
     // Each turn takes this long on the loop's clock (0 at first).
     void setMillisecondsPerTurn(int milliseconds) { m_msPerTurn = milliseconds; }
     int yields() const { return m_yields; }
-    std::int64_t now() const { return m_now; }
+    std::int64_t now() const override { return m_now; }
     // The delays of every timer asked for, in order.
     const std::vector<int> &timers() const { return m_timers; }
 

@@ -6,11 +6,9 @@
 //   FakeMessageList messages;   // messages.lines[0] is the top line
 //   FakeDialogs dialogs;        dialogs.folderAnswers = {"/tmp/x"}; // then "" (cancel)
 //   FakeWindowControls window;
-//   FakeTicker ticker;          ticker.tick(); // a second passes, if the ticker runs
 
 #include "platform/Dialogs.h"
 #include "platform/MessageList.h"
-#include "platform/Ticker.h"
 #include "platform/WindowControls.h"
 
 #include <QList>
@@ -101,37 +99,6 @@ public:
         windowEnabled = enabled;
         windowEnabledChanges.append(enabled);
     }
-};
-
-// A ticker that ticks when the test says so, and only while it is started.
-class FakeTicker final : public Ticker
-{
-public:
-    bool active = false;
-    QList<bool> changes; // each start (true) and stop (false) that changed the state
-
-    void start(std::function<void()> onTick) override
-    {
-        m_onTick = std::move(onTick);
-        if (!active)
-            changes.append(true);
-        active = true;
-    }
-    void stop() override
-    {
-        if (active)
-            changes.append(false);
-        active = false;
-    }
-    // One second passing.
-    void tick()
-    {
-        if (active && m_onTick)
-            m_onTick();
-    }
-
-private:
-    std::function<void()> m_onTick;
 };
 
 } // namespace talvesk::test

@@ -61,8 +61,9 @@ QString CommandLineOptions::usage()
         "\n"
         "collect   loads each item page headless, scrolls it and collects its main,\n"
         "          colour and description pictures, as the window's collect button does.\n"
-        "  --save DIR  download the pictures into DIR, as the download button does,\n"
-        "              and print the item folder; without it, print the pictures\n"
+        "  --save DIR  download the pictures into DIR (made if need be), as the download\n"
+        "              button does, and print the item folder; without it, print the\n"
+        "              pictures\n"
         "  --json      print one JSON object per address instead of a listing\n"
         "  --jobs N    pictures of one list fetched at a time, 1 to 32 (default 6)\n"
         "  --input FILE  read more addresses from FILE, one a line, after those given\n"
@@ -74,7 +75,8 @@ QString CommandLineOptions::usage()
         "              past it the page is stopped and the run goes on with the next\n"
         "  --verbose   also show the browser engine's own diagnostics\n"
         "\n"
-        "Exit status: 0 all done, 1 some pictures failed, 2 usage error,\n"
+        "Exit status: 0 all done, 1 some pictures failed or the results could not be\n"
+        "written, 2 usage error,\n"
         "3 a page could not be loaded or collected, 4 a folder could not be created,\n"
         "130 or 143 stopped by SIGINT or SIGTERM.\n");
 }

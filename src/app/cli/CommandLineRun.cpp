@@ -3,7 +3,6 @@
 
 #include "app/cli/CollectedSetOutput.h"
 #include "app/cli/CommandLineOptions.h"
-#include "app/cli/HeadlessControls.h"
 #include "app/cli/LongAddresses.h"
 #include "app/cli/TerminalDialogs.h"
 #include "app/cli/TerminalMessageList.h"
@@ -11,20 +10,22 @@
 #include "collect/CollectCommand.h"
 #include "collect/PictureList.h"
 #include "download/DownloadCommand.h"
-#include "platform/SteadyClock.h"
+#include "platform/WaitForChange.h"
 #include "platform/Waits.h"
+#include "platform/WindowControls.h"
 #include "platform/qt/BrowserSetup.h"
 #include "platform/qt/QtPageBrowser.h"
-#include "platform/qt/QtTicker.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QVBoxLayout>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <QWidget>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -33,11 +34,17 @@ namespace talvesk {
 
 namespace {
 
-void writeTo(std::FILE *stream, const QString &text)
+// A blank page normally loads in a few milliseconds; one that takes longer than this is held
+// by the page it replaces.
+constexpr std::int64_t kLetGoMs = 2000;
+
+// Writes and flushes; false, with errno telling why, when not all of it reached the stream's file.
+bool writeTo(std::FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-    std::fflush(stream);
+    return std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream) ==
+               static_cast<std::size_t>(bytes.size()) &&
+           std::fflush(stream) == 0;
 }
 
 // What one address gave: its status, and what it prints on stdout once the addresses
@@ -103,6 +110,15 @@ void refuseTooLongAddresses(const QStringList &addresses, const CommandLineOptio
     }
 }
 
+// The window the collect and the download would drive: the command line has none, so there
+// is no tab to show and nothing to enable.
+class NoWindow final : public WindowControls
+{
+public:
+    void selectTab(Tab) override {}
+    void setWindowEnabled(bool) override {}
+};
+
 // One page of a batch: a pair of page browsers in a window-sized host, collecting the
 // items handed to it one after another.
 class PageSlot final
@@ -111,18 +127,16 @@ public:
     PageSlot(BrowserSetup &setup, EventLoop &loop, const CommandLineOptions &options, std::FILE *terminal)
         : m_loop(loop), m_options(options), m_terminal(terminal)
     {
-        // The page needs a viewport of a desktop window's size for lazily shown pictures to
-        // appear as they would on screen. Nobody sees it: the pages render for their own sake,
-        // never composed into the host, and the preview's pictures are not fetched.
-        m_host.resize(1280, 900);
-        auto *layout = new QVBoxLayout(&m_host);
-        layout->setContentsMargins(0, 0, 0, 0);
+        // The item page has a shown viewport of a desktop window's size, so that lazily shown
+        // pictures appear as they would on screen (a hidden page is not scrolled into view).
+        // Nobody sees it: the pages render for their own sake, never composed into the host.
+        // The preview stays hidden, and its pictures are not fetched.
         const BrowserSetup::PagePair pair = setup.createPagePair(&m_host);
         m_itemBrowser = pair.itemBrowser;
         m_previewBrowser = pair.previewBrowser;
         m_previewBrowser->view()->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, false);
-        layout->addWidget(m_itemBrowser->view());
-        layout->addWidget(m_previewBrowser->view());
+        m_host.resize(1280, 900);
+        m_itemBrowser->view()->setGeometry(0, 0, 1280, 900);
         m_host.setUpdatesEnabled(false);
         m_host.show();
     }
@@ -133,12 +147,8 @@ public:
     {
         TerminalMessageList messages(m_terminal, prefix, m_options.pages == 1);
         TerminalDialogs dialogs(messages, m_options.saveFolder);
-        CollectedSet set;
-        HeadlessControls controls(*m_itemBrowser, *m_previewBrowser);
-        const SteadyClock clock;
-        QtTicker ticker(&m_host, QStringLiteral("Timer1"));
-        CollectCommand collectCommand(*m_itemBrowser, *m_previewBrowser, controls, messages, m_loop, clock,
-                                      ticker, set);
+        NoWindow window;
+        CollectCommand collectCommand(*m_itemBrowser, *m_previewBrowser, window, messages, m_loop);
         collectCommand.setTimeLimit(m_options.timeoutSeconds);
 
         const QString shownAddress = addressForTerminal(address);
@@ -161,32 +171,55 @@ public:
         }
         DownloadOptions downloadOptions;
         downloadOptions.concurrency = m_options.jobs;
-        DownloadCommand download(controls, dialogs, messages, downloadOptions);
+        // As wget -P and curl --create-dirs do.
+        downloadOptions.makeChosenFolder = true;
+        DownloadCommand download(window, dialogs, messages, m_loop, downloadOptions);
         m_download = &download;
-        download.start(collected.set);
-        if (download.isRunning()) {
-            Waits waits(m_loop);
-            QObject watching;
-            co_await waits.event([&](std::function<void()> finished) {
-                QObject::connect(&download, &DownloadCommand::finished, &watching, std::move(finished));
-            });
-        }
+        const DownloadResult saved = co_await download.run(collected.set);
         m_download = nullptr;
-        outcome.status = downloadStatus(download.result(), shownAddress, messages, outcome.output);
+        outcome.status = downloadStatus(saved, shownAddress, messages, outcome.output);
         co_return outcome;
     }
 
-    // Ends what runs at once: the collect without a word, the download without a partial file.
-    void abort()
+    // Empties the item page for the next item: a blank page that must load within a short
+    // limit. A page whose handlers for leaving it hold its renderer does not, and the slot is
+    // then spent: the next item gets a fresh page, with a renderer of its own.
+    QCoro::Task<> letGo()
     {
+        Waits waits(m_loop);
+        waits.dependOn(m_itemBrowser->presence());
+        m_letGo = &waits;
+        m_itemBrowser->navigateBlank();
+        const std::int64_t deadline = m_loop.now() + kLetGoMs;
+        while (!waits.aborted() && m_itemBrowser->loadState() == PageBrowser::LoadState::Loading &&
+               m_loop.now() < deadline)
+            co_await waitForChange(waits, *m_itemBrowser, static_cast<int>(deadline - m_loop.now()));
+        m_letGo = nullptr;
+        if (waits.aborted() || m_itemBrowser->loadState() != PageBrowser::LoadState::Finished)
+            m_spent = true;
+    }
+
+    // Stops what runs: the download drops its partial files at once, the pages go, so that
+    // they load, run and fetch nothing more, and the collect ends without a word from the
+    // event loop (its waits on the pages end with them).
+    void stop()
+    {
+        if (m_letGo)
+            m_letGo->abort();
         if (m_collect)
             m_collect->abort(CollectAbort::Closing);
         if (m_download)
             m_download->abort();
+        if (!m_itemBrowser)
+            return; // stopped before
+        delete m_itemBrowser->view();
+        delete m_previewBrowser->view();
+        m_itemBrowser = nullptr;
+        m_previewBrowser = nullptr;
     }
 
-    // The last item failed: its page may be stopped, navigating or anywhere, so the slot is
-    // replaced rather than reused.
+    // The last item failed, or its page did not let go of it: the page may be stopped,
+    // navigating, held or anywhere, so the slot is replaced rather than reused.
     bool spent() const { return m_spent; }
 
 private:
@@ -198,6 +231,7 @@ private:
     QtPageBrowser *m_previewBrowser = nullptr;
     CollectCommand *m_collect = nullptr;   // while one runs
     DownloadCommand *m_download = nullptr; // while one runs
+    Waits *m_letGo = nullptr;              // while the page lets go
     bool m_spent = false;
 };
 
@@ -218,12 +252,7 @@ public:
     int run(BrowserSetup &setup, TerminationSignals &termination)
     {
         QObject stopping;
-        QObject::connect(&termination, &TerminationSignals::received, &stopping, [this] {
-            // What runs ends now: collects without a word, downloads without partial files.
-            m_stopped = true;
-            for (PageSlot *slot : m_slots)
-                slot->abort();
-        });
+        QObject::connect(&termination, &TerminationSignals::received, &stopping, [this] { stop(); });
         const qsizetype pages = std::min<qsizetype>(m_options.pages, m_addresses.size());
         m_running = static_cast<int>(pages);
         for (qsizetype p = 0; p < pages; ++p)
@@ -235,16 +264,15 @@ public:
                     QStringLiteral("talvesk: stopped by signal %1\n").arg(termination.receivedSignal()));
             return termination.exitStatus();
         }
-        int status = ExitDone;
-        for (const ItemOutcome &outcome : m_outcomes)
-            status = std::max(status, outcome.status);
-        return status;
+        if (m_unwritten)
+            return std::max<int>(*m_unwritten, ExitPicturesFailed);
+        return highestStatus();
     }
 
 private:
     QCoro::Task<> runPage(BrowserSetup &setup)
     {
-        auto slot = std::make_unique<PageSlot>(setup, setup.eventLoop(), m_options, m_terminal);
+        std::unique_ptr<PageSlot> slot;
         const qsizetype count = m_addresses.size();
         while (m_next < count && !m_stopped) {
             const qsizetype i = m_next++;
@@ -252,15 +280,20 @@ private:
                 continue; // refused before the run
             const QString prefix =
                 m_options.pages > 1 ? QStringLiteral("[%1/%2] ").arg(i + 1).arg(count) : QString();
-            if (slot->spent())
+            // Every item starts as if it were the first: on the page of the item before only if
+            // that page lets go of it, on a fresh one otherwise.
+            if (slot && !slot->spent()) {
+                m_slots.push_back(slot.get());
+                co_await slot->letGo();
+                m_slots.erase(std::find(m_slots.begin(), m_slots.end(), slot.get()));
+                if (m_stopped)
+                    break;
+            }
+            if (!slot || slot->spent())
                 slot = std::make_unique<PageSlot>(setup, setup.eventLoop(), m_options, m_terminal);
             m_slots.push_back(slot.get());
             ItemOutcome outcome = co_await slot->collect(m_addresses.at(i), prefix);
             m_slots.erase(std::find(m_slots.begin(), m_slots.end(), slot.get()));
-            // The collect may have ended inside one of its page's signals: the page may go
-            // only once that has returned.
-            Waits waits(setup.eventLoop());
-            co_await waits.nextTurn();
             outcome.done = true;
             m_outcomes[static_cast<std::size_t>(i)] = std::move(outcome);
             printInOrder();
@@ -269,10 +302,36 @@ private:
             QCoreApplication::quit();
     }
 
+    // What runs ends now: collects without a word, downloads without partial files.
+    void stop()
+    {
+        m_stopped = true;
+        for (PageSlot *slot : m_slots)
+            slot->stop();
+    }
+
+    int highestStatus() const
+    {
+        int status = ExitDone;
+        for (const ItemOutcome &outcome : m_outcomes)
+            status = std::max(status, outcome.status);
+        return status;
+    }
+
+    // Results that cannot be written (a full disk, a closed pipe) would be lost without a
+    // word: the run ends, keeping what it has saved.
     void printInOrder()
     {
-        while (m_printed < m_addresses.size() && m_outcomes[static_cast<std::size_t>(m_printed)].done)
-            writeTo(stdout, m_outcomes[static_cast<std::size_t>(m_printed++)].output);
+        while (!m_unwritten && m_printed < m_addresses.size() &&
+               m_outcomes[static_cast<std::size_t>(m_printed)].done) {
+            if (!writeTo(stdout, m_outcomes[static_cast<std::size_t>(m_printed++)].output)) {
+                const int error = errno;
+                m_unwritten = highestStatus();
+                writeTo(m_terminal, QStringLiteral("talvesk: cannot write the results: %1\n")
+                                        .arg(QString::fromLocal8Bit(std::strerror(error))));
+                stop();
+            }
+        }
     }
 
     const QStringList m_addresses;
@@ -284,6 +343,7 @@ private:
     int m_running = 0;
     std::vector<PageSlot *> m_slots; // those collecting or downloading
     bool m_stopped = false;
+    std::optional<int> m_unwritten; // the highest status when the results could not be written
 };
 
 // The addresses of the arguments, then those of the list file. Nullopt, with a line on the
@@ -322,6 +382,9 @@ int runCollectCommandLine(const CommandLineOptions &options, std::FILE *terminal
     if (std::all_of(outcomes.begin(), outcomes.end(), [](const ItemOutcome &o) { return o.done; }))
         return ExitPageFailed;
 
+    // A reader that has gone (a closed pipe) fails the write of the results, which is
+    // reported, instead of killing the run between two of its files.
+    std::signal(SIGPIPE, SIG_IGN);
     // Installed before the profile copy is made, so a stop always removes it.
     TerminationSignals termination;
     BrowserSetup setup(BrowserSetup::Storage::Persistent);

@@ -10,7 +10,7 @@ struct CommandLineOptions;
 // Exit statuses of the command line.
 enum ExitStatus : int {
     ExitDone = 0,
-    ExitPicturesFailed = 1,
+    ExitPicturesFailed = 1, // also: the results could not be written
     ExitUsage = 2,
     ExitPageFailed = 3,
     ExitFolderFailed = 4,
@@ -19,7 +19,8 @@ enum ExitStatus : int {
 // Runs `talvesk collect` with the same collect and download commands as the window, on a
 // headless browser engine, up to options.pages items at once. Message lines go to terminal
 // (the real stderr when the engine's is silenced), results to stdout in the order of the
-// addresses. Needs a QApplication; returns the exit status, the highest of all items.
+// addresses; results that cannot be written end the run. Needs a QApplication; returns the
+// exit status, the highest of all items.
 int runCollectCommandLine(const CommandLineOptions &options, std::FILE *terminal);
 
 } // namespace talvesk

@@ -31,8 +31,6 @@ public:
     // Writes the pending top line; later lines follow it.
     void flush();
 
-    // The line inserted last.
-    MessageLine lastLine() const { return m_lastLine; }
     // Writes a line that is not part of the list at once, with this list's prefix.
     void writeLine(const QString &text);
 

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <iterator>
 
 namespace talvesk {
 
@@ -18,7 +17,6 @@ namespace {
 constexpr int kSignals[] = {SIGINT, SIGTERM};
 
 int g_pipe[2] = {-1, -1};
-struct sigaction g_previous[2];
 
 void handleSignal(int signalNumber)
 {
@@ -38,24 +36,32 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::readPipe);
 
-    struct sigaction action = {};
-    action.sa_handler = handleSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART | SA_RESETHAND;
-    for (std::size_t i = 0; i < std::size(kSignals); ++i)
-        sigaction(kSignals[i], &action, &g_previous[i]);
+    // The handler stays for every signal: a second one, sent while the run stops, must not take
+    // the default action and leave the profile copy or a partial file behind.
+    handleSignals(handleSignal);
 }
 
 TerminationSignals::~TerminationSignals()
 {
-    for (std::size_t i = 0; i < std::size(kSignals); ++i)
-        sigaction(kSignals[i], &g_previous[i], nullptr);
+    // The run is over but the program is not: the engine shuts down, and then the profile
+    // copy goes. A signal meanwhile is ignored rather than allowed to cut that short.
+    handleSignals(SIG_IGN);
     delete m_notifier;
     m_notifier = nullptr;
     for (int &end : g_pipe) {
         close(end);
         end = -1;
     }
+}
+
+void TerminationSignals::handleSignals(void (*handler)(int))
+{
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signalNumber : kSignals)
+        sigaction(signalNumber, &action, nullptr);
 }
 
 void TerminationSignals::readPipe()

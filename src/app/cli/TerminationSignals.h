@@ -9,15 +9,16 @@ namespace talvesk {
 
 // Turns SIGINT and SIGTERM into a Qt signal, so a run that is asked to stop can end in the
 // event loop like any other event: abort what runs, drop its files, return its status. The
-// handler only writes the signal's number to a pipe; a second signal of the same kind takes
-// its default action at once, for a run that no longer responds. One at a time per process.
+// handler only writes the signal's number to a pipe. Signals after the first change nothing:
+// the stop they ask for is under way, and it takes a few milliseconds. Once this object has
+// gone the signals are ignored, until the process ends. One at a time per process.
 class TerminationSignals final : public QObject
 {
     Q_OBJECT
 
 public:
     explicit TerminationSignals(QObject *parent = nullptr);
-    ~TerminationSignals() override; // restores the handlers found
+    ~TerminationSignals() override;
     TerminationSignals(const TerminationSignals &) = delete;
     TerminationSignals &operator=(const TerminationSignals &) = delete;
 
@@ -30,6 +31,7 @@ Q_SIGNALS:
     void received(int signalNumber);
 
 private:
+    static void handleSignals(void (*handler)(int));
     void readPipe();
 
     QSocketNotifier *m_notifier = nullptr;

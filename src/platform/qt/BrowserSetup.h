@@ -49,8 +49,6 @@ public:
     PagePair createPagePair(QWidget *parent);
 
     QtEventLoop &eventLoop() { return m_eventLoop; }
-    // True when the user's profile was in use and a copy of its cookies is browsed on.
-    bool usesCopy() const { return m_copy != nullptr; }
 
 private:
     QtEventLoop m_eventLoop;

@@ -4,6 +4,8 @@
 #include <QMetaObject>
 #include <QTimer>
 
+#include <chrono>
+
 namespace talvesk {
 
 namespace {
@@ -30,6 +32,14 @@ private:
 };
 
 } // namespace
+
+std::int64_t QtEventLoop::now() const
+{
+    // The clock QTimer runs on.
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 std::unique_ptr<PendingCall> QtEventLoop::post(std::function<void()> then)
 {

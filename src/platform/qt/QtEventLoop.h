@@ -12,6 +12,7 @@ namespace talvesk {
 class QtEventLoop final : public EventLoop
 {
 public:
+    std::int64_t now() const override;
     std::unique_ptr<PendingCall> post(std::function<void()> then) override;
     std::unique_ptr<PendingCall> after(int milliseconds, std::function<void()> then) override;
 

@@ -44,6 +44,9 @@ QtPageBrowser::QtPageBrowser(QWebEngineProfile *profile, QWidget *parent)
 QtPageBrowser::~QtPageBrowser()
 {
     m_destroying = true;
+    // Whatever waits on this page ends now: its reads fail and its waiters are told.
+    Q_EMIT navigationRequested();
+    changed();
     // A browser owned by its view goes while the view deletes its children: the view is then
     // half destroyed and no longer a view, so it is compared as a plain object, not cast to one.
     if (!m_view.isNull() && parent() != m_viewObject)
@@ -205,11 +208,6 @@ void QtPageBrowser::setSilent(bool silent)
         m_page->setSilent(silent);
 }
 
-bool QtPageBrowser::isSilent() const
-{
-    return m_page && m_page->isSilent();
-}
-
 void QtPageBrowser::goBack()
 {
     if (m_page)
@@ -277,8 +275,12 @@ void QtPageBrowser::evaluate(const QString &script, int generation,
             return;
         const auto deliver = std::move(current->reply);
         current->reply = nullptr;
-        if (!self || self->m_destroying)
-            return; // gone with its browser: nobody may be told
+        if (!self)
+            return; // told when the browser went
+        if (self->m_destroying) {
+            deliver(std::nullopt);
+            return;
+        }
         self->m_scriptTimedOut = timedOut;
         if (value && generation != self->m_generation)
             value.reset();

@@ -56,7 +56,6 @@ public:
     bool isVisible() const override;
     QString locationName() const override;
     void setSilent(bool silent) override;
-    bool isSilent() const;
     void goBack() override;
     void goForward() override;
     void refresh() override;
@@ -66,7 +65,8 @@ public:
 
     // Runs a script in an isolated world of the page and calls reply with its result, once.
     // Nullopt when the page has navigated since `generation`, goes, or does not answer in time
-    // (scriptTimedOut() then tells the last case apart). Never called after the browser has gone.
+    // (scriptTimedOut() then tells the last case apart). A reply still waiting when the browser
+    // goes is called then; none is called after.
     void evaluate(const QString &script, int generation, std::function<void(std::optional<QVariant>)> reply);
     void setScriptTimeout(int milliseconds) { m_scriptTimeoutMs = milliseconds; }
 

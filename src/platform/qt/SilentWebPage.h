@@ -16,7 +16,6 @@ public:
     explicit SilentWebPage(QWebEngineProfile *profile, QObject *parent = nullptr);
 
     void setSilent(bool silent) { m_silent = silent; }
-    bool isSilent() const { return m_silent; }
 
 Q_SIGNALS:
     // A navigation of the main frame begins: the program's, the user's or the page's own.

@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "collect/ScrollPhase.h"
+
+#include "platform/EventLoop.h"
+#include "platform/PageBrowser.h"
+#include "platform/PageDocument.h"
+#include "platform/WaitForChange.h"
+#include "platform/Waits.h"
+
+#include <optional>
+#include <utility>
+
+namespace talvesk {
+
+namespace {
+
+// A page that has not drawn its latest scroll position in this long is not waited for again
+// until it draws once more: it may draw nothing for good (a minimised window, say).
+constexpr std::int64_t kDrawWaitMs = 1000;
+
+// A page that keeps growing (an endless feed) would hold the scroll phase for good.
+constexpr std::int32_t kDistanceLimit = 300000;
+constexpr std::int64_t kTimeLimitMs = 5 * 60 * 1000;
+
+constexpr std::int64_t kCheckIntervalMs = 10 * 1000;
+
+} // namespace
+
+ScrollPhase::ScrollPhase(PageBrowser &browser, EventLoop &loop)
+    : m_browser(browser), m_loop(loop), m_start(loop.now())
+{
+}
+
+int ScrollPhase::elapsedSeconds() const
+{
+    return static_cast<int>((m_loop.now() - m_start) / 1000);
+}
+
+QCoro::Task<ScrollPhase::End> ScrollPhase::run(Waits &waits, PageDocument &document, int height,
+                                               int generation, std::function<void(int)> onPass)
+{
+    m_lastHeight = height;
+    m_currentHeight = height;
+    // The sum of the requested steps, not the page's real position, ends the phase. Each pass
+    // scrolls and reads the height the next pass tests in one round trip to the page.
+    std::int32_t scrolled = 0;
+    for (;;) {
+        if (scrolled >= height)
+            co_return End::Bottom;
+        if (scrolled >= kDistanceLimit)
+            co_return End::DistanceLimit;
+        if (m_loop.now() - m_start >= kTimeLimitMs)
+            co_return End::TimeLimit;
+
+        co_await waits.nextTurn();
+        if (waits.aborted())
+            co_return End::Aborted;
+        if (m_browser.loadGeneration() != generation)
+            co_return End::PageGone;
+        widenStep();
+        scrolled += m_step;
+        onPass(elapsedSeconds());
+        const int step = m_step;
+        const std::optional<int> next =
+            co_await waits.answer<std::optional<int>>([&](PageDocument::Reply<std::optional<int>> reply) {
+                document.scrollByReadingHeight(0, step, std::move(reply));
+            });
+        if (waits.aborted())
+            co_return End::Aborted;
+        if (!next)
+            co_return End::NoBody;
+        height = *next;
+        m_currentHeight = height;
+        co_await letDrawingCatchUp(waits);
+        if (waits.aborted())
+            co_return End::Aborted;
+    }
+}
+
+// The checks due by now, each at a tenth second of the phase.
+void ScrollPhase::widenStep()
+{
+    const auto due = static_cast<int>((m_loop.now() - m_start) / kCheckIntervalMs);
+    for (; m_checks < due; ++m_checks) {
+        if (m_lastHeight == m_currentHeight)
+            m_step += 2;
+        else
+            m_lastHeight = m_currentHeight;
+    }
+}
+
+QCoro::Task<> ScrollPhase::letDrawingCatchUp(Waits &waits)
+{
+    // The page's lazy loaders watch it as drawn: scrolling on while the drawing lags most of a
+    // view behind would carry places past them unseen. A page that has not drawn in a second
+    // is not waited for again until it draws (a minimised window draws nothing).
+    if (!m_browser.drawingBehind()) {
+        m_waitForDrawing = true;
+        co_return;
+    }
+    const std::int64_t start = m_loop.now();
+    while (m_waitForDrawing && m_browser.drawingBehind()) {
+        const std::int64_t left = kDrawWaitMs - (m_loop.now() - start);
+        if (left <= 0) {
+            m_waitForDrawing = false;
+            break;
+        }
+        co_await waitForChange(waits, m_browser, static_cast<int>(left));
+        if (waits.aborted())
+            break;
+    }
+}
+
+} // namespace talvesk
