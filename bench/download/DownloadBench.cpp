@@ -3,7 +3,7 @@
 // each request after 20 ms, at concurrency 1 and 6, against curl's parallel mode over the
 // same addresses. The last line holds the figures.
 
-#include "RunUntil.h"
+#include "app/WaitUntil.h"
 #include "collect/PictureList.h"
 #include "download/DownloadCommand.h"
 #include "support/FakeWindow.h"
@@ -124,7 +124,7 @@ Timing timeOurs(ServerThread &server, const QStringList &addresses, int concurre
         QElapsedTimer clock;
         clock.start();
         command.start(set);
-        runUntil([&] { return !command.isRunning(); });
+        test::waitUntil([&] { return !command.isRunning(); });
         const DownloadResult &result = command.result();
         seconds.push_back(clock.nsecsElapsed() / 1e9);
         if (result.outcome != DownloadResult::Outcome::Done || result.failed != 0 ||

@@ -126,7 +126,8 @@ TEST_F(QtPageBrowserTest, FollowsTheLoadState)
     ASSERT_TRUE(waitUntil([this] { return m_browser.loadState() != PageBrowser::LoadState::Loading; }));
     EXPECT_EQ(m_browser.loadState(), PageBrowser::LoadState::Failed);
 
-    m_server.route(QStringLiteral("/never"), HttpResponse::ok({}).sendingOnly(0, HttpResponse::Ending::Hang));
+    m_server.route(QStringLiteral("/never"),
+                   HttpResponse::ok("never sent").sendingOnly(0, HttpResponse::Ending::Hang));
     m_browser.navigate(m_server.url(QStringLiteral("/never")).toString());
     ASSERT_TRUE(waitUntil([this] { return m_server.requestCount(QStringLiteral("/never")) > 0; }));
     m_browser.stop();
@@ -237,7 +238,7 @@ TEST_F(QtPageBrowserTest, PageNavigatingItselfIsANewLoad)
                                                          "<img src=\"/never\"></body></html>")
                                               .arg(move)));
         m_server.route(QStringLiteral("/never"),
-                       HttpResponse::ok({}).sendingOnly(0, HttpResponse::Ending::Hang));
+                       HttpResponse::ok("never sent").sendingOnly(0, HttpResponse::Ending::Hang));
         m_browser.navigate(m_server.url(QStringLiteral("/moves")).toString());
         const int own = m_browser.loadGeneration();
         ASSERT_TRUE(waitUntil([this] { return page()->url().path() == QStringLiteral("/other"); }));

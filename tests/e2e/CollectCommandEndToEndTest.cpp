@@ -97,7 +97,7 @@ protected:
     CollectResult collect(const QUrl &url)
     {
         const auto result = started(m_command.run(url.toString()));
-        EXPECT_TRUE(waitUntil([&] { return result->has_value(); }, 600000));
+        EXPECT_TRUE(waitUntil([&] { return result->has_value(); }));
         return result->value_or(CollectResult{});
     }
 
