@@ -1,22 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/WaitUntil.h"
 #include "support/QStringPrinter.h"
 #include "support/SampleShop.h"
 
 #include <QDir>
 #include <QDirIterator>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -29,6 +25,7 @@
 using talvesk::test::HttpResponse;
 using talvesk::test::SampleItem;
 using talvesk::test::SampleShop;
+using talvesk::test::waitUntil;
 
 namespace {
 
@@ -95,22 +92,6 @@ QStringList filesUnder(const QString &folder)
     return files;
 }
 
-// Serves the shop until done() holds; false if it did not within the time.
-bool waitFor(const std::function<bool()> &done, int milliseconds = 60'000)
-{
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    check.start(20);
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    if (!done())
-        loop.exec();
-    return done();
-}
-
 // Runs the built program as a user would, with no display of any kind, while this process
 // keeps serving the sample shop.
 ProgramRun runTalvesk(const QStringList &arguments, const QByteArray &input = {},
@@ -121,13 +102,11 @@ ProgramRun runTalvesk(const QStringList &arguments, const QByteArray &input = {}
     process.setProcessEnvironment((folders ? *folders : ownFolders).environment());
     if (childSetUp)
         process.setChildProcessModifier(childSetUp);
-    QEventLoop loop;
-    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(90'000, &loop, &QEventLoop::quit);
     process.start(QStringLiteral(TALVESK_EXECUTABLE), arguments);
     process.write(input);
     process.closeWriteChannel();
-    loop.exec();
+    // The shop is served meanwhile; a run still going at the test's deadline is a hang.
+    waitUntil([&] { return process.state() == QProcess::NotRunning; });
 
     ProgramRun run;
     run.finished = process.state() == QProcess::NotRunning;
@@ -387,37 +366,42 @@ TEST(CommandLineEndToEnd, SeveralPagesKeepTheInputOrder)
     const SampleItem slow = shop.taobaoItem();
     const SampleItem tmall = shop.tmallItem();
     const SampleItem growing = shop.growingItem();
-    // The first page's markup arrives late: it finishes well after the others.
-    const QString slowPath = slow.url.path();
-    const QByteArray slowMarkup = [&] {
-        QEventLoop loop;
-        QNetworkAccessManager manager;
-        QNetworkReply *reply = manager.get(QNetworkRequest(slow.url));
-        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        loop.exec();
-        return reply->readAll();
-    }();
-    shop.server().route(slowPath, HttpResponse::ok(slowMarkup, "text/html; charset=utf-8").delayedBy(4000));
+    // The first page's markup is held back until the other two have been collected.
+    shop.server().hold(slow.url.path());
+
+    const UserFolders folders;
+    QProcess process;
+    process.setProcessEnvironment(folders.environment());
+    QByteArray err;
+    QObject::connect(&process, &QProcess::readyReadStandardError, &process,
+                     [&] { err += process.readAllStandardError(); });
+    process.start(QStringLiteral(TALVESK_EXECUTABLE),
+                  {QStringLiteral("collect"), slow.url.toString(), tmall.url.toString(),
+                   growing.url.toString(), QStringLiteral("--json"), QStringLiteral("--pages"),
+                   QStringLiteral("3")});
+    const auto othersDone = [&] {
+        const QString text = QString::fromUtf8(err);
+        return text.contains(QStringLiteral("[2/3] 图片采集完成")) &&
+               text.contains(QStringLiteral("[3/3] 图片采集完成"));
+    };
+    const bool othersFirst = waitUntil(othersDone);
+    shop.server().release(slow.url.path());
+    ASSERT_TRUE(othersFirst) << qPrintable(QString::fromUtf8(err));
+    ASSERT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }));
+    err += process.readAllStandardError();
+    EXPECT_EQ(process.exitCode(), 0) << qPrintable(QString::fromUtf8(err));
 
     const SampleItem *items[] = {&slow, &tmall, &growing};
-    const ProgramRun run = runTalvesk({QStringLiteral("collect"), slow.url.toString(), tmall.url.toString(),
-                                       growing.url.toString(), QStringLiteral("--json"),
-                                       QStringLiteral("--pages"), QStringLiteral("3")});
-    ASSERT_TRUE(run.finished) << qPrintable(run.err);
-    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
-    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 3) << qPrintable(run.out);
+    const QStringList lines =
+        QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << qPrintable(lines.join(u'\n'));
     for (int i = 0; i < 3; ++i) {
         const QJsonObject object = QJsonDocument::fromJson(lines[i].toUtf8()).object();
         EXPECT_EQ(object.value(QStringLiteral("address")).toString(), items[i]->url.toString());
         EXPECT_EQ(strings(object.value(QStringLiteral("description"))), items[i]->descriptionPictures);
     }
-    // The slow item's summary comes after the others' on stderr, each with its place.
-    const qsizetype slowDone = run.err.indexOf(QStringLiteral("[1/3] 图片采集完成"));
-    const qsizetype otherDone = run.err.indexOf(QStringLiteral("[2/3] 图片采集完成"));
-    ASSERT_GE(slowDone, 0) << qPrintable(run.err);
-    ASSERT_GE(otherDone, 0) << qPrintable(run.err);
-    EXPECT_GT(slowDone, otherDone);
+    EXPECT_TRUE(QString::fromUtf8(err).contains(QStringLiteral("[1/3] 图片采集完成")))
+        << qPrintable(QString::fromUtf8(err));
 }
 
 // A page whose own script keeps it busy holds only its own place in a batch: the other page
@@ -569,7 +553,7 @@ TEST_P(CommandLineStop, SignalMidDownloadLeavesNoPartialFileAndNoProfileCopy)
     ASSERT_TRUE(process.waitForStarted());
     // The fetches have begun and got half of each picture.
     const QString firstPicture = QUrl(item.mainPictures.at(0)).path();
-    ASSERT_TRUE(waitFor([&] { return shop.server().requestCount(firstPicture) > 0; }))
+    ASSERT_TRUE(waitUntil([&] { return shop.server().requestCount(firstPicture) > 0; }))
         << qPrintable(QString::fromUtf8(process.readAllStandardError()));
 
     const QStringList copies = folders.profileCopies();
@@ -581,7 +565,7 @@ TEST_P(CommandLineStop, SignalMidDownloadLeavesNoPartialFileAndNoProfileCopy)
     EXPECT_FALSE(QFileInfo(copies[0]).permissions() & others) << "the copy is open to others";
 
     ASSERT_EQ(kill(static_cast<pid_t>(process.processId()), signalNumber), 0);
-    ASSERT_TRUE(waitFor([&] { return process.state() == QProcess::NotRunning; }));
+    ASSERT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }));
     const QString err = QString::fromUtf8(process.readAllStandardError());
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << qPrintable(err);
     EXPECT_EQ(process.exitCode(), 128 + signalNumber) << qPrintable(err);
@@ -614,9 +598,9 @@ TEST(CommandLineEndToEnd, NextRunRemovesTheCopyOfAKilledRun)
             QStringLiteral(TALVESK_EXECUTABLE),
             {QStringLiteral("collect"), shop.neverFinishingPage().toString(), QStringLiteral("--json")});
         ASSERT_TRUE(killed.waitForStarted());
-        ASSERT_TRUE(waitFor([&] { return !folders.profileCopies().isEmpty(); }));
+        ASSERT_TRUE(waitUntil([&] { return !folders.profileCopies().isEmpty(); }));
         killed.kill();
-        ASSERT_TRUE(waitFor([&] { return killed.state() == QProcess::NotRunning; }));
+        ASSERT_TRUE(waitUntil([&] { return killed.state() == QProcess::NotRunning; }));
     }
     ASSERT_EQ(folders.profileCopies().size(), 1);
 
