@@ -9,6 +9,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
   libre2-dev libgtest-dev libgmock-dev qcoro-qt6-dev
+  # the fuzz targets: clang 14 with libFuzzer and its sanitizers
+  clang-14 libclang-rt-14-dev
   # at run time: the SVG icon engine, Qt's Chinese texts, a Chinese font
   libqt6svg6 qt6-translations-l10n fonts-noto-cjk
   # the package (cpack -G DEB), the checks of the installed files and of the package
