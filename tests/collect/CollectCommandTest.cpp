@@ -14,6 +14,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
+
 using talvesk::CollectAbort;
 using talvesk::CollectCommand;
 using talvesk::CollectedSet;
@@ -21,7 +23,6 @@ using talvesk::CollectResult;
 using talvesk::PageBrowser;
 using talvesk::PageElement;
 using talvesk::PictureList;
-using talvesk::PreviewCounts;
 using talvesk::WindowControls;
 using talvesk::test::FakeClock;
 using talvesk::test::FakeEventLoop;
@@ -102,6 +103,18 @@ struct CollectRig
     // Runs a collect of the address to its end.
     CollectResult collect(const QString &address = kAddress) { return runToEnd(loop, command.run(address)); }
 
+    // What a previous collect left behind.
+    void fillPreviousSet()
+    {
+        set.itemTitle = QStringLiteral("previous");
+        set.mainPictures.clear();
+        set.colourPictures.clear();
+        set.descriptionPictures.clear();
+        set.mainPictures[0] = QStringLiteral("http://old/m.jpg");
+        set.colourPictures[0] = QStringLiteral("http://old/c.jpg");
+        set.descriptionPictures[0] = QStringLiteral("http://old/d.jpg");
+    }
+
     FakePageBrowser browser1;
     FakePageBrowser browser2;
     FakeWindowControls window;
@@ -121,49 +134,7 @@ protected:
     {
         loop.tickEvery(k, [this] { ticker.tick(); });
     }
-
-    // What a previous collect left behind.
-    void fillPreviousSet()
-    {
-        set.itemTitle = QStringLiteral("previous");
-        set.mainPictures.clear();
-        set.colourPictures.clear();
-        set.descriptionPictures.clear();
-        set.mainPictures[0] = QStringLiteral("http://old/m.jpg");
-        set.colourPictures[0] = QStringLiteral("http://old/c.jpg");
-        set.descriptionPictures[0] = QStringLiteral("http://old/d.jpg");
-    }
-
-    // A failing step reports one line, re-enables the window, stops the timer and leaves the
-    // set cleared; nothing is shown in the preview.
-    void expectFailedCleanly(const CollectResult &result, const QString &message)
-    {
-        EXPECT_EQ(result.status, CollectResult::Status::Failed);
-        EXPECT_EQ(result.errorString, message);
-        ASSERT_FALSE(mesg.lines.isEmpty());
-        EXPECT_EQ(mesg.lines[0], message);
-        EXPECT_TRUE(window.windowEnabled);
-        EXPECT_FALSE(ticker.active);
-        EXPECT_TRUE(set.itemTitle.isEmpty());
-        EXPECT_TRUE(allNull(set.mainPictures));
-        EXPECT_TRUE(allNull(set.colourPictures));
-        EXPECT_TRUE(allNull(set.descriptionPictures));
-        EXPECT_TRUE(browser2.navigations.isEmpty());
-        EXPECT_FALSE(command.isRunning());
-    }
 };
-
-// The two message texts, character for character.
-TEST(CollectMessages, Texts)
-{
-    EXPECT_EQ(CollectCommand::progressMessage(0),
-              QStringLiteral("消息提示:图片采集中,估算已用时0s，采集过程中请勿做其他操作！"));
-    EXPECT_EQ(CollectCommand::progressMessage(42),
-              QStringLiteral("消息提示:图片采集中,估算已用时42s，采集过程中请勿做其他操作！"));
-    PreviewCounts none;
-    EXPECT_EQ(CollectCommand::summaryMessage(none),
-              QStringLiteral("图片采集完成,主图数:0,描述图数:0,总图数:0,可以进行下载！"));
-}
 
 // A page ready at the first read: the start line is not rewritten, no pass is made for a
 // height of 0, and afterwards the summary is line 0 above the collect line with figure 0.
@@ -222,16 +193,15 @@ TEST_F(CollectCommandTest, ReadyWaitRewritesLineZero)
     });
     browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
 
+    const QString start = QStringLiteral("消息提示:图片采集中,估算已用时0s，采集过程中请勿做其他操作！");
     ASSERT_TRUE(collect().ok());
-    EXPECT_EQ(topLines, QStringList({CollectCommand::progressMessage(0), CollectCommand::progressMessage(0),
-                                     CollectCommand::progressMessage(0)}));
+    EXPECT_EQ(topLines, QStringList({start, start, start}));
     EXPECT_EQ(mesg.rewrites, 3);
 
     topLines.clear();
     finishAt = loop.yields() + 3;
     ASSERT_TRUE(collect().ok());
-    EXPECT_EQ(topLines, QStringList({CollectCommand::progressMessage(0), CollectCommand::progressMessage(0),
-                                     CollectCommand::progressMessage(0)}));
+    EXPECT_EQ(topLines, QStringList({start, start, start}));
 }
 
 // A page 1000 px high that does not grow is scrolled in 200 passes of 5 px, one yield each.
@@ -256,12 +226,20 @@ TEST_F(CollectCommandTest, ThousandPixelsTake200Passes)
 
 // For a page whose height stays the same, the step is 5 px until tick 10,
 // then grows by 2 px at every tenth tick: 7 from tick 10, 9 from tick 20, 11 from tick 30.
+// Meanwhile the collect's line counts the ticks as seconds.
 TEST_F(CollectCommandTest, StepWidensEveryTenTicksOnceHeightIsSteady)
 {
     browser1.scrollHeight = 800;
     timerTicksEvery(3); // tick n happens in the yield of pass 3n
+    QStringList topLines;
+    loop.onYield([&](int n) {
+        if (n == 31)
+            topLines.append(mesg.lines[0]);
+    });
 
     ASSERT_TRUE(collect().ok());
+    EXPECT_EQ(topLines,
+              QStringList{QStringLiteral("消息提示:图片采集中,估算已用时10s，采集过程中请勿做其他操作！")});
 
     const auto &scrolls = browser1.scrolls;
     ASSERT_GT(scrolls.size(), 100);
@@ -297,32 +275,6 @@ TEST_F(CollectCommandTest, ChangedHeightDelaysTheWidening)
     }
     EXPECT_EQ(command.lastHeight(), 900);
     EXPECT_EQ(command.currentHeight(), 900);
-}
-
-// A tick counts even when the page has no body or document at that moment, keeping the height
-// the latest scroll pass read.
-TEST_F(CollectCommandTest, TickIgnoresAMissingBody)
-{
-    browser1.scrollHeight = 300;
-    int ticks = 0;
-    int height = 0;
-    loop.onYield([&](int n) {
-        if (n != 5)
-            return;
-        ticker.tick();
-        browser1.scrollHeight = std::nullopt;
-        ticker.tick();
-        browser1.hasDocument = false;
-        ticker.tick();
-        browser1.hasDocument = true;
-        browser1.scrollHeight = 300;
-        ticks = command.tickCount();
-        height = command.currentHeight();
-    });
-    ASSERT_TRUE(collect().ok());
-    EXPECT_EQ(ticks, 3);
-    EXPECT_EQ(height, 300);
-    EXPECT_FALSE(ticker.active);
 }
 
 // A page that keeps growing ends the scroll phase after 300,000 px or 5 minutes of scrolling,
@@ -535,74 +487,88 @@ TEST_F(CollectCommandTest, LazyDescriptionPicturesAreCompletedBeforeTheWalk)
     EXPECT_EQ(filled(set.descriptionPictures), addresses(QStringLiteral("d"), 1));
 }
 
-// A page on which they cannot be completed fails with its own line rather than collect the
-// loader's placeholders.
-TEST_F(CollectCommandTest, LazyPicturesThatCannotBeCompletedFailCleanly)
+// Each failing step reports its own line, re-enables the window, stops the timer and leaves
+// the set cleared, and nothing is shown in the preview: a browser without a document, a page
+// without a body (it cannot be scrolled), description pictures the page's loader left that
+// cannot be completed (rather than collect its placeholders), a page without a title element
+// (after its scroll phase), divs that cannot be read (the walk enables the window again), a
+// load that fails, and Stop during the ready wait (the load ends as failed).
+TEST(CollectFailures, EachStepFailsCleanly)
 {
-    fillPreviousSet();
-    browser1.scrollHeight = 100;
-    browser1.lazyImagesLoadable = false;
-    expectFailedCleanly(collect(), QStringLiteral("采集失败:无法补全描述中尚未加载的图片！"));
-    EXPECT_EQ(browser1.scrolls.size(), 20);
-}
+    const QString loadFailed = QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！");
+    const struct
+    {
+        const char *what;
+        std::function<void(CollectRig &)> arrange;
+        QString message;
+        std::function<void(CollectRig &)> alsoExpect;
+    } cases[] = {
+        {"no document",
+         [](CollectRig &rig) { rig.browser1.hasDocument = false; },
+         QStringLiteral("采集失败:浏览器中没有可读取的网页！"),
+         {}},
+        {"no body",
+         [](CollectRig &rig) { rig.browser1.scrollHeight = std::nullopt; },
+         QStringLiteral("采集失败:网页没有正文(body),无法滚动页面！"),
+         {}},
+        {"lazy pictures not completed",
+         [](CollectRig &rig) {
+             rig.browser1.scrollHeight = 100;
+             rig.browser1.lazyImagesLoadable = false;
+         },
+         QStringLiteral("采集失败:无法补全描述中尚未加载的图片！"),
+         [](CollectRig &rig) { EXPECT_EQ(rig.browser1.scrolls.size(), 20); }},
+        {"no title element",
+         [](CollectRig &rig) {
+             rig.browser1.scrollHeight = 100;
+             rig.browser1.title = std::nullopt;
+         },
+         QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！"),
+         [](CollectRig &rig) { EXPECT_EQ(rig.browser1.scrolls.size(), 20); }},
+        {"unreadable divs", [](CollectRig &rig) { rig.browser1.divsReadable = false; },
+         QStringLiteral("采集失败:无法读取网页中的div元素！"),
+         [](CollectRig &rig) {
+             EXPECT_EQ(rig.window.windowEnabledChanges, QList<bool>({false, true}));
+         }},
+        {"failed load",
+         [](CollectRig &rig) { rig.browser1.stateAfterNavigate = PageBrowser::LoadState::Failed; },
+         loadFailed, [](CollectRig &rig) { EXPECT_TRUE(rig.browser1.scrolls.isEmpty()); }},
+        {"stop in the ready wait",
+         [](CollectRig &rig) {
+             rig.browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
+             rig.loop.onYield([&rig](int n) {
+                 if (n == 5)
+                     rig.browser1.state = PageBrowser::LoadState::Failed;
+             });
+         },
+         loadFailed,
+         [](CollectRig &rig) {
+             EXPECT_EQ(rig.loop.yields(), 5);
+             EXPECT_EQ(rig.mesg.lines.value(1), CollectCommand::progressMessage(0));
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        CollectRig rig;
+        rig.fillPreviousSet();
+        c.arrange(rig);
 
-// Failing steps each report their own line and leave the window usable and the set cleared:
-// first, a browser without a document.
-TEST_F(CollectCommandTest, NoDocumentFailsCleanly)
-{
-    fillPreviousSet();
-    browser1.hasDocument = false;
-    expectFailedCleanly(collect(), QStringLiteral("采集失败:浏览器中没有可读取的网页！"));
-}
+        const CollectResult result = rig.collect();
 
-// A page without a body cannot be scrolled.
-TEST_F(CollectCommandTest, NoBodyFailsCleanly)
-{
-    fillPreviousSet();
-    browser1.scrollHeight = std::nullopt;
-    expectFailedCleanly(collect(), QStringLiteral("采集失败:网页没有正文(body),无法滚动页面！"));
-}
-
-// A page without a title element fails after its scroll phase, before the lists are touched.
-TEST_F(CollectCommandTest, NoTitleElementFailsCleanly)
-{
-    fillPreviousSet();
-    browser1.scrollHeight = 100;
-    browser1.title = std::nullopt;
-    expectFailedCleanly(collect(), QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！"));
-    EXPECT_EQ(browser1.scrolls.size(), 20);
-}
-
-// Divs that cannot be read fail the walk and enable the window again.
-TEST_F(CollectCommandTest, UnreadableElementsFailCleanly)
-{
-    fillPreviousSet();
-    browser1.divsReadable = false;
-    expectFailedCleanly(collect(), QStringLiteral("采集失败:无法读取网页中的div元素！"));
-    EXPECT_EQ(window.windowEnabledChanges, QList<bool>({false, true}));
-}
-
-// A load that fails ends the ready wait before any scrolling.
-TEST_F(CollectCommandTest, FailedLoadEndsTheWait)
-{
-    fillPreviousSet();
-    browser1.stateAfterNavigate = PageBrowser::LoadState::Failed;
-    expectFailedCleanly(collect(), QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！"));
-    EXPECT_TRUE(browser1.scrolls.isEmpty());
-}
-
-// Stop during the wait (the load ends as failed) ends the collect.
-TEST_F(CollectCommandTest, StopEndsTheWait)
-{
-    fillPreviousSet();
-    browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
-    loop.onYield([&](int n) {
-        if (n == 5)
-            browser1.state = PageBrowser::LoadState::Failed;
-    });
-    expectFailedCleanly(collect(), QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！"));
-    EXPECT_EQ(loop.yields(), 5);
-    EXPECT_EQ(mesg.lines[1], CollectCommand::progressMessage(0));
+        EXPECT_EQ(result.status, CollectResult::Status::Failed);
+        EXPECT_EQ(result.errorString, c.message);
+        EXPECT_EQ(rig.mesg.lines.value(0), c.message);
+        EXPECT_TRUE(rig.window.windowEnabled);
+        EXPECT_FALSE(rig.ticker.active);
+        EXPECT_TRUE(rig.set.itemTitle.isEmpty());
+        EXPECT_TRUE(allNull(rig.set.mainPictures));
+        EXPECT_TRUE(allNull(rig.set.colourPictures));
+        EXPECT_TRUE(allNull(rig.set.descriptionPictures));
+        EXPECT_TRUE(rig.browser2.navigations.isEmpty());
+        EXPECT_FALSE(rig.command.isRunning());
+        if (c.alsoExpect)
+            c.alsoExpect(rig);
+    }
 }
 
 // A navigation of the user's own during the wait, the scroll phase or the walk means the
