@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "download/DownloadCommand.h"
+#include "app/WaitUntil.h"
 #include "collect/PictureList.h"
 #include "download/PathJoin.h"
 #include "support/FakeWindow.h"
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -28,7 +28,7 @@ namespace {
 DownloadResult finishRun(DownloadCommand &command, const CollectedSet &set)
 {
     command.start(set);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !command.isRunning(); }, 60000));
+    EXPECT_TRUE(talvesk::test::waitUntil([&] { return !command.isRunning(); }));
     return command.result();
 }
 
