@@ -226,12 +226,14 @@ TEST(QtPageBrowserLifetime, WaitingReadSurvivesTheBrowser)
 }
 
 // A navigation the page starts itself counts as a new load, also when it replaces the load
-// still running without a load start of its own; a server's redirect and a change of the
+// still running without a load start of its own, whether its script sets location, replaces
+// it or opens a window (into the same view); a server's redirect and a change of the
 // address's fragment do not.
 TEST_F(QtPageBrowserTest, PageNavigatingItselfIsANewLoad)
 {
     for (const QString &move :
-         {QStringLiteral("location.href = '/other'"), QStringLiteral("location.replace('/other')")}) {
+         {QStringLiteral("location.href = '/other'"), QStringLiteral("location.replace('/other')"),
+          QStringLiteral("window.open('/other')")}) {
         SCOPED_TRACE(move.toStdString());
         m_server.route(QStringLiteral("/moves"),
                        HttpResponse::html(QStringLiteral("<html><head><script>%1</script></head><body>"

@@ -236,22 +236,6 @@ TEST_F(MainFormEndToEndTest, EnterLoadsTheTypedAddress)
     EXPECT_EQ(addressBox()->itemText(0), item.url.toString());
 }
 
-// While a page loads the status bar reads "载入中…"; Stop ends the load with "加载完成" and
-// names the page in the caption.
-TEST_F(MainFormEndToEndTest, StatusAndCaptionFollowTheLoad)
-{
-    typeAddress(m_shop.neverFinishingPage());
-    pressEnter();
-    ASSERT_TRUE(
-        waitUntil([this] { return m_shop.server().requestCount(QStringLiteral("/pics/hang.jpg")) > 0; }));
-    EXPECT_EQ(m_window->itemBrowser().loadState(), PageBrowser::LoadState::Loading);
-    EXPECT_EQ(m_window->statusText(), QStringLiteral("载入中…"));
-
-    triggerToolbar(QStringLiteral("Stop"));
-    ASSERT_TRUE(waitUntil([this] { return m_window->statusText() == QStringLiteral("加载完成"); }));
-    EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Talvesk_永远载入中"));
-}
-
 // The collect button collects the typed address and shows the preview tab, whose pictures
 // all load, with the summary on top of the message list.
 TEST_F(MainFormEndToEndTest, CollectShowsThePreviewTab)
