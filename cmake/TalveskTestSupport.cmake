@@ -7,4 +7,4 @@ add_library(talvesk_test_support STATIC
   ${support_dir}/SampleShop.cpp ${support_dir}/SampleShop.h)
 target_include_directories(talvesk_test_support PUBLIC ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(talvesk_test_support PUBLIC Qt6::Core Qt6::Network)
-talvesk_target_defaults(talvesk_test_support)
+talvesk_target_defaults(talvesk_test_support TEST)
