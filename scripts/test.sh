@@ -18,6 +18,8 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 
 scripts/fuzz.sh --build-only
 
+# Tests that add nothing under the sanitizers are left out of that build (NOT_SANITIZED in the
+# tests' CMakeLists.txt files, which say why).
 scripts/build.sh build-asan -DTALVESK_WERROR=ON -DTALVESK_SANITIZE=ON -DTALVESK_BENCH=OFF
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Leaks are checked in our own code; the browser engine's library reports its own at exit.
