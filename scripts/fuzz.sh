@@ -19,6 +19,9 @@ targets=(extraction preview folder_name file_name)
 cmake --build "$dir" --target "${targets[@]/#/fuzz_}"
 [ "$seconds" != --build-only ] || exit 0
 
+# Readable stack traces in a finding's report.
+scripts/install-deps.sh llvm-14
+export ASAN_SYMBOLIZER_PATH=/usr/lib/llvm-14/bin/llvm-symbolizer
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 for target in "${targets[@]}"; do
