@@ -8,4 +8,4 @@ add_library(talvesk_test_support STATIC
   ${support_dir}/CurrentLayoutPages.cpp ${support_dir}/CurrentLayoutPages.h)
 target_include_directories(talvesk_test_support PUBLIC ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(talvesk_test_support PUBLIC Qt6::Core Qt6::Network)
-talvesk_target_defaults(talvesk_test_support)
+talvesk_target_defaults(talvesk_test_support TEST)

@@ -1,22 +1,27 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds the fuzz targets with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer)
-# into build-fuzz and runs each for SECONDS (default 60), one after the other, from its seed
-# corpus. New inputs go to build-fuzz/corpus/<target>; a crash or failed check stops the script
-# and leaves its input in build-fuzz/findings/<target>.
-#   scripts/fuzz.sh [SECONDS]
+# Builds the fuzz targets with clang 14 (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer;
+# warnings are errors) into build-fuzz and runs each for SECONDS (default 60), one after the
+# other, from its seed corpus. New inputs go to build-fuzz/corpus/<target>; a crash or failed
+# check stops the script and leaves its input in build-fuzz/findings/<target>. With
+# --build-only it builds them and stops, as the test script does.
+#   scripts/fuzz.sh [SECONDS | --build-only]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 
-scripts/install-deps.sh clang libclang-rt-14-dev
+scripts/install-deps.sh
 
 dir=build-fuzz
-CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVESK_FUZZ=ON \
-  -DTALVESK_TESTS=OFF -DTALVESK_BENCH=OFF >/dev/null
+CC=clang-14 CXX=clang++-14 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVESK_FUZZ=ON \
+  -DTALVESK_WERROR=ON -DTALVESK_TESTS=OFF -DTALVESK_BENCH=OFF >/dev/null
 targets=(extraction preview folder_name file_name)
 cmake --build "$dir" --target "${targets[@]/#/fuzz_}"
+[ "$seconds" != --build-only ] || exit 0
 
+# Readable stack traces in a finding's report.
+scripts/install-deps.sh llvm-14
+export ASAN_SYMBOLIZER_PATH=/usr/lib/llvm-14/bin/llvm-symbolizer
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 for target in "${targets[@]}"; do

@@ -7,11 +7,11 @@
 // (A and B are medians of three runs each, the modes taking turns; F and E count the
 // pictures of every run)
 
+#include "app/WaitUntil.h"
 #include "support/SampleShop.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -52,11 +52,9 @@ BatchRun runBatch(const QStringList &addresses, const QList<SampleItem> &items, 
     arguments += addresses;
 
     QElapsedTimer clock;
-    QEventLoop loop;
-    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
     clock.start();
     process.start(QStringLiteral(TALVESK_EXECUTABLE), arguments);
-    loop.exec();
+    talvesk::test::waitUntil([&] { return process.state() == QProcess::NotRunning; });
 
     BatchRun run;
     run.seconds = static_cast<double>(clock.elapsed()) / 1000.0;

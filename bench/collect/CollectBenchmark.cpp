@@ -9,7 +9,7 @@
 //     event-loop turn plus one script call that scrolls and reads the height) made afterwards
 //     on the same page.
 
-#include "RunUntil.h"
+#include "app/WaitUntil.h"
 #include "collect/CollectCommand.h"
 #include "collect/PictureList.h"
 #include "platform/MessageList.h"
@@ -129,7 +129,7 @@ Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtEventLoop &loop,
     QElapsedTimer clock;
     clock.start();
     const auto result = test::started(command.run(address));
-    runUntil([&] { return result->has_value(); });
+    test::waitUntil([&] { return result->has_value(); });
     run.result = **result;
     run.totalNs = clock.nsecsElapsed();
     run.scrollNs = messages.scrollNs;
@@ -145,7 +145,7 @@ qint64 floorNs(QtPageBrowser &browser, int passes)
     bool ready = false;
     browser.evaluate(QStringLiteral("window.scrollTo(0, 0); true"), generation,
                      [&ready](const std::optional<QVariant> &) { ready = true; });
-    runUntil([&] { return ready; });
+    test::waitUntil([&] { return ready; });
     // Each pass returns to the loop once and makes one round trip, as the collect's do.
     const QString pass = QStringLiteral("window.scrollBy(0, 5); document.body.scrollHeight");
     int left = passes;
@@ -159,7 +159,7 @@ qint64 floorNs(QtPageBrowser &browser, int passes)
     QElapsedTimer clock;
     clock.start();
     next();
-    runUntil([&] { return left < 0; });
+    test::waitUntil([&] { return left < 0; });
     return clock.nsecsElapsed();
 }
 
@@ -220,7 +220,7 @@ int main(int argc, char **argv)
                 height = value.value_or(0);
                 read = true;
             });
-            runUntil([&] { return read; });
+            test::waitUntil([&] { return read; });
         }
         browser1.setVisible(true);
         const qint64 floor = floorNs(browser1, run.passes);

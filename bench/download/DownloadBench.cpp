@@ -3,7 +3,7 @@
 // each request after 20 ms, at concurrency 1 and 6, against curl's parallel mode over the
 // same addresses. The last line holds the figures.
 
-#include "RunUntil.h"
+#include "app/WaitUntil.h"
 #include "collect/PictureList.h"
 #include "download/DownloadCommand.h"
 #include "platform/qt/QtEventLoop.h"
@@ -127,7 +127,7 @@ Timing timeOurs(ServerThread &server, const QStringList &addresses, int concurre
         QElapsedTimer clock;
         clock.start();
         const auto downloaded = test::started(command.run(set));
-        runUntil([&] { return downloaded->has_value(); });
+        test::waitUntil([&] { return downloaded->has_value(); });
         const DownloadResult result = **downloaded;
         seconds.push_back(clock.nsecsElapsed() / 1e9);
         if (result.outcome != DownloadResult::Outcome::Done || result.failed != 0 ||

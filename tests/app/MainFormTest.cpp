@@ -22,6 +22,7 @@
 #include <QStyleOptionSlider>
 #include <QTabBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextLayout>
 #include <QTimer>
 #include <QToolBar>

@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTest>
 #include <QWebEngineView>
 
 using talvesk::PageBrowser;
@@ -29,7 +30,7 @@ protected:
         m_server.route(QStringLiteral("/item"), HttpResponse::html(page(QStringLiteral("A_B"))));
         m_server.route(QStringLiteral("/ITEM"), HttpResponse::html(page(QStringLiteral("C"))));
         m_server.route(QStringLiteral("/never"),
-                       HttpResponse::ok({}).sendingOnly(0, HttpResponse::Ending::Hang));
+                       HttpResponse::ok("never sent").sendingOnly(0, HttpResponse::Ending::Hang));
         EXPECT_TRUE(showWindow());
         EXPECT_TRUE(waitForLoad(m_window->itemBrowser()));
         m_addressBox = control<QComboBox>(QStringLiteral("urladress"));

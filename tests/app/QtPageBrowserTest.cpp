@@ -127,7 +127,8 @@ TEST_F(QtPageBrowserTest, FollowsTheLoadState)
     ASSERT_TRUE(waitUntil([this] { return m_browser.loadState() != PageBrowser::LoadState::Loading; }));
     EXPECT_EQ(m_browser.loadState(), PageBrowser::LoadState::Failed);
 
-    m_server.route(QStringLiteral("/never"), HttpResponse::ok({}).sendingOnly(0, HttpResponse::Ending::Hang));
+    m_server.route(QStringLiteral("/never"),
+                   HttpResponse::ok("never sent").sendingOnly(0, HttpResponse::Ending::Hang));
     m_browser.navigate(m_server.url(QStringLiteral("/never")).toString());
     ASSERT_TRUE(waitUntil([this] { return m_server.requestCount(QStringLiteral("/never")) > 0; }));
     // The engine reports no start for this one, only the end of its loading.
@@ -233,19 +234,21 @@ TEST(QtPageBrowserLifetime, WaitingReadSurvivesTheBrowser)
 }
 
 // A navigation the page starts itself counts as a new load, also when it replaces the load
-// still running without a load start of its own; a server's redirect and a change of the
+// still running without a load start of its own, whether its script sets location, replaces
+// it or opens a window (into the same view); a server's redirect and a change of the
 // address's fragment do not.
 TEST_F(QtPageBrowserTest, PageNavigatingItselfIsANewLoad)
 {
     for (const QString &move :
-         {QStringLiteral("location.href = '/other'"), QStringLiteral("location.replace('/other')")}) {
+         {QStringLiteral("location.href = '/other'"), QStringLiteral("location.replace('/other')"),
+          QStringLiteral("window.open('/other')")}) {
         SCOPED_TRACE(move.toStdString());
         m_server.route(QStringLiteral("/moves"),
                        HttpResponse::html(QStringLiteral("<html><head><script>%1</script></head><body>"
                                                          "<img src=\"/never\"></body></html>")
                                               .arg(move)));
         m_server.route(QStringLiteral("/never"),
-                       HttpResponse::ok({}).sendingOnly(0, HttpResponse::Ending::Hang));
+                       HttpResponse::ok("never sent").sendingOnly(0, HttpResponse::Ending::Hang));
         m_browser.navigate(m_server.url(QStringLiteral("/moves")).toString());
         const int own = m_browser.loadGeneration();
         ASSERT_TRUE(waitUntil([this] { return page()->url().path() == QStringLiteral("/other"); }));

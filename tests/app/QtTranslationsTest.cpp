@@ -3,40 +3,14 @@
 #include "platform/qt/QtDialogs.h"
 #include "support/QStringPrinter.h"
 
-#include <QAbstractProxyModel>
 #include <QApplication>
-#include <QDialogButtonBox>
-#include <QDir>
-#include <QFile>
-#include <QFileDialog>
-#include <QFileSystemModel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-// The text the dialog's list shows in a column for a path, once the list has read it.
-QString listedText(QFileDialog *dialog, const QString &path, int column)
-{
-    auto *files = dialog->findChild<QFileSystemModel *>();
-    if (!files)
-        return {};
-    QString text;
-    // Empty when the list never reads it.
-    (void)QTest::qWaitFor([&] {
-        const QModelIndex source = files->index(path, column);
-        const QModelIndex entry = dialog->proxyModel() ? dialog->proxyModel()->mapFromSource(source) : source;
-        text = entry.data().toString();
-        return !text.isEmpty();
-    });
-    return text;
-}
 
 QMessageBox *shownMessageBox()
 {
@@ -63,77 +37,6 @@ TEST(QtTranslationsTest, MessageBoxOkButtonReadsChinese)
     dialogs.showMessage(QStringLiteral("图片已保存"), QStringLiteral("提示信息"));
 
     EXPECT_EQ(okText, QStringLiteral("确定"));
-}
-
-// The folder dialog takes a folder typed into it that does not exist yet: it creates it, two
-// levels deep, and chooses it. A path that cannot be created (a file in the way) gives the
-// dialog's own error box and keeps the dialog open with the text as typed, creating nothing.
-// The list names folders and writes dates in Chinese.
-TEST(QtTranslationsTest, FolderDialogTakesTypedNewFolder)
-{
-    ASSERT_TRUE(talvesk::installQtChineseTranslations(*QCoreApplication::instance()));
-    QTemporaryDir start;
-    ASSERT_TRUE(start.isValid());
-    ASSERT_TRUE(QDir(start.path()).mkdir(QStringLiteral("已有")));
-    QFile blocker(start.filePath(QStringLiteral("blocker")));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-
-    QString kind, date, error, textAfterError;
-    bool openAfterError = false;
-    auto drive = [&](QFileDialog *dialog) {
-        kind = listedText(dialog, start.filePath(QStringLiteral("已有")), 2);
-        date = listedText(dialog, start.filePath(QStringLiteral("已有")), 3);
-
-        auto *nameEdit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-        auto *buttons = dialog->findChild<QDialogButtonBox *>();
-        ASSERT_TRUE(nameEdit && buttons);
-        QPushButton *choose = buttons->button(QDialogButtonBox::Open);
-        dialog->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
-        nameEdit->setFocus();
-        // Answers the error box once it is up.
-        QTimer answer;
-        QObject::connect(&answer, &QTimer::timeout, qApp, [&error] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                error = box->text();
-                box->accept();
-            }
-        });
-        answer.start(10);
-        QTest::keyClicks(nameEdit, QStringLiteral("blocker/x"));
-        QTest::keyClick(nameEdit, Qt::Key_Return);
-        answer.stop();
-        openAfterError = dialog->isVisible();
-        textAfterError = nameEdit->text();
-
-        // Typed over the old text as an input method would, which key clicks cannot do for Chinese.
-        nameEdit->selectAll();
-        nameEdit->insert(QStringLiteral("新建/第二层"));
-        EXPECT_TRUE(choose->isEnabled());
-        QTest::mouseClick(choose, Qt::LeftButton);
-    };
-    QTimer::singleShot(0, qApp, [&] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        drive(dialog);
-        if (dialog->isVisible()) // a check failed on the way
-            dialog->reject();
-    });
-    talvesk::QtDialogs dialogs;
-    const QString chosen = dialogs.chooseFolder(QStringLiteral("请选择保存目录"), start.path());
-
-    EXPECT_EQ(chosen, start.filePath(QStringLiteral("新建/第二层")));
-    EXPECT_TRUE(QFileInfo(chosen).isDir());
-    EXPECT_TRUE(openAfterError);
-    EXPECT_EQ(textAfterError, QStringLiteral("blocker/x"));
-    EXPECT_TRUE(error.contains(start.filePath(QStringLiteral("blocker")))) << error.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(start.filePath(QStringLiteral("blocker/x"))));
-    EXPECT_EQ(kind, QStringLiteral("文件夹"));
-    const QDate today = QFileInfo(start.filePath(QStringLiteral("已有"))).lastModified().date();
-    EXPECT_FALSE(date.isEmpty());
-    EXPECT_FALSE(date.contains(QLocale::c().monthName(today.month(), QLocale::ShortFormat)))
-        << date.toStdString();
 }
 
 } // namespace

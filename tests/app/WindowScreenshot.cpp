@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QPixmap>
+#include <QTest>
 
 #include <unistd.h>
 

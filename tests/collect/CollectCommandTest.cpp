@@ -13,6 +13,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <functional>
 
 using talvesk::CollectAbort;
 using talvesk::CollectCommand;
@@ -116,11 +117,7 @@ struct CollectRig
     FakeEventLoop loop;
     CollectCommand command{browser1, browser2, window, mesg, loop};
     CollectResult collected;
-};
 
-class CollectCommandTest : public ::testing::Test, protected CollectRig
-{
-protected:
     // A failing step reports one line, re-enables the window, stops the timer and returns a
     // cleared set; nothing is shown in the preview.
     void expectFailedCleanly(const CollectResult &result, const QString &message)
@@ -139,17 +136,9 @@ protected:
     }
 };
 
-// The two message texts, character for character.
-TEST(CollectMessages, Texts)
+class CollectCommandTest : public ::testing::Test, protected CollectRig
 {
-    EXPECT_EQ(CollectMessages::progress(0),
-              QStringLiteral("消息提示:图片采集中,估算已用时0s，采集过程中请勿做其他操作！"));
-    EXPECT_EQ(CollectMessages::progress(42),
-              QStringLiteral("消息提示:图片采集中,估算已用时42s，采集过程中请勿做其他操作！"));
-    PreviewCounts none;
-    EXPECT_EQ(CollectMessages::summary(none),
-              QStringLiteral("图片采集完成,主图数:0,描述图数:0,总图数:0,可以进行下载！"));
-}
+};
 
 // A page ready at the first read: the start line is not rewritten, no pass is made for a
 // height of 0, and afterwards the summary is line 0 above the collect line with figure 0.
@@ -474,67 +463,74 @@ TEST_F(CollectCommandTest, LazyDescriptionPicturesAreCompletedBeforeTheWalk)
     EXPECT_EQ(filled(collected.set.descriptionPictures), addresses(QStringLiteral("d"), 1));
 }
 
-// A page on which they cannot be completed fails with its own line rather than collect the
-// loader's placeholders.
-TEST_F(CollectCommandTest, LazyPicturesThatCannotBeCompletedFailCleanly)
+// Each failing step reports its own line, re-enables the window and returns a cleared set,
+// and nothing is shown in the preview: a browser without a document, a page without a body
+// (it cannot be scrolled), description pictures the page's loader left that cannot be
+// completed (rather than collect its placeholders), a page without a title element (after its
+// scroll phase), divs that cannot be read (the walk enables the window again), a load that
+// fails, and Stop during the ready wait (the load ends as failed).
+TEST(CollectFailures, EachStepFailsCleanly)
 {
-    browser1.scrollHeight = 100;
-    browser1.lazyImagesLoadable = false;
-    expectFailedCleanly(collect(), QStringLiteral("采集失败:无法补全描述中尚未加载的图片！"));
-    EXPECT_EQ(browser1.scrolls.size(), 20);
-}
-
-// Failing steps each report their own line and leave the window usable and the set cleared:
-// first, a browser without a document.
-TEST_F(CollectCommandTest, NoDocumentFailsCleanly)
-{
-    browser1.hasDocument = false;
-    expectFailedCleanly(collect(), QStringLiteral("采集失败:浏览器中没有可读取的网页！"));
-}
-
-// A page without a body cannot be scrolled.
-TEST_F(CollectCommandTest, NoBodyFailsCleanly)
-{
-    browser1.scrollHeight = std::nullopt;
-    expectFailedCleanly(collect(), QStringLiteral("采集失败:网页没有正文(body),无法滚动页面！"));
-}
-
-// A page without a title element fails after its scroll phase, before the lists are touched.
-TEST_F(CollectCommandTest, NoTitleElementFailsCleanly)
-{
-    browser1.scrollHeight = 100;
-    browser1.title = std::nullopt;
-    expectFailedCleanly(collect(), QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！"));
-    EXPECT_EQ(browser1.scrolls.size(), 20);
-}
-
-// Divs that cannot be read fail the walk and enable the window again.
-TEST_F(CollectCommandTest, UnreadableElementsFailCleanly)
-{
-    browser1.divsReadable = false;
-    expectFailedCleanly(collect(), QStringLiteral("采集失败:无法读取网页中的div元素！"));
-    EXPECT_EQ(window.windowEnabledChanges, QList<bool>({false, true}));
-}
-
-// A load that fails ends the ready wait before any scrolling.
-TEST_F(CollectCommandTest, FailedLoadEndsTheWait)
-{
-    browser1.stateAfterNavigate = PageBrowser::LoadState::Failed;
-    expectFailedCleanly(collect(), QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！"));
-    EXPECT_TRUE(browser1.scrolls.isEmpty());
-}
-
-// Stop during the wait (the load ends as failed) ends the collect.
-TEST_F(CollectCommandTest, StopEndsTheWait)
-{
-    browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
-    loop.onYield([&](int n) {
-        if (n == 5)
-            browser1.state = PageBrowser::LoadState::Failed;
-    });
-    expectFailedCleanly(collect(), QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！"));
-    EXPECT_EQ(loop.yields(), 5);
-    EXPECT_EQ(mesg.lines[1], CollectMessages::progress(0));
+    const QString loadFailed = QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！");
+    const struct
+    {
+        const char *what;
+        std::function<void(CollectRig &)> arrange;
+        QString message;
+        std::function<void(CollectRig &)> alsoExpect;
+    } cases[] = {
+        {"no document",
+         [](CollectRig &rig) { rig.browser1.hasDocument = false; },
+         QStringLiteral("采集失败:浏览器中没有可读取的网页！"),
+         {}},
+        {"no body",
+         [](CollectRig &rig) { rig.browser1.scrollHeight = std::nullopt; },
+         QStringLiteral("采集失败:网页没有正文(body),无法滚动页面！"),
+         {}},
+        {"lazy pictures not completed",
+         [](CollectRig &rig) {
+             rig.browser1.scrollHeight = 100;
+             rig.browser1.lazyImagesLoadable = false;
+         },
+         QStringLiteral("采集失败:无法补全描述中尚未加载的图片！"),
+         [](CollectRig &rig) { EXPECT_EQ(rig.browser1.scrolls.size(), 20); }},
+        {"no title element",
+         [](CollectRig &rig) {
+             rig.browser1.scrollHeight = 100;
+             rig.browser1.title = std::nullopt;
+         },
+         QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！"),
+         [](CollectRig &rig) { EXPECT_EQ(rig.browser1.scrolls.size(), 20); }},
+        {"unreadable divs", [](CollectRig &rig) { rig.browser1.divsReadable = false; },
+         QStringLiteral("采集失败:无法读取网页中的div元素！"),
+         [](CollectRig &rig) {
+             EXPECT_EQ(rig.window.windowEnabledChanges, QList<bool>({false, true}));
+         }},
+        {"failed load",
+         [](CollectRig &rig) { rig.browser1.stateAfterNavigate = PageBrowser::LoadState::Failed; },
+         loadFailed, [](CollectRig &rig) { EXPECT_TRUE(rig.browser1.scrolls.isEmpty()); }},
+        {"stop in the ready wait",
+         [](CollectRig &rig) {
+             rig.browser1.stateAfterNavigate = PageBrowser::LoadState::Loading;
+             rig.loop.onYield([&rig](int n) {
+                 if (n == 5)
+                     rig.browser1.state = PageBrowser::LoadState::Failed;
+             });
+         },
+         loadFailed,
+         [](CollectRig &rig) {
+             EXPECT_EQ(rig.loop.yields(), 5);
+             EXPECT_EQ(rig.mesg.lines.value(1), CollectMessages::progress(0));
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        CollectRig rig;
+        c.arrange(rig);
+        rig.expectFailedCleanly(rig.collect(), c.message);
+        if (c.alsoExpect)
+            c.alsoExpect(rig);
+    }
 }
 
 // A navigation of the user's own during the wait, the scroll phase or the walk means the

@@ -411,31 +411,6 @@ TEST(Extraction, StoredAddressesHaveCharacterReferencesDecoded)
         EXPECT_EQ(c.extract(s(c.markup)), s(c.address)) << c.markup;
 }
 
-// Numeric references give any character, astral ones as a surrogate pair; a reference that is
-// malformed, unknown or names no usable character is kept exactly as written.
-TEST(Extraction, CharacterReferenceEdgeCases)
-{
-    const struct
-    {
-        const char *written;
-        QString stored;
-    } cases[] = {
-        {"&#x1F600;&#128512;&#X1f600;", QStringLiteral("😀😀😀")},
-        {"&#x10FFFF;", QString(QChar(0xDBFF)) + QChar(0xDFFF)},
-        {"&#38;&#x26;&#00038;&nbsp;&apos;", QStringLiteral("&&&\u00A0'")},
-        {"&&amp;&amp;amp;&amp;quot;", QStringLiteral("&&&amp;&quot;")},
-        {"&#0;&#x0;&#xD800;&#56320;&#x110000;&#4294967334;&#x100000026;", QString()},
-        {"&#9;&#10;&#x7F;&#x85;", QString()},
-        {"&amp&AMP;&Amp;&bogus;&#;&#x;&#x26&#38a;&#xG;& amp;", QString()},
-    };
-    for (const auto &c : cases) {
-        PictureList desc = nulls();
-        extractDescriptionPictures(s("<img src=\"//i/") + s(c.written) + QStringLiteral(".png\">"), desc);
-        const QString stored = c.stored.isNull() ? s(c.written) : c.stored;
-        EXPECT_EQ(desc[0], QStringLiteral("http://i/") + stored + QStringLiteral(".png")) << c.written;
-    }
-}
-
 TEST(Extraction, NonAsciiAndSurrogatesKeptAsWritten)
 {
     PictureList desc = nulls();

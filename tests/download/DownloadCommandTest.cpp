@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "download/DownloadCommand.h"
+#include "app/WaitUntil.h"
 #include "collect/PictureList.h"
 #include "download/PathJoin.h"
 #include "platform/qt/QtEventLoop.h"
@@ -11,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -30,7 +30,7 @@ namespace {
 DownloadResult finishRun(DownloadCommand &command, const CollectedSet &set)
 {
     const auto result = test::started(command.run(set));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return result->has_value(); }, 60000));
+    EXPECT_TRUE(talvesk::test::waitUntil([&] { return result->has_value(); }));
     return result->value_or(DownloadResult{});
 }
 

@@ -165,6 +165,18 @@ void LocalHttpServer::setFallback(std::function<HttpResponse(const HttpRequest &
     m_fallback = std::move(fallback);
 }
 
+void LocalHttpServer::hold(const QString &path)
+{
+    m_held.insert(path, {});
+}
+
+void LocalHttpServer::release(const QString &path)
+{
+    const QList<std::function<void()>> waiting = m_held.take(path);
+    for (const std::function<void()> &answer : waiting)
+        answer();
+}
+
 int LocalHttpServer::requestCount(const QString &path) const
 {
     const QByteArray wanted = path.toUtf8();
@@ -258,7 +270,7 @@ void LocalHttpServer::respond(QTcpSocket *socket, const HttpRequest &request)
         if (guarded)
             send(guarded, response, closeAfter, answerFollowing);
     };
-    later(response.delayMs, [guarded, response, answer, later] {
+    const auto start = [guarded, response, answer, later] {
         if (!guarded)
             return;
         if (response.interimStatus == 0) {
@@ -270,7 +282,12 @@ void LocalHttpServer::respond(QTcpSocket *socket, const HttpRequest &request)
             interim += "Link: </hint.css>; rel=preload; as=style\r\n";
         guarded->write(interim + "\r\n");
         later(response.interimPauseMs, answer);
-    });
+    };
+    const auto held = m_held.find(path);
+    if (held != m_held.end())
+        held->append([later, delay = response.delayMs, start] { later(delay, start); });
+    else
+        later(response.delayMs, start);
 }
 
 void LocalHttpServer::send(QTcpSocket *socket, const HttpResponse &response, bool closeAfter,

@@ -16,6 +16,7 @@
 //   server.route("/hint.jpg", HttpResponse::ok(bytes).precededBy(103, 50)); // 103, then 50 ms later the
 //   answer server.route("/packed.jpg", HttpResponse::ok(bytes).withHeader("Content-Encoding", "x-pack"));
 //   server.setFallback([](const HttpRequest &r) { ... });     // for paths without a route
+//   server.hold("/late.htm"); ... server.release("/late.htm"); // answered once the test says so
 //   QUrl url = server.url("/a.png");
 //
 // Connections are kept alive unless the request asks to close them; the requests of one
@@ -93,6 +94,10 @@ public:
     void setFallback(std::function<HttpResponse(const HttpRequest &)> fallback);
     // Adds ms before every response, as a distant server's round trip would.
     void setAddedDelay(int ms) { m_addedDelayMs = ms; }
+    // Requests for path are received but not answered until release(path), which answers the
+    // waiting ones (each as its route says) and lets later ones through at once.
+    void hold(const QString &path);
+    void release(const QString &path);
 
     // Every request received so far, in order of arrival.
     const QList<HttpRequest> &requests() const { return m_requests; }
@@ -118,6 +123,7 @@ private:
     QHash<QTcpSocket *, QList<HttpRequest>> m_unanswered; // the first one is being answered
     int m_connections = 0;
     int m_addedDelayMs = 0;
+    QHash<QString, QList<std::function<void()>>> m_held; // by path: the answers waiting for release
 };
 
 } // namespace talvesk::test

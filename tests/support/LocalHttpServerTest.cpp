@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/LocalHttpServer.h"
 
-#include <QEventLoop>
+#include "app/WaitUntil.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -23,10 +23,7 @@ struct Fetched
 Fetched fetch(QNetworkAccessManager &manager, const QUrl &url, int limitMs = 5000)
 {
     QNetworkReply *reply = manager.get(QNetworkRequest(url));
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
-    loop.exec();
+    talvesk::test::waitUntil([reply] { return reply->isFinished(); }, limitMs);
     Fetched result;
     result.error = reply->isFinished() ? reply->error() : QNetworkReply::TimeoutError;
     result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();

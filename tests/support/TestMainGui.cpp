@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/qt/EngineEnvironment.h"
 #include "platform/qt/EngineSanitizerOptions.h"
+#include "support/TestDeadline.h"
 
 #include <QApplication>
 
@@ -12,5 +13,6 @@ int main(int argc, char **argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new talvesk::test::TestDeadline);
     return RUN_ALL_TESTS();
 }
