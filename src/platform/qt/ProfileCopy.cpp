@@ -122,16 +122,19 @@ void ProfileCopy::removeStale(const QStringList &places)
 {
     for (const QString &place : places) {
         for (const QString &copy : copiesIn(place)) {
-            const QString lockPath = QDir(copy).filePath(lockName());
-            // Between its making and its lock, and after its lock is released, a copy has
-            // no lock: then only its process tells.
-            if (!QFile::exists(lockPath)) {
+            QLockFile lock(QDir(copy).filePath(lockName()));
+            lock.setStaleLockTime(0); // a lock whose process is gone is taken over, however old
+            // Between its making and its lock, while its lock is being written (a run killed
+            // then leaves it empty for good), and after its lock is released, a copy has no
+            // lock that names its process: then only its process tells.
+            qint64 lockingProcess = 0;
+            QString host;
+            QString application;
+            if (!lock.getLockInfo(&lockingProcess, &host, &application)) {
                 if (!isRunning(ownerOf(QDir(copy).dirName())))
                     QDir(copy).removeRecursively();
                 continue;
             }
-            QLockFile lock(lockPath);
-            lock.setStaleLockTime(0); // a lock whose process is gone is taken over, however old
             if (lock.tryLock()) {
                 lock.unlock();
                 QDir(copy).removeRecursively();

@@ -27,18 +27,28 @@ qint64 goneProcess()
     return child;
 }
 
-QString copyOf(const QString &place, qint64 pid)
+QString copyOf(const QString &place, qint64 pid, const QString &suffix = QStringLiteral("abcdef"))
 {
-    const QString path = QDir(place).filePath(QStringLiteral("talvesk-profile-copy-%1-abcdef").arg(pid));
+    const QString path =
+        QDir(place).filePath(QStringLiteral("talvesk-profile-copy-%1-%2").arg(pid).arg(suffix));
     QDir().mkpath(path);
+    return path;
+}
+
+// A copy whose lock was made but not yet written, as a run killed at that moment leaves it.
+QString copyWithEmptyLock(const QString &place, qint64 pid)
+{
+    const QString path = copyOf(place, pid, QStringLiteral("emptyl"));
+    QFile lock(QDir(path).filePath(QStringLiteral("copy.lock")));
+    lock.open(QIODevice::WriteOnly);
     return path;
 }
 
 } // namespace
 
 // A copy is private to the user and holds the profile's files; the sweep at start removes
-// only copies whose process is gone, not a live one, locked or not yet locked, nor anything
-// else in the folder; the copies of this process go at its end.
+// only copies whose process is gone, not a live one, locked, not yet locked or with its lock
+// not yet written, nor anything else in the folder; the copies of this process go at its end.
 TEST(ProfileCopy, PrivateAndRemovedOnlyWhenItsRunIsGone)
 {
     QTemporaryDir profile;
@@ -65,6 +75,8 @@ TEST(ProfileCopy, PrivateAndRemovedOnlyWhenItsRunIsGone)
 
     const QString deadUnlocked = copyOf(place, goneProcess());
     const QString liveUnlocked = copyOf(place, getppid()); // made, its lock not taken yet
+    const QString deadHalfLocked = copyWithEmptyLock(place, goneProcess());
+    const QString liveHalfLocked = copyWithEmptyLock(place, getppid());
     const QString unrelated = QDir(place).filePath(QStringLiteral("talvesk-profile-copy-notes"));
     QDir().mkpath(unrelated);
 
@@ -72,6 +84,8 @@ TEST(ProfileCopy, PrivateAndRemovedOnlyWhenItsRunIsGone)
     EXPECT_TRUE(QFileInfo::exists(live->path()));
     EXPECT_FALSE(QFileInfo::exists(deadUnlocked));
     EXPECT_TRUE(QFileInfo::exists(liveUnlocked));
+    EXPECT_FALSE(QFileInfo::exists(deadHalfLocked));
+    EXPECT_TRUE(QFileInfo::exists(liveHalfLocked));
     EXPECT_TRUE(QFileInfo::exists(unrelated));
 
     // As at the program's end: the run's objects are gone, its folder is not yet.
