@@ -125,12 +125,11 @@ protected:
     void clickCollect()
     {
         pressCollect();
-        EXPECT_TRUE(waitUntil(
-            [this] {
-                const QString top = messageLines().value(0);
-                return top.startsWith(QStringLiteral("图片采集完成")) ||
-                       top.startsWith(QStringLiteral("采集失败"));
-            }));
+        EXPECT_TRUE(waitUntil([this] {
+            const QString top = messageLines().value(0);
+            return top.startsWith(QStringLiteral("图片采集完成")) ||
+                   top.startsWith(QStringLiteral("采集失败"));
+        }));
     }
     bool collectLineOnTop() const
     {
