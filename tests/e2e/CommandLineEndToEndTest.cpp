@@ -762,13 +762,17 @@ TEST_P(CommandLineStop, SignalMidDownloadLeavesNoPartialFileAndNoProfileCopy)
 
     const pid_t pid = static_cast<pid_t>(process.processId());
     ASSERT_EQ(kill(pid, signalNumber), 0);
-    // An impatient user presses Ctrl-C again and again until the run has stopped.
-    ASSERT_TRUE(waitUntil([&] {
-        const bool running = process.state() != QProcess::NotRunning;
-        if (running && signalNumber == SIGINT)
+    // An impatient user presses Ctrl-C again and again, every millisecond, until the run has
+    // stopped.
+    QTimer again;
+    QObject::connect(&again, &QTimer::timeout, &again, [&] {
+        if (process.state() != QProcess::NotRunning)
             kill(pid, SIGINT);
-        return !running;
-    }));
+    });
+    if (signalNumber == SIGINT)
+        again.start(1);
+    ASSERT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }));
+    again.stop();
     const QString err = QString::fromUtf8(process.readAllStandardError());
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << qPrintable(err);
     EXPECT_EQ(process.exitCode(), 128 + signalNumber) << qPrintable(err);

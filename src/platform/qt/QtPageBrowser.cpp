@@ -100,7 +100,7 @@ void QtPageBrowser::failAtOnce()
 void QtPageBrowser::load(const QUrl &url)
 {
     m_scrolledTo = 0;
-    m_drawnAt = 0;
+    m_drawnAt.reset();
     ++m_generation;
     m_ownNavigationPending = true;
     // The engine reports one start and one end for each stretch of loading, each a turn of the
@@ -173,7 +173,11 @@ bool QtPageBrowser::drawingBehind() const
     // drawn frames misses a place only when two frames lie more than a view apart.
     if (!m_view || !m_view->isVisible())
         return false;
-    return std::abs(m_scrolledTo - m_drawnAt) > m_view->height() * 3 / 4;
+    // Before its first frame after the load, a page's loaders have not seen even its first
+    // view: scrolling on would carry the places at its top past them.
+    if (!m_drawnAt)
+        return m_scrolledTo > 0;
+    return std::abs(m_scrolledTo - *m_drawnAt) > m_view->height() * 3 / 4;
 }
 
 std::unique_ptr<PageDocument> QtPageBrowser::document()

@@ -107,7 +107,8 @@ private:
     bool m_scriptTimedOut = false;
     bool m_destroying = false;
     int m_scrolledTo = 0;
-    int m_drawnAt = 0; // the scroll position of the page's latest frame
+    // The scroll position of the page's latest frame; none until it draws one after its load.
+    std::optional<int> m_drawnAt;
 };
 
 } // namespace talvesk
