@@ -7,6 +7,7 @@
 #include "FuzzInput.h"
 
 #include "collect/CharacterReferences.h"
+#include "collect/CleanAddress.h"
 #include "collect/Extraction.h"
 #include "collect/PictureList.h"
 
@@ -84,7 +85,7 @@ bool candidates(const QString &markup, const Form &form, QStringList &out, int &
             address.remove(form.removedOpening, Qt::CaseSensitive);
         address.remove(form.removedSuffix, Qt::CaseSensitive);
         address.replace(QLatin1String("//"), QLatin1String("http://"), Qt::CaseSensitive);
-        out.append(talvesk::decodeCharacterReferences(address));
+        out.append(talvesk::cleanedAddress(talvesk::decodeCharacterReferences(address)));
     }
     return true;
 }
@@ -156,7 +157,7 @@ bool descriptionCandidates(const QString &markup, QStringList &out)
                 return false;
             const QString slot = address.startsWith(u"http") ? address.toString()
                                                              : QStringLiteral("http:") + address.toString();
-            out.append(talvesk::decodeCharacterReferences(slot));
+            out.append(talvesk::cleanedAddress(talvesk::decodeCharacterReferences(slot)));
             if (cut)
                 break;
         }

@@ -119,11 +119,12 @@ struct Run
     int passes = 0;
 };
 
-Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtEventLoop &loop, const QString &address)
+Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtPageBrowser &browser3, QtEventLoop &loop,
+            const QString &address)
 {
     BenchWindow window;
     ScrollPassCounter messages(browser1, window);
-    CollectCommand command(browser1, browser2, window, messages, loop);
+    CollectCommand command(browser1, browser2, browser3, window, messages, loop);
 
     Run run;
     QElapsedTimer clock;
@@ -194,6 +195,7 @@ int main(int argc, char **argv)
     host.resize(1024, 768);
     QtPageBrowser browser1(&profile, &host);
     QtPageBrowser browser2(&profile, &host);
+    QtPageBrowser browser3(&profile, &host);
     browser1.view()->setGeometry(0, 0, 1024, 768);
     browser2.setVisible(false);
     host.show(); // a hidden page gets no scroll events and reveals nothing
@@ -201,7 +203,7 @@ int main(int argc, char **argv)
     QtEventLoop loop;
     bool ok = true;
 
-    const Run walk = collect(browser1, browser2, loop, shop.server().url(walkPath).toString());
+    const Run walk = collect(browser1, browser2, browser3, loop, shop.server().url(walkPath).toString());
     if (!walk.result.ok()) {
         std::printf("walk collect failed: %s\n", walk.result.errorString.toUtf8().constData());
         ok = false;
@@ -212,7 +214,7 @@ int main(int argc, char **argv)
     const auto timeCollect = [&](const char *layout, const test::SampleItem &page) {
         browser1.setVisible(true);
         browser2.setVisible(false);
-        const Run run = collect(browser1, browser2, loop, page.url.toString());
+        const Run run = collect(browser1, browser2, browser3, loop, page.url.toString());
         int height = 0;
         if (const auto document = browser1.document()) {
             bool read = false;

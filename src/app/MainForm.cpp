@@ -188,11 +188,18 @@ void MainForm::createTabsAndBrowsers()
     m_tabs->setCurrentIndex(0);
 
     // Created after the strip, so they are drawn in front of it.
-    const BrowserSetup::PagePair pair = m_setup.createPagePair(m_client);
-    m_itemBrowser = pair.itemBrowser;
+    // The description document renders in a window of its own that never reaches the screen,
+    // so that its lazy pictures come into a view that nobody sees.
+    m_unseenHost = new QWidget(this, Qt::Window);
+    m_unseenHost->setAttribute(Qt::WA_DontShowOnScreen);
+    m_unseenHost->resize(1280, 900);
+    const BrowserSetup::Pages pages = m_setup.createPages(m_client, m_unseenHost);
+    m_itemBrowser = pages.itemBrowser;
     m_itemBrowser->view()->setObjectName(QStringLiteral("WebBrowser1"));
-    m_previewBrowser = pair.previewBrowser;
+    m_previewBrowser = pages.previewBrowser;
     m_previewBrowser->view()->setObjectName(QStringLiteral("WebBrowser2"));
+    m_descriptionBrowser = pages.descriptionBrowser;
+    m_unseenHost->show();
 
     connect(m_tabs, &QTabBar::currentChanged, this, &MainForm::handleTabChanged);
     connect(m_itemBrowser, &QtPageBrowser::loadStarted, this, &MainForm::handleLoadStarted);
@@ -272,6 +279,11 @@ void MainForm::setFocusChain()
 PageBrowser &MainForm::itemBrowser()
 {
     return *m_itemBrowser;
+}
+
+PageBrowser &MainForm::descriptionBrowser()
+{
+    return *m_descriptionBrowser;
 }
 
 PageBrowser &MainForm::previewBrowser()

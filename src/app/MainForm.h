@@ -53,6 +53,7 @@ public:
 
     PageBrowser &itemBrowser();
     PageBrowser &previewBrowser();
+    PageBrowser &descriptionBrowser();
     MessageList &messages();
     EventLoop &eventLoop();
     Dialogs &dialogs();
@@ -120,6 +121,8 @@ private:
     BrowserSetup m_setup;
     QtPageBrowser *m_itemBrowser = nullptr; // owned by its view
     QtPageBrowser *m_previewBrowser = nullptr;
+    QtPageBrowser *m_descriptionBrowser = nullptr; // owned by its view, in m_unseenHost
+    QWidget *m_unseenHost = nullptr;
 
     QWidget *m_client = nullptr;
     QToolBar *m_toolBar = nullptr;

@@ -12,8 +12,8 @@
 namespace talvesk {
 
 MainFormCommands::MainFormCommands(MainForm &window)
-    : m_window(window),
-      m_collect(window.itemBrowser(), window.previewBrowser(), window, window.messages(), window.eventLoop())
+    : m_window(window), m_collect(window.itemBrowser(), window.previewBrowser(), window.descriptionBrowser(),
+                                  window, window.messages(), window.eventLoop())
 {
     // The collect shows what it does itself; the window keeps the set it returns.
     connect(&window, &MainForm::collectRequested, this, [this](const QString &address) {

@@ -3,8 +3,10 @@
 
 #include "collect/CollectMessages.h"
 #include "collect/CurrentLayout.h"
+#include "collect/DescriptionAddress.h"
 #include "collect/Extraction.h"
 #include "collect/ItemTitle.h"
+#include "collect/PagePictures.h"
 #include "collect/PictureList.h"
 #include "collect/ScrollPhase.h"
 #include "platform/EventLoop.h"
@@ -73,6 +75,14 @@ CollectedSet clearedSet()
     return set;
 }
 
+// A classic page's description pictures that the page's loader left behind keep their real
+// address in this attribute.
+const QString &lazyDescriptionAttribute()
+{
+    static const QString attribute = QStringLiteral("data-ks-lazyload");
+    return attribute;
+}
+
 const QString &noError()
 {
     static const QString none;
@@ -105,19 +115,23 @@ private:
     CollectCommand &m_command;
 };
 
-CollectCommand::CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser, WindowControls &window,
-                               MessageList &messages, EventLoop &loop)
-    : m_itemBrowser(itemBrowser), m_previewBrowser(previewBrowser), m_window(window), m_messages(messages),
-      m_loop(loop)
+CollectCommand::CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser,
+                               PageBrowser &descriptionBrowser, WindowControls &window, MessageList &messages,
+                               EventLoop &loop)
+    : m_itemBrowser(itemBrowser), m_previewBrowser(previewBrowser), m_descriptionBrowser(descriptionBrowser),
+      m_window(window), m_messages(messages), m_loop(loop)
 {
 }
 
 CollectCommand::~CollectCommand()
 {
-    // The running collect refers to this command: it ends now, without a word.
+    // The running collect refers to this command: it ends now, without a word. Its own waits
+    // are marked first, so that when the description read returns into it, it returns too.
     if (m_waits) {
         m_abortReason = CollectAbort::Closing;
         m_waits->abortBeforeDestruction();
+        if (m_descriptionWaits)
+            m_descriptionWaits->abortBeforeDestruction();
     }
 }
 
@@ -125,8 +139,17 @@ void CollectCommand::abort(CollectAbort reason)
 {
     if (!m_waits || m_waits->aborted())
         return;
+    // The time limit ends a description read with what the page gave; anything else ends the
+    // whole collect.
+    if (reason == CollectAbort::TimeLimit && m_descriptionWaits) {
+        m_descriptionTimedOut = true;
+        m_descriptionWaits->abort();
+        return;
+    }
     m_abortReason = reason;
     m_waits->abort();
+    if (m_descriptionWaits)
+        m_descriptionWaits->abort();
 }
 
 QCoro::Task<CollectResult> CollectCommand::run(QString address)
@@ -143,6 +166,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     Waits waits(m_loop);
     waits.dependOn(m_itemBrowser.presence());
     waits.dependOn(m_previewBrowser.presence());
+    waits.dependOn(m_descriptionBrowser.presence());
     const Running running(*this, waits);
 
     CollectedSet set;
@@ -154,16 +178,24 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     if (m_timeLimitSeconds > 0)
         m_deadline = m_loop.after(m_timeLimitSeconds * 1000, [this] { abort(CollectAbort::TimeLimit); });
 
-    QString error = co_await waitUntilLoaded(waits, generation);
+    QString error = co_await waitUntilLoaded(waits, m_itemBrowser, generation, [this] { showProgress(0); });
     if (waits.aborted())
         co_return ended(address);
     if (!error.isEmpty())
         co_return fail(error);
 
-    ScrollPhase scroll(m_itemBrowser, m_loop);
     std::unique_ptr<PageDocument> document = m_itemBrowser.document();
     if (!document)
         co_return fail(readFailure(generation, CollectMessages::noDocument()));
+    // A login or check page is named as such before anything is scrolled or read.
+    MarketplaceGate::Kind gate = co_await gateOf(waits, m_itemBrowser, *document);
+    if (waits.aborted())
+        co_return ended(address);
+    if (gate != MarketplaceGate::Kind::None)
+        co_return blocked(gate);
+
+    m_clockStart = m_loop.now();
+    ScrollPhase scroll(m_itemBrowser, m_loop);
     const std::optional<int> height = co_await waits.answer<std::optional<int>>(
         [&](PageDocument::Reply<std::optional<int>> reply) { document->bodyScrollHeight(std::move(reply)); });
     if (waits.aborted())
@@ -190,7 +222,6 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
         break;
     }
 
-    m_deadline.reset();
     co_await waits.sleep(kSettleMs);
     if (waits.aborted())
         co_return ended(address);
@@ -198,16 +229,12 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     document = m_itemBrowser.document();
     if (!document)
         co_return fail(readFailure(generation, CollectMessages::noDocument()));
-    // The page's loader may not have reached every description picture: the placeholder
-    // would be collected in its place.
-    const std::optional<int> completed =
-        co_await waits.answer<std::optional<int>>([&](PageDocument::Reply<std::optional<int>> reply) {
-            document->loadLazyImages(descriptionId(), QStringLiteral("data-ks-lazyload"), std::move(reply));
-        });
+    // A check may also come up over the page while it is scrolled.
+    gate = co_await gateOf(waits, m_itemBrowser, *document);
     if (waits.aborted())
         co_return ended(address);
-    if (!completed)
-        co_return fail(readFailure(generation, CollectMessages::lazyImagesUnfinished()));
+    if (gate != MarketplaceGate::Kind::None)
+        co_return blocked(gate);
     const std::optional<QString> titleText =
         co_await waits.answer<std::optional<QString>>([&](PageDocument::Reply<std::optional<QString>> reply) {
             document->firstInnerText(QStringLiteral("title"), std::move(reply));
@@ -219,28 +246,23 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
         co_return fail(readFailure(generation, title.errorString));
     set.itemTitle = title.title;
 
-    m_window.setWindowEnabled(false);
-    set.mainPictures.clear();
-    set.colourPictures.clear();
-    set.descriptionPictures.clear();
-    // A page with one of the classic blocks is read by them. A page without them, or whose
-    // blocks hold no picture, is read as today's script-rendered page, by the areas that its
-    // class words and ids mark; a page that has neither holds no item pictures.
-    error = co_await walkElements(waits, *document, generation, set);
+    error = co_await readPictures(waits, *document, generation, set);
     if (waits.aborted())
         co_return ended(address);
     if (!error.isEmpty())
         co_return fail(error);
-    if (!hasPictures(set)) {
-        error = co_await readCurrentLayout(waits, *document, generation, set);
+
+    CollectResult result;
+    if (countPictures(set.descriptionPictures) == 0) {
+        result.descriptionFailure = co_await readNamedDescription(waits, *document, set.descriptionPictures);
         if (waits.aborted())
             co_return ended(address);
-        if (!error.isEmpty())
-            co_return fail(error);
+        if (m_itemBrowser.loadGeneration() != generation)
+            co_return fail(CollectMessages::pageGone());
     }
+    m_deadline.reset();
     if (!hasPictures(set))
         co_return fail(CollectMessages::noPictures());
-    m_window.setWindowEnabled(true);
 
     const PreviewResult preview = co_await writePreviewPage(m_previewBrowser, waits, set, address);
     if (waits.aborted())
@@ -248,10 +270,11 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     if (!preview.ok())
         co_return fail(CollectMessages::previewFailed(preview.errorString));
 
-    CollectResult result;
     if (!limitNotice.isEmpty())
         result.notices.append(limitNotice);
     result.notices.append(truncationNotices(set));
+    if (!result.descriptionFailure.isEmpty())
+        result.notices.append(CollectMessages::descriptionFailed(result.descriptionFailure));
     for (const QString &notice : std::as_const(result.notices))
         m_messages.insertLine(notice);
     m_messages.insertLine(CollectMessages::summary(preview.counts));
@@ -270,13 +293,20 @@ void CollectCommand::showProgress(std::int32_t seconds)
     m_shownSeconds = seconds;
 }
 
-QCoro::Task<QString> CollectCommand::waitUntilLoaded(Waits &waits, int generation)
+void CollectCommand::showDescriptionProgress()
+{
+    m_shownSeconds = static_cast<std::int32_t>((m_loop.now() - m_clockStart) / 1000);
+    m_messages.setLine(m_progressLine, CollectMessages::descriptionProgress(m_shownSeconds));
+}
+
+QCoro::Task<QString> CollectCommand::waitUntilLoaded(Waits &waits, PageBrowser &browser, int generation,
+                                                     const std::function<void()> &onWait)
 {
     for (;;) {
         // A failed load, Stop, or a navigation of the page's or the user's own ends the wait.
-        if (m_itemBrowser.loadGeneration() != generation)
+        if (browser.loadGeneration() != generation)
             co_return CollectMessages::pageGone();
-        switch (m_itemBrowser.loadState()) {
+        switch (browser.loadState()) {
         case PageBrowser::LoadState::Finished:
             co_return noError();
         case PageBrowser::LoadState::Failed:
@@ -284,67 +314,185 @@ QCoro::Task<QString> CollectCommand::waitUntilLoaded(Waits &waits, int generatio
         case PageBrowser::LoadState::Loading:
             break;
         }
-        showProgress(0);
-        co_await waitForChange(waits, m_itemBrowser);
+        onWait();
+        co_await waitForChange(waits, browser);
         if (waits.aborted())
             co_return noError();
     }
 }
 
-QCoro::Task<QString> CollectCommand::walkElements(Waits &waits, PageDocument &document, int generation,
+QCoro::Task<MarketplaceGate::Kind> CollectCommand::gateOf(Waits &waits, PageBrowser &browser,
+                                                          PageDocument &document)
+{
+    const std::optional<ShownMarks> marks = co_await waits.answer<std::optional<ShownMarks>>(
+        [&](PageDocument::Reply<std::optional<ShownMarks>> reply) {
+            document.shownMarks(MarketplaceGate::selectors(), MarketplaceGate::phrases(), std::move(reply));
+        });
+    // A page that cannot be searched is judged by its address; reading it will tell the rest.
+    co_return marks ? MarketplaceGate::ofPage(browser.address(), *marks)
+                    : MarketplaceGate::ofAddress(browser.address());
+}
+
+QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &document, int generation,
                                                   CollectedSet &set)
 {
-    const QStringList recognised{detailId(), skuId(), tmallId(), descriptionId()};
-    const std::optional<QList<PageElement>> divs = co_await waits.answer<std::optional<QList<PageElement>>>(
-        [&](PageDocument::Reply<std::optional<QList<PageElement>>> reply) {
-            document.elementsByTagName(QStringLiteral("div"), recognised, std::move(reply));
+    const QStringList classicIds{detailId(), skuId(), tmallId(), descriptionId()};
+    const std::optional<ItemPageReading> reading = co_await waits.answer<std::optional<ItemPageReading>>(
+        [&](PageDocument::Reply<std::optional<ItemPageReading>> reply) {
+            // The page's loader may not have reached every classic description picture: the
+            // placeholder would be collected in its place.
+            document.readItemPage({classicIds, descriptionId(), lazyDescriptionAttribute(),
+                                   CurrentLayout::selectors(), CurrentLayout::lazyAddressAttributes()},
+                                  std::move(reply));
         });
     if (waits.aborted())
         co_return noError();
-    if (!divs)
-        co_return readFailure(generation, CollectMessages::unreadableDivs());
-    const bool classic = std::any_of(divs->cbegin(), divs->cend(),
-                                     [&](const PageElement &div) { return recognised.contains(div.id); });
-    if (!classic)
-        co_return noError();
-    for (const PageElement &div : *divs) {
+    if (!reading)
+        co_return readFailure(generation, CollectMessages::unreadablePictures());
+    if (m_itemBrowser.loadGeneration() != generation)
+        co_return CollectMessages::pageGone();
+
+    set.mainPictures.clear();
+    set.colourPictures.clear();
+    set.descriptionPictures.clear();
+    // A page that shows a gallery or a variants area of today's form is today's page, read by
+    // its areas: a classic id elsewhere on it (a stray "description" div) does not make it a
+    // classic one. Otherwise a page with one of the classic blocks is read by them, exactly as
+    // ever. A page without them, or whose blocks hold no picture, is read by today's areas all
+    // the same; a page where neither finds a picture holds no item pictures.
+    if (CurrentLayout::hasItsStructure(reading->images)) {
+        CurrentLayout::fill(reading->images, set);
+        if (hasPictures(set))
+            co_return noError();
+    }
+    m_window.setWindowEnabled(false);
+    for (const PageElement &block : reading->blocks) {
         co_await waits.nextTurn();
         if (waits.aborted())
             co_return noError();
         if (m_itemBrowser.loadGeneration() != generation)
             co_return CollectMessages::pageGone();
         showProgress(0);
-        if (div.id == detailId())
-            extractMainPictures(div.innerHtml, set.mainPictures);
-        else if (div.id == skuId())
-            extractColourPictures(div.innerHtml, set.colourPictures);
-        else if (div.id == tmallId())
-            extractTmallPictures(div.innerHtml, set.mainPictures, set.colourPictures);
-        else if (div.id == descriptionId())
-            extractDescriptionPictures(div.innerHtml, set.descriptionPictures);
+        if (block.id == detailId())
+            extractMainPictures(block.innerHtml, set.mainPictures);
+        else if (block.id == skuId())
+            extractColourPictures(block.innerHtml, set.colourPictures);
+        else if (block.id == tmallId())
+            extractTmallPictures(block.innerHtml, set.mainPictures, set.colourPictures);
+        else if (block.id == descriptionId())
+            extractDescriptionPictures(block.innerHtml, set.descriptionPictures);
+    }
+    m_window.setWindowEnabled(true);
+    if (!hasPictures(set)) {
+        // The line ends at 0, as after the classic walk; a line already there is left alone.
+        if (m_shownSeconds != 0)
+            showProgress(0);
+        CurrentLayout::fill(reading->images, set);
     }
     co_return noError();
 }
 
-QCoro::Task<QString> CollectCommand::readCurrentLayout(Waits &waits, PageDocument &document, int generation,
-                                                       CollectedSet &set)
+QCoro::Task<QString> CollectCommand::readNamedDescription(Waits &waits, PageDocument &document,
+                                                          PictureList &pictures)
 {
+    const std::optional<QStringList> scripts = co_await waits.answer<std::optional<QStringList>>(
+        [&](PageDocument::Reply<std::optional<QStringList>> reply) {
+            document.inlineScripts(descriptionAddressMarkers(), std::move(reply));
+        });
+    if (waits.aborted() || !scripts)
+        co_return noError(); // a page whose data cannot be read names no document
+    const DescriptionAddress named = descriptionAddress(*scripts, m_itemBrowser.address());
+    if (!named.named)
+        co_return noError();
+    if (named.url.isEmpty())
+        co_return CollectMessages::descriptionAddressInvalid();
+    QString failure = co_await readDescriptionDocument(named.url, pictures);
+    if (!waits.aborted())
+        m_descriptionBrowser.navigateBlank(); // nothing of it runs on unseen
+    co_return failure;
+}
+
+QCoro::Task<QString> CollectCommand::readDescriptionDocument(const QUrl &url, PictureList &pictures)
+{
+    Waits waits(m_loop);
+    waits.dependOn(m_descriptionBrowser.presence());
+    m_descriptionWaits = &waits;
+    m_descriptionTimedOut = false;
+    struct Done
+    {
+        Waits *&waits;
+        ~Done() { waits = nullptr; }
+    } done{m_descriptionWaits};
+    const auto progress = [this] { showDescriptionProgress(); };
+
+    progress();
+    m_descriptionBrowser.navigate(QString::fromUtf8(url.toEncoded()));
+    const int generation = m_descriptionBrowser.loadGeneration();
+    QString error = co_await waitUntilLoaded(waits, m_descriptionBrowser, generation, progress);
+    if (waits.aborted() || !error.isEmpty())
+        co_return descriptionFailure(waits, error == CollectMessages::loadFailed()
+                                                ? CollectMessages::descriptionLoadFailed()
+                                                : CollectMessages::descriptionGone());
+    std::unique_ptr<PageDocument> document = m_descriptionBrowser.document();
+    if (!document)
+        co_return descriptionFailure(waits, CollectMessages::descriptionGone());
+    const auto gated = [&]() -> QCoro::Task<QString> {
+        const MarketplaceGate::Kind gate = co_await gateOf(waits, m_descriptionBrowser, *document);
+        co_return gate == MarketplaceGate::Kind::None ? noError() : CollectMessages::descriptionBlocked(gate);
+    };
+    error = co_await gated();
+    if (waits.aborted() || !error.isEmpty())
+        co_return descriptionFailure(waits, error);
+
+    const std::optional<int> height = co_await waits.answer<std::optional<int>>(
+        [&](PageDocument::Reply<std::optional<int>> reply) { document->bodyScrollHeight(std::move(reply)); });
+    if (waits.aborted() || !height)
+        co_return descriptionFailure(waits, CollectMessages::descriptionUnreadable());
+    ScrollPhase scroll(m_descriptionBrowser, m_loop);
+    switch (co_await scroll.run(waits, *document, *height, generation, [&](int) { progress(); })) {
+    case ScrollPhase::End::Aborted:
+    case ScrollPhase::End::PageGone:
+        co_return descriptionFailure(waits, CollectMessages::descriptionGone());
+    case ScrollPhase::End::NoBody:
+        co_return descriptionFailure(waits, CollectMessages::descriptionUnreadable());
+    case ScrollPhase::End::DistanceLimit:
+    case ScrollPhase::End::TimeLimit:
+    case ScrollPhase::End::Bottom:
+        break; // what came into view is read
+    }
+    co_await waits.sleep(kSettleMs);
+    if (waits.aborted())
+        co_return descriptionFailure(waits, CollectMessages::descriptionGone());
+    error = co_await gated();
+    if (waits.aborted() || !error.isEmpty())
+        co_return descriptionFailure(waits, error);
     const std::optional<PageImages> images = co_await waits.answer<std::optional<PageImages>>(
         [&](PageDocument::Reply<std::optional<PageImages>> reply) {
-            document.imagesMatching(CurrentLayout::selectors(), CurrentLayout::lazyAddressAttributes(),
-                                    std::move(reply));
+            document->renderedImages(CurrentLayout::lazyAddressAttributes(), std::move(reply));
         });
-    if (waits.aborted())
-        co_return noError();
-    if (!images)
-        co_return readFailure(generation, CollectMessages::unreadablePictures());
-    if (m_itemBrowser.loadGeneration() != generation)
-        co_return CollectMessages::pageGone();
-    // The line ends at 0, as after the classic walk; a line already there is left alone.
-    if (m_shownSeconds != 0)
-        showProgress(0);
-    CurrentLayout::fill(*images, set);
+    if (waits.aborted() || !images)
+        co_return descriptionFailure(waits, CollectMessages::descriptionUnreadable());
+    pictures.clear();
+    fillWithPictures(images->sets.value(0), images->baseUrl, pictures);
+    if (countPictures(pictures) == 0)
+        co_return CollectMessages::descriptionEmpty();
     co_return noError();
+}
+
+QString CollectCommand::descriptionFailure(Waits &waits, const QString &reason) const
+{
+    if (m_descriptionTimedOut)
+        return CollectMessages::descriptionTimedOut(m_timeLimitSeconds);
+    // Ended from outside, or the browser went: nothing more is touched.
+    if (waits.aborted())
+        return reason;
+    // Sent elsewhere by the marketplace: say where.
+    const MarketplaceGate::Kind gate = MarketplaceGate::ofAddress(m_descriptionBrowser.address());
+    if (gate != MarketplaceGate::Kind::None)
+        return CollectMessages::descriptionBlocked(gate);
+    if (m_descriptionBrowser.scriptTimedOut() && reason == CollectMessages::descriptionUnreadable())
+        return CollectMessages::descriptionUnresponsive();
+    return reason;
 }
 
 QString CollectCommand::readFailure(int generation, const QString &message) const
@@ -384,12 +532,25 @@ CollectResult CollectCommand::ended(const QString &address)
 
 CollectResult CollectCommand::fail(const QString &message)
 {
+    // A page sent on to a login or check page went away for that reason.
+    if (message == CollectMessages::pageGone()) {
+        if (const MarketplaceGate::Kind gate = MarketplaceGate::ofAddress(m_itemBrowser.address());
+            gate != MarketplaceGate::Kind::None)
+            return blocked(gate);
+    }
     m_window.setWindowEnabled(true);
     m_messages.insertLine(message);
 
     CollectResult result;
     result.errorString = message;
     result.set = clearedSet();
+    return result;
+}
+
+CollectResult CollectCommand::blocked(MarketplaceGate::Kind gate)
+{
+    CollectResult result = fail(CollectMessages::blocked(gate));
+    result.status = CollectResult::Status::Blocked;
     return result;
 }
 

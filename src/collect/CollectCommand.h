@@ -1,16 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "collect/MarketplaceGate.h"
 #include "collect/PictureList.h"
 #include "collect/PreviewPage.h"
 #include "platform/MessageList.h"
 
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <qcoro/qcorotask.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -27,6 +30,7 @@ struct CollectResult
 {
     enum class Status {
         Failed,    // the page could not be loaded or read, or the collect was ended; the set is cleared
+        Blocked,   // the marketplace asks to log in or to pass a check first; the set is cleared
         Refused,   // not started: a collect runs already, or the address is empty
         Closing,   // ended because the program closes: nothing more was shown
         Collected, // the set is filled and the preview shown
@@ -38,6 +42,9 @@ struct CollectResult
     QString address;     // the address the collect reloaded
     CollectedSet set;    // what was collected; cleared when Failed
     QStringList notices; // shown before the summary: a page that kept growing, lists that overflowed
+    // Why the description document the page named could not be read; empty when it was read
+    // or none was needed.
+    QString descriptionFailure;
 
     bool ok() const { return status == Status::Collected; }
 };
@@ -61,8 +68,10 @@ enum class CollectAbort {
 class CollectCommand final
 {
 public:
-    CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser, WindowControls &window,
-                   MessageList &messages, EventLoop &loop);
+    // The description browser is never shown: it loads the description document that a
+    // page's data names when the page shows no description of its own.
+    CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser, PageBrowser &descriptionBrowser,
+                   WindowControls &window, MessageList &messages, EventLoop &loop);
     ~CollectCommand();
     CollectCommand(const CollectCommand &) = delete;
     CollectCommand &operator=(const CollectCommand &) = delete;
@@ -81,21 +90,30 @@ public:
 private:
     class Running;
 
-    QCoro::Task<QString> waitUntilLoaded(Waits &waits, int generation);
-    // The classic reader: the four recognised div blocks and their extraction rules.
-    QCoro::Task<QString> walkElements(Waits &waits, PageDocument &document, int generation,
+    QCoro::Task<QString> waitUntilLoaded(Waits &waits, PageBrowser &browser, int generation,
+                                         const std::function<void()> &onWait);
+    // Whether the browser's page is a login or check page, by its address and what it shows.
+    QCoro::Task<MarketplaceGate::Kind> gateOf(Waits &waits, PageBrowser &browser, PageDocument &document);
+    // Fills the set from one read of the page: the classic blocks or today's areas.
+    QCoro::Task<QString> readPictures(Waits &waits, PageDocument &document, int generation,
                                       CollectedSet &set);
-    // Today's script-rendered page, in one read.
-    QCoro::Task<QString> readCurrentLayout(Waits &waits, PageDocument &document, int generation,
-                                           CollectedSet &set);
+    // The description document the page's data names, when it names one; empty on success or
+    // when none is named, else why it could not be read.
+    QCoro::Task<QString> readNamedDescription(Waits &waits, PageDocument &document, PictureList &pictures);
+    QCoro::Task<QString> readDescriptionDocument(const QUrl &url, PictureList &pictures);
+    // Why a document failed to load or navigated away, or shows a login or check instead.
+    QString descriptionFailure(Waits &waits, const QString &reason) const;
     // The message for a failed read, unless the page did not answer in time or went away.
     QString readFailure(int generation, const QString &message) const;
     CollectResult ended(const QString &message);
     CollectResult fail(const QString &message);
+    CollectResult blocked(MarketplaceGate::Kind gate);
     void showProgress(std::int32_t seconds);
+    void showDescriptionProgress();
 
     PageBrowser &m_itemBrowser;
     PageBrowser &m_previewBrowser;
+    PageBrowser &m_descriptionBrowser;
     WindowControls &m_window;
     MessageList &m_messages;
     EventLoop &m_loop;
@@ -103,8 +121,11 @@ private:
 
     bool m_running = false;
     MessageLine m_progressLine = 0;
-    std::int32_t m_shownSeconds = 0;           // the figure on the progress line
-    Waits *m_waits = nullptr;                  // the running collect's
+    std::int32_t m_shownSeconds = 0;     // the figure on the progress line
+    Waits *m_waits = nullptr;            // the running collect's
+    Waits *m_descriptionWaits = nullptr; // the running description document read's
+    bool m_descriptionTimedOut = false;
+    std::int64_t m_clockStart = 0;             // of the progress line's figure
     std::optional<CollectAbort> m_abortReason; // of the running collect, once ended from outside
     std::unique_ptr<PendingCall> m_deadline;
 };

@@ -11,6 +11,12 @@ QString CollectMessages::progress(int seconds)
            QStringLiteral("s，采集过程中请勿做其他操作！");
 }
 
+QString CollectMessages::descriptionProgress(int seconds)
+{
+    return QStringLiteral("消息提示:正在读取描述图…估算已用时") + QString::number(seconds) +
+           QStringLiteral("s，采集过程中请勿做其他操作！");
+}
+
 QString CollectMessages::summary(const PreviewCounts &counts)
 {
     return QStringLiteral("图片采集完成,主图数:") + QString::number(counts.main + counts.colour) +
@@ -27,6 +33,52 @@ QString CollectMessages::distanceLimit()
 QString CollectMessages::scrollTimeLimit()
 {
     return QStringLiteral("消息提示:网页持续变长,已滚动5分钟");
+}
+
+QString CollectMessages::descriptionFailed(const QString &reason)
+{
+    return QStringLiteral("消息提示:描述图读取失败:") + reason;
+}
+
+QString CollectMessages::descriptionAddressInvalid()
+{
+    return QStringLiteral("网页数据中的描述页地址不是http或https网址");
+}
+
+QString CollectMessages::descriptionLoadFailed()
+{
+    return QStringLiteral("描述页载入失败");
+}
+
+QString CollectMessages::descriptionGone()
+{
+    return QStringLiteral("描述页在读取过程中跳转到了别处");
+}
+
+QString CollectMessages::descriptionUnreadable()
+{
+    return QStringLiteral("无法读取描述页");
+}
+
+QString CollectMessages::descriptionUnresponsive()
+{
+    return QStringLiteral("描述页脚本无响应");
+}
+
+QString CollectMessages::descriptionEmpty()
+{
+    return QStringLiteral("描述页中没有图片");
+}
+
+QString CollectMessages::descriptionTimedOut(int seconds)
+{
+    return QStringLiteral("描述页未能在采集时限%1秒内读完").arg(seconds);
+}
+
+QString CollectMessages::descriptionBlocked(MarketplaceGate::Kind gate)
+{
+    return gate == MarketplaceGate::Kind::Login ? QStringLiteral("网站要求登录")
+                                                : QStringLiteral("网站要求验证");
 }
 
 QString CollectMessages::busy()
@@ -74,16 +126,6 @@ QString CollectMessages::unresponsive()
     return QStringLiteral("采集失败:网页脚本无响应");
 }
 
-QString CollectMessages::lazyImagesUnfinished()
-{
-    return QStringLiteral("采集失败:无法补全描述中尚未加载的图片！");
-}
-
-QString CollectMessages::unreadableDivs()
-{
-    return QStringLiteral("采集失败:无法读取网页中的div元素！");
-}
-
 QString CollectMessages::unreadablePictures()
 {
     return QStringLiteral("采集失败:无法读取网页中的图片！");
@@ -97,6 +139,13 @@ QString CollectMessages::noPictures()
 QString CollectMessages::previewFailed(const QString &reason)
 {
     return QStringLiteral("采集失败:无法生成采集结果预览页,原因:") + reason;
+}
+
+QString CollectMessages::blocked(MarketplaceGate::Kind gate)
+{
+    return gate == MarketplaceGate::Kind::Login
+               ? QStringLiteral("采集失败:网站要求登录,请在浏览器中登录后重新采集")
+               : QStringLiteral("采集失败:网站要求验证,请在浏览器中完成验证后重新采集");
 }
 
 } // namespace talvesk

@@ -1,19 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collect/CurrentLayout.h"
 
-#include "collect/FullSizeAddress.h"
-
-#include <QSet>
-#include <QUrl>
-
-#include <optional>
+#include "collect/PagePictures.h"
 
 namespace talvesk {
 
 namespace {
 
 // The answers' places in selectors().
-enum Area : qsizetype { Thumbnails, BigPicture, Variants, Description, DescriptionTab, AreaCount };
+enum Area : qsizetype { Thumbnails, BigPicture, Variants, Description, DescriptionTab, Structure, AreaCount };
 
 // An element whose class holds the word, plain or as a module name with or without the
 // module's prefix: "word", "word--hash", "Module--word--hash".
@@ -21,6 +16,13 @@ QStringList classWord(const QString &word)
 {
     return {QStringLiteral(".%1").arg(word), QStringLiteral("[class^=\"%1--\"]").arg(word),
             QStringLiteral("[class*=\" %1--\"]").arg(word), QStringLiteral("[class*=\"--%1--\"]").arg(word)};
+}
+
+// An element of a CSS module of this name: "Module--word--hash".
+QStringList moduleElement(const QString &module)
+{
+    return {QStringLiteral("[class^=\"%1--\"]").arg(module),
+            QStringLiteral("[class*=\" %1--\"]").arg(module)};
 }
 
 // before + each form of each word + after, as one selector list.
@@ -32,67 +34,6 @@ QString eachWord(const QString &before, const QStringList &words, const QString 
             alternatives.append(before + form + after);
     }
     return alternatives.join(u',');
-}
-
-QString fileNameOf(const QString &address)
-{
-    const QString path = QUrl(address).path();
-    return path.mid(path.lastIndexOf(u'/') + 1);
-}
-
-// What a lazy loader shows until the picture comes near: an inline image, or a tiny
-// transparent one.
-bool isPlaceholder(const QString &address)
-{
-    if (address.trimmed().isEmpty() || address.startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
-        return true;
-    const QString name = fileNameOf(fullSizeAddress(address)).toLower();
-    static const QStringList placeholders{QStringLiteral("s.gif"), QStringLiteral("spaceball.gif"),
-                                          QStringLiteral("blank.gif")};
-    return placeholders.contains(name) || name.endsWith(QLatin1String("-1-1.gif")) ||
-           name.endsWith(QLatin1String("-1-1.png"));
-}
-
-// Banners, badges and icons the platform puts on every page are named "…-tps-<w>-<h>.<ext>".
-bool isPlatformAsset(const QString &address)
-{
-    return fileNameOf(address).contains(QLatin1String("-tps-"));
-}
-
-// The full-size address of one picture element, or none when it holds no picture.
-std::optional<QString> pictureAddress(const PageImage &image, const QUrl &base)
-{
-    const QString &written = isPlaceholder(image.lazySource) ? image.source : image.lazySource;
-    if (isPlaceholder(written))
-        return std::nullopt;
-    QString address = fullSizeAddress(written);
-    QUrl url(address);
-    if (url.isRelative()) {
-        url = base.resolved(url);
-        address = url.toString();
-    }
-    if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
-        return std::nullopt;
-    if (isPlatformAsset(address))
-        return std::nullopt;
-    return address;
-}
-
-void fillList(const QList<PageImage> &images, const QUrl &base, PictureList &list)
-{
-    QSet<QString> seen;
-    int slot = 0;
-    for (const PageImage &image : images) {
-        const std::optional<QString> address = pictureAddress(image, base);
-        if (!address || seen.contains(*address))
-            continue;
-        seen.insert(*address);
-        if (slot == PictureList::kSlots) {
-            list.markOverflowed();
-            return;
-        }
-        list[slot++] = *address;
-    }
 }
 
 const QList<PageImage> &answerFor(const PageImages &images, Area area)
@@ -118,6 +59,20 @@ QStringList CurrentLayout::selectors()
     selectors[Description] =
         QStringLiteral(".desc-root img:not(.desc_anchor),.descV8-container img:not(.desc_anchor)");
     selectors[DescriptionTab] = QStringLiteral("#imageTextInfo-content img:not(.desc_anchor)");
+    // A gallery or a variants area that today's front ends build, holding a picture: by ids and
+    // modules of theirs, or thumbnails of the hashed form inside a thumbnail list of that form.
+    QStringList containers{QStringLiteral("#picGalleryEle"), QStringLiteral("#skuOptionsArea")};
+    for (const QString &module : {QStringLiteral("PicGallery"), QStringLiteral("SkuContent")})
+        containers.append(moduleElement(module));
+    QStringList structure;
+    for (const QString &container : std::as_const(containers))
+        structure.append(container + QStringLiteral(" img"));
+    const QStringList hashedThumbnails = classWord(QStringLiteral("thumbnailPic")).mid(1);
+    for (const QString &list : classWord(QStringLiteral("thumbnails")).mid(1)) {
+        for (const QString &thumbnail : hashedThumbnails)
+            structure.append(list + QStringLiteral(" img") + thumbnail);
+    }
+    selectors[Structure] = structure.join(u',');
     return selectors;
 }
 
@@ -126,19 +81,24 @@ QStringList CurrentLayout::lazyAddressAttributes()
     return {QStringLiteral("data-src"), QStringLiteral("data-ks-lazyload")};
 }
 
+bool CurrentLayout::hasItsStructure(const PageImages &images)
+{
+    return !answerFor(images, Structure).isEmpty();
+}
+
 void CurrentLayout::fill(const PageImages &images, CollectedSet &set)
 {
     set.mainPictures.clear();
     set.colourPictures.clear();
     set.descriptionPictures.clear();
     const QUrl &base = images.baseUrl;
-    fillList(answerFor(images, Thumbnails), base, set.mainPictures);
+    fillWithPictures(answerFor(images, Thumbnails), base, set.mainPictures);
     if (countPictures(set.mainPictures) == 0)
-        fillList(answerFor(images, BigPicture), base, set.mainPictures);
-    fillList(answerFor(images, Variants), base, set.colourPictures);
-    fillList(answerFor(images, Description), base, set.descriptionPictures);
+        fillWithPictures(answerFor(images, BigPicture), base, set.mainPictures);
+    fillWithPictures(answerFor(images, Variants), base, set.colourPictures);
+    fillWithPictures(answerFor(images, Description), base, set.descriptionPictures);
     if (countPictures(set.descriptionPictures) == 0)
-        fillList(answerFor(images, DescriptionTab), base, set.descriptionPictures);
+        fillWithPictures(answerFor(images, DescriptionTab), base, set.descriptionPictures);
 }
 
 } // namespace talvesk

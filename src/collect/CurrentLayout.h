@@ -20,14 +20,18 @@ namespace talvesk {
 //   skuIcon, valueItemImg), in their order; a value without a picture gives nothing;
 // - description pictures: the img elements under .desc-root or .descV8-container, in document
 //   order, anchors (.desc_anchor) left out; where neither exists, those of #imageTextInfo-content.
-// Nothing else on the page is read, so logos, icons, reviews, recommendations, the zoom
-// element and the video never come into it.
+// Pictures named as the platform's own are left out everywhere. Nothing else on the page is read, so logos,
+// icons, reviews, recommendations, the zoom element and the video never come into it.
 class CurrentLayout
 {
 public:
     static QStringList selectors();
     // Where a lazy loader keeps a picture's real address until it shows the picture.
     static QStringList lazyAddressAttributes();
+
+    // Whether the page's answer shows a gallery or a variants area of today's form: the
+    // structure of such a page, not merely a picture with one of its class words.
+    static bool hasItsStructure(const PageImages &images);
 
     // Fills the three lists (cleared first) from the page's answer to selectors(): each picture
     // at its full-size address, once per list, a lazy one at its real address, placeholders

@@ -2,6 +2,7 @@
 #include "collect/Extraction.h"
 
 #include "collect/CharacterReferences.h"
+#include "collect/CleanAddress.h"
 
 #include <re2/re2.h>
 
@@ -215,7 +216,7 @@ void applyRule(const RE2 &re, const MatchText &markup, PictureList &list, Rewrit
             list.markOverflowed();
             return;
         }
-        list[k] = decodeCharacterReferences(rewrite(match.text()));
+        list[k] = cleanedAddress(decodeCharacterReferences(rewrite(match.text())));
     }
 }
 
@@ -235,7 +236,7 @@ void applyColourRule(const RE2 &written, const RE2 &swatch, const MatchText &mar
             list.markOverflowed();
             return false;
         }
-        list[k++] = decodeCharacterReferences(address);
+        list[k++] = cleanedAddress(decodeCharacterReferences(address));
         return true;
     };
     while (hasW || hasE) {

@@ -4,6 +4,7 @@
 #include "platform/PageDocument.h"
 
 #include <QString>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -29,6 +30,9 @@ public:
     virtual void navigateBlank() = 0;
 
     virtual LoadState loadState() const = 0;
+    // Where the latest navigation of the main frame was sent, a server's redirects included:
+    // the address of the page shown, or of the one on its way.
+    virtual QUrl address() const = 0;
     // Counts the navigations of the page's main frame so far: loads the program asked for and
     // those the page or the user started (a script setting location, a link, Back), also
     // those that replace a load still running without a load of their own.

@@ -14,7 +14,7 @@ namespace talvesk {
 struct PageElement
 {
     QString id;
-    QString innerHtml; // read only for the ids that were asked for, empty otherwise
+    QString innerHtml;
 };
 
 // The addresses an element holds, as the markup serialises its attributes (character
@@ -29,6 +29,34 @@ struct PageImages
 {
     QUrl baseUrl;                 // what relative addresses resolve against
     QList<QList<PageImage>> sets; // per selector, the elements it matches, in document order
+};
+
+// What one read of an item page asks for.
+struct ItemPageQuery
+{
+    // Divs whose id attribute equals one of these are read with their inner markup.
+    QStringList blockIds;
+    // Before that, every img inside a div of id lazyBlockId whose lazyBlockAttribute holds
+    // an address other than its src takes that address as src, as the page's loader would.
+    QString lazyBlockId;
+    QString lazyBlockAttribute;
+    // Per selector, the elements it matches, with these attributes as their lazy address.
+    QStringList selectors;
+    QStringList lazyAttributes;
+};
+
+struct ItemPageReading
+{
+    QList<PageElement> blocks; // the divs of blockIds, in document order
+    PageImages images;         // per selector of the query
+};
+
+// What a page shows of a few marks, in the page and in the frames it can reach.
+struct ShownMarks
+{
+    QList<bool> selectorsShown; // per selector: an element that matches is rendered
+    QList<bool> phrasesFound;   // per phrase: the text holds it
+    QList<QUrl> frameAddresses; // of the rendered frames, at any depth
 };
 
 // The document a browser shows at the moment it was taken. Reads are answered through a
@@ -48,21 +76,23 @@ public:
     // one round trip; nullopt when the document is gone or has no body.
     virtual void scrollByReadingHeight(int x, int y, Reply<std::optional<int>> reply) = 0;
 
-    // Every element with this tag name, in document order, with its id. The inner markup is
-    // read, in the same batch, only of the elements whose id equals one of innerHtmlForIds.
-    virtual void elementsByTagName(const QString &tagName, const QStringList &innerHtmlForIds,
-                                   Reply<std::optional<QList<PageElement>>> reply) = 0;
+    // The classic blocks and today's areas of an item page, in one round trip, whatever the
+    // page's size; nullopt when the script fails (an invalid selector, say).
+    virtual void readItemPage(const ItemPageQuery &query, Reply<std::optional<ItemPageReading>> reply) = 0;
 
-    // What a lazy loader does for the pictures it reaches: every img inside a div whose id
-    // equals divId and whose addressAttribute holds an address other than its src takes that
-    // address as src. The number of pictures changed; nullopt when the script fails.
-    virtual void loadLazyImages(const QString &divId, const QString &addressAttribute,
-                                Reply<std::optional<int>> reply) = 0;
-
-    // For each CSS selector, the elements it matches, in one round trip; nullopt when the
-    // script fails (an invalid selector, say).
-    virtual void imagesMatching(const QStringList &selectors, const QStringList &lazyAttributes,
+    // Every img the page renders (not hidden, not inside something hidden), in document
+    // order; nullopt when the script fails.
+    virtual void renderedImages(const QStringList &lazyAttributes,
                                 Reply<std::optional<PageImages>> reply) = 0;
+
+    // Which of the selectors match a rendered element, which phrases the text holds, and
+    // which frames are rendered; frames of other origins are seen by their address only.
+    virtual void shownMarks(const QStringList &selectors, const QStringList &phrases,
+                            Reply<std::optional<ShownMarks>> reply) = 0;
+
+    // The text of every inline script (one without src) that holds one of the markers, as the
+    // document holds it: what the server sent, not what the page's globals became.
+    virtual void inlineScripts(const QStringList &markers, Reply<std::optional<QStringList>> reply) = 0;
 
     // innerText of the first element with this tag name; nullopt when there is none.
     virtual void firstInnerText(const QString &tagName, Reply<std::optional<QString>> reply) = 0;

@@ -101,6 +101,7 @@ struct CollectRig
         browser1.images.sets = {{{QStringLiteral("//img.example/g/1.jpg_q50.jpg_.webp"), {}}}};
         loop.watch(browser1);
         loop.watch(browser2);
+        loop.watch(browser3);
     }
 
     // Runs a collect of the address to its end; its result is also kept in `collected`.
@@ -112,10 +113,11 @@ struct CollectRig
 
     FakePageBrowser browser1;
     FakePageBrowser browser2;
+    FakePageBrowser browser3; // the description document's
     FakeWindowControls window;
     FakeMessageList mesg;
     FakeEventLoop loop;
-    CollectCommand command{browser1, browser2, window, mesg, loop};
+    CollectCommand command{browser1, browser2, browser3, window, mesg, loop};
     CollectResult collected;
 
     // A failing step reports one line, re-enables the window, stops the timer and returns a
@@ -361,9 +363,9 @@ TEST_F(CollectCommandTest, DroppedPicturesAreNoticed)
     EXPECT_EQ(collected.set.descriptionPictures[255], QStringLiteral("http://img.example/d/256.jpg"));
 }
 
-// The walk gives every div one yield and one rewrite of line 0 (figure 0), and the window is
-// disabled for exactly those yields.
-TEST_F(CollectCommandTest, WalkYieldsOncePerDivWithWindowDisabled)
+// The walk gives every recognised div one yield and one rewrite of line 0 (figure 0), and the
+// window is disabled for exactly those yields; the page's other divs cost nothing.
+TEST_F(CollectCommandTest, WalkYieldsOncePerRecognisedDivWithWindowDisabled)
 {
     browser1.divs = {{QStringLiteral("a"), {}}, {QStringLiteral("detail"), mainThumbs(2)}, {{}, {}}};
     browser1.scrollHeight = 10;
@@ -377,8 +379,8 @@ TEST_F(CollectCommandTest, WalkYieldsOncePerDivWithWindowDisabled)
 
     ASSERT_TRUE(collect().ok());
 
-    EXPECT_EQ(disabledYields, 3);
-    EXPECT_EQ(mesg.rewrites, 2 + 3);
+    EXPECT_EQ(disabledYields, 1);
+    EXPECT_EQ(mesg.rewrites, 2 + 1);
     EXPECT_EQ(window.windowEnabledChanges, QList<bool>({false, true}));
 }
 
@@ -450,11 +452,10 @@ TEST_F(CollectCommandTest, LazyDescriptionPicturesAreCompletedBeforeTheWalk)
         QStringLiteral("<img src=\"//img.example/tps/spacer.gif\" data-ks-lazyload=\"%1\">");
     browser1.divs = {{QStringLiteral("description"), spacer.arg(QStringLiteral("//img.example/d/1.jpg"))}};
     QStringList calls;
-    browser1.onLoadLazyImages = [&](const QString &divId, const QString &attribute) {
+    browser1.onCompleteLazyImages = [&](const QString &divId, const QString &attribute) {
         calls.append(divId + QLatin1Char('|') + attribute + QLatin1Char('|') +
                      QString::number(browser1.scrolls.size()));
         browser1.divs[0].innerHtml = QStringLiteral("<img src=\"//img.example/d/1.jpg\">");
-        return 1;
     };
 
     ASSERT_TRUE(collect().ok());
@@ -465,10 +466,8 @@ TEST_F(CollectCommandTest, LazyDescriptionPicturesAreCompletedBeforeTheWalk)
 
 // Each failing step reports its own line, re-enables the window and returns a cleared set,
 // and nothing is shown in the preview: a browser without a document, a page without a body
-// (it cannot be scrolled), description pictures the page's loader left that cannot be
-// completed (rather than collect its placeholders), a page without a title element (after its
-// scroll phase), divs that cannot be read (the walk enables the window again), a load that
-// fails, and Stop during the ready wait (the load ends as failed).
+// (it cannot be scrolled), a page without a title element (after its scroll phase), a page
+// whose pictures cannot be read, a load that fails, and Stop during the ready wait (the load ends as failed).
 TEST(CollectFailures, EachStepFailsCleanly)
 {
     const QString loadFailed = QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！");
@@ -487,13 +486,6 @@ TEST(CollectFailures, EachStepFailsCleanly)
          [](CollectRig &rig) { rig.browser1.scrollHeight = std::nullopt; },
          QStringLiteral("采集失败:网页没有正文(body),无法滚动页面！"),
          {}},
-        {"lazy pictures not completed",
-         [](CollectRig &rig) {
-             rig.browser1.scrollHeight = 100;
-             rig.browser1.lazyImagesLoadable = false;
-         },
-         QStringLiteral("采集失败:无法补全描述中尚未加载的图片！"),
-         [](CollectRig &rig) { EXPECT_EQ(rig.browser1.scrolls.size(), 20); }},
         {"no title element",
          [](CollectRig &rig) {
              rig.browser1.scrollHeight = 100;
@@ -501,11 +493,10 @@ TEST(CollectFailures, EachStepFailsCleanly)
          },
          QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！"),
          [](CollectRig &rig) { EXPECT_EQ(rig.browser1.scrolls.size(), 20); }},
-        {"unreadable divs", [](CollectRig &rig) { rig.browser1.divsReadable = false; },
-         QStringLiteral("采集失败:无法读取网页中的div元素！"),
-         [](CollectRig &rig) {
-             EXPECT_EQ(rig.window.windowEnabledChanges, QList<bool>({false, true}));
-         }},
+        {"unreadable page",
+         [](CollectRig &rig) { rig.browser1.pageReadable = false; },
+         QStringLiteral("采集失败:无法读取网页中的图片！"),
+         {}},
         {"failed load",
          [](CollectRig &rig) { rig.browser1.stateAfterNavigate = PageBrowser::LoadState::Failed; },
          loadFailed, [](CollectRig &rig) { EXPECT_TRUE(rig.browser1.scrolls.isEmpty()); }},

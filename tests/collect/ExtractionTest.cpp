@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collect/Extraction.h"
+#include "collect/CleanAddress.h"
 
 #include "support/QStringPrinter.h"
 
@@ -179,9 +180,10 @@ TEST(Extraction, LineFeedPreventsAMatch)
     // A later opening on the next line still matches.
     extractDescriptionPictures(QStringLiteral("src=\"//a/\nsrc=\"//b/c.gif"), desc);
     EXPECT_EQ(desc[0], QStringLiteral("http://b/c.gif"));
-    // A carriage return alone is not a line feed: "." takes it ("." refuses only LF).
+    // A carriage return alone is not a line feed: "." takes it ("." refuses only LF), and the
+    // address loses it as the browser's would.
     extractDescriptionPictures(QStringLiteral("src=\"//a/\rb.jpg"), desc);
-    EXPECT_EQ(desc[0], QStringLiteral("http://a/\rb.jpg"));
+    EXPECT_EQ(desc[0], QStringLiteral("http://a/b.jpg"));
     // CR LF line ends stop a match as the line feed does.
     PictureList desc2 = nulls();
     extractDescriptionPictures(QStringLiteral("src=\"//a/\r\nb.jpg"), desc2);
@@ -557,8 +559,9 @@ OracleRule oracle(const std::wstring &pattern, bool icase, std::function<QString
             lf += pattern[i];
         }
     }
-    return {std::wregex(pattern, flags), std::wregex(lf, flags),
-            [rewrite](const QString &match) { return decodedReferences(rewrite(match)); }};
+    return {std::wregex(pattern, flags), std::wregex(lf, flags), [rewrite](const QString &match) {
+                return talvesk::cleanedAddress(decodedReferences(rewrite(match)));
+            }};
 }
 
 std::wstring toW(const QString &text)
@@ -654,8 +657,9 @@ PictureList expectedColours(const std::wregex &written,
     std::vector<Found> swatches;
     for (auto it = std::wsregex_iterator(w.begin(), w.end(), swatchStyle(rule));
          it != std::wsregex_iterator(); ++it)
-        swatches.push_back({it->position(), it->position() + it->length(),
-                            decodedReferences(absolute(removeAll(fromW(it->str(1)), suffix)))});
+        swatches.push_back(
+            {it->position(), it->position() + it->length(),
+             talvesk::cleanedAddress(decodedReferences(absolute(removeAll(fromW(it->str(1)), suffix))))});
     std::vector<Found> all = swatches;
     for (auto it = std::wsregex_iterator(w.begin(), w.end(), written); it != std::wsregex_iterator(); ++it) {
         const Found found{it->position(), it->position() + it->length(), rewrite(fromW(it->str()))};

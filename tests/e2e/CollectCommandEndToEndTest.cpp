@@ -91,7 +91,7 @@ protected:
     CollectEndToEndTest()
     {
         m_host.resize(1024, 768);
-        for (QtPageBrowser *browser : {&m_browser1, &m_browser2}) {
+        for (QtPageBrowser *browser : {&m_browser1, &m_browser2, &m_browser3}) {
             browser->setSilent(true);
             browser->view()->setGeometry(0, 0, 1024, 768);
         }
@@ -168,10 +168,11 @@ protected:
     QWidget m_host;
     QtPageBrowser m_browser1{&m_profile, &m_host};
     QtPageBrowser m_browser2{&m_profile, &m_host};
+    QtPageBrowser m_browser3{&m_profile, &m_host}; // the description document's, under the item page
     QtEventLoop m_loop;
     FakeMessageList m_messages;
     TestWindowControls m_window{m_browser1, m_browser2};
-    CollectCommand m_command{m_browser1, m_browser2, m_window, m_messages, m_loop};
+    CollectCommand m_command{m_browser1, m_browser2, m_browser3, m_window, m_messages, m_loop};
 };
 
 } // namespace
@@ -184,8 +185,7 @@ TEST_F(CollectEndToEndTest, SamplePageAsTheEngineSerialisesIt)
     const SampleItem item = m_shop.taobaoItem();
     ASSERT_TRUE(load(item.url));
     SyncDocument document(m_browser1.document());
-    const auto divs = document->elementsByTagName(QStringLiteral("div"),
-                                                  {QStringLiteral("description"), QStringLiteral("J_isku")});
+    const auto divs = document->blocks({QStringLiteral("description"), QStringLiteral("J_isku")});
     ASSERT_TRUE(divs.has_value());
     QString description;
     QString sku;
@@ -269,10 +269,11 @@ TEST(CollectEndToEndLifetime, PageThatGoesEndsTheWait)
     auto *itemBrowser = new QtPageBrowser(&profile, &host);
     itemBrowser->setParent(itemBrowser->view()); // goes with its view, as the program's do
     QtPageBrowser previewBrowser(&profile, &host);
+    QtPageBrowser descriptionBrowser(&profile, &host);
     QtEventLoop loop;
     FakeMessageList messages;
     TestWindowControls window{*itemBrowser, previewBrowser};
-    CollectCommand command{*itemBrowser, previewBrowser, window, messages, loop};
+    CollectCommand command{*itemBrowser, previewBrowser, descriptionBrowser, window, messages, loop};
     const auto result = started(command.run(shop.neverFinishingPage().toString()));
     ASSERT_TRUE(waitUntil([&] { return shop.server().requestCount(QStringLiteral("/pics/hang.jpg")) > 0; }));
 

@@ -5,14 +5,17 @@
 //
 //   FakePageBrowser browser;
 //   browser.scrollHeight = 1000;
-//   browser.divs = {{"detail", "<img data-src=...>"}, {"other", "..."}};
+//   browser.divs = {{"detail", "<img data-src=...>"}, {"other", "..."}}; // the page's divs
+//   browser.images.sets = {...};                     // answers to today's selectors
+//   browser.marks.selectorsShown = {true};           // a login form shows
 //   browser.title = QStringLiteral("Item");         // std::nullopt: no title element
 //   browser.state = PageBrowser::LoadState::Loading; // e.g. finished later by a yield hook
 //   browser.busy = true;                             // reads time out from now on
 //
 // navigate() records the address, bumps generation and sets state to
-// stateAfterNavigate (state). A document taken before a later navigate() fails every read, as a real
-// page that went away does. innerHtml is returned only for the ids asked for. Reads answer at
+// stateAfterNavigate (state), and address() to the address navigated to. A document taken before
+// a later navigate() fails every read, as a real page that went away does. The page read
+// returns the divs of the ids asked for. Reads answer at
 // once, unless holdReplies is set: then they wait in heldReplies until answerHeld(). Waiters
 // for a change are woken by a FakeEventLoop that watches the browser, at every turn.
 
@@ -37,12 +40,15 @@ public:
     std::optional<int> scrollHeight = 0; // nullopt: no body
     QList<PageElement> divs;
     std::optional<QString> title; // first title element's innerText
-    PageImages images;            // the answer to imagesMatching(), whatever the selectors
-    bool imagesReadable = true;
-    bool divsReadable = true;
-    bool lazyImagesLoadable = true;
-    // Runs for loadLazyImages(divId, attribute), e.g. to change divs as the page would.
-    std::function<int(const QString &, const QString &)> onLoadLazyImages;
+    PageImages images;            // the answer to today's selectors, whatever they are
+    bool pageReadable = true;     // readItemPage() answers
+    // Runs before readItemPage() reads the divs, with the lazy block's id and attribute, e.g. to
+    // change divs as the page would.
+    std::function<void(const QString &, const QString &)> onCompleteLazyImages;
+    ShownMarks marks;            // what shownMarks() answers
+    PageImages renderedPictures; // what renderedImages() answers (one set)
+    QStringList scripts;         // the inline scripts' texts
+    QUrl shownAddress;           // address(); navigate() sets it
     bool writable = true;
     bool busy = false;        // a script of the page's own blocks it: every read times out
     bool drawnBehind = false; // the page has not drawn its latest scroll position yet
@@ -89,6 +95,7 @@ public:
     void navigate(const QString &address) override
     {
         navigations.append(address);
+        shownAddress = QUrl::fromUserInput(address);
         ++generation;
         state = stateAfterNavigate;
         if (onNavigate)
@@ -100,6 +107,7 @@ public:
         navigate(QStringLiteral("about:blank"));
     }
     PageBrowser::LoadState loadState() const override { return state; }
+    QUrl address() const override { return shownAddress; }
     int loadGeneration() const override { return generation; }
     std::unique_ptr<PageDocument> document() override;
     bool scriptTimedOut() const override { return readTimedOut; }
@@ -134,31 +142,35 @@ public:
         m_browser.scrolls.append({x, y});
         answer(std::move(reply), m_browser.scrollHeight);
     }
-    void elementsByTagName(const QString &tagName, const QStringList &innerHtmlForIds,
-                           Reply<std::optional<QList<PageElement>>> reply) override
+    void readItemPage(const talvesk::ItemPageQuery &query,
+                      Reply<std::optional<talvesk::ItemPageReading>> reply) override
     {
-        if (!alive() || !m_browser.divsReadable || tagName != QStringLiteral("div"))
-            return answer(std::move(reply), std::optional<QList<PageElement>>());
-        QList<PageElement> result;
-        for (const PageElement &element : m_browser.divs)
-            result.append({element.id, innerHtmlForIds.contains(element.id) ? element.innerHtml : QString()});
-        answer(std::move(reply), std::optional<QList<PageElement>>(result));
+        if (!alive() || !m_browser.pageReadable)
+            return answer(std::move(reply), std::optional<talvesk::ItemPageReading>());
+        if (m_browser.onCompleteLazyImages)
+            m_browser.onCompleteLazyImages(query.lazyBlockId, query.lazyBlockAttribute);
+        talvesk::ItemPageReading reading;
+        for (const PageElement &element : m_browser.divs) {
+            if (query.blockIds.contains(element.id))
+                reading.blocks.append(element);
+        }
+        reading.images = m_browser.images;
+        answer(std::move(reply), std::optional<talvesk::ItemPageReading>(reading));
     }
-    void loadLazyImages(const QString &divId, const QString &addressAttribute,
-                        Reply<std::optional<int>> reply) override
+    void renderedImages(const QStringList &, Reply<std::optional<PageImages>> reply) override
     {
-        if (!alive() || !m_browser.lazyImagesLoadable)
-            return answer(std::move(reply), std::optional<int>());
-        answer(std::move(reply), std::optional<int>(m_browser.onLoadLazyImages
-                                                        ? m_browser.onLoadLazyImages(divId, addressAttribute)
-                                                        : 0));
+        answer(std::move(reply),
+               alive() ? std::optional<PageImages>(m_browser.renderedPictures) : std::nullopt);
     }
-    void imagesMatching(const QStringList &, const QStringList &,
-                        Reply<std::optional<PageImages>> reply) override
+    void shownMarks(const QStringList &, const QStringList &,
+                    Reply<std::optional<talvesk::ShownMarks>> reply) override
     {
-        if (!alive() || !m_browser.imagesReadable)
-            return answer(std::move(reply), std::optional<PageImages>());
-        answer(std::move(reply), std::optional<PageImages>(m_browser.images));
+        answer(std::move(reply),
+               alive() ? std::optional<talvesk::ShownMarks>(m_browser.marks) : std::nullopt);
+    }
+    void inlineScripts(const QStringList &, Reply<std::optional<QStringList>> reply) override
+    {
+        answer(std::move(reply), alive() ? std::optional<QStringList>(m_browser.scripts) : std::nullopt);
     }
     void firstInnerText(const QString &tagName, Reply<std::optional<QString>> reply) override
     {

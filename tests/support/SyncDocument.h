@@ -35,10 +35,23 @@ public:
         return answer<std::optional<int>>(
             [&](auto reply) { m_document->scrollByReadingHeight(x, y, reply); });
     }
-    std::optional<QList<talvesk::PageElement>> elementsByTagName(const QString &tag, const QStringList &ids)
+    // The divs of these ids, read as an item page is.
+    std::optional<QList<talvesk::PageElement>> blocks(const QStringList &ids)
     {
-        return answer<std::optional<QList<talvesk::PageElement>>>(
-            [&](auto reply) { m_document->elementsByTagName(tag, ids, reply); });
+        const auto reading = answer<std::optional<talvesk::ItemPageReading>>([&](auto reply) {
+            m_document->readItemPage({ids, {}, {}, {}, {}}, reply);
+        });
+        return reading ? std::optional<QList<talvesk::PageElement>>(reading->blocks) : std::nullopt;
+    }
+    std::optional<talvesk::ShownMarks> shownMarks(const QStringList &selectors, const QStringList &phrases)
+    {
+        return answer<std::optional<talvesk::ShownMarks>>(
+            [&](auto reply) { m_document->shownMarks(selectors, phrases, reply); });
+    }
+    std::optional<QStringList> inlineScripts(const QStringList &markers)
+    {
+        return answer<std::optional<QStringList>>(
+            [&](auto reply) { m_document->inlineScripts(markers, reply); });
     }
     std::optional<QString> firstInnerText(const QString &tag)
     {

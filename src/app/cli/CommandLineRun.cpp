@@ -119,7 +119,7 @@ public:
     void setWindowEnabled(bool) override {}
 };
 
-// One page of a batch: a pair of page browsers in a window-sized host, collecting the
+// One page of a batch: its page browsers in a window-sized host, collecting the
 // items handed to it one after another.
 class PageSlot final
 {
@@ -131,11 +131,13 @@ public:
         // pictures appear as they would on screen (a hidden page is not scrolled into view).
         // Nobody sees it: the pages render for their own sake, never composed into the host.
         // The preview stays hidden, and its pictures are not fetched.
-        const BrowserSetup::PagePair pair = setup.createPagePair(&m_host);
-        m_itemBrowser = pair.itemBrowser;
-        m_previewBrowser = pair.previewBrowser;
-        m_previewBrowser->view()->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, false);
+        // The description document's page has a viewport of the same size, in the same host.
         m_host.resize(1280, 900);
+        const BrowserSetup::Pages pages = setup.createPages(&m_host, &m_host);
+        m_itemBrowser = pages.itemBrowser;
+        m_previewBrowser = pages.previewBrowser;
+        m_descriptionBrowser = pages.descriptionBrowser;
+        m_previewBrowser->view()->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, false);
         m_itemBrowser->view()->setGeometry(0, 0, 1280, 900);
         m_host.setUpdatesEnabled(false);
         m_host.show();
@@ -148,7 +150,8 @@ public:
         TerminalMessageList messages(m_terminal, prefix, m_options.pages == 1);
         TerminalDialogs dialogs(messages, m_options.saveFolder);
         NoWindow window;
-        CollectCommand collectCommand(*m_itemBrowser, *m_previewBrowser, window, messages, m_loop);
+        CollectCommand collectCommand(*m_itemBrowser, *m_previewBrowser, *m_descriptionBrowser, window,
+                                      messages, m_loop);
         collectCommand.setTimeLimit(m_options.timeoutSeconds);
 
         const QString shownAddress = addressForTerminal(address);
@@ -161,14 +164,27 @@ public:
             m_spent = true;
             if (collected.status != CollectResult::Status::Closing)
                 reportFailure(messages, QStringLiteral("%1: %2").arg(shownAddress, collected.errorString));
-            outcome.status = ExitPageFailed;
+            if (collected.status == CollectResult::Status::Blocked) {
+                messages.writeLine(QStringLiteral(
+                    "talvesk: log in or pass the check in the Talvesk window (talvesk without arguments); "
+                    "the command line uses its cookies"));
+                outcome.status = ExitBlocked;
+            } else {
+                outcome.status = ExitPageFailed;
+            }
             co_return outcome;
+        }
+        if (!collected.descriptionFailure.isEmpty()) {
+            reportFailure(messages, QStringLiteral("%1: the description pictures could not be read: %2")
+                                        .arg(shownAddress, collected.descriptionFailure));
+            outcome.status = ExitPicturesFailed;
         }
         if (m_options.saveFolder.isEmpty()) {
             outcome.output = m_options.json ? collectedSetJson(address, collected.set) + QLatin1Char('\n')
                                             : collectedSetListing(address, collected.set);
             co_return outcome;
         }
+        const int collectStatus = outcome.status;
         DownloadOptions downloadOptions;
         downloadOptions.concurrency = m_options.jobs;
         // As wget -P and curl --create-dirs do.
@@ -177,7 +193,8 @@ public:
         m_download = &download;
         const DownloadResult saved = co_await download.run(collected.set);
         m_download = nullptr;
-        outcome.status = downloadStatus(saved, shownAddress, messages, outcome.output);
+        outcome.status =
+            std::max(collectStatus, downloadStatus(saved, shownAddress, messages, outcome.output));
         co_return outcome;
     }
 
@@ -214,8 +231,10 @@ public:
             return; // stopped before
         delete m_itemBrowser->view();
         delete m_previewBrowser->view();
+        delete m_descriptionBrowser->view();
         m_itemBrowser = nullptr;
         m_previewBrowser = nullptr;
+        m_descriptionBrowser = nullptr;
     }
 
     // The last item failed, or its page did not let go of it: the page may be stopped,
@@ -229,6 +248,7 @@ private:
     QWidget m_host;
     QtPageBrowser *m_itemBrowser = nullptr; // owned by its view
     QtPageBrowser *m_previewBrowser = nullptr;
+    QtPageBrowser *m_descriptionBrowser = nullptr;
     CollectCommand *m_collect = nullptr;   // while one runs
     DownloadCommand *m_download = nullptr; // while one runs
     Waits *m_letGo = nullptr;              // while the page lets go
@@ -259,6 +279,7 @@ public:
             runPage(setup);
         if (m_running > 0)
             QCoreApplication::exec();
+        reportNeverStarted();
         if (termination.receivedSignal() != 0) {
             writeTo(m_terminal,
                     QStringLiteral("talvesk: stopped by signal %1\n").arg(termination.receivedSignal()));
@@ -274,7 +295,7 @@ private:
     {
         std::unique_ptr<PageSlot> slot;
         const qsizetype count = m_addresses.size();
-        while (m_next < count && !m_stopped) {
+        while (m_next < count && !m_stopped && !m_blocked) {
             const qsizetype i = m_next++;
             if (m_outcomes[static_cast<std::size_t>(i)].done)
                 continue; // refused before the run
@@ -295,11 +316,36 @@ private:
             ItemOutcome outcome = co_await slot->collect(m_addresses.at(i), prefix);
             m_slots.erase(std::find(m_slots.begin(), m_slots.end(), slot.get()));
             outcome.done = true;
+            // The items after it would meet the same page, and more requests make the
+            // marketplace's checks stricter: none is started.
+            if (outcome.status == ExitBlocked)
+                m_blocked = true;
             m_outcomes[static_cast<std::size_t>(i)] = std::move(outcome);
             printInOrder();
         }
         if (--m_running == 0)
             QCoreApplication::quit();
+    }
+
+    // Names each item that a login or check page kept from being started.
+    void reportNeverStarted()
+    {
+        if (!m_blocked || m_stopped)
+            return;
+        const qsizetype count = m_addresses.size();
+        for (qsizetype i = 0; i < count; ++i) {
+            ItemOutcome &outcome = m_outcomes[static_cast<std::size_t>(i)];
+            if (outcome.done)
+                continue;
+            const QString prefix =
+                m_options.pages > 1 ? QStringLiteral("[%1/%2] ").arg(i + 1).arg(count) : QString();
+            TerminalMessageList(m_terminal, prefix, false)
+                .writeLine(QStringLiteral("talvesk: %1: not collected: the marketplace asked to log in or to "
+                                          "pass a check")
+                               .arg(addressForTerminal(m_addresses.at(i))));
+            outcome = {ExitBlocked, QString(), true};
+        }
+        printInOrder();
     }
 
     // What runs ends now: collects without a word, downloads without partial files.
@@ -343,6 +389,7 @@ private:
     int m_running = 0;
     std::vector<PageSlot *> m_slots; // those collecting or downloading
     bool m_stopped = false;
+    bool m_blocked = false;         // an item met a login or check page
     std::optional<int> m_unwritten; // the highest status when the results could not be written
 };
 

@@ -14,6 +14,7 @@ enum ExitStatus : int {
     ExitUsage = 2,
     ExitPageFailed = 3,
     ExitFolderFailed = 4,
+    ExitBlocked = 5, // the marketplace asks to log in or to pass a check
 };
 
 // Runs `talvesk collect` with the same collect and download commands as the window, on a

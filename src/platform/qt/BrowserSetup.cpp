@@ -67,17 +67,19 @@ BrowserSetup::BrowserSetup(Storage storage)
 
 BrowserSetup::~BrowserSetup() = default;
 
-BrowserSetup::PagePair BrowserSetup::createPagePair(QWidget *parent)
+BrowserSetup::Pages BrowserSetup::createPages(QWidget *parent, QWidget *unseenParent)
 {
-    PagePair pair{};
-    for (QtPageBrowser **browser : {&pair.itemBrowser, &pair.previewBrowser}) {
-        *browser = new QtPageBrowser(m_profile.get(), parent);
+    Pages pages{};
+    for (QtPageBrowser **browser : {&pages.itemBrowser, &pages.previewBrowser, &pages.descriptionBrowser}) {
+        *browser =
+            new QtPageBrowser(m_profile.get(), browser == &pages.descriptionBrowser ? unseenParent : parent);
         (*browser)->keepProfile(m_profile);
         (*browser)->setParent((*browser)->view());
         (*browser)->setSilent(true);
     }
-    pair.previewBrowser->setVisible(false);
-    return pair;
+    pages.previewBrowser->setVisible(false);
+    pages.descriptionBrowser->view()->setGeometry(unseenParent->rect());
+    return pages;
 }
 
 } // namespace talvesk

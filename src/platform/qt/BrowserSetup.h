@@ -39,14 +39,18 @@ public:
     BrowserSetup(const BrowserSetup &) = delete;
     BrowserSetup &operator=(const BrowserSetup &) = delete;
 
-    struct PagePair
+    struct Pages
     {
-        QtPageBrowser *itemBrowser;    // the item page
-        QtPageBrowser *previewBrowser; // the preview, hidden at first
+        QtPageBrowser *itemBrowser;        // the item page
+        QtPageBrowser *previewBrowser;     // the preview, hidden at first
+        QtPageBrowser *descriptionBrowser; // the description document, never seen
     };
-    // Two silent page browsers whose views are children of parent. Each adapter is owned by
-    // its view and keeps the profile alive, so they go with the widgets in any order.
-    PagePair createPagePair(QWidget *parent);
+    // Three silent page browsers: the item and preview views are children of parent, the
+    // description view of unseenParent, which must render without being on screen (a widget
+    // shown with Qt::WA_DontShowOnScreen), so that the document's lazy pictures come into its
+    // view. Each adapter is owned by its view and keeps the profile alive, so they go with the
+    // widgets in any order.
+    Pages createPages(QWidget *parent, QWidget *unseenParent);
 
     QtEventLoop &eventLoop() { return m_eventLoop; }
 

@@ -32,6 +32,7 @@ QtPageBrowser::QtPageBrowser(QWebEngineProfile *profile, QWidget *parent)
     connect(m_page, &QWebEnginePage::titleChanged, this, &QtPageBrowser::titleChanged);
     connect(m_page, &QWebEnginePage::urlChanged, this, [this](const QUrl &url) {
         m_committed = true;
+        m_address = url;
         Q_EMIT urlChanged(url);
     });
     // Reported with each frame the page draws at a new scroll position.
@@ -99,6 +100,7 @@ void QtPageBrowser::failAtOnce()
 
 void QtPageBrowser::load(const QUrl &url)
 {
+    m_address = url;
     m_scrolledTo = 0;
     m_drawnAt.reset();
     ++m_generation;
@@ -117,8 +119,9 @@ void QtPageBrowser::load(const QUrl &url)
     changed();
 }
 
-void QtPageBrowser::handleNavigationStarted(bool redirect)
+void QtPageBrowser::handleNavigationStarted(const QUrl &url, bool redirect)
 {
+    m_address = url;
     // Every navigation of the main frame is counted here, also one that replaces a load
     // still running without a load start of its own (a script setting location early, which
     // the engine reports as a redirect). A redirect before the running navigation has shown

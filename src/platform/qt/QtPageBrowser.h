@@ -45,6 +45,7 @@ public:
     void navigate(const QString &address) override;
     void navigateBlank() override;
     LoadState loadState() const override { return m_state; }
+    QUrl address() const override { return m_address; }
     int loadGeneration() const override { return m_generation; }
     void notifyOnChange(std::function<void()> changed) override;
     std::unique_ptr<PageDocument> document() override;
@@ -84,7 +85,7 @@ Q_SIGNALS:
 
 private:
     void load(const QUrl &url);
-    void handleNavigationStarted(bool redirect);
+    void handleNavigationStarted(const QUrl &url, bool redirect);
     void handleLoadStarted();
     void handleLoadFinished(bool ok);
     void failAtOnce();
@@ -101,6 +102,7 @@ private:
     // A load() whose start the engine has not reported: the end of an earlier load is not its.
     bool m_ownStartPending = false;
     bool m_committed = false; // the navigation running has shown its address
+    QUrl m_address;
 
     std::vector<std::function<void()>> m_onChange;
     int m_scriptTimeoutMs = kDefaultScriptTimeoutMs;

@@ -30,6 +30,63 @@ std::optional<int> wholeNumber(const std::optional<QVariant> &value)
     return qRound(number);
 }
 
+// The list the page answered, when it has exactly this many entries; empty otherwise.
+QVariantList listOf(const std::optional<QVariant> &value, qsizetype size)
+{
+    if (!value || value->typeId() != QMetaType::QVariantList)
+        return {};
+    QVariantList list = value->toList();
+    return list.size() == size ? list : QVariantList();
+}
+
+// Rows of [src, lazy address], as imageRows() in the page writes them.
+QList<PageImage> imagesOf(const QVariant &rows)
+{
+    QList<PageImage> images;
+    for (const QVariant &row : rows.toList()) {
+        const QVariantList sources = row.toList();
+        images.append({sources.value(0).toString(), sources.value(1).toString()});
+    }
+    return images;
+}
+
+// What every read builds on. The scripts run in a world of their own, so the page's scripts
+// cannot replace the functions they call; the document's named elements can still shadow its
+// properties (a form named "querySelectorAll"), so the DOM is reached through the prototypes.
+// Attribute values are returned as the markup serialises them ("&" as "&amp;"), so that
+// addresses read here and addresses read from inner markup are decoded the same way.
+const QString kDomPrelude =
+    QStringLiteral(R"js(var D = Document.prototype, E = Element.prototype, N = Node.prototype;
+function getter(proto, name) { return Object.getOwnPropertyDescriptor(proto, name).get; }
+function all(root, selector) { return (root.nodeType === 9 ? D : E).querySelectorAll.call(root, selector); }
+function attribute(element, name) { return E.getAttribute.call(element, name); }
+function written(value) { return value ? value.replace(/&/g, "&amp;") : ""; }
+function innerHtml(element) { return getter(E, "innerHTML").call(element); }
+function textOf(node) { return getter(N, "textContent").call(node) || ""; }
+function baseUri(node) { return getter(N, "baseURI").call(node); }
+function documentUrl(doc) { return getter(D, "URL").call(doc); }
+function imageGetter(name) { return getter(HTMLImageElement.prototype, name); }
+function frameGetter(frame, name) {
+  return getter(E.matches.call(frame, "iframe") ? HTMLIFrameElement.prototype : HTMLFrameElement.prototype, name);
+}
+function rendered(element) {
+  if (E.getClientRects.call(element).length === 0)
+    return false;
+  var style = getComputedStyle(element);
+  return style.visibility !== "hidden" && style.visibility !== "collapse";
+}
+function imageRows(elements, lazyAttributes) {
+  var rows = [];
+  for (var i = 0; i < elements.length; ++i) {
+    var lazy = "";
+    for (var k = 0; k < lazyAttributes.length && !lazy; ++k)
+      lazy = attribute(elements[i], lazyAttributes[k]);
+    rows.push([written(attribute(elements[i], "src")), written(lazy)]);
+  }
+  return rows;
+}
+)js");
+
 } // namespace
 
 QtPageDocument::QtPageDocument(QtPageBrowser *browser, int generation)
@@ -75,107 +132,155 @@ void QtPageDocument::scrollByReadingHeight(int x, int y, Reply<std::optional<int
              });
 }
 
-void QtPageDocument::elementsByTagName(const QString &tagName, const QStringList &innerHtmlForIds,
-                                       Reply<std::optional<QList<PageElement>>> reply)
+void QtPageDocument::readItemPage(const ItemPageQuery &query, Reply<std::optional<ItemPageReading>> reply)
 {
-    // One round trip for the whole walk. getAttribute, not .id: a form's .id can be one of
-    // its fields.
-    static const QString script = QStringLiteral(R"((function (tag, ids) {
-  var list = document.getElementsByTagName(tag), out = [];
-  for (var i = 0; i < list.length; ++i) {
-    var id = list[i].getAttribute("id") || "";
-    out.push([id, ids.indexOf(id) >= 0 ? list[i].innerHTML : ""]);
+    // The blocks are picked inside the page, so a page of millions of divs sends back only
+    // the few the walk reads. Attribute values, not the resolved .src: a picture already
+    // swapped holds the address exactly as written.
+    static const QString script =
+        kDomPrelude +
+        QStringLiteral(R"js((function (blockIds, lazyId, lazyAttribute, selectors, lazyAttributes) {
+  function divsOf(ids) {
+    return ids.length ? all(document, ids.map(function (id) { return 'div[id="' + CSS.escape(id) + '"]'; }).join(",")) : [];
   }
-  return out;
-})(%1, %2))");
-    evaluate(script.arg(jsLiteral(tagName), jsLiteral(QJsonArray::fromStringList(innerHtmlForIds))),
-             [reply = std::move(reply)](std::optional<QVariant> value) {
-                 if (!value || value->typeId() != QMetaType::QVariantList) {
-                     reply(std::nullopt);
-                     return;
-                 }
-                 QList<PageElement> elements;
-                 const QVariantList rows = value->toList();
-                 elements.reserve(rows.size());
-                 for (const QVariant &row : rows) {
-                     const QVariantList pair = row.toList();
-                     if (pair.size() != 2) {
-                         reply(std::nullopt);
-                         return;
-                     }
-                     elements.append({pair.at(0).toString(), pair.at(1).toString()});
-                 }
-                 reply(std::move(elements));
-             });
-}
-
-void QtPageDocument::loadLazyImages(const QString &divId, const QString &addressAttribute,
-                                    Reply<std::optional<int>> reply)
-{
-    // Attribute values, not the resolved .src: a picture already swapped holds the address
-    // exactly as written.
-    static const QString script = QStringLiteral(R"((function (id, attribute) {
-  var divs = document.getElementsByTagName("div"), changed = 0;
-  for (var i = 0; i < divs.length; ++i) {
-    if (divs[i].getAttribute("id") !== id)
-      continue;
-    var images = divs[i].getElementsByTagName("img");
-    for (var j = 0; j < images.length; ++j) {
-      var address = images[j].getAttribute(attribute);
-      if (address && images[j].getAttribute("src") !== address) {
-        images[j].setAttribute("src", address);
-        ++changed;
+  if (lazyId) {
+    var lazyDivs = divsOf([lazyId]);
+    for (var i = 0; i < lazyDivs.length; ++i) {
+      var images = all(lazyDivs[i], "img");
+      for (var j = 0; j < images.length; ++j) {
+        var address = attribute(images[j], lazyAttribute);
+        if (address && attribute(images[j], "src") !== address)
+          E.setAttribute.call(images[j], "src", address);
       }
     }
   }
-  return changed;
-})(%1, %2))");
-    evaluate(script.arg(jsLiteral(divId), jsLiteral(addressAttribute)),
-             [reply = std::move(reply)](std::optional<QVariant> value) { reply(wholeNumber(value)); });
+  var blocks = [], divs = divsOf(blockIds);
+  for (var i = 0; i < divs.length; ++i)
+    blocks.push([attribute(divs[i], "id"), innerHtml(divs[i])]);
+  var sets = [];
+  for (var i = 0; i < selectors.length; ++i)
+    sets.push(imageRows(all(document, selectors[i]), lazyAttributes));
+  return [blocks, baseUri(document), sets];
+})(%1, %2, %3, %4, %5))js");
+    evaluate(script.arg(jsLiteral(QJsonArray::fromStringList(query.blockIds)), jsLiteral(query.lazyBlockId),
+                        jsLiteral(query.lazyBlockAttribute),
+                        jsLiteral(QJsonArray::fromStringList(query.selectors)),
+                        jsLiteral(QJsonArray::fromStringList(query.lazyAttributes))),
+             [reply = std::move(reply)](std::optional<QVariant> value) {
+                 const QVariantList answer = listOf(value, 3);
+                 if (answer.isEmpty())
+                     return reply(std::nullopt);
+                 ItemPageReading reading;
+                 for (const QVariant &row : answer.at(0).toList()) {
+                     const QVariantList pair = row.toList();
+                     reading.blocks.append({pair.value(0).toString(), pair.value(1).toString()});
+                 }
+                 reading.images.baseUrl = QUrl(answer.at(1).toString());
+                 for (const QVariant &set : answer.at(2).toList())
+                     reading.images.sets.append(imagesOf(set));
+                 reply(std::move(reading));
+             });
 }
 
-void QtPageDocument::imagesMatching(const QStringList &selectors, const QStringList &lazyAttributes,
-                                    Reply<std::optional<PageImages>> reply)
+void QtPageDocument::renderedImages(const QStringList &lazyAttributes, Reply<std::optional<PageImages>> reply)
 {
-    // Attribute values as the markup serialises them ("&" as "&amp;"), so that addresses read
-    // here and addresses read from inner markup are decoded the same way.
-    static const QString script = QStringLiteral(R"((function (selectors, lazyAttributes) {
-  function written(value) { return value ? value.replace(/&/g, "&amp;") : ""; }
-  var sets = [];
-  for (var i = 0; i < selectors.length; ++i) {
-    var found = document.querySelectorAll(selectors[i]), images = [];
-    for (var j = 0; j < found.length; ++j) {
-      var lazy = "";
-      for (var k = 0; k < lazyAttributes.length && !lazy; ++k)
-        lazy = found[j].getAttribute(lazyAttributes[k]);
-      images.push([written(found[j].getAttribute("src")), written(lazy)]);
-    }
-    sets.push(images);
+    // A picture loaded at a single pixel without a lazy address is a counter's, not one to show.
+    static const QString script = kDomPrelude + QStringLiteral(R"js((function (lazyAttributes) {
+  var shown = [], images = all(document, "img");
+  for (var i = 0; i < images.length; ++i) {
+    var image = images[i];
+    if (!rendered(image))
+      continue;
+    var hasLazy = lazyAttributes.some(function (name) { return !!attribute(image, name); });
+    var width = imageGetter("naturalWidth").call(image), height = imageGetter("naturalHeight").call(image);
+    if (!hasLazy && imageGetter("complete").call(image) && width > 0 && width <= 1 && height <= 1)
+      continue;
+    shown.push(image);
   }
-  return [document.baseURI, sets];
-})(%1, %2))");
-    evaluate(script.arg(jsLiteral(QJsonArray::fromStringList(selectors)),
-                        jsLiteral(QJsonArray::fromStringList(lazyAttributes))),
+  return [baseUri(document), imageRows(shown, lazyAttributes)];
+})(%1))js");
+    evaluate(script.arg(jsLiteral(QJsonArray::fromStringList(lazyAttributes))),
              [reply = std::move(reply)](std::optional<QVariant> value) {
-                 if (!value || value->typeId() != QMetaType::QVariantList) {
-                     reply(std::nullopt);
-                     return;
-                 }
-                 const QVariantList baseAndSets = value->toList();
-                 if (baseAndSets.size() != 2) {
-                     reply(std::nullopt);
-                     return;
-                 }
+                 const QVariantList answer = listOf(value, 2);
+                 if (answer.isEmpty())
+                     return reply(std::nullopt);
                  PageImages images;
-                 images.baseUrl = QUrl(baseAndSets.at(0).toString());
-                 for (const QVariant &set : baseAndSets.at(1).toList()) {
-                     QList<PageImage> &out = images.sets.emplace_back();
-                     for (const QVariant &image : set.toList()) {
-                         const QVariantList sources = image.toList();
-                         out.append({sources.value(0).toString(), sources.value(1).toString()});
-                     }
-                 }
+                 images.baseUrl = QUrl(answer.at(0).toString());
+                 images.sets.append(imagesOf(answer.at(1)));
                  reply(std::move(images));
+             });
+}
+
+void QtPageDocument::shownMarks(const QStringList &selectors, const QStringList &phrases,
+                                Reply<std::optional<ShownMarks>> reply)
+{
+    // Frames of the page's own origin are searched like the page; others answer with their
+    // address only. The depth is bounded: frames can nest each other without end.
+    static const QString script = kDomPrelude + QStringLiteral(R"js((function (selectors, phrases) {
+  var shown = selectors.map(function () { return false; });
+  var found = phrases.map(function () { return false; });
+  var frames = [];
+  function search(doc, depth) {
+    for (var i = 0; i < selectors.length; ++i) {
+      if (shown[i])
+        continue;
+      var matches = all(doc, selectors[i]);
+      for (var j = 0; j < matches.length && !shown[i]; ++j)
+        shown[i] = rendered(matches[j]);
+    }
+    var text = doc.documentElement ? textOf(doc.documentElement) : "";
+    for (var i = 0; i < phrases.length; ++i)
+      found[i] = found[i] || text.indexOf(phrases[i]) >= 0;
+    var inner = all(doc, "iframe,frame");
+    for (var i = 0; i < inner.length; ++i) {
+      if (!rendered(inner[i]))
+        continue;
+      var content = null;
+      try { content = frameGetter(inner[i], "contentDocument").call(inner[i]); } catch (e) {}
+      if (content && depth < 8) {
+        frames.push(documentUrl(content));
+        search(content, depth + 1);
+      } else {
+        frames.push(frameGetter(inner[i], "src").call(inner[i]));
+      }
+    }
+  }
+  search(document, 0);
+  return [shown, found, frames];
+})(%1, %2))js");
+    evaluate(script.arg(jsLiteral(QJsonArray::fromStringList(selectors)),
+                        jsLiteral(QJsonArray::fromStringList(phrases))),
+             [reply = std::move(reply)](std::optional<QVariant> value) {
+                 const QVariantList answer = listOf(value, 3);
+                 if (answer.isEmpty())
+                     return reply(std::nullopt);
+                 ShownMarks marks;
+                 for (const QVariant &shown : answer.at(0).toList())
+                     marks.selectorsShown.append(shown.toBool());
+                 for (const QVariant &found : answer.at(1).toList())
+                     marks.phrasesFound.append(found.toBool());
+                 for (const QVariant &address : answer.at(2).toList())
+                     marks.frameAddresses.append(QUrl(address.toString()));
+                 reply(std::move(marks));
+             });
+}
+
+void QtPageDocument::inlineScripts(const QStringList &markers, Reply<std::optional<QStringList>> reply)
+{
+    static const QString script = kDomPrelude + QStringLiteral(R"js((function (markers) {
+  var texts = [], scripts = all(document, "script:not([src])");
+  for (var i = 0; i < scripts.length; ++i) {
+    var text = textOf(scripts[i]);
+    if (markers.some(function (marker) { return text.indexOf(marker) >= 0; }))
+      texts.push(text);
+  }
+  return texts;
+})(%1))js");
+    evaluate(script.arg(jsLiteral(QJsonArray::fromStringList(markers))),
+             [reply = std::move(reply)](std::optional<QVariant> value) {
+                 if (!value || value->typeId() != QMetaType::QVariantList)
+                     return reply(std::nullopt);
+                 reply(value->toStringList());
              });
 }
 

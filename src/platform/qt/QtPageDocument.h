@@ -19,12 +19,11 @@ public:
 
     void bodyScrollHeight(Reply<std::optional<int>> reply) override;
     void scrollByReadingHeight(int x, int y, Reply<std::optional<int>> reply) override;
-    void elementsByTagName(const QString &tagName, const QStringList &innerHtmlForIds,
-                           Reply<std::optional<QList<PageElement>>> reply) override;
-    void loadLazyImages(const QString &divId, const QString &addressAttribute,
-                        Reply<std::optional<int>> reply) override;
-    void imagesMatching(const QStringList &selectors, const QStringList &lazyAttributes,
-                        Reply<std::optional<PageImages>> reply) override;
+    void readItemPage(const ItemPageQuery &query, Reply<std::optional<ItemPageReading>> reply) override;
+    void renderedImages(const QStringList &lazyAttributes, Reply<std::optional<PageImages>> reply) override;
+    void shownMarks(const QStringList &selectors, const QStringList &phrases,
+                    Reply<std::optional<ShownMarks>> reply) override;
+    void inlineScripts(const QStringList &markers, Reply<std::optional<QStringList>> reply) override;
     void firstInnerText(const QString &tagName, Reply<std::optional<QString>> reply) override;
     void write(const QString &markup, Reply<bool> reply) override;
 

@@ -16,7 +16,7 @@ SilentWebPage::SilentWebPage(QWebEngineProfile *profile, QObject *parent) : QWeb
 bool SilentWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
     if (isMainFrame)
-        Q_EMIT mainFrameNavigationStarted(type == NavigationTypeRedirect);
+        Q_EMIT mainFrameNavigationStarted(url, type == NavigationTypeRedirect);
     return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
 }
 

@@ -20,7 +20,7 @@ public:
 Q_SIGNALS:
     // A navigation of the main frame begins: the program's, the user's or the page's own.
     // A redirect is a server's of the navigation running, or a script's of the page shown.
-    void mainFrameNavigationStarted(bool redirect);
+    void mainFrameNavigationStarted(const QUrl &url, bool redirect);
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "collect/CleanAddress.h"
+
+namespace talvesk {
+
+namespace {
+
+bool isControlOrSpace(QChar c)
+{
+    return c.unicode() <= 0x20;
+}
+
+bool isTabOrNewline(QChar c)
+{
+    return c == u'\t' || c == u'\n' || c == u'\r';
+}
+
+bool breaksLines(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u < 0x20 || u == 0x7f || u == 0x85 || u == 0x2028 || u == 0x2029;
+}
+
+} // namespace
+
+QString cleanedAddress(const QString &written)
+{
+    qsizetype begin = 0;
+    qsizetype end = written.size();
+    while (begin < end && isControlOrSpace(written.at(begin)))
+        ++begin;
+    while (end > begin && isControlOrSpace(written.at(end - 1)))
+        --end;
+    QString address;
+    address.reserve(end - begin);
+    for (qsizetype i = begin; i < end; ++i) {
+        const QChar c = written.at(i);
+        if (isTabOrNewline(c))
+            continue;
+        if (!breaksLines(c)) {
+            address.append(c);
+            continue;
+        }
+        address.append(QString::fromLatin1(QString(c).toUtf8().toPercentEncoding()));
+    }
+    return address;
+}
+
+} // namespace talvesk

@@ -1,0 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+namespace talvesk {
+
+// An address as the browser reads it from markup: control characters and spaces around it
+// stripped, tabs and line breaks inside it removed. Other control characters and the Unicode
+// line separators left inside are percent-encoded, as the browser sends them, so that an
+// address never splits a line of a listing or a message.
+QString cleanedAddress(const QString &written);
+
+} // namespace talvesk
