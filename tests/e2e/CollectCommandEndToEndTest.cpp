@@ -33,6 +33,9 @@ using talvesk::QtEventLoop;
 using talvesk::QtPageBrowser;
 using talvesk::WindowControls;
 using talvesk::test::currentLayoutPage;
+using talvesk::test::DescriptionDocument;
+using talvesk::test::DescriptionForm;
+using talvesk::test::descriptionDocument;
 using talvesk::test::evaluated;
 using talvesk::test::FakeMessageList;
 using talvesk::test::Generation;
@@ -305,4 +308,139 @@ TEST_F(CollectEndToEndTest, CollectsTheRootApplicationLayout)
 TEST_F(CollectEndToEndTest, CollectsTheIceContainerLayout)
 {
     expectCollectsCurrentLayout(Generation::IceContainer);
+}
+
+// A page served without its description, whose data names the description document: the
+// document is read in the unseen page, in either form, every picture of it once, in order, at
+// full size, and nothing of it that is no picture of the item; the user's page stays on the
+// item, and the page's forged globals and functions change nothing. A page that shows its own
+// description never opens the document its data names.
+TEST_F(CollectEndToEndTest, ReadsTheDescriptionDocumentThePageNames)
+{
+    const QString documentPath = QStringLiteral("/desc/index.html");
+    for (const auto form : {DescriptionForm::ScriptModules, DescriptionForm::SellerRichText}) {
+        const DescriptionDocument document = descriptionDocument(m_shop.port(), documentPath, form);
+        m_shop.server().route(documentPath, HttpResponse::html(document.markup));
+        const QString path = QStringLiteral("/named/%1/item.htm").arg(static_cast<int>(form));
+        const ItemPageMarkup page =
+            currentLayoutPage(m_shop.port(), path, Generation::IceContainer, Marketplace::Tmall,
+                              {false, QStringLiteral("//127.0.0.1:%1%2?id=1&f=desc/icoss1")
+                                          .arg(m_shop.port())
+                                          .arg(documentPath)});
+        m_shop.server().route(path, HttpResponse::html(page.markup));
+
+        const CollectResult result = collect(page.item.url);
+
+        ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
+        EXPECT_EQ(filled(result.set.mainPictures), page.item.mainPictures);
+        EXPECT_EQ(filled(result.set.colourPictures), page.item.colourPictures);
+        EXPECT_EQ(filled(result.set.descriptionPictures), document.pictures);
+        EXPECT_TRUE(result.descriptionFailure.isEmpty()) << result.descriptionFailure.toStdString();
+        EXPECT_EQ(m_messages.lines.value(0),
+                  QStringLiteral("图片采集完成,主图数:7,描述图数:5,总图数:12,可以进行下载！"));
+        EXPECT_EQ(m_browser1.address(), page.item.url);
+        EXPECT_TRUE(waitUntil([this] { return m_browser3.address() == QUrl(QStringLiteral("about:blank")); }));
+    }
+
+    const QString path = QStringLiteral("/own/item.htm");
+    const ItemPageMarkup page = currentLayoutPage(m_shop.port(), path, Generation::IceContainer, Marketplace::Taobao,
+                                                  {true, QStringLiteral("/desc/unused.html")});
+    m_shop.server().route(path, HttpResponse::html(page.markup));
+    const CollectResult result = collect(page.item.url);
+    ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
+    EXPECT_EQ(filled(result.set.descriptionPictures), page.item.descriptionPictures);
+    EXPECT_EQ(m_shop.server().requestCount(QStringLiteral("/desc/unused.html")), 0);
+}
+
+// A description document that cannot be read (missing here) costs the description only: the
+// collect succeeds with the main and colour pictures and says why the description is missing.
+TEST_F(CollectEndToEndTest, DescriptionDocumentThatCannotBeReadKeepsTheRest)
+{
+    m_shop.server().route(QStringLiteral("/desc/gone.html"),
+                          HttpResponse::withStatus(404, "<html><body>not found</body></html>"));
+    const QString path = QStringLiteral("/missing/item.htm");
+    const ItemPageMarkup page = currentLayoutPage(m_shop.port(), path, Generation::IceContainer, Marketplace::Tmall,
+                                                  {false, QStringLiteral("/desc/gone.html")});
+    m_shop.server().route(path, HttpResponse::html(page.markup));
+
+    const CollectResult result = collect(page.item.url);
+
+    ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
+    EXPECT_EQ(filled(result.set.mainPictures), page.item.mainPictures);
+    EXPECT_EQ(filled(result.set.colourPictures), page.item.colourPictures);
+    EXPECT_TRUE(allNull(result.set.descriptionPictures));
+    EXPECT_FALSE(result.descriptionFailure.isEmpty());
+    EXPECT_EQ(m_messages.lines.value(1), CollectMessages::descriptionFailed(result.descriptionFailure));
+    EXPECT_EQ(m_messages.lines.value(0), QStringLiteral("图片采集完成,主图数:7,描述图数:0,总图数:7,可以进行下载！"));
+}
+
+// The marketplace's login page (reached by a redirect) and its slider check (in a frame over
+// the page) are named as such, not as pages without pictures; the page is left where the
+// marketplace sent it, so the user can log in or pass the check there, and nothing is kept.
+TEST_F(CollectEndToEndTest, LoginAndVerificationPagesAreNamed)
+{
+    const QString loginPath = QStringLiteral("/member/login.jhtml");
+    m_shop.server().route(loginPath, HttpResponse::html(QStringLiteral(
+                                         "<html><head><title>登录</title></head><body><form><input "
+                                         "id=\"fm-login-id\"><input id=\"fm-login-password\" type=\"password\">"
+                                         "</form><img src=\"//127.0.0.1:%1/pics/qr.jpg\"></body></html>")
+                                         .arg(m_shop.port())));
+    m_shop.server().route(QStringLiteral("/login-first/item.htm"),
+                          HttpResponse::redirect(loginPath.toUtf8() + "?redirectURL=item"));
+    const QString checkPath = QStringLiteral("/_____tmd_____/punish");
+    m_shop.server().route(checkPath, HttpResponse::html(QStringLiteral(
+                                         "<html><body><div id=\"nocaptcha\"><div id=\"nc_1_wrapper\">"
+                                         "请按住滑块，拖动到最右边</div></div></body></html>")));
+    const QString checkedPath = QStringLiteral("/checked/item.htm");
+    const ItemPageMarkup checked =
+        currentLayoutPage(m_shop.port(), checkedPath, Generation::IceContainer, Marketplace::Taobao);
+    m_shop.server().route(checkedPath,
+                          HttpResponse::html(QString(checked.markup).replace(
+                              QStringLiteral("</body>"),
+                              QStringLiteral("<div class=\"baxia-dialog-mask\"><iframe src=\"%1?x5secdata=1&"
+                                             "action=captcha\" style=\"width:400px;height:300px\"></iframe></div>"
+                                             "</body>")
+                                  .arg(checkPath))));
+
+    const struct
+    {
+        QString path;
+        QString message;
+        QString shownPath;
+    } cases[] = {
+        {QStringLiteral("/login-first/item.htm"),
+         QStringLiteral("采集失败:网站要求登录,请在浏览器中登录后重新采集"), loginPath},
+        {checkedPath, QStringLiteral("采集失败:网站要求验证,请在浏览器中完成验证后重新采集"), checkedPath},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        const CollectResult result = collect(m_shop.server().url(c.path));
+        EXPECT_EQ(result.status, CollectResult::Status::Blocked);
+        EXPECT_EQ(result.errorString, c.message);
+        EXPECT_EQ(m_messages.lines.value(0), c.message);
+        EXPECT_TRUE(allNull(result.set.mainPictures));
+        EXPECT_TRUE(m_window.windowEnabled);
+        EXPECT_EQ(m_browser1.address().path(), c.shownPath);
+        EXPECT_TRUE(m_browser1.isVisible());
+    }
+}
+
+// A stray classic id (a "description" div holding a placeholder) beside a gallery and variants
+// of today's form does not make the page a classic one: today's lists are collected.
+TEST_F(CollectEndToEndTest, StrayClassicIdDoesNotHideTodaysGallery)
+{
+    const QString path = QStringLiteral("/stray/item.htm");
+    const ItemPageMarkup page = currentLayoutPage(m_shop.port(), path, Generation::IceContainer, Marketplace::Tmall);
+    m_shop.server().route(path, HttpResponse::html(QString(page.markup).replace(
+                                    QStringLiteral("<body>"),
+                                    QStringLiteral("<body><div id=\"description\"><img src=\"//127.0.0.1:%1/"
+                                                   "pics/s.gif\"></div>")
+                                        .arg(m_shop.port()))));
+
+    const CollectResult result = collect(page.item.url);
+
+    ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
+    EXPECT_EQ(filled(result.set.mainPictures), page.item.mainPictures);
+    EXPECT_EQ(filled(result.set.colourPictures), page.item.colourPictures);
+    EXPECT_EQ(filled(result.set.descriptionPictures), page.item.descriptionPictures);
 }

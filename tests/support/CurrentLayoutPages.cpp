@@ -4,6 +4,7 @@
 #include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QStringList>
 
 namespace talvesk::test {
@@ -91,7 +92,7 @@ const char kPageScript[] = R"(<script>
 } // namespace
 
 ItemPageMarkup currentLayoutPage(quint16 port, const QString &path, Generation generation,
-                                 Marketplace marketplace)
+                                 Marketplace marketplace, const DescriptionPlace &place)
 {
     const bool iceContainer = generation == Generation::IceContainer;
     const bool tmall = marketplace == Marketplace::Tmall;
@@ -135,8 +136,10 @@ ItemPageMarkup currentLayoutPage(quint16 port, const QString &path, Generation g
         page.item.mainPictures.append(Pictures::fullSize(address));
     for (const QString &address : colours)
         page.item.colourPictures.append(Pictures::fullSize(address));
-    for (const QString &address : descriptions)
-        page.item.descriptionPictures.append(Pictures::fullSize(address));
+    for (const QString &address : descriptions) {
+        if (place.inPage)
+            page.item.descriptionPictures.append(Pictures::fullSize(address));
+    }
 
     // The header: the site's logo, the shop's, the title.
     QString upper =
@@ -264,6 +267,8 @@ ItemPageMarkup currentLayoutPage(quint16 port, const QString &path, Generation g
                  pics.name(QStringLiteral("other2")) + thumbnailSuffix,
                  pics.host + QStringLiteral("/pics/O1CN01badge_!!6000000007-2-tps-100-40.png"));
 
+    if (!place.inPage)
+        description.clear();
     QString lower;
     if (iceContainer) {
         // Kept back until its place is reached, inside the lower tabs.
@@ -280,10 +285,35 @@ ItemPageMarkup currentLayoutPage(quint16 port, const QString &path, Generation g
     QJsonArray dataCopies;
     for (const QString &address : main + colours)
         dataCopies.append(address + thumbnailSuffix);
+    QJsonObject item{{QStringLiteral("images"), dataCopies}};
+    QString forgeries;
+    if (!place.namedInData.isEmpty()) {
+        item.insert(QStringLiteral("pcADescUrl"), place.namedInData);
+        // What the page's scripts may do to whoever trusts their world: other data, functions
+        // that answer falsely or never, and elements that shadow the document's properties.
+        forgeries = QStringLiteral(R"js(<form name="querySelectorAll"></form><img name="baseURI" alt="">
+<script>
+window.__ICE_APP_CONTEXT__ = {loaderData: {home: {data: {res: {item: {pcADescUrl: "javascript:alert(1)"}}}}}};
+Object.defineProperty(window, "__ICE_APP_CONTEXT__", {get: function () { for (;;) {} }});
+Document.prototype.getElementsByTagName = function () { return []; };
+Node.prototype.cloneNode = function () { for (;;) {} };
+JSON.parse = function () { return {descUrl: "file:///etc/passwd"}; };
+String.prototype.indexOf = function () { return -1; };
+</script>
+)js");
+    }
+    const QJsonObject data =
+        iceContainer ? QJsonObject{{QStringLiteral("loaderData"),
+                                    QJsonObject{{QStringLiteral("home"),
+                                                 QJsonObject{{QStringLiteral("data"),
+                                                              QJsonObject{{QStringLiteral("res"),
+                                                                           QJsonObject{{QStringLiteral("item"),
+                                                                                        item}}}}}}}}}}
+                     : QJsonObject{{QStringLiteral("item"), item}};
     const QString dataScript =
-        QStringLiteral("<script>window.%1 = {\"item\":{\"images\":%2}};</script>\n")
+        QStringLiteral("<script>window.%1 = %2;</script>\n")
             .arg(iceContainer ? QStringLiteral("__ICE_APP_CONTEXT__") : QStringLiteral("__INITIAL_DATA__"),
-                 QString::fromUtf8(QJsonDocument(dataCopies).toJson(QJsonDocument::Compact)));
+                 QString::fromUtf8(QJsonDocument(data).toJson(QJsonDocument::Compact)));
     page.markup =
         QStringLiteral(
             "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>%1</title><style>"
@@ -292,7 +322,7 @@ ItemPageMarkup currentLayoutPage(quint16 port, const QString &path, Generation g
             " .desc-root img{display:block;width:750px;height:30px} video{width:60px;height:40px}"
             "</style></head>\n<body>\n<div id=\"%2\"></div>\n")
             .arg(page.item.title, rootId) +
-        dataScript + QString::fromUtf8(kPageScript).arg(rootId, jsString(upper), jsString(lower)) +
+        dataScript + QString::fromUtf8(kPageScript).arg(rootId, jsString(upper), jsString(lower)) + forgeries +
         QStringLiteral("\n</body></html>\n");
     return page;
 }
@@ -339,6 +369,84 @@ ItemPageMarkup tallCurrentLayoutPage(quint16 port, const QString &path, int heig
             .arg(QStringLiteral("ice-container"), jsString(upper), jsString(QString())) +
         QStringLiteral("\n</body></html>\n");
     return page;
+}
+
+DescriptionDocument descriptionDocument(quint16 port, const QString &path, DescriptionForm form)
+{
+    const Pictures pics{QStringLiteral("//127.0.0.1:%1").arg(port),
+                        QStringLiteral("/pics/desc/%1/").arg(QString::number(qHash(path), 16))};
+    DescriptionDocument document;
+    QStringList addresses;
+    for (int i = 1; i <= 5; ++i)
+        addresses.append(pics.name(QStringLiteral("dd%1").arg(i), i == 3 ? QStringLiteral("png") : QStringLiteral("jpg")));
+    for (const QString &address : std::as_const(addresses))
+        document.pictures.append(Pictures::fullSize(address));
+    // At the end the platform's standard price note and an older platform picture; a picture
+    // that is never shown, and a repeat.
+    const QString priceNote = pics.host + QStringLiteral("/pics/O1CN01price_!!6000000000-2-tps-750-300.png");
+    const QString oldPlatform = QStringLiteral("http://127.0.0.1:%1/tfs/TB1xyzAbc-750-200.png").arg(port);
+    const QString hidden = pics.name(QStringLiteral("template"));
+    const QString spaceball = pics.host + QStringLiteral("/pics/spaceball.gif");
+
+    QString body;
+    if (form == DescriptionForm::ScriptModules) {
+        QJsonArray modules;
+        for (const QString &address : std::as_const(addresses))
+            modules.append(address);
+        modules.append(addresses.at(1));
+        body = QStringLiteral(R"js(<div id="app"></div><img style="display:none" src="%1">
+<script>
+(function () {
+  var shown = new IntersectionObserver(function (entries) {
+    entries.forEach(function (entry) {
+      if (!entry.isIntersecting)
+        return;
+      shown.unobserve(entry.target);
+      entry.target.src = entry.target.getAttribute("data-src");
+      entry.target.removeAttribute("data-src");
+    });
+  });
+  var app = document.getElementById("app");
+  %2.forEach(function (address) {
+    var module = document.createElement("div");
+    module.className = "module";
+    var img = document.createElement("img");
+    img.src = "%3/pics/s.gif";
+    img.setAttribute("data-src", address);
+    module.appendChild(img);
+    app.appendChild(module);
+    shown.observe(img);
+  });
+  app.insertAdjacentHTML("beforeend", '<div class="module"><img src="%4"></div>');
+})();
+</script>)js")
+                   .arg(hidden, QString::fromUtf8(QJsonDocument(modules).toJson(QJsonDocument::Compact)),
+                        pics.host, priceNote);
+    } else {
+        body = QStringLiteral("<div class=\"content\"><p><img class=\"desc_anchor\" src=\"%1\">").arg(spaceball);
+        for (const QString &address : std::as_const(addresses))
+            body += QStringLiteral("<img align=\"absmiddle\" src=\"%1\" data-ks-lazyload=\"%2\">").arg(spaceball, address);
+        body += QStringLiteral("</p><p><img src=\"%1\"></p></div>").arg(oldPlatform) +
+                QStringLiteral(R"js(<script>
+(function () {
+  function load() {
+    document.querySelectorAll("img[data-ks-lazyload]").forEach(function (img) {
+      if (img.getBoundingClientRect().top < innerHeight + 100) {
+        img.src = img.getAttribute("data-ks-lazyload");
+        img.removeAttribute("data-ks-lazyload");
+      }
+    });
+  }
+  addEventListener("scroll", load);
+  load();
+})();
+</script>)js");
+    }
+    document.markup = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>描述</title><style>"
+                                     "body{margin:0} img{display:block;width:750px;height:400px}</style></head>\n"
+                                     "<body>\n") +
+                      body + QStringLiteral("\n</body></html>\n");
+    return document;
 }
 
 } // namespace talvesk::test

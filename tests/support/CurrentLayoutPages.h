@@ -26,9 +26,30 @@ struct ItemPageMarkup
     QString markup;
 };
 
-// The page at path on the shop at port.
+// Where a page's description is.
+struct DescriptionPlace
+{
+    bool inPage = true;       // rendered in the page's lower part
+    QString namedInData = {}; // the description document its data names, if any
+};
+
+// The page at path on the shop at port. A page whose description is not in it carries no
+// description pictures; one whose data names a document also forges, in its own world, the
+// globals and DOM functions that a reader of its data might trust.
 ItemPageMarkup currentLayoutPage(quint16 port, const QString &path, Generation generation,
-                                 Marketplace marketplace);
+                                 Marketplace marketplace, const DescriptionPlace &description = {});
+
+// A description document in one of the forms it has been seen in, about two views tall:
+enum class DescriptionForm {
+    ScriptModules,  // picture modules a script renders, shown by a lazy loader as they near the view
+    SellerRichText, // a seller's rich text, lazy pictures in data-ks-lazyload behind spaceball.gif
+};
+struct DescriptionDocument
+{
+    QString markup;
+    QStringList pictures; // the full-size addresses a collect finds, in order
+};
+DescriptionDocument descriptionDocument(quint16 port, const QString &path, DescriptionForm form);
 
 // A page of the later generation exactly heightPx high: four thumbnails, and a description of
 // pictureCount pictures, evenly spaced, each shown by the lazy loader when it comes into view.
