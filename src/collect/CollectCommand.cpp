@@ -532,8 +532,8 @@ CollectResult CollectCommand::ended(const QString &address)
 
 CollectResult CollectCommand::fail(const QString &message)
 {
-    // A page sent on to a login or check page went away for that reason.
-    if (message == CollectMessages::pageGone()) {
+    // A page sent on to a login or check page went away, or failed, for that reason.
+    if (message == CollectMessages::pageGone() || message == CollectMessages::loadFailed()) {
         if (const MarketplaceGate::Kind gate = MarketplaceGate::ofAddress(m_itemBrowser.address());
             gate != MarketplaceGate::Kind::None)
             return blocked(gate);

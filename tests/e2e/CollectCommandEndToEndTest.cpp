@@ -320,7 +320,8 @@ TEST_F(CollectEndToEndTest, ReadsTheDescriptionDocumentThePageNames)
     const QString documentPath = QStringLiteral("/desc/index.html");
     for (const auto form : {DescriptionForm::ScriptModules, DescriptionForm::SellerRichText}) {
         const DescriptionDocument document = descriptionDocument(m_shop.port(), documentPath, form);
-        m_shop.server().route(documentPath, HttpResponse::html(document.markup));
+        m_shop.server().route(documentPath + QStringLiteral("?id=1&f=desc/icoss1"),
+                              HttpResponse::html(document.markup));
         const QString path = QStringLiteral("/named/%1/item.htm").arg(static_cast<int>(form));
         const ItemPageMarkup page =
             currentLayoutPage(m_shop.port(), path, Generation::IceContainer, Marketplace::Tmall,
@@ -380,7 +381,7 @@ TEST_F(CollectEndToEndTest, DescriptionDocumentThatCannotBeReadKeepsTheRest)
 TEST_F(CollectEndToEndTest, LoginAndVerificationPagesAreNamed)
 {
     const QString loginPath = QStringLiteral("/member/login.jhtml");
-    m_shop.server().route(loginPath, HttpResponse::html(QStringLiteral(
+    m_shop.server().route(loginPath + QStringLiteral("?redirectURL=item"), HttpResponse::html(QStringLiteral(
                                          "<html><head><title>登录</title></head><body><form><input "
                                          "id=\"fm-login-id\"><input id=\"fm-login-password\" type=\"password\">"
                                          "</form><img src=\"//127.0.0.1:%1/pics/qr.jpg\"></body></html>")
