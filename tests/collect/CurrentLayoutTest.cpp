@@ -57,7 +57,8 @@ TEST(FullSizeAddress, CutsTheSuffixAfterTheExtension)
 
 // What each area of the page answered becomes its list: the real address of a picture the
 // lazy loader has not reached, each picture once, no placeholder, anchor or platform banner,
-// relative addresses resolved; the big picture only when there are no thumbnails.
+// relative addresses resolved, addresses cleaned of white space and line breaks, the
+// platform's own pictures left out; the big picture only when there are no thumbnails.
 TEST(CurrentLayout, FillsEachListOnceAtFullSize)
 {
     const QString host = QStringLiteral("//img.example/");
@@ -82,7 +83,11 @@ TEST(CurrentLayout, FillsEachListOnceAtFullSize)
          image(QStringLiteral("spaceball.gif")),
          image(QStringLiteral("O1CN01_!!6000000002486-2-tps-750-195.png")), image(QStringLiteral("d1.jpg")),
          PageImage{QStringLiteral("/desc/d3.jpg"), {}},
-         PageImage{QStringLiteral("data:image/gif;base64,R0lGOD"), host + QStringLiteral("d4.jpg")}},
+         PageImage{QStringLiteral("data:image/gif;base64,R0lGOD"), host + QStringLiteral("d4.jpg")},
+         // white space around an address and line breaks inside it, cleaned as the browser does
+         PageImage{QStringLiteral("\n  //img.example/d5.jp\r\ng_q50.jpg_.webp\t "), {}},
+         // the platform's older pictures, directly under /tfs/
+         PageImage{QStringLiteral("https://img.example/tfs/TB1abc-750-200.png?getAvatar=avatar"), {}}},
         // the description tab, read only without a description root
         {image(QStringLiteral("tab.jpg"))},
     };
@@ -96,7 +101,7 @@ TEST(CurrentLayout, FillsEachListOnceAtFullSize)
     EXPECT_EQ(filledSlots(set.colourPictures), QStringList({full("c1.jpg"), full("c2.png")}));
     EXPECT_EQ(filledSlots(set.descriptionPictures),
               QStringList({full("d1.jpg"), full("d2.jpg"), QStringLiteral("https://item.example/desc/d3.jpg"),
-                           full("d4.jpg")}));
+                           full("d4.jpg"), full("d5.jpg")}));
 
     page.sets[0].clear();
     page.sets[3].clear();

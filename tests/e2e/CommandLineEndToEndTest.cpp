@@ -372,6 +372,39 @@ TEST(CommandLineEndToEnd, PageThatNavigatesAwayFailsAndTheNextIsCollected)
               item.mainPictures);
 }
 
+// A batch that meets the marketplace's login page stops starting items: that one ends with
+// status 5 and its reason, the one already collected is printed, and each item never started is
+// named on stderr and never requested.
+TEST(CommandLineEndToEnd, BatchThatMeetsALoginPageStops)
+{
+    SampleShop shop;
+    const SampleItem first = shop.taobaoItem();
+    const SampleItem later = shop.tmallItem();
+    const QString loginPath = QStringLiteral("/member/login.jhtml?redirectURL=item");
+    shop.server().route(loginPath, HttpResponse::html(QStringLiteral(
+                                       "<html><head><title>登录</title></head><body><form><input id=\"fm-login-id\">"
+                                       "<input id=\"fm-login-password\" type=\"password\"></form></body></html>")));
+    shop.server().route(QStringLiteral("/login-first/item.htm"), HttpResponse::redirect(loginPath.toUtf8()));
+    const QString gated = shop.server().url(QStringLiteral("/login-first/item.htm")).toString();
+    const QString tall = shop.tallItem(1000, 2).url.toString();
+
+    const ProgramRun run = runTalvesk({QStringLiteral("collect"), first.url.toString(), gated, later.url.toString(),
+                                       tall, QStringLiteral("--json")});
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 5) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("talvesk: ") + gated +
+                                 QStringLiteral(": 采集失败:网站要求登录,请在浏览器中登录后重新采集")))
+        << qPrintable(run.err);
+    for (const QString &never : {later.url.toString(), tall})
+        EXPECT_TRUE(run.err.contains(QStringLiteral("talvesk: ") + never + QStringLiteral(": not collected")))
+            << qPrintable(run.err);
+    EXPECT_EQ(shop.server().requestCount(later.url.path()), 0);
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << qPrintable(run.out);
+    EXPECT_EQ(strings(QJsonDocument::fromJson(lines[0].toUtf8()).object().value(QStringLiteral("main"))),
+              first.mainPictures);
+}
+
 // --input - reads the addresses after the arguments' ones, skipping blank lines and comments.
 // An address of the list longer than the engine takes fails at once with status 3 and a line
 // showing only its start; the addresses after it are still collected, whole.
