@@ -75,9 +75,11 @@ QString CommandLineOptions::usage()
         "              past it the page is stopped and the run goes on with the next\n"
         "  --verbose   also show the browser engine's own diagnostics\n"
         "\n"
-        "Exit status: 0 all done, 1 some pictures failed or the results could not be\n"
-        "written, 2 usage error,\n"
+        "Exit status: 0 all done, 1 some pictures failed, the description could not be\n"
+        "read or the results could not be written, 2 usage error,\n"
         "3 a page could not be loaded or collected, 4 a folder could not be created,\n"
+        "5 the marketplace asks to log in or to pass a check (log in or pass it in the\n"
+        "window: the command line uses its cookies; a batch then starts no more items),\n"
         "130 or 143 stopped by SIGINT or SIGTERM.\n");
 }
 
