@@ -335,6 +335,14 @@ void MainForm::setProgressHeld(bool held)
     m_progressHeld = held;
 }
 
+void MainForm::showPreviewNotice(const QString &text)
+{
+    m_previewBrowser->view()->setHtml(
+        QStringLiteral(
+            "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body><p>%1</p></body></html>")
+            .arg(text.toHtmlEscaped()));
+}
+
 QString MainForm::statusText() const
 {
     return m_statusBar->currentMessage();

@@ -66,6 +66,10 @@ public:
     // While held, the bar shows a download's progress: the page's loads leave it alone.
     void setProgressHeld(bool held);
 
+    // Replaces the preview with a short page that says only this, so a set that is gone no longer
+    // shows.
+    void showPreviewNotice(const QString &text);
+
     QString statusText() const;
     // Where the last layout or repaint pass put the controls, in twips.
     const FormGeometry &formGeometry() const { return m_geometry; }

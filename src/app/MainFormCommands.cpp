@@ -33,11 +33,14 @@ MainFormCommands::~MainFormCommands()
         download->abort();
 }
 
-// What a collect that ran to its end leaves for the downloads: its set, or a cleared one.
+// What a collect that ran to its end leaves for the downloads: its set, or a cleared one, and
+// then the preview no longer shows the set before it.
 void MainFormCommands::keepSet(const CollectResult &result)
 {
     if (result.status == CollectResult::Status::Collected || result.status == CollectResult::Status::Failed)
         m_set = result.set;
+    if (result.status == CollectResult::Status::Failed)
+        m_window.showPreviewNotice(result.errorString);
 }
 
 void MainFormCommands::handleDownloadRequested()
@@ -45,6 +48,11 @@ void MainFormCommands::handleDownloadRequested()
     // A download started now would read the set while the collect clears and refills it.
     if (m_collect.isRunning()) {
         m_window.messages().insertLine(CollectMessages::downloadBusy());
+        return;
+    }
+    // Nothing collected, or a failed collect since: nothing to ask a folder for.
+    if (m_set.itemTitle.isEmpty() || countPictures(m_set) == 0) {
+        m_window.messages().insertLine(QStringLiteral("没有可下载的图片"));
         return;
     }
     DownloadOptions options;

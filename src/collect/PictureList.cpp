@@ -23,6 +23,12 @@ int countPictures(const PictureList &list)
     return count;
 }
 
+int countPictures(const CollectedSet &set)
+{
+    return countPictures(set.mainPictures) + countPictures(set.colourPictures) +
+           countPictures(set.descriptionPictures);
+}
+
 QStringList filledSlots(const PictureList &list)
 {
     QStringList addresses;

@@ -46,6 +46,9 @@ struct CollectedSet
     QString itemTitle;               // the page title, cleaned for use as a folder name
 };
 
+// The pictures of the three lists together, as countPictures counts them.
+int countPictures(const CollectedSet &set);
+
 // One message line for each list of the set that overflowed, main, colour, description in turn.
 QStringList truncationNotices(const CollectedSet &set);
 

@@ -73,13 +73,19 @@ QCoro::Task<DownloadResult> DownloadCommand::run(CollectedSet set)
     m_cancelled = false;
     DownloadResult result = co_await download(waits, set);
     m_waits = nullptr;
+    if (result.outcome == DownloadResult::Outcome::Unfinished)
+        removeIfNothingSaved(result);
     if (m_progressLine != 0) {
         m_messages.setLineAction(m_progressLine, {}, {});
-        if (m_cancelled && result.outcome == DownloadResult::Outcome::Unfinished)
-            reportOnItemFolder(QStringLiteral("图片下载已取消,已保存%1张,保存至:%2")
-                                   .arg(result.saved)
-                                   .arg(result.itemFolder),
-                               result.itemFolder);
+        if (m_cancelled && result.outcome == DownloadResult::Outcome::Unfinished) {
+            if (result.itemFolderRemoved)
+                m_messages.insertLine(QStringLiteral("图片下载已取消,已保存0张"));
+            else
+                reportOnItemFolder(QStringLiteral("图片下载已取消,已保存%1张,保存至:%2")
+                                       .arg(result.saved)
+                                       .arg(result.itemFolder),
+                                   result.itemFolder);
+        }
     }
     co_return result;
 }
@@ -119,8 +125,7 @@ QCoro::Task<DownloadResult> DownloadCommand::download(Waits &waits, const Collec
         co_return result;
     }
 
-    result.total = countPictures(set.colourPictures) + countPictures(set.mainPictures) +
-                   countPictures(set.descriptionPictures);
+    result.total = countPictures(set);
     m_progressLine = m_messages.insertLine(progressLine(0, result.total));
     m_messages.setLineAction(m_progressLine, QStringLiteral("取消下载"), [download = QPointer(this)] {
         if (download)
@@ -166,17 +171,21 @@ QCoro::Task<DownloadResult> DownloadCommand::download(Waits &waits, const Collec
     }
 
     // The final line, then the failures above it, so what went wrong is what the user sees first.
-    reportOnItemFolder(QStringLiteral("图片下载完成,保存至:") + result.itemFolder, result.itemFolder);
+    // A download that saved nothing leaves no folder and ends with its failures alone.
+    removeIfNothingSaved(result);
+    const QString shownFolder = result.itemFolderRemoved ? QString() : result.itemFolder;
+    if (!result.itemFolderRemoved)
+        reportOnItemFolder(QStringLiteral("图片下载完成,保存至:") + result.itemFolder, shownFolder);
     QStringList failureLines;
     for (const FetchResult &failure : std::as_const(failures)) {
         failureLines.append(QStringLiteral("图片下载失败:%1,原因:%2").arg(failure.address, failure.reason));
-        reportOnItemFolder(failureLines.last(), result.itemFolder);
+        reportOnItemFolder(failureLines.last(), shownFolder);
     }
     result.failed = static_cast<int>(failures.size());
     if (result.failed > 0) {
         // The count on top leads to the failures below it, all of them in one box.
         const MessageLine count =
-            reportOnItemFolder(QStringLiteral("共有%1张图片下载失败").arg(result.failed), result.itemFolder);
+            reportOnItemFolder(QStringLiteral("共有%1张图片下载失败").arg(result.failed), shownFolder);
         m_messages.setLineAction(count, QStringLiteral("显示失败的图片"),
                                  [&dialogs = m_dialogs, text = failureLines.join(u'\n')] {
                                      dialogs.showMessage(text, QStringLiteral("提示信息"));
@@ -209,6 +218,14 @@ bool DownloadCommand::createFolders(const QString &chosen, const QString &itemTi
         plan.folder = sub.path;
     }
     return true;
+}
+
+// An item folder with pictures to save and none saved holds only the empty folders made for
+// them: they go, and anything someone else put there since stays.
+void DownloadCommand::removeIfNothingSaved(DownloadResult &result)
+{
+    if (result.saved == 0 && result.total > 0 && !result.itemFolder.isEmpty() && !result.itemFolderRemoved)
+        result.itemFolderRemoved = removeEmptyFolders(result.itemFolder);
 }
 
 void DownloadCommand::showProgress(int done, int total)

@@ -43,7 +43,8 @@ struct DownloadResult
     int saved = 0;  // pictures saved, also of a download stopped before its end
     int failed = 0; // pictures that could not be saved
     QString itemFolder;
-    QString folderError; // the folder that could not be created and why
+    bool itemFolderRemoved = false; // nothing was saved, so the item folder went again
+    QString folderError;            // the folder that could not be created and why
 };
 
 // The download button: saves a collected set into a new item folder with one subfolder per
@@ -89,6 +90,7 @@ private:
     bool createFolders(const QString &chosen, const QString &itemTitle, std::array<ListPlan, 3> &plans,
                        DownloadResult &result);
     void showProgress(int done, int total);
+    void removeIfNothingSaved(DownloadResult &result);
     MessageLine reportOnItemFolder(const QString &text, const QString &itemFolder);
 
     WindowControls &m_window;

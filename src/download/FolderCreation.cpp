@@ -94,4 +94,16 @@ FolderResult createFolderPath(const QString &path)
     return result;
 }
 
+bool removeEmptyFolders(const QString &path)
+{
+    QDir folder(path);
+    if (!folder.exists())
+        return true;
+    const QStringList inside =
+        folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks);
+    for (const QString &name : inside)
+        removeEmptyFolders(folder.filePath(name));
+    return QDir().rmdir(path);
+}
+
 } // namespace talvesk

@@ -22,4 +22,8 @@ FolderResult createNewFolder(const QString &path, int stemLength);
 // Makes the folder at path with any missing parents; a folder there already is fine.
 FolderResult createFolderPath(const QString &path);
 
+// Removes the folder at path and every empty folder inside it, deepest first. Whatever holds
+// a file stays, with the folders above it. True when the folder is gone.
+bool removeEmptyFolders(const QString &path);
+
 } // namespace talvesk

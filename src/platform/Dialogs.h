@@ -14,7 +14,8 @@ class Dialogs
 public:
     virtual ~Dialogs() = default;
 
-    // A modal information box with a single OK button.
+    // An information box with a single OK button, modal to the window; returns at once and
+    // the box stays until it is closed.
     virtual void showMessage(const QString &text, const QString &title) = 0;
     // A modal yes/no question; true for yes.
     virtual bool ask(const QString &text, const QString &title) = 0;

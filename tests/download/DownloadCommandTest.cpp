@@ -327,6 +327,34 @@ TEST_F(DownloadCommandTest, ReportsFailedPictures)
     EXPECT_TRUE(entries(item(QStringLiteral("颜色图"))).isEmpty());
 }
 
+// A download that saved nothing takes its empty item folder away again and ends with the
+// failures, not with a line saying it is done; one that is cancelled before its first picture
+// does the same.
+TEST_F(DownloadCommandTest, SavingNothingLeavesNoFolder)
+{
+    m_server.route(QStringLiteral("/gone.jpg"), HttpResponse::withStatus(404, "<html>no</html>"));
+    m_set.mainPictures[0] = url(QStringLiteral("/gone.jpg"));
+    m_set.descriptionPictures[0] = url(QStringLiteral("/gone.jpg"));
+
+    const DownloadResult result = download();
+
+    EXPECT_EQ(result.outcome, DownloadResult::Outcome::Done);
+    EXPECT_EQ(result.failed, 2);
+    EXPECT_TRUE(result.itemFolderRemoved);
+    EXPECT_TRUE(entries(m_dir.path()).isEmpty());
+    ASSERT_EQ(m_messages.lines.size(), 4);
+    EXPECT_EQ(m_messages.lines[0], QStringLiteral("共有2张图片下载失败"));
+    EXPECT_TRUE(m_messages.lines.filter(QStringLiteral("图片下载完成")).isEmpty());
+
+    m_messages.lines.clear();
+    m_server.route(QStringLiteral("/slow.jpg"), HttpResponse::ok(bodyFor("/slow.jpg")).delayedBy(10000));
+    m_set.mainPictures[0] = url(QStringLiteral("/slow.jpg"));
+    const DownloadResult cancelled = download([](DownloadCommand &command) { command.cancel(); });
+    EXPECT_EQ(cancelled.outcome, DownloadResult::Outcome::Unfinished);
+    EXPECT_TRUE(entries(m_dir.path()).isEmpty());
+    EXPECT_EQ(m_messages.lines.value(0), QStringLiteral("图片下载已取消,已保存0张"));
+}
+
 // An item folder that cannot be created stops the download with a line naming it and why.
 TEST_F(DownloadCommandTest, StopsWhenTheItemFolderCannotBeMade)
 {

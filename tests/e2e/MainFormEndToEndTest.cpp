@@ -5,6 +5,7 @@
 #include "app/WaitUntil.h"
 #include "collect/CollectCommand.h"
 #include "collect/CollectMessages.h"
+#include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtPageBrowser.h"
 #include "support/FakeWindow.h"
 #include "support/QStringPrinter.h"
@@ -12,12 +13,14 @@
 #include "support/SyncDocument.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -292,9 +295,9 @@ TEST_F(MainFormEndToEndTest, StopDuringTheReadyWaitEndsTheCollect)
     EXPECT_TRUE(m_dialogs.folderAsked.isEmpty());
     EXPECT_TRUE(m_window->isEnabled());
 
-    // Once the collect has ended, the download runs and asks for its folder.
-    QTest::mouseClick(control<QPushButton>(QStringLiteral("DownLoad")), Qt::LeftButton);
-    EXPECT_EQ(m_dialogs.folderAsked.size(), 1);
+    // Once the collect has ended, the download is no longer refused; nothing was collected.
+    clickDownload();
+    EXPECT_EQ(messageLines().value(0), QStringLiteral("没有可下载的图片"));
 }
 
 // Closing the window during the ready wait or the scroll phase ends the collect without a
@@ -429,4 +432,53 @@ TEST_F(MainFormEndToEndTest, ClosingDuringADownloadAsksFirst)
     EXPECT_FALSE(messageLines().value(0).startsWith(QStringLiteral("图片下载完成")));
     m_commands.reset();
     m_window.reset();
+}
+
+// A failed collect replaces the preview of the item before it with a page saying why, and 下载
+// then says at once that there is nothing to download, without asking for a folder.
+TEST_F(MainFormEndToEndTest, FailedCollectLeavesNothingToDownload)
+{
+    typeAddress(m_shop.tallItem(1500, 3).url);
+    clickCollect();
+    ASSERT_TRUE(messageLines().value(0).startsWith(QStringLiteral("图片采集完成")));
+    typeAddress(m_shop.untitledPage());
+    clickCollect();
+    const QString failure = messageLines().value(0);
+    ASSERT_TRUE(failure.startsWith(QStringLiteral("采集失败"))) << failure.toStdString();
+    EXPECT_TRUE(waitUntil([&] {
+        return evaluateInPreview(QStringLiteral("document.body.innerText")).toString() == failure &&
+               evaluateInPreview(QStringLiteral("document.images.length")).toInt() == 0;
+    }));
+
+    clickDownload();
+    EXPECT_EQ(messageLines().value(0), QStringLiteral("没有可下载的图片"));
+    EXPECT_TRUE(m_dialogs.folderAsked.isEmpty());
+}
+
+// The notices of empty lists are boxes on the screen that the download does not wait for: it
+// ends while they are still open.
+TEST_F(MainFormEndToEndTest, NoticeDoesNotHoldUpTheDownload)
+{
+    talvesk::QtDialogs onScreen(m_window.get());
+    m_dialogs.onMessage = [&](const FakeDialogs::Box &box) { onScreen.showMessage(box.text, box.title); };
+    const SampleItem item = m_shop.tallItem(1500, 3); // description pictures only
+    typeAddress(item.url);
+    clickCollect();
+    QTemporaryDir dir;
+    m_dialogs.folderAnswers = {dir.path()};
+    clickDownload();
+
+    const QString done = QStringLiteral("图片下载完成,保存至:") +
+                         QDir::toNativeSeparators(QDir(dir.path()).filePath(item.itemTitle));
+    ASSERT_TRUE(waitUntil([&] { return messageLines().value(0) == done; }));
+    QStringList open;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible()) {
+            open.append(box->text());
+            box->accept();
+        }
+    }
+    open.sort();
+    EXPECT_EQ(open, (QStringList{QStringLiteral("无采集到主图"), QStringLiteral("无采集到颜色主图")}));
+    EXPECT_EQ(wholePicturesIn(QDir(dir.path()).filePath(item.itemTitle), item), 3);
 }

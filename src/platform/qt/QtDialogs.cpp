@@ -19,10 +19,13 @@ void QtDialogs::showMessage(const QString &text, const QString &title)
     // label breaks only at LF.
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
-    QMessageBox box(QMessageBox::Information, title, shown, QMessageBox::Ok, m_owner);
+    auto *box = new QMessageBox(QMessageBox::Information, title, shown, QMessageBox::Ok, m_owner);
+    box->setAttribute(Qt::WA_DeleteOnClose);
     // "<采集>" in the help text is a word, not markup.
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
+    box->setTextFormat(Qt::PlainText);
+    // Not exec(): a nested loop would hold whatever waits in the event loop (a download) until
+    // the box is closed.
+    box->open();
 }
 
 bool QtDialogs::ask(const QString &text, const QString &title)
