@@ -16,8 +16,9 @@ const QUrl kPage(QStringLiteral("https://detail.example/item.htm?id=1"));
 
 QString context(const QString &item)
 {
-    return QStringLiteral("window.__ICE_APP_CONTEXT__ = {\"loaderData\":{\"home\":{\"data\":{\"res\":{\"item\":%1,"
-                          "\"feature\":{\"pcResistDetail\":\"true\"}}}}}};")
+    return QStringLiteral(
+               "window.__ICE_APP_CONTEXT__ = {\"loaderData\":{\"home\":{\"data\":{\"res\":{\"item\":%1,"
+               "\"feature\":{\"pcResistDetail\":\"true\"}}}}}};")
         .arg(item);
 }
 
@@ -37,19 +38,27 @@ TEST(DescriptionAddress, OnlyTheDataNamesItAndOnlyHttp)
         const char *url;
     } cases[] = {
         {"the item's address, protocol-relative",
-         {context(QStringLiteral("{\"pcADescUrl\":\"//market.example/desc/index.html?id=1&f=desc/icoss1\"}"))},
-         true, "https://market.example/desc/index.html?id=1&f=desc/icoss1"},
+         {context(
+             QStringLiteral("{\"pcADescUrl\":\"//market.example/desc/index.html?id=1&f=desc/icoss1\"}"))},
+         true,
+         "https://market.example/desc/index.html?id=1&f=desc/icoss1"},
         {"a forged context before the real one is not JSON and counts for nothing",
          {QStringLiteral("window.__ICE_APP_CONTEXT__ = {loaderData: {pcADescUrl: 'javascript:alert(1)'}};"),
           context(QStringLiteral("{\"pcADescUrl\":\"//market.example/d.html\"}"))},
-         true, "https://market.example/d.html"},
+         true,
+         "https://market.example/d.html"},
         {"another scheme is passed over for an http one",
-         {context(QStringLiteral("{\"pcADescUrl\":\"javascript:alert(1)\",\"descUrl\":\"http://dsc.example/d\"}"))},
-         true, "http://dsc.example/d"},
+         {context(QStringLiteral(
+             "{\"pcADescUrl\":\"javascript:alert(1)\",\"descUrl\":\"http://dsc.example/d\"}"))},
+         true,
+         "http://dsc.example/d"},
         {"older data in a script's own object, escaped",
-         {QStringLiteral("var g_config = {itemId: 1, 'wapDescUrl': \"\\/\\/m.example\\u002Fdesc?id=1\"};")}, true,
+         {QStringLiteral("var g_config = {itemId: 1, 'wapDescUrl': \"\\/\\/m.example\\u002Fdesc?id=1\"};")},
+         true,
          "https://m.example/desc?id=1"},
-        {"nothing but other schemes", {context(QStringLiteral("{\"pcADescUrl\":\" file:///etc/passwd \"}"))}, true,
+        {"nothing but other schemes",
+         {context(QStringLiteral("{\"pcADescUrl\":\" file:///etc/passwd \"}"))},
+         true,
          ""},
         {"no data", {QStringLiteral("var descUrlPending = true;")}, false, ""},
     };
@@ -76,12 +85,14 @@ TEST(MarketplaceGate, KnowsLoginAndCheckPages)
     EXPECT_EQ(MarketplaceGate::ofAddress(QUrl(QStringLiteral(
                   "https://login.taobao.com/member/login.jhtml?redirectURL=https%3A%2F%2Fitem.taobao.com"))),
               Kind::Login);
-    EXPECT_EQ(MarketplaceGate::ofAddress(QUrl(QStringLiteral("https://login.tmall.com/?redirectURL=x"))), Kind::Login);
-    EXPECT_EQ(MarketplaceGate::ofAddress(
-                  QUrl(QStringLiteral("https://item.taobao.com/_____tmd_____/punish?x5secdata=1&action=captcha"))),
+    EXPECT_EQ(MarketplaceGate::ofAddress(QUrl(QStringLiteral("https://login.tmall.com/?redirectURL=x"))),
+              Kind::Login);
+    EXPECT_EQ(MarketplaceGate::ofAddress(QUrl(
+                  QStringLiteral("https://item.taobao.com/_____tmd_____/punish?x5secdata=1&action=captcha"))),
               Kind::Verification);
-    EXPECT_EQ(MarketplaceGate::ofAddress(QUrl(QStringLiteral("https://item.taobao.com/item.htm?id=1&punish=1"))),
-              Kind::None);
+    EXPECT_EQ(
+        MarketplaceGate::ofAddress(QUrl(QStringLiteral("https://item.taobao.com/item.htm?id=1&punish=1"))),
+        Kind::None);
     EXPECT_EQ(MarketplaceGate::ofPage(kPage, shown(QStringLiteral("#fm-login-password"))), Kind::Login);
     EXPECT_EQ(MarketplaceGate::ofPage(kPage, shown(QStringLiteral("#nc_1_wrapper"))), Kind::Verification);
     EXPECT_EQ(MarketplaceGate::ofPage(kPage, shown(QString())), Kind::None);

@@ -34,8 +34,8 @@ using talvesk::QtPageBrowser;
 using talvesk::WindowControls;
 using talvesk::test::currentLayoutPage;
 using talvesk::test::DescriptionDocument;
-using talvesk::test::DescriptionForm;
 using talvesk::test::descriptionDocument;
+using talvesk::test::DescriptionForm;
 using talvesk::test::evaluated;
 using talvesk::test::FakeMessageList;
 using talvesk::test::Generation;
@@ -323,11 +323,10 @@ TEST_F(CollectEndToEndTest, ReadsTheDescriptionDocumentThePageNames)
         m_shop.server().route(documentPath + QStringLiteral("?id=1&f=desc/icoss1"),
                               HttpResponse::html(document.markup));
         const QString path = QStringLiteral("/named/%1/item.htm").arg(static_cast<int>(form));
-        const ItemPageMarkup page =
-            currentLayoutPage(m_shop.port(), path, Generation::IceContainer, Marketplace::Tmall,
-                              {false, QStringLiteral("//127.0.0.1:%1%2?id=1&f=desc/icoss1")
-                                          .arg(m_shop.port())
-                                          .arg(documentPath)});
+        const ItemPageMarkup page = currentLayoutPage(
+            m_shop.port(), path, Generation::IceContainer, Marketplace::Tmall,
+            {false,
+             QStringLiteral("//127.0.0.1:%1%2?id=1&f=desc/icoss1").arg(m_shop.port()).arg(documentPath)});
         m_shop.server().route(path, HttpResponse::html(page.markup));
 
         const CollectResult result = collect(page.item.url);
@@ -340,12 +339,14 @@ TEST_F(CollectEndToEndTest, ReadsTheDescriptionDocumentThePageNames)
         EXPECT_EQ(m_messages.lines.value(0),
                   QStringLiteral("图片采集完成,主图数:7,描述图数:5,总图数:12,可以进行下载！"));
         EXPECT_EQ(m_browser1.address(), page.item.url);
-        EXPECT_TRUE(waitUntil([this] { return m_browser3.address() == QUrl(QStringLiteral("about:blank")); }));
+        EXPECT_TRUE(
+            waitUntil([this] { return m_browser3.address() == QUrl(QStringLiteral("about:blank")); }));
     }
 
     const QString path = QStringLiteral("/own/item.htm");
-    const ItemPageMarkup page = currentLayoutPage(m_shop.port(), path, Generation::IceContainer, Marketplace::Taobao,
-                                                  {true, QStringLiteral("/desc/unused.html")});
+    const ItemPageMarkup page =
+        currentLayoutPage(m_shop.port(), path, Generation::IceContainer, Marketplace::Taobao,
+                          {true, QStringLiteral("/desc/unused.html")});
     m_shop.server().route(path, HttpResponse::html(page.markup));
     const CollectResult result = collect(page.item.url);
     ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
@@ -360,8 +361,9 @@ TEST_F(CollectEndToEndTest, DescriptionDocumentThatCannotBeReadKeepsTheRest)
     m_shop.server().route(QStringLiteral("/desc/gone.html"),
                           HttpResponse::withStatus(404, "<html><body>not found</body></html>"));
     const QString path = QStringLiteral("/missing/item.htm");
-    const ItemPageMarkup page = currentLayoutPage(m_shop.port(), path, Generation::IceContainer, Marketplace::Tmall,
-                                                  {false, QStringLiteral("/desc/gone.html")});
+    const ItemPageMarkup page =
+        currentLayoutPage(m_shop.port(), path, Generation::IceContainer, Marketplace::Tmall,
+                          {false, QStringLiteral("/desc/gone.html")});
     m_shop.server().route(path, HttpResponse::html(page.markup));
 
     const CollectResult result = collect(page.item.url);
@@ -372,7 +374,8 @@ TEST_F(CollectEndToEndTest, DescriptionDocumentThatCannotBeReadKeepsTheRest)
     EXPECT_TRUE(allNull(result.set.descriptionPictures));
     EXPECT_FALSE(result.descriptionFailure.isEmpty());
     EXPECT_EQ(m_messages.lines.value(1), CollectMessages::descriptionFailed(result.descriptionFailure));
-    EXPECT_EQ(m_messages.lines.value(0), QStringLiteral("图片采集完成,主图数:7,描述图数:0,总图数:7,可以进行下载！"));
+    EXPECT_EQ(m_messages.lines.value(0),
+              QStringLiteral("图片采集完成,主图数:7,描述图数:0,总图数:7,可以进行下载！"));
 }
 
 // The marketplace's login page (reached by a redirect) and its slider check (in a frame over
@@ -381,11 +384,13 @@ TEST_F(CollectEndToEndTest, DescriptionDocumentThatCannotBeReadKeepsTheRest)
 TEST_F(CollectEndToEndTest, LoginAndVerificationPagesAreNamed)
 {
     const QString loginPath = QStringLiteral("/member/login.jhtml");
-    m_shop.server().route(loginPath + QStringLiteral("?redirectURL=item"), HttpResponse::html(QStringLiteral(
-                                         "<html><head><title>登录</title></head><body><form><input "
-                                         "id=\"fm-login-id\"><input id=\"fm-login-password\" type=\"password\">"
-                                         "</form><img src=\"//127.0.0.1:%1/pics/qr.jpg\"></body></html>")
-                                         .arg(m_shop.port())));
+    m_shop.server().route(
+        loginPath + QStringLiteral("?redirectURL=item"),
+        HttpResponse::html(
+            QStringLiteral("<html><head><title>登录</title></head><body><form><input "
+                           "id=\"fm-login-id\"><input id=\"fm-login-password\" type=\"password\">"
+                           "</form><img src=\"//127.0.0.1:%1/pics/qr.jpg\"></body></html>")
+                .arg(m_shop.port())));
     m_shop.server().route(QStringLiteral("/login-first/item.htm"),
                           HttpResponse::redirect(loginPath.toUtf8() + "?redirectURL=item"));
     const QString checkPath = QStringLiteral("/_____tmd_____/punish");
@@ -395,13 +400,15 @@ TEST_F(CollectEndToEndTest, LoginAndVerificationPagesAreNamed)
     const QString checkedPath = QStringLiteral("/checked/item.htm");
     const ItemPageMarkup checked =
         currentLayoutPage(m_shop.port(), checkedPath, Generation::IceContainer, Marketplace::Taobao);
-    m_shop.server().route(checkedPath,
-                          HttpResponse::html(QString(checked.markup).replace(
-                              QStringLiteral("</body>"),
-                              QStringLiteral("<div class=\"baxia-dialog-mask\"><iframe src=\"%1?x5secdata=1&"
-                                             "action=captcha\" style=\"width:400px;height:300px\"></iframe></div>"
-                                             "</body>")
-                                  .arg(checkPath))));
+    m_shop.server().route(
+        checkedPath,
+        HttpResponse::html(
+            QString(checked.markup)
+                .replace(QStringLiteral("</body>"),
+                         QStringLiteral("<div class=\"baxia-dialog-mask\"><iframe src=\"%1?x5secdata=1&"
+                                        "action=captcha\" style=\"width:400px;height:300px\"></iframe></div>"
+                                        "</body>")
+                             .arg(checkPath))));
 
     const struct
     {
@@ -431,12 +438,15 @@ TEST_F(CollectEndToEndTest, LoginAndVerificationPagesAreNamed)
 TEST_F(CollectEndToEndTest, StrayClassicIdDoesNotHideTodaysGallery)
 {
     const QString path = QStringLiteral("/stray/item.htm");
-    const ItemPageMarkup page = currentLayoutPage(m_shop.port(), path, Generation::IceContainer, Marketplace::Tmall);
-    m_shop.server().route(path, HttpResponse::html(QString(page.markup).replace(
-                                    QStringLiteral("<body>"),
-                                    QStringLiteral("<body><div id=\"description\"><img src=\"//127.0.0.1:%1/"
-                                                   "pics/s.gif\"></div>")
-                                        .arg(m_shop.port()))));
+    const ItemPageMarkup page =
+        currentLayoutPage(m_shop.port(), path, Generation::IceContainer, Marketplace::Tmall);
+    m_shop.server().route(
+        path, HttpResponse::html(
+                  QString(page.markup)
+                      .replace(QStringLiteral("<body>"),
+                               QStringLiteral("<body><div id=\"description\"><img src=\"//127.0.0.1:%1/"
+                                              "pics/s.gif\"></div>")
+                                   .arg(m_shop.port()))));
 
     const CollectResult result = collect(page.item.url);
 

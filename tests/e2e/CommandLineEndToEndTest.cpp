@@ -381,15 +381,16 @@ TEST(CommandLineEndToEnd, BatchThatMeetsALoginPageStops)
     const SampleItem first = shop.taobaoItem();
     const SampleItem later = shop.tmallItem();
     const QString loginPath = QStringLiteral("/member/login.jhtml?redirectURL=item");
-    shop.server().route(loginPath, HttpResponse::html(QStringLiteral(
-                                       "<html><head><title>登录</title></head><body><form><input id=\"fm-login-id\">"
-                                       "<input id=\"fm-login-password\" type=\"password\"></form></body></html>")));
+    shop.server().route(loginPath,
+                        HttpResponse::html(QStringLiteral(
+                            "<html><head><title>登录</title></head><body><form><input id=\"fm-login-id\">"
+                            "<input id=\"fm-login-password\" type=\"password\"></form></body></html>")));
     shop.server().route(QStringLiteral("/login-first/item.htm"), HttpResponse::redirect(loginPath.toUtf8()));
     const QString gated = shop.server().url(QStringLiteral("/login-first/item.htm")).toString();
     const QString tall = shop.tallItem(1000, 2).url.toString();
 
-    const ProgramRun run = runTalvesk({QStringLiteral("collect"), first.url.toString(), gated, later.url.toString(),
-                                       tall, QStringLiteral("--json")});
+    const ProgramRun run = runTalvesk({QStringLiteral("collect"), first.url.toString(), gated,
+                                       later.url.toString(), tall, QStringLiteral("--json")});
     ASSERT_TRUE(run.finished) << qPrintable(run.err);
     EXPECT_EQ(run.exitCode, 5) << qPrintable(run.err);
     EXPECT_TRUE(run.err.contains(QStringLiteral("talvesk: ") + gated +

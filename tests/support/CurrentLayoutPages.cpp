@@ -303,13 +303,14 @@ String.prototype.indexOf = function () { return -1; };
 )js");
     }
     const QJsonObject data =
-        iceContainer ? QJsonObject{{QStringLiteral("loaderData"),
-                                    QJsonObject{{QStringLiteral("home"),
-                                                 QJsonObject{{QStringLiteral("data"),
-                                                              QJsonObject{{QStringLiteral("res"),
-                                                                           QJsonObject{{QStringLiteral("item"),
-                                                                                        item}}}}}}}}}}
-                     : QJsonObject{{QStringLiteral("item"), item}};
+        iceContainer
+            ? QJsonObject{{QStringLiteral("loaderData"),
+                           QJsonObject{
+                               {QStringLiteral("home"),
+                                QJsonObject{{QStringLiteral("data"),
+                                             QJsonObject{{QStringLiteral("res"),
+                                                          QJsonObject{{QStringLiteral("item"), item}}}}}}}}}}
+            : QJsonObject{{QStringLiteral("item"), item}};
     const QString dataScript =
         QStringLiteral("<script>window.%1 = %2;</script>\n")
             .arg(iceContainer ? QStringLiteral("__ICE_APP_CONTEXT__") : QStringLiteral("__INITIAL_DATA__"),
@@ -322,8 +323,8 @@ String.prototype.indexOf = function () { return -1; };
             " .desc-root img{display:block;width:750px;height:30px} video{width:60px;height:40px}"
             "</style></head>\n<body>\n<div id=\"%2\"></div>\n")
             .arg(page.item.title, rootId) +
-        dataScript + QString::fromUtf8(kPageScript).arg(rootId, jsString(upper), jsString(lower)) + forgeries +
-        QStringLiteral("\n</body></html>\n");
+        dataScript + QString::fromUtf8(kPageScript).arg(rootId, jsString(upper), jsString(lower)) +
+        forgeries + QStringLiteral("\n</body></html>\n");
     return page;
 }
 
@@ -378,7 +379,8 @@ DescriptionDocument descriptionDocument(quint16 port, const QString &path, Descr
     DescriptionDocument document;
     QStringList addresses;
     for (int i = 1; i <= 5; ++i)
-        addresses.append(pics.name(QStringLiteral("dd%1").arg(i), i == 3 ? QStringLiteral("png") : QStringLiteral("jpg")));
+        addresses.append(
+            pics.name(QStringLiteral("dd%1").arg(i), i == 3 ? QStringLiteral("png") : QStringLiteral("jpg")));
     for (const QString &address : std::as_const(addresses))
         document.pictures.append(Pictures::fullSize(address));
     // At the end the platform's standard price note and an older platform picture; a picture
@@ -423,9 +425,11 @@ DescriptionDocument descriptionDocument(quint16 port, const QString &path, Descr
                    .arg(hidden, QString::fromUtf8(QJsonDocument(modules).toJson(QJsonDocument::Compact)),
                         pics.host, priceNote);
     } else {
-        body = QStringLiteral("<div class=\"content\"><p><img class=\"desc_anchor\" src=\"%1\">").arg(spaceball);
+        body =
+            QStringLiteral("<div class=\"content\"><p><img class=\"desc_anchor\" src=\"%1\">").arg(spaceball);
         for (const QString &address : std::as_const(addresses))
-            body += QStringLiteral("<img align=\"absmiddle\" src=\"%1\" data-ks-lazyload=\"%2\">").arg(spaceball, address);
+            body += QStringLiteral("<img align=\"absmiddle\" src=\"%1\" data-ks-lazyload=\"%2\">")
+                        .arg(spaceball, address);
         body += QStringLiteral("</p><p><img src=\"%1\"></p></div>").arg(oldPlatform) +
                 QStringLiteral(R"js(<script>
 (function () {
@@ -442,10 +446,11 @@ DescriptionDocument descriptionDocument(quint16 port, const QString &path, Descr
 })();
 </script>)js");
     }
-    document.markup = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>描述</title><style>"
-                                     "body{margin:0} img{display:block;width:750px;height:400px}</style></head>\n"
-                                     "<body>\n") +
-                      body + QStringLiteral("\n</body></html>\n");
+    document.markup =
+        QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>描述</title><style>"
+                       "body{margin:0} img{display:block;width:750px;height:400px}</style></head>\n"
+                       "<body>\n") +
+        body + QStringLiteral("\n</body></html>\n");
     return document;
 }
 
