@@ -175,6 +175,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     m_shownSeconds = 0;
     m_itemBrowser.navigate(address);
     const int generation = m_itemBrowser.loadGeneration();
+    m_deadlineAt = m_loop.now() + std::int64_t{m_timeLimitSeconds} * 1000;
     if (m_timeLimitSeconds > 0)
         m_deadline = m_loop.after(m_timeLimitSeconds * 1000, [this] { abort(CollectAbort::TimeLimit); });
 
@@ -222,6 +223,9 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
         break;
     }
 
+    // The limit holds for loading and scrolling, the item page's and the description's: what
+    // is left of it waits for the description document.
+    m_deadline.reset();
     co_await waits.sleep(kSettleMs);
     if (waits.aborted())
         co_return ended(address);
@@ -260,7 +264,6 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
         if (m_itemBrowser.loadGeneration() != generation)
             co_return fail(CollectMessages::pageGone());
     }
-    m_deadline.reset();
     if (!hasPictures(set))
         co_return fail(CollectMessages::noPictures());
 
@@ -424,6 +427,17 @@ QCoro::Task<QString> CollectCommand::readDescriptionDocument(const QUrl &url, Pi
         ~Done() { waits = nullptr; }
     } done{m_descriptionWaits};
     const auto progress = [this] { showDescriptionProgress(); };
+    struct Deadline
+    {
+        std::unique_ptr<PendingCall> &call;
+        ~Deadline() { call.reset(); }
+    } deadline{m_deadline};
+    if (m_timeLimitSeconds > 0) {
+        const std::int64_t left = m_deadlineAt - m_loop.now();
+        if (left <= 0)
+            co_return CollectMessages::descriptionTimedOut(m_timeLimitSeconds);
+        m_deadline = m_loop.after(static_cast<int>(left), [this] { abort(CollectAbort::TimeLimit); });
+    }
 
     progress();
     m_descriptionBrowser.navigate(QString::fromUtf8(url.toEncoded()));

@@ -128,6 +128,7 @@ private:
     std::int64_t m_clockStart = 0;             // of the progress line's figure
     std::optional<CollectAbort> m_abortReason; // of the running collect, once ended from outside
     std::unique_ptr<PendingCall> m_deadline;
+    std::int64_t m_deadlineAt = 0; // by the loop's clock, when there is a time limit
 };
 
 } // namespace talvesk

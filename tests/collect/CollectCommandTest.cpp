@@ -701,3 +701,117 @@ TEST_F(CollectCommandTest, ClosingEndsTheCommandUntouched)
 }
 
 } // namespace
+
+namespace {
+
+// Named protocol-relative in the data of a page at an http address.
+const QString kDocument = QStringLiteral("http://market.example/desc/index.html?id=1");
+
+// A page of today's layout without a description, whose data names kDocument; the document
+// holds two pictures.
+void nameADescriptionDocument(CollectRig &rig)
+{
+    rig.browser1.scripts = {
+        QStringLiteral("window.__ICE_APP_CONTEXT__ = {\"loaderData\":{\"home\":{\"data\":{"
+                       "\"res\":{\"item\":{\"pcADescUrl\":\"//market.example/desc/"
+                       "index.html?id=1\"}}}}}};")};
+    rig.browser3.renderedPictures.sets = {
+        {{QStringLiteral("//img.example/s.gif"), QStringLiteral("//img.example/dd/1.jpg")},
+         {QStringLiteral("//img.example/dd/2.jpg_q50.jpg_.webp"), {}}}};
+}
+
+} // namespace
+
+// The document the page's data names fills the description list; its address is resolved
+// against the page's, and the unseen page is emptied afterwards.
+TEST_F(CollectCommandTest, DescriptionDocumentFillsTheDescription)
+{
+    nameADescriptionDocument(*this);
+
+    ASSERT_TRUE(collect().ok());
+
+    EXPECT_EQ(filled(collected.set.descriptionPictures),
+              QStringList({QStringLiteral("https://img.example/dd/1.jpg"),
+                           QStringLiteral("https://img.example/dd/2.jpg")}));
+    EXPECT_EQ(filled(collected.set.mainPictures), QStringList{kGalleryPicture});
+    EXPECT_TRUE(collected.descriptionFailure.isEmpty());
+    EXPECT_EQ(browser3.navigations, QStringList({kDocument, QStringLiteral("about:blank")}));
+    EXPECT_EQ(mesg.lines.value(0),
+              QStringLiteral("图片采集完成,主图数:1,描述图数:2,总图数:3,可以进行下载！"));
+}
+
+// A description document that cannot be read, for whatever reason, leaves a collect of the
+// other pictures with a notice that says why; one named at another scheme is never opened; the
+// time limit ends the document's load with what is left of it after the item page.
+TEST(CollectDescriptionFailures, EachKeepsTheOtherPictures)
+{
+    const struct
+    {
+        const char *what;
+        std::function<void(CollectRig &)> arrange;
+        QString reason;
+        int documentLoads;
+    } cases[] = {
+        {"no pictures", [](CollectRig &rig) { rig.browser3.renderedPictures = {}; },
+         CollectMessages::descriptionEmpty(), 1},
+        {"a login page",
+         [](CollectRig &rig) {
+             rig.browser3.onNavigate = [&rig](const QString &) {
+                 rig.browser3.shownAddress =
+                     QUrl(QStringLiteral("https://login.taobao.com/member/login.jhtml"));
+             };
+         },
+         CollectMessages::descriptionBlocked(talvesk::MarketplaceGate::Kind::Login), 1},
+        {"a failed load",
+         [](CollectRig &rig) { rig.browser3.stateAfterNavigate = PageBrowser::LoadState::Failed; },
+         CollectMessages::descriptionLoadFailed(), 1},
+        {"another scheme",
+         [](CollectRig &rig) {
+             rig.browser1.scripts = {QStringLiteral("var data = {\"pcADescUrl\": \"javascript:alert(1)\"};")};
+         },
+         CollectMessages::descriptionAddressInvalid(), 0},
+        {"the time limit",
+         [](CollectRig &rig) {
+             rig.browser3.stateAfterNavigate = PageBrowser::LoadState::Loading;
+             rig.command.setTimeLimit(3);
+             rig.loop.setMillisecondsPerTurn(100);
+         },
+         CollectMessages::descriptionTimedOut(3), 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        CollectRig rig;
+        nameADescriptionDocument(rig);
+        c.arrange(rig);
+
+        const CollectResult result = rig.collect();
+
+        ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
+        EXPECT_EQ(result.descriptionFailure, c.reason);
+        EXPECT_EQ(filled(result.set.mainPictures), QStringList{kGalleryPicture});
+        EXPECT_TRUE(allNull(result.set.descriptionPictures));
+        EXPECT_EQ(rig.mesg.lines.value(1), CollectMessages::descriptionFailed(c.reason));
+        EXPECT_EQ(rig.browser3.navigations.size(), c.documentLoads * 2);
+    }
+}
+
+// Ending the collect, by the user or by closing, while the document is read ends it as in any
+// other phase: a navigation with its message, closing without a word.
+TEST(CollectDescriptionFailures, AbortDuringTheDocumentEndsTheCollect)
+{
+    for (const CollectAbort reason : {CollectAbort::Navigated, CollectAbort::Closing}) {
+        CollectRig rig;
+        nameADescriptionDocument(rig);
+        rig.browser3.stateAfterNavigate = PageBrowser::LoadState::Loading;
+        const auto result = started(rig.command.run(kAddress));
+        rig.loop.runUntil([&] { return !rig.browser3.navigations.isEmpty(); });
+        rig.command.abort(reason);
+        rig.loop.runUntil([&] { return result->has_value(); });
+
+        ASSERT_TRUE(result->has_value());
+        EXPECT_EQ((*result)->status, reason == CollectAbort::Closing ? CollectResult::Status::Closing
+                                                                     : CollectResult::Status::Failed);
+        EXPECT_TRUE(rig.browser2.navigations.isEmpty());
+        EXPECT_FALSE(rig.command.isRunning());
+    }
+}
