@@ -101,6 +101,10 @@ protected:
         m_browser2.setVisible(false);
         // Only a shown page gets the scroll events that reveal lazy pictures.
         m_host.show();
+        // The description document's page renders as the window's does: shown, never on screen.
+        m_unseenHost.setAttribute(Qt::WA_DontShowOnScreen);
+        m_unseenHost.resize(1024, 768);
+        m_unseenHost.show();
     }
 
     CollectResult collect(const QUrl &url)
@@ -171,7 +175,8 @@ protected:
     QWidget m_host;
     QtPageBrowser m_browser1{&m_profile, &m_host};
     QtPageBrowser m_browser2{&m_profile, &m_host};
-    QtPageBrowser m_browser3{&m_profile, &m_host}; // the description document's, under the item page
+    QWidget m_unseenHost;
+    QtPageBrowser m_browser3{&m_profile, &m_unseenHost}; // the description document's
     QtEventLoop m_loop;
     FakeMessageList m_messages;
     TestWindowControls m_window{m_browser1, m_browser2};

@@ -396,6 +396,8 @@ DescriptionDocument descriptionDocument(quint16 port, const QString &path, Descr
         for (const QString &address : std::as_const(addresses))
             modules.append(address);
         modules.append(addresses.at(1));
+        // A module gets its picture only once it nears the view: a reader that did not scroll
+        // the document, or whose page did not render, finds none.
         body = QStringLiteral(R"js(<div id="app"></div><img style="display:none" src="%1">
 <script>
 (function () {
@@ -404,26 +406,25 @@ DescriptionDocument descriptionDocument(quint16 port, const QString &path, Descr
       if (!entry.isIntersecting)
         return;
       shown.unobserve(entry.target);
-      entry.target.src = entry.target.getAttribute("data-src");
-      entry.target.removeAttribute("data-src");
+      var img = document.createElement("img");
+      img.src = entry.target.getAttribute("data-picture");
+      entry.target.appendChild(img);
     });
   });
   var app = document.getElementById("app");
   %2.forEach(function (address) {
     var module = document.createElement("div");
     module.className = "module";
-    var img = document.createElement("img");
-    img.src = "%3/pics/s.gif";
-    img.setAttribute("data-src", address);
-    module.appendChild(img);
+    module.style.height = "400px";
+    module.setAttribute("data-picture", address);
     app.appendChild(module);
-    shown.observe(img);
+    shown.observe(module);
   });
-  app.insertAdjacentHTML("beforeend", '<div class="module"><img src="%4"></div>');
+  app.insertAdjacentHTML("beforeend", '<div class="module"><img src="%3"></div>');
 })();
 </script>)js")
                    .arg(hidden, QString::fromUtf8(QJsonDocument(modules).toJson(QJsonDocument::Compact)),
-                        pics.host, priceNote);
+                        priceNote);
     } else {
         body =
             QStringLiteral("<div class=\"content\"><p><img class=\"desc_anchor\" src=\"%1\">").arg(spaceball);

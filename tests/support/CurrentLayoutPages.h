@@ -41,7 +41,7 @@ ItemPageMarkup currentLayoutPage(quint16 port, const QString &path, Generation g
 
 // A description document in one of the forms it has been seen in, about two views tall:
 enum class DescriptionForm {
-    ScriptModules,  // picture modules a script renders, shown by a lazy loader as they near the view
+    ScriptModules,  // picture modules a script renders, each given its picture as it nears the view
     SellerRichText, // a seller's rich text, lazy pictures in data-ks-lazyload behind spaceball.gif
 };
 struct DescriptionDocument
