@@ -85,8 +85,9 @@ public:
     virtual void renderedImages(const QStringList &lazyAttributes,
                                 Reply<std::optional<PageImages>> reply) = 0;
 
-    // Which of the selectors match a rendered element, which phrases the text holds, and
-    // which frames are rendered; frames of other origins are seen by their address only.
+    // Which of the selectors match an element shown (rendered, with an area), which phrases the
+    // shown text holds, and which frames are rendered; frames of other origins are seen by
+    // their address only.
     virtual void shownMarks(const QStringList &selectors, const QStringList &phrases,
                             Reply<std::optional<ShownMarks>> reply) = 0;
 

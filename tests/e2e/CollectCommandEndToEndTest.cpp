@@ -439,8 +439,9 @@ TEST_F(CollectEndToEndTest, LoginAndVerificationPagesAreNamed)
 }
 
 // A stray classic id (a "description" div holding a placeholder) beside a gallery and variants
-// of today's form does not make the page a classic one: today's lists are collected.
-TEST_F(CollectEndToEndTest, StrayClassicIdDoesNotHideTodaysGallery)
+// of today's form does not make the page a classic one, and a check the page's code carries but
+// does not show makes it no check page: today's lists are collected.
+TEST_F(CollectEndToEndTest, StrayMarksDoNotHideTodaysGallery)
 {
     const QString path = QStringLiteral("/stray/item.htm");
     const ItemPageMarkup page =
@@ -450,7 +451,9 @@ TEST_F(CollectEndToEndTest, StrayClassicIdDoesNotHideTodaysGallery)
                   QString(page.markup)
                       .replace(QStringLiteral("<body>"),
                                QStringLiteral("<body><div id=\"description\"><img src=\"//127.0.0.1:%1/"
-                                              "pics/s.gif\"></div>")
+                                              "pics/s.gif\"></div><div class=\"baxia-dialog\" "
+                                              "style=\"display:none\"><div id=\"nc_1_wrapper\"></div></div>"
+                                              "<script>var tip = \"请按住滑块，拖动到最右边\";</script>")
                                    .arg(m_shop.port()))));
 
     const CollectResult result = collect(page.item.url);

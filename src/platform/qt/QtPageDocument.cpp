@@ -75,6 +75,10 @@ function rendered(element) {
   var style = getComputedStyle(element);
   return style.visibility !== "hidden" && style.visibility !== "collapse";
 }
+function hasArea(element) {
+  var box = E.getBoundingClientRect.call(element);
+  return box.width > 0 && box.height > 0;
+}
 function imageRows(elements, lazyAttributes) {
   var rows = [];
   for (var i = 0; i < elements.length; ++i) {
@@ -226,9 +230,12 @@ void QtPageDocument::shownMarks(const QStringList &selectors, const QStringList 
         continue;
       var matches = all(doc, selectors[i]);
       for (var j = 0; j < matches.length && !shown[i]; ++j)
-        shown[i] = rendered(matches[j]);
+        shown[i] = rendered(matches[j]) && hasArea(matches[j]);
     }
-    var text = doc.documentElement ? textOf(doc.documentElement) : "";
+    // The text shown, not the scripts': a page's code may carry the phrases of a check it
+    // never shows.
+    var body = getter(D, "body").call(doc);
+    var text = body ? getter(HTMLElement.prototype, "innerText").call(body) : "";
     for (var i = 0; i < phrases.length; ++i)
       found[i] = found[i] || text.indexOf(phrases[i]) >= 0;
     var inner = all(doc, "iframe,frame");
