@@ -296,6 +296,13 @@ void CollectCommand::showProgress(std::int32_t seconds)
     m_shownSeconds = seconds;
 }
 
+void CollectCommand::endProgressAsTheWalkDoes()
+{
+    // The line ends at 0, as after the classic walk; a line already there is left alone.
+    if (m_shownSeconds != 0)
+        showProgress(0);
+}
+
 void CollectCommand::showDescriptionProgress()
 {
     m_shownSeconds = static_cast<std::int32_t>((m_loop.now() - m_clockStart) / 1000);
@@ -365,8 +372,10 @@ QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &do
     // the same; a page where neither finds a picture holds no item pictures.
     if (CurrentLayout::hasItsStructure(reading->images)) {
         CurrentLayout::fill(reading->images, set);
-        if (hasPictures(set))
+        if (hasPictures(set)) {
+            endProgressAsTheWalkDoes();
             co_return noError();
+        }
     }
     m_window.setWindowEnabled(false);
     for (const PageElement &block : reading->blocks) {
@@ -387,9 +396,7 @@ QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &do
     }
     m_window.setWindowEnabled(true);
     if (!hasPictures(set)) {
-        // The line ends at 0, as after the classic walk; a line already there is left alone.
-        if (m_shownSeconds != 0)
-            showProgress(0);
+        endProgressAsTheWalkDoes();
         CurrentLayout::fill(reading->images, set);
     }
     co_return noError();
@@ -410,8 +417,10 @@ QCoro::Task<QString> CollectCommand::readNamedDescription(Waits &waits, PageDocu
     if (named.url.isEmpty())
         co_return CollectMessages::descriptionAddressInvalid();
     QString failure = co_await readDescriptionDocument(named.url, pictures);
-    if (!waits.aborted())
+    if (!waits.aborted()) {
         m_descriptionBrowser.navigateBlank(); // nothing of it runs on unseen
+        showProgress(0);                      // the collect's own line again, as after the walk
+    }
     co_return failure;
 }
 

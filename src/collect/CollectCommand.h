@@ -110,6 +110,7 @@ private:
     CollectResult blocked(MarketplaceGate::Kind gate);
     void showProgress(std::int32_t seconds);
     void showDescriptionProgress();
+    void endProgressAsTheWalkDoes();
 
     PageBrowser &m_itemBrowser;
     PageBrowser &m_previewBrowser;
