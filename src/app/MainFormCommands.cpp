@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QEvent>
+#include <QPointer>
 
 namespace talvesk {
 
@@ -55,8 +56,25 @@ void MainFormCommands::handleDownloadRequested()
         m_window.messages().insertLine(QStringLiteral("没有可下载的图片"));
         return;
     }
+    DownloadCommand *download = startDownload();
+    QCoro::connect(download->run(m_set), this, [this, download] { handleDownloadFinished(download); });
+}
+
+void MainFormCommands::retryFailures(const RetryPlan &plan)
+{
+    DownloadCommand *download = startDownload();
+    QCoro::connect(download->retry(plan), this, [this, download] { handleDownloadFinished(download); });
+}
+
+// A download command the progress bar follows until it ends.
+DownloadCommand *MainFormCommands::startDownload()
+{
     DownloadOptions options;
     options.startFolder = QDir::currentPath();
+    options.retry = [commands = QPointer(this)](const RetryPlan &plan) {
+        if (commands)
+            commands->retryFailures(plan);
+    };
     auto *download = new DownloadCommand(m_window, m_window.dialogs(), m_window.messages(),
                                          m_window.eventLoop(), options, this);
     m_downloads.append(download);
@@ -64,7 +82,7 @@ void MainFormCommands::handleDownloadRequested()
     m_window.setProgressHeld(true);
     connect(download, &DownloadCommand::progressChanged, this,
             [this, download](int percent) { showProgress(download, percent); });
-    QCoro::connect(download->run(m_set), this, [this, download] { handleDownloadFinished(download); });
+    return download;
 }
 
 void MainFormCommands::showProgress(DownloadCommand *download, int percent)

@@ -10,6 +10,7 @@
 namespace talvesk {
 
 class DownloadCommand;
+struct RetryPlan;
 class MainForm;
 
 // Connects the window's command hooks to the commands and holds what they share for the
@@ -30,6 +31,8 @@ protected:
 private:
     void keepSet(const CollectResult &result);
     void handleDownloadRequested();
+    void retryFailures(const RetryPlan &plan);
+    DownloadCommand *startDownload();
     void showProgress(DownloadCommand *download, int percent);
     void handleDownloadFinished(DownloadCommand *download);
     bool mayClose();

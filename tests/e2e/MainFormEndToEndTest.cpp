@@ -2,6 +2,7 @@
 #include "app/MainForm.h"
 #include "app/MainFormCommands.h"
 
+#include "app/LineMenu.h"
 #include "app/WaitUntil.h"
 #include "collect/CollectCommand.h"
 #include "collect/CollectMessages.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -481,4 +483,47 @@ TEST_F(MainFormEndToEndTest, NoticeDoesNotHoldUpTheDownload)
     open.sort();
     EXPECT_EQ(open, (QStringList{QStringLiteral("无采集到主图"), QStringLiteral("无采集到颜色主图")}));
     EXPECT_EQ(wholePicturesIn(QDir(dir.path()).filePath(item.itemTitle), item), 3);
+}
+
+// The failures of a download are listed in a window of their own, and 重试失败的图片 fetches only
+// those again, into the same item folder under the same names.
+TEST_F(MainFormEndToEndTest, RetryFetchesOnlyTheFailedPictures)
+{
+    const SampleItem item = m_shop.tallItem(1500, 3);
+    typeAddress(item.url);
+    clickCollect();
+    ASSERT_TRUE(previewPicturesLoaded());
+    const QString failing = QUrl(item.descriptionPictures[1]).path();
+    m_shop.server().route(failing, talvesk::test::HttpResponse::withStatus(404));
+    QTemporaryDir dir;
+    m_dialogs.folderAnswers = {dir.path()};
+    clickDownload();
+    ASSERT_TRUE(
+        waitUntil([this] { return messageLines().value(0) == QStringLiteral("共有1张图片下载失败"); }));
+    const QString itemFolder = QDir(dir.path()).filePath(item.itemTitle);
+    EXPECT_EQ(wholePicturesIn(itemFolder, item), 2);
+
+    auto &mesg = *control<talvesk::QtMessageList>(QStringLiteral("mesg"));
+    talvesk::test::chooseFromLineMenu(mesg, 0, true, QStringLiteral("显示失败的图片"));
+    ASSERT_EQ(m_dialogs.lineWindows.size(), 1);
+    EXPECT_EQ(m_dialogs.lineWindows[0].first,
+              QStringList{QStringLiteral("图片下载失败:%1,原因:HTTP 404").arg(item.descriptionPictures[1])});
+
+    m_shop.server().route(failing,
+                          talvesk::test::HttpResponse::ok(SampleShop::pictureBytes(failing), "image/jpeg"));
+    const QString saved = QUrl(item.descriptionPictures[0]).path();
+    const int failingAsked = m_shop.server().requestCount(failing);
+    const int savedAsked = m_shop.server().requestCount(saved);
+    talvesk::test::chooseFromLineMenu(mesg, 0, true, QStringLiteral("重试失败的图片"));
+    ASSERT_TRUE(waitUntil([&] {
+        return messageLines().value(0) ==
+               QStringLiteral("图片下载完成,保存至:") + QDir::toNativeSeparators(itemFolder);
+    }));
+    EXPECT_EQ(m_shop.server().requestCount(failing), failingAsked + 1);
+    EXPECT_EQ(m_shop.server().requestCount(saved), savedAsked);
+    EXPECT_EQ(m_dialogs.folderAsked.size(), 1);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{item.itemTitle});
+    EXPECT_EQ(wholePicturesIn(itemFolder, item), 3);
+    EXPECT_TRUE(QFileInfo::exists(
+        QDir(itemFolder).filePath(QStringLiteral("描述图/描述图1") + item.descriptionPictures[1].right(4))));
 }
