@@ -125,6 +125,8 @@ void MainForm::createToolBar()
         QAction *action = m_toolBar->addAction(toolbarPicture(picture++), QString());
         action->setObjectName(button.key);
         action->setToolTip(button.toolTip);
+        if (button.key == QStringLiteral("Stop"))
+            action->setShortcut(QKeySequence(Qt::Key_Escape));
         connect(action, &QAction::triggered, this, [this, key = button.key] { handleToolbarButton(key); });
     }
 
@@ -482,6 +484,7 @@ void MainForm::handleToolbarButton(const QString &key)
     } else if (key == QStringLiteral("Search")) {
         m_itemBrowser->goSearch();
     } else if (key == QStringLiteral("Stop")) {
+        Q_EMIT stopRequested();
         m_itemBrowser->stop();
         applyCaptionRule();
     }

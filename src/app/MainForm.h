@@ -78,6 +78,8 @@ Q_SIGNALS:
     void collectRequested(const QString &address);
     // The download button was pressed.
     void downloadRequested();
+    // 停止 or Esc: a collect in progress ends where it is.
+    void stopRequested();
     // The user navigated the marketplace page elsewhere (Enter, Back, Forward, Refresh, Home,
     // Search): a collect of the page shown so far has lost it.
     void userNavigated();

@@ -22,6 +22,7 @@ MainFormCommands::MainFormCommands(MainForm &window)
                        [this](const CollectResult &result) { keepSet(result); });
     });
     connect(&window, &MainForm::userNavigated, this, [this] { m_collect.abort(CollectAbort::Navigated); });
+    connect(&window, &MainForm::stopRequested, this, [this] { m_collect.abort(CollectAbort::Stopped); });
     connect(&window, &MainForm::downloadRequested, this, &MainFormCommands::handleDownloadRequested);
     window.installEventFilter(this);
 }

@@ -95,6 +95,7 @@ public:
     ~Running()
     {
         m_command.m_deadline.reset();
+        m_command.m_clock.reset();
         m_command.m_waits = nullptr;
         m_command.m_running = false;
     }
@@ -148,7 +149,10 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     CollectedSet set;
     m_window.selectTab(WindowControls::Tab::Browse);
     m_progressLine = m_messages.insertLine(CollectMessages::progress(0));
-    m_shownSeconds = 0;
+    // The clock runs from the press, through the load and the scroll, so a slow page shows its
+    // time passing.
+    m_startedAt = m_loop.now();
+    keepClock();
     m_itemBrowser.navigate(address);
     const int generation = m_itemBrowser.loadGeneration();
     if (m_timeLimitSeconds > 0)
@@ -172,8 +176,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
         co_return fail(readFailure(generation, CollectMessages::noBody()));
 
     QString limitNotice;
-    switch (co_await scroll.run(waits, *document, *height, generation,
-                                [this](int seconds) { showProgress(seconds); })) {
+    switch (co_await scroll.run(waits, *document, *height, generation, [this](int) { showElapsed(); })) {
     case ScrollPhase::End::Aborted:
         co_return ended(address);
     case ScrollPhase::End::PageGone:
@@ -248,6 +251,9 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     if (!preview.ok())
         co_return fail(CollectMessages::previewFailed(preview.errorString));
 
+    // The collect's line keeps its final time.
+    m_clock.reset();
+    showElapsed();
     CollectResult result;
     if (!limitNotice.isEmpty())
         result.notices.append(limitNotice);
@@ -264,10 +270,19 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     co_return result;
 }
 
-void CollectCommand::showProgress(std::int32_t seconds)
+void CollectCommand::showElapsed()
 {
+    const auto seconds = static_cast<std::int32_t>((m_loop.now() - m_startedAt) / 1000);
     m_messages.setLine(m_progressLine, CollectMessages::progress(seconds));
-    m_shownSeconds = seconds;
+}
+
+void CollectCommand::keepClock()
+{
+    const int untilNextSecond = 1000 - static_cast<int>((m_loop.now() - m_startedAt) % 1000);
+    m_clock = m_loop.after(untilNextSecond, [this] {
+        showElapsed();
+        keepClock();
+    });
 }
 
 QCoro::Task<QString> CollectCommand::waitUntilLoaded(Waits &waits, int generation)
@@ -284,7 +299,7 @@ QCoro::Task<QString> CollectCommand::waitUntilLoaded(Waits &waits, int generatio
         case PageBrowser::LoadState::Loading:
             break;
         }
-        showProgress(0);
+        showElapsed();
         co_await waitForChange(waits, m_itemBrowser);
         if (waits.aborted())
             co_return noError();
@@ -313,7 +328,7 @@ QCoro::Task<QString> CollectCommand::walkElements(Waits &waits, PageDocument &do
             co_return noError();
         if (m_itemBrowser.loadGeneration() != generation)
             co_return CollectMessages::pageGone();
-        showProgress(0);
+        showElapsed();
         if (div.id == detailId())
             extractMainPictures(div.innerHtml, set.mainPictures);
         else if (div.id == skuId())
@@ -340,9 +355,6 @@ QCoro::Task<QString> CollectCommand::readCurrentLayout(Waits &waits, PageDocumen
         co_return readFailure(generation, CollectMessages::unreadablePictures());
     if (m_itemBrowser.loadGeneration() != generation)
         co_return CollectMessages::pageGone();
-    // The line ends at 0, as after the classic walk; a line already there is left alone.
-    if (m_shownSeconds != 0)
-        showProgress(0);
     CurrentLayout::fill(*images, set);
     co_return noError();
 }
@@ -374,6 +386,12 @@ CollectResult CollectCommand::ended(const QString &address)
     case CollectAbort::Navigated:
         result = fail(CollectMessages::pageGone());
         break;
+    case CollectAbort::Stopped:
+        m_window.setWindowEnabled(true);
+        m_messages.insertLine(CollectMessages::stopped());
+        result.status = CollectResult::Status::Stopped;
+        result.errorString = CollectMessages::stopped();
+        return result;
     case CollectAbort::TimeLimit:
         result = fail(CollectMessages::timeLimit(m_timeLimitSeconds));
         break;

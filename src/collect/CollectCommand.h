@@ -29,6 +29,7 @@ struct CollectResult
         Failed,    // the page could not be loaded or read, or the collect was ended; the set is cleared
         Refused,   // not started: a collect runs already, or the address is empty
         Closing,   // ended because the program closes: nothing more was shown
+        Stopped,   // the user stopped it: the page and the set before it are left as they are
         Collected, // the set is filled and the preview shown
     };
 
@@ -46,6 +47,7 @@ struct CollectResult
 enum class CollectAbort {
     Closing,   // the program closes: end without a word
     Navigated, // the user navigated the page elsewhere
+    Stopped,   // the user asked it to stop
     TimeLimit, // the page did not load and scroll within the time limit
 };
 
@@ -56,7 +58,7 @@ enum class CollectAbort {
 // page; a page where it finds no picture fails), shows the preview and a count summary, and returns what it
 // collected: the command keeps no set, the window or the command line does. It runs as a coroutine: every
 // wait returns to the event loop, so the window stays responsive and several collects (one per pair of
-// browsers) run side by side on one thread. Its progress line counts the seconds of the scroll phase by the
+// browsers) run side by side on one thread. Its progress line counts the seconds since it began by the
 // loop's clock.
 class CollectCommand final
 {
@@ -92,7 +94,10 @@ private:
     QString readFailure(int generation, const QString &message) const;
     CollectResult ended(const QString &message);
     CollectResult fail(const QString &message);
-    void showProgress(std::int32_t seconds);
+    // The collect's line with the seconds since it began.
+    void showElapsed();
+    // Rewrites the line at every whole second, whatever the collect waits for.
+    void keepClock();
 
     PageBrowser &m_itemBrowser;
     PageBrowser &m_previewBrowser;
@@ -103,7 +108,8 @@ private:
 
     bool m_running = false;
     MessageLine m_progressLine = 0;
-    std::int32_t m_shownSeconds = 0;           // the figure on the progress line
+    std::int64_t m_startedAt = 0;              // by the loop's clock
+    std::unique_ptr<PendingCall> m_clock;      // the next rewrite of the progress line
     Waits *m_waits = nullptr;                  // the running collect's
     std::optional<CollectAbort> m_abortReason; // of the running collect, once ended from outside
     std::unique_ptr<PendingCall> m_deadline;

@@ -53,8 +53,6 @@ using talvesk::test::waitUntil;
 
 namespace {
 
-const QString kLoadFailed = QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！");
-
 // Runs an action once a condition holds, checked every few milliseconds from the event loop,
 // which keeps turning while a command waits in it.
 class WhenReady final
@@ -133,7 +131,7 @@ protected:
         EXPECT_TRUE(waitUntil([this] {
             const QString top = messageLines().value(0);
             return top.startsWith(QStringLiteral("图片采集完成")) ||
-                   top.startsWith(QStringLiteral("采集失败"));
+                   top.startsWith(QStringLiteral("采集失败")) || top == CollectMessages::stopped();
         }));
     }
     bool collectLineOnTop() const
@@ -263,7 +261,8 @@ TEST_F(MainFormEndToEndTest, CollectShowsThePreviewTab)
     const QStringList lines = messageLines();
     ASSERT_GE(lines.size(), 2);
     EXPECT_EQ(lines[0], QStringLiteral("图片采集完成,主图数:9,描述图数:9,总图数:18,可以进行下载！"));
-    EXPECT_EQ(lines[1], CollectMessages::progress(0));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("消息提示:图片采集中,估算已用时")))
+        << lines[1].toStdString();
     EXPECT_EQ(control<QTabBar>(QStringLiteral("TabStrip1"))->currentIndex(), 1);
     EXPECT_TRUE(m_window->previewBrowser().isVisible());
     EXPECT_FALSE(m_window->itemBrowser().isVisible());
@@ -275,7 +274,7 @@ TEST_F(MainFormEndToEndTest, CollectShowsThePreviewTab)
               item.descriptionPictures[0] + QLatin1Char(' '));
 }
 
-// Stop during the ready wait ends the collect with a message; meanwhile a second collect
+// Stop during the ready wait ends the collect with "采集已停止"; meanwhile a second collect
 // and a download are refused with lines of their own.
 TEST_F(MainFormEndToEndTest, StopDuringTheReadyWaitEndsTheCollect)
 {
@@ -291,7 +290,7 @@ TEST_F(MainFormEndToEndTest, StopDuringTheReadyWaitEndsTheCollect)
     ASSERT_TRUE(stop.done());
     const QStringList lines = messageLines();
     ASSERT_FALSE(lines.isEmpty());
-    EXPECT_EQ(lines[0], kLoadFailed);
+    EXPECT_EQ(lines[0], CollectMessages::stopped());
     EXPECT_TRUE(lines.contains(CollectMessages::busy()));
     EXPECT_TRUE(lines.contains(CollectMessages::downloadBusy()));
     EXPECT_TRUE(m_dialogs.folderAsked.isEmpty());
@@ -526,4 +525,46 @@ TEST_F(MainFormEndToEndTest, RetryFetchesOnlyTheFailedPictures)
     EXPECT_EQ(wholePicturesIn(itemFolder, item), 3);
     EXPECT_TRUE(QFileInfo::exists(
         QDir(itemFolder).filePath(QStringLiteral("描述图/描述图1") + item.descriptionPictures[1].right(4))));
+}
+
+// Esc during the scroll phase stops the collect: the page stays where it is, and the item
+// collected before it is still the one previewed and downloaded.
+TEST_F(MainFormEndToEndTest, EscStopsTheCollectAndKeepsTheSetBefore)
+{
+    const SampleItem before = m_shop.tallItem(1500, 3);
+    typeAddress(before.url);
+    clickCollect();
+    ASSERT_TRUE(previewPicturesLoaded());
+
+    const SampleItem tall = m_shop.tallItem(20000, 10);
+    auto &page = *dynamic_cast<QtPageBrowser &>(m_window->itemBrowser()).view()->page();
+    int generation = -1;
+    WhenReady stop(
+        [this, &page] {
+            return collectLineOnTop() &&
+                   m_window->itemBrowser().loadState() == PageBrowser::LoadState::Finished &&
+                   page.scrollPosition().y() > 0;
+        },
+        [this, &generation] {
+            generation = m_window->itemBrowser().loadGeneration();
+            QTest::keyClick(m_window.get(), Qt::Key_Escape);
+        });
+    typeAddress(tall.url);
+    clickCollect();
+    ASSERT_TRUE(stop.done());
+    EXPECT_EQ(messageLines().value(0), CollectMessages::stopped());
+    EXPECT_EQ(m_window->itemBrowser().loadGeneration(), generation);
+    EXPECT_EQ(page.url(), tall.url);
+    EXPECT_TRUE(m_window->isEnabled());
+    EXPECT_EQ(evaluateInPreview(QStringLiteral("document.images.length")).toInt(), 3);
+
+    QTemporaryDir dir;
+    m_dialogs.folderAnswers = {dir.path()};
+    clickDownload();
+    const QString folder = QDir(dir.path()).filePath(before.itemTitle);
+    ASSERT_TRUE(waitUntil([&] {
+        return messageLines().value(0) ==
+               QStringLiteral("图片下载完成,保存至:") + QDir::toNativeSeparators(folder);
+    }));
+    EXPECT_EQ(wholePicturesIn(folder, before), 3);
 }
