@@ -3,6 +3,7 @@
 
 #include "app/AppIcons.h"
 #include "app/ProgramVersion.h"
+#include "app/WindowMemory.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtMessageList.h"
 #include "platform/qt/QtPageBrowser.h"
@@ -71,7 +72,8 @@ QUrl promotionAddress()
 } // namespace
 
 MainForm::MainForm(const MainFormSetup &setup, QWidget *parent)
-    : QMainWindow(parent), m_homePageUrl(setup.homePageUrl), m_dialogs(setup.dialogs),
+    : QMainWindow(parent), m_homePageUrl(setup.homePageUrl),
+      m_memory(std::make_unique<WindowMemory>(setup.settingsFile)), m_dialogs(setup.dialogs),
       m_setup(setup.offTheRecord ? BrowserSetup::Storage::OffTheRecord : BrowserSetup::Storage::Persistent)
 {
     if (!m_dialogs) {
@@ -96,6 +98,8 @@ MainForm::MainForm(const MainFormSetup &setup, QWidget *parent)
     m_client->installEventFilter(this);
 
     resize(toPixels(kClientWidthTwips), toPixels(kClientHeightTwips) + menuBar()->sizeHint().height());
+    restoreGeometry(m_memory->windowGeometry());
+    m_addressBox->addItems(m_memory->addresses());
     startUp();
 }
 
@@ -296,6 +300,11 @@ Dialogs &MainForm::dialogs()
     return *m_dialogs;
 }
 
+WindowMemory &MainForm::memory()
+{
+    return *m_memory;
+}
+
 QString MainForm::addressText() const
 {
     return m_addressBox->currentText();
@@ -344,6 +353,12 @@ void MainForm::changeEvent(QEvent *event)
     if (event->type() == QEvent::WindowStateChange)
         applyLayout();
     QMainWindow::changeEvent(event);
+}
+
+void MainForm::closeEvent(QCloseEvent *event)
+{
+    m_memory->setWindowGeometry(saveGeometry());
+    QMainWindow::closeEvent(event);
 }
 
 bool MainForm::eventFilter(QObject *watched, QEvent *event)
@@ -466,6 +481,10 @@ void MainForm::handleAddressKey(int keyAscii)
             return;
     }
     m_addressBox->addItem(text);
+    QStringList entered;
+    for (int i = 0; i < m_addressBox->count(); ++i)
+        entered.append(m_addressBox->itemText(i));
+    m_memory->setAddresses(entered);
 }
 
 void MainForm::handleToolbarButton(const QString &key)

@@ -28,6 +28,7 @@ class PageBrowser;
 class QtDialogs;
 class QtMessageList;
 class QtPageBrowser;
+class WindowMemory;
 
 struct MainFormSetup
 {
@@ -37,6 +38,8 @@ struct MainFormSetup
     QString homePageUrl = QStringLiteral("https://www.taobao.com/");
     // Browse without keeping cookies or storage on disk (tests).
     bool offTheRecord = false;
+    // Where the window keeps what it remembers between runs; empty: the user's settings.
+    QString settingsFile;
 };
 
 // The program's one window. Its controls carry the designed names as object names
@@ -56,6 +59,7 @@ public:
     MessageList &messages();
     EventLoop &eventLoop();
     Dialogs &dialogs();
+    WindowMemory &memory();
 
     QString addressText() const;
     void selectTab(Tab tab) override;
@@ -86,6 +90,7 @@ Q_SIGNALS:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -121,6 +126,7 @@ private:
     void openProjectLink();
 
     QString m_homePageUrl;
+    std::unique_ptr<WindowMemory> m_memory;
     std::unique_ptr<QtDialogs> m_ownDialogs;
     Dialogs *m_dialogs;
     BrowserSetup m_setup;

@@ -2,12 +2,14 @@
 #include "app/MainFormCommands.h"
 
 #include "app/MainForm.h"
+#include "app/WindowMemory.h"
 #include "collect/CollectMessages.h"
 #include "download/DownloadCommand.h"
 #include "platform/Dialogs.h"
 
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QPointer>
 
 namespace talvesk {
@@ -58,20 +60,26 @@ void MainFormCommands::handleDownloadRequested()
         return;
     }
     DownloadCommand *download = startDownload();
-    QCoro::connect(download->run(m_set), this, [this, download] { handleDownloadFinished(download); });
+    QCoro::connect(download->run(m_set), this, [this, download](const DownloadResult &result) {
+        handleDownloadFinished(download, result);
+    });
 }
 
 void MainFormCommands::retryFailures(const RetryPlan &plan)
 {
     DownloadCommand *download = startDownload();
-    QCoro::connect(download->retry(plan), this, [this, download] { handleDownloadFinished(download); });
+    QCoro::connect(download->retry(plan), this, [this, download](const DownloadResult &result) {
+        handleDownloadFinished(download, result);
+    });
 }
 
 // A download command the progress bar follows until it ends.
 DownloadCommand *MainFormCommands::startDownload()
 {
     DownloadOptions options;
-    options.startFolder = QDir::currentPath();
+    // Where the last download went, while it is there; otherwise where the program runs.
+    const QString kept = m_window.memory().saveFolder();
+    options.startFolder = !kept.isEmpty() && QFileInfo(kept).isDir() ? kept : QDir::currentPath();
     options.retry = [commands = QPointer(this)](const RetryPlan &plan) {
         if (commands)
             commands->retryFailures(plan);
@@ -96,8 +104,10 @@ void MainFormCommands::showProgress(DownloadCommand *download, int percent)
         m_window.setProgress(percent);
 }
 
-void MainFormCommands::handleDownloadFinished(DownloadCommand *download)
+void MainFormCommands::handleDownloadFinished(DownloadCommand *download, const DownloadResult &result)
 {
+    if (!result.chosenFolder.isEmpty())
+        m_window.memory().setSaveFolder(result.chosenFolder);
     const qsizetype at = m_downloads.indexOf(download);
     if (at < 0)
         return;

@@ -10,6 +10,7 @@
 namespace talvesk {
 
 class DownloadCommand;
+struct DownloadResult;
 struct RetryPlan;
 class MainForm;
 
@@ -34,7 +35,7 @@ private:
     void retryFailures(const RetryPlan &plan);
     DownloadCommand *startDownload();
     void showProgress(DownloadCommand *download, int percent);
-    void handleDownloadFinished(DownloadCommand *download);
+    void handleDownloadFinished(DownloadCommand *download, const DownloadResult &result);
     bool mayClose();
 
     MainForm &m_window;

@@ -118,6 +118,7 @@ QCoro::Task<DownloadResult> DownloadCommand::download(Waits &waits, const Collec
         result.outcome = DownloadResult::Outcome::NotStarted;
         co_return result;
     }
+    result.chosenFolder = chosen;
     if (m_options.makeChosenFolder) {
         const FolderResult made = createFolderPath(chosen);
         if (!made.ok()) {

@@ -58,9 +58,10 @@ struct DownloadResult
     };
 
     Outcome outcome = Outcome::Unfinished;
-    int total = 0;  // pictures of the set
-    int saved = 0;  // pictures saved, also of a download stopped before its end
-    int failed = 0; // pictures that could not be saved
+    int total = 0;        // pictures of the set
+    int saved = 0;        // pictures saved, also of a download stopped before its end
+    int failed = 0;       // pictures that could not be saved
+    QString chosenFolder; // the folder chosen for it, when one was
     QString itemFolder;
     bool itemFolderRemoved = false; // nothing was saved, so the item folder went again
     QString folderError;            // the folder that could not be created and why

@@ -81,12 +81,16 @@ private:
 class MainFormEndToEndTest : public ::testing::Test
 {
 protected:
-    MainFormEndToEndTest()
+    MainFormEndToEndTest() { start(); }
+
+    // Opens the window, with what the last one kept.
+    void start()
     {
         MainFormSetup setup;
         setup.dialogs = &m_dialogs;
         setup.homePageUrl = QStringLiteral("about:blank");
         setup.offTheRecord = true;
+        setup.settingsFile = m_settings.filePath(QStringLiteral("talvesk.conf"));
         m_window = std::make_unique<MainForm>(setup);
         m_commands = std::make_unique<MainFormCommands>(*m_window);
         m_window->show();
@@ -223,6 +227,7 @@ protected:
 
     int progressBar() const { return control<QProgressBar>(QStringLiteral("ProgressBar1"))->value(); }
 
+    QTemporaryDir m_settings; // the window's own, new for every test
     SampleShop m_shop;
     FakeDialogs m_dialogs;
     std::unique_ptr<MainForm> m_window;
@@ -567,4 +572,44 @@ TEST_F(MainFormEndToEndTest, EscStopsTheCollectAndKeepsTheSetBefore)
                QStringLiteral("图片下载完成,保存至:") + QDir::toNativeSeparators(folder);
     }));
     EXPECT_EQ(wholePicturesIn(folder, before), 3);
+}
+
+// What the window keeps survives a restart: its size and maximised state, the last 20
+// addresses entered, and the folder of the last download, where the folder dialog then opens.
+TEST_F(MainFormEndToEndTest, SettingsSurviveARestart)
+{
+    QStringList entered;
+    for (int i = 0; i < 21; ++i) {
+        entered.append(m_shop.server().url(QStringLiteral("/page/%1").arg(i)).toString());
+        typeAddress(QUrl(entered.last()));
+        pressEnter();
+    }
+    const SampleItem item = m_shop.tallItem(1500, 1);
+    typeAddress(item.url);
+    clickCollect();
+    QTemporaryDir dir;
+    m_dialogs.folderAnswers = {dir.path()};
+    clickDownload();
+    ASSERT_TRUE(waitUntil(
+        [this] { return messageLines().value(0).startsWith(QStringLiteral("图片下载完成,保存至:")); }));
+    m_window->showNormal();
+    m_window->resize(700, 500);
+    m_window->showMaximized();
+    ASSERT_TRUE(waitUntil([this] { return m_window->isMaximized(); }));
+    ASSERT_TRUE(m_window->close());
+    m_commands.reset();
+    m_window.reset();
+
+    start();
+    EXPECT_TRUE(m_window->isMaximized());
+    EXPECT_EQ(m_window->normalGeometry().size(), QSize(700, 500));
+    QStringList kept;
+    for (int i = 0; i < addressBox()->count(); ++i)
+        kept.append(addressBox()->itemText(i));
+    EXPECT_EQ(kept, entered.mid(1));
+    typeAddress(item.url);
+    clickCollect();
+    clickDownload();
+    ASSERT_EQ(m_dialogs.folderAsked.size(), 2);
+    EXPECT_EQ(m_dialogs.folderAsked[1].second, QDir::toNativeSeparators(dir.path()));
 }
