@@ -2,6 +2,7 @@
 #include "app/MainForm.h"
 
 #include "app/AppIcons.h"
+#include "app/PreviewChoices.h"
 #include "app/ProgramVersion.h"
 #include "app/WindowMemory.h"
 #include "platform/qt/QtDialogs.h"
@@ -332,6 +333,16 @@ void MainForm::setProgress(int percent)
 void MainForm::setProgressHeld(bool held)
 {
     m_progressHeld = held;
+}
+
+void MainForm::addPictureChoices(const PreviewCounts &counts)
+{
+    talvesk::addPictureChoices(*m_previewBrowser, counts);
+}
+
+void MainForm::readPictureChoice(std::function<void(std::optional<PictureChoice>)> reply)
+{
+    talvesk::readPictureChoice(*m_previewBrowser, std::move(reply));
 }
 
 void MainForm::showPreviewNotice(const QString &text)

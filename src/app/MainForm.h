@@ -9,7 +9,9 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -29,6 +31,8 @@ class QtDialogs;
 class QtMessageList;
 class QtPageBrowser;
 class WindowMemory;
+struct PictureChoice;
+struct PreviewCounts;
 
 struct MainFormSetup
 {
@@ -68,6 +72,11 @@ public:
     void setProgress(int percent);
     // While held, the bar shows a download's progress: the page's loads leave it alone.
     void setProgressHeld(bool held);
+
+    // Tick boxes on the pictures of the preview just written, and the pictures ticked now
+    // (nullopt: the preview shows none); see PreviewChoices.
+    void addPictureChoices(const PreviewCounts &counts);
+    void readPictureChoice(std::function<void(std::optional<PictureChoice>)> reply);
 
     // Replaces the preview with a short page that says only this, so a set that is gone no longer
     // shows.

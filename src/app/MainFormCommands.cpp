@@ -14,6 +14,15 @@
 
 namespace talvesk {
 
+namespace {
+
+QString nothingToDownload()
+{
+    return QStringLiteral("没有可下载的图片");
+}
+
+} // namespace
+
 MainFormCommands::MainFormCommands(MainForm &window)
     : m_window(window),
       m_collect(window.itemBrowser(), window.previewBrowser(), window, window.messages(), window.eventLoop())
@@ -45,6 +54,8 @@ void MainFormCommands::keepSet(const CollectResult &result)
         m_set = result.set;
     if (result.status == CollectResult::Status::Failed)
         m_window.showPreviewNotice(result.errorString);
+    if (result.status == CollectResult::Status::Collected)
+        m_window.addPictureChoices(result.counts);
 }
 
 void MainFormCommands::handleDownloadRequested()
@@ -56,11 +67,30 @@ void MainFormCommands::handleDownloadRequested()
     }
     // Nothing collected, or a failed collect since: nothing to ask a folder for.
     if (m_set.itemTitle.isEmpty() || countPictures(m_set) == 0) {
-        m_window.messages().insertLine(QStringLiteral("没有可下载的图片"));
+        m_window.messages().insertLine(nothingToDownload());
+        return;
+    }
+    // The ticks are read from the preview, which answers from the event loop; the set is the
+    // one shown at the press.
+    m_window.readPictureChoice(
+        [commands = QPointer(this), set = m_set](const std::optional<PictureChoice> &choice) {
+            if (commands)
+                commands->downloadChosen(set, choice);
+        });
+}
+
+void MainFormCommands::downloadChosen(const CollectedSet &set, const std::optional<PictureChoice> &choice)
+{
+    if (m_collect.isRunning()) {
+        m_window.messages().insertLine(CollectMessages::downloadBusy());
+        return;
+    }
+    if (choice && choice->isEmpty()) {
+        m_window.messages().insertLine(nothingToDownload());
         return;
     }
     DownloadCommand *download = startDownload();
-    QCoro::connect(download->run(m_set), this, [this, download](const DownloadResult &result) {
+    QCoro::connect(download->run(set, choice), this, [this, download](const DownloadResult &result) {
         handleDownloadFinished(download, result);
     });
 }

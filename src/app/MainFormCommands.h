@@ -7,10 +7,13 @@
 #include <QList>
 #include <QObject>
 
+#include <optional>
+
 namespace talvesk {
 
 class DownloadCommand;
 struct DownloadResult;
+struct PictureChoice;
 struct RetryPlan;
 class MainForm;
 
@@ -33,6 +36,7 @@ private:
     void keepSet(const CollectResult &result);
     void handleDownloadRequested();
     void retryFailures(const RetryPlan &plan);
+    void downloadChosen(const CollectedSet &set, const std::optional<PictureChoice> &choice);
     DownloadCommand *startDownload();
     void showProgress(DownloadCommand *download, int percent);
     void handleDownloadFinished(DownloadCommand *download, const DownloadResult &result);

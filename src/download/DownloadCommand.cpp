@@ -61,17 +61,18 @@ void DownloadCommand::abort()
         m_waits->abort();
 }
 
-QCoro::Task<DownloadResult> DownloadCommand::run(CollectedSet set)
+QCoro::Task<DownloadResult> DownloadCommand::run(CollectedSet set, std::optional<PictureChoice> choice)
 {
-    return runOne(std::move(set), std::nullopt);
+    return runOne(std::move(set), std::move(choice), std::nullopt);
 }
 
 QCoro::Task<DownloadResult> DownloadCommand::retry(RetryPlan plan)
 {
-    return runOne({}, std::move(plan));
+    return runOne({}, std::nullopt, std::move(plan));
 }
 
-QCoro::Task<DownloadResult> DownloadCommand::runOne(CollectedSet set, std::optional<RetryPlan> retry)
+QCoro::Task<DownloadResult> DownloadCommand::runOne(CollectedSet set, std::optional<PictureChoice> choice,
+                                                    std::optional<RetryPlan> retry)
 {
     if (m_waits) {
         DownloadResult refused;
@@ -87,7 +88,7 @@ QCoro::Task<DownloadResult> DownloadCommand::runOne(CollectedSet set, std::optio
     if (retry)
         result = co_await fetchAgain(waits, *retry);
     else
-        result = co_await download(waits, set);
+        result = co_await download(waits, set, choice);
     m_waits = nullptr;
     if (result.outcome == DownloadResult::Outcome::Unfinished)
         removeIfNothingSaved(result);
@@ -106,7 +107,8 @@ QCoro::Task<DownloadResult> DownloadCommand::runOne(CollectedSet set, std::optio
     co_return result;
 }
 
-QCoro::Task<DownloadResult> DownloadCommand::download(Waits &waits, const CollectedSet &set)
+QCoro::Task<DownloadResult> DownloadCommand::download(Waits &waits, const CollectedSet &set,
+                                                      const std::optional<PictureChoice> &choice)
 {
     DownloadResult result;
     m_window.selectTab(WindowControls::Tab::Preview);
@@ -129,12 +131,12 @@ QCoro::Task<DownloadResult> DownloadCommand::download(Waits &waits, const Collec
         }
     }
     std::array<ListPlan, 3> plans{{
-        {&set.mainPictures, QStringLiteral("主图"), 2, QStringLiteral("描述主图"),
-         QStringLiteral("无采集到主图")},
-        {&set.colourPictures, QStringLiteral("颜色图"), 3, QStringLiteral("颜色主图"),
-         QStringLiteral("无采集到颜色主图")},
-        {&set.descriptionPictures, QStringLiteral("描述图"), 3, QStringLiteral("描述图"),
-         QStringLiteral("无采集到描述")},
+        {&set.mainPictures, choice ? &choice->main : nullptr, QStringLiteral("主图"), 2,
+         QStringLiteral("描述主图"), QStringLiteral("无采集到主图")},
+        {&set.colourPictures, choice ? &choice->colour : nullptr, QStringLiteral("颜色图"), 3,
+         QStringLiteral("颜色主图"), QStringLiteral("无采集到颜色主图")},
+        {&set.descriptionPictures, choice ? &choice->description : nullptr, QStringLiteral("描述图"), 3,
+         QStringLiteral("描述图"), QStringLiteral("无采集到描述")},
     }};
     if (!createFolders(chosen, set.itemTitle, plans, result)) {
         reportOnItemFolder(result.folderError, result.itemFolder);
@@ -142,7 +144,9 @@ QCoro::Task<DownloadResult> DownloadCommand::download(Waits &waits, const Collec
         co_return result;
     }
 
-    // Lists go one after the other, in their fixed order; an empty one says so in a box.
+    // Lists go one after the other, in their fixed order; one that had nothing collected says
+    // so in a box. A picture's file takes its slot number, chosen or not, so pictures saved
+    // later fit in beside.
     QList<Batch> batches;
     for (const ListPlan &plan : plans) {
         Batch batch;
@@ -150,6 +154,8 @@ QCoro::Task<DownloadResult> DownloadCommand::download(Waits &waits, const Collec
         if (count == 0)
             batch.emptyNotice = plan.emptyMessage;
         for (int n = 0; n < count; ++n) {
+            if (plan.chosen && !plan.chosen->contains(n))
+                continue;
             const QString &address = (*plan.list)[n];
             batch.pictures.append({address, joinPath(plan.folder, plan.filePrefix + QString::number(n) +
                                                                       pictureFileTail(address))});

@@ -30,6 +30,16 @@ struct PictureFile
     QString fileName;
 };
 
+// The pictures of a collected set chosen to be saved: slots of each list, in slot order.
+struct PictureChoice
+{
+    QList<int> main;
+    QList<int> colour;
+    QList<int> description;
+
+    bool isEmpty() const { return main.isEmpty() && colour.isEmpty() && description.isEmpty(); }
+};
+
 // Pictures that failed, to be fetched again into the files they were meant for.
 struct RetryPlan
 {
@@ -84,7 +94,9 @@ public:
     // Asks for the folder, creates the item folder and saves the set, a copy taken now: a
     // collect run meanwhile cannot mix two items' pictures. One run at a time; the command
     // outlives the returned task, or ends it by going.
-    QCoro::Task<DownloadResult> run(CollectedSet set);
+    // Only the chosen pictures when a choice is given; each keeps the file name it would have
+    // had among all of them.
+    QCoro::Task<DownloadResult> run(CollectedSet set, std::optional<PictureChoice> choice = std::nullopt);
     // Fetches the pictures again into their files, without asking anything; reported as a
     // download of its own.
     QCoro::Task<DownloadResult> retry(RetryPlan plan);
@@ -102,6 +114,7 @@ private:
     struct ListPlan
     {
         const PictureList *list;
+        const QList<int> *chosen; // nullptr: every picture
         QString subfolder;
         int stemLength;
         QString filePrefix;
@@ -116,8 +129,10 @@ private:
         QString emptyNotice;
     };
 
-    QCoro::Task<DownloadResult> runOne(CollectedSet set, std::optional<RetryPlan> retry);
-    QCoro::Task<DownloadResult> download(Waits &waits, const CollectedSet &set);
+    QCoro::Task<DownloadResult> runOne(CollectedSet set, std::optional<PictureChoice> choice,
+                                       std::optional<RetryPlan> retry);
+    QCoro::Task<DownloadResult> download(Waits &waits, const CollectedSet &set,
+                                         const std::optional<PictureChoice> &choice);
     QCoro::Task<DownloadResult> fetchAgain(Waits &waits, const RetryPlan &plan);
     // The batches' pictures; the failures among them. result counts what was saved.
     QCoro::Task<QList<FetchResult>> fetch(Waits &waits, const QList<Batch> &batches, DownloadResult &result);

@@ -418,8 +418,9 @@ TEST_F(MainFormEndToEndTest, ClosingDuringADownloadAsksFirst)
                               .sendingOnly(bytes.size() / 2, talvesk::test::HttpResponse::Ending::Hang));
     QTemporaryDir dir;
     m_dialogs.folderAnswers = {dir.path()};
+    const int asked = m_shop.server().requestCount(half); // by the preview
     clickDownload();
-    ASSERT_TRUE(waitUntil([&] { return m_shop.server().requestCount(half) > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return m_shop.server().requestCount(half) > asked; }));
 
     m_dialogs.answerYes = false;
     m_window->close();
@@ -610,6 +611,81 @@ TEST_F(MainFormEndToEndTest, SettingsSurviveARestart)
     typeAddress(item.url);
     clickCollect();
     clickDownload();
-    ASSERT_EQ(m_dialogs.folderAsked.size(), 2);
+    ASSERT_TRUE(waitUntil([this] { return m_dialogs.folderAsked.size() == 2; }));
     EXPECT_EQ(m_dialogs.folderAsked[1].second, QDir::toNativeSeparators(dir.path()));
+}
+
+// The preview's tick boxes choose what 下载 saves: after clearing everything, ticking the colour
+// list and then one main picture and clearing one colour picture, only those four are saved,
+// under the names they have among all of them. Each picture shows its pixel size.
+TEST_F(MainFormEndToEndTest, PickThenDownload)
+{
+    const SampleItem item = m_shop.taobaoItem();
+    typeAddress(item.url);
+    clickCollect();
+    ASSERT_TRUE(previewPicturesLoaded());
+    const int total = static_cast<int>(item.mainPictures.size() + item.colourPictures.size() +
+                                       item.descriptionPictures.size());
+    const QString boxes = QStringLiteral("Array.prototype.slice.call(document.querySelectorAll("
+                                         "'input[data-talvesk-choice]'))");
+    ASSERT_TRUE(waitUntil([&] {
+        return evaluateInPreview(boxes + QStringLiteral(".filter(function (b) { return b.checked; }).length"))
+                   .toInt() == total;
+    }));
+    EXPECT_TRUE(waitUntil([&] {
+        return evaluateInPreview(
+                   QStringLiteral("Array.prototype.every.call(document.images, function (i) {"
+                                  " return i.parentNode.querySelector('.talvesk-size').textContent === ' ' +"
+                                  " i.naturalWidth + '\u00d7' + i.naturalHeight; })"))
+            .toBool();
+    }));
+    EXPECT_EQ(
+        evaluateInPreview(QStringLiteral("document.querySelector('.talvesk-size').textContent")).toString(),
+        QStringLiteral(" 16×16"));
+
+    const auto press = [this](const QString &caption, int nth) {
+        evaluateInPreview(QStringLiteral("Array.prototype.filter.call(document.querySelectorAll('button'),"
+                                         " function (b) { return b.textContent === '%1'; })[%2].click()")
+                              .arg(caption)
+                              .arg(nth));
+    };
+    const auto tick = [this](const QString &place) {
+        evaluateInPreview(
+            QStringLiteral("document.querySelector('input[data-talvesk-choice=\"%1\"]').click()").arg(place));
+    };
+    press(QStringLiteral("全部不选"), 0);
+    press(QStringLiteral("全选"), 1); // the colour list
+    tick(QStringLiteral("1:0"));
+    tick(QStringLiteral("0:1"));
+
+    QTemporaryDir dir;
+    m_dialogs.folderAnswers = {dir.path()};
+    clickDownload();
+    const QString folder = QDir(dir.path()).filePath(item.itemTitle);
+    ASSERT_TRUE(waitUntil([&] {
+        return messageLines().value(0) ==
+               QStringLiteral("图片下载完成,保存至:") + QDir::toNativeSeparators(folder);
+    }));
+    EXPECT_EQ(messageLines().value(1), QStringLiteral("图片下载进度:4/4,已完成100%"));
+    const auto files = [&](const QString &list) {
+        return QDir(QDir(folder).filePath(list)).entryList(QDir::Files, QDir::Name);
+    };
+    const auto named = [](const QString &prefix, int slot, const QString &address) {
+        return prefix + QString::number(slot) + address.right(4);
+    };
+    EXPECT_EQ(files(QStringLiteral("主图")),
+              QStringList{named(QStringLiteral("描述主图"), 1, item.mainPictures[1])});
+    EXPECT_EQ(files(QStringLiteral("颜色图")),
+              (QStringList{named(QStringLiteral("颜色主图"), 1, item.colourPictures[1]),
+                           named(QStringLiteral("颜色主图"), 2, item.colourPictures[2]),
+                           named(QStringLiteral("颜色主图"), 3, item.colourPictures[3])}));
+    EXPECT_TRUE(files(QStringLiteral("描述图")).isEmpty());
+    EXPECT_EQ(wholePicturesIn(folder, item), 4);
+    EXPECT_TRUE(m_dialogs.boxes.isEmpty());
+
+    // With nothing ticked there is nothing to download.
+    press(QStringLiteral("全部不选"), 0);
+    clickDownload();
+    EXPECT_TRUE(waitUntil([this] { return messageLines().value(0) == QStringLiteral("没有可下载的图片"); }));
+    EXPECT_EQ(m_dialogs.folderAsked.size(), 1);
 }
