@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/qt/QtDialogs.h"
+#include "ShownWindow.h"
 #include "support/QStringPrinter.h"
 
 #include <QApplication>
@@ -13,15 +14,6 @@
 
 namespace {
 
-QDialog *shownDialog()
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *dialog = qobject_cast<QDialog *>(widget); dialog && dialog->isVisible())
-            return dialog;
-    }
-    return nullptr;
-}
-
 // Hundreds of long failure lines: the window stays within the screen, with every line in it, one
 // a line, and they can be selected and copied.
 TEST(QtDialogsTest, LineWindowFitsTheScreen)
@@ -34,7 +26,7 @@ TEST(QtDialogsTest, LineWindowFitsTheScreen)
     talvesk::QtDialogs dialogs;
     dialogs.showLines(lines, QStringLiteral("下载失败的图片"));
 
-    QDialog *window = shownDialog();
+    QDialog *window = talvesk::test::shownWindow<QDialog>();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("下载失败的图片"));
     const QRect screen = window->screen()->availableGeometry();

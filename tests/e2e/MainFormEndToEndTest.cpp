@@ -225,6 +225,21 @@ protected:
         return whole;
     }
 
+    // The line that ends a download into this item folder.
+    static QString doneLine(const QString &itemFolder)
+    {
+        return QStringLiteral("图片下载完成,保存至:") + QDir::toNativeSeparators(itemFolder);
+    }
+    // Clicks 下载, chooses the folder and waits for the download's final line; the item folder.
+    QString downloadInto(const QTemporaryDir &dir, const SampleItem &item)
+    {
+        m_dialogs.folderAnswers = {dir.path()};
+        clickDownload();
+        const QString folder = QDir(dir.path()).filePath(item.itemTitle);
+        EXPECT_TRUE(waitUntil([&] { return messageLines().value(0) == doneLine(folder); }));
+        return folder;
+    }
+
     int progressBar() const { return control<QProgressBar>(QStringLiteral("ProgressBar1"))->value(); }
 
     QTemporaryDir m_settings; // the window's own, new for every test
@@ -472,12 +487,7 @@ TEST_F(MainFormEndToEndTest, NoticeDoesNotHoldUpTheDownload)
     typeAddress(item.url);
     clickCollect();
     QTemporaryDir dir;
-    m_dialogs.folderAnswers = {dir.path()};
-    clickDownload();
-
-    const QString done = QStringLiteral("图片下载完成,保存至:") +
-                         QDir::toNativeSeparators(QDir(dir.path()).filePath(item.itemTitle));
-    ASSERT_TRUE(waitUntil([&] { return messageLines().value(0) == done; }));
+    const QString folder = downloadInto(dir, item);
     QStringList open;
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible()) {
@@ -487,7 +497,7 @@ TEST_F(MainFormEndToEndTest, NoticeDoesNotHoldUpTheDownload)
     }
     open.sort();
     EXPECT_EQ(open, (QStringList{QStringLiteral("无采集到主图"), QStringLiteral("无采集到颜色主图")}));
-    EXPECT_EQ(wholePicturesIn(QDir(dir.path()).filePath(item.itemTitle), item), 3);
+    EXPECT_EQ(wholePicturesIn(folder, item), 3);
 }
 
 // The failures of a download are listed in a window of their own, and 重试失败的图片 fetches only
@@ -520,10 +530,7 @@ TEST_F(MainFormEndToEndTest, RetryFetchesOnlyTheFailedPictures)
     const int failingAsked = m_shop.server().requestCount(failing);
     const int savedAsked = m_shop.server().requestCount(saved);
     talvesk::test::chooseFromLineMenu(mesg, 0, true, QStringLiteral("重试失败的图片"));
-    ASSERT_TRUE(waitUntil([&] {
-        return messageLines().value(0) ==
-               QStringLiteral("图片下载完成,保存至:") + QDir::toNativeSeparators(itemFolder);
-    }));
+    ASSERT_TRUE(waitUntil([&] { return messageLines().value(0) == doneLine(itemFolder); }));
     EXPECT_EQ(m_shop.server().requestCount(failing), failingAsked + 1);
     EXPECT_EQ(m_shop.server().requestCount(saved), savedAsked);
     EXPECT_EQ(m_dialogs.folderAsked.size(), 1);
@@ -565,14 +572,7 @@ TEST_F(MainFormEndToEndTest, EscStopsTheCollectAndKeepsTheSetBefore)
     EXPECT_EQ(evaluateInPreview(QStringLiteral("document.images.length")).toInt(), 3);
 
     QTemporaryDir dir;
-    m_dialogs.folderAnswers = {dir.path()};
-    clickDownload();
-    const QString folder = QDir(dir.path()).filePath(before.itemTitle);
-    ASSERT_TRUE(waitUntil([&] {
-        return messageLines().value(0) ==
-               QStringLiteral("图片下载完成,保存至:") + QDir::toNativeSeparators(folder);
-    }));
-    EXPECT_EQ(wholePicturesIn(folder, before), 3);
+    EXPECT_EQ(wholePicturesIn(downloadInto(dir, before), before), 3);
 }
 
 // What the window keeps survives a restart: its size and maximised state, the last 20
@@ -659,13 +659,7 @@ TEST_F(MainFormEndToEndTest, PickThenDownload)
     tick(QStringLiteral("0:1"));
 
     QTemporaryDir dir;
-    m_dialogs.folderAnswers = {dir.path()};
-    clickDownload();
-    const QString folder = QDir(dir.path()).filePath(item.itemTitle);
-    ASSERT_TRUE(waitUntil([&] {
-        return messageLines().value(0) ==
-               QStringLiteral("图片下载完成,保存至:") + QDir::toNativeSeparators(folder);
-    }));
+    const QString folder = downloadInto(dir, item);
     EXPECT_EQ(messageLines().value(1), QStringLiteral("图片下载进度:4/4,已完成100%"));
     const auto files = [&](const QString &list) {
         return QDir(QDir(folder).filePath(list)).entryList(QDir::Files, QDir::Name);
