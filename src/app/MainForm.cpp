@@ -2,7 +2,9 @@
 #include "app/MainForm.h"
 
 #include "app/AppIcons.h"
+#include "app/PreviewChoices.h"
 #include "app/ProgramVersion.h"
+#include "app/WindowMemory.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtMessageList.h"
 #include "platform/qt/QtPageBrowser.h"
@@ -71,7 +73,8 @@ QUrl promotionAddress()
 } // namespace
 
 MainForm::MainForm(const MainFormSetup &setup, QWidget *parent)
-    : QMainWindow(parent), m_homePageUrl(setup.homePageUrl), m_dialogs(setup.dialogs),
+    : QMainWindow(parent), m_homePageUrl(setup.homePageUrl),
+      m_memory(std::make_unique<WindowMemory>(setup.settingsFile)), m_dialogs(setup.dialogs),
       m_setup(setup.offTheRecord ? BrowserSetup::Storage::OffTheRecord : BrowserSetup::Storage::Persistent)
 {
     if (!m_dialogs) {
@@ -96,6 +99,8 @@ MainForm::MainForm(const MainFormSetup &setup, QWidget *parent)
     m_client->installEventFilter(this);
 
     resize(toPixels(kClientWidthTwips), toPixels(kClientHeightTwips) + menuBar()->sizeHint().height());
+    restoreGeometry(m_memory->windowGeometry());
+    m_addressBox->addItems(m_memory->addresses());
     startUp();
 }
 
@@ -125,6 +130,8 @@ void MainForm::createToolBar()
         QAction *action = m_toolBar->addAction(toolbarPicture(picture++), QString());
         action->setObjectName(button.key);
         action->setToolTip(button.toolTip);
+        if (button.key == QStringLiteral("Stop"))
+            action->setShortcut(QKeySequence(Qt::Key_Escape));
         connect(action, &QAction::triggered, this, [this, key = button.key] { handleToolbarButton(key); });
     }
 
@@ -306,6 +313,11 @@ Dialogs &MainForm::dialogs()
     return *m_dialogs;
 }
 
+WindowMemory &MainForm::memory()
+{
+    return *m_memory;
+}
+
 QString MainForm::addressText() const
 {
     return m_addressBox->currentText();
@@ -335,6 +347,16 @@ void MainForm::setProgressHeld(bool held)
     m_progressHeld = held;
 }
 
+void MainForm::addPictureChoices(const PreviewCounts &counts)
+{
+    talvesk::addPictureChoices(*m_previewBrowser, counts);
+}
+
+void MainForm::readPictureChoice(std::function<void(std::optional<PictureChoice>)> reply)
+{
+    talvesk::readPictureChoice(*m_previewBrowser, std::move(reply));
+}
+
 void MainForm::showPreviewNotice(const QString &text)
 {
     m_previewBrowser->view()->setHtml(
@@ -354,6 +376,12 @@ void MainForm::changeEvent(QEvent *event)
     if (event->type() == QEvent::WindowStateChange)
         applyLayout();
     QMainWindow::changeEvent(event);
+}
+
+void MainForm::closeEvent(QCloseEvent *event)
+{
+    m_memory->setWindowGeometry(saveGeometry());
+    QMainWindow::closeEvent(event);
 }
 
 bool MainForm::eventFilter(QObject *watched, QEvent *event)
@@ -476,6 +504,10 @@ void MainForm::handleAddressKey(int keyAscii)
             return;
     }
     m_addressBox->addItem(text);
+    QStringList entered;
+    for (int i = 0; i < m_addressBox->count(); ++i)
+        entered.append(m_addressBox->itemText(i));
+    m_memory->setAddresses(entered);
 }
 
 void MainForm::handleToolbarButton(const QString &key)
@@ -494,6 +526,7 @@ void MainForm::handleToolbarButton(const QString &key)
     } else if (key == QStringLiteral("Search")) {
         m_itemBrowser->goSearch();
     } else if (key == QStringLiteral("Stop")) {
+        Q_EMIT stopRequested();
         m_itemBrowser->stop();
         applyCaptionRule();
     }

@@ -9,7 +9,9 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -28,6 +30,9 @@ class PageBrowser;
 class QtDialogs;
 class QtMessageList;
 class QtPageBrowser;
+class WindowMemory;
+struct PictureChoice;
+struct PreviewCounts;
 
 struct MainFormSetup
 {
@@ -37,6 +42,8 @@ struct MainFormSetup
     QString homePageUrl = QStringLiteral("https://www.taobao.com/");
     // Browse without keeping cookies or storage on disk (tests).
     bool offTheRecord = false;
+    // Where the window keeps what it remembers between runs; empty: the user's settings.
+    QString settingsFile;
 };
 
 // The program's one window. Its controls carry the designed names as object names
@@ -57,6 +64,7 @@ public:
     MessageList &messages();
     EventLoop &eventLoop();
     Dialogs &dialogs();
+    WindowMemory &memory();
 
     QString addressText() const;
     void selectTab(Tab tab) override;
@@ -65,6 +73,11 @@ public:
     void setProgress(int percent);
     // While held, the bar shows a download's progress: the page's loads leave it alone.
     void setProgressHeld(bool held);
+
+    // Tick boxes on the pictures of the preview just written, and the pictures ticked now
+    // (nullopt: the preview shows none); see PreviewChoices.
+    void addPictureChoices(const PreviewCounts &counts);
+    void readPictureChoice(std::function<void(std::optional<PictureChoice>)> reply);
 
     // Replaces the preview with a short page that says only this, so a set that is gone no longer
     // shows.
@@ -79,12 +92,15 @@ Q_SIGNALS:
     void collectRequested(const QString &address);
     // The download button was pressed.
     void downloadRequested();
+    // 停止 or Esc: a collect in progress ends where it is.
+    void stopRequested();
     // The user navigated the marketplace page elsewhere (Enter, Back, Forward, Refresh, Home,
     // Search): a collect of the page shown so far has lost it.
     void userNavigated();
 
 protected:
     void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -120,6 +136,7 @@ private:
     void openProjectLink();
 
     QString m_homePageUrl;
+    std::unique_ptr<WindowMemory> m_memory;
     std::unique_ptr<QtDialogs> m_ownDialogs;
     Dialogs *m_dialogs;
     BrowserSetup m_setup;

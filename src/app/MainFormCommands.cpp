@@ -2,14 +2,26 @@
 #include "app/MainFormCommands.h"
 
 #include "app/MainForm.h"
+#include "app/WindowMemory.h"
 #include "collect/CollectMessages.h"
 #include "download/DownloadCommand.h"
 #include "platform/Dialogs.h"
 
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
+#include <QPointer>
 
 namespace talvesk {
+
+namespace {
+
+QString nothingToDownload()
+{
+    return QStringLiteral("没有可下载的图片");
+}
+
+} // namespace
 
 MainFormCommands::MainFormCommands(MainForm &window)
     : m_window(window), m_collect(window.itemBrowser(), window.previewBrowser(), window.descriptionBrowser(),
@@ -21,6 +33,7 @@ MainFormCommands::MainFormCommands(MainForm &window)
                        [this](const CollectResult &result) { keepSet(result); });
     });
     connect(&window, &MainForm::userNavigated, this, [this] { m_collect.abort(CollectAbort::Navigated); });
+    connect(&window, &MainForm::stopRequested, this, [this] { m_collect.abort(CollectAbort::Stopped); });
     connect(&window, &MainForm::downloadRequested, this, &MainFormCommands::handleDownloadRequested);
     window.installEventFilter(this);
 }
@@ -41,6 +54,8 @@ void MainFormCommands::keepSet(const CollectResult &result)
         m_set = result.set;
     if (result.status == CollectResult::Status::Failed)
         m_window.showPreviewNotice(result.errorString);
+    if (result.status == CollectResult::Status::Collected)
+        m_window.addPictureChoices(result.counts);
 }
 
 void MainFormCommands::handleDownloadRequested()
@@ -52,11 +67,53 @@ void MainFormCommands::handleDownloadRequested()
     }
     // Nothing collected, or a failed collect since: nothing to ask a folder for.
     if (m_set.itemTitle.isEmpty() || countPictures(m_set) == 0) {
-        m_window.messages().insertLine(QStringLiteral("没有可下载的图片"));
+        m_window.messages().insertLine(nothingToDownload());
         return;
     }
+    // The ticks are read from the preview, which answers from the event loop; the set is the
+    // one shown at the press.
+    m_window.readPictureChoice(
+        [commands = QPointer(this), set = m_set](const std::optional<PictureChoice> &choice) {
+            if (commands)
+                commands->downloadChosen(set, choice);
+        });
+}
+
+void MainFormCommands::downloadChosen(const CollectedSet &set, const std::optional<PictureChoice> &choice)
+{
+    if (m_collect.isRunning()) {
+        m_window.messages().insertLine(CollectMessages::downloadBusy());
+        return;
+    }
+    if (choice && choice->isEmpty()) {
+        m_window.messages().insertLine(nothingToDownload());
+        return;
+    }
+    DownloadCommand *download = startDownload();
+    QCoro::connect(download->run(set, choice), this, [this, download](const DownloadResult &result) {
+        handleDownloadFinished(download, result);
+    });
+}
+
+void MainFormCommands::retryFailures(const RetryPlan &plan)
+{
+    DownloadCommand *download = startDownload();
+    QCoro::connect(download->retry(plan), this, [this, download](const DownloadResult &result) {
+        handleDownloadFinished(download, result);
+    });
+}
+
+// A download command the progress bar follows until it ends.
+DownloadCommand *MainFormCommands::startDownload()
+{
     DownloadOptions options;
-    options.startFolder = QDir::currentPath();
+    // Where the last download went, while it is there; otherwise where the program runs.
+    const QString kept = m_window.memory().saveFolder();
+    options.startFolder = !kept.isEmpty() && QFileInfo(kept).isDir() ? kept : QDir::currentPath();
+    options.retry = [commands = QPointer(this)](const RetryPlan &plan) {
+        if (commands)
+            commands->retryFailures(plan);
+    };
     auto *download = new DownloadCommand(m_window, m_window.dialogs(), m_window.messages(),
                                          m_window.eventLoop(), options, this);
     m_downloads.append(download);
@@ -64,7 +121,7 @@ void MainFormCommands::handleDownloadRequested()
     m_window.setProgressHeld(true);
     connect(download, &DownloadCommand::progressChanged, this,
             [this, download](int percent) { showProgress(download, percent); });
-    QCoro::connect(download->run(m_set), this, [this, download] { handleDownloadFinished(download); });
+    return download;
 }
 
 void MainFormCommands::showProgress(DownloadCommand *download, int percent)
@@ -77,8 +134,10 @@ void MainFormCommands::showProgress(DownloadCommand *download, int percent)
         m_window.setProgress(percent);
 }
 
-void MainFormCommands::handleDownloadFinished(DownloadCommand *download)
+void MainFormCommands::handleDownloadFinished(DownloadCommand *download, const DownloadResult &result)
 {
+    if (!result.chosenFolder.isEmpty())
+        m_window.memory().setSaveFolder(result.chosenFolder);
     const qsizetype at = m_downloads.indexOf(download);
     if (at < 0)
         return;

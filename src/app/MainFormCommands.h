@@ -7,9 +7,14 @@
 #include <QList>
 #include <QObject>
 
+#include <optional>
+
 namespace talvesk {
 
 class DownloadCommand;
+struct DownloadResult;
+struct PictureChoice;
+struct RetryPlan;
 class MainForm;
 
 // Connects the window's command hooks to the commands and holds what they share for the
@@ -30,8 +35,11 @@ protected:
 private:
     void keepSet(const CollectResult &result);
     void handleDownloadRequested();
+    void retryFailures(const RetryPlan &plan);
+    void downloadChosen(const CollectedSet &set, const std::optional<PictureChoice> &choice);
+    DownloadCommand *startDownload();
     void showProgress(DownloadCommand *download, int percent);
-    void handleDownloadFinished(DownloadCommand *download);
+    void handleDownloadFinished(DownloadCommand *download, const DownloadResult &result);
     bool mayClose();
 
     MainForm &m_window;

@@ -101,10 +101,12 @@ public:
         m_command.m_running = true;
         m_command.m_waits = &waits;
         m_command.m_abortReason.reset();
+        m_command.m_readingDescription = false;
     }
     ~Running()
     {
         m_command.m_deadline.reset();
+        m_command.m_clock.reset();
         m_command.m_waits = nullptr;
         m_command.m_running = false;
     }
@@ -172,14 +174,17 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     CollectedSet set;
     m_window.selectTab(WindowControls::Tab::Browse);
     m_progressLine = m_messages.insertLine(CollectMessages::progress(0));
-    m_shownSeconds = 0;
+    // The clock runs from the press, through the load and the scroll, so a slow page shows its
+    // time passing.
+    m_startedAt = m_loop.now();
+    keepClock();
     m_itemBrowser.navigate(address);
     const int generation = m_itemBrowser.loadGeneration();
     m_deadlineAt = m_loop.now() + std::int64_t{m_timeLimitSeconds} * 1000;
     if (m_timeLimitSeconds > 0)
         m_deadline = m_loop.after(m_timeLimitSeconds * 1000, [this] { abort(CollectAbort::TimeLimit); });
 
-    QString error = co_await waitUntilLoaded(waits, m_itemBrowser, generation, [this] { showProgress(0); });
+    QString error = co_await waitUntilLoaded(waits, m_itemBrowser, generation);
     if (waits.aborted())
         co_return ended(address);
     if (!error.isEmpty())
@@ -195,7 +200,6 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     if (gate != MarketplaceGate::Kind::None)
         co_return blocked(gate);
 
-    m_clockStart = m_loop.now();
     ScrollPhase scroll(m_itemBrowser, m_loop);
     const std::optional<int> height = co_await waits.answer<std::optional<int>>(
         [&](PageDocument::Reply<std::optional<int>> reply) { document->bodyScrollHeight(std::move(reply)); });
@@ -205,8 +209,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
         co_return fail(readFailure(generation, CollectMessages::noBody()));
 
     QString limitNotice;
-    switch (co_await scroll.run(waits, *document, *height, generation,
-                                [this](int seconds) { showProgress(seconds); })) {
+    switch (co_await scroll.run(waits, *document, *height, generation, [this](int) { showElapsed(); })) {
     case ScrollPhase::End::Aborted:
         co_return ended(address);
     case ScrollPhase::End::PageGone:
@@ -273,6 +276,9 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     if (!preview.ok())
         co_return fail(CollectMessages::previewFailed(preview.errorString));
 
+    // The collect's line keeps its final time.
+    m_clock.reset();
+    showElapsed();
     if (!limitNotice.isEmpty())
         result.notices.append(limitNotice);
     result.notices.append(truncationNotices(set));
@@ -290,27 +296,23 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
     co_return result;
 }
 
-void CollectCommand::showProgress(std::int32_t seconds)
+void CollectCommand::showElapsed()
 {
-    m_messages.setLine(m_progressLine, CollectMessages::progress(seconds));
-    m_shownSeconds = seconds;
+    const auto seconds = static_cast<std::int32_t>((m_loop.now() - m_startedAt) / 1000);
+    m_messages.setLine(m_progressLine, m_readingDescription ? CollectMessages::descriptionProgress(seconds)
+                                                            : CollectMessages::progress(seconds));
 }
 
-void CollectCommand::endProgressAsTheWalkDoes()
+void CollectCommand::keepClock()
 {
-    // The line ends at 0, as after the classic walk; a line already there is left alone.
-    if (m_shownSeconds != 0)
-        showProgress(0);
+    const int untilNextSecond = 1000 - static_cast<int>((m_loop.now() - m_startedAt) % 1000);
+    m_clock = m_loop.after(untilNextSecond, [this] {
+        showElapsed();
+        keepClock();
+    });
 }
 
-void CollectCommand::showDescriptionProgress()
-{
-    m_shownSeconds = static_cast<std::int32_t>((m_loop.now() - m_clockStart) / 1000);
-    m_messages.setLine(m_progressLine, CollectMessages::descriptionProgress(m_shownSeconds));
-}
-
-QCoro::Task<QString> CollectCommand::waitUntilLoaded(Waits &waits, PageBrowser &browser, int generation,
-                                                     const std::function<void()> &onWait)
+QCoro::Task<QString> CollectCommand::waitUntilLoaded(Waits &waits, PageBrowser &browser, int generation)
 {
     for (;;) {
         // A failed load, Stop, or a navigation of the page's or the user's own ends the wait.
@@ -324,7 +326,7 @@ QCoro::Task<QString> CollectCommand::waitUntilLoaded(Waits &waits, PageBrowser &
         case PageBrowser::LoadState::Loading:
             break;
         }
-        onWait();
+        showElapsed();
         co_await waitForChange(waits, browser);
         if (waits.aborted())
             co_return noError();
@@ -372,10 +374,8 @@ QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &do
     // the same; a page where neither finds a picture holds no item pictures.
     if (CurrentLayout::hasItsStructure(reading->images)) {
         CurrentLayout::fill(reading->images, set);
-        if (hasPictures(set)) {
-            endProgressAsTheWalkDoes();
+        if (hasPictures(set))
             co_return noError();
-        }
     }
     m_window.setWindowEnabled(false);
     for (const PageElement &block : reading->blocks) {
@@ -384,7 +384,7 @@ QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &do
             co_return noError();
         if (m_itemBrowser.loadGeneration() != generation)
             co_return CollectMessages::pageGone();
-        showProgress(0);
+        showElapsed();
         if (block.id == detailId())
             extractMainPictures(block.innerHtml, set.mainPictures);
         else if (block.id == skuId())
@@ -395,10 +395,8 @@ QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &do
             extractDescriptionPictures(block.innerHtml, set.descriptionPictures);
     }
     m_window.setWindowEnabled(true);
-    if (!hasPictures(set)) {
-        endProgressAsTheWalkDoes();
+    if (!hasPictures(set))
         CurrentLayout::fill(reading->images, set);
-    }
     co_return noError();
 }
 
@@ -419,7 +417,8 @@ QCoro::Task<QString> CollectCommand::readNamedDescription(Waits &waits, PageDocu
     QString failure = co_await readDescriptionDocument(named.url, pictures);
     if (!waits.aborted()) {
         m_descriptionBrowser.navigateBlank(); // nothing of it runs on unseen
-        showProgress(0);                      // the collect's own line again, as after the walk
+        m_readingDescription = false;
+        showElapsed();
     }
     co_return failure;
 }
@@ -435,7 +434,6 @@ QCoro::Task<QString> CollectCommand::readDescriptionDocument(const QUrl &url, Pi
         Waits *&waits;
         ~Done() { waits = nullptr; }
     } done{m_descriptionWaits};
-    const auto progress = [this] { showDescriptionProgress(); };
     struct Deadline
     {
         std::unique_ptr<PendingCall> &call;
@@ -448,10 +446,11 @@ QCoro::Task<QString> CollectCommand::readDescriptionDocument(const QUrl &url, Pi
         m_deadline = m_loop.after(static_cast<int>(left), [this] { abort(CollectAbort::TimeLimit); });
     }
 
-    progress();
+    m_readingDescription = true;
+    showElapsed();
     m_descriptionBrowser.navigate(QString::fromUtf8(url.toEncoded()));
     const int generation = m_descriptionBrowser.loadGeneration();
-    QString error = co_await waitUntilLoaded(waits, m_descriptionBrowser, generation, progress);
+    QString error = co_await waitUntilLoaded(waits, m_descriptionBrowser, generation);
     if (waits.aborted() || !error.isEmpty())
         co_return descriptionFailure(waits, error == CollectMessages::loadFailed()
                                                 ? CollectMessages::descriptionLoadFailed()
@@ -472,7 +471,7 @@ QCoro::Task<QString> CollectCommand::readDescriptionDocument(const QUrl &url, Pi
     if (waits.aborted() || !height)
         co_return descriptionFailure(waits, CollectMessages::descriptionUnreadable());
     ScrollPhase scroll(m_descriptionBrowser, m_loop);
-    switch (co_await scroll.run(waits, *document, *height, generation, [&](int) { progress(); })) {
+    switch (co_await scroll.run(waits, *document, *height, generation, [this](int) { showElapsed(); })) {
     case ScrollPhase::End::Aborted:
     case ScrollPhase::End::PageGone:
         co_return descriptionFailure(waits, CollectMessages::descriptionGone());
@@ -545,6 +544,12 @@ CollectResult CollectCommand::ended(const QString &address)
     case CollectAbort::Navigated:
         result = fail(CollectMessages::pageGone());
         break;
+    case CollectAbort::Stopped:
+        m_window.setWindowEnabled(true);
+        m_messages.insertLine(CollectMessages::stopped());
+        result.status = CollectResult::Status::Stopped;
+        result.errorString = CollectMessages::stopped();
+        return result;
     case CollectAbort::TimeLimit:
         result = fail(CollectMessages::timeLimit(m_timeLimitSeconds));
         break;

@@ -33,6 +33,7 @@ struct CollectResult
         Blocked,   // the marketplace asks to log in or to pass a check first; the set is cleared
         Refused,   // not started: a collect runs already, or the address is empty
         Closing,   // ended because the program closes: nothing more was shown
+        Stopped,   // the user stopped it: the page and the set before it are left as they are
         Collected, // the set is filled and the preview shown
     };
 
@@ -53,6 +54,7 @@ struct CollectResult
 enum class CollectAbort {
     Closing,   // the program closes: end without a word
     Navigated, // the user navigated the page elsewhere
+    Stopped,   // the user asked it to stop
     TimeLimit, // the page did not load and scroll within the time limit
 };
 
@@ -63,7 +65,7 @@ enum class CollectAbort {
 // page; a page where it finds no picture fails), shows the preview and a count summary, and returns what it
 // collected: the command keeps no set, the window or the command line does. It runs as a coroutine: every
 // wait returns to the event loop, so the window stays responsive and several collects (one per pair of
-// browsers) run side by side on one thread. Its progress line counts the seconds of the scroll phase by the
+// browsers) run side by side on one thread. Its progress line counts the seconds since it began by the
 // loop's clock.
 class CollectCommand final
 {
@@ -90,8 +92,7 @@ public:
 private:
     class Running;
 
-    QCoro::Task<QString> waitUntilLoaded(Waits &waits, PageBrowser &browser, int generation,
-                                         const std::function<void()> &onWait);
+    QCoro::Task<QString> waitUntilLoaded(Waits &waits, PageBrowser &browser, int generation);
     // Whether the browser's page is a login or check page, by its address and what it shows.
     QCoro::Task<MarketplaceGate::Kind> gateOf(Waits &waits, PageBrowser &browser, PageDocument &document);
     // Fills the set from one read of the page: the classic blocks or today's areas.
@@ -108,9 +109,10 @@ private:
     CollectResult ended(const QString &message);
     CollectResult fail(const QString &message);
     CollectResult blocked(MarketplaceGate::Kind gate);
-    void showProgress(std::int32_t seconds);
-    void showDescriptionProgress();
-    void endProgressAsTheWalkDoes();
+    // The collect's line with the seconds since it began, in the words of its phase.
+    void showElapsed();
+    // Rewrites the line at every whole second, whatever the collect waits for.
+    void keepClock();
 
     PageBrowser &m_itemBrowser;
     PageBrowser &m_previewBrowser;
@@ -122,11 +124,12 @@ private:
 
     bool m_running = false;
     MessageLine m_progressLine = 0;
-    std::int32_t m_shownSeconds = 0;     // the figure on the progress line
-    Waits *m_waits = nullptr;            // the running collect's
-    Waits *m_descriptionWaits = nullptr; // the running description document read's
+    std::int64_t m_startedAt = 0;         // by the loop's clock
+    std::unique_ptr<PendingCall> m_clock; // the next rewrite of the progress line
+    bool m_readingDescription = false;    // the line tells of the description document
+    Waits *m_waits = nullptr;             // the running collect's
+    Waits *m_descriptionWaits = nullptr;  // the running description document read's
     bool m_descriptionTimedOut = false;
-    std::int64_t m_clockStart = 0;             // of the progress line's figure
     std::optional<CollectAbort> m_abortReason; // of the running collect, once ended from outside
     std::unique_ptr<PendingCall> m_deadline;
     std::int64_t m_deadlineAt = 0; // by the loop's clock, when there is a time limit

@@ -96,6 +96,11 @@ QString CollectMessages::emptyAddress()
     return QStringLiteral("消息提示:地址栏为空,请先输入产品详情页的网址再采集！");
 }
 
+QString CollectMessages::stopped()
+{
+    return QStringLiteral("采集已停止");
+}
+
 QString CollectMessages::loadFailed()
 {
     return QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！");

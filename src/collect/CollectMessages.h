@@ -42,6 +42,9 @@ struct CollectMessages final
     static QString downloadBusy();
     static QString emptyAddress();
 
+    // The user stopped the collect.
+    static QString stopped();
+
     // Failures.
     static QString loadFailed();
     static QString pageGone();

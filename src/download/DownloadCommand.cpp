@@ -12,6 +12,7 @@
 #include "platform/WindowControls.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QPointer>
 
@@ -60,7 +61,18 @@ void DownloadCommand::abort()
         m_waits->abort();
 }
 
-QCoro::Task<DownloadResult> DownloadCommand::run(CollectedSet set)
+QCoro::Task<DownloadResult> DownloadCommand::run(CollectedSet set, std::optional<PictureChoice> choice)
+{
+    return runOne(std::move(set), std::move(choice), std::nullopt);
+}
+
+QCoro::Task<DownloadResult> DownloadCommand::retry(RetryPlan plan)
+{
+    return runOne({}, std::nullopt, std::move(plan));
+}
+
+QCoro::Task<DownloadResult> DownloadCommand::runOne(CollectedSet set, std::optional<PictureChoice> choice,
+                                                    std::optional<RetryPlan> retry)
 {
     if (m_waits) {
         DownloadResult refused;
@@ -71,7 +83,12 @@ QCoro::Task<DownloadResult> DownloadCommand::run(CollectedSet set)
     m_waits = &waits;
     m_progressLine = 0;
     m_cancelled = false;
-    DownloadResult result = co_await download(waits, set);
+    // Not a conditional expression: GCC mishandles co_await in one.
+    DownloadResult result;
+    if (retry)
+        result = co_await fetchAgain(waits, *retry);
+    else
+        result = co_await download(waits, set, choice);
     m_waits = nullptr;
     if (result.outcome == DownloadResult::Outcome::Unfinished)
         removeIfNothingSaved(result);
@@ -90,7 +107,8 @@ QCoro::Task<DownloadResult> DownloadCommand::run(CollectedSet set)
     co_return result;
 }
 
-QCoro::Task<DownloadResult> DownloadCommand::download(Waits &waits, const CollectedSet &set)
+QCoro::Task<DownloadResult> DownloadCommand::download(Waits &waits, const CollectedSet &set,
+                                                      const std::optional<PictureChoice> &choice)
 {
     DownloadResult result;
     m_window.selectTab(WindowControls::Tab::Preview);
@@ -102,6 +120,7 @@ QCoro::Task<DownloadResult> DownloadCommand::download(Waits &waits, const Collec
         result.outcome = DownloadResult::Outcome::NotStarted;
         co_return result;
     }
+    result.chosenFolder = chosen;
     if (m_options.makeChosenFolder) {
         const FolderResult made = createFolderPath(chosen);
         if (!made.ok()) {
@@ -112,12 +131,12 @@ QCoro::Task<DownloadResult> DownloadCommand::download(Waits &waits, const Collec
         }
     }
     std::array<ListPlan, 3> plans{{
-        {&set.mainPictures, QStringLiteral("主图"), 2, QStringLiteral("描述主图"),
-         QStringLiteral("无采集到主图")},
-        {&set.colourPictures, QStringLiteral("颜色图"), 3, QStringLiteral("颜色主图"),
-         QStringLiteral("无采集到颜色主图")},
-        {&set.descriptionPictures, QStringLiteral("描述图"), 3, QStringLiteral("描述图"),
-         QStringLiteral("无采集到描述")},
+        {&set.mainPictures, choice ? &choice->main : nullptr, QStringLiteral("主图"), 2,
+         QStringLiteral("描述主图"), QStringLiteral("无采集到主图")},
+        {&set.colourPictures, choice ? &choice->colour : nullptr, QStringLiteral("颜色图"), 3,
+         QStringLiteral("颜色主图"), QStringLiteral("无采集到颜色主图")},
+        {&set.descriptionPictures, choice ? &choice->description : nullptr, QStringLiteral("描述图"), 3,
+         QStringLiteral("描述图"), QStringLiteral("无采集到描述")},
     }};
     if (!createFolders(chosen, set.itemTitle, plans, result)) {
         reportOnItemFolder(result.folderError, result.itemFolder);
@@ -125,7 +144,58 @@ QCoro::Task<DownloadResult> DownloadCommand::download(Waits &waits, const Collec
         co_return result;
     }
 
-    result.total = countPictures(set);
+    // Lists go one after the other, in their fixed order; one that had nothing collected says
+    // so in a box. A picture's file takes its slot number, chosen or not, so pictures saved
+    // later fit in beside.
+    QList<Batch> batches;
+    for (const ListPlan &plan : plans) {
+        Batch batch;
+        const int count = countPictures(*plan.list);
+        if (count == 0)
+            batch.emptyNotice = plan.emptyMessage;
+        for (int n = 0; n < count; ++n) {
+            if (plan.chosen && !plan.chosen->contains(n))
+                continue;
+            const QString &address = (*plan.list)[n];
+            batch.pictures.append({address, joinPath(plan.folder, plan.filePrefix + QString::number(n) +
+                                                                      pictureFileTail(address))});
+        }
+        result.total += static_cast<int>(batch.pictures.size());
+        batches.append(batch);
+    }
+    const QList<FetchResult> failures = co_await fetch(waits, batches, result);
+    if (!waits.aborted())
+        reportEnd(result, failures);
+    co_return result;
+}
+
+QCoro::Task<DownloadResult> DownloadCommand::fetchAgain(Waits &waits, const RetryPlan &plan)
+{
+    DownloadResult result;
+    result.itemFolder = plan.itemFolder;
+    result.total = static_cast<int>(plan.pictures.size());
+    // The item folder went if the first download saved nothing; it is made again, as it was.
+    for (const PictureFile &picture : plan.pictures) {
+        const QString folder = QFileInfo(picture.fileName).absolutePath();
+        const FolderResult made = createFolderPath(folder);
+        if (!made.ok()) {
+            result.folderError = folderErrorLine(folder, made.error);
+            reportOnItemFolder(result.folderError, {});
+            result.outcome = DownloadResult::Outcome::FolderFailed;
+            co_return result;
+        }
+    }
+    QList<Batch> batches(1);
+    batches[0].pictures = plan.pictures;
+    const QList<FetchResult> failures = co_await fetch(waits, batches, result);
+    if (!waits.aborted())
+        reportEnd(result, failures);
+    co_return result;
+}
+
+QCoro::Task<QList<FetchResult>> DownloadCommand::fetch(Waits &waits, const QList<Batch> &batches,
+                                                       DownloadResult &result)
+{
     m_progressLine = m_messages.insertLine(progressLine(0, result.total));
     m_messages.setLineAction(m_progressLine, QStringLiteral("取消下载"), [download = QPointer(this)] {
         if (download)
@@ -136,24 +206,18 @@ QCoro::Task<DownloadResult> DownloadCommand::download(Waits &waits, const Collec
     // One manager for the run, so connections are kept alive from one picture to the next. It
     // and the queues go with this frame, from the event loop, never inside one of their signals.
     QNetworkAccessManager manager;
-    int done = 0; // pictures of the lists before the current one
+    int done = 0; // pictures of the batches before the current one
     QList<FetchResult> failures;
-    // Lists go one after the other, in their fixed order; an empty one says so in a box.
-    for (const ListPlan &plan : plans) {
-        const int count = countPictures(*plan.list);
-        if (count == 0) {
-            m_dialogs.showMessage(plan.emptyMessage, QStringLiteral("下载提示"));
-            if (waits.aborted()) // stopped while the box was open
-                co_return result;
+    for (const Batch &batch : batches) {
+        // The notice does not hold the download up: it is read while the next batch goes on.
+        if (!batch.emptyNotice.isEmpty())
+            m_dialogs.showMessage(batch.emptyNotice, QStringLiteral("下载提示"));
+        if (batch.pictures.isEmpty())
             continue;
-        }
         FetchQueue queue(manager, m_options.fetch, m_options.concurrency);
         m_queue = &queue;
-        for (int n = 0; n < count; ++n) {
-            const QString &address = (*plan.list)[n];
-            queue.add(address,
-                      joinPath(plan.folder, plan.filePrefix + QString::number(n) + pictureFileTail(address)));
-        }
+        for (const PictureFile &picture : batch.pictures)
+            queue.add(picture.address, picture.fileName);
         while (!queue.isIdle() && !waits.aborted()) {
             co_await waits.event([&queue](std::function<void()> finished) {
                 QObject::connect(&queue, &FetchQueue::pictureFinished, &queue, std::move(finished),
@@ -165,34 +229,41 @@ QCoro::Task<DownloadResult> DownloadCommand::download(Waits &waits, const Collec
         const QList<FetchResult> failed = queue.failures();
         result.saved += queue.finishedCount() - static_cast<int>(failed.size());
         if (waits.aborted())
-            co_return result;
+            co_return failures;
         done += queue.finishedCount();
         failures += failed;
     }
+    co_return failures;
+}
 
-    // The final line, then the failures above it, so what went wrong is what the user sees first.
-    // A download that saved nothing leaves no folder and ends with its failures alone.
+// The final line, then the failures above it, so what went wrong is what the user sees first.
+// A download that saved nothing leaves no folder and ends with its failures alone.
+void DownloadCommand::reportEnd(DownloadResult &result, const QList<FetchResult> &failures)
+{
     removeIfNothingSaved(result);
     const QString shownFolder = result.itemFolderRemoved ? QString() : result.itemFolder;
     if (!result.itemFolderRemoved)
         reportOnItemFolder(QStringLiteral("图片下载完成,保存至:") + result.itemFolder, shownFolder);
     QStringList failureLines;
-    for (const FetchResult &failure : std::as_const(failures)) {
+    RetryPlan retry{result.itemFolder, {}};
+    for (const FetchResult &failure : failures) {
         failureLines.append(QStringLiteral("图片下载失败:%1,原因:%2").arg(failure.address, failure.reason));
         reportOnItemFolder(failureLines.last(), shownFolder);
+        retry.pictures.append({failure.address, failure.fileName});
     }
     result.failed = static_cast<int>(failures.size());
-    if (result.failed > 0) {
-        // The count on top leads to the failures below it, all of them in one box.
-        const MessageLine count =
-            reportOnItemFolder(QStringLiteral("共有%1张图片下载失败").arg(result.failed), shownFolder);
-        m_messages.setLineAction(count, QStringLiteral("显示失败的图片"),
-                                 [&dialogs = m_dialogs, text = failureLines.join(u'\n')] {
-                                     dialogs.showMessage(text, QStringLiteral("提示信息"));
-                                 });
-    }
     result.outcome = DownloadResult::Outcome::Done;
-    co_return result;
+    if (result.failed == 0)
+        return;
+    // The count on top leads to the failures below it, and offers to fetch them again.
+    const MessageLine count =
+        reportOnItemFolder(QStringLiteral("共有%1张图片下载失败").arg(result.failed), shownFolder);
+    m_messages.setLineAction(count, QStringLiteral("显示失败的图片"), [&dialogs = m_dialogs, failureLines] {
+        dialogs.showLines(failureLines, QStringLiteral("下载失败的图片"));
+    });
+    if (m_options.retry)
+        m_messages.setLineAction(count, QStringLiteral("重试失败的图片"),
+                                 [offer = m_options.retry, retry] { offer(retry); });
 }
 
 bool DownloadCommand::createFolders(const QString &chosen, const QString &itemTitle,

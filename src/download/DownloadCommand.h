@@ -5,12 +5,15 @@
 #include "download/PictureFetch.h"
 #include "platform/MessageList.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
 #include <qcoro/qcorotask.h>
 
 #include <array>
+#include <functional>
+#include <optional>
 
 namespace talvesk {
 
@@ -20,12 +23,38 @@ class FetchQueue;
 class Waits;
 class WindowControls;
 
+// One picture to save: where it comes from and the file it goes to.
+struct PictureFile
+{
+    QString address;
+    QString fileName;
+};
+
+// The pictures of a collected set chosen to be saved: slots of each list, in slot order.
+struct PictureChoice
+{
+    QList<int> main;
+    QList<int> colour;
+    QList<int> description;
+
+    bool isEmpty() const { return main.isEmpty() && colour.isEmpty() && description.isEmpty(); }
+};
+
+// Pictures that failed, to be fetched again into the files they were meant for.
+struct RetryPlan
+{
+    QString itemFolder;
+    QList<PictureFile> pictures;
+};
+
 struct DownloadOptions
 {
     int concurrency = 6;           // pictures of one list fetched at a time
     QString startFolder;           // where the folder dialog opens
     bool makeChosenFolder = false; // a chosen folder that does not exist is made, with its parents
     FetchOptions fetch;
+    // Set: a download with failures offers, on its failure count, to fetch them again through this.
+    std::function<void(const RetryPlan &)> retry;
 };
 
 // How a download ended. The default means it did not get to its end.
@@ -39,9 +68,10 @@ struct DownloadResult
     };
 
     Outcome outcome = Outcome::Unfinished;
-    int total = 0;  // pictures of the set
-    int saved = 0;  // pictures saved, also of a download stopped before its end
-    int failed = 0; // pictures that could not be saved
+    int total = 0;        // pictures of the set
+    int saved = 0;        // pictures saved, also of a download stopped before its end
+    int failed = 0;       // pictures that could not be saved
+    QString chosenFolder; // the folder chosen for it, when one was
     QString itemFolder;
     bool itemFolderRemoved = false; // nothing was saved, so the item folder went again
     QString folderError;            // the folder that could not be created and why
@@ -64,7 +94,12 @@ public:
     // Asks for the folder, creates the item folder and saves the set, a copy taken now: a
     // collect run meanwhile cannot mix two items' pictures. One run at a time; the command
     // outlives the returned task, or ends it by going.
-    QCoro::Task<DownloadResult> run(CollectedSet set);
+    // Only the chosen pictures when a choice is given; each keeps the file name it would have
+    // had among all of them.
+    QCoro::Task<DownloadResult> run(CollectedSet set, std::optional<PictureChoice> choice = std::nullopt);
+    // Fetches the pictures again into their files, without asking anything; reported as a
+    // download of its own.
+    QCoro::Task<DownloadResult> retry(RetryPlan plan);
     // Stops every fetch at once, leaving no partial file; the run then ends Unfinished, from
     // the event loop.
     void abort();
@@ -79,6 +114,7 @@ private:
     struct ListPlan
     {
         const PictureList *list;
+        const QList<int> *chosen; // nullptr: every picture
         QString subfolder;
         int stemLength;
         QString filePrefix;
@@ -86,7 +122,21 @@ private:
         QString folder = {}; // the subfolder as created
     };
 
-    QCoro::Task<DownloadResult> download(Waits &waits, const CollectedSet &set);
+    // Pictures fetched one batch after the other; an empty batch may carry a notice.
+    struct Batch
+    {
+        QList<PictureFile> pictures;
+        QString emptyNotice;
+    };
+
+    QCoro::Task<DownloadResult> runOne(CollectedSet set, std::optional<PictureChoice> choice,
+                                       std::optional<RetryPlan> retry);
+    QCoro::Task<DownloadResult> download(Waits &waits, const CollectedSet &set,
+                                         const std::optional<PictureChoice> &choice);
+    QCoro::Task<DownloadResult> fetchAgain(Waits &waits, const RetryPlan &plan);
+    // The batches' pictures; the failures among them. result counts what was saved.
+    QCoro::Task<QList<FetchResult>> fetch(Waits &waits, const QList<Batch> &batches, DownloadResult &result);
+    void reportEnd(DownloadResult &result, const QList<FetchResult> &failures);
     bool createFolders(const QString &chosen, const QString &itemTitle, std::array<ListPlan, 3> &plans,
                        DownloadResult &result);
     void showProgress(int done, int total);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <functional>
@@ -17,6 +18,12 @@ public:
     // An information box with a single OK button, modal to the window; returns at once and
     // the box stays until it is closed.
     virtual void showMessage(const QString &text, const QString &title) = 0;
+    // A window of lines, one item each, that the user can scroll, select and copy; it fits the
+    // screen however many lines there are. Returns at once.
+    virtual void showLines(const QStringList &lines, const QString &title)
+    {
+        showMessage(lines.join(u'\n'), title);
+    }
     // A modal yes/no question; true for yes.
     virtual bool ask(const QString &text, const QString &title) = 0;
     // A chooser of file-system folders starting at initialFolder; the empty text on cancel. A

@@ -26,9 +26,10 @@ public:
     // Ties the line to a folder on disk it reports on, so the user can open it from the line.
     // A list that cannot open folders ignores it.
     virtual void setLineFolder(MessageLine /*line*/, const QString & /*folder*/) {}
-    // Offers the user an action on the line, under the caption, in place of the line's earlier
-    // one; an empty caption takes it away. It may run for as long as the list is there: what it
-    // refers to lives as long or is guarded. A list without a menu ignores it.
+    // Offers the user an action on the line, under the caption, beside the line's others (in
+    // place of an earlier one under the same caption); an empty caption takes them all away. It may run for
+    // as long as the list is there: what it refers to lives as long or is guarded. A list without a menu
+    // ignores it.
     virtual void setLineAction(MessageLine /*line*/, const QString & /*caption*/,
                                std::function<void()> /*action*/)
     {

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "LineMenu.h"
 #include "MainFormTestSupport.h"
 
 #include "collect/PictureList.h"
@@ -49,37 +50,10 @@ namespace {
 class MainFormTest : public talvesk::test::MainFormFixture
 {
 protected:
-    // Opens the context menu of a line of the message list, by right-click or by the menu key,
-    // chooses an entry and returns the menu's entries.
     QStringList chooseFromMenu(int row, bool byMouse, const QString &entry)
     {
-        auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
-        mesg->scrollToItem(mesg->item(row), QAbstractItemView::PositionAtTop);
-        // What the desktop sends for a right-click: the press selects, the menu event follows.
-        const QPoint at = byMouse ? mesg->visualItemRect(mesg->item(row)).center() : QPoint(5, 5);
-        if (byMouse)
-            QTest::mousePress(mesg->viewport(), Qt::RightButton, {}, at);
-        else
-            mesg->setCurrentRow(row);
-        QWidget *receiver = byMouse ? mesg->viewport() : static_cast<QWidget *>(mesg);
-        QContextMenuEvent menuEvent(byMouse ? QContextMenuEvent::Mouse : QContextMenuEvent::Keyboard, at,
-                                    receiver->mapToGlobal(at));
-        QApplication::sendEvent(receiver, &menuEvent);
-        if (byMouse)
-            QTest::mouseRelease(mesg->viewport(), Qt::RightButton, {}, at);
-        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-        EXPECT_NE(menu, nullptr);
-        QStringList entries;
-        if (!menu)
-            return entries;
-        for (QAction *action : menu->actions()) {
-            entries.append(action->text());
-            if (action->text() == entry)
-                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
-        }
-        if (menu->isVisible())
-            menu->close();
-        return entries;
+        return talvesk::test::chooseFromLineMenu(*control<QtMessageList>(QStringLiteral("mesg")), row,
+                                                 byMouse, entry);
     }
 };
 
@@ -382,7 +356,7 @@ TEST_F(MainFormTest, MessageLineShowsWholeAtLargerFont)
 
 // A download's result and failure lines open its item folder through the dialogs, from a
 // right-click or the menu key; other lines do not offer it. "复制" copies one line and "复制全部"
-// every line, newest first. The failure count on top shows the failure lines in one box. A
+// every line, newest first. The failure count on top shows the failure lines in a window. A
 // folder removed since gives a line saying so and opens nothing.
 TEST_F(MainFormTest, MessageContextMenu)
 {
@@ -428,8 +402,8 @@ TEST_F(MainFormTest, MessageContextMenu)
                   .join(u'\n'));
     EXPECT_EQ(chooseFromMenu(0, true, QStringLiteral("显示失败的图片")),
               withFolder + QStringList{QStringLiteral("显示失败的图片")});
-    ASSERT_FALSE(m_dialogs.boxes.isEmpty());
-    EXPECT_EQ(m_dialogs.boxes.last().text, mesg->item(1)->text());
+    ASSERT_EQ(m_dialogs.lineWindows.size(), 1);
+    EXPECT_EQ(m_dialogs.lineWindows[0].first, QStringList{mesg->item(1)->text()});
 
     ASSERT_TRUE(QDir(result.itemFolder).removeRecursively());
     chooseFromMenu(0, true, QStringLiteral("打开文件夹"));

@@ -13,6 +13,8 @@
 #include "support/FakeWindow.h"
 #include "support/LocalHttpServer.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -32,6 +34,7 @@ protected:
         setup.homePageUrl =
             homePath.isEmpty() ? QStringLiteral("about:blank") : m_server.url(homePath).toString();
         setup.offTheRecord = true;
+        setup.settingsFile = m_settings.filePath(QStringLiteral("talvesk.conf"));
         m_window = std::make_unique<MainForm>(setup);
     }
 
@@ -53,6 +56,7 @@ protected:
         return waitUntil([&browser] { return browser.loadState() != PageBrowser::LoadState::Loading; });
     }
 
+    QTemporaryDir m_settings; // the window's own, new for every test
     LocalHttpServer m_server;
     FakeDialogs m_dialogs;
     std::unique_ptr<MainForm> m_window;

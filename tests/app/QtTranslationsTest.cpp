@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/QtTranslations.h"
+#include "ShownWindow.h"
 #include "platform/qt/QtDialogs.h"
 #include "support/QStringPrinter.h"
 
@@ -11,15 +12,6 @@
 
 namespace {
 
-QMessageBox *shownMessageBox()
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible())
-            return box;
-    }
-    return nullptr;
-}
-
 // With Qt's Chinese translations loaded, the OK button of the program's message box reads "确定".
 TEST(QtTranslationsTest, MessageBoxOkButtonReadsChinese)
 {
@@ -28,7 +20,7 @@ TEST(QtTranslationsTest, MessageBoxOkButtonReadsChinese)
     talvesk::QtDialogs dialogs;
     dialogs.showMessage(QStringLiteral("图片已保存"), QStringLiteral("提示信息"));
 
-    QMessageBox *box = shownMessageBox();
+    QMessageBox *box = talvesk::test::shownWindow<QMessageBox>();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
     box->accept();

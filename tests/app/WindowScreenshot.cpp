@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <unistd.h>
@@ -68,6 +69,9 @@ int main(int argc, char *argv[])
     setup.dialogs = &dialogs;
     setup.homePageUrl = server.url(QStringLiteral("/item")).toString();
     setup.offTheRecord = true;
+    // The window as it first opens, whatever one run before kept.
+    const QTemporaryDir settings;
+    setup.settingsFile = settings.filePath(QStringLiteral("talvesk.conf"));
     talvesk::MainForm window(setup);
     window.show();
 

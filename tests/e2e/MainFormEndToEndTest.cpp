@@ -2,6 +2,7 @@
 #include "app/MainForm.h"
 #include "app/MainFormCommands.h"
 
+#include "app/LineMenu.h"
 #include "app/WaitUntil.h"
 #include "collect/CollectCommand.h"
 #include "collect/CollectMessages.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -51,8 +53,6 @@ using talvesk::test::waitUntil;
 
 namespace {
 
-const QString kLoadFailed = QStringLiteral("采集失败:网页载入失败或已被停止,请重新采集！");
-
 // Runs an action once a condition holds, checked every few milliseconds from the event loop,
 // which keeps turning while a command waits in it.
 class WhenReady final
@@ -81,12 +81,16 @@ private:
 class MainFormEndToEndTest : public ::testing::Test
 {
 protected:
-    MainFormEndToEndTest()
+    MainFormEndToEndTest() { start(); }
+
+    // Opens the window, with what the last one kept.
+    void start()
     {
         MainFormSetup setup;
         setup.dialogs = &m_dialogs;
         setup.homePageUrl = QStringLiteral("about:blank");
         setup.offTheRecord = true;
+        setup.settingsFile = m_settings.filePath(QStringLiteral("talvesk.conf"));
         m_window = std::make_unique<MainForm>(setup);
         m_commands = std::make_unique<MainFormCommands>(*m_window);
         m_window->show();
@@ -131,7 +135,7 @@ protected:
         EXPECT_TRUE(waitUntil([this] {
             const QString top = messageLines().value(0);
             return top.startsWith(QStringLiteral("图片采集完成")) ||
-                   top.startsWith(QStringLiteral("采集失败"));
+                   top.startsWith(QStringLiteral("采集失败")) || top == CollectMessages::stopped();
         }));
     }
     bool collectLineOnTop() const
@@ -221,8 +225,24 @@ protected:
         return whole;
     }
 
+    // The line that ends a download into this item folder.
+    static QString doneLine(const QString &itemFolder)
+    {
+        return QStringLiteral("图片下载完成,保存至:") + QDir::toNativeSeparators(itemFolder);
+    }
+    // Clicks 下载, chooses the folder and waits for the download's final line; the item folder.
+    QString downloadInto(const QTemporaryDir &dir, const SampleItem &item)
+    {
+        m_dialogs.folderAnswers = {dir.path()};
+        clickDownload();
+        const QString folder = QDir(dir.path()).filePath(item.itemTitle);
+        EXPECT_TRUE(waitUntil([&] { return messageLines().value(0) == doneLine(folder); }));
+        return folder;
+    }
+
     int progressBar() const { return control<QProgressBar>(QStringLiteral("ProgressBar1"))->value(); }
 
+    QTemporaryDir m_settings; // the window's own, new for every test
     SampleShop m_shop;
     FakeDialogs m_dialogs;
     std::unique_ptr<MainForm> m_window;
@@ -261,7 +281,8 @@ TEST_F(MainFormEndToEndTest, CollectShowsThePreviewTab)
     const QStringList lines = messageLines();
     ASSERT_GE(lines.size(), 2);
     EXPECT_EQ(lines[0], QStringLiteral("图片采集完成,主图数:9,描述图数:9,总图数:18,可以进行下载！"));
-    EXPECT_EQ(lines[1], CollectMessages::progress(0));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("消息提示:图片采集中,估算已用时")))
+        << lines[1].toStdString();
     EXPECT_EQ(control<QTabBar>(QStringLiteral("TabStrip1"))->currentIndex(), 1);
     EXPECT_TRUE(m_window->previewBrowser().isVisible());
     EXPECT_FALSE(m_window->itemBrowser().isVisible());
@@ -273,7 +294,7 @@ TEST_F(MainFormEndToEndTest, CollectShowsThePreviewTab)
               item.descriptionPictures[0] + QLatin1Char(' '));
 }
 
-// Stop during the ready wait ends the collect with a message; meanwhile a second collect
+// Stop during the ready wait ends the collect with "采集已停止"; meanwhile a second collect
 // and a download are refused with lines of their own.
 TEST_F(MainFormEndToEndTest, StopDuringTheReadyWaitEndsTheCollect)
 {
@@ -289,7 +310,7 @@ TEST_F(MainFormEndToEndTest, StopDuringTheReadyWaitEndsTheCollect)
     ASSERT_TRUE(stop.done());
     const QStringList lines = messageLines();
     ASSERT_FALSE(lines.isEmpty());
-    EXPECT_EQ(lines[0], kLoadFailed);
+    EXPECT_EQ(lines[0], CollectMessages::stopped());
     EXPECT_TRUE(lines.contains(CollectMessages::busy()));
     EXPECT_TRUE(lines.contains(CollectMessages::downloadBusy()));
     EXPECT_TRUE(m_dialogs.folderAsked.isEmpty());
@@ -412,8 +433,9 @@ TEST_F(MainFormEndToEndTest, ClosingDuringADownloadAsksFirst)
                               .sendingOnly(bytes.size() / 2, talvesk::test::HttpResponse::Ending::Hang));
     QTemporaryDir dir;
     m_dialogs.folderAnswers = {dir.path()};
+    const int asked = m_shop.server().requestCount(half); // by the preview
     clickDownload();
-    ASSERT_TRUE(waitUntil([&] { return m_shop.server().requestCount(half) > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return m_shop.server().requestCount(half) > asked; }));
 
     m_dialogs.answerYes = false;
     m_window->close();
@@ -465,12 +487,7 @@ TEST_F(MainFormEndToEndTest, NoticeDoesNotHoldUpTheDownload)
     typeAddress(item.url);
     clickCollect();
     QTemporaryDir dir;
-    m_dialogs.folderAnswers = {dir.path()};
-    clickDownload();
-
-    const QString done = QStringLiteral("图片下载完成,保存至:") +
-                         QDir::toNativeSeparators(QDir(dir.path()).filePath(item.itemTitle));
-    ASSERT_TRUE(waitUntil([&] { return messageLines().value(0) == done; }));
+    const QString folder = downloadInto(dir, item);
     QStringList open;
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible()) {
@@ -480,5 +497,189 @@ TEST_F(MainFormEndToEndTest, NoticeDoesNotHoldUpTheDownload)
     }
     open.sort();
     EXPECT_EQ(open, (QStringList{QStringLiteral("无采集到主图"), QStringLiteral("无采集到颜色主图")}));
-    EXPECT_EQ(wholePicturesIn(QDir(dir.path()).filePath(item.itemTitle), item), 3);
+    EXPECT_EQ(wholePicturesIn(folder, item), 3);
+}
+
+// The failures of a download are listed in a window of their own, and 重试失败的图片 fetches only
+// those again, into the same item folder under the same names.
+TEST_F(MainFormEndToEndTest, RetryFetchesOnlyTheFailedPictures)
+{
+    const SampleItem item = m_shop.tallItem(1500, 3);
+    typeAddress(item.url);
+    clickCollect();
+    ASSERT_TRUE(previewPicturesLoaded());
+    const QString failing = QUrl(item.descriptionPictures[1]).path();
+    m_shop.server().route(failing, talvesk::test::HttpResponse::withStatus(404));
+    QTemporaryDir dir;
+    m_dialogs.folderAnswers = {dir.path()};
+    clickDownload();
+    ASSERT_TRUE(
+        waitUntil([this] { return messageLines().value(0) == QStringLiteral("共有1张图片下载失败"); }));
+    const QString itemFolder = QDir(dir.path()).filePath(item.itemTitle);
+    EXPECT_EQ(wholePicturesIn(itemFolder, item), 2);
+
+    auto &mesg = *control<talvesk::QtMessageList>(QStringLiteral("mesg"));
+    talvesk::test::chooseFromLineMenu(mesg, 0, true, QStringLiteral("显示失败的图片"));
+    ASSERT_EQ(m_dialogs.lineWindows.size(), 1);
+    EXPECT_EQ(m_dialogs.lineWindows[0].first,
+              QStringList{QStringLiteral("图片下载失败:%1,原因:HTTP 404").arg(item.descriptionPictures[1])});
+
+    m_shop.server().route(failing,
+                          talvesk::test::HttpResponse::ok(SampleShop::pictureBytes(failing), "image/jpeg"));
+    const QString saved = QUrl(item.descriptionPictures[0]).path();
+    const int failingAsked = m_shop.server().requestCount(failing);
+    const int savedAsked = m_shop.server().requestCount(saved);
+    talvesk::test::chooseFromLineMenu(mesg, 0, true, QStringLiteral("重试失败的图片"));
+    ASSERT_TRUE(waitUntil([&] { return messageLines().value(0) == doneLine(itemFolder); }));
+    EXPECT_EQ(m_shop.server().requestCount(failing), failingAsked + 1);
+    EXPECT_EQ(m_shop.server().requestCount(saved), savedAsked);
+    EXPECT_EQ(m_dialogs.folderAsked.size(), 1);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{item.itemTitle});
+    EXPECT_EQ(wholePicturesIn(itemFolder, item), 3);
+    EXPECT_TRUE(QFileInfo::exists(
+        QDir(itemFolder).filePath(QStringLiteral("描述图/描述图1") + item.descriptionPictures[1].right(4))));
+}
+
+// Esc during the scroll phase stops the collect: the page stays where it is, and the item
+// collected before it is still the one previewed and downloaded.
+TEST_F(MainFormEndToEndTest, EscStopsTheCollectAndKeepsTheSetBefore)
+{
+    const SampleItem before = m_shop.tallItem(1500, 3);
+    typeAddress(before.url);
+    clickCollect();
+    ASSERT_TRUE(previewPicturesLoaded());
+
+    const SampleItem tall = m_shop.tallItem(20000, 10);
+    auto &page = *dynamic_cast<QtPageBrowser &>(m_window->itemBrowser()).view()->page();
+    int generation = -1;
+    WhenReady stop(
+        [this, &page] {
+            return collectLineOnTop() &&
+                   m_window->itemBrowser().loadState() == PageBrowser::LoadState::Finished &&
+                   page.scrollPosition().y() > 0;
+        },
+        [this, &generation] {
+            generation = m_window->itemBrowser().loadGeneration();
+            QTest::keyClick(m_window.get(), Qt::Key_Escape);
+        });
+    typeAddress(tall.url);
+    clickCollect();
+    ASSERT_TRUE(stop.done());
+    EXPECT_EQ(messageLines().value(0), CollectMessages::stopped());
+    EXPECT_EQ(m_window->itemBrowser().loadGeneration(), generation);
+    EXPECT_EQ(page.url(), tall.url);
+    EXPECT_TRUE(m_window->isEnabled());
+    EXPECT_EQ(evaluateInPreview(QStringLiteral("document.images.length")).toInt(), 3);
+
+    QTemporaryDir dir;
+    EXPECT_EQ(wholePicturesIn(downloadInto(dir, before), before), 3);
+}
+
+// What the window keeps survives a restart: its size and maximised state, the last 20
+// addresses entered, and the folder of the last download, where the folder dialog then opens.
+TEST_F(MainFormEndToEndTest, SettingsSurviveARestart)
+{
+    QStringList entered;
+    for (int i = 0; i < 21; ++i) {
+        entered.append(m_shop.server().url(QStringLiteral("/page/%1").arg(i)).toString());
+        typeAddress(QUrl(entered.last()));
+        pressEnter();
+    }
+    const SampleItem item = m_shop.tallItem(1500, 1);
+    typeAddress(item.url);
+    clickCollect();
+    QTemporaryDir dir;
+    m_dialogs.folderAnswers = {dir.path()};
+    clickDownload();
+    ASSERT_TRUE(waitUntil(
+        [this] { return messageLines().value(0).startsWith(QStringLiteral("图片下载完成,保存至:")); }));
+    m_window->showNormal();
+    m_window->resize(700, 500);
+    m_window->showMaximized();
+    ASSERT_TRUE(waitUntil([this] { return m_window->isMaximized(); }));
+    ASSERT_TRUE(m_window->close());
+    m_commands.reset();
+    m_window.reset();
+
+    start();
+    EXPECT_TRUE(m_window->isMaximized());
+    EXPECT_EQ(m_window->normalGeometry().size(), QSize(700, 500));
+    QStringList kept;
+    for (int i = 0; i < addressBox()->count(); ++i)
+        kept.append(addressBox()->itemText(i));
+    EXPECT_EQ(kept, entered.mid(1));
+    typeAddress(item.url);
+    clickCollect();
+    clickDownload();
+    ASSERT_TRUE(waitUntil([this] { return m_dialogs.folderAsked.size() == 2; }));
+    EXPECT_EQ(m_dialogs.folderAsked[1].second, QDir::toNativeSeparators(dir.path()));
+}
+
+// The preview's tick boxes choose what 下载 saves: after clearing everything, ticking the colour
+// list and then one main picture and clearing one colour picture, only those four are saved,
+// under the names they have among all of them. Each picture shows its pixel size.
+TEST_F(MainFormEndToEndTest, PickThenDownload)
+{
+    const SampleItem item = m_shop.taobaoItem();
+    typeAddress(item.url);
+    clickCollect();
+    ASSERT_TRUE(previewPicturesLoaded());
+    const int total = static_cast<int>(item.mainPictures.size() + item.colourPictures.size() +
+                                       item.descriptionPictures.size());
+    const QString boxes = QStringLiteral("Array.prototype.slice.call(document.querySelectorAll("
+                                         "'input[data-talvesk-choice]'))");
+    ASSERT_TRUE(waitUntil([&] {
+        return evaluateInPreview(boxes + QStringLiteral(".filter(function (b) { return b.checked; }).length"))
+                   .toInt() == total;
+    }));
+    EXPECT_TRUE(waitUntil([&] {
+        return evaluateInPreview(
+                   QStringLiteral("Array.prototype.every.call(document.images, function (i) {"
+                                  " return i.parentNode.querySelector('.talvesk-size').textContent === ' ' +"
+                                  " i.naturalWidth + '\u00d7' + i.naturalHeight; })"))
+            .toBool();
+    }));
+    EXPECT_EQ(
+        evaluateInPreview(QStringLiteral("document.querySelector('.talvesk-size').textContent")).toString(),
+        QStringLiteral(" 16×16"));
+
+    const auto press = [this](const QString &caption, int nth) {
+        evaluateInPreview(QStringLiteral("Array.prototype.filter.call(document.querySelectorAll('button'),"
+                                         " function (b) { return b.textContent === '%1'; })[%2].click()")
+                              .arg(caption)
+                              .arg(nth));
+    };
+    const auto tick = [this](const QString &place) {
+        evaluateInPreview(
+            QStringLiteral("document.querySelector('input[data-talvesk-choice=\"%1\"]').click()").arg(place));
+    };
+    press(QStringLiteral("全部不选"), 0);
+    press(QStringLiteral("全选"), 1); // the colour list
+    tick(QStringLiteral("1:0"));
+    tick(QStringLiteral("0:1"));
+
+    QTemporaryDir dir;
+    const QString folder = downloadInto(dir, item);
+    EXPECT_EQ(messageLines().value(1), QStringLiteral("图片下载进度:4/4,已完成100%"));
+    const auto files = [&](const QString &list) {
+        return QDir(QDir(folder).filePath(list)).entryList(QDir::Files, QDir::Name);
+    };
+    const auto named = [](const QString &prefix, int slot, const QString &address) {
+        return prefix + QString::number(slot) + address.right(4);
+    };
+    EXPECT_EQ(files(QStringLiteral("主图")),
+              QStringList{named(QStringLiteral("描述主图"), 1, item.mainPictures[1])});
+    EXPECT_EQ(files(QStringLiteral("颜色图")),
+              (QStringList{named(QStringLiteral("颜色主图"), 1, item.colourPictures[1]),
+                           named(QStringLiteral("颜色主图"), 2, item.colourPictures[2]),
+                           named(QStringLiteral("颜色主图"), 3, item.colourPictures[3])}));
+    EXPECT_TRUE(files(QStringLiteral("描述图")).isEmpty());
+    EXPECT_EQ(wholePicturesIn(folder, item), 4);
+    EXPECT_TRUE(m_dialogs.boxes.isEmpty());
+
+    // With nothing ticked there is nothing to download.
+    press(QStringLiteral("全部不选"), 0);
+    clickDownload();
+    EXPECT_TRUE(waitUntil([this] { return messageLines().value(0) == QStringLiteral("没有可下载的图片"); }));
+    EXPECT_EQ(m_dialogs.folderAsked.size(), 1);
 }

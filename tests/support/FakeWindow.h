@@ -54,8 +54,9 @@ public:
         QString title;
     };
     QList<Box> boxes;
-    QStringList folderAnswers;                  // answered in order; cancel once used up
-    QList<QPair<QString, QString>> folderAsked; // (title, initial folder)
+    QList<QPair<QStringList, QString>> lineWindows; // (lines, title)
+    QStringList folderAnswers;                      // answered in order; cancel once used up
+    QList<QPair<QString, QString>> folderAsked;     // (title, initial folder)
     QList<QUrl> opened;
     bool openFails = false; // nothing on the desktop opens an address
     QList<Box> questions;
@@ -67,6 +68,10 @@ public:
         boxes.append({text, title});
         if (onMessage)
             onMessage(boxes.last());
+    }
+    void showLines(const QStringList &lines, const QString &title) override
+    {
+        lineWindows.append({lines, title});
     }
     bool ask(const QString &text, const QString &title) override
     {

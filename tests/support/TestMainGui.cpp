@@ -4,6 +4,8 @@
 #include "support/TestDeadline.h"
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,9 @@ int main(int argc, char **argv)
     talvesk::selectHeadlessPlatform();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    // A window made without settings of its own keeps them here, never in the user's.
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new talvesk::test::TestDeadline);
     return RUN_ALL_TESTS();

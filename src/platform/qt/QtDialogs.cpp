@@ -4,11 +4,18 @@
 #include "platform/qt/FolderDialog.h"
 
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
+#include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
 
 namespace talvesk {
@@ -26,6 +33,34 @@ void QtDialogs::showMessage(const QString &text, const QString &title)
     // Not exec(): a nested loop would hold whatever waits in the event loop (a download) until
     // the box is closed.
     box->open();
+}
+
+void QtDialogs::showLines(const QStringList &lines, const QString &title)
+{
+    auto *window = new QDialog(m_owner);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(title);
+    auto *text = new QPlainTextEdit(lines.join(u'\n'), window);
+    text->setObjectName(QStringLiteral("lines"));
+    text->setReadOnly(true);
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, window);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, window, &QDialog::accept);
+    auto *layout = new QVBoxLayout(window);
+    layout->addWidget(text);
+    layout->addWidget(buttons);
+
+    // As wide and tall as the lines want, within four fifths of the screen; the rest scrolls.
+    const QFontMetrics metrics = text->fontMetrics();
+    int widest = 0;
+    for (const QString &line : lines)
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    const QSize wanted(widest + 60, metrics.lineSpacing() * (static_cast<int>(lines.size()) + 1) + 100);
+    const QScreen *screen = m_owner ? m_owner->screen() : QGuiApplication::primaryScreen();
+    const QSize room = screen ? screen->availableGeometry().size() * 4 / 5 : QSize(800, 600);
+    window->resize(wanted.boundedTo(room).expandedTo(QSize(320, 160)));
+    window->open();
 }
 
 bool QtDialogs::ask(const QString &text, const QString &title)

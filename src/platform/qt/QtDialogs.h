@@ -15,6 +15,7 @@ public:
     explicit QtDialogs(QWidget *owner = nullptr) : m_owner(owner) {}
 
     void showMessage(const QString &text, const QString &title) override;
+    void showLines(const QStringList &lines, const QString &title) override;
     bool ask(const QString &text, const QString &title) override;
     QString chooseFolder(const QString &title, const QString &initialFolder) override;
     void openExternal(const QUrl &address, std::function<void()> failed) override;

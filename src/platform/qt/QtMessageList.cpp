@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
 namespace talvesk {
 
 namespace {
@@ -71,10 +73,20 @@ void QtMessageList::setLineFolder(MessageLine line, const QString &folder)
 
 void QtMessageList::setLineAction(MessageLine line, const QString &caption, std::function<void()> action)
 {
-    if (caption.isEmpty())
+    if (caption.isEmpty()) {
         m_actions.remove(line);
-    else if (m_lines.contains(line))
-        m_actions.insert(line, {caption, std::move(action)});
+        return;
+    }
+    if (!m_lines.contains(line))
+        return;
+    QList<LineAction> &actions = m_actions[line];
+    const auto same = std::find_if(actions.begin(), actions.end(), [&caption](const LineAction &offered) {
+        return offered.caption == caption;
+    });
+    if (same != actions.end())
+        same->run = std::move(action);
+    else
+        actions.append({caption, std::move(action)});
 }
 
 QString QtMessageList::selectedText() const
@@ -107,8 +119,8 @@ void QtMessageList::contextMenuEvent(QContextMenuEvent *event)
         byMouse || !line ? event->globalPos() : viewport()->mapToGlobal(visualItemRect(line).bottomLeft());
     const QString text = line ? line->text() : QString();
     const QString folder = line ? line->data(kFolderRole).toString() : QString();
-    const LineAction action =
-        line ? m_actions.value(line->data(kHandleRole).value<MessageLine>()) : LineAction();
+    const QList<LineAction> actions =
+        line ? m_actions.value(line->data(kHandleRole).value<MessageLine>()) : QList<LineAction>();
 
     auto *menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -121,7 +133,7 @@ void QtMessageList::contextMenuEvent(QContextMenuEvent *event)
     if (!folder.isEmpty())
         menu->addAction(QStringLiteral("打开文件夹"), this,
                         [this, folder] { Q_EMIT openFolderRequested(folder); });
-    if (!action.caption.isEmpty())
+    for (const LineAction &action : actions)
         menu->addAction(action.caption, this, action.run);
     menu->popup(at);
     event->accept();

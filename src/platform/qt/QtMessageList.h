@@ -52,8 +52,8 @@ private:
         std::function<void()> run;
     };
 
-    QHash<MessageLine, QListWidgetItem *> m_lines; // items are never removed
-    QHash<MessageLine, LineAction> m_actions;
+    QHash<MessageLine, QListWidgetItem *> m_lines;   // items are never removed
+    QHash<MessageLine, QList<LineAction>> m_actions; // in the order first offered
     MessageLine m_lastLine = 0;
 };
 
