@@ -35,6 +35,11 @@ public:
         return answer<std::optional<int>>(
             [&](auto reply) { m_document->scrollByReadingHeight(x, y, reply); });
     }
+    std::optional<talvesk::ScrollHandling> scrollHandling(bool restart)
+    {
+        return answer<std::optional<talvesk::ScrollHandling>>(
+            [&](auto reply) { m_document->scrollHandling(restart, reply); });
+    }
     std::optional<QList<talvesk::PageElement>> elementsByTagName(const QString &tag, const QStringList &ids)
     {
         return answer<std::optional<QList<talvesk::PageElement>>>(

@@ -19,6 +19,7 @@ public:
 
     void bodyScrollHeight(Reply<std::optional<int>> reply) override;
     void scrollByReadingHeight(int x, int y, Reply<std::optional<int>> reply) override;
+    void scrollHandling(bool restart, Reply<std::optional<ScrollHandling>> reply) override;
     void elementsByTagName(const QString &tagName, const QStringList &innerHtmlForIds,
                            Reply<std::optional<QList<PageElement>>> reply) override;
     void loadLazyImages(const QString &divId, const QString &addressAttribute,
