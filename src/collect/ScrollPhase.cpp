@@ -49,12 +49,8 @@ QCoro::Task<ScrollPhase::End> ScrollPhase::run(Waits &waits, PageDocument &docum
         if (scrolled >= height) {
             // The height read with the last scroll may predate the page's answer to it.
             const std::optional<int> handled = co_await heightOnceScrollHandled(waits, document);
-            if (waits.aborted())
-                co_return End::Aborted;
-            if (!handled)
-                co_return End::NoBody;
-            height = *handled;
-            m_currentHeight = height;
+            if (const std::optional<End> end = takeHeight(waits, handled, height))
+                co_return *end;
             if (scrolled >= height)
                 co_return End::Bottom;
         }
@@ -80,12 +76,8 @@ QCoro::Task<ScrollPhase::End> ScrollPhase::run(Waits &waits, PageDocument &docum
             co_await waits.answer<std::optional<int>>([&](PageDocument::Reply<std::optional<int>> reply) {
                 document.scrollByReadingHeight(0, step, std::move(reply));
             });
-        if (waits.aborted())
-            co_return End::Aborted;
-        if (!next)
-            co_return End::NoBody;
-        height = *next;
-        m_currentHeight = height;
+        if (const std::optional<End> end = takeHeight(waits, next, height))
+            co_return *end;
         if (m_browser.drawingBehind()) {
             co_await letDrawingCatchUp(waits);
             if (waits.aborted())
@@ -94,6 +86,19 @@ QCoro::Task<ScrollPhase::End> ScrollPhase::run(Waits &waits, PageDocument &docum
             m_waitForDrawing = true;
         }
     }
+}
+
+// How a read of the height ends the phase, if it does; otherwise it is the height from now on.
+std::optional<ScrollPhase::End> ScrollPhase::takeHeight(const Waits &waits, std::optional<int> read,
+                                                        int &height)
+{
+    if (waits.aborted())
+        return End::Aborted;
+    if (!read)
+        return End::NoBody;
+    height = *read;
+    m_currentHeight = height;
+    return std::nullopt;
 }
 
 // The checks due by now, each at a tenth second of the phase.

@@ -47,6 +47,7 @@ public:
     int elapsedSeconds() const;
 
 private:
+    std::optional<End> takeHeight(const Waits &waits, std::optional<int> read, int &height);
     void widenStep();
     QCoro::Task<> letDrawingCatchUp(Waits &waits);
     QCoro::Task<std::optional<int>> heightOnceScrollHandled(Waits &waits, PageDocument &document);
