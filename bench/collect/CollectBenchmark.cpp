@@ -2,16 +2,24 @@
 // Times collects in the real browser engine, headless:
 //   walk: <seconds> s for 100000 divs
 //     the element walk alone, on a page of 100,000 empty div elements;
-//   collect <layout>: <S> s for <H> px, <F>/<E> pictures, <P> passes, <C> s scrolling, <L> s floor
+//   collect <layout>: <S> s for <H> px, <F>/<E> pictures, <P> passes, <C> s scrolling, <L> s floor,
+//                     <T> turns, <D> drawing waits, <K> ms end check, <R> s floor on a fresh load
 //     one collect of a 30,000 px page whose 100 description pictures enter the markup only
 //     when scrolled into view, once in the classic layout and once as today's script-rendered
-//     page: the whole collect, its scroll phase alone, and the floor, P bare passes (one
-//     event-loop turn plus one script call that scrolls and reads the height) made afterwards
-//     on the same page.
+//     page: the whole collect, its scroll phase alone (from the first pass to its end, the
+//     check that the page has handled its last scrolls included), and the floor, P bare passes
+//     (one event-loop turn plus one script call that scrolls and reads the height) made
+//     afterwards on the same page. T counts the phase's returns to the event loop (one a pass
+//     at best, as the floor's), D its waits for the page's drawing to catch up, K the time
+//     from its last pass to its end: figures that, unlike the times, do not depend on the
+//     machine's load. The last figure is the floor again on the page loaded afresh, which
+//     lays out and paints each place for the first time as the collect's passes do: the
+//     engine's own cost of a first visit, which the floor on the page already visited lacks.
 
 #include "app/WaitUntil.h"
 #include "collect/CollectCommand.h"
 #include "collect/PictureList.h"
+#include "platform/EventLoop.h"
 #include "platform/MessageList.h"
 #include "platform/WindowControls.h"
 #include "platform/qt/EngineEnvironment.h"
@@ -29,8 +37,10 @@
 #include <QWebEngineView>
 #include <QWidget>
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 using namespace talvesk;
 
@@ -91,10 +101,11 @@ public:
         if (m_page.loadState() != PageBrowser::LoadState::Finished || m_window.walkBegun() ||
             description.passes > 0)
             return;
+        lastNs = now;
         if (passes++ == 0)
-            m_first = now;
-        scrollNs = now - m_first;
+            firstNs = lastNs;
     }
+    qint64 elapsedNs() const { return m_clock.nsecsElapsed(); }
 
     struct Phase
     {
@@ -104,14 +115,54 @@ public:
     };
 
     int passes = 0;
-    qint64 scrollNs = 0;
+    qint64 firstNs = 0; // on this counter's clock
+    qint64 lastNs = 0;
     Phase description; // the description document's scroll phase, with its load
 
 private:
     const PageBrowser &m_page;
     const BenchWindow &m_window;
     QElapsedTimer m_clock;
-    qint64 m_first = 0;
+};
+
+// The collect's pause after its scroll phase, the first timer it asks for once its passes have
+// begun other than a wait for the page's drawing.
+constexpr int kCollectSettleMs = 300;
+
+// Watches the scroll phase through the collect's event loop: from its first pass to the pause
+// after it, the calls it posts (its returns to the loop) and the timers it asks for (its waits
+// for the page's drawing).
+class PhaseLoop final : public EventLoop
+{
+public:
+    PhaseLoop(EventLoop &loop, const ScrollPassCounter &passes) : m_loop(loop), m_passes(passes) {}
+    std::int64_t now() const override { return m_loop.now(); }
+    std::unique_ptr<PendingCall> post(std::function<void()> then) override
+    {
+        if (inPhase())
+            ++turns;
+        return m_loop.post(std::move(then));
+    }
+    std::unique_ptr<PendingCall> after(int milliseconds, std::function<void()> then) override
+    {
+        if (inPhase()) {
+            if (milliseconds == kCollectSettleMs)
+                endNs = m_passes.elapsedNs();
+            else
+                ++drawingWaits;
+        }
+        return m_loop.after(milliseconds, std::move(then));
+    }
+
+    int turns = 0;
+    int drawingWaits = 0;
+    qint64 endNs = -1; // on the pass counter's clock
+
+private:
+    bool inPhase() const { return m_passes.passes > 0 && endNs < 0; }
+
+    EventLoop &m_loop;
+    const ScrollPassCounter &m_passes;
 };
 
 int found(const CollectedSet &set, const QStringList &expected)
@@ -135,6 +186,9 @@ struct Run
     qint64 walkNs = 0;
     int passes = 0;
     ScrollPassCounter::Phase description;
+    int turns = 0;
+    int drawingWaits = 0;
+    qint64 endCheckNs = 0;
 };
 
 Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtPageBrowser &browser3, QtEventLoop &loop,
@@ -142,7 +196,8 @@ Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtPageBrowser &bro
 {
     BenchWindow window;
     ScrollPassCounter messages(browser1, window);
-    CollectCommand command(browser1, browser2, browser3, window, messages, loop);
+    PhaseLoop phaseLoop(loop, messages);
+    CollectCommand command(browser1, browser2, browser3, window, messages, phaseLoop);
 
     Run run;
     QElapsedTimer clock;
@@ -151,10 +206,14 @@ Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtPageBrowser &bro
     test::waitUntil([&] { return result->has_value(); });
     run.result = **result;
     run.totalNs = clock.nsecsElapsed();
-    run.scrollNs = messages.scrollNs;
+    const qint64 endNs = phaseLoop.endNs >= 0 ? phaseLoop.endNs : messages.lastNs;
+    run.scrollNs = endNs - messages.firstNs;
+    run.endCheckNs = endNs - messages.lastNs;
     run.description = messages.description;
     run.walkNs = window.walkNs;
     run.passes = messages.passes;
+    run.turns = phaseLoop.turns;
+    run.drawingWaits = phaseLoop.drawingWaits;
     return run;
 }
 
@@ -245,6 +304,15 @@ int main(int argc, char **argv)
         }
         browser1.setVisible(true);
         const qint64 floor = floorNs(browser1, run.passes);
+        // The same passes on the page loaded afresh (from another page, so not scrolled back to
+        // where it was), which has to lay out and paint each place once as the collect did.
+        const auto load = [&](const QString &address) {
+            browser1.navigate(address);
+            test::waitUntil([&] { return browser1.loadState() != PageBrowser::LoadState::Loading; });
+        };
+        load(QStringLiteral("about:blank"));
+        load(page.url.toString());
+        const qint64 freshFloor = floorNs(browser1, run.passes);
 
         const QStringList expected = page.mainPictures + page.colourPictures + page.descriptionPictures;
         const int foundCount = found(run.result.set, expected);
@@ -254,9 +322,11 @@ int main(int argc, char **argv)
         }
         ok = ok && foundCount == expected.size();
         std::printf(
-            "collect %s: %.2f s for %d px, %d/%d pictures, %d passes, %.2f s scrolling, %.2f s floor\n",
+            "collect %s: %.2f s for %d px, %d/%d pictures, %d passes, %.2f s scrolling, %.2f s floor, "
+            "%d turns, %d drawing waits, %.0f ms end check, %.2f s floor on a fresh load\n",
             layout, seconds(run.totalNs), height, foundCount, static_cast<int>(expected.size()), run.passes,
-            seconds(run.scrollNs), seconds(floor));
+            seconds(run.scrollNs), seconds(floor), run.turns, run.drawingWaits,
+            seconds(run.endCheckNs) * 1000, seconds(freshFloor));
         std::fflush(stdout);
     };
     timeCollect("classic", classic);

@@ -14,8 +14,9 @@ namespace talvesk {
 
 namespace {
 
-// A page that has not drawn its latest scroll position in this long is not waited for again
-// until it draws once more: it may draw nothing for good (a minimised window, say).
+// A page that has not drawn its latest scroll position, or got no further with handling its
+// scrolls, in this long is not waited for again until it draws once more: it may draw nothing
+// for good (a minimised window, say).
 constexpr std::int64_t kDrawWaitMs = 1000;
 
 // A page that keeps growing (an endless feed) would hold the scroll phase for good.
@@ -45,16 +46,26 @@ QCoro::Task<ScrollPhase::End> ScrollPhase::run(Waits &waits, PageDocument &docum
     // scrolls and reads the height the next pass tests in one round trip to the page.
     std::int32_t scrolled = 0;
     for (;;) {
-        if (scrolled >= height)
-            co_return End::Bottom;
+        if (scrolled >= height) {
+            // The height read with the last scroll may predate the page's answer to it.
+            const std::optional<int> handled = co_await heightOnceScrollHandled(waits, document);
+            if (const std::optional<End> end = takeHeight(waits, handled, height))
+                co_return *end;
+            if (scrolled >= height)
+                co_return End::Bottom;
+        }
         if (scrolled >= kDistanceLimit)
             co_return End::DistanceLimit;
         if (m_loop.now() - m_start >= kTimeLimitMs)
             co_return End::TimeLimit;
 
-        co_await waits.nextTurn();
-        if (waits.aborted())
-            co_return End::Aborted;
+        // One return to the event loop per pass: waiting for the page's answer to the last one
+        // was one already, unless the answer came at once.
+        if (!waits.returnedToLoop()) {
+            co_await waits.nextTurn();
+            if (waits.aborted())
+                co_return End::Aborted;
+        }
         if (m_browser.loadGeneration() != generation)
             co_return End::PageGone;
         widenStep();
@@ -65,16 +76,29 @@ QCoro::Task<ScrollPhase::End> ScrollPhase::run(Waits &waits, PageDocument &docum
             co_await waits.answer<std::optional<int>>([&](PageDocument::Reply<std::optional<int>> reply) {
                 document.scrollByReadingHeight(0, step, std::move(reply));
             });
-        if (waits.aborted())
-            co_return End::Aborted;
-        if (!next)
-            co_return End::NoBody;
-        height = *next;
-        m_currentHeight = height;
-        co_await letDrawingCatchUp(waits);
-        if (waits.aborted())
-            co_return End::Aborted;
+        if (const std::optional<End> end = takeHeight(waits, next, height))
+            co_return *end;
+        if (m_browser.drawingBehind()) {
+            co_await letDrawingCatchUp(waits);
+            if (waits.aborted())
+                co_return End::Aborted;
+        } else {
+            m_waitForDrawing = true;
+        }
     }
+}
+
+// How a read of the height ends the phase, if it does; otherwise it is the height from now on.
+std::optional<ScrollPhase::End> ScrollPhase::takeHeight(const Waits &waits, std::optional<int> read,
+                                                        int &height)
+{
+    if (waits.aborted())
+        return End::Aborted;
+    if (!read)
+        return End::NoBody;
+    height = *read;
+    m_currentHeight = height;
+    return std::nullopt;
 }
 
 // The checks due by now, each at a tenth second of the phase.
@@ -94,10 +118,6 @@ QCoro::Task<> ScrollPhase::letDrawingCatchUp(Waits &waits)
     // The page's lazy loaders watch it as drawn: scrolling on while the drawing lags most of a
     // view behind would carry places past them unseen. A page that has not drawn in a second
     // is not waited for again until it draws (a minimised window draws nothing).
-    if (!m_browser.drawingBehind()) {
-        m_waitForDrawing = true;
-        co_return;
-    }
     const std::int64_t start = m_loop.now();
     while (m_waitForDrawing && m_browser.drawingBehind()) {
         const std::int64_t left = kDrawWaitMs - (m_loop.now() - start);
@@ -108,6 +128,40 @@ QCoro::Task<> ScrollPhase::letDrawingCatchUp(Waits &waits)
         co_await waitForChange(waits, m_browser, static_cast<int>(left));
         if (waits.aborted())
             break;
+    }
+}
+
+QCoro::Task<std::optional<int>> ScrollPhase::heightOnceScrollHandled(Waits &waits, PageDocument &document)
+{
+    // A page grows from its handlers of the scroll events, which it dispatches only with its next
+    // frame and whose work may wait for a timer: the page itself tells when it has got through
+    // them, at the pace of its own frames, which is no matter of time. Only a page that gets no
+    // further for a second, drawing nothing, is not waited for.
+    bool restart = true;
+    std::optional<ScrollHandling::Stage> stage;
+    std::int64_t progressed = m_loop.now();
+    for (;;) {
+        const std::optional<ScrollHandling> handling = co_await waits.answer<std::optional<ScrollHandling>>(
+            [&](PageDocument::Reply<std::optional<ScrollHandling>> reply) {
+                document.scrollHandling(restart, std::move(reply));
+            });
+        if (waits.aborted() || !handling)
+            co_return std::nullopt;
+        restart = false;
+        if (handling->stage == ScrollHandling::Stage::Handled || !m_waitForDrawing)
+            co_return handling->height;
+        if (handling->stage != stage) {
+            stage = handling->stage;
+            progressed = m_loop.now();
+        } else if (m_loop.now() - progressed >= kDrawWaitMs) {
+            m_waitForDrawing = false;
+            co_return handling->height;
+        }
+        if (!waits.returnedToLoop()) {
+            co_await waits.nextTurn();
+            if (waits.aborted())
+                co_return std::nullopt;
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace talvesk {
 
@@ -15,10 +16,13 @@ class Waits;
 
 // The collect's scroll phase: scrolls the item page down in small steps until the sum of the
 // steps reaches the page's height, so that the pictures a page loads only when they come into
-// view enter its markup. One step per turn of the event loop, paced by nothing else. The step
-// starts at 5 px and, by the loop's clock, at every tenth second of the phase it grows by 2 px
-// if the height read by the latest pass equals the one remembered at the check before, or else
-// remembers that height. A page that keeps growing ends the phase after 300,000 px or 5 minutes.
+// view enter its markup. One step per turn of the event loop, paced by nothing else but the
+// page's answers and, where it lags most of a view behind, its drawing. The step starts at 5 px
+// and, by the loop's clock, at every tenth second of the phase it grows by 2 px if the height
+// read by the latest pass equals the one remembered at the check before, or else remembers that
+// height. The sum reaches the height only once the page has handled the scrolls up to there and
+// drawn since, read from the page itself. A page that keeps growing ends the phase after 300,000
+// px or 5 minutes.
 class ScrollPhase final
 {
 public:
@@ -43,8 +47,10 @@ public:
     int elapsedSeconds() const;
 
 private:
+    std::optional<End> takeHeight(const Waits &waits, std::optional<int> read, int &height);
     void widenStep();
     QCoro::Task<> letDrawingCatchUp(Waits &waits);
+    QCoro::Task<std::optional<int>> heightOnceScrollHandled(Waits &waits, PageDocument &document);
 
     PageBrowser &m_browser;
     EventLoop &m_loop;
@@ -53,7 +59,7 @@ private:
     std::int32_t m_lastHeight = 0;    // remembered at the last ten-second check
     std::int32_t m_currentHeight = 0; // read by the latest pass
     int m_checks = 0;                 // ten-second checks made
-    bool m_waitForDrawing = true;
+    bool m_waitForDrawing = true;     // false while the page draws nothing
 };
 
 } // namespace talvesk

@@ -59,6 +59,19 @@ struct ShownMarks
     QList<QUrl> frameAddresses; // of the rendered frames, at any depth
 };
 
+// How far a page has got with the scrolls made before a watch of it began, as the page itself
+// tells (see PageDocument::scrollHandling), and its height read at the same time.
+struct ScrollHandling
+{
+    enum class Stage {
+        Waiting,    // it has begun no frame since the watch began
+        Dispatched, // a frame has begun: the scroll events up to there have been dispatched
+        Handled,    // the tasks their handlers queued at once have run, and a frame was drawn since
+    };
+    Stage stage = Stage::Waiting;
+    int height = 0; // body.scrollHeight
+};
+
 // The document a browser shows at the moment it was taken. Reads are answered through a
 // callback, called once, at once or later from the event loop; every read fails (nullopt or
 // false) once that document is gone, e.g. because the browser has navigated elsewhere.
@@ -75,6 +88,12 @@ public:
     // parentWindow.scrollBy(x, y), then body.scrollHeight as bodyScrollHeight() reads it, in
     // one round trip; nullopt when the document is gone or has no body.
     virtual void scrollByReadingHeight(int x, int y, Reply<std::optional<int>> reply) = 0;
+
+    // With restart, begins a watch of how the page handles the scrolls made so far, replacing
+    // any earlier one; either way answers how far it has got since the watch began (Handled at
+    // once for a page not shown, which draws nothing), with body.scrollHeight read now. nullopt
+    // when the document is gone or has no body.
+    virtual void scrollHandling(bool restart, Reply<std::optional<ScrollHandling>> reply) = 0;
 
     // The classic blocks and today's areas of an item page, in one round trip, whatever the
     // page's size; nullopt when the script fails (an invalid selector, say).

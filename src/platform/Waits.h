@@ -129,6 +129,9 @@ public:
         }
         return false;
     }
+    // Whether the latest wait returned to the event loop, which then resumed the procedure: false
+    // when its answer came at once, or when the waits were aborted before it.
+    bool returnedToLoop() const { return m_returnedToLoop; }
     // The procedure uses what this is the presence of. That must end the waits on it when it
     // goes (a browser wakes its waiters and answers its reads); the procedure then finds
     // itself aborted and must not touch it.
@@ -143,12 +146,19 @@ public:
             : m_waits(waits), m_start(std::move(start)), m_state(std::make_shared<State>())
         {
         }
-        bool await_ready() const noexcept { return m_waits.aborted(); }
+        bool await_ready() const noexcept
+        {
+            if (!m_waits.aborted())
+                return false;
+            m_waits.m_returnedToLoop = false;
+            return true;
+        }
         bool await_suspend(std::coroutine_handle<> handle)
         {
             m_state->handle = handle;
             m_waits.m_current = m_state;
             m_start(Completion<T>(m_state, m_value, m_waits.m_loop));
+            m_waits.m_returnedToLoop = !m_state->done;
             if (m_state->done)
                 return false;
             m_state->suspended = true;
@@ -226,6 +236,7 @@ private:
     std::weak_ptr<State> m_current;
     std::vector<std::weak_ptr<const void>> m_dependencies;
     bool m_aborted = false;
+    bool m_returnedToLoop = false;
 };
 
 } // namespace talvesk

@@ -15,6 +15,7 @@
 using talvesk::PageBrowser;
 using talvesk::PageElement;
 using talvesk::QtPageBrowser;
+using talvesk::ScrollHandling;
 using talvesk::test::evaluated;
 using talvesk::test::HttpResponse;
 using talvesk::test::LocalHttpServer;
@@ -104,6 +105,38 @@ TEST_F(QtPageBrowserTest, ReadsTheDocumentSynchronously)
 
     EXPECT_EQ(document->scrollByReadingHeight(0, 500), height);
     EXPECT_EQ(evaluated(m_browser, QStringLiteral("window.scrollY"))->toInt(), 500);
+}
+
+// A page tells that it has handled a scroll only once the work that its scroll handler left
+// to the next frame and a timer there has run: the height read then includes what that work
+// added. A page not shown draws nothing, and says at once that nothing is left to wait for.
+TEST_F(QtPageBrowserTest, ScrollHandlingIncludesWorkLeftToTheNextFrame)
+{
+    m_server.route(QStringLiteral("/late"),
+                   HttpResponse::html(QStringLiteral(
+                       "<html><body style=\"margin:0;height:2000px\"><script>"
+                       "addEventListener('scroll', function () { requestAnimationFrame(function () {"
+                       " setTimeout(function () { var end = Date.now() + 50; while (Date.now() < end) {}"
+                       " document.body.style.height = '3000px'; }, 0); }); });"
+                       "</script></body></html>")));
+    ASSERT_TRUE(load(QStringLiteral("/late")));
+    SyncDocument document(m_browser.document());
+    const auto hidden = document->scrollHandling(true);
+    ASSERT_TRUE(hidden.has_value());
+    EXPECT_EQ(hidden->stage, ScrollHandling::Stage::Handled);
+
+    m_browser.view()->resize(800, 600);
+    m_browser.view()->show();
+    ASSERT_TRUE(
+        waitUntil([this] { return !evaluated(m_browser, QStringLiteral("document.hidden"))->toBool(); }));
+    EXPECT_EQ(document->scrollByReadingHeight(0, 1000), 2000);
+    std::optional<ScrollHandling> handling = document->scrollHandling(true);
+    ASSERT_TRUE(waitUntil([&] {
+        handling = document->scrollHandling(false);
+        return !handling || handling->stage == ScrollHandling::Stage::Handled;
+    }));
+    ASSERT_TRUE(handling.has_value());
+    EXPECT_EQ(handling->height, 3000);
 }
 
 // The state is Loading from navigate() on, before the engine reports anything, and ends in

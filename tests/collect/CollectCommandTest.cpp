@@ -16,6 +16,7 @@
 #include <QList>
 #include <QStringList>
 #include <functional>
+#include <utility>
 
 using talvesk::CollectAbort;
 using talvesk::CollectCommand;
@@ -26,6 +27,7 @@ using talvesk::PageBrowser;
 using talvesk::PageElement;
 using talvesk::PictureList;
 using talvesk::PreviewCounts;
+using talvesk::ScrollHandling;
 using talvesk::WindowControls;
 using talvesk::test::FakeEventLoop;
 using talvesk::test::FakeMessageList;
@@ -319,17 +321,58 @@ TEST_F(CollectCommandTest, EndlesslyGrowingPageStopsAtItsLimits)
 }
 
 // A page that does not draw its scroll position (a minimised window, say) is waited for once,
-// for a second, and then scrolled on without further waits instead of holding the collect.
+// for a second, and then scrolled on without further waits instead of holding the collect; nor
+// is it waited for to handle its last scrolls. The pass after the waits yields in them.
 TEST_F(CollectCommandTest, PageThatNeverDrawsIsNotWaitedForAgain)
 {
     browser1.scrollHeight = 100;
     browser1.drawnBehind = true;
+    browser1.scrollHandlingAt = [](int) { return ScrollHandling::Stage::Waiting; };
     loop.setMillisecondsPerTurn(100);
 
     ASSERT_TRUE(collect().ok());
 
     EXPECT_EQ(browser1.scrolls.size(), 20);
-    EXPECT_EQ(loop.yields(), 20 + 10 + 1); // passes, a second of waits, the preview's wait
+    EXPECT_EQ(browser1.scrollWatches, 1);
+    EXPECT_EQ(loop.yields(), 20 + 10 - 1 + 1); // passes, a second of waits, the preview's wait
+}
+
+// The scrolls are summed up to the height only once the page has handled them and drawn since,
+// as it tells itself however long that takes: a page whose handler grows it then is scrolled
+// on to its new end, which is again waited for.
+TEST_F(CollectCommandTest, EndWaitsForThePageToHandleItsScrolls)
+{
+    browser1.scrollHeight = 100;
+    loop.setMillisecondsPerTurn(100);
+    bool grown = false;
+    browser1.scrollHandlingAt = [&](int read) {
+        if (read < 12)
+            return read < 6 ? ScrollHandling::Stage::Waiting : ScrollHandling::Stage::Dispatched;
+        if (!std::exchange(grown, true))
+            *browser1.scrollHeight += 50;
+        return ScrollHandling::Stage::Handled;
+    };
+
+    ASSERT_TRUE(collect().ok());
+
+    EXPECT_EQ(browser1.scrolls.size(), 30);
+    EXPECT_EQ(browser1.scrollWatches, 2);
+    EXPECT_EQ(loop.yields(), 20 + 12 + 10 + 12 + 1); // passes and reads of each watch, the preview
+}
+
+// A page drawn but getting no further with its scrolls for a second is not waited for longer.
+TEST_F(CollectCommandTest, PageStuckHandlingItsScrollsIsWaitedForASecond)
+{
+    browser1.scrollHeight = 100;
+    loop.setMillisecondsPerTurn(100);
+    browser1.scrollHandlingAt = [](int read) {
+        return read == 0 ? ScrollHandling::Stage::Waiting : ScrollHandling::Stage::Dispatched;
+    };
+
+    ASSERT_TRUE(collect().ok());
+
+    EXPECT_EQ(browser1.scrolls.size(), 20);
+    EXPECT_EQ(loop.yields(), 20 + 1 + 10 + 1); // passes, a first frame, a second, the preview
 }
 
 // 5 main, 3 colour and 10 description pictures give the summary 8 / 10 / 18, and each list

@@ -446,7 +446,7 @@ TEST(CommandLineEndToEnd, SeveralPagesKeepTheInputOrder)
     SampleShop shop;
     const SampleItem slow = shop.taobaoItem();
     const SampleItem tmall = shop.tmallItem();
-    const SampleItem tall = shop.tallItem(1500, 5);
+    const SampleItem growing = shop.growingItem();
     // The first page's markup is held back until the other two have been collected.
     shop.server().hold(slow.url.path());
 
@@ -457,8 +457,9 @@ TEST(CommandLineEndToEnd, SeveralPagesKeepTheInputOrder)
     QObject::connect(&process, &QProcess::readyReadStandardError, &process,
                      [&] { err += process.readAllStandardError(); });
     process.start(QStringLiteral(TALVESK_EXECUTABLE),
-                  {QStringLiteral("collect"), slow.url.toString(), tmall.url.toString(), tall.url.toString(),
-                   QStringLiteral("--json"), QStringLiteral("--pages"), QStringLiteral("3")});
+                  {QStringLiteral("collect"), slow.url.toString(), tmall.url.toString(),
+                   growing.url.toString(), QStringLiteral("--json"), QStringLiteral("--pages"),
+                   QStringLiteral("3")});
     const auto othersDone = [&] {
         const QString text = QString::fromUtf8(err);
         return text.contains(QStringLiteral("[2/3] 图片采集完成")) &&
@@ -471,7 +472,7 @@ TEST(CommandLineEndToEnd, SeveralPagesKeepTheInputOrder)
     err += process.readAllStandardError();
     EXPECT_EQ(process.exitCode(), 0) << qPrintable(QString::fromUtf8(err));
 
-    const SampleItem *items[] = {&slow, &tmall, &tall};
+    const SampleItem *items[] = {&slow, &tmall, &growing};
     const QStringList lines =
         QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3) << qPrintable(lines.join(u'\n'));
@@ -482,6 +483,33 @@ TEST(CommandLineEndToEnd, SeveralPagesKeepTheInputOrder)
     }
     EXPECT_TRUE(QString::fromUtf8(err).contains(QStringLiteral("[1/3] 图片采集完成")))
         << qPrintable(QString::fromUtf8(err));
+}
+
+// Pages that grow only from a scroll handler that runs late, after a timer and 50 ms of their
+// own work, are scrolled to their final end four at a time, each with every picture: the
+// collect does not conclude that a page has stopped growing before the page has handled the
+// scroll events up to its last position.
+TEST(CommandLineEndToEnd, PagesThatGrowLateAreScrolledToTheirEnd)
+{
+    SampleShop shop;
+    QList<SampleItem> items;
+    QStringList arguments{QStringLiteral("collect"), QStringLiteral("--json"), QStringLiteral("--pages"),
+                          QStringLiteral("4")};
+    for (int copy = 1; copy <= 4; ++copy) {
+        items.append(shop.lateGrowingItem(copy));
+        arguments.append(items.last().url.toString());
+    }
+
+    const ProgramRun run = runTalvesk(arguments);
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), items.size()) << qPrintable(run.out);
+    for (int i = 0; i < items.size(); ++i) {
+        const QJsonObject object = QJsonDocument::fromJson(lines[i].toUtf8()).object();
+        EXPECT_EQ(strings(object.value(QStringLiteral("description"))), items[i].descriptionPictures)
+            << "page " << i + 1;
+    }
 }
 
 // A page whose own script keeps it busy holds only its own place in a batch: the other page

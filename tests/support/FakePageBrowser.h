@@ -52,6 +52,10 @@ public:
     bool writable = true;
     bool busy = false;        // a script of the page's own blocks it: every read times out
     bool drawnBehind = false; // the page has not drawn its latest scroll position yet
+    // How far the page has got with handling the scrolls, at each read of a watch: 0 for the
+    // read that starts it, 1 for the next... Handled at once unless set; may change the page.
+    std::function<ScrollHandling::Stage(int)> scrollHandlingAt;
+    int scrollWatches = 0; // watches started
 
     // Loading.
     LoadState state = LoadState::Finished;
@@ -142,6 +146,20 @@ public:
         m_browser.scrolls.append({x, y});
         answer(std::move(reply), m_browser.scrollHeight);
     }
+    void scrollHandling(bool restart, Reply<std::optional<ScrollHandling>> reply) override
+    {
+        if (!alive() || !m_browser.scrollHeight)
+            return answer(std::move(reply), std::optional<ScrollHandling>());
+        if (restart) {
+            ++m_browser.scrollWatches;
+            m_watchReads = 0;
+        }
+        ScrollHandling handling;
+        handling.stage = m_browser.scrollHandlingAt ? m_browser.scrollHandlingAt(m_watchReads++)
+                                                    : ScrollHandling::Stage::Handled;
+        handling.height = *m_browser.scrollHeight;
+        answer(std::move(reply), std::optional<ScrollHandling>(handling));
+    }
     void readItemPage(const talvesk::ItemPageQuery &query,
                       Reply<std::optional<talvesk::ItemPageReading>> reply) override
     {
@@ -205,6 +223,7 @@ private:
 
     FakePageBrowser &m_browser;
     int m_generation;
+    int m_watchReads = 0; // reads of the latest scroll watch
 };
 
 inline std::unique_ptr<PageDocument> FakePageBrowser::document()

@@ -72,10 +72,11 @@ const char kLazyScript[] = R"(<script>
     place.appendChild(img);
   }
 %1
+  function nearEnd() { return scrollY + innerHeight >= document.body.scrollHeight - 300; }
   function grow() {
     var description = document.getElementById('description');
     var left = Number(description.getAttribute('data-grow') || 0);
-    if (left <= 0 || scrollY + innerHeight < document.body.scrollHeight - 300)
+    if (left <= 0 || !nearEnd())
       return;
     description.setAttribute('data-grow', left - 1);
     var next = Number(description.getAttribute('data-next'));
@@ -88,7 +89,21 @@ const char kLazyScript[] = R"(<script>
     }
     description.setAttribute('data-next', next);
   }
-  addEventListener('scroll', grow);
+  var description = document.getElementById('description');
+  if (description && description.hasAttribute('data-grow-late')) {
+    // The handler only sets a timer; the growth waits for it and for 50 ms of work.
+    var pending = 0;
+    addEventListener('scroll', function () {
+      if (!pending && nearEnd())
+        pending = setTimeout(function () {
+          for (var end = Date.now() + 50; Date.now() < end;) {}
+          pending = 0;
+          grow();
+        }, 0);
+    });
+  } else {
+    addEventListener('scroll', grow);
+  }
   var places = document.querySelectorAll('[data-pic]');
   for (var i = 0; i < places.length; ++i)
     watch(places[i]);
@@ -326,7 +341,7 @@ ItemPage tmallPage(quint16 port)
     return result;
 }
 
-ItemPage growingPage(quint16 port)
+ItemPage growingPage(quint16 port, const QString &path, bool late)
 {
     constexpr int kGrowths = 4;
     const QString pics = host(port) + QStringLiteral("/pics/grow/");
@@ -337,15 +352,15 @@ ItemPage growingPage(quint16 port)
     for (const QString &address : main)
         body += QStringLiteral("<img data-src=\"%1_50x50.jpg\">\n").arg(address);
     body += QStringLiteral("</div>\n<div class=\"gap\"></div>\n<div id=\"description\" data-grow=\"%1\" "
-                           "data-next=\"3\" data-base=\"%2desc\">\n")
+                           "data-next=\"3\" data-base=\"%2desc\"%3>\n")
                 .arg(kGrowths)
-                .arg(pics);
+                .arg(pics, late ? QStringLiteral(" data-grow-late") : QString());
     for (const QString &address : descriptions.mid(0, 2))
         body += descriptionPlace(address);
     body += QStringLiteral("</div>\n");
 
     ItemPage result;
-    result.item.url = QUrl(QStringLiteral("http://127.0.0.1:%1/growing/item.htm").arg(port));
+    result.item.url = QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path));
     result.item.title = QStringLiteral("越滚越长的样品");
     result.item.itemTitle = result.item.title;
     result.item.mainPictures = absolute(main);
@@ -408,7 +423,8 @@ SampleShop::SampleShop()
 
     const quint16 p = port();
     for (const ItemPage &item : {taobaoPage(p, QStringLiteral("/taobao/item.htm"), true), tmallPage(p),
-                                 growingPage(p), taobaoPage(p, QStringLiteral("/untitled/item.htm"), false)})
+                                 growingPage(p, QStringLiteral("/growing/item.htm"), false),
+                                 taobaoPage(p, QStringLiteral("/untitled/item.htm"), false)})
         m_server.route(item.item.url.path(), HttpResponse::html(item.markup));
     m_server.route(neverFinishingPage().path(), HttpResponse::html(neverFinishingMarkup(p)));
 }
@@ -425,7 +441,14 @@ SampleItem SampleShop::tmallItem() const
 
 SampleItem SampleShop::growingItem() const
 {
-    return growingPage(port()).item;
+    return growingPage(port(), QStringLiteral("/growing/item.htm"), false).item;
+}
+
+SampleItem SampleShop::lateGrowingItem(int copy)
+{
+    const ItemPage item = growingPage(port(), QStringLiteral("/growing/late-%1.htm").arg(copy), true);
+    m_server.route(item.item.url.path(), HttpResponse::html(item.markup));
+    return item.item;
 }
 
 SampleItem SampleShop::tallItem(int heightPx, int pictureCount, LazyLoader loader)

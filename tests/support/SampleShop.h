@@ -64,6 +64,10 @@ public:
     // Two main thumbnails and a description that grows by a block of two more lazy pictures
     // whenever the view nears its end, four times: ten description pictures in the end.
     SampleItem growingItem() const;
+    // The growing item, but its scroll handler only sets a timer, which grows the page after
+    // 50 ms of busy work: the growth comes well after the scroll that asked for it. Copies
+    // differ only in their address.
+    SampleItem lateGrowingItem(int copy);
     // A page exactly heightPx high holding only a description of pictureCount lazy pictures,
     // evenly spaced.
     SampleItem tallItem(int heightPx, int pictureCount, LazyLoader loader = LazyLoader::IntersectionObserver);

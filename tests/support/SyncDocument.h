@@ -35,6 +35,11 @@ public:
         return answer<std::optional<int>>(
             [&](auto reply) { m_document->scrollByReadingHeight(x, y, reply); });
     }
+    std::optional<talvesk::ScrollHandling> scrollHandling(bool restart)
+    {
+        return answer<std::optional<talvesk::ScrollHandling>>(
+            [&](auto reply) { m_document->scrollHandling(restart, reply); });
+    }
     // The divs of these ids, read as an item page is.
     std::optional<QList<talvesk::PageElement>> blocks(const QStringList &ids)
     {

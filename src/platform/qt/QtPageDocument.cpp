@@ -136,6 +136,58 @@ void QtPageDocument::scrollByReadingHeight(int x, int y, Reply<std::optional<int
              });
 }
 
+void QtPageDocument::scrollHandling(bool restart, Reply<std::optional<ScrollHandling>> reply)
+{
+    // A frame's scroll events are dispatched right before its animation frame callbacks; a
+    // handler's work deferred by a timer without delay runs before a timer set after them, and
+    // the next frame's callbacks, then a timer set there, come once that work has been laid out
+    // and drawn. The watch lives in this script's own world, out of the page's reach; a hidden
+    // page runs no frames, and nothing is waited for there.
+    static const QString script = QStringLiteral(R"((function (restart) {
+  var watch = window.talveskScrollWatch;
+  if (restart || !watch) {
+    watch = window.talveskScrollWatch = {stage: 0};
+    requestAnimationFrame(function () {
+      watch.stage = 1;
+      setTimeout(function () {
+        requestAnimationFrame(function () {
+          setTimeout(function () { watch.stage = 2; }, 0);
+        });
+      }, 0);
+    });
+  }
+  return [document.hidden ? 2 : watch.stage, document.body ? document.body.scrollHeight : null];
+})(%1))");
+    evaluate(script.arg(restart ? QStringLiteral("true") : QStringLiteral("false")),
+             [reply = std::move(reply)](std::optional<QVariant> value) {
+                 if (!value || value->typeId() != QMetaType::QVariantList) {
+                     reply(std::nullopt);
+                     return;
+                 }
+                 const QVariantList stageAndHeight = value->toList();
+                 const std::optional<int> height =
+                     stageAndHeight.size() == 2 ? wholeNumber(stageAndHeight.at(1)) : std::nullopt;
+                 if (!height) {
+                     reply(std::nullopt);
+                     return;
+                 }
+                 ScrollHandling handling;
+                 handling.height = *height;
+                 switch (stageAndHeight.at(0).toInt()) {
+                 case 0:
+                     handling.stage = ScrollHandling::Stage::Waiting;
+                     break;
+                 case 1:
+                     handling.stage = ScrollHandling::Stage::Dispatched;
+                     break;
+                 default:
+                     handling.stage = ScrollHandling::Stage::Handled;
+                     break;
+                 }
+                 reply(handling);
+             });
+}
+
 void QtPageDocument::readItemPage(const ItemPageQuery &query, Reply<std::optional<ItemPageReading>> reply)
 {
     // The blocks are picked inside the page, so a page of millions of divs sends back only

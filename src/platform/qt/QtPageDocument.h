@@ -19,6 +19,7 @@ public:
 
     void bodyScrollHeight(Reply<std::optional<int>> reply) override;
     void scrollByReadingHeight(int x, int y, Reply<std::optional<int>> reply) override;
+    void scrollHandling(bool restart, Reply<std::optional<ScrollHandling>> reply) override;
     void readItemPage(const ItemPageQuery &query, Reply<std::optional<ItemPageReading>> reply) override;
     void renderedImages(const QStringList &lazyAttributes, Reply<std::optional<PageImages>> reply) override;
     void shownMarks(const QStringList &selectors, const QStringList &phrases,
