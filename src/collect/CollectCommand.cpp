@@ -202,7 +202,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
 
     ScrollPhase scroll(m_itemBrowser, m_loop);
     const std::optional<int> height = co_await waits.answer<std::optional<int>>(
-        [&](PageDocument::Reply<std::optional<int>> reply) { document->bodyScrollHeight(std::move(reply)); });
+        [&](PageDocument::Reply<std::optional<int>> reply) { document->scrollToTopReadingHeight(std::move(reply)); });
     if (waits.aborted())
         co_return ended(address);
     if (!height)
@@ -467,7 +467,7 @@ QCoro::Task<QString> CollectCommand::readDescriptionDocument(const QUrl &url, Pi
         co_return descriptionFailure(waits, error);
 
     const std::optional<int> height = co_await waits.answer<std::optional<int>>(
-        [&](PageDocument::Reply<std::optional<int>> reply) { document->bodyScrollHeight(std::move(reply)); });
+        [&](PageDocument::Reply<std::optional<int>> reply) { document->scrollToTopReadingHeight(std::move(reply)); });
     if (waits.aborted() || !height)
         co_return descriptionFailure(waits, CollectMessages::descriptionUnreadable());
     ScrollPhase scroll(m_descriptionBrowser, m_loop);

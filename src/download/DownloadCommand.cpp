@@ -295,6 +295,8 @@ bool DownloadCommand::createFolders(const QString &chosen, const QString &itemTi
 // them: they go, and anything someone else put there since stays.
 void DownloadCommand::removeIfNothingSaved(DownloadResult &result)
 {
+    if (m_options.keepFolderWhenNothingSaved)
+        return;
     if (result.saved == 0 && result.total > 0 && !result.itemFolder.isEmpty() && !result.itemFolderRemoved)
         result.itemFolderRemoved = removeEmptyFolders(result.itemFolder);
 }

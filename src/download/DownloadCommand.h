@@ -52,6 +52,9 @@ struct DownloadOptions
     int concurrency = 6;           // pictures of one list fetched at a time
     QString startFolder;           // where the folder dialog opens
     bool makeChosenFolder = false; // a chosen folder that does not exist is made, with its parents
+    // A download that saved nothing keeps the item folder it made and ends as any other: for a
+    // caller that names the folder to others (the command line prints it).
+    bool keepFolderWhenNothingSaved = false;
     FetchOptions fetch;
     // Set: a download with failures offers, on its failure count, to fetch them again through this.
     std::function<void(const RetryPlan &)> retry;

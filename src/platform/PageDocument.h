@@ -85,6 +85,10 @@ public:
     // body.scrollHeight in whole pixels; nullopt when there is no body.
     virtual void bodyScrollHeight(Reply<std::optional<int>> reply) = 0;
 
+    // Scrolls to the top, then reads body.scrollHeight as bodyScrollHeight() does, in one
+    // round trip: a page reloaded where it was shown comes back scrolled to where it was.
+    virtual void scrollToTopReadingHeight(Reply<std::optional<int>> reply) = 0;
+
     // parentWindow.scrollBy(x, y), then body.scrollHeight as bodyScrollHeight() reads it, in
     // one round trip; nullopt when the document is gone or has no body.
     virtual void scrollByReadingHeight(int x, int y, Reply<std::optional<int>> reply) = 0;

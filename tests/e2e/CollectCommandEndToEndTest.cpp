@@ -465,3 +465,21 @@ TEST_F(CollectEndToEndTest, StrayMarksDoNotHideTodaysGallery)
     EXPECT_EQ(filled(result.set.colourPictures), page.item.colourPictures);
     EXPECT_EQ(filled(result.set.descriptionPictures), page.item.descriptionPictures);
 }
+
+// Collecting the page the browser shows, scrolled down, reloads it where it was shown: the
+// collect starts from the top all the same, so the lazy pictures above are not passed over.
+TEST_F(CollectEndToEndTest, PageScrolledDownIsCollectedFromTheTop)
+{
+    const SampleItem item = m_shop.tallItem(3000, 6);
+    ASSERT_TRUE(load(item.url));
+    ASSERT_TRUE(evaluated(m_browser1, QStringLiteral("window.scrollTo(0, 2400); true")).has_value());
+    ASSERT_TRUE(waitUntil([this] {
+        const auto y = evaluated(m_browser1, QStringLiteral("window.scrollY"));
+        return y && y->toInt() > 0;
+    }));
+
+    const CollectResult result = collect(item.url);
+
+    ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
+    EXPECT_EQ(filled(result.set.descriptionPictures), item.descriptionPictures);
+}

@@ -139,6 +139,10 @@ public:
     {
         answer(std::move(reply), alive() ? m_browser.scrollHeight : std::nullopt);
     }
+    void scrollToTopReadingHeight(Reply<std::optional<int>> reply) override
+    {
+        answer(std::move(reply), alive() ? m_browser.scrollHeight : std::nullopt);
+    }
     void scrollByReadingHeight(int x, int y, Reply<std::optional<int>> reply) override
     {
         if (!alive())

@@ -189,6 +189,7 @@ public:
         downloadOptions.concurrency = m_options.jobs;
         // As wget -P and curl --create-dirs do.
         downloadOptions.makeChosenFolder = true;
+        downloadOptions.keepFolderWhenNothingSaved = true;
         DownloadCommand download(window, dialogs, messages, m_loop, downloadOptions);
         m_download = &download;
         const DownloadResult saved = co_await download.run(collected.set);

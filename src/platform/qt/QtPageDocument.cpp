@@ -113,6 +113,17 @@ void QtPageDocument::bodyScrollHeight(Reply<std::optional<int>> reply)
              [reply = std::move(reply)](std::optional<QVariant> value) { reply(wholeNumber(value)); });
 }
 
+void QtPageDocument::scrollToTopReadingHeight(Reply<std::optional<int>> reply)
+{
+    const QPointer<QtPageBrowser> browser = m_browser;
+    evaluate(QStringLiteral("window.scrollTo(0, 0); document.body ? document.body.scrollHeight : null"),
+             [browser, reply = std::move(reply)](std::optional<QVariant> value) {
+                 if (browser)
+                     browser->noteScrolledTo(0);
+                 reply(wholeNumber(value));
+             });
+}
+
 void QtPageDocument::scrollByReadingHeight(int x, int y, Reply<std::optional<int>> reply)
 {
     const QPointer<QtPageBrowser> browser = m_browser;

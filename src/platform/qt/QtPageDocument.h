@@ -18,6 +18,7 @@ public:
     QtPageDocument(QtPageBrowser *browser, int generation);
 
     void bodyScrollHeight(Reply<std::optional<int>> reply) override;
+    void scrollToTopReadingHeight(Reply<std::optional<int>> reply) override;
     void scrollByReadingHeight(int x, int y, Reply<std::optional<int>> reply) override;
     void scrollHandling(bool restart, Reply<std::optional<ScrollHandling>> reply) override;
     void readItemPage(const ItemPageQuery &query, Reply<std::optional<ItemPageReading>> reply) override;
