@@ -291,7 +291,7 @@ ItemPageMarkup currentLayoutPage(quint16 port, const QString &path, Generation g
         item.insert(QStringLiteral("pcADescUrl"), place.namedInData);
         // What the page's scripts may do to whoever trusts their world: other data, functions
         // that answer falsely or never, and elements that shadow the document's properties.
-        forgeries = QStringLiteral(R"js(<form name="querySelectorAll"></form><img name="baseURI" alt="">
+        forgeries = QStringLiteral(R"js(<form name="querySelectorAll"></form><img name="baseURI" alt=""><form name="body"></form>
 <script>
 window.__ICE_APP_CONTEXT__ = {loaderData: {home: {data: {res: {item: {pcADescUrl: "javascript:alert(1)"}}}}}};
 Object.defineProperty(window, "__ICE_APP_CONTEXT__", {get: function () { for (;;) {} }});

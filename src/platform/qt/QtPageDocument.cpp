@@ -11,6 +11,15 @@ namespace talvesk {
 
 namespace {
 
+// body.scrollHeight, or null without a body. Through the prototypes: an element the page names
+// "body" would shadow document.body.
+QString bodyHeight()
+{
+    return QStringLiteral("(function () { var body = Object.getOwnPropertyDescriptor(Document.prototype, "
+                          "\"body\").get.call(document); return body ? Object.getOwnPropertyDescriptor("
+                          "Element.prototype, \"scrollHeight\").get.call(body) : null; })()");
+}
+
 // A value as a JavaScript literal; JSON text is valid JavaScript.
 QString jsLiteral(const QJsonValue &value)
 {
@@ -109,14 +118,14 @@ void QtPageDocument::evaluate(const QString &script, Reply<std::optional<QVarian
 
 void QtPageDocument::bodyScrollHeight(Reply<std::optional<int>> reply)
 {
-    evaluate(QStringLiteral("document.body ? document.body.scrollHeight : null"),
+    evaluate(bodyHeight(),
              [reply = std::move(reply)](std::optional<QVariant> value) { reply(wholeNumber(value)); });
 }
 
 void QtPageDocument::scrollToTopReadingHeight(Reply<std::optional<int>> reply)
 {
     const QPointer<QtPageBrowser> browser = m_browser;
-    evaluate(QStringLiteral("window.scrollTo(0, 0); document.body ? document.body.scrollHeight : null"),
+    evaluate(QStringLiteral("window.scrollTo(0, 0); ") + bodyHeight(),
              [browser, reply = std::move(reply)](std::optional<QVariant> value) {
                  if (browser)
                      browser->noteScrolledTo(0);
@@ -127,10 +136,7 @@ void QtPageDocument::scrollToTopReadingHeight(Reply<std::optional<int>> reply)
 void QtPageDocument::scrollByReadingHeight(int x, int y, Reply<std::optional<int>> reply)
 {
     const QPointer<QtPageBrowser> browser = m_browser;
-    evaluate(QStringLiteral(
-                 "window.scrollBy(%1, %2); [document.body ? document.body.scrollHeight : null, scrollY]")
-                 .arg(x)
-                 .arg(y),
+    evaluate(QStringLiteral("window.scrollBy(%1, %2); [%3, scrollY]").arg(x).arg(y).arg(bodyHeight()),
              [browser, reply = std::move(reply)](std::optional<QVariant> value) {
                  if (!value || value->typeId() != QMetaType::QVariantList) {
                      reply(std::nullopt);
@@ -167,9 +173,9 @@ void QtPageDocument::scrollHandling(bool restart, Reply<std::optional<ScrollHand
       }, 0);
     });
   }
-  return [document.hidden ? 2 : watch.stage, document.body ? document.body.scrollHeight : null];
+  return [Object.getOwnPropertyDescriptor(Document.prototype, "hidden").get.call(document) ? 2 : watch.stage, %2];
 })(%1))");
-    evaluate(script.arg(restart ? QStringLiteral("true") : QStringLiteral("false")),
+    evaluate(script.arg(restart ? QStringLiteral("true") : QStringLiteral("false"), bodyHeight()),
              [reply = std::move(reply)](std::optional<QVariant> value) {
                  if (!value || value->typeId() != QMetaType::QVariantList) {
                      reply(std::nullopt);
@@ -356,7 +362,8 @@ void QtPageDocument::inlineScripts(const QStringList &markers, Reply<std::option
 
 void QtPageDocument::firstInnerText(const QString &tagName, Reply<std::optional<QString>> reply)
 {
-    evaluate(QStringLiteral("(function (tag) { var e = document.getElementsByTagName(tag)[0]; return e ? "
+    evaluate(QStringLiteral("(function (tag) { var e = "
+                            "Document.prototype.getElementsByTagName.call(document, tag)[0]; return e ? "
                             "e.innerText : null; })(%1)")
                  .arg(jsLiteral(tagName)),
              [reply = std::move(reply)](std::optional<QVariant> value) {
