@@ -17,9 +17,8 @@
 #include "platform/Waits.h"
 #include "platform/WindowControls.h"
 
+#include <QScopeGuard>
 #include <QStringList>
-
-#include <algorithm>
 
 namespace talvesk {
 
@@ -201,8 +200,10 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
         co_return blocked(gate);
 
     ScrollPhase scroll(m_itemBrowser, m_loop);
-    const std::optional<int> height = co_await waits.answer<std::optional<int>>(
-        [&](PageDocument::Reply<std::optional<int>> reply) { document->scrollToTopReadingHeight(std::move(reply)); });
+    const std::optional<int> height =
+        co_await waits.answer<std::optional<int>>([&](PageDocument::Reply<std::optional<int>> reply) {
+            document->scrollToTopReadingHeight(std::move(reply));
+        });
     if (waits.aborted())
         co_return ended(address);
     if (!height)
@@ -429,16 +430,11 @@ QCoro::Task<QString> CollectCommand::readDescriptionDocument(const QUrl &url, Pi
     waits.dependOn(m_descriptionBrowser.presence());
     m_descriptionWaits = &waits;
     m_descriptionTimedOut = false;
-    struct Done
-    {
-        Waits *&waits;
-        ~Done() { waits = nullptr; }
-    } done{m_descriptionWaits};
-    struct Deadline
-    {
-        std::unique_ptr<PendingCall> &call;
-        ~Deadline() { call.reset(); }
-    } deadline{m_deadline};
+    // However the read ends, the collect's waits and what is left of its time limit are its own again.
+    const auto done = qScopeGuard([this] {
+        m_descriptionWaits = nullptr;
+        m_deadline.reset();
+    });
     if (m_timeLimitSeconds > 0) {
         const std::int64_t left = m_deadlineAt - m_loop.now();
         if (left <= 0)
@@ -466,8 +462,10 @@ QCoro::Task<QString> CollectCommand::readDescriptionDocument(const QUrl &url, Pi
     if (waits.aborted() || !error.isEmpty())
         co_return descriptionFailure(waits, error);
 
-    const std::optional<int> height = co_await waits.answer<std::optional<int>>(
-        [&](PageDocument::Reply<std::optional<int>> reply) { document->scrollToTopReadingHeight(std::move(reply)); });
+    const std::optional<int> height =
+        co_await waits.answer<std::optional<int>>([&](PageDocument::Reply<std::optional<int>> reply) {
+            document->scrollToTopReadingHeight(std::move(reply));
+        });
     if (waits.aborted() || !height)
         co_return descriptionFailure(waits, CollectMessages::descriptionUnreadable());
     ScrollPhase scroll(m_descriptionBrowser, m_loop);

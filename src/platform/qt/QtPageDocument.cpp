@@ -138,15 +138,9 @@ void QtPageDocument::scrollByReadingHeight(int x, int y, Reply<std::optional<int
     const QPointer<QtPageBrowser> browser = m_browser;
     evaluate(QStringLiteral("window.scrollBy(%1, %2); [%3, scrollY]").arg(x).arg(y).arg(bodyHeight()),
              [browser, reply = std::move(reply)](std::optional<QVariant> value) {
-                 if (!value || value->typeId() != QMetaType::QVariantList) {
-                     reply(std::nullopt);
-                     return;
-                 }
-                 const QVariantList heightAndPosition = value->toList();
-                 if (heightAndPosition.size() != 2) {
-                     reply(std::nullopt);
-                     return;
-                 }
+                 const QVariantList heightAndPosition = listOf(value, 2);
+                 if (heightAndPosition.isEmpty())
+                     return reply(std::nullopt);
                  if (browser)
                      browser->noteScrolledTo(qRound(heightAndPosition.at(1).toDouble()));
                  reply(wholeNumber(heightAndPosition.at(0)));
@@ -177,17 +171,11 @@ void QtPageDocument::scrollHandling(bool restart, Reply<std::optional<ScrollHand
 })(%1))");
     evaluate(script.arg(restart ? QStringLiteral("true") : QStringLiteral("false"), bodyHeight()),
              [reply = std::move(reply)](std::optional<QVariant> value) {
-                 if (!value || value->typeId() != QMetaType::QVariantList) {
-                     reply(std::nullopt);
-                     return;
-                 }
-                 const QVariantList stageAndHeight = value->toList();
+                 const QVariantList stageAndHeight = listOf(value, 2);
                  const std::optional<int> height =
-                     stageAndHeight.size() == 2 ? wholeNumber(stageAndHeight.at(1)) : std::nullopt;
-                 if (!height) {
-                     reply(std::nullopt);
-                     return;
-                 }
+                     stageAndHeight.isEmpty() ? std::nullopt : wholeNumber(stageAndHeight.at(1));
+                 if (!height)
+                     return reply(std::nullopt);
                  ScrollHandling handling;
                  handling.height = *height;
                  switch (stageAndHeight.at(0).toInt()) {
