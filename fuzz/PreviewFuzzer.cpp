@@ -150,8 +150,9 @@ Tokens tokenize(const QString &markup)
 
 QString written(const CollectedSet &set, const QString &address)
 {
-    talvesk::test::FakePageBrowser browser;
     talvesk::test::FakeEventLoop loop;
+    talvesk::test::FakePageBrowser browser;
+    loop.watch(browser);
     talvesk::Waits waits(loop);
     const talvesk::PreviewResult result =
         talvesk::test::runToEnd(loop, talvesk::writePreviewPage(browser, waits, set, address));

@@ -20,8 +20,6 @@
 #include "collect/CollectCommand.h"
 #include "collect/PictureList.h"
 #include "platform/EventLoop.h"
-#include "platform/MessageList.h"
-#include "platform/WindowControls.h"
 #include "platform/qt/EngineEnvironment.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageBrowser.h"
@@ -41,6 +39,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <utility>
 
 using namespace talvesk;
 
@@ -56,60 +55,44 @@ double seconds(qint64 nanoseconds)
     return static_cast<double>(nanoseconds) / 1e9;
 }
 
-// Times the element walk (the window is disabled).
-class BenchWindow final : public WindowControls
+// Counts the scroll passes and times them from the collect's reports: it reports once as the
+// phase begins and then once per pass. The phase is timed from the first pass to the last. It
+// also times the element walk and the description document's passes.
+class ScrollPassCounter final
 {
 public:
-    BenchWindow() { m_clock.start(); }
-    void selectTab(Tab) override {}
-    void setWindowEnabled(bool enabled) override
-    {
-        if (!enabled)
-            m_walkStart = m_clock.nsecsElapsed();
-        else if (m_walkStart >= 0)
-            walkNs = m_clock.nsecsElapsed() - m_walkStart;
-    }
-    bool walkBegun() const { return m_walkStart >= 0; }
-    qint64 walkNs = 0;
-
-private:
-    QElapsedTimer m_clock;
-    qint64 m_walkStart = -1;
-};
-
-// Counts the scroll passes and times them: once the page has loaded and before the walk, the
-// collect rewrites its progress line once per pass. The phase is timed from the first pass to
-// the last.
-class ScrollPassCounter final : public MessageList
-{
-public:
-    ScrollPassCounter(const PageBrowser &page, const BenchWindow &window) : m_page(page), m_window(window)
-    {
-        m_clock.start();
-    }
-    MessageLine insertLine(const QString &) override { return 0; }
-    void setLine(MessageLine, const QString &text) override
+    ScrollPassCounter() { m_clock.start(); }
+    void report(const CollectProgress &progress)
     {
         const qint64 now = m_clock.nsecsElapsed();
-        // The description document's passes rewrite the line in its own words.
-        if (text.startsWith(QStringLiteral("消息提示:正在读取描述图"))) {
+        if (progress.phase != CollectProgress::Phase::ReadingBlocks && m_walkStart >= 0 && walkNs == 0)
+            walkNs = now - m_walkStart;
+        switch (progress.phase) {
+        case CollectProgress::Phase::ReadingDescription:
             if (description.passes++ == 0)
                 description.first = now;
             description.ns = now - description.first;
             return;
+        case CollectProgress::Phase::ReadingBlocks:
+            if (m_walkStart < 0)
+                m_walkStart = now;
+            return;
+        case CollectProgress::Phase::Scrolling:
+            break;
+        case CollectProgress::Phase::Loading:
+        case CollectProgress::Phase::Reading:
+        case CollectProgress::Phase::Finished:
+            return;
         }
-        // The collect's clock rewrites the line from a timer once a second, and once more with
-        // its final time after the phase: no pass.
-        if (m_page.loadState() != PageBrowser::LoadState::Finished || m_window.walkBegun() ||
-            description.passes > 0 || (inTimer && *inTimer) || (phaseEndNs && *phaseEndNs >= 0))
+        // The collect's clock reports from a timer once a second: no pass.
+        if ((inTimer && *inTimer) || !std::exchange(m_scrolling, true))
             return;
         lastNs = now;
         if (passes++ == 0)
             firstNs = lastNs;
     }
     qint64 elapsedNs() const { return m_clock.nsecsElapsed(); }
-    const bool *inTimer = nullptr;      // set while the loop runs a timer's call
-    const qint64 *phaseEndNs = nullptr; // set once the phase has ended
+    const bool *inTimer = nullptr; // set while the loop runs a timer's call
 
     struct Phase
     {
@@ -122,11 +105,12 @@ public:
     qint64 firstNs = 0; // on this counter's clock
     qint64 lastNs = 0;
     Phase description; // the description document's scroll phase, with its load
+    qint64 walkNs = 0;
 
 private:
-    const PageBrowser &m_page;
-    const BenchWindow &m_window;
     QElapsedTimer m_clock;
+    bool m_scrolling = false;
+    qint64 m_walkStart = -1;
 };
 
 // The collect's pause after its scroll phase, the first timer it asks for once its passes have
@@ -142,7 +126,6 @@ public:
     PhaseLoop(EventLoop &loop, ScrollPassCounter &passes) : m_loop(loop), m_passes(passes)
     {
         passes.inTimer = &m_inTimer;
-        passes.phaseEndNs = &endNs;
     }
     std::int64_t now() const override { return m_loop.now(); }
     std::unique_ptr<PendingCall> post(std::function<void()> then) override
@@ -208,15 +191,15 @@ struct Run
 Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtPageBrowser &browser3, QtEventLoop &loop,
             const QString &address)
 {
-    BenchWindow window;
-    ScrollPassCounter messages(browser1, window);
+    ScrollPassCounter messages;
     PhaseLoop phaseLoop(loop, messages);
-    CollectCommand command(browser1, browser2, browser3, window, messages, phaseLoop);
+    CollectCommand command(browser1, browser2, browser3, phaseLoop);
 
     Run run;
     QElapsedTimer clock;
     clock.start();
-    const auto result = test::started(command.run(address));
+    const auto result = test::started(
+        command.run(address, [&messages](const CollectProgress &progress) { messages.report(progress); }));
     test::waitUntil([&] { return result->has_value(); });
     run.result = **result;
     run.totalNs = clock.nsecsElapsed();
@@ -224,7 +207,7 @@ Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtPageBrowser &bro
     run.scrollNs = endNs - messages.firstNs;
     run.endCheckNs = endNs - messages.lastNs;
     run.description = messages.description;
-    run.walkNs = window.walkNs;
+    run.walkNs = messages.walkNs;
     run.passes = messages.passes;
     run.turns = phaseLoop.turns;
     run.drawingWaits = phaseLoop.drawingWaits;
@@ -237,7 +220,7 @@ qint64 floorNs(QtPageBrowser &browser, int passes)
     const int generation = browser.loadGeneration();
     bool ready = false;
     browser.evaluate(QStringLiteral("window.scrollTo(0, 0); true"), generation,
-                     [&ready](const std::optional<QVariant> &) { ready = true; });
+                     [&ready](const PageAnswer<QVariant> &) { ready = true; });
     test::waitUntil([&] { return ready; });
     // Each pass returns to the loop once and makes one round trip, as the collect's do.
     const QString pass = QStringLiteral("window.scrollBy(0, 5); document.body.scrollHeight");
@@ -246,7 +229,7 @@ qint64 floorNs(QtPageBrowser &browser, int passes)
         if (left-- <= 0)
             return;
         QTimer::singleShot(0, &browser, [&] {
-            browser.evaluate(pass, generation, [&](const std::optional<QVariant> &) { next(); });
+            browser.evaluate(pass, generation, [&](const PageAnswer<QVariant> &) { next(); });
         });
     };
     QElapsedTimer clock;
@@ -310,8 +293,8 @@ int main(int argc, char **argv)
         int height = 0;
         if (const auto document = browser1.document()) {
             bool read = false;
-            document->bodyScrollHeight([&](const std::optional<int> &value) {
-                height = value.value_or(0);
+            document->bodyScrollHeight([&](const PageAnswer<int> &value) {
+                height = value.value().value_or(0);
                 read = true;
             });
             test::waitUntil([&] { return read; });

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/MainFormCommands.h"
 
+#include "app/CollectLines.h"
 #include "app/MainForm.h"
 #include "app/WindowMemory.h"
 #include "collect/CollectMessages.h"
@@ -25,13 +26,9 @@ QString nothingToDownload()
 
 MainFormCommands::MainFormCommands(MainForm &window)
     : m_window(window), m_collect(window.itemBrowser(), window.previewBrowser(), window.descriptionBrowser(),
-                                  window, window.messages(), window.eventLoop())
+                                  window.eventLoop())
 {
-    // The collect shows what it does itself; the window keeps the set it returns.
-    connect(&window, &MainForm::collectRequested, this, [this](const QString &address) {
-        QCoro::connect(m_collect.run(address), this,
-                       [this](const CollectResult &result) { keepSet(result); });
-    });
+    connect(&window, &MainForm::collectRequested, this, &MainFormCommands::collect);
     connect(&window, &MainForm::userNavigated, this, [this] { m_collect.abort(CollectAbort::Navigated); });
     connect(&window, &MainForm::stopRequested, this, [this] { m_collect.abort(CollectAbort::Stopped); });
     connect(&window, &MainForm::downloadRequested, this, &MainFormCommands::handleDownloadRequested);
@@ -46,16 +43,45 @@ MainFormCommands::~MainFormCommands()
         download->abort();
 }
 
+// The collect's line from its first report on, on the page's tab; the window takes no input
+// while the classic blocks are read.
+void MainFormCommands::collect(const QString &address)
+{
+    auto lines = std::make_shared<CollectLines>(m_window.messages());
+    const auto report = [this, lines](const CollectProgress &progress) {
+        if (!lines->started())
+            m_window.selectTab(WindowControls::Tab::Browse);
+        m_window.setWindowEnabled(progress.phase != CollectProgress::Phase::ReadingBlocks);
+        lines->showProgress(progress);
+    };
+    QCoro::connect(m_collect.run(address, report), this,
+                   [this, lines](const CollectResult &result) { showCollected(*lines, result); });
+}
+
 // What a collect that ran to its end leaves for the downloads: its set, or a cleared one, and
 // then the preview no longer shows the set before it.
-void MainFormCommands::keepSet(const CollectResult &result)
+void MainFormCommands::showCollected(CollectLines &lines, const CollectResult &result)
 {
-    if (result.status == CollectResult::Status::Collected || result.status == CollectResult::Status::Failed)
+    if (result.status == CollectResult::Status::Closing)
+        return; // the window may be going
+    m_window.setWindowEnabled(true);
+    lines.showResult(result);
+    switch (result.status) {
+    case CollectResult::Status::Collected:
         m_set = result.set;
-    if (result.status == CollectResult::Status::Failed)
-        m_window.showPreviewNotice(result.errorString);
-    if (result.status == CollectResult::Status::Collected)
+        m_window.selectTab(WindowControls::Tab::Preview);
         m_window.addPictureChoices(result.counts);
+        break;
+    case CollectResult::Status::Failed:
+    case CollectResult::Status::Blocked:
+        m_set = result.set;
+        m_window.showPreviewNotice(result.errorString);
+        break;
+    case CollectResult::Status::Refused:
+    case CollectResult::Status::Stopped:
+    case CollectResult::Status::Closing:
+        break;
+    }
 }
 
 void MainFormCommands::handleDownloadRequested()

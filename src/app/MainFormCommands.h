@@ -11,6 +11,7 @@
 
 namespace talvesk {
 
+class CollectLines;
 class DownloadCommand;
 struct DownloadResult;
 struct PictureChoice;
@@ -33,7 +34,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void keepSet(const CollectResult &result);
+    void collect(const QString &address);
+    void showCollected(CollectLines &lines, const CollectResult &result);
     void handleDownloadRequested();
     void retryFailures(const RetryPlan &plan);
     void downloadChosen(const CollectedSet &set, const std::optional<PictureChoice> &choice);

@@ -114,13 +114,13 @@ void addPictureChoices(QtPageBrowser &preview, const PreviewCounts &counts)
     const QString script =
         QString::fromUtf8(kAddChoices)
             .arg(QStringLiteral("[%1, %2, %3]").arg(counts.main).arg(counts.colour).arg(counts.description));
-    preview.evaluate(script, preview.loadGeneration(), [](const std::optional<QVariant> &) {});
+    preview.evaluate(script, preview.loadGeneration(), [](const PageAnswer<QVariant> &) {});
 }
 
 void readPictureChoice(QtPageBrowser &preview, std::function<void(std::optional<PictureChoice>)> reply)
 {
     preview.evaluate(QString::fromUtf8(kReadChoice), preview.loadGeneration(),
-                     [reply = std::move(reply)](const std::optional<QVariant> &answer) {
+                     [reply = std::move(reply)](const PageAnswer<QVariant> &answer) {
                          const QVariantList lists = answer ? answer->toList() : QVariantList();
                          if (lists.size() != 3) {
                              reply(std::nullopt);

@@ -10,12 +10,10 @@
 #include "collect/PictureList.h"
 #include "collect/ScrollPhase.h"
 #include "platform/EventLoop.h"
-#include "platform/MessageList.h"
 #include "platform/PageBrowser.h"
 #include "platform/PageDocument.h"
 #include "platform/WaitForChange.h"
 #include "platform/Waits.h"
-#include "platform/WindowControls.h"
 
 #include <QScopeGuard>
 #include <QStringList>
@@ -90,22 +88,24 @@ const QString &noError()
 
 } // namespace
 
-// Marks a collect as running and holds its waits; when it ends, however it ends, its time
-// limit ends too.
+// Marks a collect as running and holds its waits and its report; when it ends, however it
+// ends, its clock and its time limit end too.
 class CollectCommand::Running final
 {
 public:
-    Running(CollectCommand &command, Waits &waits) : m_command(command)
+    Running(CollectCommand &command, Waits &waits, ProgressReport report) : m_command(command)
     {
         m_command.m_running = true;
         m_command.m_waits = &waits;
+        m_command.m_report = std::move(report);
         m_command.m_abortReason.reset();
-        m_command.m_readingDescription = false;
+        m_command.m_phase = CollectProgress::Phase::Loading;
     }
     ~Running()
     {
         m_command.m_deadline.reset();
         m_command.m_clock.reset();
+        m_command.m_report = nullptr;
         m_command.m_waits = nullptr;
         m_command.m_running = false;
     }
@@ -117,19 +117,21 @@ private:
 };
 
 CollectCommand::CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser,
-                               PageBrowser &descriptionBrowser, WindowControls &window, MessageList &messages,
-                               EventLoop &loop)
+                               PageBrowser &descriptionBrowser, EventLoop &loop)
     : m_itemBrowser(itemBrowser), m_previewBrowser(previewBrowser), m_descriptionBrowser(descriptionBrowser),
-      m_window(window), m_messages(messages), m_loop(loop)
+      m_loop(loop)
 {
 }
 
 CollectCommand::~CollectCommand()
 {
-    // The running collect refers to this command: it ends now, without a word. Its own waits
-    // are marked first, so that when the description read returns into it, it returns too.
+    // The running collect refers to this command: it ends now and reports nothing more. Its
+    // own waits are marked first, so that when the description read returns into it, it
+    // returns too.
     if (m_waits) {
         m_abortReason = CollectAbort::Closing;
+        m_report = nullptr;
+        m_clock.reset();
         m_waits->abortBeforeDestruction();
         if (m_descriptionWaits)
             m_descriptionWaits->abortBeforeDestruction();
@@ -153,118 +155,61 @@ void CollectCommand::abort(CollectAbort reason)
         m_descriptionWaits->abort();
 }
 
-QCoro::Task<CollectResult> CollectCommand::run(QString address)
+QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport report)
 {
     // A second run would reset scrollStep under the first one's scroll phase.
-    if (m_running) {
-        m_messages.insertLine(CollectMessages::busy());
+    if (m_running)
         co_return refused(CollectMessages::busy());
-    }
-    if (address.trimmed().isEmpty()) {
-        m_messages.insertLine(CollectMessages::emptyAddress());
+    if (address.trimmed().isEmpty())
         co_return refused(CollectMessages::emptyAddress());
-    }
     Waits waits(m_loop);
     waits.dependOn(m_itemBrowser.presence());
     waits.dependOn(m_previewBrowser.presence());
     waits.dependOn(m_descriptionBrowser.presence());
-    const Running running(*this, waits);
+    const Running running(*this, waits, std::move(report));
 
-    CollectedSet set;
-    m_window.selectTab(WindowControls::Tab::Browse);
-    m_progressLine = m_messages.insertLine(CollectMessages::progress(0));
     // The clock runs from the press, through the load and the scroll, so a slow page shows its
     // time passing.
     m_startedAt = m_loop.now();
+    showElapsed();
     keepClock();
-    m_itemBrowser.navigate(address);
-    const int generation = m_itemBrowser.loadGeneration();
     m_deadlineAt = m_loop.now() + std::int64_t{m_timeLimitSeconds} * 1000;
     if (m_timeLimitSeconds > 0)
         m_deadline = m_loop.after(m_timeLimitSeconds * 1000, [this] { abort(CollectAbort::TimeLimit); });
 
-    QString error = co_await waitUntilLoaded(waits, m_itemBrowser, generation);
+    const Visit page = co_await visit(waits, m_itemBrowser, address);
     if (waits.aborted())
-        co_return ended(address);
-    if (!error.isEmpty())
-        co_return fail(error);
+        co_return ended();
+    if (page.end == Visit::End::Blocked)
+        co_return blocked(page.gate);
+    if (page.end != Visit::End::Ready)
+        co_return fail(visitFailure(page));
+    PageDocument &document = *page.document;
+    const int generation = page.generation;
 
-    std::unique_ptr<PageDocument> document = m_itemBrowser.document();
-    if (!document)
-        co_return fail(readFailure(generation, CollectMessages::noDocument()));
-    // A login or check page is named as such before anything is scrolled or read.
-    MarketplaceGate::Kind gate = co_await gateOf(waits, m_itemBrowser, *document);
-    if (waits.aborted())
-        co_return ended(address);
-    if (gate != MarketplaceGate::Kind::None)
-        co_return blocked(gate);
-
-    ScrollPhase scroll(m_itemBrowser, m_loop);
-    const std::optional<int> height =
-        co_await waits.answer<std::optional<int>>([&](PageDocument::Reply<std::optional<int>> reply) {
-            document->scrollToTopReadingHeight(std::move(reply));
+    const PageAnswer<QString> titleText =
+        co_await waits.answer<PageAnswer<QString>>([&](PageDocument::Reply<QString> reply) {
+            document.firstInnerText(QStringLiteral("title"), std::move(reply));
         });
     if (waits.aborted())
-        co_return ended(address);
-    if (!height)
-        co_return fail(readFailure(generation, CollectMessages::noBody()));
-
-    QString limitNotice;
-    switch (co_await scroll.run(waits, *document, *height, generation, [this](int) { showElapsed(); })) {
-    case ScrollPhase::End::Aborted:
-        co_return ended(address);
-    case ScrollPhase::End::PageGone:
-        co_return fail(CollectMessages::pageGone());
-    case ScrollPhase::End::NoBody:
-        co_return fail(readFailure(generation, CollectMessages::noBody()));
-    case ScrollPhase::End::DistanceLimit:
-        limitNotice = CollectMessages::distanceLimit();
-        break;
-    case ScrollPhase::End::TimeLimit:
-        limitNotice = CollectMessages::scrollTimeLimit();
-        break;
-    case ScrollPhase::End::Bottom:
-        break;
-    }
-
-    // The limit holds for loading and scrolling, the item page's and the description's: what
-    // is left of it waits for the description document.
-    m_deadline.reset();
-    co_await waits.sleep(kSettleMs);
-    if (waits.aborted())
-        co_return ended(address);
-
-    document = m_itemBrowser.document();
-    if (!document)
-        co_return fail(readFailure(generation, CollectMessages::noDocument()));
-    // A check may also come up over the page while it is scrolled.
-    gate = co_await gateOf(waits, m_itemBrowser, *document);
-    if (waits.aborted())
-        co_return ended(address);
-    if (gate != MarketplaceGate::Kind::None)
-        co_return blocked(gate);
-    const std::optional<QString> titleText =
-        co_await waits.answer<std::optional<QString>>([&](PageDocument::Reply<std::optional<QString>> reply) {
-            document->firstInnerText(QStringLiteral("title"), std::move(reply));
-        });
-    if (waits.aborted())
-        co_return ended(address);
-    const ItemTitleResult title = itemTitleFromText(titleText);
+        co_return ended();
+    const ItemTitleResult title = itemTitleFromText(titleText.value());
     if (!title.ok)
-        co_return fail(readFailure(generation, title.errorString));
+        co_return fail(readFailure(generation, titleText ? ReadFailure::Failed : titleText.failure(),
+                                   title.errorString));
+    CollectedSet set;
     set.itemTitle = title.title;
-
-    error = co_await readPictures(waits, *document, generation, set);
+    QString error = co_await readPictures(waits, document, generation, set);
     if (waits.aborted())
-        co_return ended(address);
+        co_return ended();
     if (!error.isEmpty())
         co_return fail(error);
 
     CollectResult result;
     if (countPictures(set.descriptionPictures) == 0) {
-        result.descriptionFailure = co_await readNamedDescription(waits, *document, set.descriptionPictures);
+        result.descriptionFailure = co_await readNamedDescription(waits, document, set.descriptionPictures);
         if (waits.aborted())
-            co_return ended(address);
+            co_return ended();
         if (m_itemBrowser.loadGeneration() != generation)
             co_return fail(CollectMessages::pageGone());
     }
@@ -273,35 +218,128 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address)
 
     const PreviewResult preview = co_await writePreviewPage(m_previewBrowser, waits, set, address);
     if (waits.aborted())
-        co_return ended(address);
+        co_return ended();
     if (!preview.ok())
         co_return fail(CollectMessages::previewFailed(preview.errorString));
 
-    // The collect's line keeps its final time.
+    // The final report keeps the time it took.
     m_clock.reset();
-    showElapsed();
-    if (!limitNotice.isEmpty())
-        result.notices.append(limitNotice);
+    setPhase(CollectProgress::Phase::Finished);
+    if (!page.limitNotice.isEmpty())
+        result.notices.append(page.limitNotice);
     result.notices.append(truncationNotices(set));
     if (!result.descriptionFailure.isEmpty())
         result.notices.append(CollectMessages::descriptionFailed(result.descriptionFailure));
-    for (const QString &notice : std::as_const(result.notices))
-        m_messages.insertLine(notice);
-    m_messages.insertLine(CollectMessages::summary(preview.counts));
-    m_window.selectTab(WindowControls::Tab::Preview);
-
     result.status = CollectResult::Status::Collected;
     result.counts = preview.counts;
-    result.address = address;
     result.set = std::move(set);
     co_return result;
 }
 
+QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrowser &browser,
+                                                         const QString &address)
+{
+    // The item page's phases are the collect's; the description document's are all one.
+    const bool itemPage = &browser == &m_itemBrowser;
+    Visit visit;
+    browser.navigate(address);
+    visit.generation = browser.loadGeneration();
+    // A page that went away, or failed to load, because the marketplace sent it to a login or
+    // check page is named as such.
+    const auto ending = [&](Visit::End end) -> Visit {
+        if (browser.loadGeneration() != visit.generation)
+            end = Visit::End::Gone;
+        if (end == Visit::End::Gone || end == Visit::End::LoadFailed) {
+            visit.gate = MarketplaceGate::ofAddress(browser.address());
+            if (visit.gate != MarketplaceGate::Kind::None)
+                end = Visit::End::Blocked;
+        }
+        visit.end = end;
+        visit.document.reset();
+        return std::move(visit);
+    };
+    const auto gated = [&]() -> QCoro::Task<bool> {
+        visit.gate = co_await gateOf(waits, browser, *visit.document);
+        co_return visit.gate != MarketplaceGate::Kind::None;
+    };
+
+    const Visit::End loaded = co_await waitUntilLoaded(waits, browser, visit.generation);
+    if (waits.aborted())
+        co_return visit;
+    if (loaded != Visit::End::Ready)
+        co_return ending(loaded);
+    visit.document = browser.document();
+    if (!visit.document)
+        co_return ending(Visit::End::NoDocument);
+    // A login or check page is named as such before anything is scrolled or read.
+    bool shown = co_await gated();
+    if (waits.aborted())
+        co_return visit;
+    if (shown)
+        co_return ending(Visit::End::Blocked);
+
+    const PageAnswer<int> height = co_await waits.answer<PageAnswer<int>>(
+        [&](PageDocument::Reply<int> reply) { visit.document->scrollToTopReadingHeight(std::move(reply)); });
+    if (waits.aborted())
+        co_return visit;
+    if (!height)
+        co_return ending(height.failure() == ReadFailure::Unresponsive ? Visit::End::Unresponsive
+                         : height.failure() == ReadFailure::Gone       ? Visit::End::Gone
+                                                                       : Visit::End::NoBody);
+    if (itemPage)
+        setPhase(CollectProgress::Phase::Scrolling);
+    ScrollPhase scroll(browser, m_loop);
+    switch (co_await scroll.run(waits, *visit.document, *height, visit.generation,
+                                [this](int) { showElapsed(); })) {
+    case ScrollPhase::End::Aborted:
+        co_return visit;
+    case ScrollPhase::End::PageGone:
+        co_return ending(Visit::End::Gone);
+    case ScrollPhase::End::NoBody:
+        co_return ending(Visit::End::NoBody);
+    case ScrollPhase::End::Unresponsive:
+        co_return ending(Visit::End::Unresponsive);
+    case ScrollPhase::End::DistanceLimit:
+        visit.limitNotice = CollectMessages::distanceLimit();
+        break;
+    case ScrollPhase::End::TimeLimit:
+        visit.limitNotice = CollectMessages::scrollTimeLimit();
+        break;
+    case ScrollPhase::End::Bottom:
+        break;
+    }
+
+    // The time limit holds for loading and scrolling: what is left of it waits for the
+    // description document.
+    m_deadline.reset();
+    if (itemPage)
+        setPhase(CollectProgress::Phase::Reading);
+    co_await waits.sleep(kSettleMs);
+    if (waits.aborted())
+        co_return visit;
+    visit.document = browser.document();
+    if (!visit.document)
+        co_return ending(Visit::End::NoDocument);
+    // A check may also come up over the page while it is scrolled.
+    shown = co_await gated();
+    if (waits.aborted())
+        co_return visit;
+    if (shown)
+        co_return ending(Visit::End::Blocked);
+    visit.end = Visit::End::Ready;
+    co_return visit;
+}
+
+void CollectCommand::setPhase(CollectProgress::Phase phase)
+{
+    m_phase = phase;
+    showElapsed();
+}
+
 void CollectCommand::showElapsed()
 {
-    const auto seconds = static_cast<std::int32_t>((m_loop.now() - m_startedAt) / 1000);
-    m_messages.setLine(m_progressLine, m_readingDescription ? CollectMessages::descriptionProgress(seconds)
-                                                            : CollectMessages::progress(seconds));
+    if (m_report)
+        m_report({m_phase, static_cast<int>((m_loop.now() - m_startedAt) / 1000)});
 }
 
 void CollectCommand::keepClock()
@@ -313,34 +351,37 @@ void CollectCommand::keepClock()
     });
 }
 
-QCoro::Task<QString> CollectCommand::waitUntilLoaded(Waits &waits, PageBrowser &browser, int generation)
+QCoro::Task<CollectCommand::Visit::End> CollectCommand::waitUntilLoaded(Waits &waits, PageBrowser &browser,
+                                                                        int generation)
 {
     for (;;) {
         // A failed load, Stop, or a navigation of the page's or the user's own ends the wait.
         if (browser.loadGeneration() != generation)
-            co_return CollectMessages::pageGone();
+            co_return Visit::End::Gone;
         switch (browser.loadState()) {
         case PageBrowser::LoadState::Finished:
-            co_return noError();
+            co_return Visit::End::Ready;
         case PageBrowser::LoadState::Failed:
-            co_return CollectMessages::loadFailed();
+            co_return Visit::End::LoadFailed;
         case PageBrowser::LoadState::Loading:
             break;
         }
         showElapsed();
         co_await waitForChange(waits, browser);
         if (waits.aborted())
-            co_return noError();
+            co_return Visit::End::Gone;
     }
 }
 
 QCoro::Task<MarketplaceGate::Kind> CollectCommand::gateOf(Waits &waits, PageBrowser &browser,
                                                           PageDocument &document)
 {
-    const std::optional<ShownMarks> marks = co_await waits.answer<std::optional<ShownMarks>>(
-        [&](PageDocument::Reply<std::optional<ShownMarks>> reply) {
+    const PageAnswer<ShownMarks> marks =
+        co_await waits.answer<PageAnswer<ShownMarks>>([&](PageDocument::Reply<ShownMarks> reply) {
             document.shownMarks(MarketplaceGate::selectors(), MarketplaceGate::phrases(), std::move(reply));
         });
+    if (waits.aborted())
+        co_return MarketplaceGate::Kind::None;
     // A page that cannot be searched is judged by its address; reading it will tell the rest.
     co_return marks ? MarketplaceGate::ofPage(browser.address(), *marks)
                     : MarketplaceGate::ofAddress(browser.address());
@@ -350,8 +391,8 @@ QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &do
                                                   CollectedSet &set)
 {
     const QStringList classicIds{detailId(), skuId(), tmallId(), descriptionId()};
-    const std::optional<ItemPageReading> reading = co_await waits.answer<std::optional<ItemPageReading>>(
-        [&](PageDocument::Reply<std::optional<ItemPageReading>> reply) {
+    const PageAnswer<ItemPageReading> reading =
+        co_await waits.answer<PageAnswer<ItemPageReading>>([&](PageDocument::Reply<ItemPageReading> reply) {
             // The page's loader may not have reached every classic description picture: the
             // placeholder would be collected in its place.
             document.readItemPage({classicIds, descriptionId(), lazyDescriptionAttribute(),
@@ -361,7 +402,7 @@ QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &do
     if (waits.aborted())
         co_return noError();
     if (!reading)
-        co_return readFailure(generation, CollectMessages::unreadablePictures());
+        co_return readFailure(generation, reading.failure(), CollectMessages::unreadablePictures());
     if (m_itemBrowser.loadGeneration() != generation)
         co_return CollectMessages::pageGone();
 
@@ -378,7 +419,8 @@ QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &do
         if (hasPictures(set))
             co_return noError();
     }
-    m_window.setWindowEnabled(false);
+    if (!reading->blocks.isEmpty())
+        setPhase(CollectProgress::Phase::ReadingBlocks);
     for (const PageElement &block : reading->blocks) {
         co_await waits.nextTurn();
         if (waits.aborted())
@@ -395,7 +437,8 @@ QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &do
         else if (block.id == descriptionId())
             extractDescriptionPictures(block.innerHtml, set.descriptionPictures);
     }
-    m_window.setWindowEnabled(true);
+    if (!reading->blocks.isEmpty())
+        setPhase(CollectProgress::Phase::Reading);
     if (!hasPictures(set))
         CurrentLayout::fill(reading->images, set);
     co_return noError();
@@ -404,8 +447,8 @@ QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &do
 QCoro::Task<QString> CollectCommand::readNamedDescription(Waits &waits, PageDocument &document,
                                                           PictureList &pictures)
 {
-    const std::optional<QStringList> scripts = co_await waits.answer<std::optional<QStringList>>(
-        [&](PageDocument::Reply<std::optional<QStringList>> reply) {
+    const PageAnswer<QStringList> scripts =
+        co_await waits.answer<PageAnswer<QStringList>>([&](PageDocument::Reply<QStringList> reply) {
             document.inlineScripts(descriptionAddressMarkers(), std::move(reply));
         });
     if (waits.aborted() || !scripts)
@@ -415,11 +458,11 @@ QCoro::Task<QString> CollectCommand::readNamedDescription(Waits &waits, PageDocu
         co_return noError();
     if (named.url.isEmpty())
         co_return CollectMessages::descriptionAddressInvalid();
+    setPhase(CollectProgress::Phase::ReadingDescription);
     QString failure = co_await readDescriptionDocument(named.url, pictures);
     if (!waits.aborted()) {
         m_descriptionBrowser.navigateBlank(); // nothing of it runs on unseen
-        m_readingDescription = false;
-        showElapsed();
+        setPhase(CollectProgress::Phase::Reading);
     }
     co_return failure;
 }
@@ -435,63 +478,49 @@ QCoro::Task<QString> CollectCommand::readDescriptionDocument(const QUrl &url, Pi
         m_descriptionWaits = nullptr;
         m_deadline.reset();
     });
+    const QString timedOut = CollectMessages::descriptionTimedOut(m_timeLimitSeconds);
     if (m_timeLimitSeconds > 0) {
         const std::int64_t left = m_deadlineAt - m_loop.now();
         if (left <= 0)
-            co_return CollectMessages::descriptionTimedOut(m_timeLimitSeconds);
+            co_return timedOut;
         m_deadline = m_loop.after(static_cast<int>(left), [this] { abort(CollectAbort::TimeLimit); });
     }
 
-    m_readingDescription = true;
-    showElapsed();
-    m_descriptionBrowser.navigate(QString::fromUtf8(url.toEncoded()));
-    const int generation = m_descriptionBrowser.loadGeneration();
-    QString error = co_await waitUntilLoaded(waits, m_descriptionBrowser, generation);
-    if (waits.aborted() || !error.isEmpty())
-        co_return descriptionFailure(waits, error == CollectMessages::loadFailed()
-                                                ? CollectMessages::descriptionLoadFailed()
-                                                : CollectMessages::descriptionGone());
-    std::unique_ptr<PageDocument> document = m_descriptionBrowser.document();
-    if (!document)
-        co_return descriptionFailure(waits, CollectMessages::descriptionGone());
-    const auto gated = [&]() -> QCoro::Task<QString> {
-        const MarketplaceGate::Kind gate = co_await gateOf(waits, m_descriptionBrowser, *document);
-        co_return gate == MarketplaceGate::Kind::None ? noError() : CollectMessages::descriptionBlocked(gate);
-    };
-    error = co_await gated();
-    if (waits.aborted() || !error.isEmpty())
-        co_return descriptionFailure(waits, error);
-
-    const std::optional<int> height =
-        co_await waits.answer<std::optional<int>>([&](PageDocument::Reply<std::optional<int>> reply) {
-            document->scrollToTopReadingHeight(std::move(reply));
-        });
-    if (waits.aborted() || !height)
-        co_return descriptionFailure(waits, CollectMessages::descriptionUnreadable());
-    ScrollPhase scroll(m_descriptionBrowser, m_loop);
-    switch (co_await scroll.run(waits, *document, *height, generation, [this](int) { showElapsed(); })) {
-    case ScrollPhase::End::Aborted:
-    case ScrollPhase::End::PageGone:
-        co_return descriptionFailure(waits, CollectMessages::descriptionGone());
-    case ScrollPhase::End::NoBody:
-        co_return descriptionFailure(waits, CollectMessages::descriptionUnreadable());
-    case ScrollPhase::End::DistanceLimit:
-    case ScrollPhase::End::TimeLimit:
-    case ScrollPhase::End::Bottom:
-        break; // what came into view is read
-    }
-    co_await waits.sleep(kSettleMs);
+    const Visit page = co_await visit(waits, m_descriptionBrowser, QString::fromUtf8(url.toEncoded()));
+    // Ended from outside, or the browser went: nothing more is touched.
     if (waits.aborted())
-        co_return descriptionFailure(waits, CollectMessages::descriptionGone());
-    error = co_await gated();
-    if (waits.aborted() || !error.isEmpty())
-        co_return descriptionFailure(waits, error);
-    const std::optional<PageImages> images = co_await waits.answer<std::optional<PageImages>>(
-        [&](PageDocument::Reply<std::optional<PageImages>> reply) {
-            document->renderedImages(CurrentLayout::lazyAddressAttributes(), std::move(reply));
+        co_return m_descriptionTimedOut ? timedOut : CollectMessages::descriptionGone();
+    switch (page.end) {
+    case Visit::End::Ready:
+        break;
+    case Visit::End::LoadFailed:
+        co_return CollectMessages::descriptionLoadFailed();
+    case Visit::End::Gone:
+        co_return CollectMessages::descriptionGone();
+    case Visit::End::Blocked:
+        co_return CollectMessages::descriptionBlocked(page.gate);
+    case Visit::End::NoDocument:
+    case Visit::End::NoBody:
+        co_return CollectMessages::descriptionUnreadable();
+    case Visit::End::Unresponsive:
+        co_return CollectMessages::descriptionUnresponsive();
+    }
+    const PageAnswer<PageImages> images =
+        co_await waits.answer<PageAnswer<PageImages>>([&](PageDocument::Reply<PageImages> reply) {
+            page.document->renderedImages(CurrentLayout::lazyAddressAttributes(), std::move(reply));
         });
-    if (waits.aborted() || !images)
-        co_return descriptionFailure(waits, CollectMessages::descriptionUnreadable());
+    if (waits.aborted())
+        co_return m_descriptionTimedOut ? timedOut : CollectMessages::descriptionGone();
+    if (!images) {
+        switch (images.failure()) {
+        case ReadFailure::Gone:
+            co_return CollectMessages::descriptionGone();
+        case ReadFailure::Unresponsive:
+            co_return CollectMessages::descriptionUnresponsive();
+        case ReadFailure::Failed:
+            co_return CollectMessages::descriptionUnreadable();
+        }
+    }
     pictures.clear();
     fillWithPictures(images->sets.value(0), images->baseUrl, pictures);
     if (countPictures(pictures) == 0)
@@ -499,74 +528,64 @@ QCoro::Task<QString> CollectCommand::readDescriptionDocument(const QUrl &url, Pi
     co_return noError();
 }
 
-QString CollectCommand::descriptionFailure(Waits &waits, const QString &reason) const
+QString CollectCommand::visitFailure(const Visit &visit) const
 {
-    if (m_descriptionTimedOut)
-        return CollectMessages::descriptionTimedOut(m_timeLimitSeconds);
-    // Ended from outside, or the browser went: nothing more is touched.
-    if (waits.aborted())
-        return reason;
-    // Sent elsewhere by the marketplace: say where.
-    const MarketplaceGate::Kind gate = MarketplaceGate::ofAddress(m_descriptionBrowser.address());
-    if (gate != MarketplaceGate::Kind::None)
-        return CollectMessages::descriptionBlocked(gate);
-    if (m_descriptionBrowser.scriptTimedOut() && reason == CollectMessages::descriptionUnreadable())
-        return CollectMessages::descriptionUnresponsive();
-    return reason;
+    switch (visit.end) {
+    case Visit::End::LoadFailed:
+        return CollectMessages::loadFailed();
+    case Visit::End::NoDocument:
+        return CollectMessages::noDocument();
+    case Visit::End::NoBody:
+        return CollectMessages::noBody();
+    case Visit::End::Unresponsive:
+        return CollectMessages::unresponsive();
+    case Visit::End::Ready:
+    case Visit::End::Blocked:
+    case Visit::End::Gone:
+        break;
+    }
+    return CollectMessages::pageGone();
 }
 
-QString CollectCommand::readFailure(int generation, const QString &message) const
+QString CollectCommand::readFailure(int generation, ReadFailure failure, const QString &message) const
 {
     // A read also fails when the page is replaced under it; say so rather than blame the page.
-    if (m_itemBrowser.loadGeneration() != generation)
+    if (m_itemBrowser.loadGeneration() != generation || failure == ReadFailure::Gone)
         return CollectMessages::pageGone();
-    return m_itemBrowser.scriptTimedOut() ? CollectMessages::unresponsive() : message;
+    return failure == ReadFailure::Unresponsive ? CollectMessages::unresponsive() : message;
 }
 
-CollectResult CollectCommand::ended(const QString &address)
+CollectResult CollectCommand::ended()
 {
     CollectResult result;
-    result.address = address;
     if (!m_abortReason) {
-        // Not ended by anyone: a browser went, with the window it was part of maybe, so
-        // nothing is shown.
+        // Not ended by anyone: a browser went. It is not asked where it went.
         result.errorString = CollectMessages::pageGone();
         result.set = clearedSet();
         return result;
     }
     switch (*m_abortReason) {
     case CollectAbort::Closing:
-        // Nothing is shown: the window may be going.
         result.status = CollectResult::Status::Closing;
         return result;
     case CollectAbort::Navigated:
-        result = fail(CollectMessages::pageGone());
-        break;
+        return fail(CollectMessages::pageGone());
     case CollectAbort::Stopped:
-        m_window.setWindowEnabled(true);
-        m_messages.insertLine(CollectMessages::stopped());
         result.status = CollectResult::Status::Stopped;
         result.errorString = CollectMessages::stopped();
         return result;
     case CollectAbort::TimeLimit:
-        result = fail(CollectMessages::timeLimit(m_timeLimitSeconds));
         break;
     }
-    result.address = address;
-    return result;
+    return fail(CollectMessages::timeLimit(m_timeLimitSeconds));
 }
 
 CollectResult CollectCommand::fail(const QString &message)
 {
-    // A page sent on to a login or check page went away, or failed, for that reason.
-    if (message == CollectMessages::pageGone() || message == CollectMessages::loadFailed()) {
-        if (const MarketplaceGate::Kind gate = MarketplaceGate::ofAddress(m_itemBrowser.address());
-            gate != MarketplaceGate::Kind::None)
-            return blocked(gate);
-    }
-    m_window.setWindowEnabled(true);
-    m_messages.insertLine(message);
-
+    // A page the marketplace sent on to a login or check page failed for that reason.
+    if (const MarketplaceGate::Kind gate = MarketplaceGate::ofAddress(m_itemBrowser.address());
+        gate != MarketplaceGate::Kind::None)
+        return blocked(gate);
     CollectResult result;
     result.errorString = message;
     result.set = clearedSet();
@@ -575,8 +594,10 @@ CollectResult CollectCommand::fail(const QString &message)
 
 CollectResult CollectCommand::blocked(MarketplaceGate::Kind gate)
 {
-    CollectResult result = fail(CollectMessages::blocked(gate));
+    CollectResult result;
     result.status = CollectResult::Status::Blocked;
+    result.errorString = CollectMessages::blocked(gate);
+    result.set = clearedSet();
     return result;
 }
 

@@ -4,7 +4,7 @@
 #include "collect/MarketplaceGate.h"
 #include "collect/PictureList.h"
 #include "collect/PreviewPage.h"
-#include "platform/MessageList.h"
+#include "platform/PageDocument.h"
 
 #include <QString>
 #include <QStringList>
@@ -21,10 +21,24 @@ namespace talvesk {
 
 class EventLoop;
 class PageBrowser;
-class PageDocument;
 class PendingCall;
 class Waits;
-class WindowControls;
+
+// Where a running collect is, and for how long it has run.
+struct CollectProgress
+{
+    enum class Phase {
+        Loading,            // the item page loads, from the press on
+        Scrolling,          // it is scrolled down, so that its lazy pictures come in
+        ReadingBlocks,      // its classic blocks are read, one per turn of the event loop
+        ReadingDescription, // the description document the page names is loaded and read
+        Reading,            // the rest of the reading: the title, the pictures, the preview
+        Finished,           // collected: the time it took
+    };
+
+    Phase phase = Phase::Loading;
+    int seconds = 0; // since the collect began, by the loop's clock
+};
 
 struct CollectResult
 {
@@ -32,17 +46,18 @@ struct CollectResult
         Failed,    // the page could not be loaded or read, or the collect was ended; the set is cleared
         Blocked,   // the marketplace asks to log in or to pass a check first; the set is cleared
         Refused,   // not started: a collect runs already, or the address is empty
-        Closing,   // ended because the program closes: nothing more was shown
+        Closing,   // ended because the program closes: nothing more is to be shown
         Stopped,   // the user stopped it: the page and the set before it are left as they are
         Collected, // the set is filled and the preview shown
     };
 
     Status status = Status::Failed;
-    QString errorString; // the message line shown, unless Collected
-    PreviewCounts counts;
-    QString address;     // the address the collect reloaded
-    CollectedSet set;    // what was collected; cleared when Failed
-    QStringList notices; // shown before the summary: a page that kept growing, lists that overflowed
+    QString errorString;  // why, unless Collected or Closing
+    CollectedSet set;     // what was collected; cleared when Failed or Blocked
+    PreviewCounts counts; // the pictures the preview shows, list by list
+    // To be said before the summary: a page that kept growing, lists that overflowed, a
+    // description document that could not be read.
+    QStringList notices;
     // Why the description document the page named could not be read; empty when it was read
     // or none was needed.
     QString descriptionFailure;
@@ -60,20 +75,21 @@ enum class CollectAbort {
 
 // The collect button: reloads the item page from the given address, waits for it, scrolls it
 // to the bottom so lazily loaded pictures enter the markup (see ScrollPhase; an endlessly
-// growing page for at most 300,000 px or 5 minutes, with a notice line), reads the title and
-// the picture addresses (of the four recognised div blocks, or of today's script-rendered
-// page; a page where it finds no picture fails), shows the preview and a count summary, and returns what it
-// collected: the command keeps no set, the window or the command line does. It runs as a coroutine: every
-// wait returns to the event loop, so the window stays responsive and several collects (one per pair of
-// browsers) run side by side on one thread. Its progress line counts the seconds since it began by the
-// loop's clock.
+// growing page for at most 300,000 px or 5 minutes, with a notice), reads the title and the
+// picture addresses (of the four recognised div blocks, or of today's script-rendered page; a
+// page where it finds no picture fails), writes the preview, and returns what it collected:
+// the command keeps no set and shows no line, the window or the command line does. It runs as
+// a coroutine: every wait returns to the event loop, so the window stays responsive and
+// several collects (one per trio of browsers) run side by side on one thread.
 class CollectCommand final
 {
 public:
+    using ProgressReport = std::function<void(const CollectProgress &)>;
+
     // The description browser is never shown: it loads the description document that a
     // page's data names when the page shows no description of its own.
     CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser, PageBrowser &descriptionBrowser,
-                   WindowControls &window, MessageList &messages, EventLoop &loop);
+                   EventLoop &loop);
     ~CollectCommand();
     CollectCommand(const CollectCommand &) = delete;
     CollectCommand &operator=(const CollectCommand &) = delete;
@@ -81,8 +97,11 @@ public:
     // Loading and scrolling must end within this many seconds, or the collect fails; 0: no limit.
     void setTimeLimit(int seconds) { m_timeLimitSeconds = seconds; }
 
-    // The command outlives the returned task, or aborts it first.
-    QCoro::Task<CollectResult> run(QString address);
+    // Reports its progress as it goes: at once, at every whole second and at every step, and
+    // once more with the final time when it has collected; never after it has returned, nor
+    // once it is ended by the command's going. The command outlives the returned task, or
+    // aborts it first.
+    QCoro::Task<CollectResult> run(QString address, ProgressReport report = {});
     // Ends a running collect from whatever it waits for, once this call has returned (see
     // Waits); nothing when none runs. A command destroyed while a collect runs ends it at once.
     void abort(CollectAbort reason);
@@ -92,7 +111,29 @@ public:
 private:
     class Running;
 
-    QCoro::Task<QString> waitUntilLoaded(Waits &waits, PageBrowser &browser, int generation);
+    // How loading a page and bringing in its lazy pictures ended.
+    struct Visit
+    {
+        enum class End {
+            Ready,        // loaded, scrolled down, settled: its document is read next
+            LoadFailed,   // the load failed or was stopped
+            Gone,         // the page navigated away, or went
+            Blocked,      // a login or check page is shown instead (gate)
+            NoDocument,   // the browser shows no document
+            NoBody,       // it has no body to scroll
+            Unresponsive, // it gave no answer in time
+        };
+        End end = End::Gone;
+        MarketplaceGate::Kind gate = MarketplaceGate::Kind::None;
+        int generation = 0;
+        QString limitNotice; // a page still growing was scrolled only so far
+        std::unique_ptr<PageDocument> document;
+    };
+
+    // Loads the address into the browser and brings in its lazy pictures: the load, a check
+    // for a login or check page, the scroll phase, the settle, the check again.
+    QCoro::Task<Visit> visit(Waits &waits, PageBrowser &browser, const QString &address);
+    QCoro::Task<Visit::End> waitUntilLoaded(Waits &waits, PageBrowser &browser, int generation);
     // Whether the browser's page is a login or check page, by its address and what it shows.
     QCoro::Task<MarketplaceGate::Kind> gateOf(Waits &waits, PageBrowser &browser, PageDocument &document);
     // Fills the set from one read of the page: the classic blocks or today's areas.
@@ -102,31 +143,29 @@ private:
     // when none is named, else why it could not be read.
     QCoro::Task<QString> readNamedDescription(Waits &waits, PageDocument &document, PictureList &pictures);
     QCoro::Task<QString> readDescriptionDocument(const QUrl &url, PictureList &pictures);
-    // Why a document failed to load or navigated away, or shows a login or check instead.
-    QString descriptionFailure(Waits &waits, const QString &reason) const;
-    // The message for a failed read, unless the page did not answer in time or went away.
-    QString readFailure(int generation, const QString &message) const;
-    CollectResult ended(const QString &message);
+    // The message for a read of the item page that failed for this reason.
+    QString readFailure(int generation, ReadFailure failure, const QString &message) const;
+    QString visitFailure(const Visit &visit) const;
+    CollectResult ended();
     CollectResult fail(const QString &message);
     CollectResult blocked(MarketplaceGate::Kind gate);
-    // The collect's line with the seconds since it began, in the words of its phase.
+    void setPhase(CollectProgress::Phase phase);
+    // Reports the seconds since the collect began, in its phase.
     void showElapsed();
-    // Rewrites the line at every whole second, whatever the collect waits for.
+    // Reports at every whole second, whatever the collect waits for.
     void keepClock();
 
     PageBrowser &m_itemBrowser;
     PageBrowser &m_previewBrowser;
     PageBrowser &m_descriptionBrowser;
-    WindowControls &m_window;
-    MessageList &m_messages;
     EventLoop &m_loop;
     int m_timeLimitSeconds = 0;
 
     bool m_running = false;
-    MessageLine m_progressLine = 0;
+    ProgressReport m_report; // the running collect's
+    CollectProgress::Phase m_phase = CollectProgress::Phase::Loading;
     std::int64_t m_startedAt = 0;         // by the loop's clock
-    std::unique_ptr<PendingCall> m_clock; // the next rewrite of the progress line
-    bool m_readingDescription = false;    // the line tells of the description document
+    std::unique_ptr<PendingCall> m_clock; // the next report of the time
     Waits *m_waits = nullptr;             // the running collect's
     Waits *m_descriptionWaits = nullptr;  // the running description document read's
     bool m_descriptionTimedOut = false;

@@ -124,7 +124,7 @@ QCoro::Task<PreviewResult> writePreviewPage(PageBrowser &browser, Waits &waits, 
     // One write of all fragments in order gives the same document as one write per fragment.
     const QString markup = page.fragments.join(QString());
     const bool written = co_await waits.answer<bool>(
-        [&](PageDocument::Reply<bool> reply) { document->write(markup, std::move(reply)); });
+        [&](std::function<void(bool)> reply) { document->write(markup, std::move(reply)); });
     if (!written) {
         result.errorString =
             waits.aborted() ? QStringLiteral("预览已中止") : QStringLiteral("无法写入预览页");

@@ -48,7 +48,7 @@ QCoro::Task<ScrollPhase::End> ScrollPhase::run(Waits &waits, PageDocument &docum
     for (;;) {
         if (scrolled >= height) {
             // The height read with the last scroll may predate the page's answer to it.
-            const std::optional<int> handled = co_await heightOnceScrollHandled(waits, document);
+            const PageAnswer<int> handled = co_await heightOnceScrollHandled(waits, document);
             if (const std::optional<End> end = takeHeight(waits, handled, height))
                 co_return *end;
             if (scrolled >= height)
@@ -72,13 +72,16 @@ QCoro::Task<ScrollPhase::End> ScrollPhase::run(Waits &waits, PageDocument &docum
         scrolled += m_step;
         onPass(elapsedSeconds());
         const int step = m_step;
-        const std::optional<int> next =
-            co_await waits.answer<std::optional<int>>([&](PageDocument::Reply<std::optional<int>> reply) {
+        const PageAnswer<ScrolledPage> next =
+            co_await waits.answer<PageAnswer<ScrolledPage>>([&](PageDocument::Reply<ScrolledPage> reply) {
                 document.scrollByReadingHeight(0, step, std::move(reply));
             });
-        if (const std::optional<End> end = takeHeight(waits, next, height))
+        const PageAnswer<int> nextHeight =
+            next ? PageAnswer<int>(next->height) : PageAnswer<int>(next.failure());
+        if (const std::optional<End> end = takeHeight(waits, nextHeight, height))
             co_return *end;
-        if (m_browser.drawingBehind()) {
+        m_position = next->position;
+        if (m_browser.drawingBehind(m_position)) {
             co_await letDrawingCatchUp(waits);
             if (waits.aborted())
                 co_return End::Aborted;
@@ -89,13 +92,22 @@ QCoro::Task<ScrollPhase::End> ScrollPhase::run(Waits &waits, PageDocument &docum
 }
 
 // How a read of the height ends the phase, if it does; otherwise it is the height from now on.
-std::optional<ScrollPhase::End> ScrollPhase::takeHeight(const Waits &waits, std::optional<int> read,
+std::optional<ScrollPhase::End> ScrollPhase::takeHeight(const Waits &waits, const PageAnswer<int> &read,
                                                         int &height)
 {
     if (waits.aborted())
         return End::Aborted;
-    if (!read)
+    if (!read) {
+        switch (read.failure()) {
+        case ReadFailure::Gone:
+            return End::PageGone;
+        case ReadFailure::Unresponsive:
+            return End::Unresponsive;
+        case ReadFailure::Failed:
+            break;
+        }
         return End::NoBody;
+    }
     height = *read;
     m_currentHeight = height;
     return std::nullopt;
@@ -119,7 +131,7 @@ QCoro::Task<> ScrollPhase::letDrawingCatchUp(Waits &waits)
     // view behind would carry places past them unseen. A page that has not drawn in a second
     // is not waited for again until it draws (a minimised window draws nothing).
     const std::int64_t start = m_loop.now();
-    while (m_waitForDrawing && m_browser.drawingBehind()) {
+    while (m_waitForDrawing && m_browser.drawingBehind(m_position)) {
         const std::int64_t left = kDrawWaitMs - (m_loop.now() - start);
         if (left <= 0) {
             m_waitForDrawing = false;
@@ -131,7 +143,7 @@ QCoro::Task<> ScrollPhase::letDrawingCatchUp(Waits &waits)
     }
 }
 
-QCoro::Task<std::optional<int>> ScrollPhase::heightOnceScrollHandled(Waits &waits, PageDocument &document)
+QCoro::Task<PageAnswer<int>> ScrollPhase::heightOnceScrollHandled(Waits &waits, PageDocument &document)
 {
     // A page grows from its handlers of the scroll events, which it dispatches only with its next
     // frame and whose work may wait for a timer: the page itself tells when it has got through
@@ -141,12 +153,14 @@ QCoro::Task<std::optional<int>> ScrollPhase::heightOnceScrollHandled(Waits &wait
     std::optional<ScrollHandling::Stage> stage;
     std::int64_t progressed = m_loop.now();
     for (;;) {
-        const std::optional<ScrollHandling> handling = co_await waits.answer<std::optional<ScrollHandling>>(
-            [&](PageDocument::Reply<std::optional<ScrollHandling>> reply) {
+        const PageAnswer<ScrollHandling> handling =
+            co_await waits.answer<PageAnswer<ScrollHandling>>([&](PageDocument::Reply<ScrollHandling> reply) {
                 document.scrollHandling(restart, std::move(reply));
             });
-        if (waits.aborted() || !handling)
-            co_return std::nullopt;
+        if (waits.aborted())
+            co_return ReadFailure::Gone;
+        if (!handling)
+            co_return handling.failure();
         restart = false;
         if (handling->stage == ScrollHandling::Stage::Handled || !m_waitForDrawing)
             co_return handling->height;
@@ -160,7 +174,7 @@ QCoro::Task<std::optional<int>> ScrollPhase::heightOnceScrollHandled(Waits &wait
         if (!waits.returnedToLoop()) {
             co_await waits.nextTurn();
             if (waits.aborted())
-                co_return std::nullopt;
+                co_return ReadFailure::Gone;
         }
     }
 }

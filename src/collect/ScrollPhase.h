@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/PageDocument.h"
+
 #include <qcoro/qcorotask.h>
 
 #include <cstdint>
@@ -11,7 +13,6 @@ namespace talvesk {
 
 class EventLoop;
 class PageBrowser;
-class PageDocument;
 class Waits;
 
 // The collect's scroll phase: scrolls the item page down in small steps until the sum of the
@@ -32,6 +33,7 @@ public:
         TimeLimit,     // 5 minutes of scrolling on a page still growing
         PageGone,      // the page navigated away
         NoBody,        // a pass could not scroll or read the height
+        Unresponsive,  // a pass got no answer in time: a script of the page's own keeps it busy
         Aborted,       // the waits were aborted
     };
 
@@ -47,10 +49,10 @@ public:
     int elapsedSeconds() const;
 
 private:
-    std::optional<End> takeHeight(const Waits &waits, std::optional<int> read, int &height);
+    std::optional<End> takeHeight(const Waits &waits, const PageAnswer<int> &read, int &height);
     void widenStep();
     QCoro::Task<> letDrawingCatchUp(Waits &waits);
-    QCoro::Task<std::optional<int>> heightOnceScrollHandled(Waits &waits, PageDocument &document);
+    QCoro::Task<PageAnswer<int>> heightOnceScrollHandled(Waits &waits, PageDocument &document);
 
     PageBrowser &m_browser;
     EventLoop &m_loop;
@@ -58,6 +60,7 @@ private:
     std::int32_t m_step = 5;
     std::int32_t m_lastHeight = 0;    // remembered at the last ten-second check
     std::int32_t m_currentHeight = 0; // read by the latest pass
+    int m_position = 0;               // scrolled to by the latest pass
     int m_checks = 0;                 // ten-second checks made
     bool m_waitForDrawing = true;     // false while the page draws nothing
 };

@@ -43,12 +43,10 @@ public:
 
     // The document shown now, or nullptr when there is none.
     virtual std::unique_ptr<PageDocument> document() = 0;
-    // Whether the latest failed read of a document ended because the page did not answer in
-    // time (a script of its own keeps it busy) rather than because the document went away.
-    virtual bool scriptTimedOut() const = 0;
-    // Whether the shown page has been scrolled most of a view past where it was last drawn.
-    // Lazy loaders watch the drawn page, so a further scroll could carry places past unseen.
-    virtual bool drawingBehind() const = 0;
+    // Whether the shown page, scrolled by a script to this position, was last drawn most of a
+    // view away from it. Lazy loaders watch the drawn page, so a further scroll could carry
+    // places past unseen.
+    virtual bool drawingBehind(int scrolledTo) const = 0;
 
     virtual void setVisible(bool visible) = 0;
     virtual bool isVisible() const = 0;

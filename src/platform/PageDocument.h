@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace talvesk {
 
@@ -51,6 +52,13 @@ struct ItemPageReading
     PageImages images;         // per selector of the query
 };
 
+// A page scrolled by a script: its height and where it is now scrolled to, read together.
+struct ScrolledPage
+{
+    int height = 0;   // body.scrollHeight
+    int position = 0; // scrollY
+};
+
 // What a page shows of a few marks, in the page and in the frames it can reach.
 struct ShownMarks
 {
@@ -72,57 +80,81 @@ struct ScrollHandling
     int height = 0; // body.scrollHeight
 };
 
+// Why a read of a document gave nothing.
+enum class ReadFailure {
+    Failed,       // the script failed, or the page holds no such thing (no body, no title)
+    Gone,         // the document went: the browser navigated elsewhere, or went itself
+    Unresponsive, // the page gave no answer in time: a script of its own keeps it busy
+};
+
+// What a read of a document answers: its value, or why there is none.
+template <typename T> class PageAnswer
+{
+public:
+    PageAnswer(ReadFailure failure = ReadFailure::Gone) : m_failure(failure) {}
+    PageAnswer(T value) : m_value(std::move(value)) {}
+
+    explicit operator bool() const { return m_value.has_value(); }
+    const T &operator*() const { return *m_value; }
+    const T *operator->() const { return &*m_value; }
+    const std::optional<T> &value() const { return m_value; }
+    // Meaningful only without a value.
+    ReadFailure failure() const { return m_failure; }
+
+private:
+    std::optional<T> m_value;
+    ReadFailure m_failure = ReadFailure::Failed;
+};
+
 // The document a browser shows at the moment it was taken. Reads are answered through a
-// callback, called once, at once or later from the event loop; every read fails (nullopt or
-// false) once that document is gone, e.g. because the browser has navigated elsewhere.
+// callback, called once, later from the event loop; every read fails (Gone, or false) once
+// that document is gone, e.g. because the browser has navigated elsewhere.
 class PageDocument
 {
 public:
-    template <typename T> using Reply = std::function<void(T)>;
+    template <typename T> using Reply = std::function<void(PageAnswer<T>)>;
 
     virtual ~PageDocument() = default;
 
-    // body.scrollHeight in whole pixels; nullopt when there is no body.
-    virtual void bodyScrollHeight(Reply<std::optional<int>> reply) = 0;
+    // body.scrollHeight in whole pixels; Failed when there is no body.
+    virtual void bodyScrollHeight(Reply<int> reply) = 0;
 
     // Scrolls to the top, then reads body.scrollHeight as bodyScrollHeight() does, in one
     // round trip: a page reloaded where it was shown comes back scrolled to where it was.
-    virtual void scrollToTopReadingHeight(Reply<std::optional<int>> reply) = 0;
+    virtual void scrollToTopReadingHeight(Reply<int> reply) = 0;
 
-    // parentWindow.scrollBy(x, y), then body.scrollHeight as bodyScrollHeight() reads it, in
-    // one round trip; nullopt when the document is gone or has no body.
-    virtual void scrollByReadingHeight(int x, int y, Reply<std::optional<int>> reply) = 0;
+    // parentWindow.scrollBy(x, y), then body.scrollHeight as bodyScrollHeight() reads it and
+    // the position scrolled to, in one round trip.
+    virtual void scrollByReadingHeight(int x, int y, Reply<ScrolledPage> reply) = 0;
 
     // With restart, begins a watch of how the page handles the scrolls made so far, replacing
     // any earlier one; either way answers how far it has got since the watch began (Handled at
-    // once for a page not shown, which draws nothing), with body.scrollHeight read now. nullopt
-    // when the document is gone or has no body.
-    virtual void scrollHandling(bool restart, Reply<std::optional<ScrollHandling>> reply) = 0;
+    // once for a page not shown, which draws nothing), with body.scrollHeight read now.
+    virtual void scrollHandling(bool restart, Reply<ScrollHandling> reply) = 0;
 
     // The classic blocks and today's areas of an item page, in one round trip, whatever the
-    // page's size; nullopt when the script fails (an invalid selector, say).
-    virtual void readItemPage(const ItemPageQuery &query, Reply<std::optional<ItemPageReading>> reply) = 0;
+    // page's size; Failed when the script fails (an invalid selector, say).
+    virtual void readItemPage(const ItemPageQuery &query, Reply<ItemPageReading> reply) = 0;
 
     // Every img the page renders (not hidden, not inside something hidden), in document
-    // order; nullopt when the script fails.
-    virtual void renderedImages(const QStringList &lazyAttributes,
-                                Reply<std::optional<PageImages>> reply) = 0;
+    // order.
+    virtual void renderedImages(const QStringList &lazyAttributes, Reply<PageImages> reply) = 0;
 
     // Which of the selectors match an element shown (rendered, with an area), which phrases the
     // shown text holds, and which frames are rendered; frames of other origins are seen by
     // their address only.
     virtual void shownMarks(const QStringList &selectors, const QStringList &phrases,
-                            Reply<std::optional<ShownMarks>> reply) = 0;
+                            Reply<ShownMarks> reply) = 0;
 
     // The text of every inline script (one without src) that holds one of the markers, as the
     // document holds it: what the server sent, not what the page's globals became.
-    virtual void inlineScripts(const QStringList &markers, Reply<std::optional<QStringList>> reply) = 0;
+    virtual void inlineScripts(const QStringList &markers, Reply<QStringList> reply) = 0;
 
-    // innerText of the first element with this tag name; nullopt when there is none.
-    virtual void firstInnerText(const QString &tagName, Reply<std::optional<QString>> reply) = 0;
+    // innerText of the first element with this tag name; Failed when there is none.
+    virtual void firstInnerText(const QString &tagName, Reply<QString> reply) = 0;
 
     // Appends markup to a blank document (document.write).
-    virtual void write(const QString &markup, Reply<bool> reply) = 0;
+    virtual void write(const QString &markup, std::function<void(bool)> reply) = 0;
 };
 
 } // namespace talvesk

@@ -210,8 +210,8 @@ struct PreviewRig
         return runToEnd(loop, writePreviewPage(browser, waits, set, kAddress));
     }
 
-    FakePageBrowser browser;
     FakeEventLoop loop;
+    FakePageBrowser browser;
     Waits waits{loop};
 };
 
@@ -220,7 +220,9 @@ TEST(WritePreview, WaitsForTheBlankPageThenWritesTheFragments)
     PreviewRig rig;
     rig.browser.stateAfterNavigate = PageBrowser::LoadState::Loading;
     rig.loop.onYield([&](int n) {
-        EXPECT_TRUE(rig.browser.written.isEmpty()) << "turn " << n;
+        if (n <= 3) {
+            EXPECT_TRUE(rig.browser.written.isEmpty()) << "turn " << n;
+        }
         if (n == 3)
             rig.browser.state = PageBrowser::LoadState::Finished;
     });
@@ -234,7 +236,7 @@ TEST(WritePreview, WaitsForTheBlankPageThenWritesTheFragments)
     EXPECT_EQ(result.counts.colour, 0);
     EXPECT_EQ(result.counts.description, 1);
     EXPECT_EQ(rig.browser.navigations, QStringList{QStringLiteral("about:blank")});
-    EXPECT_EQ(rig.loop.yields(), 3);
+    EXPECT_EQ(rig.loop.yields(), 3 + 1); // the load, then the write's answer
     EXPECT_EQ(rig.browser.written.join(QString()), buildPreviewPage(set, kAddress).fragments.join(QString()));
 }
 
@@ -242,7 +244,7 @@ TEST(WritePreview, ReturnsToTheLoopOnceEvenWhenReadyAtOnce)
 {
     PreviewRig rig; // navigation finishes at once
     EXPECT_TRUE(rig.write(emptySet()).ok());
-    EXPECT_EQ(rig.loop.yields(), 1);
+    EXPECT_EQ(rig.loop.yields(), 1 + 1);
     EXPECT_EQ(rig.browser.written.size(), 1);
 }
 

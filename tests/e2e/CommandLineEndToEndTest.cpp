@@ -537,8 +537,8 @@ TEST(CommandLineEndToEnd, BusyPageHoldsOnlyItsOwnPlace)
         strings(QJsonDocument::fromJson(lines[0].toUtf8()).object().value(QStringLiteral("description"))),
         item.descriptionPictures);
     const qsizetype itemDone = run.err.indexOf(QStringLiteral("[2/2] 图片采集完成"));
-    const qsizetype busyFailed =
-        run.err.indexOf(QStringLiteral("[1/2] 采集失败:网页在6秒内未能完成载入和滚动"));
+    const qsizetype busyFailed = run.err.indexOf(
+        QStringLiteral("[1/2] talvesk: %1: 采集失败:网页在6秒内未能完成载入和滚动").arg(busy));
     ASSERT_GE(itemDone, 0) << qPrintable(run.err);
     ASSERT_GE(busyFailed, 0) << qPrintable(run.err);
     EXPECT_LT(itemDone, busyFailed) << qPrintable(run.err);

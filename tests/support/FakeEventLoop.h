@@ -66,6 +66,7 @@ public:
     }
 
     void watch(WakeOnTurn &source) { m_watched.push_back(&source); }
+    void unwatch(WakeOnTurn &source) { std::erase(m_watched, &source); }
     void onYield(std::function<void(int)> hook) { m_hooks.push_back(std::move(hook)); }
 
     // One turn, or one timer when nothing else is left; false when there is nothing to do.

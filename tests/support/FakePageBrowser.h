@@ -4,6 +4,7 @@
 // read them back to see what the code under test did.
 //
 //   FakePageBrowser browser;
+//   loop.watch(browser);
 //   browser.scrollHeight = 1000;
 //   browser.divs = {{"detail", "<img data-src=...>"}, {"other", "..."}}; // the page's divs
 //   browser.images.sets = {...};                     // answers to today's selectors
@@ -15,9 +16,10 @@
 // navigate() records the address, bumps generation and sets state to
 // stateAfterNavigate (state), and address() to the address navigated to. A document taken before
 // a later navigate() fails every read, as a real page that went away does. The page read
-// returns the divs of the ids asked for. Reads answer at
-// once, unless holdReplies is set: then they wait in heldReplies until answerHeld(). Waiters
-// for a change are woken by a FakeEventLoop that watches the browser, at every turn.
+// returns the divs of the ids asked for. A FakeEventLoop that
+// watches the browser delivers, at every turn, the answers to the reads made before it, as the
+// engine's come, and then wakes the waiters for a change. With holdReplies set the answers wait
+// in heldReplies until answerHeld() sends them on.
 
 #include "platform/PageBrowser.h"
 #include "support/FakeEventLoop.h"
@@ -71,25 +73,29 @@ public:
     bool visible = true;
     bool silent = false;
     QString location;
-    bool readTimedOut = false; // the latest read failed for want of an answer
     bool holdReplies = false;
     std::vector<std::function<void()>> heldReplies;
     std::vector<std::function<void()>> changeWaiters;
 
+    // Sends the replies held so far with the next turn.
     void answerHeld()
     {
-        const auto replies = std::move(heldReplies);
+        for (auto &reply : heldReplies)
+            m_replies.push_back(std::move(reply));
         heldReplies.clear();
-        for (const auto &reply : replies)
-            reply();
     }
+    void answerNextTurn(std::function<void()> reply) { m_replies.push_back(std::move(reply)); }
     void notifyOnChange(std::function<void()> changed) override
     {
         changeWaiters.push_back(std::move(changed));
     }
-    bool hasWaiters() const override { return !changeWaiters.empty(); }
+    bool hasWaiters() const override { return !changeWaiters.empty() || !m_replies.empty(); }
     void wakeWaiters() override
     {
+        const auto replies = std::move(m_replies);
+        m_replies.clear();
+        for (const auto &reply : replies)
+            reply();
         const auto waiters = std::move(changeWaiters);
         changeWaiters.clear();
         for (const auto &waiter : waiters)
@@ -114,8 +120,7 @@ public:
     QUrl address() const override { return shownAddress; }
     int loadGeneration() const override { return generation; }
     std::unique_ptr<PageDocument> document() override;
-    bool scriptTimedOut() const override { return readTimedOut; }
-    bool drawingBehind() const override { return drawnBehind; }
+    bool drawingBehind(int) const override { return drawnBehind; }
     void setVisible(bool v) override { visible = v; }
     bool isVisible() const override { return visible; }
     QString locationName() const override { return location; }
@@ -126,6 +131,9 @@ public:
     void goHome() override { operations.append(QStringLiteral("goHome")); }
     void goSearch() override { operations.append(QStringLiteral("goSearch")); }
     void stop() override { operations.append(QStringLiteral("stop")); }
+
+private:
+    std::vector<std::function<void()>> m_replies; // to be sent with the next turn
 };
 
 class FakePageDocument final : public PageDocument
@@ -135,25 +143,25 @@ public:
     {
     }
 
-    void bodyScrollHeight(Reply<std::optional<int>> reply) override
+    void bodyScrollHeight(Reply<int> reply) override { answer(std::move(reply), height()); }
+    void scrollToTopReadingHeight(Reply<int> reply) override
     {
-        answer(std::move(reply), alive() ? m_browser.scrollHeight : std::nullopt);
+        m_position = 0;
+        answer(std::move(reply), height());
     }
-    void scrollToTopReadingHeight(Reply<std::optional<int>> reply) override
+    void scrollByReadingHeight(int x, int y, Reply<ScrolledPage> reply) override
     {
-        answer(std::move(reply), alive() ? m_browser.scrollHeight : std::nullopt);
-    }
-    void scrollByReadingHeight(int x, int y, Reply<std::optional<int>> reply) override
-    {
-        if (!alive())
-            return answer(std::move(reply), std::optional<int>());
+        const PageAnswer<int> read = height();
+        if (!read)
+            return answer(std::move(reply), PageAnswer<ScrolledPage>(read.failure()));
         m_browser.scrolls.append({x, y});
-        answer(std::move(reply), m_browser.scrollHeight);
+        m_position += y;
+        answer(std::move(reply), PageAnswer<ScrolledPage>(ScrolledPage{*read, m_position}));
     }
-    void scrollHandling(bool restart, Reply<std::optional<ScrollHandling>> reply) override
+    void scrollHandling(bool restart, Reply<ScrollHandling> reply) override
     {
-        if (!alive() || !m_browser.scrollHeight)
-            return answer(std::move(reply), std::optional<ScrollHandling>());
+        if (!height())
+            return answer(std::move(reply), PageAnswer<ScrollHandling>(height().failure()));
         if (restart) {
             ++m_browser.scrollWatches;
             m_watchReads = 0;
@@ -161,14 +169,15 @@ public:
         ScrollHandling handling;
         handling.stage = m_browser.scrollHandlingAt ? m_browser.scrollHandlingAt(m_watchReads++)
                                                     : ScrollHandling::Stage::Handled;
-        handling.height = *m_browser.scrollHeight;
-        answer(std::move(reply), std::optional<ScrollHandling>(handling));
+        handling.height = *height(); // as the page has grown meanwhile
+        answer(std::move(reply), PageAnswer<ScrollHandling>(handling));
     }
-    void readItemPage(const talvesk::ItemPageQuery &query,
-                      Reply<std::optional<talvesk::ItemPageReading>> reply) override
+    void readItemPage(const talvesk::ItemPageQuery &query, Reply<talvesk::ItemPageReading> reply) override
     {
-        if (!alive() || !m_browser.pageReadable)
-            return answer(std::move(reply), std::optional<talvesk::ItemPageReading>());
+        if (const std::optional<ReadFailure> failure = unanswered())
+            return answer(std::move(reply), PageAnswer<ItemPageReading>(*failure));
+        if (!m_browser.pageReadable)
+            return answer(std::move(reply), PageAnswer<ItemPageReading>(ReadFailure::Failed));
         if (m_browser.onCompleteLazyImages)
             m_browser.onCompleteLazyImages(query.lazyBlockId, query.lazyBlockAttribute);
         talvesk::ItemPageReading reading;
@@ -177,57 +186,72 @@ public:
                 reading.blocks.append(element);
         }
         reading.images = m_browser.images;
-        answer(std::move(reply), std::optional<talvesk::ItemPageReading>(reading));
+        answer(std::move(reply), PageAnswer<ItemPageReading>(reading));
     }
-    void renderedImages(const QStringList &, Reply<std::optional<PageImages>> reply) override
+    void renderedImages(const QStringList &, Reply<PageImages> reply) override
     {
+        answer(std::move(reply), read(m_browser.renderedPictures));
+    }
+    void shownMarks(const QStringList &, const QStringList &, Reply<talvesk::ShownMarks> reply) override
+    {
+        answer(std::move(reply), read(m_browser.marks));
+    }
+    void inlineScripts(const QStringList &, Reply<QStringList> reply) override
+    {
+        answer(std::move(reply), read(m_browser.scripts));
+    }
+    void firstInnerText(const QString &tagName, Reply<QString> reply) override
+    {
+        const std::optional<QString> title =
+            tagName == QStringLiteral("title") ? m_browser.title : std::optional<QString>();
         answer(std::move(reply),
-               alive() ? std::optional<PageImages>(m_browser.renderedPictures) : std::nullopt);
+               title ? read(*title) : PageAnswer<QString>(unanswered().value_or(ReadFailure::Failed)));
     }
-    void shownMarks(const QStringList &, const QStringList &,
-                    Reply<std::optional<talvesk::ShownMarks>> reply) override
+    void write(const QString &markup, std::function<void(bool)> reply) override
     {
-        answer(std::move(reply),
-               alive() ? std::optional<talvesk::ShownMarks>(m_browser.marks) : std::nullopt);
-    }
-    void inlineScripts(const QStringList &, Reply<std::optional<QStringList>> reply) override
-    {
-        answer(std::move(reply), alive() ? std::optional<QStringList>(m_browser.scripts) : std::nullopt);
-    }
-    void firstInnerText(const QString &tagName, Reply<std::optional<QString>> reply) override
-    {
-        if (!alive() || tagName != QStringLiteral("title"))
-            return answer(std::move(reply), std::optional<QString>());
-        answer(std::move(reply), m_browser.title);
-    }
-    void write(const QString &markup, Reply<bool> reply) override
-    {
-        if (!alive() || !m_browser.writable)
+        if (unanswered() || !m_browser.writable)
             return answer(std::move(reply), false);
         m_browser.written.append(markup);
         answer(std::move(reply), true);
     }
 
 private:
-    // Whether a read gets an answer; a busy page gives none, a gone document fails at once.
-    bool alive() const
+    // Why a read gets no answer: a busy page gives none in time, a gone document none at all.
+    std::optional<ReadFailure> unanswered() const
     {
-        m_browser.readTimedOut = m_browser.busy;
-        return !m_browser.busy && m_browser.hasDocument && m_browser.generation == m_generation;
+        if (m_browser.busy)
+            return ReadFailure::Unresponsive;
+        if (!m_browser.hasDocument || m_browser.generation != m_generation)
+            return ReadFailure::Gone;
+        return std::nullopt;
+    }
+    template <typename T> PageAnswer<T> read(const T &value) const
+    {
+        const std::optional<ReadFailure> failure = unanswered();
+        return failure ? PageAnswer<T>(*failure) : PageAnswer<T>(value);
+    }
+    PageAnswer<int> height() const
+    {
+        const std::optional<ReadFailure> failure = unanswered();
+        if (failure)
+            return *failure;
+        return m_browser.scrollHeight ? PageAnswer<int>(*m_browser.scrollHeight)
+                                      : PageAnswer<int>(ReadFailure::Failed);
     }
 
-    template <typename T> void answer(Reply<T> reply, T value)
+    template <typename Answer> void answer(std::function<void(Answer)> reply, Answer value)
     {
+        auto call = [reply = std::move(reply), value = std::move(value)] { reply(value); };
         if (m_browser.holdReplies)
-            m_browser.heldReplies.push_back(
-                [reply = std::move(reply), value = std::move(value)] { reply(value); });
+            m_browser.heldReplies.push_back(std::move(call));
         else
-            reply(std::move(value));
+            m_browser.answerNextTurn(std::move(call));
     }
 
     FakePageBrowser &m_browser;
     int m_generation;
     int m_watchReads = 0; // reads of the latest scroll watch
+    int m_position = 0;   // where the page is scrolled to
 };
 
 inline std::unique_ptr<PageDocument> FakePageBrowser::document()

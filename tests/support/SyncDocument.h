@@ -26,42 +26,50 @@ public:
     }
     SyncDocument *operator->() { return this; }
 
-    std::optional<int> bodyScrollHeight()
+    talvesk::PageAnswer<int> bodyScrollHeightAnswer()
     {
-        return answer<std::optional<int>>([&](auto reply) { m_document->bodyScrollHeight(reply); });
+        return answer<talvesk::PageAnswer<int>>([&](auto reply) { m_document->bodyScrollHeight(reply); });
     }
+    std::optional<int> bodyScrollHeight() { return bodyScrollHeightAnswer().value(); }
+    // The height read with the scroll.
     std::optional<int> scrollByReadingHeight(int x, int y)
     {
-        return answer<std::optional<int>>(
+        const auto scrolled = answer<talvesk::PageAnswer<talvesk::ScrolledPage>>(
             [&](auto reply) { m_document->scrollByReadingHeight(x, y, reply); });
+        return scrolled ? std::optional<int>(scrolled->height) : std::nullopt;
     }
     std::optional<talvesk::ScrollHandling> scrollHandling(bool restart)
     {
-        return answer<std::optional<talvesk::ScrollHandling>>(
-            [&](auto reply) { m_document->scrollHandling(restart, reply); });
+        return answer<talvesk::PageAnswer<talvesk::ScrollHandling>>(
+                   [&](auto reply) { m_document->scrollHandling(restart, reply); })
+            .value();
     }
     // The divs of these ids, read as an item page is.
     std::optional<QList<talvesk::PageElement>> blocks(const QStringList &ids)
     {
-        const auto reading = answer<std::optional<talvesk::ItemPageReading>>([&](auto reply) {
+        const auto reading = answer<talvesk::PageAnswer<talvesk::ItemPageReading>>([&](auto reply) {
             m_document->readItemPage({ids, {}, {}, {}, {}}, reply);
         });
         return reading ? std::optional<QList<talvesk::PageElement>>(reading->blocks) : std::nullopt;
     }
     std::optional<talvesk::ShownMarks> shownMarks(const QStringList &selectors, const QStringList &phrases)
     {
-        return answer<std::optional<talvesk::ShownMarks>>(
-            [&](auto reply) { m_document->shownMarks(selectors, phrases, reply); });
+        return answer<talvesk::PageAnswer<talvesk::ShownMarks>>(
+                   [&](auto reply) { m_document->shownMarks(selectors, phrases, reply); })
+            .value();
     }
     std::optional<QStringList> inlineScripts(const QStringList &markers)
     {
-        return answer<std::optional<QStringList>>(
-            [&](auto reply) { m_document->inlineScripts(markers, reply); });
+        return answer<talvesk::PageAnswer<QStringList>>(
+                   [&](auto reply) { m_document->inlineScripts(markers, reply); })
+            .value();
     }
-    std::optional<QString> firstInnerText(const QString &tag)
+    talvesk::PageAnswer<QString> firstInnerTextAnswer(const QString &tag)
     {
-        return answer<std::optional<QString>>([&](auto reply) { m_document->firstInnerText(tag, reply); });
+        return answer<talvesk::PageAnswer<QString>>(
+            [&](auto reply) { m_document->firstInnerText(tag, reply); });
     }
+    std::optional<QString> firstInnerText(const QString &tag) { return firstInnerTextAnswer(tag).value(); }
     bool write(const QString &markup)
     {
         return answer<bool>([&](auto reply) { m_document->write(markup, reply); });
@@ -81,8 +89,9 @@ private:
 
 inline std::optional<QVariant> evaluated(QtPageBrowser &browser, const QString &script)
 {
-    return SyncDocument::answer<std::optional<QVariant>>(
-        [&](auto reply) { browser.evaluate(script, browser.loadGeneration(), reply); });
+    return SyncDocument::answer<talvesk::PageAnswer<QVariant>>(
+               [&](auto reply) { browser.evaluate(script, browser.loadGeneration(), reply); })
+        .value();
 }
 
 } // namespace talvesk::test

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/CommandLineRun.h"
 
+#include "app/CollectLines.h"
 #include "app/cli/CollectedSetOutput.h"
 #include "app/cli/CommandLineOptions.h"
 #include "app/cli/LongAddresses.h"
@@ -150,15 +151,17 @@ public:
         TerminalMessageList messages(m_terminal, prefix, m_options.pages == 1);
         TerminalDialogs dialogs(messages, m_options.saveFolder);
         NoWindow window;
-        CollectCommand collectCommand(*m_itemBrowser, *m_previewBrowser, *m_descriptionBrowser, window,
-                                      messages, m_loop);
+        CollectCommand collectCommand(*m_itemBrowser, *m_previewBrowser, *m_descriptionBrowser, m_loop);
         collectCommand.setTimeLimit(m_options.timeoutSeconds);
 
         const QString shownAddress = addressForTerminal(address);
         ItemOutcome outcome;
         m_collect = &collectCommand;
-        const CollectResult collected = co_await collectCommand.run(address);
+        CollectLines lines(messages);
+        const CollectResult collected = co_await collectCommand.run(
+            address, [&lines](const CollectProgress &progress) { lines.showProgress(progress); });
         m_collect = nullptr;
+        // A failure is said once, in the line that names the item.
         if (!collected.ok()) {
             // Whatever the page did, the next item starts on a fresh one.
             m_spent = true;
@@ -174,6 +177,7 @@ public:
             }
             co_return outcome;
         }
+        lines.showResult(collected);
         if (!collected.descriptionFailure.isEmpty()) {
             reportFailure(messages, QStringLiteral("%1: the description pictures could not be read: %2")
                                         .arg(shownAddress, collected.descriptionFailure));

@@ -18,6 +18,9 @@ namespace {
 // The engine refuses longer addresses without a word: their load would never end.
 constexpr qsizetype kMaxAddressLength = 2 * 1024 * 1024;
 
+// A page's own script may keep it from answering ours for good.
+constexpr int kScriptTimeoutMs = 10000;
+
 } // namespace
 
 QtPageBrowser::QtPageBrowser(QWebEngineProfile *profile, QWidget *parent)
@@ -101,7 +104,6 @@ void QtPageBrowser::failAtOnce()
 void QtPageBrowser::load(const QUrl &url)
 {
     m_address = url;
-    m_scrolledTo = 0;
     m_drawnAt.reset();
     ++m_generation;
     m_ownNavigationPending = true;
@@ -170,7 +172,7 @@ void QtPageBrowser::changed()
         onChange();
 }
 
-bool QtPageBrowser::drawingBehind() const
+bool QtPageBrowser::drawingBehind(int scrolledTo) const
 {
     // A hidden view draws nothing; there is no frame to wait for. A loader that watches the
     // drawn frames misses a place only when two frames lie more than a view apart.
@@ -179,8 +181,8 @@ bool QtPageBrowser::drawingBehind() const
     // Before its first frame after the load, a page's loaders have not seen even its first
     // view: scrolling on would carry the places at its top past them.
     if (!m_drawnAt)
-        return m_scrolledTo > 0;
-    return std::abs(m_scrolledTo - *m_drawnAt) > m_view->height() * 3 / 4;
+        return scrolledTo > 0;
+    return std::abs(scrolledTo - *m_drawnAt) > m_view->height() * 3 / 4;
 }
 
 std::unique_ptr<PageDocument> QtPageBrowser::document()
@@ -255,11 +257,10 @@ void QtPageBrowser::stop()
 }
 
 void QtPageBrowser::evaluate(const QString &script, int generation,
-                             std::function<void(std::optional<QVariant>)> reply)
+                             std::function<void(PageAnswer<QVariant>)> reply)
 {
-    m_scriptTimedOut = false;
     if (!m_page || generation != m_generation) {
-        reply(std::nullopt);
+        answerGoneLater(std::move(reply));
         return;
     }
 
@@ -268,7 +269,7 @@ void QtPageBrowser::evaluate(const QString &script, int generation,
     // and everything watching for it goes with it.
     struct Pending
     {
-        std::function<void(std::optional<QVariant>)> reply;
+        std::function<void(PageAnswer<QVariant>)> reply;
         QObject watching;
         QTimer deadline;
     };
@@ -276,7 +277,7 @@ void QtPageBrowser::evaluate(const QString &script, int generation,
     pending->reply = std::move(reply);
     const std::weak_ptr<Pending> weak = pending;
     QPointer<QtPageBrowser> self(this);
-    const auto answer = [weak, self, generation](std::optional<QVariant> value, bool timedOut) {
+    const auto answer = [weak, self, generation](PageAnswer<QVariant> value) {
         const std::shared_ptr<Pending> current = weak.lock();
         if (!current || !current->reply)
             return;
@@ -284,29 +285,30 @@ void QtPageBrowser::evaluate(const QString &script, int generation,
         current->reply = nullptr;
         if (!self)
             return; // told when the browser went
-        if (self->m_destroying) {
-            deliver(std::nullopt);
-            return;
-        }
-        self->m_scriptTimedOut = timedOut;
-        if (value && generation != self->m_generation)
-            value.reset();
+        if (self->m_destroying || (value && generation != self->m_generation))
+            value = ReadFailure::Gone;
         deliver(std::move(value));
     };
     pending->deadline.setSingleShot(true);
     connect(&pending->deadline, &QTimer::timeout, &pending->watching,
-            [answer] { answer(std::nullopt, true); });
-    const auto abandon = [answer] { answer(std::nullopt, false); };
+            [answer] { answer(ReadFailure::Unresponsive); });
+    const auto abandon = [answer] { answer(ReadFailure::Gone); };
     connect(m_page, &QWebEnginePage::loadStarted, &pending->watching, abandon);
     connect(this, &QtPageBrowser::navigationRequested, &pending->watching, abandon);
-    pending->deadline.start(m_scriptTimeoutMs);
+    pending->deadline.start(kScriptTimeoutMs);
     m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
                           [pending, answer](const QVariant &value) {
-                              answer(value, false);
+                              answer(value);
                               // The watchers go now; the answer stays until the engine lets go of this
                               // callback.
                               pending->deadline.stop();
                           });
+}
+
+void QtPageBrowser::answerGoneLater(std::function<void(PageAnswer<QVariant>)> reply)
+{
+    // Not in the caller's stack: every answer comes from the event loop, as the engine's do.
+    QTimer::singleShot(0, [reply = std::move(reply)] { reply(ReadFailure::Gone); });
 }
 
 } // namespace talvesk

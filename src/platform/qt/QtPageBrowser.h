@@ -29,8 +29,6 @@ class QtPageBrowser final : public QObject, public PageBrowser
     Q_OBJECT
 
 public:
-    static constexpr int kDefaultScriptTimeoutMs = 10000;
-
     // The page never outlives the profile: delete the browser before the profile.
     QtPageBrowser(QWebEngineProfile *profile, QWidget *parent);
     ~QtPageBrowser() override;
@@ -49,10 +47,7 @@ public:
     int loadGeneration() const override { return m_generation; }
     void notifyOnChange(std::function<void()> changed) override;
     std::unique_ptr<PageDocument> document() override;
-    bool scriptTimedOut() const override { return m_scriptTimedOut; }
-    bool drawingBehind() const override;
-    // Where a script of ours has just scrolled the page to.
-    void noteScrolledTo(int y) { m_scrolledTo = y; }
+    bool drawingBehind(int scrolledTo) const override;
     void setVisible(bool visible) override;
     bool isVisible() const override;
     QString locationName() const override;
@@ -64,12 +59,12 @@ public:
     void goSearch() override;
     void stop() override;
 
-    // Runs a script in an isolated world of the page and calls reply with its result, once.
-    // Nullopt when the page has navigated since `generation`, goes, or does not answer in time
-    // (scriptTimedOut() then tells the last case apart). A reply still waiting when the browser
-    // goes is called then; none is called after.
-    void evaluate(const QString &script, int generation, std::function<void(std::optional<QVariant>)> reply);
-    void setScriptTimeout(int milliseconds) { m_scriptTimeoutMs = milliseconds; }
+    // Runs a script in an isolated world of the page and calls reply with its result, once,
+    // from the event loop: Gone when the page has navigated since `generation` or goes,
+    // Unresponsive when it does not answer in time. A reply still waiting when the browser goes
+    // is called then; none is called after.
+    void evaluate(const QString &script, int generation, std::function<void(PageAnswer<QVariant>)> reply);
+    static void answerGoneLater(std::function<void(PageAnswer<QVariant>)> reply);
 
     static QString homeAddress();
     static QString searchAddress();
@@ -105,10 +100,7 @@ private:
     QUrl m_address;
 
     std::vector<std::function<void()>> m_onChange;
-    int m_scriptTimeoutMs = kDefaultScriptTimeoutMs;
-    bool m_scriptTimedOut = false;
     bool m_destroying = false;
-    int m_scrolledTo = 0;
     // The scroll position of the page's latest frame; none until it draws one after its load.
     std::optional<int> m_drawnAt;
 };

@@ -28,23 +28,23 @@ QString jsLiteral(const QJsonValue &value)
 }
 
 // A number the page answered (pixels, a count), rounded to a whole one.
-std::optional<int> wholeNumber(const std::optional<QVariant> &value)
+std::optional<int> wholeNumber(const QVariant &value)
 {
-    if (!value || !value->isValid())
+    if (!value.isValid())
         return std::nullopt;
     bool ok = false;
-    const double number = value->toDouble(&ok);
+    const double number = value.toDouble(&ok);
     if (!ok)
         return std::nullopt;
     return qRound(number);
 }
 
 // The list the page answered, when it has exactly this many entries; empty otherwise.
-QVariantList listOf(const std::optional<QVariant> &value, qsizetype size)
+QVariantList listOf(const QVariant &value, qsizetype size)
 {
-    if (!value || value->typeId() != QMetaType::QVariantList)
+    if (value.typeId() != QMetaType::QVariantList)
         return {};
-    QVariantList list = value->toList();
+    QVariantList list = value.toList();
     return list.size() == size ? list : QVariantList();
 }
 
@@ -100,6 +100,19 @@ function imageRows(elements, lazyAttributes) {
 }
 )js");
 
+// The reply to the page's answer: what build makes of its value (Failed when nothing), or why
+// there was none.
+template <typename T, typename Build>
+std::function<void(PageAnswer<QVariant>)> answerWith(PageDocument::Reply<T> reply, Build build)
+{
+    return [reply = std::move(reply), build = std::move(build)](const PageAnswer<QVariant> &value) {
+        if (!value)
+            return reply(value.failure());
+        std::optional<T> built = build(*value);
+        reply(built ? PageAnswer<T>(std::move(*built)) : PageAnswer<T>(ReadFailure::Failed));
+    };
+}
+
 } // namespace
 
 QtPageDocument::QtPageDocument(QtPageBrowser *browser, int generation)
@@ -107,47 +120,41 @@ QtPageDocument::QtPageDocument(QtPageBrowser *browser, int generation)
 {
 }
 
-void QtPageDocument::evaluate(const QString &script, Reply<std::optional<QVariant>> reply)
+void QtPageDocument::evaluate(const QString &script, std::function<void(PageAnswer<QVariant>)> reply)
 {
     if (!m_browser) {
-        reply(std::nullopt);
+        QtPageBrowser::answerGoneLater(std::move(reply));
         return;
     }
     m_browser->evaluate(script, m_generation, std::move(reply));
 }
 
-void QtPageDocument::bodyScrollHeight(Reply<std::optional<int>> reply)
+void QtPageDocument::bodyScrollHeight(Reply<int> reply)
 {
-    evaluate(bodyHeight(),
-             [reply = std::move(reply)](std::optional<QVariant> value) { reply(wholeNumber(value)); });
+    evaluate(bodyHeight(), answerWith<int>(std::move(reply), wholeNumber));
 }
 
-void QtPageDocument::scrollToTopReadingHeight(Reply<std::optional<int>> reply)
+void QtPageDocument::scrollToTopReadingHeight(Reply<int> reply)
 {
-    const QPointer<QtPageBrowser> browser = m_browser;
     evaluate(QStringLiteral("window.scrollTo(0, 0); ") + bodyHeight(),
-             [browser, reply = std::move(reply)](std::optional<QVariant> value) {
-                 if (browser)
-                     browser->noteScrolledTo(0);
-                 reply(wholeNumber(value));
-             });
+             answerWith<int>(std::move(reply), wholeNumber));
 }
 
-void QtPageDocument::scrollByReadingHeight(int x, int y, Reply<std::optional<int>> reply)
+void QtPageDocument::scrollByReadingHeight(int x, int y, Reply<ScrolledPage> reply)
 {
-    const QPointer<QtPageBrowser> browser = m_browser;
-    evaluate(QStringLiteral("window.scrollBy(%1, %2); [%3, scrollY]").arg(x).arg(y).arg(bodyHeight()),
-             [browser, reply = std::move(reply)](std::optional<QVariant> value) {
-                 const QVariantList heightAndPosition = listOf(value, 2);
-                 if (heightAndPosition.isEmpty())
-                     return reply(std::nullopt);
-                 if (browser)
-                     browser->noteScrolledTo(qRound(heightAndPosition.at(1).toDouble()));
-                 reply(wholeNumber(heightAndPosition.at(0)));
-             });
+    evaluate(
+        QStringLiteral("window.scrollBy(%1, %2); [%3, scrollY]").arg(x).arg(y).arg(bodyHeight()),
+        answerWith<ScrolledPage>(std::move(reply), [](const QVariant &value) -> std::optional<ScrolledPage> {
+            const QVariantList heightAndPosition = listOf(value, 2);
+            const std::optional<int> height =
+                heightAndPosition.isEmpty() ? std::nullopt : wholeNumber(heightAndPosition.at(0));
+            if (!height)
+                return std::nullopt;
+            return ScrolledPage{*height, qRound(heightAndPosition.at(1).toDouble())};
+        }));
 }
 
-void QtPageDocument::scrollHandling(bool restart, Reply<std::optional<ScrollHandling>> reply)
+void QtPageDocument::scrollHandling(bool restart, Reply<ScrollHandling> reply)
 {
     // A frame's scroll events are dispatched right before its animation frame callbacks; a
     // handler's work deferred by a timer without delay runs before a timer set after them, and
@@ -170,30 +177,31 @@ void QtPageDocument::scrollHandling(bool restart, Reply<std::optional<ScrollHand
   return [Object.getOwnPropertyDescriptor(Document.prototype, "hidden").get.call(document) ? 2 : watch.stage, %2];
 })(%1))");
     evaluate(script.arg(restart ? QStringLiteral("true") : QStringLiteral("false"), bodyHeight()),
-             [reply = std::move(reply)](std::optional<QVariant> value) {
-                 const QVariantList stageAndHeight = listOf(value, 2);
-                 const std::optional<int> height =
-                     stageAndHeight.isEmpty() ? std::nullopt : wholeNumber(stageAndHeight.at(1));
-                 if (!height)
-                     return reply(std::nullopt);
-                 ScrollHandling handling;
-                 handling.height = *height;
-                 switch (stageAndHeight.at(0).toInt()) {
-                 case 0:
-                     handling.stage = ScrollHandling::Stage::Waiting;
-                     break;
-                 case 1:
-                     handling.stage = ScrollHandling::Stage::Dispatched;
-                     break;
-                 default:
-                     handling.stage = ScrollHandling::Stage::Handled;
-                     break;
-                 }
-                 reply(handling);
-             });
+             answerWith<ScrollHandling>(
+                 std::move(reply), [](const QVariant &value) -> std::optional<ScrollHandling> {
+                     const QVariantList stageAndHeight = listOf(value, 2);
+                     const std::optional<int> height =
+                         stageAndHeight.isEmpty() ? std::nullopt : wholeNumber(stageAndHeight.at(1));
+                     if (!height)
+                         return std::nullopt;
+                     ScrollHandling handling;
+                     handling.height = *height;
+                     switch (stageAndHeight.at(0).toInt()) {
+                     case 0:
+                         handling.stage = ScrollHandling::Stage::Waiting;
+                         break;
+                     case 1:
+                         handling.stage = ScrollHandling::Stage::Dispatched;
+                         break;
+                     default:
+                         handling.stage = ScrollHandling::Stage::Handled;
+                         break;
+                     }
+                     return handling;
+                 }));
 }
 
-void QtPageDocument::readItemPage(const ItemPageQuery &query, Reply<std::optional<ItemPageReading>> reply)
+void QtPageDocument::readItemPage(const ItemPageQuery &query, Reply<ItemPageReading> reply)
 {
     // The blocks are picked inside the page, so a page of millions of divs sends back only
     // the few the walk reads. Attribute values, not the resolved .src: a picture already
@@ -227,23 +235,24 @@ void QtPageDocument::readItemPage(const ItemPageQuery &query, Reply<std::optiona
                         jsLiteral(query.lazyBlockAttribute),
                         jsLiteral(QJsonArray::fromStringList(query.selectors)),
                         jsLiteral(QJsonArray::fromStringList(query.lazyAttributes))),
-             [reply = std::move(reply)](std::optional<QVariant> value) {
-                 const QVariantList answer = listOf(value, 3);
-                 if (answer.isEmpty())
-                     return reply(std::nullopt);
-                 ItemPageReading reading;
-                 for (const QVariant &row : answer.at(0).toList()) {
-                     const QVariantList pair = row.toList();
-                     reading.blocks.append({pair.value(0).toString(), pair.value(1).toString()});
-                 }
-                 reading.images.baseUrl = QUrl(answer.at(1).toString());
-                 for (const QVariant &set : answer.at(2).toList())
-                     reading.images.sets.append(imagesOf(set));
-                 reply(std::move(reading));
-             });
+             answerWith<ItemPageReading>(
+                 std::move(reply), [](const QVariant &value) -> std::optional<ItemPageReading> {
+                     const QVariantList answer = listOf(value, 3);
+                     if (answer.isEmpty())
+                         return std::nullopt;
+                     ItemPageReading reading;
+                     for (const QVariant &row : answer.at(0).toList()) {
+                         const QVariantList pair = row.toList();
+                         reading.blocks.append({pair.value(0).toString(), pair.value(1).toString()});
+                     }
+                     reading.images.baseUrl = QUrl(answer.at(1).toString());
+                     for (const QVariant &set : answer.at(2).toList())
+                         reading.images.sets.append(imagesOf(set));
+                     return reading;
+                 }));
 }
 
-void QtPageDocument::renderedImages(const QStringList &lazyAttributes, Reply<std::optional<PageImages>> reply)
+void QtPageDocument::renderedImages(const QStringList &lazyAttributes, Reply<PageImages> reply)
 {
     // A picture loaded at a single pixel without a lazy address is a counter's, not one to show.
     static const QString script = kDomPrelude + QStringLiteral(R"js((function (lazyAttributes) {
@@ -261,19 +270,19 @@ void QtPageDocument::renderedImages(const QStringList &lazyAttributes, Reply<std
   return [baseUri(document), imageRows(shown, lazyAttributes)];
 })(%1))js");
     evaluate(script.arg(jsLiteral(QJsonArray::fromStringList(lazyAttributes))),
-             [reply = std::move(reply)](std::optional<QVariant> value) {
+             answerWith<PageImages>(std::move(reply), [](const QVariant &value) -> std::optional<PageImages> {
                  const QVariantList answer = listOf(value, 2);
                  if (answer.isEmpty())
-                     return reply(std::nullopt);
+                     return std::nullopt;
                  PageImages images;
                  images.baseUrl = QUrl(answer.at(0).toString());
                  images.sets.append(imagesOf(answer.at(1)));
-                 reply(std::move(images));
-             });
+                 return images;
+             }));
 }
 
 void QtPageDocument::shownMarks(const QStringList &selectors, const QStringList &phrases,
-                                Reply<std::optional<ShownMarks>> reply)
+                                Reply<ShownMarks> reply)
 {
     // Frames of the page's own origin are searched like the page; others answer with their
     // address only. The depth is bounded: frames can nest each other without end.
@@ -314,10 +323,10 @@ void QtPageDocument::shownMarks(const QStringList &selectors, const QStringList 
 })(%1, %2))js");
     evaluate(script.arg(jsLiteral(QJsonArray::fromStringList(selectors)),
                         jsLiteral(QJsonArray::fromStringList(phrases))),
-             [reply = std::move(reply)](std::optional<QVariant> value) {
+             answerWith<ShownMarks>(std::move(reply), [](const QVariant &value) -> std::optional<ShownMarks> {
                  const QVariantList answer = listOf(value, 3);
                  if (answer.isEmpty())
-                     return reply(std::nullopt);
+                     return std::nullopt;
                  ShownMarks marks;
                  for (const QVariant &shown : answer.at(0).toList())
                      marks.selectorsShown.append(shown.toBool());
@@ -325,11 +334,11 @@ void QtPageDocument::shownMarks(const QStringList &selectors, const QStringList 
                      marks.phrasesFound.append(found.toBool());
                  for (const QVariant &address : answer.at(2).toList())
                      marks.frameAddresses.append(QUrl(address.toString()));
-                 reply(std::move(marks));
-             });
+                 return marks;
+             }));
 }
 
-void QtPageDocument::inlineScripts(const QStringList &markers, Reply<std::optional<QStringList>> reply)
+void QtPageDocument::inlineScripts(const QStringList &markers, Reply<QStringList> reply)
 {
     static const QString script = kDomPrelude + QStringLiteral(R"js((function (markers) {
   var texts = [], scripts = all(document, "script:not([src])");
@@ -340,32 +349,33 @@ void QtPageDocument::inlineScripts(const QStringList &markers, Reply<std::option
   }
   return texts;
 })(%1))js");
-    evaluate(script.arg(jsLiteral(QJsonArray::fromStringList(markers))),
-             [reply = std::move(reply)](std::optional<QVariant> value) {
-                 if (!value || value->typeId() != QMetaType::QVariantList)
-                     return reply(std::nullopt);
-                 reply(value->toStringList());
-             });
+    evaluate(
+        script.arg(jsLiteral(QJsonArray::fromStringList(markers))),
+        answerWith<QStringList>(std::move(reply), [](const QVariant &value) -> std::optional<QStringList> {
+            if (value.typeId() != QMetaType::QVariantList)
+                return std::nullopt;
+            return value.toStringList();
+        }));
 }
 
-void QtPageDocument::firstInnerText(const QString &tagName, Reply<std::optional<QString>> reply)
+void QtPageDocument::firstInnerText(const QString &tagName, Reply<QString> reply)
 {
     evaluate(QStringLiteral("(function (tag) { var e = "
                             "Document.prototype.getElementsByTagName.call(document, tag)[0]; return e ? "
                             "e.innerText : null; })(%1)")
                  .arg(jsLiteral(tagName)),
-             [reply = std::move(reply)](std::optional<QVariant> value) {
-                 if (!value || value->typeId() != QMetaType::QString)
-                     reply(std::nullopt);
-                 else
-                     reply(value->toString());
-             });
+             answerWith<QString>(std::move(reply), [](const QVariant &value) -> std::optional<QString> {
+                 if (value.typeId() != QMetaType::QString)
+                     return std::nullopt;
+                 return value.toString();
+             }));
 }
 
-void QtPageDocument::write(const QString &markup, Reply<bool> reply)
+void QtPageDocument::write(const QString &markup, std::function<void(bool)> reply)
 {
-    evaluate(QStringLiteral("document.write(%1); true").arg(jsLiteral(markup)),
-             [reply = std::move(reply)](std::optional<QVariant> value) { reply(value && value->toBool()); });
+    evaluate(
+        QStringLiteral("document.write(%1); true").arg(jsLiteral(markup)),
+        [reply = std::move(reply)](const PageAnswer<QVariant> &value) { reply(value && value->toBool()); });
 }
 
 } // namespace talvesk

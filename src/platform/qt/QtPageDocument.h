@@ -17,20 +17,20 @@ class QtPageDocument final : public PageDocument
 public:
     QtPageDocument(QtPageBrowser *browser, int generation);
 
-    void bodyScrollHeight(Reply<std::optional<int>> reply) override;
-    void scrollToTopReadingHeight(Reply<std::optional<int>> reply) override;
-    void scrollByReadingHeight(int x, int y, Reply<std::optional<int>> reply) override;
-    void scrollHandling(bool restart, Reply<std::optional<ScrollHandling>> reply) override;
-    void readItemPage(const ItemPageQuery &query, Reply<std::optional<ItemPageReading>> reply) override;
-    void renderedImages(const QStringList &lazyAttributes, Reply<std::optional<PageImages>> reply) override;
+    void bodyScrollHeight(Reply<int> reply) override;
+    void scrollToTopReadingHeight(Reply<int> reply) override;
+    void scrollByReadingHeight(int x, int y, Reply<ScrolledPage> reply) override;
+    void scrollHandling(bool restart, Reply<ScrollHandling> reply) override;
+    void readItemPage(const ItemPageQuery &query, Reply<ItemPageReading> reply) override;
+    void renderedImages(const QStringList &lazyAttributes, Reply<PageImages> reply) override;
     void shownMarks(const QStringList &selectors, const QStringList &phrases,
-                    Reply<std::optional<ShownMarks>> reply) override;
-    void inlineScripts(const QStringList &markers, Reply<std::optional<QStringList>> reply) override;
-    void firstInnerText(const QString &tagName, Reply<std::optional<QString>> reply) override;
-    void write(const QString &markup, Reply<bool> reply) override;
+                    Reply<ShownMarks> reply) override;
+    void inlineScripts(const QStringList &markers, Reply<QStringList> reply) override;
+    void firstInnerText(const QString &tagName, Reply<QString> reply) override;
+    void write(const QString &markup, std::function<void(bool)> reply) override;
 
 private:
-    void evaluate(const QString &script, Reply<std::optional<QVariant>> reply);
+    void evaluate(const QString &script, std::function<void(PageAnswer<QVariant>)> reply);
 
     QPointer<QtPageBrowser> m_browser;
     int m_generation;

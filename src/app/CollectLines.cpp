@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/CollectLines.h"
+
+#include "collect/CollectCommand.h"
+#include "collect/CollectMessages.h"
+
+namespace talvesk {
+
+void CollectLines::showProgress(const CollectProgress &progress)
+{
+    const QString text = progress.phase == CollectProgress::Phase::ReadingDescription
+                             ? CollectMessages::descriptionProgress(progress.seconds)
+                             : CollectMessages::progress(progress.seconds);
+    if (m_line)
+        m_messages.setLine(*m_line, text);
+    else
+        m_line = m_messages.insertLine(text);
+}
+
+void CollectLines::showResult(const CollectResult &result)
+{
+    switch (result.status) {
+    case CollectResult::Status::Closing:
+        return;
+    case CollectResult::Status::Collected:
+        for (const QString &notice : result.notices)
+            m_messages.insertLine(notice);
+        m_messages.insertLine(CollectMessages::summary(result.counts));
+        return;
+    case CollectResult::Status::Failed:
+    case CollectResult::Status::Blocked:
+    case CollectResult::Status::Refused:
+    case CollectResult::Status::Stopped:
+        m_messages.insertLine(result.errorString);
+        return;
+    }
+}
+
+} // namespace talvesk
