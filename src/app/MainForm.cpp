@@ -318,11 +318,6 @@ WindowMemory &MainForm::memory()
     return *m_memory;
 }
 
-QString MainForm::addressText() const
-{
-    return m_addressBox->currentText();
-}
-
 void MainForm::selectTab(Tab tab)
 {
     const int index = static_cast<int>(tab) - 1;
@@ -363,11 +358,6 @@ void MainForm::showPreviewNotice(const QString &text)
         QStringLiteral(
             "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body><p>%1</p></body></html>")
             .arg(text.toHtmlEscaped()));
-}
-
-QString MainForm::statusText() const
-{
-    return m_statusBar->currentMessage();
 }
 
 void MainForm::changeEvent(QEvent *event)

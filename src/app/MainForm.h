@@ -66,7 +66,6 @@ public:
     Dialogs &dialogs();
     WindowMemory &memory();
 
-    QString addressText() const;
     void selectTab(Tab tab) override;
     void setWindowEnabled(bool enabled) override;
     // The progress bar, 0 to 100.
@@ -82,10 +81,6 @@ public:
     // Replaces the preview with a short page that says only this, so a set that is gone no longer
     // shows.
     void showPreviewNotice(const QString &text);
-
-    QString statusText() const;
-    // Where the last layout or repaint pass put the controls, in twips.
-    const FormGeometry &formGeometry() const { return m_geometry; }
 
 Q_SIGNALS:
     // The collect button was pressed, with the address box's text at that moment.

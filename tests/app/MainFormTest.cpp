@@ -34,7 +34,6 @@
 using talvesk::CollectedSet;
 using talvesk::DownloadCommand;
 using talvesk::DownloadResult;
-using talvesk::FormGeometry;
 using talvesk::MainForm;
 using talvesk::MessageLine;
 using talvesk::PageBrowser;
@@ -72,6 +71,25 @@ int filesOpenIn(const QDir &folder)
 QWebEngineView *view(MainForm &window, const char *name)
 {
     return window.findChild<QWebEngineView *>(QString::fromLatin1(name));
+}
+
+// Where a control shows, in twips: each edge to the pixel it was rounded to.
+void expectPlaced(const QWidget *control, const TwipRect &twips)
+{
+    const QRect shown = control->geometry();
+    EXPECT_NEAR(shown.x() * 15.0, twips.left, 15) << control->objectName().toStdString();
+    EXPECT_NEAR(shown.y() * 15.0, twips.top, 15) << control->objectName().toStdString();
+    EXPECT_NEAR(shown.width() * 15.0, twips.width, 15) << control->objectName().toStdString();
+    EXPECT_NEAR(shown.height() * 15.0, twips.height, 15) << control->objectName().toStdString();
+}
+
+// The geometry of every control of the client area.
+QList<QRect> controlGeometries(MainForm &window)
+{
+    QList<QRect> geometries;
+    for (const QWidget *child : window.centralWidget()->findChildren<QWidget *>())
+        geometries.append(child->geometry());
+    return geometries;
 }
 
 } // namespace
@@ -161,14 +179,16 @@ TEST_F(MainFormTest, InitialLayout)
 {
     ASSERT_TRUE(showWindow());
     EXPECT_EQ(m_window->centralWidget()->size(), QSize(813, 458));
-    const FormGeometry &g = m_window->formGeometry();
-    EXPECT_EQ(g.itemBrowser, (TwipRect{0, 1200, 12175, 5290}));
-    EXPECT_DOUBLE_EQ(g.addressBox.width, m_window->frameGeometry().width() * 15.0 - 3500);
-    EXPECT_DOUBLE_EQ(g.collectButton.left, g.addressBox.width + 1000);
-    EXPECT_EQ(g.progressBar, (TwipRect{1219.5, 6545, 3658.5, 300}));
+    expectPlaced(view(*m_window, "WebBrowser1"), {0, 1200, 12175, 5290});
+    const auto *address = control<QComboBox>(QStringLiteral("urladress"));
+    EXPECT_NEAR(address->width() * 15.0, m_window->frameGeometry().width() * 15.0 - 3500, 15);
+    EXPECT_NEAR(control<QPushButton>(QStringLiteral("Browser"))->x() * 15.0, address->width() * 15.0 + 1000,
+                30);
+    expectPlaced(control<QProgressBar>(QStringLiteral("ProgressBar1")), {1219.5, 6545, 3658.5, 300});
     // Its height is the larger of 240 and what one line of its font needs.
-    EXPECT_EQ(g.messageList, (TwipRect{4878, 6545, 7317, g.messageList.height}));
-    EXPECT_GE(g.messageList.height, 240);
+    const auto *messages = control<QtMessageList>(QStringLiteral("mesg"));
+    expectPlaced(messages, {4878, 6545, 7317, messages->height() * 15.0});
+    EXPECT_GE(messages->height() * 15.0, 240 - 15);
 
     // Stacking: the browsers in front of the tab strip, the status row in front of the status bar.
     const QObjectList order = m_window->centralWidget()->children();
@@ -186,7 +206,8 @@ TEST_F(MainFormTest, InitialLayout)
 TEST_F(MainFormTest, SurvivesTinyWindows)
 {
     ASSERT_TRUE(showWindow());
-    const FormGeometry before = m_window->formGeometry();
+    const auto *address = control<QComboBox>(QStringLiteral("urladress"));
+    const QRect addressBefore = address->geometry();
     for (const QSize &size : {QSize(0, 0), QSize(1, 1), QSize(100, 60), QSize(200, 900)}) {
         m_window->resize(size);
         QCoreApplication::processEvents();
@@ -196,15 +217,14 @@ TEST_F(MainFormTest, SurvivesTinyWindows)
         }
     }
     // The last size was narrower than 3500 twips: the address bar stayed, the browsers followed.
-    EXPECT_EQ(m_window->formGeometry().addressBox, before.addressBox);
-    EXPECT_DOUBLE_EQ(m_window->formGeometry().itemBrowser.width,
-                     m_window->centralWidget()->width() * 15.0 - 20);
+    EXPECT_EQ(address->geometry(), addressBefore);
+    EXPECT_NEAR(view(*m_window, "WebBrowser1")->width() * 15.0,
+                m_window->centralWidget()->width() * 15.0 - 20, 15);
 
     m_window->resize(1000, 600);
     ASSERT_TRUE(waitUntil([this] { return m_window->centralWidget()->width() == 1000; }));
-    EXPECT_DOUBLE_EQ(m_window->formGeometry().addressBox.width,
-                     m_window->frameGeometry().width() * 15.0 - 3500);
-    EXPECT_DOUBLE_EQ(m_window->formGeometry().messageList.left, 1000 * 15 * 0.4);
+    EXPECT_NEAR(address->width() * 15.0, m_window->frameGeometry().width() * 15.0 - 3500, 15);
+    EXPECT_NEAR(control<QtMessageList>(QStringLiteral("mesg"))->x() * 15.0, 1000 * 15 * 0.4, 15);
 }
 
 // Minimizing moves no control (the pass gives up at once) and restoring lays the window out
@@ -214,21 +234,19 @@ TEST_F(MainFormTest, MinimizeAndRestore)
     ASSERT_TRUE(showWindow());
     m_window->resize(900, 520);
     ASSERT_TRUE(waitUntil([this] { return m_window->centralWidget()->width() == 900; }));
-    const FormGeometry before = m_window->formGeometry();
-    const QRect browserBefore = view(*m_window, "WebBrowser1")->geometry();
+    const QList<QRect> before = controlGeometries(*m_window);
 
     m_window->showMinimized();
     ASSERT_TRUE(m_window->isMinimized());
     QCoreApplication::processEvents();
-    EXPECT_EQ(m_window->formGeometry(), before);
-    EXPECT_EQ(view(*m_window, "WebBrowser1")->geometry(), browserBefore);
+    EXPECT_EQ(controlGeometries(*m_window), before);
 
     m_window->showNormal();
     ASSERT_TRUE(waitUntil([this] { return !m_window->isMinimized(); }));
-    EXPECT_DOUBLE_EQ(m_window->formGeometry().itemBrowser.width,
-                     m_window->centralWidget()->width() * 15.0 - 20);
-    EXPECT_DOUBLE_EQ(m_window->formGeometry().messageList.left,
-                     m_window->centralWidget()->width() * 15.0 * 0.4);
+    EXPECT_NEAR(view(*m_window, "WebBrowser1")->width() * 15.0,
+                m_window->centralWidget()->width() * 15.0 - 20, 15);
+    EXPECT_NEAR(control<QtMessageList>(QStringLiteral("mesg"))->x() * 15.0,
+                m_window->centralWidget()->width() * 15.0 * 0.4, 15);
 }
 
 // Tabs switch the browsers both ways by click, and selecting a tab from code does the same;
@@ -328,7 +346,6 @@ TEST_F(MainFormTest, MessageLineShowsWholeAtLargerFont)
         EXPECT_LE(mesg->geometry().bottom(), statusBar->geometry().bottom());
         EXPECT_GE(mesg->y(), statusBar->y());
         EXPECT_LE(view(*m_window, "WebBrowser1")->geometry().bottom(), statusBar->y());
-        EXPECT_DOUBLE_EQ(m_window->formGeometry().messageList.height, std::max(240.0, mesg->height() * 15.0));
     }
     EXPECT_GT(mesg->height() * 15, 240);
 

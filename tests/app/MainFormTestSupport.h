@@ -13,6 +13,8 @@
 #include "support/FakeWindow.h"
 #include "support/LocalHttpServer.h"
 
+#include <QComboBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -44,6 +46,10 @@ protected:
         EXPECT_NE(widget, nullptr) << name.toStdString();
         return widget;
     }
+
+    // What the address box and the status bar show.
+    QString addressText() const { return control<QComboBox>(QStringLiteral("urladress"))->currentText(); }
+    QString statusText() const { return control<QStatusBar>(QStringLiteral("StatusBar1"))->currentMessage(); }
 
     bool showWindow()
     {

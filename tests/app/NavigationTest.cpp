@@ -75,13 +75,13 @@ TEST_F(NavigationTest, EnterOpensAndRemembersAddresses)
     ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
     EXPECT_EQ(m_server.requestCount(QStringLiteral("/item")), 2);
     EXPECT_EQ(entries(), QStringList{item});
-    EXPECT_EQ(m_window->addressText(), item);
+    EXPECT_EQ(addressText(), item);
 
     typeAndEnter(upper);
     ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
     EXPECT_EQ(shownUrl().path(), QStringLiteral("/ITEM"));
     EXPECT_EQ(entries(), (QStringList{item, upper}));
-    EXPECT_EQ(m_window->addressText(), upper);
+    EXPECT_EQ(addressText(), upper);
 }
 
 // Other keys open nothing and add nothing.
@@ -92,7 +92,7 @@ TEST_F(NavigationTest, OtherKeysOnlyEdit)
     QTest::keyClick(m_addressBox, Qt::Key_Tab);
     EXPECT_EQ(m_window->itemBrowser().loadGeneration(), generation);
     EXPECT_EQ(m_addressBox->count(), 0);
-    EXPECT_TRUE(m_window->addressText().endsWith(QStringLiteral("abc")));
+    EXPECT_TRUE(addressText().endsWith(QStringLiteral("abc")));
 }
 
 // Enter while the preview is shown goes back to the first tab and WebBrowser1.
@@ -123,17 +123,17 @@ TEST_F(NavigationTest, CaptionNamesThePage)
 // the progress bar back at 0; Stop applies the caption rule.
 TEST_F(NavigationTest, StatusTextFollowsLoads)
 {
-    EXPECT_EQ(m_window->statusText(), QStringLiteral("加载完成"));
+    EXPECT_EQ(statusText(), QStringLiteral("加载完成"));
     m_window->setProgress(50);
     typeAndEnter(m_server.url(QStringLiteral("/never")).toString());
-    ASSERT_TRUE(waitUntil([this] { return m_window->statusText() == QStringLiteral("载入中…"); }));
+    ASSERT_TRUE(waitUntil([this] { return statusText() == QStringLiteral("载入中…"); }));
     ASSERT_TRUE(waitUntil([this] { return m_server.requestCount(QStringLiteral("/never")) > 0; }));
 
     m_window->setWindowTitle(QStringLiteral("Talvesk_old_name"));
     control<QAction>(QStringLiteral("Stop"))->trigger();
     EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Talvesk_") + m_window->itemBrowser().locationName());
     EXPECT_EQ(m_window->itemBrowser().loadState(), PageBrowser::LoadState::Failed);
-    ASSERT_TRUE(waitUntil([this] { return m_window->statusText() == QStringLiteral("加载完成"); }));
+    ASSERT_TRUE(waitUntil([this] { return statusText() == QStringLiteral("加载完成"); }));
     EXPECT_EQ(control<QProgressBar>(QStringLiteral("ProgressBar1"))->value(), 0);
 }
 
@@ -147,7 +147,7 @@ TEST_F(NavigationTest, PreviewBrowserEventsAreIgnored)
         waitUntil([this] { return m_window->previewBrowser().locationName() == QStringLiteral("A_B"); }));
     QCoreApplication::processEvents();
     EXPECT_EQ(m_window->windowTitle(), caption);
-    EXPECT_EQ(m_window->statusText(), QStringLiteral("加载完成"));
+    EXPECT_EQ(statusText(), QStringLiteral("加载完成"));
 }
 
 // The toolbar acts on WebBrowser1 by key, also while the preview is shown, without changing
@@ -206,7 +206,7 @@ TEST_F(NavigationTest, AddressBoxFollowsThePageShown)
         ASSERT_TRUE(shows(a));
         typeAndEnter(b);
         ASSERT_TRUE(shows(b));
-        ASSERT_EQ(m_window->addressText(), b);
+        ASSERT_EQ(addressText(), b);
     };
     QStringList collected;
     QObject::connect(m_window.get(), &talvesk::MainForm::collectRequested, m_window.get(),
@@ -220,7 +220,7 @@ TEST_F(NavigationTest, AddressBoxFollowsThePageShown)
             break;
     }
     ASSERT_TRUE(shows(c));
-    EXPECT_EQ(m_window->addressText(), c);
+    EXPECT_EQ(addressText(), c);
     QTest::mouseClick(control<QPushButton>(QStringLiteral("Browser")), Qt::LeftButton);
     EXPECT_EQ(collected, QStringList{c});
 
@@ -228,33 +228,33 @@ TEST_F(NavigationTest, AddressBoxFollowsThePageShown)
     ASSERT_NO_FATAL_FAILURE(enterAThenB());
     control<QAction>(QStringLiteral("Back"))->trigger();
     ASSERT_TRUE(shows(a));
-    EXPECT_EQ(m_window->addressText(), a);
+    EXPECT_EQ(addressText(), a);
     control<QAction>(QStringLiteral("Back"))->trigger();
     ASSERT_TRUE(shows(c));
-    EXPECT_EQ(m_window->addressText(), c);
+    EXPECT_EQ(addressText(), c);
     control<QAction>(QStringLiteral("Forward"))->trigger();
     ASSERT_TRUE(shows(a));
-    EXPECT_EQ(m_window->addressText(), a);
+    EXPECT_EQ(addressText(), a);
 
     ASSERT_NO_FATAL_FAILURE(enterAThenB());
     control<QAction>(QStringLiteral("Home"))->trigger();
     ASSERT_TRUE(shows(QStringLiteral("about:blank")));
-    EXPECT_EQ(m_window->addressText(), QStringLiteral("about:blank"));
+    EXPECT_EQ(addressText(), QStringLiteral("about:blank"));
 
     // A page's own script moves it on: the box follows that too.
     view->page()->runJavaScript(QStringLiteral("location.href = '%1'").arg(c));
     ASSERT_TRUE(shows(c));
-    EXPECT_EQ(m_window->addressText(), c);
+    EXPECT_EQ(addressText(), c);
 
     // Typed, not yet opened: a navigation of the page leaves the user's text alone.
     m_addressBox->lineEdit()->selectAll();
     QTest::keyClicks(m_addressBox->lineEdit(), a);
     view->page()->runJavaScript(QStringLiteral("location.href = '/b'"));
     ASSERT_TRUE(shows(b));
-    EXPECT_EQ(m_window->addressText(), a);
+    EXPECT_EQ(addressText(), a);
 
     m_window->previewBrowser().navigateBlank();
     ASSERT_TRUE(waitForLoad(m_window->previewBrowser()));
-    EXPECT_EQ(m_window->addressText(), a);
+    EXPECT_EQ(addressText(), a);
     EXPECT_EQ(entries(), (QStringList{a, b}));
 }

@@ -26,6 +26,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -262,7 +263,8 @@ TEST_F(MainFormEndToEndTest, EnterLoadsTheTypedAddress)
     ASSERT_TRUE(waitUntil(
         [this, &item] { return m_window->windowTitle() == QStringLiteral("Talvesk_") + item.title; }));
     EXPECT_EQ(m_window->itemBrowser().locationName(), item.title);
-    EXPECT_EQ(m_window->statusText(), QStringLiteral("加载完成"));
+    EXPECT_EQ(m_window->findChild<QStatusBar *>(QStringLiteral("StatusBar1"))->currentMessage(),
+              QStringLiteral("加载完成"));
 
     pressEnter();
     ASSERT_TRUE(waitForLoad());

@@ -28,6 +28,7 @@ struct Procedure
             ++requests;
             reply = std::move(answer);
         });
+        resumed = true;
         outcome.slept = co_await waits.sleep(1000);
         outcome.aborted = waits.aborted();
         co_return outcome;
@@ -37,17 +38,20 @@ struct Procedure
     Waits waits{loop};
     int requests = 0;
     Waits::Reply<int> reply;
+    bool resumed = false; // past its answer
 };
 
 } // namespace
 
-// Unaborted, the procedure gets its answer and then sleeps its second.
+// Unaborted, the procedure gets its answer and then sleeps its second. It goes on from the
+// loop, never inside the stack of whoever answered.
 TEST(Waits, AnswerThenSleep)
 {
     Procedure procedure;
     const auto outcome = started(procedure.run());
     ASSERT_EQ(procedure.requests, 1);
     procedure.reply(7);
+    EXPECT_FALSE(procedure.resumed);
     procedure.loop.runUntil([&] { return outcome->has_value(); });
     ASSERT_TRUE(outcome->has_value());
     EXPECT_EQ((*outcome)->answer, 7);
@@ -72,8 +76,9 @@ TEST(Waits, AbortBeforeTheAnswer)
     EXPECT_EQ(procedure.loop.now(), 0);
 }
 
-// Aborted while it waits for the answer, the procedure goes on with a default value and runs
-// through the sleep at once; the answer coming later is dropped.
+// Aborted while it waits for the answer, the procedure goes on with a default value, from the
+// loop and not inside abort(), and runs through the sleep at once; the answer coming later is
+// dropped.
 TEST(Waits, AbortDuringTheAnswer)
 {
     Procedure procedure;
@@ -82,6 +87,7 @@ TEST(Waits, AbortDuringTheAnswer)
     ASSERT_FALSE(outcome->has_value());
 
     procedure.waits.abort();
+    EXPECT_FALSE(procedure.resumed);
     procedure.loop.runUntil([&] { return outcome->has_value(); }, 10);
     ASSERT_TRUE(outcome->has_value());
     EXPECT_EQ((*outcome)->answer, 0);
