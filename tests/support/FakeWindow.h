@@ -5,6 +5,7 @@
 //
 //   FakeMessageList messages;   // messages.lines[0] is the top line
 //   FakeDialogs dialogs;        dialogs.folderAnswers = {"/tmp/x"}; // then "" (cancel)
+//                               dialogs.holdAnswers = true; ... dialogs.pendingFolder("/tmp/x");
 //   FakeWindowControls window;
 
 #include "platform/Dialogs.h"
@@ -61,6 +62,10 @@ public:
     bool openFails = false; // nothing on the desktop opens an address
     QList<Box> questions;
     bool answerYes = true;
+    // Set: questions and folder dialogs stay open until the test answers them through these.
+    bool holdAnswers = false;
+    std::function<void(bool)> pendingQuestion;
+    std::function<void(QString)> pendingFolder;
     std::function<void(const Box &)> onMessage; // e.g. to record what else was on screen
 
     void showMessage(const QString &text, const QString &title) override
@@ -73,15 +78,22 @@ public:
     {
         lineWindows.append({lines, title});
     }
-    bool ask(const QString &text, const QString &title) override
+    void ask(const QString &text, const QString &title, std::function<void(bool)> answered) override
     {
         questions.append({text, title});
-        return answerYes;
+        if (holdAnswers)
+            pendingQuestion = std::move(answered);
+        else
+            answered(answerYes);
     }
-    QString chooseFolder(const QString &title, const QString &initialFolder) override
+    void chooseFolder(const QString &title, const QString &initialFolder,
+                      std::function<void(QString)> chosen) override
     {
         folderAsked.append({title, initialFolder});
-        return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
+        if (holdAnswers)
+            pendingFolder = std::move(chosen);
+        else
+            chosen(folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst());
     }
     void openExternal(const QUrl &address, std::function<void()> failed) override
     {

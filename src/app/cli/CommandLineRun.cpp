@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/CommandLineRun.h"
 
+#include "app/DownloadLines.h"
 #include "app/cli/CollectedSetOutput.h"
 #include "app/cli/CommandLineOptions.h"
 #include "app/cli/LongAddresses.h"
@@ -69,15 +70,15 @@ int downloadStatus(const DownloadResult &result, const QString &address, Termina
     switch (result.outcome) {
     case DownloadResult::Outcome::Done:
         output = result.itemFolder + QLatin1Char('\n');
-        if (result.failed == 0)
+        if (result.failures.isEmpty())
             return ExitDone;
         reportFailure(messages, QStringLiteral("%1: %2 of %3 pictures were not saved")
                                     .arg(address)
-                                    .arg(result.failed)
+                                    .arg(result.failures.size())
                                     .arg(result.total));
         return ExitPicturesFailed;
     case DownloadResult::Outcome::FolderFailed:
-        reportFailure(messages, QStringLiteral("cannot create a folder: %1").arg(result.folderError));
+        reportFailure(messages, QStringLiteral("cannot create a folder: %1").arg(folderFailureLine(result)));
         return ExitFolderFailed;
     case DownloadResult::Outcome::NotStarted:
         reportFailure(messages,
@@ -190,10 +191,14 @@ public:
         // As wget -P and curl --create-dirs do.
         downloadOptions.makeChosenFolder = true;
         downloadOptions.keepFolderWhenNothingSaved = true;
-        DownloadCommand download(window, dialogs, messages, m_loop, downloadOptions);
+        downloadOptions.askSaveFolder = saveFolderQuestion(dialogs);
+        DownloadLines lines(messages, dialogs);
+        downloadOptions.progress = [&lines](const DownloadProgress &progress) { lines.show(progress); };
+        DownloadCommand download(m_loop, downloadOptions);
         m_download = &download;
         const DownloadResult saved = co_await download.run(collected.set);
         m_download = nullptr;
+        lines.showEnd(saved);
         outcome.status =
             std::max(collectStatus, downloadStatus(saved, shownAddress, messages, outcome.output));
         co_return outcome;
