@@ -2,7 +2,6 @@
 #include "app/MainFormCommands.h"
 
 #include "app/MainForm.h"
-#include "app/WindowMemory.h"
 #include "collect/CollectMessages.h"
 #include "download/DownloadCommand.h"
 

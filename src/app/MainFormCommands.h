@@ -5,7 +5,6 @@
 #include "collect/CollectCommand.h"
 #include "collect/PictureList.h"
 
-#include <QList>
 #include <QObject>
 
 #include <optional>
