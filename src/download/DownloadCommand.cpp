@@ -34,6 +34,7 @@ public:
     const DownloadOptions options;
     FetchQueue *queue = nullptr; // the list being fetched
     bool cancelled = false;
+    bool commandGone = false; // ended by the command's destructor
 };
 
 namespace {
@@ -239,9 +240,11 @@ DownloadCommand::DownloadCommand(EventLoop &loop, DownloadOptions options)
 
 DownloadCommand::~DownloadCommand()
 {
-    // The running procedure returns now, inside this call, reading only its own frame.
+    // The running procedure returns now, inside this call, reading only its own frame; also
+    // one stopped before that has not yet returned.
     if (!m_run)
         return;
+    m_run->commandGone = true;
     if (m_run->queue)
         m_run->queue->abortAll();
     m_run->waits.abortBeforeDestruction();
@@ -256,13 +259,11 @@ void DownloadCommand::cancel()
 
 void DownloadCommand::abort()
 {
-    // The procedure goes on from the event loop only to return; the command is free meanwhile.
-    DownloadRun *run = std::exchange(m_run, nullptr);
-    if (!run)
+    if (!m_run)
         return;
-    if (run->queue)
-        run->queue->abortAll();
-    run->waits.abort();
+    if (m_run->queue)
+        m_run->queue->abortAll();
+    m_run->waits.abort();
 }
 
 QCoro::Task<DownloadResult> DownloadCommand::run(CollectedSet set, std::optional<PictureChoice> choice)
@@ -291,8 +292,8 @@ QCoro::Task<DownloadResult> DownloadCommand::runOne(CollectedSet set, std::optio
         result = co_await fetchAgain(run, *retry);
     else
         result = co_await download(run, set, choice);
-    // Stopped, the command has let go of the run already, and may be gone.
-    if (!run.waits.aborted())
+    // From here on the command is touched only if it is still there.
+    if (!run.commandGone)
         m_run = nullptr;
     if (result.outcome == DownloadResult::Outcome::Done ||
         result.outcome == DownloadResult::Outcome::Unfinished)

@@ -125,7 +125,7 @@ public:
     // Fetches the pictures again into their files, without asking anything; a download of its own.
     QCoro::Task<DownloadResult> retry(RetryPlan plan);
     // Stops every fetch at once, leaving no partial file; the run then ends Unfinished, from
-    // the event loop, and the command may run again.
+    // the event loop.
     void abort();
     // The user's stop: as abort(), and the result says it was cancelled.
     void cancel();
@@ -136,7 +136,7 @@ private:
 
     EventLoop &m_loop;
     const DownloadOptions m_options;
-    DownloadRun *m_run = nullptr; // in the running procedure's frame, until it is stopped or ends
+    DownloadRun *m_run = nullptr; // in the running procedure's frame, until it returns
 };
 
 } // namespace talvesk

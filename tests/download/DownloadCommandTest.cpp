@@ -359,14 +359,16 @@ TEST_F(DownloadCommandTest, ShutdownMidDownloadLeavesNoPartialFile)
 #endif
 }
 
-// A command that goes while its run waits, for a picture or for the folder answer, ends the run
-// inside its destructor: nothing is reported to the presenter already gone, no partial file
-// stays, and an answer that comes after all touches nothing (the sanitizers watch).
+// A command that goes while its run waits, for a picture or for the folder answer, or before a
+// run it stopped has returned, ends the run inside its destructor: nothing is reported to the
+// presenter already gone, no partial file stays, and an answer that comes after all touches
+// nothing (the sanitizers watch).
 TEST_F(DownloadCommandTest, GoingWhileWaitingTouchesNothing)
 {
     m_server.hold(QStringLiteral("/held.jpg"));
     m_set.mainPictures[0] = url(QStringLiteral("/held.jpg"));
-    for (const bool midFetch : {true, false}) {
+    for (const int wait : {0, 1, 2}) { // a picture, the folder answer, a picture after abort()
+        const bool midFetch = wait != 1;
         auto presenter = std::make_unique<QStringList>(); // the steps it shows
         std::function<void(QString)> lateAnswer;
         DownloadOptions options = m_options;
@@ -385,6 +387,8 @@ TEST_F(DownloadCommandTest, GoingWhileWaitingTouchesNothing)
             return midFetch ? m_server.requestCount(QStringLiteral("/held.jpg")) > 0 : lateAnswer != nullptr;
         }));
 
+        if (wait == 2)
+            command->abort();
         presenter.reset();
         command.reset();
         ASSERT_TRUE(result->has_value());
