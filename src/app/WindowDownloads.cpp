@@ -129,15 +129,13 @@ bool WindowDownloads::mayClose()
         return true;
     if (!m_asking) { // a second press while the box is open opens no second box
         m_asking = true;
-        m_insideClose = true;
         m_window.dialogs().ask(QStringLiteral("图片下载正在进行,确定要退出吗?"), QStringLiteral("下载提示"),
                                [self = QPointer(this)](bool yes) {
                                    if (self)
                                        self->answerClose(yes);
                                });
-        m_insideClose = false;
     }
-    return m_closeAllowed;
+    return false;
 }
 
 void WindowDownloads::answerClose(bool yes)
@@ -147,9 +145,9 @@ void WindowDownloads::answerClose(bool yes)
         return;
     stopAll();
     m_closeAllowed = true;
-    // Answered later, from the box: the close it held back happens now.
-    if (!m_insideClose)
-        m_window.close();
+    // The close held back happens now, from the event loop: the answer may come inside it.
+    QMetaObject::invokeMethod(
+        &m_window, [window = &m_window] { window->close(); }, Qt::QueuedConnection);
 }
 
 WindowDownloads::Record *WindowDownloads::find(quint64 id) const

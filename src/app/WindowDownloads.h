@@ -37,7 +37,7 @@ public:
     // Fetches failed pictures again into their files, without asking anything.
     void retry(const RetryPlan &plan);
     // Whether the window may close now. With downloads running it asks first and says no; on
-    // yes they stop and the window is closed again. A yes given at once says yes at once.
+    // yes they stop and the window is closed again.
     bool mayClose();
 
 private:
@@ -57,7 +57,6 @@ private:
     std::vector<std::unique_ptr<Record>> m_records; // running downloads, the latest last
     quint64 m_lastId = 0;
     bool m_asking = false;       // the question before closing is open
-    bool m_insideClose = false;  // the window's close event is asking it
     bool m_closeAllowed = false; // answered yes: the next close goes through
 };
 

@@ -49,7 +49,7 @@ struct DownloadProgress
 {
     enum class Step {
         ItemFolder, // the item folder was made (itemFolder), or could not be (itemFolder empty)
-        EmptyList,  // `list` had nothing collected; its pictures, none, come next
+        EmptyList,  // `list` had nothing collected: said where its pictures would have come
         Pictures,   // `done` of `total` pictures have finished, saved or not; first with done 0
     };
 

@@ -444,13 +444,13 @@ TEST_F(MainFormEndToEndTest, ClosingDuringADownloadAsksFirst)
     EXPECT_TRUE(m_window->isVisible());
 
     // The box stays open a while: a second press asks nothing more, and yes then closes.
-    m_dialogs.holdAnswers = true;
+    m_dialogs.holdQuestions = true;
     m_window->close();
     m_window->close();
     EXPECT_EQ(m_dialogs.questions.size(), 2);
     EXPECT_TRUE(m_window->isVisible());
     m_dialogs.pendingQuestion(true);
-    EXPECT_FALSE(m_window->isVisible());
+    ASSERT_TRUE(waitUntil([this] { return !m_window->isVisible(); }));
     const QString folder = QDir(dir.path()).filePath(item.itemTitle);
     const int saved = wholePicturesIn(folder, item);
     EXPECT_LT(saved, static_cast<int>(item.mainPictures.size() + item.colourPictures.size() +

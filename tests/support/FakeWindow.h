@@ -5,7 +5,7 @@
 //
 //   FakeMessageList messages;   // messages.lines[0] is the top line
 //   FakeDialogs dialogs;        dialogs.folderAnswers = {"/tmp/x"}; // then "" (cancel)
-//                               dialogs.holdAnswers = true; ... dialogs.pendingFolder("/tmp/x");
+//                               dialogs.holdQuestions = true; ... dialogs.pendingQuestion(true);
 //   FakeWindowControls window;
 
 #include "platform/Dialogs.h"
@@ -62,10 +62,9 @@ public:
     bool openFails = false; // nothing on the desktop opens an address
     QList<Box> questions;
     bool answerYes = true;
-    // Set: questions and folder dialogs stay open until the test answers them through these.
-    bool holdAnswers = false;
+    // Set: a question stays open until the test answers it through pendingQuestion.
+    bool holdQuestions = false;
     std::function<void(bool)> pendingQuestion;
-    std::function<void(QString)> pendingFolder;
     std::function<void(const Box &)> onMessage; // e.g. to record what else was on screen
 
     void showMessage(const QString &text, const QString &title) override
@@ -81,7 +80,7 @@ public:
     void ask(const QString &text, const QString &title, std::function<void(bool)> answered) override
     {
         questions.append({text, title});
-        if (holdAnswers)
+        if (holdQuestions)
             pendingQuestion = std::move(answered);
         else
             answered(answerYes);
@@ -90,10 +89,7 @@ public:
                       std::function<void(QString)> chosen) override
     {
         folderAsked.append({title, initialFolder});
-        if (holdAnswers)
-            pendingFolder = std::move(chosen);
-        else
-            chosen(folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst());
+        chosen(folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst());
     }
     void openExternal(const QUrl &address, std::function<void()> failed) override
     {
