@@ -14,15 +14,9 @@ namespace {
 
 QString emptyListNotice(PictureKind list)
 {
-    switch (list) {
-    case PictureKind::Main:
-        return QStringLiteral("无采集到主图");
-    case PictureKind::Colour:
-        return QStringLiteral("无采集到颜色主图");
-    case PictureKind::Description:
-        break;
-    }
-    return QStringLiteral("无采集到描述");
+    const QString notices[] = {QStringLiteral("无采集到主图"), QStringLiteral("无采集到颜色主图"),
+                               QStringLiteral("无采集到描述")};
+    return notices[static_cast<int>(list)];
 }
 
 } // namespace
