@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Fails the build when a source of the core library includes a widget or browser-engine header:
-# the core must stay usable without a window.
+# the core must stay usable without a window; nor may a command include the window's parts.
 file(GLOB_RECURSE core_sources
   ${SOURCE_DIR}/collect/*.h ${SOURCE_DIR}/collect/*.cpp
   ${SOURCE_DIR}/download/*.h ${SOURCE_DIR}/download/*.cpp
@@ -11,5 +11,17 @@ foreach(source IN LISTS core_sources)
        REGEX "#[ \t]*include[ \t]*[<\"](QtWidgets|QtWebEngine|QtGui|QWidget|QWebEngine|QApplication|QMainWindow)")
   if(bad_includes)
     message(FATAL_ERROR "${source}: the core must not include GUI headers: ${bad_includes}")
+  endif()
+endforeach()
+
+# The commands report values and await answers: the lines and the dialogs that show them are
+# the window's and the command line's.
+file(GLOB_RECURSE command_sources
+  ${SOURCE_DIR}/collect/*.h ${SOURCE_DIR}/collect/*.cpp
+  ${SOURCE_DIR}/download/*.h ${SOURCE_DIR}/download/*.cpp)
+foreach(source IN LISTS command_sources)
+  file(STRINGS ${source} bad_includes REGEX "#[ \t]*include[ \t]*\"(platform/(MessageList|Dialogs)|app/)")
+  if(bad_includes)
+    message(FATAL_ERROR "${source}: a command must not include what shows its lines: ${bad_includes}")
   endif()
 endforeach()

@@ -7,7 +7,6 @@
 #include "collect/PictureList.h"
 #include "download/DownloadCommand.h"
 #include "platform/qt/QtEventLoop.h"
-#include "support/FakeWindow.h"
 #include "support/LocalHttpServer.h"
 #include "support/TaskResult.h"
 
@@ -23,6 +22,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 using namespace talvesk;
@@ -115,14 +115,13 @@ Timing timeOurs(ServerThread &server, const QStringList &addresses, int concurre
     const int connectionsBefore = server.connections();
     for (int round = 0; round < kRounds; ++round) {
         QTemporaryDir dir;
-        test::FakeWindowControls window;
-        test::FakeDialogs dialogs;
-        test::FakeMessageList messages;
-        dialogs.folderAnswers = {dir.path()};
         DownloadOptions options;
         options.concurrency = concurrency;
+        options.askSaveFolder = [&dir](const QString &, std::function<void(QString)> answer) {
+            answer(dir.path());
+        };
         QtEventLoop loop;
-        DownloadCommand command(window, dialogs, messages, loop, options);
+        DownloadCommand command(loop, options);
 
         QElapsedTimer clock;
         clock.start();
@@ -130,7 +129,7 @@ Timing timeOurs(ServerThread &server, const QStringList &addresses, int concurre
         test::waitUntil([&] { return downloaded->has_value(); });
         const DownloadResult result = **downloaded;
         seconds.push_back(clock.nsecsElapsed() / 1e9);
-        if (result.outcome != DownloadResult::Outcome::Done || result.failed != 0 ||
+        if (result.outcome != DownloadResult::Outcome::Done || !result.failures.isEmpty() ||
             !complete(QDir(result.itemFolder).filePath(QStringLiteral("描述图")))) {
             std::fprintf(stderr, "our download did not save every picture\n");
             std::exit(1);

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "app/FormLayout.h"
-#include "platform/WindowControls.h"
 #include "platform/qt/BrowserSetup.h"
 
 #include <QMainWindow>
@@ -49,12 +48,17 @@ struct MainFormSetup
 // The program's one window. Its controls carry the designed names as object names
 // ("WebBrowser1", "urladress", "Browser", ...). The collect and download commands are not
 // part of it: they are started from collectRequested/downloadRequested and drive
-// the window through WindowControls and the pieces below.
-class MainForm final : public QMainWindow, public WindowControls
+// the window through the pieces below.
+class MainForm final : public QMainWindow
 {
     Q_OBJECT
 
 public:
+    enum class Tab {
+        Browse = 1,  // "网页浏览", key "WebBrw": the marketplace page
+        Preview = 2, // "采集结果", key "PicUp": the preview page
+    };
+
     explicit MainForm(const MainFormSetup &setup = {}, QWidget *parent = nullptr);
     ~MainForm() override;
 
@@ -66,8 +70,10 @@ public:
     Dialogs &dialogs();
     WindowMemory &memory();
 
-    void selectTab(Tab tab) override;
-    void setWindowEnabled(bool enabled) override;
+    // Selects a tab as a click would, which also shows its browser and hides the other.
+    void selectTab(Tab tab);
+    // Enables or disables the whole window for user input.
+    void setWindowEnabled(bool enabled);
     // The progress bar, 0 to 100.
     void setProgress(int percent);
     // While held, the bar shows a download's progress: the page's loads leave it alone.

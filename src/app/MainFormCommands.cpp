@@ -3,14 +3,10 @@
 
 #include "app/CollectLines.h"
 #include "app/MainForm.h"
-#include "app/WindowMemory.h"
 #include "collect/CollectMessages.h"
 #include "download/DownloadCommand.h"
-#include "platform/Dialogs.h"
 
-#include <QDir>
 #include <QEvent>
-#include <QFileInfo>
 #include <QPointer>
 
 namespace talvesk {
@@ -26,7 +22,8 @@ QString nothingToDownload()
 
 MainFormCommands::MainFormCommands(MainForm &window)
     : m_window(window), m_collect(window.itemBrowser(), window.previewBrowser(), window.descriptionBrowser(),
-                                  window.eventLoop())
+                                  window.eventLoop()),
+      m_downloads(window)
 {
     connect(&window, &MainForm::collectRequested, this, &MainFormCommands::collect);
     connect(&window, &MainForm::userNavigated, this, [this] { m_collect.abort(CollectAbort::Navigated); });
@@ -38,9 +35,6 @@ MainFormCommands::MainFormCommands(MainForm &window)
 MainFormCommands::~MainFormCommands()
 {
     m_collect.abort(CollectAbort::Closing);
-    // Whatever still runs stops without leaving a partial file.
-    for (DownloadCommand *download : QList<DownloadCommand *>(m_downloads))
-        download->abort();
 }
 
 // The collect's line from its first report on, on the page's tab; the window takes no input
@@ -50,7 +44,7 @@ void MainFormCommands::collect(const QString &address)
     auto lines = std::make_shared<CollectLines>(m_window.messages());
     const auto report = [this, lines](const CollectProgress &progress) {
         if (!lines->started())
-            m_window.selectTab(WindowControls::Tab::Browse);
+            m_window.selectTab(MainForm::Tab::Browse);
         m_window.setWindowEnabled(progress.phase != CollectProgress::Phase::ReadingBlocks);
         lines->showProgress(progress);
     };
@@ -69,7 +63,7 @@ void MainFormCommands::showCollected(CollectLines &lines, const CollectResult &r
     switch (result.status) {
     case CollectResult::Status::Collected:
         m_set = result.set;
-        m_window.selectTab(WindowControls::Tab::Preview);
+        m_window.selectTab(MainForm::Tab::Preview);
         m_window.addPictureChoices(result.counts);
         break;
     case CollectResult::Status::Failed:
@@ -115,72 +109,13 @@ void MainFormCommands::downloadChosen(const CollectedSet &set, const std::option
         m_window.messages().insertLine(nothingToDownload());
         return;
     }
-    DownloadCommand *download = startDownload();
-    QCoro::connect(download->run(set, choice), this, [this, download](const DownloadResult &result) {
-        handleDownloadFinished(download, result);
-    });
-}
-
-void MainFormCommands::retryFailures(const RetryPlan &plan)
-{
-    DownloadCommand *download = startDownload();
-    QCoro::connect(download->retry(plan), this, [this, download](const DownloadResult &result) {
-        handleDownloadFinished(download, result);
-    });
-}
-
-// A download command the progress bar follows until it ends.
-DownloadCommand *MainFormCommands::startDownload()
-{
-    DownloadOptions options;
-    // Where the last download went, while it is there; otherwise where the program runs.
-    const QString kept = m_window.memory().saveFolder();
-    options.startFolder = !kept.isEmpty() && QFileInfo(kept).isDir() ? kept : QDir::currentPath();
-    options.retry = [commands = QPointer(this)](const RetryPlan &plan) {
-        if (commands)
-            commands->retryFailures(plan);
-    };
-    auto *download = new DownloadCommand(m_window, m_window.dialogs(), m_window.messages(),
-                                         m_window.eventLoop(), options, this);
-    m_downloads.append(download);
-    m_percents.append(0);
-    m_window.setProgressHeld(true);
-    connect(download, &DownloadCommand::progressChanged, this,
-            [this, download](int percent) { showProgress(download, percent); });
-    return download;
-}
-
-void MainFormCommands::showProgress(DownloadCommand *download, int percent)
-{
-    const qsizetype at = m_downloads.indexOf(download);
-    if (at < 0)
-        return;
-    m_percents[at] = percent;
-    if (at == m_downloads.size() - 1)
-        m_window.setProgress(percent);
-}
-
-void MainFormCommands::handleDownloadFinished(DownloadCommand *download, const DownloadResult &result)
-{
-    if (!result.chosenFolder.isEmpty())
-        m_window.memory().setSaveFolder(result.chosenFolder);
-    const qsizetype at = m_downloads.indexOf(download);
-    if (at < 0)
-        return;
-    const bool wasShown = at == m_downloads.size() - 1;
-    m_downloads.removeAt(at);
-    m_percents.removeAt(at);
-    if (m_downloads.isEmpty())
-        m_window.setProgressHeld(false);
-    else if (wasShown)
-        m_window.setProgress(m_percents.last());
-    download->deleteLater();
+    m_downloads.download(set, choice);
 }
 
 bool MainFormCommands::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == &m_window && event->type() == QEvent::Close) {
-        if (!mayClose()) {
+        if (!m_downloads.mayClose()) {
             event->ignore();
             return true;
         }
@@ -188,18 +123,6 @@ bool MainFormCommands::eventFilter(QObject *watched, QEvent *event)
         m_collect.abort(CollectAbort::Closing);
     }
     return QObject::eventFilter(watched, event);
-}
-
-// Closing during a download asks first; on yes the downloads stop, leaving no partial file.
-bool MainFormCommands::mayClose()
-{
-    if (m_downloads.isEmpty())
-        return true;
-    if (!m_window.dialogs().ask(QStringLiteral("图片下载正在进行,确定要退出吗?"), QStringLiteral("下载提示")))
-        return false;
-    for (DownloadCommand *download : QList<DownloadCommand *>(m_downloads))
-        download->abort();
-    return true;
 }
 
 } // namespace talvesk

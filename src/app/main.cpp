@@ -49,7 +49,7 @@ int runApplication(int argc, char *argv[], const talvesk::CommandLineOptions &op
     talvesk::installQtChineseTranslations(app);
 
     if (options.mode == CommandLineOptions::Mode::Collect)
-        return talvesk::runCollectCommandLine(options, terminal);
+        return talvesk::runCollectCommandLine(options, terminal, [&app] { app.exec(); });
 
     talvesk::MainForm window;
     const talvesk::MainFormCommands commands(window);

@@ -3,25 +3,19 @@
 
 #include "collect/PictureList.h"
 #include "download/PictureFetch.h"
-#include "platform/MessageList.h"
 
 #include <QList>
-#include <QObject>
 #include <QString>
 
 #include <qcoro/qcorotask.h>
 
-#include <array>
 #include <functional>
 #include <optional>
 
 namespace talvesk {
 
-class Dialogs;
+class DownloadRun;
 class EventLoop;
-class FetchQueue;
-class Waits;
-class WindowControls;
 
 // One picture to save: where it comes from and the file it goes to.
 struct PictureFile
@@ -47,17 +41,41 @@ struct RetryPlan
     QList<PictureFile> pictures;
 };
 
+// The three picture lists of a set, in the order they are saved.
+enum class PictureKind { Main, Colour, Description };
+
+// What a running download reports as it goes, one step at a time.
+struct DownloadProgress
+{
+    enum class Step {
+        ItemFolder, // the item folder was made (itemFolder), or could not be (itemFolder empty)
+        EmptyList,  // `list` had nothing collected: said where its pictures would have come
+        Pictures,   // `done` of `total` pictures have finished, saved or not; first with done 0
+    };
+
+    Step step = Step::Pictures;
+    QString itemFolder;
+    QString shortenedName; // ItemFolder: the name the title was cut to; empty when it fit
+    PictureKind list = PictureKind::Main;
+    int done = 0;
+    int total = 0;
+};
+
 struct DownloadOptions
 {
-    int concurrency = 6;           // pictures of one list fetched at a time
-    QString startFolder;           // where the folder dialog opens
+    int concurrency = 6; // pictures of one list fetched at a time
+    QString startFolder; // where the folder question starts
+    // Asks where to save, starting at startFolder (native separators); `answer` runs once, at
+    // once or later, with the folder chosen or the empty text for none. Unset: nothing is saved.
+    std::function<void(const QString &startFolder, std::function<void(QString)> answer)> askSaveFolder;
+    // Called at each step of a run, never after the run was stopped (abort, cancel, the
+    // command going).
+    std::function<void(const DownloadProgress &)> progress;
     bool makeChosenFolder = false; // a chosen folder that does not exist is made, with its parents
     // A download that saved nothing keeps the item folder it made and ends as any other: for a
     // caller that names the folder to others (the command line prints it).
     bool keepFolderWhenNothingSaved = false;
     FetchOptions fetch;
-    // Set: a download with failures offers, on its failure count, to fetch them again through this.
-    std::function<void(const RetryPlan &)> retry;
 };
 
 // How a download ended. The default means it did not get to its end.
@@ -65,34 +83,38 @@ struct DownloadResult
 {
     enum class Outcome {
         Unfinished,   // stopped before its end: aborted, cancelled by the user, or the program closed
-        NotStarted,   // the folder dialog was cancelled or nothing had been collected
+        NotStarted,   // no folder was chosen, or nothing had been collected
         FolderFailed, // a folder could not be created; nothing was fetched
-        Done,         // every list went through; `failed` of `total` pictures were not saved
+        Done,         // every list went through; `failures` of `total` pictures were not saved
     };
 
     Outcome outcome = Outcome::Unfinished;
-    int total = 0;        // pictures of the set
-    int saved = 0;        // pictures saved, also of a download stopped before its end
-    int failed = 0;       // pictures that could not be saved
+    bool cancelled = false; // stopped by cancel()
+    int total = 0;          // pictures of the set
+    int saved = 0;          // pictures saved, also of a download stopped before its end
+    // The pictures not saved, in the order of the lists: each with its file and why. Of a
+    // download stopped before its end, those that failed until then.
+    QList<FetchResult> failures;
     QString chosenFolder; // the folder chosen for it, when one was
     QString itemFolder;
     bool itemFolderRemoved = false; // nothing was saved, so the item folder went again
-    QString folderError;            // the folder that could not be created and why
+    QString failedFolder;           // FolderFailed: the folder that could not be created
+    QString folderFailure;          // and why
 };
 
-// The download button: saves a collected set into a new item folder with one subfolder per
-// list, reporting progress on a message line of its own. It runs as a coroutine: every wait
-// returns to the event loop, so downloads side by side (or a collect during one) each go on at
-// their own pace and never write over each other's lines.
-class DownloadCommand final : public QObject
+// The download button's work: saves a collected set into a new item folder with one subfolder
+// per list. It runs as a coroutine on the network and the event loop only: it asks for the
+// folder and awaits the answer, reports its steps through DownloadOptions::progress, and
+// returns the whole result; showing any of it is the caller's. Downloads side by side (or a
+// collect during one) each go on at their own pace.
+class DownloadCommand final
 {
-    Q_OBJECT
-
 public:
-    DownloadCommand(WindowControls &window, Dialogs &dialogs, MessageList &messages, EventLoop &loop,
-                    const DownloadOptions &options = {}, QObject *parent = nullptr);
-    // A download still running ends at once, leaving no partial file.
-    ~DownloadCommand() override;
+    DownloadCommand(EventLoop &loop, DownloadOptions options);
+    // A download still running ends at once, leaving no partial file; it reports nothing more.
+    ~DownloadCommand();
+    DownloadCommand(const DownloadCommand &) = delete;
+    DownloadCommand &operator=(const DownloadCommand &) = delete;
 
     // Asks for the folder, creates the item folder and saves the set, a copy taken now: a
     // collect run meanwhile cannot mix two items' pictures. One run at a time; the command
@@ -100,62 +122,21 @@ public:
     // Only the chosen pictures when a choice is given; each keeps the file name it would have
     // had among all of them.
     QCoro::Task<DownloadResult> run(CollectedSet set, std::optional<PictureChoice> choice = std::nullopt);
-    // Fetches the pictures again into their files, without asking anything; reported as a
-    // download of its own.
+    // Fetches the pictures again into their files, without asking anything; a download of its own.
     QCoro::Task<DownloadResult> retry(RetryPlan plan);
     // Stops every fetch at once, leaving no partial file; the run then ends Unfinished, from
     // the event loop.
     void abort();
-    // The user's stop, offered on the progress line: as abort(), and a line says how many
-    // pictures were saved before it.
+    // The user's stop: as abort(), and the result says it was cancelled.
     void cancel();
 
-Q_SIGNALS:
-    void progressChanged(int percent);
-
 private:
-    struct ListPlan
-    {
-        const PictureList *list;
-        const QList<int> *chosen; // nullptr: every picture
-        QString subfolder;
-        int stemLength;
-        QString filePrefix;
-        QString emptyMessage;
-        QString folder = {}; // the subfolder as created
-    };
-
-    // Pictures fetched one batch after the other; an empty batch may carry a notice.
-    struct Batch
-    {
-        QList<PictureFile> pictures;
-        QString emptyNotice;
-    };
-
     QCoro::Task<DownloadResult> runOne(CollectedSet set, std::optional<PictureChoice> choice,
                                        std::optional<RetryPlan> retry);
-    QCoro::Task<DownloadResult> download(Waits &waits, const CollectedSet &set,
-                                         const std::optional<PictureChoice> &choice);
-    QCoro::Task<DownloadResult> fetchAgain(Waits &waits, const RetryPlan &plan);
-    // The batches' pictures; the failures among them. result counts what was saved.
-    QCoro::Task<QList<FetchResult>> fetch(Waits &waits, const QList<Batch> &batches, DownloadResult &result);
-    void reportEnd(DownloadResult &result, const QList<FetchResult> &failures);
-    bool createFolders(const QString &chosen, const QString &itemTitle, std::array<ListPlan, 3> &plans,
-                       DownloadResult &result);
-    void showProgress(int done, int total);
-    void removeIfNothingSaved(DownloadResult &result);
-    MessageLine reportOnItemFolder(const QString &text, const QString &itemFolder);
 
-    WindowControls &m_window;
-    Dialogs &m_dialogs;
-    MessageList &m_messages;
     EventLoop &m_loop;
     const DownloadOptions m_options;
-
-    Waits *m_waits = nullptr;      // the running download's
-    FetchQueue *m_queue = nullptr; // the list being fetched
-    MessageLine m_progressLine = 0;
-    bool m_cancelled = false;
+    DownloadRun *m_run = nullptr; // in the running procedure's frame, until it returns
 };
 
 } // namespace talvesk

@@ -9,4 +9,7 @@ namespace talvesk {
 // folder that already ends in one (a root) does not get a second.
 QString joinPath(const QString &folder, const QString &name);
 
+// The path with native separators and without a trailing one (a root keeps its own).
+QString withoutTrailingSeparator(const QString &path);
+
 } // namespace talvesk

@@ -9,7 +9,8 @@
 
 namespace talvesk {
 
-// The modal questions and hand-offs a command may need from the desktop.
+// The boxes, questions and hand-offs the front ends need from the desktop. None of them waits:
+// an answer comes through its callback, so no nested event loop ever runs.
 class Dialogs
 {
 public:
@@ -24,11 +25,15 @@ public:
     {
         showMessage(lines.join(u'\n'), title);
     }
-    // A modal yes/no question; true for yes.
-    virtual bool ask(const QString &text, const QString &title) = 0;
-    // A chooser of file-system folders starting at initialFolder; the empty text on cancel. A
-    // folder typed into it that does not exist yet is created.
-    virtual QString chooseFolder(const QString &title, const QString &initialFolder) = 0;
+    // A yes/no question, modal to the window; returns at once. `answered` runs once, from the
+    // event loop or at once, with true for yes; not at all if the box goes unanswered with
+    // the window.
+    virtual void ask(const QString &text, const QString &title, std::function<void(bool)> answered) = 0;
+    // A chooser of file-system folders starting at initialFolder, modal to the window; returns
+    // at once. `chosen` runs once, from the event loop or at once, with the folder, or the empty
+    // text on cancel. A folder typed into it that does not exist yet is created.
+    virtual void chooseFolder(const QString &title, const QString &initialFolder,
+                              std::function<void(QString)> chosen) = 0;
     // Opens the address outside the program: a web address in the user's default browser, a
     // local folder in the file manager. `failed` runs once, at once or later from the event
     // loop, when nothing on the desktop could open it.

@@ -17,9 +17,10 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using talvesk::test::waitUntil;
 
@@ -61,54 +62,43 @@ TEST(FolderDialog, TakesATypedNewFolder)
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
 
-    QString kind, date, error, textAfterError;
-    bool openAfterError = false;
-    auto drive = [&](QFileDialog *dialog) {
-        kind = listedText(dialog, start.filePath(QStringLiteral("已有")), 2);
-        date = listedText(dialog, start.filePath(QStringLiteral("已有")), 3);
-
-        auto *nameEdit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-        auto *buttons = dialog->findChild<QDialogButtonBox *>();
-        ASSERT_TRUE(nameEdit && buttons);
-        QPushButton *choose = buttons->button(QDialogButtonBox::Open);
-        dialog->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
-        nameEdit->setFocus();
-        // Answers the error box once it is up.
-        QTimer answer;
-        QObject::connect(&answer, &QTimer::timeout, qApp, [&error] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                error = box->text();
-                box->accept();
-            }
-        });
-        answer.start(10);
-        QTest::keyClicks(nameEdit, QStringLiteral("blocker/x"));
-        QTest::keyClick(nameEdit, Qt::Key_Return);
-        answer.stop();
-        openAfterError = dialog->isVisible();
-        textAfterError = nameEdit->text();
-
-        // Typed over the old text as an input method would, which key clicks cannot do for Chinese.
-        nameEdit->selectAll();
-        nameEdit->insert(QStringLiteral("新建/第二层"));
-        EXPECT_TRUE(choose->isEnabled());
-        QTest::mouseClick(choose, Qt::LeftButton);
-    };
-    QTimer::singleShot(0, qApp, [&] {
-        auto *dialog = qobject_cast<talvesk::FolderDialog *>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        drive(dialog);
-        if (dialog->isVisible()) // a check failed on the way
-            dialog->reject();
-    });
     talvesk::QtDialogs dialogs;
-    const QString chosen = dialogs.chooseFolder(QStringLiteral("请选择保存目录"), start.path());
+    std::optional<QString> chosen;
+    dialogs.chooseFolder(QStringLiteral("请选择保存目录"), start.path(),
+                         [&chosen](const QString &folder) { chosen = folder; });
+    auto *dialog = qobject_cast<talvesk::FolderDialog *>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    const QString kind = listedText(dialog, start.filePath(QStringLiteral("已有")), 2);
+    const QString date = listedText(dialog, start.filePath(QStringLiteral("已有")), 3);
 
-    EXPECT_EQ(chosen, start.filePath(QStringLiteral("新建/第二层")));
-    EXPECT_TRUE(QFileInfo(chosen).isDir());
-    EXPECT_TRUE(openAfterError);
-    EXPECT_EQ(textAfterError, QStringLiteral("blocker/x"));
+    auto *nameEdit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    auto *buttons = dialog->findChild<QDialogButtonBox *>();
+    ASSERT_TRUE(nameEdit && buttons);
+    QPushButton *choose = buttons->button(QDialogButtonBox::Open);
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    nameEdit->setFocus();
+    QTest::keyClicks(nameEdit, QStringLiteral("blocker/x"));
+    QTest::keyClick(nameEdit, Qt::Key_Return);
+    // The error box is up over the dialog, which waits with the text as typed.
+    QMessageBox *box = nullptr;
+    ASSERT_TRUE(
+        waitUntil([&box] { return (box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())); }));
+    const QString error = box->text();
+    box->accept();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(nameEdit->text(), QStringLiteral("blocker/x"));
+    EXPECT_FALSE(chosen.has_value());
+
+    // Typed over the old text as an input method would, which key clicks cannot do for Chinese.
+    nameEdit->selectAll();
+    nameEdit->insert(QStringLiteral("新建/第二层"));
+    EXPECT_TRUE(choose->isEnabled());
+    QTest::mouseClick(choose, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&chosen] { return chosen.has_value(); }));
+
+    EXPECT_EQ(*chosen, start.filePath(QStringLiteral("新建/第二层")));
+    EXPECT_TRUE(QFileInfo(*chosen).isDir());
     EXPECT_TRUE(error.contains(start.filePath(QStringLiteral("blocker")))) << error.toStdString();
     EXPECT_FALSE(QFileInfo::exists(start.filePath(QStringLiteral("blocker/x"))));
     EXPECT_EQ(kind, QStringLiteral("文件夹"));

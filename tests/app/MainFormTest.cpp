@@ -2,11 +2,11 @@
 #include "LineMenu.h"
 #include "MainFormTestSupport.h"
 
+#include "app/WindowDownloads.h"
 #include "collect/PictureList.h"
 #include "download/DownloadCommand.h"
 #include "platform/qt/QtMessageList.h"
 #include "support/QStringPrinter.h"
-#include "support/TaskResult.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,16 +32,13 @@
 #include <QWheelEvent>
 
 using talvesk::CollectedSet;
-using talvesk::DownloadCommand;
-using talvesk::DownloadResult;
 using talvesk::MainForm;
 using talvesk::MessageLine;
 using talvesk::PageBrowser;
 using talvesk::QtMessageList;
 using talvesk::TwipRect;
-using talvesk::WindowControls;
+using talvesk::WindowDownloads;
 using talvesk::test::HttpResponse;
-using talvesk::test::started;
 using talvesk::test::waitUntil;
 
 namespace {
@@ -267,11 +264,11 @@ TEST_F(MainFormTest, TabsSwitchTheBrowsers)
     EXPECT_TRUE(m_window->itemBrowser().isVisible());
     EXPECT_FALSE(m_window->previewBrowser().isVisible());
 
-    m_window->selectTab(WindowControls::Tab::Preview);
+    m_window->selectTab(MainForm::Tab::Preview);
     EXPECT_EQ(tabs->currentIndex(), 1);
     EXPECT_FALSE(m_window->itemBrowser().isVisible());
     EXPECT_TRUE(m_window->previewBrowser().isVisible());
-    m_window->selectTab(WindowControls::Tab::Browse);
+    m_window->selectTab(MainForm::Tab::Browse);
     EXPECT_TRUE(m_window->itemBrowser().isVisible());
     EXPECT_FALSE(m_window->previewBrowser().isVisible());
     EXPECT_EQ(m_window->itemBrowser().loadGeneration(), generation);
@@ -373,8 +370,8 @@ TEST_F(MainFormTest, MessageLineShowsWholeAtLargerFont)
 
 // A download's result and failure lines open its item folder through the dialogs, from a
 // right-click or the menu key; other lines do not offer it. "复制" copies one line and "复制全部"
-// every line, newest first. The failure count on top shows the failure lines in a window. A
-// folder removed since gives a line saying so and opens nothing.
+// every line, newest first. The failure count on top shows the failure lines in a window (and offers a
+// retry). A folder removed since gives a line saying so and opens nothing.
 TEST_F(MainFormTest, MessageContextMenu)
 {
     ASSERT_TRUE(showWindow());
@@ -391,24 +388,22 @@ TEST_F(MainFormTest, MessageContextMenu)
     set.mainPictures[1] = m_server.url(QStringLiteral("/gone.jpg")).toString();
     set.itemTitle = QStringLiteral("杯子");
     m_dialogs.folderAnswers = {target.path()};
-    DownloadCommand download(*m_window, m_dialogs, m_window->messages(), m_window->eventLoop());
-    const auto downloaded = started(download.run(set));
-    ASSERT_TRUE(waitUntil([&] { return downloaded->has_value(); }));
-    const DownloadResult result = **downloaded;
-    ASSERT_EQ(result.outcome, DownloadResult::Outcome::Done);
-    ASSERT_EQ(result.failed, 1);
-
+    WindowDownloads downloads(*m_window);
+    downloads.download(set, std::nullopt);
     auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
-    ASSERT_EQ(mesg->count(), 4); // failure count, failure, result, progress
-    ASSERT_TRUE(mesg->item(2)->text().startsWith(QStringLiteral("图片下载完成,保存至:")));
+    ASSERT_TRUE(waitUntil([&] { return mesg->count() == 4; })); // failure count, failure, result, progress
+    const QString itemFolder = QDir(target.path()).filePath(QStringLiteral("杯子"));
+    ASSERT_EQ(mesg->item(0)->text(), QStringLiteral("共有1张图片下载失败"));
+    ASSERT_EQ(mesg->item(2)->text(), QStringLiteral("图片下载完成,保存至:") + itemFolder);
+    EXPECT_EQ(control<QTabBar>(QStringLiteral("TabStrip1"))->currentIndex(), 1); // the preview
     const QStringList withFolder{QStringLiteral("复制"), QStringLiteral("复制全部"),
                                  QStringLiteral("打开文件夹")};
 
     EXPECT_EQ(chooseFromMenu(1, true, QStringLiteral("打开文件夹")), withFolder);
     EXPECT_EQ(chooseFromMenu(2, false, QStringLiteral("打开文件夹")), withFolder);
     ASSERT_EQ(m_dialogs.opened.size(), 2);
-    EXPECT_EQ(m_dialogs.opened[0], QUrl::fromLocalFile(result.itemFolder));
-    EXPECT_EQ(m_dialogs.opened[1], QUrl::fromLocalFile(result.itemFolder));
+    EXPECT_EQ(m_dialogs.opened[0], QUrl::fromLocalFile(itemFolder));
+    EXPECT_EQ(m_dialogs.opened[1], QUrl::fromLocalFile(itemFolder));
     EXPECT_EQ(chooseFromMenu(3, true, QStringLiteral("复制")),
               (QStringList{QStringLiteral("复制"), QStringLiteral("复制全部")}));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), mesg->item(3)->text());
@@ -418,15 +413,15 @@ TEST_F(MainFormTest, MessageContextMenu)
                            mesg->item(3)->text()})
                   .join(u'\n'));
     EXPECT_EQ(chooseFromMenu(0, true, QStringLiteral("显示失败的图片")),
-              withFolder + QStringList{QStringLiteral("显示失败的图片")});
+              (withFolder + QStringList{QStringLiteral("显示失败的图片"), QStringLiteral("重试失败的图片")}));
     ASSERT_EQ(m_dialogs.lineWindows.size(), 1);
     EXPECT_EQ(m_dialogs.lineWindows[0].first, QStringList{mesg->item(1)->text()});
 
-    ASSERT_TRUE(QDir(result.itemFolder).removeRecursively());
+    ASSERT_TRUE(QDir(itemFolder).removeRecursively());
     chooseFromMenu(0, true, QStringLiteral("打开文件夹"));
     EXPECT_EQ(m_dialogs.opened.size(), 2);
     ASSERT_EQ(mesg->count(), 5);
-    EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("消息提示:文件夹不存在:") + result.itemFolder);
+    EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("消息提示:文件夹不存在:") + itemFolder);
 }
 
 // "取消下载" on a running download's progress line stops it: the pictures saved stay whole, the
@@ -450,8 +445,8 @@ TEST_F(MainFormTest, CancelDownloadFromTheMenu)
         set.mainPictures[i] = m_server.url(QStringLiteral("/%1.png").arg(i)).toString();
     set.itemTitle = QStringLiteral("杯子");
     m_dialogs.folderAnswers = {target.path()};
-    DownloadCommand download(*m_window, m_dialogs, m_window->messages(), m_window->eventLoop());
-    const auto downloaded = started(download.run(set));
+    WindowDownloads downloads(*m_window);
+    downloads.download(set, std::nullopt);
     const QString itemFolder = QDir(target.path()).filePath(QStringLiteral("杯子"));
     const QDir mainFolder(QDir(itemFolder).filePath(QStringLiteral("主图")));
     auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
@@ -461,13 +456,9 @@ TEST_F(MainFormTest, CancelDownloadFromTheMenu)
     }));
 
     EXPECT_TRUE(chooseFromMenu(0, true, QStringLiteral("取消下载")).contains(QStringLiteral("取消下载")));
-    ASSERT_TRUE(waitUntil([&] { return downloaded->has_value(); }));
-    EXPECT_EQ((*downloaded)->outcome, DownloadResult::Outcome::Unfinished);
-    EXPECT_EQ((*downloaded)->saved, 2);
-    EXPECT_EQ(QDir::cleanPath((*downloaded)->itemFolder), QDir::cleanPath(itemFolder));
-    ASSERT_EQ(mesg->count(), 2);
-    EXPECT_EQ(mesg->item(0)->text(),
-              QStringLiteral("图片下载已取消,已保存2张,保存至:") + (*downloaded)->itemFolder);
+    ASSERT_TRUE(waitUntil([&] { return mesg->count() == 2; }));
+    EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("图片下载已取消,已保存2张,保存至:") + itemFolder);
+    EXPECT_EQ(mesg->item(1)->text(), QStringLiteral("图片下载进度:2/3,已完成67%"));
     EXPECT_EQ(filesOpenIn(mainFolder), 0);
     EXPECT_EQ(mainFolder.entryList(QDir::Files | QDir::Hidden),
               (QStringList{QStringLiteral("描述主图0.png"), QStringLiteral("描述主图1.png")}));
@@ -604,7 +595,7 @@ TEST_F(MainFormTest, TabOrder)
     ASSERT_TRUE(showWindow());
     ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
     // WebBrowser2 takes focus once it has been shown.
-    m_window->selectTab(WindowControls::Tab::Preview);
+    m_window->selectTab(MainForm::Tab::Preview);
     QCoreApplication::processEvents();
     const QStringList designed{QStringLiteral("urladress"),  QStringLiteral("Browser"),
                                QStringLiteral("DownLoad"),   QStringLiteral("mesg"),

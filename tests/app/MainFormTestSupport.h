@@ -10,7 +10,7 @@
 #include "platform/EventLoop.h"
 #include "platform/MessageList.h"
 #include "platform/PageBrowser.h"
-#include "support/FakeWindow.h"
+#include "support/FakeDialogs.h"
 #include "support/LocalHttpServer.h"
 
 #include <QComboBox>

@@ -10,8 +10,8 @@
 #include <QTest>
 #include <QWebEngineView>
 
+using talvesk::MainForm;
 using talvesk::PageBrowser;
-using talvesk::WindowControls;
 using talvesk::test::HttpResponse;
 using talvesk::test::waitUntil;
 
@@ -98,7 +98,7 @@ TEST_F(NavigationTest, OtherKeysOnlyEdit)
 // Enter while the preview is shown goes back to the first tab and WebBrowser1.
 TEST_F(NavigationTest, EnterReturnsToTheBrowserTab)
 {
-    m_window->selectTab(WindowControls::Tab::Preview);
+    m_window->selectTab(MainForm::Tab::Preview);
     typeAndEnter(m_server.url(QStringLiteral("/item")).toString());
     EXPECT_EQ(control<QTabBar>(QStringLiteral("TabStrip1"))->currentIndex(), 0);
     EXPECT_TRUE(m_window->itemBrowser().isVisible());
@@ -160,7 +160,7 @@ TEST_F(NavigationTest, ToolbarDrivesWebBrowser1)
 
     typeAndEnter(m_server.url(QStringLiteral("/item")).toString());
     ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
-    m_window->selectTab(WindowControls::Tab::Preview);
+    m_window->selectTab(MainForm::Tab::Preview);
 
     trigger("Back");
     ASSERT_TRUE(waitUntil([this] { return shownUrl().path() == QStringLiteral("/home"); }));

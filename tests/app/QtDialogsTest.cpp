@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/qt/QtDialogs.h"
 #include "ShownWindow.h"
+#include "app/WaitUntil.h"
 #include "support/QStringPrinter.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 
@@ -41,6 +44,29 @@ TEST(QtDialogsTest, LineWindowFitsTheScreen)
     QTest::keyClick(text, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), lines.join(u'\n'));
     window->accept();
+}
+
+// A question returns at once and answers once its box is closed, from the event loop: yes for
+// 是, no for 否 and for a box closed without a choice.
+TEST(QtDialogsTest, QuestionAnswersWhenItsBoxCloses)
+{
+    talvesk::QtDialogs dialogs;
+    QList<bool> answers;
+    for (const QMessageBox::StandardButton button :
+         {QMessageBox::Yes, QMessageBox::No, QMessageBox::NoButton}) {
+        dialogs.ask(QStringLiteral("图片下载正在进行,确定要退出吗?"), QStringLiteral("下载提示"),
+                    [&answers](bool yes) { answers.append(yes); });
+        auto *box = talvesk::test::shownWindow<QMessageBox>();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->text(), QStringLiteral("图片下载正在进行,确定要退出吗?"));
+        const qsizetype before = answers.size();
+        if (button == QMessageBox::NoButton)
+            box->reject();
+        else
+            box->button(button)->click();
+        ASSERT_TRUE(talvesk::test::waitUntil([&] { return answers.size() == before + 1; }));
+    }
+    EXPECT_EQ(answers, (QList<bool>{true, false, false}));
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 #include "app/WaitUntil.h"
 #include "platform/MessageList.h"
 #include "platform/PageBrowser.h"
-#include "support/FakeWindow.h"
+#include "support/FakeDialogs.h"
 #include "support/LocalHttpServer.h"
 
 #include <QApplication>

@@ -4,10 +4,11 @@
 #include "collect/PictureList.h"
 #include "download/PathJoin.h"
 #include "platform/qt/QtEventLoop.h"
-#include "support/FakeWindow.h"
 #include "support/LocalHttpServer.h"
+#include "support/QStringPrinter.h"
 #include "support/TaskResult.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 #include <unistd.h>
 
@@ -32,6 +34,16 @@ DownloadResult finishRun(DownloadCommand &command, const CollectedSet &set)
     const auto result = test::started(command.run(set));
     EXPECT_TRUE(talvesk::test::waitUntil([&] { return result->has_value(); }));
     return result->value_or(DownloadResult{});
+}
+
+// A reported step in short: "folder <path> <shortened name>", "empty <list>" or "<done>/<total>".
+QString step(const DownloadProgress &progress)
+{
+    if (progress.step == DownloadProgress::Step::ItemFolder)
+        return QStringLiteral("folder %1 %2").arg(progress.itemFolder, progress.shortenedName).trimmed();
+    if (progress.step == DownloadProgress::Step::EmptyList)
+        return QStringLiteral("empty %1").arg(static_cast<int>(progress.list));
+    return QStringLiteral("%1/%2").arg(progress.done).arg(progress.total);
 }
 
 QByteArray readFile(const QString &path)
@@ -84,6 +96,14 @@ protected:
         m_set.itemTitle = QStringLiteral("T");
         m_server.setFallback(
             [](const HttpRequest &request) { return HttpResponse::ok(bodyFor(request.path)); });
+        m_options.fetch.stallWindowMs = 300;
+        m_options.startFolder = QStringLiteral("/start/here");
+        // Answered at once from folderAnswers, then cancelled.
+        m_options.askSaveFolder = [this](const QString &startFolder, std::function<void(QString)> answer) {
+            m_folderAsked.append(startFolder);
+            answer(m_folderAnswers.isEmpty() ? QString() : m_folderAnswers.takeFirst());
+        };
+        m_options.progress = [this](const DownloadProgress &progress) { m_steps.append(step(progress)); };
     }
 
     QString url(const QString &path) const { return m_server.url(path).toString(); }
@@ -92,17 +112,16 @@ protected:
     // goes on. One that outlasts 20 s is stopped and ends Unfinished.
     DownloadResult download(const std::function<void(DownloadCommand &)> &during = {})
     {
-        m_dialogs.folderAnswers = {m_dir.path()};
-        DownloadCommand command(m_window, m_dialogs, m_messages, m_loop, m_options);
-        QObject::connect(&command, &DownloadCommand::progressChanged, &command,
-                         [this](int percent) { m_progress.append(percent); });
+        m_folderAnswers = {m_dir.path()};
+        m_steps.clear();
+        DownloadCommand command(m_loop, m_options);
         QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &command, [&] {
+        QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
             if (during)
                 during(command);
         });
         poll.start(2);
-        QTimer::singleShot(20000, &command, &DownloadCommand::abort);
+        QTimer::singleShot(20000, &poll, [&command] { command.abort(); });
         return finishRun(command, m_set);
     }
 
@@ -114,47 +133,34 @@ protected:
 
     QTemporaryDir m_dir;
     test::LocalHttpServer m_server;
-    test::FakeWindowControls m_window;
-    test::FakeDialogs m_dialogs;
-    test::FakeMessageList m_messages;
     QtEventLoop m_loop;
-    QList<int> m_progress; // as the command reported it
-    DownloadOptions m_options = [] {
-        DownloadOptions o;
-        o.fetch.stallWindowMs = 300;
-        o.startFolder = QStringLiteral("/start/here");
-        return o;
-    }();
+    QStringList m_folderAnswers;
+    QStringList m_folderAsked; // the start folders the question was asked with
+    QStringList m_steps;       // as the command reported them
+    DownloadOptions m_options;
     CollectedSet m_set;
 };
 
 } // namespace
 
-// Three main, no colour and two description pictures: the tree, the names, the bytes, the
-// empty-list box after the main pictures have finished, and the lines in order.
+// Three main, no colour and two description pictures: the tree, the names, the bytes, and the
+// steps in order: the item folder, the pictures as they finish, and the empty colour list
+// between the lists.
 TEST_F(DownloadCommandTest, SavesTheExampleSetInOrder)
 {
     for (int i = 0; i < 3; ++i)
         m_set.mainPictures[i] = url(QStringLiteral("/main/%1.jpg").arg(i));
     m_set.descriptionPictures[0] = url(QStringLiteral("/desc/0.jpg"));
     m_set.descriptionPictures[1] = url(QStringLiteral("/desc/1.png"));
-    QStringList linesAtBox;
-    QStringList mainFilesAtBox;
-    m_dialogs.onMessage = [&](const test::FakeDialogs::Box &) {
-        linesAtBox = m_messages.lines;
-        mainFilesAtBox = entries(item(QStringLiteral("主图")));
-    };
 
     const DownloadResult result = download();
 
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::Done);
     EXPECT_EQ(result.total, 5);
-    EXPECT_EQ(result.failed, 0);
+    EXPECT_EQ(result.saved, 5);
+    EXPECT_TRUE(result.failures.isEmpty());
     EXPECT_EQ(result.itemFolder, item());
-    ASSERT_EQ(m_window.selectedTabs, QList<WindowControls::Tab>{WindowControls::Tab::Preview});
-    ASSERT_EQ(m_dialogs.folderAsked.size(), 1);
-    EXPECT_EQ(m_dialogs.folderAsked[0].first, QStringLiteral("请选择保存目录"));
-    EXPECT_EQ(m_dialogs.folderAsked[0].second, QDir::toNativeSeparators(m_options.startFolder));
+    EXPECT_EQ(m_folderAsked, QStringList{QDir::toNativeSeparators(m_options.startFolder)});
 
     EXPECT_EQ(entries(item()),
               (QStringList{QStringLiteral("主图"), QStringLiteral("描述图"), QStringLiteral("颜色图")}));
@@ -167,102 +173,55 @@ TEST_F(DownloadCommandTest, SavesTheExampleSetInOrder)
     EXPECT_EQ(readFile(item(QStringLiteral("主图/描述主图2.jpg"))), bodyFor("/main/2.jpg"));
     EXPECT_EQ(readFile(item(QStringLiteral("描述图/描述图1.png"))), bodyFor("/desc/1.png"));
 
-    ASSERT_EQ(m_dialogs.boxes.size(), 1);
-    EXPECT_EQ(m_dialogs.boxes[0].text, QStringLiteral("无采集到颜色主图"));
-    EXPECT_EQ(m_dialogs.boxes[0].title, QStringLiteral("下载提示"));
-    EXPECT_EQ(linesAtBox, QStringList{QStringLiteral("图片下载进度:3/5,已完成60%")});
-    EXPECT_EQ(mainFilesAtBox.size(), 3);
-
-    EXPECT_EQ(m_messages.lines, (QStringList{QStringLiteral("图片下载完成,保存至:") + item(),
-                                             QStringLiteral("图片下载进度:5/5,已完成100%")}));
-    ASSERT_FALSE(m_progress.isEmpty());
-    EXPECT_EQ(m_progress.first(), 0);
-    EXPECT_EQ(m_progress.last(), 100);
+    // Pictures finishing together may be reported as one step; the colour list comes once the
+    // main pictures have all finished.
+    ASSERT_GE(m_steps.size(), 5);
+    EXPECT_EQ(m_steps[0], QStringLiteral("folder ") + item());
+    EXPECT_EQ(m_steps[1], QStringLiteral("0/5"));
+    EXPECT_EQ(m_steps.value(m_steps.indexOf(QStringLiteral("empty 1")) - 1), QStringLiteral("3/5"));
+    EXPECT_EQ(m_steps.last(), QStringLiteral("5/5"));
 }
 
-// The command reads its own copy: changing the caller's set while it runs changes nothing in
-// what is saved.
-TEST_F(DownloadCommandTest, WorksOnACopyOfTheSet)
-{
-    m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
-    const DownloadResult result = download([&](DownloadCommand &) {
-        m_set.mainPictures.clear();
-        m_set.itemTitle = QStringLiteral("other");
-    });
-    EXPECT_EQ(result.outcome, DownloadResult::Outcome::Done);
-    EXPECT_EQ(result.total, 1);
-    EXPECT_EQ(readFile(item(QStringLiteral("主图/描述主图0.jpg"))), bodyFor("/a.jpg"));
-}
-
-// A cancelled dialog, or a choice made before anything was collected, ends silently.
+// A cancelled question, or a choice made before anything was collected, ends without a step.
 TEST_F(DownloadCommandTest, EndsSilentlyWithoutFolderOrTitle)
 {
     m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
-    DownloadCommand command(m_window, m_dialogs, m_messages, m_loop, m_options);
+    DownloadCommand command(m_loop, m_options);
     EXPECT_EQ(finishRun(command, m_set).outcome, DownloadResult::Outcome::NotStarted);
 
     m_set.itemTitle.clear();
-    m_dialogs.folderAnswers = {m_dir.path()};
+    m_folderAnswers = {m_dir.path()};
     EXPECT_EQ(finishRun(command, m_set).outcome, DownloadResult::Outcome::NotStarted);
 
-    EXPECT_EQ(m_dialogs.folderAsked.size(), 2);
-    EXPECT_TRUE(m_messages.lines.isEmpty());
-    EXPECT_TRUE(m_dialogs.boxes.isEmpty());
+    EXPECT_EQ(m_folderAsked.size(), 2);
+    EXPECT_TRUE(m_steps.isEmpty());
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
     EXPECT_EQ(m_server.requests().size(), 0);
 }
 
-// A full list of 256 pictures is saved as files 0 to 255, over at most six kept-alive connections.
-TEST_F(DownloadCommandTest, SavesAFullList)
+// A full list of 256 pictures is saved as files 0 to 255, over at most six kept-alive
+// connections. The command reads its own copy: the caller's set changing meanwhile changes
+// nothing in what is saved.
+TEST_F(DownloadCommandTest, SavesAFullListFromItsOwnCopy)
 {
     for (int i = 0; i < PictureList::kSlots; ++i)
         m_set.descriptionPictures[i] = url(QStringLiteral("/d/%1.jpg").arg(i));
-    const DownloadResult result = download();
+    const DownloadResult result = download([&](DownloadCommand &) {
+        m_set.descriptionPictures.clear();
+        m_set.itemTitle = QStringLiteral("other");
+    });
     EXPECT_EQ(result.total, 256);
-    EXPECT_EQ(result.failed, 0);
+    EXPECT_EQ(result.saved, 256);
     EXPECT_EQ(entries(item(QStringLiteral("描述图"))).size(), 256);
     EXPECT_EQ(readFile(item(QStringLiteral("描述图/描述图0.jpg"))), bodyFor("/d/0.jpg"));
     EXPECT_EQ(readFile(item(QStringLiteral("描述图/描述图255.jpg"))), bodyFor("/d/255.jpg"));
-    EXPECT_EQ(m_messages.lines.value(1), QStringLiteral("图片下载进度:256/256,已完成100%"));
+    EXPECT_EQ(m_steps.last(), QStringLiteral("256/256"));
     EXPECT_LE(m_server.connectionCount(), 6);
 }
 
-// A second download of the same set goes into a new item folder T1, named in the final line.
-TEST_F(DownloadCommandTest, SecondDownloadMakesANewItemFolder)
-{
-    m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
-    download();
-    const DownloadResult second = download();
-    const QString t1 = joinPath(m_dir.path(), QStringLiteral("T1"));
-    EXPECT_EQ(second.itemFolder, t1);
-    EXPECT_EQ(m_messages.lines.first(), QStringLiteral("图片下载完成,保存至:") + t1);
-    EXPECT_EQ(readFile(joinPath(t1, QStringLiteral("主图/描述主图0.jpg"))), bodyFor("/a.jpg"));
-    EXPECT_TRUE(QFileInfo(item(QStringLiteral("主图/描述主图0.jpg"))).isFile());
-}
-
-// File names take the address's last four characters: "webp" without its dot, and a "/"
-// among them becomes "_" so the file stays in its folder and slot 1 ending "1jpg" does not
-// meet slot 11 ending "/jpg".
-TEST_F(DownloadCommandTest, NamesFilesFromTheAddressEnd)
-{
-    for (int i = 0; i < 12; ++i)
-        m_set.mainPictures[i] = url(QStringLiteral("/m%1.jpg").arg(i));
-    m_set.mainPictures[1] = url(QStringLiteral("/p/11jpg"));
-    m_set.mainPictures[11] = url(QStringLiteral("/p/jpg"));
-    for (int i = 0; i < 3; ++i)
-        m_set.descriptionPictures[i] = url(QStringLiteral("/d%1.jpg").arg(i));
-    m_set.descriptionPictures[3] = url(QStringLiteral("/pic.webp"));
-    const DownloadResult result = download();
-    EXPECT_EQ(result.failed, 0);
-    EXPECT_EQ(readFile(item(QStringLiteral("描述图/描述图3webp"))), bodyFor("/pic.webp"));
-    EXPECT_EQ(readFile(item(QStringLiteral("主图/描述主图11jpg"))), bodyFor("/p/11jpg"));
-    EXPECT_EQ(readFile(item(QStringLiteral("主图/描述主图11_jpg"))), bodyFor("/p/jpg"));
-    EXPECT_EQ(entries(item(QStringLiteral("主图"))).size(), 12);
-}
-
 // The item folder's name holds no control character, and a title over the file system's
-// name limit is cut to fit, at a character boundary, with a line saying so; the pictures are
-// saved under it.
+// name limit is cut to fit, at a character boundary, and reported; the pictures are saved
+// under it.
 TEST_F(DownloadCommandTest, FitsTheItemFolderNameToTheFileSystem)
 {
     m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
@@ -276,28 +235,25 @@ TEST_F(DownloadCommandTest, FitsTheItemFolderNameToTheFileSystem)
     EXPECT_EQ(result.itemFolder, joinPath(m_dir.path(), expected));
     EXPECT_EQ(entries(m_dir.path()), QStringList{expected});
     EXPECT_EQ(readFile(joinPath(result.itemFolder, QStringLiteral("主图/描述主图0.jpg"))), bodyFor("/a.jpg"));
-    EXPECT_EQ(m_messages.lines.last(), QStringLiteral("消息提示:宝贝标题过长,文件夹名已截短为:") + expected);
+    EXPECT_EQ(m_steps.value(0), QStringLiteral("folder ") + result.itemFolder + u' ' + expected);
 
     // A taken name still leaves room for the attempt number.
     EXPECT_EQ(download().itemFolder, joinPath(m_dir.path(), expected + QStringLiteral("1")));
 }
 
-// With nothing collected in any list, the line shows 0%, the three boxes come in order and the
-// final line follows.
+// With nothing collected in any list, progress starts and stays at 0 of 0, and the three empty
+// lists follow in order.
 TEST_F(DownloadCommandTest, TotalZero)
 {
     const DownloadResult result = download();
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::Done);
     EXPECT_EQ(result.total, 0);
-    ASSERT_EQ(m_dialogs.boxes.size(), 3);
-    EXPECT_EQ(m_dialogs.boxes[0].text, QStringLiteral("无采集到主图"));
-    EXPECT_EQ(m_dialogs.boxes[1].text, QStringLiteral("无采集到颜色主图"));
-    EXPECT_EQ(m_dialogs.boxes[2].text, QStringLiteral("无采集到描述"));
-    EXPECT_EQ(m_messages.lines, (QStringList{QStringLiteral("图片下载完成,保存至:") + item(),
-                                             QStringLiteral("图片下载进度:0/0,已完成0%")}));
+    EXPECT_EQ(m_steps,
+              (QStringList{QStringLiteral("folder ") + item(), QStringLiteral("0/0"),
+                           QStringLiteral("empty 0"), QStringLiteral("empty 1"), QStringLiteral("empty 2")}));
 }
 
-// Pictures that fail are listed with their reason and counted before the final line; the
+// Pictures that fail come back in the order of the lists, each with its file and why; the
 // others are saved and the progress still reaches the total.
 TEST_F(DownloadCommandTest, ReportsFailedPictures)
 {
@@ -312,24 +268,23 @@ TEST_F(DownloadCommandTest, ReportsFailedPictures)
     const DownloadResult result = download();
 
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::Done);
-    EXPECT_EQ(result.failed, 3);
-    ASSERT_EQ(m_messages.lines.size(), 6);
-    EXPECT_EQ(m_messages.lines[0], QStringLiteral("共有3张图片下载失败"));
-    EXPECT_EQ(m_messages.lines[1],
-              QStringLiteral("图片下载失败:file:/etc/passwd?.jpg,原因:不支持的地址类型"));
-    EXPECT_TRUE(m_messages.lines[2].startsWith(QStringLiteral("图片下载失败:") +
-                                               url(QStringLiteral("/cut.jpg")) + QStringLiteral(",原因:")));
-    EXPECT_EQ(m_messages.lines[3], QStringLiteral("图片下载失败:") + url(QStringLiteral("/gone.jpg")) +
-                                       QStringLiteral(",原因:HTTP 404"));
-    EXPECT_EQ(m_messages.lines[4], QStringLiteral("图片下载完成,保存至:") + item());
-    EXPECT_EQ(m_messages.lines[5], QStringLiteral("图片下载进度:4/4,已完成100%"));
+    EXPECT_EQ(result.saved, 1);
+    ASSERT_EQ(result.failures.size(), 3);
+    EXPECT_EQ(result.failures[0].address, url(QStringLiteral("/gone.jpg")));
+    EXPECT_EQ(result.failures[0].reason, QStringLiteral("HTTP 404"));
+    EXPECT_EQ(result.failures[0].fileName, item(QStringLiteral("主图/描述主图0.jpg")));
+    EXPECT_EQ(result.failures[1].address, url(QStringLiteral("/cut.jpg")));
+    EXPECT_FALSE(result.failures[1].reason.isEmpty());
+    EXPECT_EQ(result.failures[2].address, QStringLiteral("file:/etc/passwd?.jpg"));
+    EXPECT_EQ(result.failures[2].reason, QStringLiteral("不支持的地址类型"));
+    EXPECT_EQ(result.failures[2].fileName, item(QStringLiteral("颜色图/颜色主图1.jpg")));
+    EXPECT_TRUE(m_steps.contains(QStringLiteral("4/4")));
     EXPECT_EQ(entries(item(QStringLiteral("主图"))), QStringList{QStringLiteral("描述主图1.jpg")});
     EXPECT_TRUE(entries(item(QStringLiteral("颜色图"))).isEmpty());
 }
 
-// A download that saved nothing takes its empty item folder away again and ends with the
-// failures, not with a line saying it is done; one that is cancelled before its first picture
-// does the same.
+// A download that saved nothing takes its empty item folder away again; so does one that is
+// cancelled before its first picture, which says it was cancelled.
 TEST_F(DownloadCommandTest, SavingNothingLeavesNoFolder)
 {
     m_server.route(QStringLiteral("/gone.jpg"), HttpResponse::withStatus(404, "<html>no</html>"));
@@ -339,41 +294,38 @@ TEST_F(DownloadCommandTest, SavingNothingLeavesNoFolder)
     const DownloadResult result = download();
 
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::Done);
-    EXPECT_EQ(result.failed, 2);
+    EXPECT_EQ(result.failures.size(), 2);
     EXPECT_TRUE(result.itemFolderRemoved);
+    EXPECT_FALSE(result.cancelled);
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
-    ASSERT_EQ(m_messages.lines.size(), 4);
-    EXPECT_EQ(m_messages.lines[0], QStringLiteral("共有2张图片下载失败"));
-    EXPECT_TRUE(m_messages.lines.filter(QStringLiteral("图片下载完成")).isEmpty());
 
-    m_messages.lines.clear();
     m_server.route(QStringLiteral("/slow.jpg"), HttpResponse::ok(bodyFor("/slow.jpg")).delayedBy(10000));
     m_set.mainPictures[0] = url(QStringLiteral("/slow.jpg"));
     const DownloadResult cancelled = download([](DownloadCommand &command) { command.cancel(); });
     EXPECT_EQ(cancelled.outcome, DownloadResult::Outcome::Unfinished);
+    EXPECT_TRUE(cancelled.cancelled);
+    EXPECT_TRUE(cancelled.itemFolderRemoved);
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
-    EXPECT_EQ(m_messages.lines.value(0), QStringLiteral("图片下载已取消,已保存0张"));
 }
 
-// An item folder that cannot be created stops the download with a line naming it and why.
+// An item folder that cannot be created stops the download, naming the folder and why.
 TEST_F(DownloadCommandTest, StopsWhenTheItemFolderCannotBeMade)
 {
     m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
     const QString missing = joinPath(m_dir.path(), QStringLiteral("gone"));
-    m_dialogs.folderAnswers = {missing};
-    DownloadCommand command(m_window, m_dialogs, m_messages, m_loop, m_options);
+    m_folderAnswers = {missing};
+    DownloadCommand command(m_loop, m_options);
     const DownloadResult result = finishRun(command, m_set);
-    const QString requested = joinPath(missing, m_set.itemTitle);
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::FolderFailed);
-    EXPECT_EQ(m_messages.lines, QStringList{QStringLiteral("无法创建文件夹:") + requested +
-                                            QStringLiteral(",原因:上级文件夹不存在")});
-    EXPECT_EQ(result.folderError, m_messages.lines.first());
+    EXPECT_EQ(result.failedFolder, joinPath(missing, m_set.itemTitle));
+    EXPECT_EQ(result.folderFailure, QStringLiteral("上级文件夹不存在"));
+    EXPECT_EQ(m_steps, QStringList{QStringLiteral("folder")});
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
     EXPECT_EQ(m_server.requests().size(), 0);
-    EXPECT_TRUE(m_dialogs.boxes.isEmpty());
 }
 
-// Stopping while a picture is half received (the window closing) leaves no file behind.
+// Stopping while a picture is half received (the window closing) leaves no file behind and
+// reports nothing more.
 TEST_F(DownloadCommandTest, ShutdownMidDownloadLeavesNoPartialFile)
 {
 #ifndef Q_OS_LINUX
@@ -386,19 +338,65 @@ TEST_F(DownloadCommandTest, ShutdownMidDownloadLeavesNoPartialFile)
     m_set.mainPictures[0] = url(QStringLiteral("/slow.jpg"));
     m_set.descriptionPictures[0] = url(QStringLiteral("/later.jpg"));
     bool partSeen = false;
+    QStringList stepsAtStop;
     const DownloadResult result = download([&](DownloadCommand &command) {
         // The body's first part is being written.
         partSeen = partSeen || fileOpenIn(item(QStringLiteral("主图")));
-        if (partSeen)
+        if (partSeen && stepsAtStop.isEmpty()) {
+            stepsAtStop = m_steps;
             command.abort();
+        }
     });
 
     EXPECT_TRUE(partSeen);
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::Unfinished);
+    EXPECT_FALSE(result.cancelled);
     EXPECT_TRUE(entries(item(QStringLiteral("主图"))).isEmpty());
     EXPECT_TRUE(entries(item(QStringLiteral("描述图"))).isEmpty());
-    EXPECT_EQ(m_messages.lines, QStringList{QStringLiteral("图片下载进度:0/2,已完成0%")});
+    EXPECT_EQ(m_steps, stepsAtStop);
     EXPECT_EQ(m_server.requestCount(QStringLiteral("/later.jpg")), 0);
     EXPECT_FALSE(fileOpenIn(item(QStringLiteral("主图"))));
 #endif
+}
+
+// A command that goes while its run waits, for a picture or for the folder answer, or before a
+// run it stopped has returned, ends the run inside its destructor: nothing is reported to the
+// presenter already gone, no partial file stays, and an answer that comes after all touches
+// nothing (the sanitizers watch).
+TEST_F(DownloadCommandTest, GoingWhileWaitingTouchesNothing)
+{
+    m_server.hold(QStringLiteral("/held.jpg"));
+    m_set.mainPictures[0] = url(QStringLiteral("/held.jpg"));
+    for (const int wait : {0, 1, 2}) { // a picture, the folder answer, a picture after abort()
+        const bool midFetch = wait != 1;
+        auto presenter = std::make_unique<QStringList>(); // the steps it shows
+        std::function<void(QString)> lateAnswer;
+        DownloadOptions options = m_options;
+        options.askSaveFolder = [&, midFetch](const QString &, std::function<void(QString)> answer) {
+            if (midFetch)
+                answer(m_dir.path());
+            else
+                lateAnswer = std::move(answer);
+        };
+        options.progress = [shown = presenter.get()](const DownloadProgress &progress) {
+            shown->append(step(progress));
+        };
+        auto command = std::make_unique<DownloadCommand>(m_loop, options);
+        const auto result = test::started(command->run(m_set));
+        ASSERT_TRUE(test::waitUntil([&] {
+            return midFetch ? m_server.requestCount(QStringLiteral("/held.jpg")) > 0 : lateAnswer != nullptr;
+        }));
+
+        if (wait == 2)
+            command->abort();
+        presenter.reset();
+        command.reset();
+        ASSERT_TRUE(result->has_value());
+        EXPECT_EQ((*result)->outcome, DownloadResult::Outcome::Unfinished);
+        if (lateAnswer)
+            lateAnswer(m_dir.path());
+        QCoreApplication::processEvents();
+    }
+    // The item folder made for the held picture went again, holding nothing.
+    EXPECT_TRUE(entries(m_dir.path()).isEmpty());
 }

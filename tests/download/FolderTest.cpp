@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "download/FolderCreation.h"
-#include "download/FolderPicker.h"
 #include "download/PathJoin.h"
-#include "support/FakeWindow.h"
 
 #include <QDir>
 #include <QFile>
@@ -120,22 +118,15 @@ TEST(Mkdiruser, GivesUpAfterABoundedNumberOfCandidates)
     EXPECT_FALSE(made.error.isEmpty());
 }
 
-// The picker passes title and start folder through, gives "" on cancel and drops a trailing
-// separator except from a root.
-TEST(BrowseDir, ReturnsTheChoiceWithoutTrailingSeparator)
+// A chosen folder loses a trailing separator, except a root.
+TEST(ChosenFolder, LosesTheTrailingSeparator)
 {
-    test::FakeDialogs dialogs;
-    dialogs.folderAnswers = {QStringLiteral("/data/pics/"), QStringLiteral("/"), QStringLiteral("/data/x")};
-    EXPECT_EQ(chooseSaveFolder(dialogs, QStringLiteral("请选择保存目录"), QStringLiteral("/start")),
+    EXPECT_EQ(withoutTrailingSeparator(QStringLiteral("/data/pics/")),
               QDir::toNativeSeparators(QStringLiteral("/data/pics")));
-    EXPECT_EQ(chooseSaveFolder(dialogs, QStringLiteral("t"), QStringLiteral("/start")),
-              QDir::toNativeSeparators(QStringLiteral("/")));
-    EXPECT_EQ(chooseSaveFolder(dialogs, QStringLiteral("t"), QStringLiteral("/start")),
+    EXPECT_EQ(withoutTrailingSeparator(QStringLiteral("/")), QDir::toNativeSeparators(QStringLiteral("/")));
+    EXPECT_EQ(withoutTrailingSeparator(QStringLiteral("/data/x")),
               QDir::toNativeSeparators(QStringLiteral("/data/x")));
-    EXPECT_EQ(chooseSaveFolder(dialogs, QStringLiteral("t"), QStringLiteral("/start")), QString());
-    ASSERT_EQ(dialogs.folderAsked.size(), 4);
-    EXPECT_EQ(dialogs.folderAsked[0].first, QStringLiteral("请选择保存目录"));
-    EXPECT_EQ(dialogs.folderAsked[3].second, QStringLiteral("/start"));
+    EXPECT_EQ(withoutTrailingSeparator(QString()), QString());
 }
 
 // Joining under a root does not double the separator.

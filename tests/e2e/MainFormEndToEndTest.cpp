@@ -8,7 +8,7 @@
 #include "collect/CollectMessages.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtPageBrowser.h"
-#include "support/FakeWindow.h"
+#include "support/FakeDialogs.h"
 #include "support/QStringPrinter.h"
 #include "support/SampleShop.h"
 #include "support/SyncDocument.h"
@@ -417,8 +417,8 @@ TEST_F(MainFormEndToEndTest, CommandsSideBySideKeepTheirOwnLines)
     EXPECT_EQ(progressBar(), 100);
 }
 
-// Closing the window during a download asks first: "no" keeps it going, "yes" stops it and
-// leaves only whole pictures behind.
+// Closing the window during a download asks first: "no" keeps it going, "yes" stops it, closes
+// the window and leaves only whole pictures behind.
 TEST_F(MainFormEndToEndTest, ClosingDuringADownloadAsksFirst)
 {
     const SampleItem item = m_shop.taobaoItem();
@@ -445,10 +445,14 @@ TEST_F(MainFormEndToEndTest, ClosingDuringADownloadAsksFirst)
     EXPECT_EQ(m_dialogs.questions[0].text, QStringLiteral("图片下载正在进行,确定要退出吗?"));
     EXPECT_TRUE(m_window->isVisible());
 
-    m_dialogs.answerYes = true;
+    // The box stays open a while: a second press asks nothing more, and yes then closes.
+    m_dialogs.holdQuestions = true;
+    m_window->close();
     m_window->close();
     EXPECT_EQ(m_dialogs.questions.size(), 2);
-    EXPECT_FALSE(m_window->isVisible());
+    EXPECT_TRUE(m_window->isVisible());
+    m_dialogs.pendingQuestion(true);
+    ASSERT_TRUE(waitUntil([this] { return !m_window->isVisible(); }));
     const QString folder = QDir(dir.path()).filePath(item.itemTitle);
     const int saved = wholePicturesIn(folder, item);
     EXPECT_LT(saved, static_cast<int>(item.mainPictures.size() + item.colourPictures.size() +

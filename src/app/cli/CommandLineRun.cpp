@@ -2,6 +2,7 @@
 #include "app/cli/CommandLineRun.h"
 
 #include "app/CollectLines.h"
+#include "app/DownloadLines.h"
 #include "app/cli/CollectedSetOutput.h"
 #include "app/cli/CommandLineOptions.h"
 #include "app/cli/LongAddresses.h"
@@ -13,7 +14,6 @@
 #include "download/DownloadCommand.h"
 #include "platform/WaitForChange.h"
 #include "platform/Waits.h"
-#include "platform/WindowControls.h"
 #include "platform/qt/BrowserSetup.h"
 #include "platform/qt/QtPageBrowser.h"
 
@@ -27,6 +27,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -70,15 +71,15 @@ int downloadStatus(const DownloadResult &result, const QString &address, Termina
     switch (result.outcome) {
     case DownloadResult::Outcome::Done:
         output = result.itemFolder + QLatin1Char('\n');
-        if (result.failed == 0)
+        if (result.failures.isEmpty())
             return ExitDone;
         reportFailure(messages, QStringLiteral("%1: %2 of %3 pictures were not saved")
                                     .arg(address)
-                                    .arg(result.failed)
+                                    .arg(result.failures.size())
                                     .arg(result.total));
         return ExitPicturesFailed;
     case DownloadResult::Outcome::FolderFailed:
-        reportFailure(messages, QStringLiteral("cannot create a folder: %1").arg(result.folderError));
+        reportFailure(messages, QStringLiteral("cannot create a folder: %1").arg(folderFailureLine(result)));
         return ExitFolderFailed;
     case DownloadResult::Outcome::NotStarted:
         reportFailure(messages,
@@ -111,15 +112,6 @@ void refuseTooLongAddresses(const QStringList &addresses, const CommandLineOptio
     }
 }
 
-// The window the collect and the download would drive: the command line has none, so there
-// is no tab to show and nothing to enable.
-class NoWindow final : public WindowControls
-{
-public:
-    void selectTab(Tab) override {}
-    void setWindowEnabled(bool) override {}
-};
-
 // One page of a batch: its page browsers in a window-sized host, collecting the
 // items handed to it one after another.
 class PageSlot final
@@ -150,16 +142,17 @@ public:
     {
         TerminalMessageList messages(m_terminal, prefix, m_options.pages == 1);
         TerminalDialogs dialogs(messages, m_options.saveFolder);
-        NoWindow window;
         CollectCommand collectCommand(*m_itemBrowser, *m_previewBrowser, *m_descriptionBrowser, m_loop);
         collectCommand.setTimeLimit(m_options.timeoutSeconds);
 
         const QString shownAddress = addressForTerminal(address);
         ItemOutcome outcome;
         m_collect = &collectCommand;
-        CollectLines lines(messages);
-        const CollectResult collected = co_await collectCommand.run(
-            address, [&lines](const CollectProgress &progress) { lines.showProgress(progress); });
+        CollectLines collectLines(messages);
+        const CollectResult collected =
+            co_await collectCommand.run(address, [&collectLines](const CollectProgress &progress) {
+                collectLines.showProgress(progress);
+            });
         m_collect = nullptr;
         // A failure is said once, in the line that names the item.
         if (!collected.ok()) {
@@ -177,7 +170,7 @@ public:
             }
             co_return outcome;
         }
-        lines.showResult(collected);
+        collectLines.showResult(collected);
         if (!collected.descriptionFailure.isEmpty()) {
             reportFailure(messages, QStringLiteral("%1: the description pictures could not be read: %2")
                                         .arg(shownAddress, collected.descriptionFailure));
@@ -194,10 +187,14 @@ public:
         // As wget -P and curl --create-dirs do.
         downloadOptions.makeChosenFolder = true;
         downloadOptions.keepFolderWhenNothingSaved = true;
-        DownloadCommand download(window, dialogs, messages, m_loop, downloadOptions);
+        downloadOptions.askSaveFolder = saveFolderQuestion(dialogs);
+        DownloadLines lines(messages, dialogs);
+        downloadOptions.progress = [&lines](const DownloadProgress &progress) { lines.show(progress); };
+        DownloadCommand download(m_loop, downloadOptions);
         m_download = &download;
         const DownloadResult saved = co_await download.run(collected.set);
         m_download = nullptr;
+        lines.showEnd(saved);
         outcome.status =
             std::max(collectStatus, downloadStatus(saved, shownAddress, messages, outcome.output));
         co_return outcome;
@@ -274,7 +271,7 @@ public:
 
     // Runs every item on at most options.pages pages at once; returns the highest status, or
     // 128 + the signal that stopped the run.
-    int run(BrowserSetup &setup, TerminationSignals &termination)
+    int run(BrowserSetup &setup, TerminationSignals &termination, const std::function<void()> &runEventLoop)
     {
         QObject stopping;
         QObject::connect(&termination, &TerminationSignals::received, &stopping, [this] { stop(); });
@@ -283,7 +280,7 @@ public:
         for (qsizetype p = 0; p < pages; ++p)
             runPage(setup);
         if (m_running > 0)
-            QCoreApplication::exec();
+            runEventLoop();
         reportNeverStarted();
         if (termination.receivedSignal() != 0) {
             writeTo(m_terminal,
@@ -424,7 +421,8 @@ std::optional<QStringList> allAddresses(const CommandLineOptions &options, std::
 
 } // namespace
 
-int runCollectCommandLine(const CommandLineOptions &options, std::FILE *terminal)
+int runCollectCommandLine(const CommandLineOptions &options, std::FILE *terminal,
+                          const std::function<void()> &runEventLoop)
 {
     const std::optional<QStringList> addresses = allAddresses(options, terminal);
     if (!addresses)
@@ -441,7 +439,7 @@ int runCollectCommandLine(const CommandLineOptions &options, std::FILE *terminal
     TerminationSignals termination;
     BrowserSetup setup(BrowserSetup::Storage::Persistent);
     Batch batch(*addresses, std::move(outcomes), options, terminal);
-    return batch.run(setup, termination);
+    return batch.run(setup, termination, runEventLoop);
 }
 
 } // namespace talvesk

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 
 namespace talvesk {
 
@@ -20,8 +21,10 @@ enum ExitStatus : int {
 // Runs `talvesk collect` with the same collect and download commands as the window, on a
 // headless browser engine, up to options.pages items at once. Message lines go to terminal
 // (the real stderr when the engine's is silenced), results to stdout in the order of the
-// addresses; results that cannot be written end the run. Needs a QApplication; returns the
-// exit status, the highest of all items.
-int runCollectCommandLine(const CommandLineOptions &options, std::FILE *terminal);
+// addresses; results that cannot be written end the run. Needs a QApplication, whose event
+// loop runEventLoop runs until the batch quits it; returns the exit status, the highest of
+// all items.
+int runCollectCommandLine(const CommandLineOptions &options, std::FILE *terminal,
+                          const std::function<void()> &runEventLoop);
 
 } // namespace talvesk

@@ -17,10 +17,10 @@ void TerminalDialogs::showMessage(const QString &text, const QString &title)
     m_messages.writeAside(title.isEmpty() ? text : title + QStringLiteral(": ") + text);
 }
 
-QString TerminalDialogs::chooseFolder(const QString &, const QString &)
+void TerminalDialogs::chooseFolder(const QString &, const QString &, std::function<void(QString)> chosen)
 {
-    return m_saveFolder.isEmpty() ? QString()
-                                  : QDir::cleanPath(QDir::current().absoluteFilePath(m_saveFolder));
+    chosen(m_saveFolder.isEmpty() ? QString()
+                                  : QDir::cleanPath(QDir::current().absoluteFilePath(m_saveFolder)));
 }
 
 void TerminalDialogs::openExternal(const QUrl &, std::function<void()>)

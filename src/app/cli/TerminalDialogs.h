@@ -15,9 +15,14 @@ public:
     TerminalDialogs(TerminalMessageList &messages, QString saveFolder);
 
     void showMessage(const QString &text, const QString &title) override;
-    // Nobody is there to answer: yes, as a script asked for the work.
-    bool ask(const QString &, const QString &) override { return true; }
-    QString chooseFolder(const QString &title, const QString &initialFolder) override;
+    // Nobody is there to answer: yes at once, as a script asked for the work.
+    void ask(const QString &, const QString &, std::function<void(bool)> answered) override
+    {
+        answered(true);
+    }
+    // The folder of --save, at once.
+    void chooseFolder(const QString &title, const QString &initialFolder,
+                      std::function<void(QString)> chosen) override;
     void openExternal(const QUrl &address, std::function<void()> failed) override;
 
 private:

@@ -75,9 +75,14 @@ void FolderDialog::accept()
         return;
     }
     if (!QFileInfo(typed).isDir() && (QFileInfo::exists(typed) || !QDir().mkpath(typed))) {
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("无法新建文件夹:%1\n原因:%2")
-                                 .arg(QDir::toNativeSeparators(typed), obstacle(typed)));
+        // Over the dialog, which stays open with the text as typed; opened, not run in a nested
+        // loop, which would hold everything else waiting in the event loop.
+        auto *box = new QMessageBox(QMessageBox::Warning, windowTitle(),
+                                    QStringLiteral("无法新建文件夹:%1\n原因:%2")
+                                        .arg(QDir::toNativeSeparators(typed), obstacle(typed)),
+                                    QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
         return;
     }
     m_chosen = typed;

@@ -30,8 +30,8 @@ void QtDialogs::showMessage(const QString &text, const QString &title)
     box->setAttribute(Qt::WA_DeleteOnClose);
     // "<采集>" in the help text is a word, not markup.
     box->setTextFormat(Qt::PlainText);
-    // Not exec(): a nested loop would hold whatever waits in the event loop (a download) until
-    // the box is closed.
+    // Opened, never run in a nested loop of its own, which would hold whatever waits in the
+    // event loop (a download) until the box is closed.
     box->open();
 }
 
@@ -63,16 +63,27 @@ void QtDialogs::showLines(const QStringList &lines, const QString &title)
     window->open();
 }
 
-bool QtDialogs::ask(const QString &text, const QString &title)
+void QtDialogs::ask(const QString &text, const QString &title, std::function<void(bool)> answered)
 {
-    return QMessageBox::question(m_owner, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-           QMessageBox::Yes;
+    auto *box =
+        new QMessageBox(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, m_owner);
+    box->setDefaultButton(QMessageBox::No);
+    QObject::connect(box, &QMessageBox::finished, box, [box, answered = std::move(answered)] {
+        box->deleteLater();
+        answered(box->standardButton(box->clickedButton()) == QMessageBox::Yes);
+    });
+    box->open();
 }
 
-QString QtDialogs::chooseFolder(const QString &title, const QString &initialFolder)
+void QtDialogs::chooseFolder(const QString &title, const QString &initialFolder,
+                             std::function<void(QString)> chosen)
 {
-    FolderDialog dialog(m_owner, title, initialFolder);
-    return dialog.exec() == QDialog::Accepted ? dialog.chosenFolder() : QString();
+    auto *dialog = new FolderDialog(m_owner, title, initialFolder);
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog, chosen = std::move(chosen)](int result) {
+        dialog->deleteLater();
+        chosen(result == QDialog::Accepted ? dialog->chosenFolder() : QString());
+    });
+    dialog->open();
 }
 
 void QtDialogs::openExternal(const QUrl &address, std::function<void()> failed)

@@ -16,8 +16,9 @@ public:
 
     void showMessage(const QString &text, const QString &title) override;
     void showLines(const QStringList &lines, const QString &title) override;
-    bool ask(const QString &text, const QString &title) override;
-    QString chooseFolder(const QString &title, const QString &initialFolder) override;
+    void ask(const QString &text, const QString &title, std::function<void(bool)> answered) override;
+    void chooseFolder(const QString &title, const QString &initialFolder,
+                      std::function<void(QString)> chosen) override;
     void openExternal(const QUrl &address, std::function<void()> failed) override;
 
 private:

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/TerminalMessageList.h"
+#include "app/DownloadLines.h"
+#include "app/cli/TerminalDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -71,4 +73,41 @@ TEST(TerminalMessageList, AsideLineDoesNotRepeatAnUnchangedTopLine)
         messages.writeAside(QStringLiteral("box two"));
     });
     EXPECT_EQ(written, QStringLiteral("3/3\nbox one\nbox two\n"));
+}
+
+// The lines of a download that only its presenter writes, as the command line shows them: the
+// shortened folder name, the progress line in its last form before a box, the box, and the end
+// of a download stopped by the user that saved nothing.
+TEST(TerminalMessageList, ShowsTheLinesOfADownload)
+{
+    using talvesk::DownloadProgress;
+    using talvesk::DownloadResult;
+    const QString written = writtenBy([](TerminalMessageList &messages) {
+        talvesk::TerminalDialogs dialogs(messages, {});
+        talvesk::DownloadLines lines(messages, dialogs);
+        DownloadProgress progress;
+        progress.step = DownloadProgress::Step::ItemFolder;
+        progress.itemFolder = QStringLiteral("/s/宝贝");
+        progress.shortenedName = QStringLiteral("宝贝");
+        lines.show(progress);
+        progress.step = DownloadProgress::Step::Pictures;
+        progress.total = 2;
+        lines.show(progress);
+        progress.done = 1;
+        lines.show(progress);
+        progress.step = DownloadProgress::Step::EmptyList;
+        progress.list = talvesk::PictureKind::Description;
+        lines.show(progress);
+        DownloadResult result;
+        result.cancelled = true;
+        result.total = 2;
+        result.failures.append({QStringLiteral("http://h/a.jpg"), {}, false, QStringLiteral("HTTP 404")});
+        result.itemFolderRemoved = true;
+        lines.showEnd(result);
+    });
+    EXPECT_EQ(written, QStringLiteral("消息提示:宝贝标题过长,文件夹名已截短为:宝贝\n"
+                                      "图片下载进度:1/2,已完成50%\n"
+                                      "下载提示: 无采集到描述\n"
+                                      "图片下载已取消,已保存0张\n"))
+        << written.toStdString();
 }

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "download/DownloadCommand.h"
+#include "platform/MessageList.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace talvesk {
+
+class Dialogs;
+
+// Asks the user for the save folder through the dialogs, for DownloadOptions::askSaveFolder.
+std::function<void(const QString &, std::function<void(QString)>)> saveFolderQuestion(Dialogs &dialogs);
+
+// "无法创建文件夹:folder,原因:why" of a download that ended FolderFailed.
+QString folderFailureLine(const DownloadResult &result);
+
+// Shows one download as the user reads it, in the window's message list or on the terminal:
+// its progress line, the boxes of lists with nothing collected, and how it ended, with the
+// folder it saved to tied to its lines.
+class DownloadLines final
+{
+public:
+    // cancel, when set, is offered on the progress line while the download runs; retry, when
+    // set, on the failure count at its end. Both may run for as long as the list is there.
+    DownloadLines(MessageList &messages, Dialogs &dialogs, std::function<void()> cancel = {},
+                  std::function<void(const RetryPlan &)> retry = {});
+
+    void show(const DownloadProgress &progress);
+    void showEnd(const DownloadResult &result);
+
+private:
+    void showDone(const DownloadResult &result);
+    void showStopped(const DownloadResult &result);
+    MessageLine lineOnFolder(const QString &text, const QString &folder);
+
+    MessageList &m_messages;
+    Dialogs &m_dialogs;
+    std::function<void()> m_cancel;
+    std::function<void(const RetryPlan &)> m_retry;
+    MessageLine m_progressLine = 0;
+    QString m_madeItemFolder; // the item folder this download made, once it has
+};
+
+} // namespace talvesk
