@@ -283,9 +283,7 @@ QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrows
     if (waits.aborted())
         co_return visit;
     if (!height)
-        co_return ending(height.failure() == ReadFailure::Unresponsive ? Visit::End::Unresponsive
-                         : height.failure() == ReadFailure::Gone       ? Visit::End::Gone
-                                                                       : Visit::End::NoBody);
+        co_return ending(endOf(height.failure(), Visit::End::NoBody));
     if (itemPage)
         setPhase(CollectProgress::Phase::Scrolling);
     ScrollPhase scroll(browser, m_loop);
@@ -490,42 +488,53 @@ QCoro::Task<QString> CollectCommand::readDescriptionDocument(const QUrl &url, Pi
     // Ended from outside, or the browser went: nothing more is touched.
     if (waits.aborted())
         co_return m_descriptionTimedOut ? timedOut : CollectMessages::descriptionGone();
-    switch (page.end) {
-    case Visit::End::Ready:
-        break;
-    case Visit::End::LoadFailed:
-        co_return CollectMessages::descriptionLoadFailed();
-    case Visit::End::Gone:
-        co_return CollectMessages::descriptionGone();
-    case Visit::End::Blocked:
-        co_return CollectMessages::descriptionBlocked(page.gate);
-    case Visit::End::NoDocument:
-    case Visit::End::NoBody:
-        co_return CollectMessages::descriptionUnreadable();
-    case Visit::End::Unresponsive:
-        co_return CollectMessages::descriptionUnresponsive();
-    }
+    if (page.end != Visit::End::Ready)
+        co_return descriptionFailureOf(page.end, page.gate);
     const PageAnswer<PageImages> images =
         co_await waits.answer<PageAnswer<PageImages>>([&](PageDocument::Reply<PageImages> reply) {
             page.document->renderedImages(CurrentLayout::lazyAddressAttributes(), std::move(reply));
         });
     if (waits.aborted())
         co_return m_descriptionTimedOut ? timedOut : CollectMessages::descriptionGone();
-    if (!images) {
-        switch (images.failure()) {
-        case ReadFailure::Gone:
-            co_return CollectMessages::descriptionGone();
-        case ReadFailure::Unresponsive:
-            co_return CollectMessages::descriptionUnresponsive();
-        case ReadFailure::Failed:
-            co_return CollectMessages::descriptionUnreadable();
-        }
-    }
+    if (!images)
+        co_return descriptionFailureOf(endOf(images.failure(), Visit::End::NoBody), page.gate);
     pictures.clear();
     fillWithPictures(images->sets.value(0), images->baseUrl, pictures);
     if (countPictures(pictures) == 0)
         co_return CollectMessages::descriptionEmpty();
     co_return noError();
+}
+
+CollectCommand::Visit::End CollectCommand::endOf(ReadFailure failure, Visit::End otherwise)
+{
+    switch (failure) {
+    case ReadFailure::Gone:
+        return Visit::End::Gone;
+    case ReadFailure::Unresponsive:
+        return Visit::End::Unresponsive;
+    case ReadFailure::Failed:
+        break;
+    }
+    return otherwise;
+}
+
+QString CollectCommand::descriptionFailureOf(Visit::End end, MarketplaceGate::Kind gate)
+{
+    switch (end) {
+    case Visit::End::LoadFailed:
+        return CollectMessages::descriptionLoadFailed();
+    case Visit::End::Gone:
+        return CollectMessages::descriptionGone();
+    case Visit::End::Blocked:
+        return CollectMessages::descriptionBlocked(gate);
+    case Visit::End::Unresponsive:
+        return CollectMessages::descriptionUnresponsive();
+    case Visit::End::Ready:
+    case Visit::End::NoDocument:
+    case Visit::End::NoBody:
+        break;
+    }
+    return CollectMessages::descriptionUnreadable();
 }
 
 QString CollectCommand::visitFailure(const Visit &visit) const

@@ -143,6 +143,11 @@ private:
     // when none is named, else why it could not be read.
     QCoro::Task<QString> readNamedDescription(Waits &waits, PageDocument &document, PictureList &pictures);
     QCoro::Task<QString> readDescriptionDocument(const QUrl &url, PictureList &pictures);
+    // How a visit ends when a read of its page fails this way, unless the page is gone or
+    // gave no answer.
+    static Visit::End endOf(ReadFailure failure, Visit::End otherwise);
+    // Why the description document could not be read, when its visit or its read ended so.
+    static QString descriptionFailureOf(Visit::End end, MarketplaceGate::Kind gate);
     // The message for a read of the item page that failed for this reason.
     QString readFailure(int generation, ReadFailure failure, const QString &message) const;
     QString visitFailure(const Visit &visit) const;
