@@ -46,4 +46,9 @@ QString cleanedAddress(const QString &written)
     return address;
 }
 
+bool isWebAddress(const QUrl &url)
+{
+    return url.isValid() && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+}
+
 } // namespace talvesk

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 
 namespace talvesk {
 
@@ -10,5 +11,9 @@ namespace talvesk {
 // line separators left inside are percent-encoded, as the browser sends them, so that an
 // address never splits a line of a listing or a message.
 QString cleanedAddress(const QString &written);
+
+// Whether the address is a valid http or https one: the only kind the program opens or
+// fetches, so that a page's markup never makes it read a local file or run a script.
+bool isWebAddress(const QUrl &url);
 
 } // namespace talvesk

@@ -171,9 +171,7 @@ DescriptionAddress descriptionAddress(const QStringList &scriptTexts, const QUrl
             continue;
         address.named = true;
         const QUrl url = pageAddress.resolved(QUrl(cleaned));
-        if (url.isValid() &&
-            (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) &&
-            !url.host().isEmpty()) {
+        if (isWebAddress(url) && !url.host().isEmpty()) {
             address.url = url;
             break;
         }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "download/PictureFetch.h"
 
+#include "collect/CleanAddress.h"
+
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -32,12 +34,6 @@ bool isInterim(int status)
 QByteArray declaredType(const QNetworkReply *reply)
 {
     return reply->rawHeader("Content-Type").split(';').first().trimmed().toLower();
-}
-
-bool isWebAddress(const QUrl &url)
-{
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 // A login or error page served in a picture's place.
