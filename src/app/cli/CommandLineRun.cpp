@@ -92,6 +92,12 @@ int downloadStatus(const DownloadResult &result, const QString &address, Termina
     return ExitPageFailed;
 }
 
+// The item's place in a batch of several pages, before each of its lines; nothing otherwise.
+QString itemPrefix(const CommandLineOptions &options, qsizetype item, qsizetype count)
+{
+    return options.pages > 1 ? QStringLiteral("[%1/%2] ").arg(item + 1).arg(count) : QString();
+}
+
 // Fails at once, before any page is made, each address the engine would refuse for its
 // length; waiting for it would only end at the time limit.
 void refuseTooLongAddresses(const QStringList &addresses, const CommandLineOptions &options,
@@ -100,9 +106,7 @@ void refuseTooLongAddresses(const QStringList &addresses, const CommandLineOptio
     for (qsizetype i = 0; i < addresses.size(); ++i) {
         if (!isTooLongForEngine(addresses.at(i)))
             continue;
-        const QString prefix =
-            options.pages > 1 ? QStringLiteral("[%1/%2] ").arg(i + 1).arg(addresses.size()) : QString();
-        TerminalMessageList(terminal, prefix, false)
+        TerminalMessageList(terminal, itemPrefix(options, i, addresses.size()), false)
             .writeLine(
                 QStringLiteral(
                     "talvesk: %1: the address is longer than the browser takes (at most %2 characters)")
@@ -301,8 +305,7 @@ private:
             const qsizetype i = m_next++;
             if (m_outcomes[static_cast<std::size_t>(i)].done)
                 continue; // refused before the run
-            const QString prefix =
-                m_options.pages > 1 ? QStringLiteral("[%1/%2] ").arg(i + 1).arg(count) : QString();
+            const QString prefix = itemPrefix(m_options, i, count);
             // Every item starts as if it were the first: on the page of the item before only if
             // that page lets go of it, on a fresh one otherwise.
             if (slot && !slot->spent()) {
@@ -339,9 +342,7 @@ private:
             ItemOutcome &outcome = m_outcomes[static_cast<std::size_t>(i)];
             if (outcome.done)
                 continue;
-            const QString prefix =
-                m_options.pages > 1 ? QStringLiteral("[%1/%2] ").arg(i + 1).arg(count) : QString();
-            TerminalMessageList(m_terminal, prefix, false)
+            TerminalMessageList(m_terminal, itemPrefix(m_options, i, count), false)
                 .writeLine(QStringLiteral("talvesk: %1: not collected: the marketplace asked to log in or to "
                                           "pass a check")
                                .arg(addressForTerminal(m_addresses.at(i))));
