@@ -12,7 +12,8 @@ namespace talvesk {
 void allowEngineAsRoot();
 
 // No window system at all: the offscreen platform, and the engine kept off the GPU and off
-// the network for its own background tasks. Settings the user made are kept.
+// the network for its own background tasks, drawing a page as soon as it can. Settings the
+// user made are kept.
 void selectHeadlessPlatform();
 
 // The engine writes its diagnostics (Qt's logging categories, and Chromium's processes
