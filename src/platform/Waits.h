@@ -34,6 +34,10 @@ namespace talvesk {
 //       [&](auto reply) { document.bodyScrollHeight(std::move(reply)); });
 //   if (waits.aborted())
 //       co_return ...;
+//
+// A lambda written inside a co_await expression captures by reference only: GCC 12 destroys
+// such a closure twice, so a copy it holds (a QString, a shared pointer) loses a reference it
+// never took. A callback that must own something is named before the co_await.
 class Waits final
 {
     struct State
