@@ -18,6 +18,8 @@
 #include <QScopeGuard>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace talvesk {
 
 namespace {
@@ -174,8 +176,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
     showElapsed();
     keepClock();
     m_deadlineAt = m_loop.now() + std::int64_t{m_timeLimitSeconds} * 1000;
-    if (m_timeLimitSeconds > 0)
-        m_deadline = m_loop.after(m_timeLimitSeconds * 1000, [this] { abort(CollectAbort::TimeLimit); });
+    armTimeLimit();
 
     const Visit page = co_await visit(waits, m_itemBrowser, address);
     if (waits.aborted())
@@ -284,11 +285,16 @@ QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrows
         co_return visit;
     if (!height)
         co_return ending(endOf(height.failure(), Visit::End::NoBody));
+    ScrollTurns::Turn turn = co_await turnToScroll(waits);
+    if (waits.aborted())
+        co_return visit;
     if (itemPage)
         setPhase(CollectProgress::Phase::Scrolling);
     ScrollPhase scroll(browser, m_loop);
-    switch (co_await scroll.run(waits, *visit.document, *height, visit.generation,
-                                [this](int) { showElapsed(); })) {
+    const ScrollPhase::End scrolled = co_await scroll.run(waits, *visit.document, *height, visit.generation,
+                                                          [this](int) { showElapsed(); });
+    turn = {}; // the next page scrolls while this one settles
+    switch (scrolled) {
     case ScrollPhase::End::Aborted:
         co_return visit;
     case ScrollPhase::End::PageGone:
@@ -326,6 +332,29 @@ QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrows
         co_return ending(Visit::End::Blocked);
     visit.end = Visit::End::Ready;
     co_return visit;
+}
+
+QCoro::Task<ScrollTurns::Turn> CollectCommand::turnToScroll(Waits &waits)
+{
+    if (!m_scrollTurns)
+        co_return ScrollTurns::Turn();
+    // The time limit is the page's own: other pages' scrolling is no part of it.
+    const std::int64_t from = m_loop.now();
+    m_deadline.reset();
+    ScrollTurns::Turn turn = co_await m_scrollTurns->take(waits);
+    if (waits.aborted())
+        co_return turn;
+    m_deadlineAt += m_loop.now() - from;
+    armTimeLimit();
+    co_return turn;
+}
+
+void CollectCommand::armTimeLimit()
+{
+    if (m_timeLimitSeconds <= 0)
+        return;
+    const std::int64_t left = std::max<std::int64_t>(0, m_deadlineAt - m_loop.now());
+    m_deadline = m_loop.after(static_cast<int>(left), [this] { abort(CollectAbort::TimeLimit); });
 }
 
 void CollectCommand::setPhase(CollectProgress::Phase phase)
@@ -477,12 +506,9 @@ QCoro::Task<QString> CollectCommand::readDescriptionDocument(const QUrl &url, Pi
         m_deadline.reset();
     });
     const QString timedOut = CollectMessages::descriptionTimedOut(m_timeLimitSeconds);
-    if (m_timeLimitSeconds > 0) {
-        const std::int64_t left = m_deadlineAt - m_loop.now();
-        if (left <= 0)
-            co_return timedOut;
-        m_deadline = m_loop.after(static_cast<int>(left), [this] { abort(CollectAbort::TimeLimit); });
-    }
+    if (m_timeLimitSeconds > 0 && m_deadlineAt <= m_loop.now())
+        co_return timedOut;
+    armTimeLimit();
 
     const Visit page = co_await visit(waits, m_descriptionBrowser, QString::fromUtf8(url.toEncoded()));
     // Ended from outside, or the browser went: nothing more is touched.

@@ -4,6 +4,7 @@
 #include "collect/MarketplaceGate.h"
 #include "collect/PictureList.h"
 #include "collect/PreviewPage.h"
+#include "collect/ScrollTurns.h"
 #include "platform/PageDocument.h"
 
 #include <QString>
@@ -95,7 +96,10 @@ public:
     CollectCommand &operator=(const CollectCommand &) = delete;
 
     // Loading and scrolling must end within this many seconds, or the collect fails; 0: no limit.
+    // A wait for a turn to scroll is not counted.
     void setTimeLimit(int seconds) { m_timeLimitSeconds = seconds; }
+    // Pages scroll only in a turn of these, which outlive the command; none: at once.
+    void setScrollTurns(ScrollTurns *turns) { m_scrollTurns = turns; }
 
     // Reports its progress as it goes: at once, at every whole second and at every step, and
     // once more with the final time when it has collected; never after it has returned, nor
@@ -154,6 +158,10 @@ private:
     CollectResult ended();
     CollectResult fail(const QString &message);
     CollectResult blocked(MarketplaceGate::Kind gate);
+    // Waits for a turn to scroll, when pages take turns, with the time limit stopped meanwhile.
+    QCoro::Task<ScrollTurns::Turn> turnToScroll(Waits &waits);
+    // Ends the collect, or its description read, once the time limit runs out from now on.
+    void armTimeLimit();
     void setPhase(CollectProgress::Phase phase);
     // Reports the seconds since the collect began, in its phase.
     void showElapsed();
@@ -165,6 +173,7 @@ private:
     PageBrowser &m_descriptionBrowser;
     EventLoop &m_loop;
     int m_timeLimitSeconds = 0;
+    ScrollTurns *m_scrollTurns = nullptr;
 
     bool m_running = false;
     ProgressReport m_report; // the running collect's

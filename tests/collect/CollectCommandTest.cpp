@@ -3,6 +3,8 @@
 #include "collect/CollectMessages.h"
 
 #include "collect/PictureList.h"
+#include "collect/ScrollTurns.h"
+#include "platform/Waits.h"
 #include "support/FakeEventLoop.h"
 #include "support/FakePageBrowser.h"
 
@@ -32,6 +34,8 @@ using talvesk::PageElement;
 using talvesk::PictureList;
 using talvesk::PreviewCounts;
 using talvesk::ScrollHandling;
+using talvesk::ScrollTurns;
+using talvesk::Waits;
 using talvesk::test::FakeEventLoop;
 using talvesk::test::FakePageBrowser;
 using talvesk::test::runToEnd;
@@ -646,6 +650,31 @@ TEST_F(CollectCommandTest, AbortEndsAnyWaitWithItsReason)
     command.setTimeLimit(1);
     loop.setMillisecondsPerTurn(100);
     EXPECT_TRUE(collect().ok());
+}
+
+// A page of a batch scrolls only in its turn: loaded, it waits while another page scrolls,
+// without its time limit running, and then scrolls within what is left of it.
+TEST_F(CollectCommandTest, WaitForATurnToScrollIsNoPartOfTheTimeLimit)
+{
+    ScrollTurns turns(loop, 1);
+    Waits otherPage(loop);
+    const auto held = started(turns.take(otherPage));
+    ASSERT_TRUE(held->has_value());
+    browser1.scrollHeight = 20;
+    command.setScrollTurns(&turns);
+    command.setTimeLimit(2);
+    loop.setMillisecondsPerTurn(100);
+
+    const auto result = started(command.run(kAddress, recorder()));
+    loop.runUntil([&] { return loop.now() >= 1900; });
+    EXPECT_FALSE(result->has_value());
+    EXPECT_TRUE(browser1.scrolls.isEmpty());
+
+    held->reset();
+    loop.runUntil([&] { return result->has_value(); });
+    ASSERT_TRUE(result->has_value());
+    EXPECT_TRUE((*result)->ok()) << qPrintable((*result)->errorString);
+    EXPECT_EQ(browser1.scrolls.size(), 4);
 }
 
 // A preview that cannot be written fails like any other step.

@@ -11,6 +11,7 @@
 #include "app/cli/TerminationSignals.h"
 #include "collect/CollectCommand.h"
 #include "collect/PictureList.h"
+#include "collect/ScrollTurns.h"
 #include "download/DownloadCommand.h"
 #include "platform/WaitForChange.h"
 #include "platform/Waits.h"
@@ -19,6 +20,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QThread>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <QWidget>
@@ -121,8 +123,9 @@ void refuseTooLongAddresses(const QStringList &addresses, const CommandLineOptio
 class PageSlot final
 {
 public:
-    PageSlot(BrowserSetup &setup, EventLoop &loop, const CommandLineOptions &options, std::FILE *terminal)
-        : m_loop(loop), m_options(options), m_terminal(terminal)
+    PageSlot(BrowserSetup &setup, EventLoop &loop, ScrollTurns &scrollTurns,
+             const CommandLineOptions &options, std::FILE *terminal)
+        : m_loop(loop), m_scrollTurns(scrollTurns), m_options(options), m_terminal(terminal)
     {
         // The item page has a shown viewport of a desktop window's size, so that lazily shown
         // pictures appear as they would on screen (a hidden page is not scrolled into view).
@@ -148,6 +151,7 @@ public:
         TerminalDialogs dialogs(messages, m_options.saveFolder);
         CollectCommand collectCommand(*m_itemBrowser, *m_previewBrowser, *m_descriptionBrowser, m_loop);
         collectCommand.setTimeLimit(m_options.timeoutSeconds);
+        collectCommand.setScrollTurns(&m_scrollTurns);
 
         const QString shownAddress = addressForTerminal(address);
         ItemOutcome outcome;
@@ -249,6 +253,7 @@ public:
 
 private:
     EventLoop &m_loop;
+    ScrollTurns &m_scrollTurns;
     const CommandLineOptions &m_options;
     std::FILE *m_terminal;
     QWidget m_host;
@@ -281,6 +286,10 @@ public:
         QObject::connect(&termination, &TerminationSignals::received, &stopping, [this] { stop(); });
         const qsizetype pages = std::min<qsizetype>(m_options.pages, m_addresses.size());
         m_running = static_cast<int>(pages);
+        // A page scrolled keeps about two cores busy, between its renderer, the engine's
+        // threads and this one: more pages scrolled at once only draw for longer.
+        m_scrollTurns =
+            std::make_unique<ScrollTurns>(setup.eventLoop(), std::max(1, QThread::idealThreadCount() / 2));
         for (qsizetype p = 0; p < pages; ++p)
             runPage(setup);
         if (m_running > 0)
@@ -316,7 +325,8 @@ private:
                     break;
             }
             if (!slot || slot->spent())
-                slot = std::make_unique<PageSlot>(setup, setup.eventLoop(), m_options, m_terminal);
+                slot = std::make_unique<PageSlot>(setup, setup.eventLoop(), *m_scrollTurns, m_options,
+                                                  m_terminal);
             m_slots.push_back(slot.get());
             ItemOutcome outcome = co_await slot->collect(m_addresses.at(i), prefix);
             m_slots.erase(std::find(m_slots.begin(), m_slots.end(), slot.get()));
@@ -391,6 +401,7 @@ private:
     qsizetype m_printed = 0;
     int m_running = 0;
     std::vector<PageSlot *> m_slots; // those collecting or downloading
+    std::unique_ptr<ScrollTurns> m_scrollTurns;
     bool m_stopped = false;
     bool m_blocked = false;         // an item met a login or check page
     std::optional<int> m_unwritten; // the highest status when the results could not be written

@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <qcoro/qcorotask.h>
+
+#include <memory>
+
+namespace talvesk {
+
+class EventLoop;
+class Waits;
+
+// Scroll phases of pages that share a machine, taking turns. A page scrolled draws a frame
+// for every step it takes: pages scrolled at once on the same cores each draw for longer, and
+// together take longer than one after another. The other steps of their collects (loading,
+// settling, reading) go on meanwhile. A turn lasts two seconds at most, long enough for most
+// pages: a page still scrolling then goes on beside the next one, so that no page, busy or
+// endless, holds up the others for longer.
+class ScrollTurns final
+{
+    struct State;
+    struct Ticket;
+
+public:
+    // A turn held; it passes to the page that has waited longest when it goes or lapses.
+    class Turn final
+    {
+    public:
+        Turn() = default;
+        Turn(Turn &&) = default;
+        Turn &operator=(Turn &&) = default; // gives back the turn held before
+        Turn(const Turn &) = delete;
+        Turn &operator=(const Turn &) = delete;
+
+    private:
+        friend class ScrollTurns;
+        explicit Turn(std::shared_ptr<Ticket> ticket) : m_ticket(std::move(ticket)) {}
+        std::shared_ptr<Ticket> m_ticket;
+    };
+
+    // At most this many turns are held at once; at least one.
+    ScrollTurns(EventLoop &loop, int atOnce);
+    ~ScrollTurns();
+    ScrollTurns(const ScrollTurns &) = delete;
+    ScrollTurns &operator=(const ScrollTurns &) = delete;
+
+    // A turn, at once when one is free, else once one is given back; none when the waits are
+    // aborted first. Turns given back after this object has gone go nowhere.
+    QCoro::Task<Turn> take(Waits &waits);
+
+private:
+    std::shared_ptr<State> m_state;
+};
+
+} // namespace talvesk

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "collect/ScrollTurns.h"
+#include "platform/Waits.h"
+#include "support/FakeEventLoop.h"
+#include "support/TaskResult.h"
+
+#include <gtest/gtest.h>
+
+using namespace talvesk;
+using namespace talvesk::test;
+
+namespace {
+
+// Turns pass in the order they were asked for. A page whose waits are aborted takes no turn
+// with it, neither while it waits nor when the turn reached it just before; and a page that
+// keeps its turn loses it after two seconds: a turn lost or kept for good would keep every
+// other page of the batch waiting.
+TEST(ScrollTurnsTest, NoTurnIsLostToAPageThatStopsWaiting)
+{
+    FakeEventLoop loop;
+    ScrollTurns turns(loop, 1);
+    Waits first(loop);
+    Waits second(loop);
+    Waits third(loop);
+    Waits fourth(loop);
+    const auto a = started(turns.take(first));
+    const auto b = started(turns.take(second));
+    const auto c = started(turns.take(third));
+    const auto d = started(turns.take(fourth));
+    ASSERT_TRUE(a->has_value()); // free: at once
+    EXPECT_FALSE(b->has_value());
+
+    second.abort();
+    loop.runUntil([&] { return b->has_value(); });
+    ASSERT_TRUE(b->has_value());
+
+    a->reset(); // given back: to the longest waiting page still there
+    loop.runUntil([&] { return c->has_value(); });
+    ASSERT_TRUE(c->has_value());
+    EXPECT_FALSE(d->has_value());
+
+    c->reset();
+    fourth.abort(); // before the turn given to it resumes it
+    loop.runUntil([&] { return d->has_value(); });
+    ASSERT_TRUE(d->has_value());
+
+    Waits fifth(loop);
+    const auto e = started(turns.take(fifth));
+    ASSERT_TRUE(e->has_value());
+
+    Waits sixth(loop);
+    const std::int64_t from = loop.now();
+    const auto f = started(turns.take(sixth));
+    loop.runUntil([&] { return f->has_value(); });
+    ASSERT_TRUE(f->has_value());
+    EXPECT_EQ(loop.now() - from, 2000);
+}
+
+} // namespace
