@@ -279,15 +279,16 @@ QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrows
     if (shown)
         co_return ending(Visit::End::Blocked);
 
+    // Scrolled to the top only once the page has its turn to scroll on from there.
+    ScrollTurns::Turn turn = co_await turnToScroll(waits);
+    if (waits.aborted())
+        co_return visit;
     const PageAnswer<int> height = co_await waits.answer<PageAnswer<int>>(
         [&](PageDocument::Reply<int> reply) { visit.document->scrollToTopReadingHeight(std::move(reply)); });
     if (waits.aborted())
         co_return visit;
     if (!height)
         co_return ending(endOf(height.failure(), Visit::End::NoBody));
-    ScrollTurns::Turn turn = co_await turnToScroll(waits);
-    if (waits.aborted())
-        co_return visit;
     if (itemPage)
         setPhase(CollectProgress::Phase::Scrolling);
     ScrollPhase scroll(browser, m_loop);
