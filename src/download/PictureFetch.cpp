@@ -67,6 +67,23 @@ QString timeoutReason()
     return QStringLiteral("超时");
 }
 
+QString connectionCutReason()
+{
+    return QStringLiteral("连接中断");
+}
+
+// A body that ended before its declared length. The network layer may finish such a reply
+// without an error when the server's close races with the last read. An encoded body's
+// declared length counts encoded bytes, which are not seen here, so it is left alone.
+bool isCutShort(const QNetworkReply *reply, qint64 received)
+{
+    const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
+    if (!encoding.isEmpty() && encoding != "identity")
+        return false;
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    return length.isValid() && received < length.toLongLong();
+}
+
 QString diskFullReason()
 {
     return QStringLiteral("磁盘空间不足");
@@ -296,6 +313,10 @@ void PictureFetch::completeAttempt()
     }
     if (!readBody())
         return;
+    if (isCutShort(m_reply, m_received)) {
+        failAttempt(connectionCutReason(), true);
+        return;
+    }
     if (m_received == 0) {
         failAttempt(QStringLiteral("图片内容为空"), false);
         return;
@@ -327,7 +348,7 @@ QString PictureFetch::describeError() const
     case QNetworkReply::ConnectionRefusedError:
         return QStringLiteral("连接被拒绝");
     case QNetworkReply::RemoteHostClosedError:
-        return QStringLiteral("连接中断");
+        return connectionCutReason();
     case QNetworkReply::HostNotFoundError:
         return QStringLiteral("找不到服务器");
     case QNetworkReply::TimeoutError:
