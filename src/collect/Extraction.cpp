@@ -102,8 +102,12 @@ const RE2 &tmallSwatch()
 // thumbnail suffix. The property and url() take any letter case, as the page wrote them.
 std::string swatchPattern(const char *suffix)
 {
-    return std::string(R"(style="[ \t]*(?i:background)[ \t]*:[ \t]*(?i:url)\([ \t]*(?:&quot;|')?)") +
-           R"((//[^"'()<>\t\n\f\r ]*?\.jpg_)" + suffix + ")";
+    // Appended in place: GCC 12 misreads a chain of + on temporaries as out of bounds.
+    std::string pattern = R"(style="[ \t]*(?i:background)[ \t]*:[ \t]*(?i:url)\([ \t]*(?:&quot;|')?)";
+    pattern += R"((//[^"'()<>\t\n\f\r ]*?\.jpg_)";
+    pattern += suffix;
+    pattern += ')';
+    return pattern;
 }
 const RE2 &taobaoSwatchAsSerialised()
 {
