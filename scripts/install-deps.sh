@@ -20,7 +20,7 @@ packages=(
 # alone are larger than the compiler, and building the fuzz targets needs none of them. The
 # packages named as arguments too.
 lean=(
-  # the fuzz targets: clang 14 with libFuzzer and its sanitizers
+  # the sanitizer build and the fuzz targets: clang 14 with its sanitizers and libFuzzer
   clang-14 libclang-rt-14-dev
   "$@"
 )
