@@ -3,9 +3,9 @@
 # Installs what Talvesk needs, builds it and runs every test: once in a normal build (GCC),
 # once under AddressSanitizer and UndefinedBehaviorSanitizer (clang, which builds that tree in
 # less than half GCC's time). The tests run headless. Builds the fuzz targets with clang as
-# well, so that a fuzz build that breaks fails here (fuzzing itself is scripts/fuzz.sh). Then checks the launcher, the metadata, the man page and the documents
-# as they are installed, and the Debian package as a distribution would (lintian, hardening,
-# stripping).
+# well, so that a fuzz build that breaks fails here (fuzzing itself is scripts/fuzz.sh). Then
+# checks the launcher, the metadata, the man page and the documents as they are installed, and
+# the Debian package as a distribution would (lintian, hardening, stripping).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
