@@ -19,10 +19,10 @@ constexpr int kTurnMs = 2000;
 
 struct ScrollTurns::State
 {
-    explicit State(EventLoop &turnsLoop) : loop(turnsLoop) {}
+    State(EventLoop &turnsLoop, int atOnce) : loop(turnsLoop), free(std::max(1, atOnce)) {}
 
     EventLoop &loop;
-    int free = 1;
+    int free;
     std::deque<std::weak_ptr<Ticket>> waiting; // a waiter that went leaves its place empty
 
     // The ticket holds a turn, until it goes or the turn lapses.
@@ -36,9 +36,8 @@ struct ScrollTurns::State
 struct ScrollTurns::Ticket
 {
     std::weak_ptr<State> turns;
-    bool held = false;
-    std::function<void(bool)> wake; // the waiting page
-    std::unique_ptr<PendingCall> lapse;
+    std::function<void(bool)> wake;     // the waiting page
+    std::unique_ptr<PendingCall> lapse; // set while the ticket holds a turn
 
     Ticket() = default;
     Ticket(const Ticket &) = delete;
@@ -47,7 +46,7 @@ struct ScrollTurns::Ticket
 
     void giveBack()
     {
-        if (!std::exchange(held, false))
+        if (!lapse)
             return;
         lapse.reset();
         if (const std::shared_ptr<State> state = turns.lock()) {
@@ -60,7 +59,6 @@ struct ScrollTurns::Ticket
 void ScrollTurns::State::grant(const std::shared_ptr<Ticket> &ticket)
 {
     --free;
-    ticket->held = true;
     ticket->lapse = loop.after(kTurnMs, [weak = std::weak_ptr<Ticket>(ticket)] {
         if (const std::shared_ptr<Ticket> lapsed = weak.lock())
             lapsed->giveBack();
@@ -79,9 +77,8 @@ void ScrollTurns::State::passOn()
     }
 }
 
-ScrollTurns::ScrollTurns(EventLoop &loop, int atOnce) : m_state(std::make_shared<State>(loop))
+ScrollTurns::ScrollTurns(EventLoop &loop, int atOnce) : m_state(std::make_shared<State>(loop, atOnce))
 {
-    m_state->free = std::max(1, atOnce);
 }
 
 ScrollTurns::~ScrollTurns() = default;
