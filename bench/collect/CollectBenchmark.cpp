@@ -73,6 +73,8 @@ public:
                 description.first = now;
             description.ns = now - description.first;
             return;
+        case CollectProgress::Phase::Reloading:
+            return;
         case CollectProgress::Phase::Reading:
             if (m_readStart < 0)
                 m_readStart = now;

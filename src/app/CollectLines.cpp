@@ -8,9 +8,18 @@ namespace talvesk {
 
 void CollectLines::showProgress(const CollectProgress &progress)
 {
-    const QString text = progress.phase == CollectProgress::Phase::ReadingDescription
-                             ? CollectMessages::descriptionProgress(progress.seconds)
-                             : CollectMessages::progress(progress.seconds);
+    QString text;
+    switch (progress.phase) {
+    case CollectProgress::Phase::Reloading:
+        text = CollectMessages::reloadProgress(progress.reload, progress.reloads, progress.seconds);
+        break;
+    case CollectProgress::Phase::ReadingDescription:
+        text = CollectMessages::descriptionProgress(progress.seconds);
+        break;
+    default:
+        text = CollectMessages::progress(progress.seconds);
+        break;
+    }
     if (m_line)
         m_messages.setLine(*m_line, text);
     else

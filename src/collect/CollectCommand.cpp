@@ -3,8 +3,8 @@
 
 #include "collect/CollectMessages.h"
 #include "collect/CurrentLayout.h"
-#include "collect/DescriptionAddress.h"
 #include "collect/Extraction.h"
+#include "collect/ItemDataPictures.h"
 #include "collect/ItemTitle.h"
 #include "collect/PagePictures.h"
 #include "collect/PictureList.h"
@@ -49,6 +49,17 @@ const QString &descriptionId()
 // frame, a throttled scroll handler up to a few hundred milliseconds later. The page gets this
 // long after the last scroll before its markup is read.
 constexpr int kSettleMs = 300;
+
+// The marketplace serves a page simplified at random, per load: it is loaded again this many
+// times at most.
+constexpr int kReloads = 2;
+
+// Whether the page's data looks like the simplified page's: an item's record naming no
+// description document.
+bool mayBeSimplified(const ItemData &data)
+{
+    return data.found && !data.description.named;
+}
 
 CollectResult refused(const QString &message)
 {
@@ -200,19 +211,29 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
                                    title.errorString));
     CollectedSet set;
     set.itemTitle = title.title;
-    QString error = co_await readPictures(waits, document, generation, set);
+    bool readAsClassic = false;
+    QString error = co_await readPictures(waits, document, generation, set, readAsClassic);
     if (waits.aborted())
         co_return ended();
     if (!error.isEmpty())
         co_return fail(error);
+    if (page.data.found && !readAsClassic)
+        addWhatTheDataNames(page.data, m_itemBrowser.address(), set);
 
     CollectResult result;
     if (countPictures(set.descriptionPictures) == 0) {
-        result.descriptionFailure = co_await readNamedDescription(waits, document, set.descriptionPictures);
+        // A page that shows its own description is whole, whatever its data says.
+        set.simplified = page.servedSimplified;
+        const DescriptionRead read =
+            co_await readNamedDescription(waits, page.data.description, set.descriptionPictures);
         if (waits.aborted())
             co_return ended();
         if (m_itemBrowser.loadGeneration() != generation)
             co_return fail(CollectMessages::pageGone());
+        if (read.gate != MarketplaceGate::Kind::None)
+            co_return blocked(read.gate);
+        result.descriptionFailure = read.failure;
+        result.descriptionCutShort = read.cutShort;
     }
     if (!hasPictures(set))
         co_return fail(CollectMessages::noPictures());
@@ -231,7 +252,12 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
     result.notices.append(truncationNotices(set));
     if (!result.descriptionFailure.isEmpty())
         result.notices.append(CollectMessages::descriptionFailed(result.descriptionFailure));
+    if (!result.descriptionCutShort.isEmpty())
+        result.notices.append(CollectMessages::descriptionCutShort(result.descriptionCutShort));
+    if (set.simplified)
+        result.notices.append(CollectMessages::servedSimplified());
     result.status = CollectResult::Status::Collected;
+    result.data = page.data;
     result.counts = preview.counts;
     result.set = std::move(set);
     co_return result;
@@ -264,20 +290,47 @@ QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrows
         co_return visit.gate != MarketplaceGate::Kind::None;
     };
 
-    const Visit::End loaded = co_await waitUntilLoaded(waits, browser, visit.generation);
-    if (waits.aborted())
-        co_return visit;
-    if (loaded != Visit::End::Ready)
-        co_return ending(loaded);
-    visit.document = browser.document();
-    if (!visit.document)
-        co_return ending(Visit::End::NoDocument);
-    // A login or check page is named as such before anything is scrolled or read.
-    bool shown = co_await gated();
-    if (waits.aborted())
-        co_return visit;
-    if (shown)
-        co_return ending(Visit::End::Blocked);
+    bool shown = false;
+    for (int reloads = 0;; ++reloads) {
+        const Visit::End loaded = co_await waitUntilLoaded(waits, browser, visit.generation);
+        if (waits.aborted())
+            co_return visit;
+        if (loaded != Visit::End::Ready)
+            co_return ending(loaded);
+        visit.document = browser.document();
+        if (!visit.document)
+            co_return ending(Visit::End::NoDocument);
+        // A login or check page is named as such before anything is scrolled or read.
+        shown = co_await gated();
+        if (waits.aborted())
+            co_return visit;
+        if (shown)
+            co_return ending(Visit::End::Blocked);
+        if (!itemPage)
+            break;
+        // The data is read before the scroll, so a simplified page is loaded again at once.
+        visit.data = co_await readData(waits, *visit.document);
+        if (waits.aborted())
+            co_return visit;
+        if (!mayBeSimplified(visit.data))
+            break;
+        const bool whole = co_await holdsDescription(waits, *visit.document);
+        if (waits.aborted())
+            co_return visit;
+        if (whole)
+            break;
+        if (reloads == kReloads) {
+            visit.servedSimplified = true;
+            break;
+        }
+        m_reload = reloads + 1;
+        setPhase(CollectProgress::Phase::Reloading);
+        visit.document.reset();
+        browser.navigate(address);
+        visit.generation = browser.loadGeneration();
+    }
+    if (itemPage && m_phase == CollectProgress::Phase::Reloading)
+        setPhase(CollectProgress::Phase::Loading);
 
     // Scrolled to the top only once the page has its turn to scroll on from there.
     ScrollTurns::Turn turn = co_await turnToScroll(waits);
@@ -322,6 +375,9 @@ QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrows
     co_await waits.sleep(kSettleMs);
     if (waits.aborted())
         co_return visit;
+    // A page that went elsewhere meanwhile is not the one loaded.
+    if (browser.loadGeneration() != visit.generation)
+        co_return ending(Visit::End::Gone);
     visit.document = browser.document();
     if (!visit.document)
         co_return ending(Visit::End::NoDocument);
@@ -366,8 +422,14 @@ void CollectCommand::setPhase(CollectProgress::Phase phase)
 
 void CollectCommand::showElapsed()
 {
-    if (m_report)
-        m_report({m_phase, static_cast<int>((m_loop.now() - m_startedAt) / 1000)});
+    if (!m_report)
+        return;
+    CollectProgress progress{m_phase, static_cast<int>((m_loop.now() - m_startedAt) / 1000)};
+    if (m_phase == CollectProgress::Phase::Reloading) {
+        progress.reload = m_reload;
+        progress.reloads = kReloads;
+    }
+    m_report(progress);
 }
 
 void CollectCommand::keepClock()
@@ -416,7 +478,7 @@ QCoro::Task<MarketplaceGate::Kind> CollectCommand::gateOf(Waits &waits, PageBrow
 }
 
 QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &document, int generation,
-                                                  CollectedSet &set)
+                                                  CollectedSet &set, bool &readAsClassic)
 {
     const QStringList classicIds{detailId(), skuId(), tmallId(), descriptionId()};
     const PageAnswer<ItemPageReading> reading =
@@ -424,7 +486,8 @@ QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &do
             // The page's loader may not have reached every classic description picture: the
             // placeholder would be collected in its place.
             document.readItemPage({classicIds, descriptionId(), lazyDescriptionAttribute(),
-                                   CurrentLayout::selectors(), CurrentLayout::lazyAddressAttributes()},
+                                   CurrentLayout::selectors(), CurrentLayout::lazyAddressAttributes(),
+                                   CurrentLayout::variantContainers(), CurrentLayout::variantNames()},
                                   std::move(reply));
         });
     if (waits.aborted())
@@ -437,6 +500,8 @@ QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &do
     set.mainPictures.clear();
     set.colourPictures.clear();
     set.descriptionPictures.clear();
+    set.colourNames.clear();
+    readAsClassic = false;
     // A page that shows a gallery or a variants area of today's form is today's page, read by
     // its areas: a classic id elsewhere on it (a stray "description" div) does not make it a
     // classic one. Otherwise a page with one of the classic blocks is read by them, exactly as
@@ -456,47 +521,69 @@ QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &do
         if (m_itemBrowser.loadGeneration() != generation)
             co_return CollectMessages::pageGone();
         showElapsed();
-        if (block.id == detailId())
+        if (block.id == detailId()) {
             extractMainPictures(block.innerHtml, set.mainPictures);
-        else if (block.id == skuId())
-            extractColourPictures(block.innerHtml, set.colourPictures);
-        else if (block.id == tmallId())
-            extractTmallPictures(block.innerHtml, set.mainPictures, set.colourPictures);
-        else if (block.id == descriptionId())
+        } else if (block.id == skuId()) {
+            set.colourNames.clear();
+            extractColourPictures(block.innerHtml, set.colourPictures, &set.colourNames);
+        } else if (block.id == tmallId()) {
+            set.colourNames.clear();
+            extractTmallPictures(block.innerHtml, set.mainPictures, set.colourPictures, &set.colourNames);
+        } else if (block.id == descriptionId())
             extractDescriptionPictures(block.innerHtml, set.descriptionPictures);
     }
     if (!reading->blocks.isEmpty())
         setPhase(CollectProgress::Phase::Reading);
-    if (!hasPictures(set))
+    readAsClassic = hasPictures(set);
+    if (!readAsClassic)
         CurrentLayout::fill(reading->images, set);
     co_return noError();
 }
 
-QCoro::Task<QString> CollectCommand::readNamedDescription(Waits &waits, PageDocument &document,
-                                                          PictureList &pictures)
+QCoro::Task<ItemData> CollectCommand::readData(Waits &waits, PageDocument &document)
 {
     const PageAnswer<QStringList> scripts =
         co_await waits.answer<PageAnswer<QStringList>>([&](PageDocument::Reply<QStringList> reply) {
-            document.inlineScripts(descriptionAddressMarkers(), std::move(reply));
+            document.inlineScripts(itemDataMarkers(), std::move(reply));
         });
     if (waits.aborted() || !scripts)
-        co_return noError(); // a page whose data cannot be read names no document
-    const DescriptionAddress named = descriptionAddress(*scripts, m_itemBrowser.address());
+        co_return ItemData(); // a page whose data cannot be read names nothing
+    co_return readItemData(*scripts, m_itemBrowser.address());
+}
+
+QCoro::Task<bool> CollectCommand::holdsDescription(Waits &waits, PageDocument &document)
+{
+    static const QStringList descriptions{CurrentLayout::descriptionContainers()};
+    const PageAnswer<ShownMarks> marks =
+        co_await waits.answer<PageAnswer<ShownMarks>>([&](PageDocument::Reply<ShownMarks> reply) {
+            document.shownMarks(descriptions, {}, std::move(reply));
+        });
+    co_return marks && marks->selectorsShown.value(0);
+}
+
+QCoro::Task<CollectCommand::DescriptionRead>
+CollectCommand::readNamedDescription(Waits &waits, const DescriptionAddress &named, PictureList &pictures)
+{
+    DescriptionRead read;
     if (!named.named)
-        co_return noError();
-    if (named.url.isEmpty())
-        co_return CollectMessages::descriptionAddressInvalid();
+        co_return read;
+    if (named.url.isEmpty()) {
+        read.failure = CollectMessages::descriptionAddressInvalid();
+        co_return read;
+    }
     setPhase(CollectProgress::Phase::ReadingDescription);
-    QString failure = co_await readDescriptionDocument(named.url, pictures);
+    read = co_await readDescriptionDocument(named.url, pictures);
     if (!waits.aborted()) {
         m_descriptionBrowser.navigateBlank(); // nothing of it runs on unseen
         setPhase(CollectProgress::Phase::Reading);
     }
-    co_return failure;
+    co_return read;
 }
 
-QCoro::Task<QString> CollectCommand::readDescriptionDocument(const QUrl &url, PictureList &pictures)
+QCoro::Task<CollectCommand::DescriptionRead> CollectCommand::readDescriptionDocument(const QUrl &url,
+                                                                                     PictureList &pictures)
 {
+    DescriptionRead read;
     Waits waits(m_loop);
     waits.dependOn(m_descriptionBrowser.presence());
     m_descriptionWaits = &waits;
@@ -507,24 +594,66 @@ QCoro::Task<QString> CollectCommand::readDescriptionDocument(const QUrl &url, Pi
         m_deadline.reset();
     });
     const QString timedOut = CollectMessages::descriptionTimedOut(m_timeLimitSeconds);
-    if (m_timeLimitSeconds > 0 && m_deadlineAt <= m_loop.now())
-        co_return timedOut;
+    if (m_timeLimitSeconds > 0 && m_deadlineAt <= m_loop.now()) {
+        read.failure = timedOut;
+        co_return read;
+    }
     armTimeLimit();
 
     const Visit page = co_await visit(waits, m_descriptionBrowser, QString::fromUtf8(url.toEncoded()));
+    if (waits.aborted() && m_descriptionTimedOut && !waits.gone() &&
+        m_descriptionBrowser.loadGeneration() == page.generation &&
+        m_descriptionBrowser.loadState() == PageBrowser::LoadState::Finished) {
+        // Cut short by the time limit once loaded: what it shows so far is kept.
+        Waits last(m_loop);
+        last.dependOn(m_descriptionBrowser.presence());
+        m_descriptionWaits = &last;
+        if (const std::unique_ptr<PageDocument> document = m_descriptionBrowser.document()) {
+            const QString failure = co_await readShownPictures(last, *document, page.generation, pictures);
+            if (!last.aborted() && failure.isEmpty()) {
+                read.cutShort = timedOut;
+                co_return read;
+            }
+        }
+    }
     // Ended from outside, or the browser went: nothing more is touched.
+    if (waits.aborted()) {
+        read.failure = m_descriptionTimedOut ? timedOut : CollectMessages::descriptionGone();
+        co_return read;
+    }
+    if (page.end == Visit::End::Blocked) {
+        read.gate = page.gate;
+        co_return read;
+    }
+    if (page.end != Visit::End::Ready) {
+        read.failure = descriptionFailureOf(page.end, page.gate);
+        co_return read;
+    }
+    read.failure = co_await readShownPictures(waits, *page.document, page.generation, pictures);
     if (waits.aborted())
-        co_return m_descriptionTimedOut ? timedOut : CollectMessages::descriptionGone();
-    if (page.end != Visit::End::Ready)
-        co_return descriptionFailureOf(page.end, page.gate);
+        read.failure = m_descriptionTimedOut ? timedOut : CollectMessages::descriptionGone();
+    else if (read.failure.isEmpty() && !page.limitNotice.isEmpty())
+        read.cutShort = page.limitNotice == CollectMessages::distanceLimit()
+                            ? CollectMessages::descriptionDistanceLimit()
+                            : CollectMessages::descriptionScrollTimeLimit();
+    co_return read;
+}
+
+QCoro::Task<QString> CollectCommand::readShownPictures(Waits &waits, PageDocument &document, int generation,
+                                                       PictureList &pictures)
+{
     const PageAnswer<PageImages> images =
         co_await waits.answer<PageAnswer<PageImages>>([&](PageDocument::Reply<PageImages> reply) {
-            page.document->renderedImages(CurrentLayout::lazyAddressAttributes(), std::move(reply));
+            document.renderedImages(CurrentLayout::lazyAddressAttributes(), std::move(reply));
         });
     if (waits.aborted())
-        co_return m_descriptionTimedOut ? timedOut : CollectMessages::descriptionGone();
+        co_return noError();
+    // What another page shows is not this document's.
+    if (m_descriptionBrowser.loadGeneration() != generation)
+        co_return CollectMessages::descriptionGone();
     if (!images)
-        co_return descriptionFailureOf(endOf(images.failure(), Visit::End::NoBody), page.gate);
+        co_return descriptionFailureOf(endOf(images.failure(), Visit::End::NoBody),
+                                       MarketplaceGate::Kind::None);
     pictures.clear();
     fillWithPictures(images->sets.value(0), images->baseUrl, pictures);
     if (countPictures(pictures) == 0)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "collect/ItemData.h"
 #include "collect/MarketplaceGate.h"
 #include "collect/PictureList.h"
 #include "collect/PreviewPage.h"
@@ -30,6 +31,7 @@ struct CollectProgress
 {
     enum class Phase {
         Loading,            // the item page loads, from the press on
+        Reloading,          // it came simplified and is loaded again: reload of reloads
         Scrolling,          // it is scrolled down, so that its lazy pictures come in
         ReadingBlocks,      // its classic blocks are read, one per turn of the event loop
         ReadingDescription, // the description document the page names is loaded and read
@@ -39,6 +41,8 @@ struct CollectProgress
 
     Phase phase = Phase::Loading;
     int seconds = 0; // since the collect began, by the loop's clock
+    int reload = 0;  // while Reloading: which load again, from 1
+    int reloads = 0; // while Reloading: at most how many
 };
 
 struct CollectResult
@@ -62,6 +66,11 @@ struct CollectResult
     // Why the description document the page named could not be read; empty when it was read
     // or none was needed.
     QString descriptionFailure;
+    // Why the description document was read only in part, its pictures so far kept; empty when
+    // it was read whole.
+    QString descriptionCutShort;
+    // What the page's data names: the gallery, the variants, the main videos.
+    ItemData data;
 
     bool ok() const { return status == Status::Collected; }
 };
@@ -130,8 +139,18 @@ private:
         End end = End::Gone;
         MarketplaceGate::Kind gate = MarketplaceGate::Kind::None;
         int generation = 0;
-        QString limitNotice; // a page still growing was scrolled only so far
+        QString limitNotice;           // a page still growing was scrolled only so far
+        ItemData data;                 // an item page's, read after its load
+        bool servedSimplified = false; // its data named no description at its last load
         std::unique_ptr<PageDocument> document;
+    };
+
+    // How a read of the description document ended.
+    struct DescriptionRead
+    {
+        QString failure;                                          // nothing could be read, why
+        QString cutShort;                                         // read in part, why
+        MarketplaceGate::Kind gate = MarketplaceGate::Kind::None; // a login or check page instead
     };
 
     // Loads the address into the browser and brings in its lazy pictures: the load, a check
@@ -141,12 +160,20 @@ private:
     // Whether the browser's page is a login or check page, by its address and what it shows.
     QCoro::Task<MarketplaceGate::Kind> gateOf(Waits &waits, PageBrowser &browser, PageDocument &document);
     // Fills the set from one read of the page: the classic blocks or today's areas.
-    QCoro::Task<QString> readPictures(Waits &waits, PageDocument &document, int generation,
-                                      CollectedSet &set);
-    // The description document the page's data names, when it names one; empty on success or
-    // when none is named, else why it could not be read.
-    QCoro::Task<QString> readNamedDescription(Waits &waits, PageDocument &document, PictureList &pictures);
-    QCoro::Task<QString> readDescriptionDocument(const QUrl &url, PictureList &pictures);
+    // readAsClassic tells whether the classic blocks filled it.
+    QCoro::Task<QString> readPictures(Waits &waits, PageDocument &document, int generation, CollectedSet &set,
+                                      bool &readAsClassic);
+    // The page's data, as its scripts hold it; nothing found when it cannot be read.
+    QCoro::Task<ItemData> readData(Waits &waits, PageDocument &document);
+    // Whether the page holds a description of its own.
+    QCoro::Task<bool> holdsDescription(Waits &waits, PageDocument &document);
+    // The description document the page's data names, when it names one.
+    QCoro::Task<DescriptionRead> readNamedDescription(Waits &waits, const DescriptionAddress &named,
+                                                      PictureList &pictures);
+    QCoro::Task<DescriptionRead> readDescriptionDocument(const QUrl &url, PictureList &pictures);
+    // The pictures a description document shows now, into pictures; empty when read, else why not.
+    QCoro::Task<QString> readShownPictures(Waits &waits, PageDocument &document, int generation,
+                                           PictureList &pictures);
     // How a visit ends when a read of its page fails this way, unless the page is gone or
     // gave no answer.
     static Visit::End endOf(ReadFailure failure, Visit::End otherwise);
@@ -183,6 +210,7 @@ private:
     Waits *m_waits = nullptr;             // the running collect's
     Waits *m_descriptionWaits = nullptr;  // the running description document read's
     bool m_descriptionTimedOut = false;
+    int m_reload = 0;                          // of the item page, while it is loaded again
     std::optional<CollectAbort> m_abortReason; // of the running collect, once ended from outside
     std::unique_ptr<PendingCall> m_deadline;
     std::int64_t m_deadlineAt = 0; // by the loop's clock, when there is a time limit

@@ -11,6 +11,15 @@ QString CollectMessages::progress(int seconds)
            QStringLiteral("s，采集过程中请勿做其他操作！");
 }
 
+QString CollectMessages::reloadProgress(int reload, int reloads, int seconds)
+{
+    return QStringLiteral("消息提示:网站给出了简化的商品页,正在重新载入(%1/"
+                          "%2)…估算已用时%3s，采集过程中请勿做其他操作！")
+        .arg(reload)
+        .arg(reloads)
+        .arg(seconds);
+}
+
 QString CollectMessages::descriptionProgress(int seconds)
 {
     return QStringLiteral("消息提示:正在读取描述图…估算已用时") + QString::number(seconds) +
@@ -79,6 +88,26 @@ QString CollectMessages::descriptionBlocked(MarketplaceGate::Kind gate)
 {
     return gate == MarketplaceGate::Kind::Login ? QStringLiteral("网站要求登录")
                                                 : QStringLiteral("网站要求验证");
+}
+
+QString CollectMessages::descriptionCutShort(const QString &reason)
+{
+    return QStringLiteral("消息提示:描述图未读完:") + reason;
+}
+
+QString CollectMessages::descriptionDistanceLimit()
+{
+    return QStringLiteral("描述页持续变长,只读取了前300000像素内的图片");
+}
+
+QString CollectMessages::descriptionScrollTimeLimit()
+{
+    return QStringLiteral("描述页持续变长,已滚动5分钟");
+}
+
+QString CollectMessages::servedSimplified()
+{
+    return QStringLiteral("消息提示:网站只给出了简化的商品页(没有描述图,主图可能不全),可稍后重新采集");
 }
 
 QString CollectMessages::busy()

@@ -17,6 +17,8 @@ struct CollectMessages final
     // The collect's own line, rewritten while it waits and scrolls: the figure is the seconds
     // of its scroll phase.
     static QString progress(int seconds);
+    // The same line while a page served simplified is loaded again: reload of reloads.
+    static QString reloadProgress(int reload, int reloads, int seconds);
     // The same line while the description document is read.
     static QString descriptionProgress(int seconds);
     // After a collect: M + C, D and their total, as the preview counted them.
@@ -35,6 +37,12 @@ struct CollectMessages final
     static QString descriptionEmpty();
     static QString descriptionTimedOut(int seconds);
     static QString descriptionBlocked(MarketplaceGate::Kind gate);
+    // The description document was read only in part, for this reason (one of those below).
+    static QString descriptionCutShort(const QString &reason);
+    static QString descriptionDistanceLimit();
+    static QString descriptionScrollTimeLimit();
+    // The marketplace served the simplified page at every load.
+    static QString servedSimplified();
 
     // Instead of starting a second collect, or a download, while a collect runs; and instead of
     // loading an empty address.

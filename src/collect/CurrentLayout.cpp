@@ -81,6 +81,21 @@ QStringList CurrentLayout::lazyAddressAttributes()
     return {QStringLiteral("data-src"), QStringLiteral("data-ks-lazyload")};
 }
 
+QString CurrentLayout::descriptionContainers()
+{
+    return QStringLiteral(".desc-root,.descV8-container");
+}
+
+QString CurrentLayout::variantContainers()
+{
+    return eachWord(QString(), {QStringLiteral("skuItem"), QStringLiteral("valueItem")}, QString());
+}
+
+QString CurrentLayout::variantNames()
+{
+    return eachWord(QString(), {QStringLiteral("skuValueName"), QStringLiteral("valueItemText")}, QString());
+}
+
 bool CurrentLayout::hasItsStructure(const PageImages &images)
 {
     return !answerFor(images, Structure).isEmpty();
@@ -95,7 +110,8 @@ void CurrentLayout::fill(const PageImages &images, CollectedSet &set)
     fillWithPictures(answerFor(images, Thumbnails), base, set.mainPictures);
     if (countPictures(set.mainPictures) == 0)
         fillWithPictures(answerFor(images, BigPicture), base, set.mainPictures);
-    fillWithPictures(answerFor(images, Variants), base, set.colourPictures);
+    set.colourNames.clear();
+    fillWithPictures(answerFor(images, Variants), base, set.colourPictures, &set.colourNames);
     fillWithPictures(answerFor(images, Description), base, set.descriptionPictures);
     if (countPictures(set.descriptionPictures) == 0)
         fillWithPictures(answerFor(images, DescriptionTab), base, set.descriptionPictures);

@@ -28,6 +28,11 @@ public:
     static QStringList selectors();
     // Where a lazy loader keeps a picture's real address until it shows the picture.
     static QStringList lazyAddressAttributes();
+    // The elements that hold a description drawn in the page.
+    static QString descriptionContainers();
+    // Where a drawn variant's name is: its value item, and the text element in it.
+    static QString variantContainers();
+    static QString variantNames();
 
     // Whether the page's answer shows a gallery or a variants area of today's form: the
     // structure of such a page, not merely a picture with one of its class words.
@@ -35,7 +40,7 @@ public:
 
     // Fills the three lists (cleared first) from the page's answer to selectors(): each picture
     // at its full-size address, once per list, a lazy one at its real address, placeholders
-    // and the platform's own assets left out.
+    // and the platform's own assets left out; each colour picture with its drawn variant's name.
     static void fill(const PageImages &images, CollectedSet &set);
 };
 

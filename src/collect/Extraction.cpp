@@ -4,12 +4,15 @@
 #include "collect/CharacterReferences.h"
 #include "collect/CleanAddress.h"
 
+#include <QRegularExpression>
+
 #include <re2/re2.h>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -226,32 +229,63 @@ void applyRule(const RE2 &re, const MatchText &markup, PictureList &list, Rewrit
 
 // A colour rule: written-form matches and swatch matches fill the slots in position order.
 // A written-form match that overlaps a swatch match gives way to it.
+// The variant whose swatch is at this place of the markup: the text of the span in its list
+// item, else the item's title; "" outside a list item. Looks no further than a swatch's reach.
+QString swatchName(const QString &markup, std::size_t at)
+{
+    constexpr qsizetype kReach = 4096;
+    const auto position = static_cast<qsizetype>(at);
+    const qsizetype from = std::max<qsizetype>(0, position - kReach);
+    const QStringView before = QStringView(markup).mid(from, position - from);
+    const qsizetype opened = before.lastIndexOf(QLatin1String("<li"), -1, Qt::CaseInsensitive);
+    if (opened < 0 || before.indexOf(QLatin1String("</li"), opened, Qt::CaseInsensitive) >= 0)
+        return {};
+    qsizetype closed = markup.indexOf(QLatin1String("</li"), position, Qt::CaseInsensitive);
+    if (closed < 0 || closed - position > kReach)
+        closed = std::min(markup.size(), position + kReach);
+    const QString item = markup.mid(from + opened, closed - from - opened);
+    static const QRegularExpression span(QStringLiteral(R"(<span\b[^>]*>([^<]*)</span>)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    QString name = decodeCharacterReferences(span.match(item).captured(1)).simplified();
+    if (name.isEmpty()) {
+        static const QRegularExpression title(
+            QStringLiteral(R"re(^<li\b[^>]*?\stitle\s*=\s*(?:"([^"]*)"|'([^']*)'))re"),
+            QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch match = title.match(item);
+        name = decodeCharacterReferences(match.captured(1).isNull() ? match.captured(2) : match.captured(1))
+                   .simplified();
+    }
+    return name;
+}
+
 template <typename Rewrite, typename SwatchRewrite>
 void applyColourRule(const RE2 &written, const RE2 &swatch, const MatchText &markup, PictureList &list,
-                     Rewrite rewrite, SwatchRewrite swatchRewrite)
+                     QStringList *names, Rewrite rewrite, SwatchRewrite swatchRewrite)
 {
     MatchCursor w(written, markup, 0);
     MatchCursor e(swatch, markup, 1);
     bool hasW = w.next();
     bool hasE = e.next();
     int k = 0;
-    const auto store = [&](const QString &address) {
+    const auto store = [&](const QString &address, std::size_t at) {
         if (k == kMaxMatches) {
             list.markOverflowed();
             return false;
         }
         list[k++] = cleanedAddress(decodeCharacterReferences(address));
+        if (names)
+            names->append(swatchName(markup.text(), at));
         return true;
     };
     while (hasW || hasE) {
         if (hasW && (!hasE || w.end() <= e.begin())) {
-            if (!store(rewrite(w.text())))
+            if (!store(rewrite(w.text()), w.begin()))
                 return;
             hasW = w.next();
         } else if (hasW && w.begin() < e.begin()) {
             hasW = w.next(); // runs on into the swatch
         } else {
-            if (!store(swatchRewrite(e.text())))
+            if (!store(swatchRewrite(e.text()), e.begin()))
                 return;
             while (hasW && w.begin() < e.end())
                 hasW = w.next(); // the same swatch
@@ -285,11 +319,11 @@ QString descriptionAddress(QString text)
 
 } // namespace
 
-void extractColourPictures(const QString &markup, PictureList &colourPictures)
+void extractColourPictures(const QString &markup, PictureList &colourPictures, QStringList *colourNames)
 {
     const MatchText text(markup);
     applyColourRule(
-        taobaoSwatch(), taobaoSwatchAsSerialised(), text, colourPictures,
+        taobaoSwatch(), taobaoSwatchAsSerialised(), text, colourPictures, colourNames,
         [](QString m) {
             return removeAndAbsolutize(std::move(m), QLatin1String("style='background: url(\""),
                                        QLatin1String("_30x30.jpg"));
@@ -314,14 +348,15 @@ void extractDescriptionPictures(const QString &markup, PictureList &descriptionP
               [](QString m) { return descriptionAddress(std::move(m)); });
 }
 
-void extractTmallPictures(const QString &markup, PictureList &mainPictures, PictureList &colourPictures)
+void extractTmallPictures(const QString &markup, PictureList &mainPictures, PictureList &colourPictures,
+                          QStringList *colourNames)
 {
     const MatchText text(markup);
     applyRule(tmallThumbnail(), text, mainPictures, [](QString m) {
         return removeAndAbsolutize(std::move(m), QLatin1String("src=\""), QLatin1String("_60x60q90.jpg"));
     });
     applyColourRule(
-        tmallSwatch(), tmallSwatchAsSerialised(), text, colourPictures,
+        tmallSwatch(), tmallSwatchAsSerialised(), text, colourPictures, colourNames,
         [](QString m) {
             return removeAndAbsolutize(std::move(m), QLatin1String("style=\"BACKGROUND: url("),
                                        QLatin1String("_40x40q90.jpg"));

@@ -7,8 +7,6 @@
 #include <QRegularExpression>
 #include <QSet>
 
-#include <optional>
-
 namespace talvesk {
 
 namespace {
@@ -42,13 +40,14 @@ bool isPlatformPicture(const QUrl &url)
     return platformFolder.match(url.path()).hasMatch();
 }
 
-// The full-size address of one picture element, or none when it holds no picture.
-std::optional<QString> pictureAddress(const PageImage &image, const QUrl &base)
+} // namespace
+
+QString pictureAddress(const PageImage &image, const QUrl &base)
 {
     const QString lazy = cleanedAddress(image.lazySource);
     const QString written = isPlaceholder(lazy) ? cleanedAddress(image.source) : lazy;
     if (isPlaceholder(written))
-        return std::nullopt;
+        return {};
     QString address = fullSizeAddress(written);
     QUrl url(address);
     if (url.isRelative()) {
@@ -56,28 +55,37 @@ std::optional<QString> pictureAddress(const PageImage &image, const QUrl &base)
         address = url.toString();
     }
     if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
-        return std::nullopt;
+        return {};
     if (isPlatformPicture(url))
-        return std::nullopt;
+        return {};
     return address;
 }
 
-} // namespace
+QString pictureIdentity(const QString &address)
+{
+    QUrl url(address);
+    url.setScheme(QString());
+    if (url.host() == QLatin1String("gw.alicdn.com"))
+        url.setHost(QStringLiteral("img.alicdn.com"));
+    return url.toString();
+}
 
-void fillWithPictures(const QList<PageImage> &images, const QUrl &base, PictureList &list)
+void fillWithPictures(const QList<PageImage> &images, const QUrl &base, PictureList &list, QStringList *names)
 {
     QSet<QString> seen;
     int slot = 0;
     for (const PageImage &image : images) {
-        const std::optional<QString> address = pictureAddress(image, base);
-        if (!address || seen.contains(*address))
+        const QString address = pictureAddress(image, base);
+        if (address.isEmpty() || seen.contains(address))
             continue;
-        seen.insert(*address);
+        seen.insert(address);
         if (slot == PictureList::kSlots) {
             list.markOverflowed();
             return;
         }
-        list[slot++] = *address;
+        list[slot++] = address;
+        if (names)
+            names->append(image.label);
     }
 }
 

@@ -39,6 +39,11 @@ QStringList filledSlots(const PictureList &list)
     return addresses;
 }
 
+QString colourNameAt(const CollectedSet &set, int slot)
+{
+    return set.colourNames.value(slot);
+}
+
 QStringList truncationNotices(const CollectedSet &set)
 {
     const auto notice = [](const QString &list) {

@@ -44,7 +44,13 @@ struct CollectedSet
     PictureList colourPictures;      // colour (variant) pictures
     PictureList descriptionPictures; // description pictures
     QString itemTitle;               // the page title, cleaned for use as a folder name
+    // The names of the colour pictures' variants, in their order; "" where one is not known.
+    QStringList colourNames;
+    bool simplified = false; // the marketplace served its simplified page
 };
+
+// The name of the colour picture in this slot; "" where none is known.
+QString colourNameAt(const CollectedSet &set, int slot);
 
 // The pictures of the three lists together, as countPictures counts them.
 int countPictures(const CollectedSet &set);

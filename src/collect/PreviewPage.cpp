@@ -45,16 +45,25 @@ const QString &breakFragment()
     return p;
 }
 
-// Main and colour sections: small pictures up to the first "null", a break after every third.
-int writeSmallPictures(QStringList &fragments, const PictureList &list)
+// Main and colour sections: small pictures up to the first "null", a break after every third;
+// a picture with a name has it written under it.
+int writeSmallPictures(QStringList &fragments, const PictureList &list, const QStringList &names = {})
 {
     int count = 0;
     for (int i = 0; i < PictureList::kSlots; ++i) {
         if (list[i] == PictureList::nullSlot())
             break;
         ++count;
-        fragments << QStringLiteral("<img width=310 height=310 src=\"") + escaped(list[i]) +
-                         QStringLiteral(" \">&nbsp;</img>");
+        const QString picture = QStringLiteral("<img width=310 height=310 src=\"") + escaped(list[i]) +
+                                QStringLiteral(" \">&nbsp;</img>");
+        const QString name = names.value(i);
+        if (name.isEmpty())
+            fragments << picture;
+        else
+            fragments << QStringLiteral(
+                             "<span style=\"display:inline-block;vertical-align:top;text-align:center\">") +
+                             picture + QStringLiteral("<br><small>") + escaped(name) +
+                             QStringLiteral("</small></span>");
         if ((i + 1) % 3 == 0)
             fragments << breakFragment();
     }
@@ -89,7 +98,7 @@ PreviewPage buildPreviewPage(const CollectedSet &set, const QString &address)
     page.counts.main = writeSmallPictures(f, set.mainPictures);
     f << breakFragment() << breakFragment() << QStringLiteral("<font fontsize=8>颜色缩略图:</font>")
       << breakFragment();
-    page.counts.colour = writeSmallPictures(f, set.colourPictures);
+    page.counts.colour = writeSmallPictures(f, set.colourPictures, set.colourNames);
     f << breakFragment() << QStringLiteral("<font fontsize=8>描述缩略图:</font>") << breakFragment();
     page.counts.description = writeWidePictures(f, set.descriptionPictures);
     return page;

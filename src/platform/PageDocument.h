@@ -24,6 +24,7 @@ struct PageImage
 {
     QString source;     // src
     QString lazySource; // the first non-empty of the lazy-address attributes asked for
+    QString label;      // what names it, where the query asks for labels
 };
 
 struct PageImages
@@ -44,6 +45,11 @@ struct ItemPageQuery
     // Per selector, the elements it matches, with these attributes as their lazy address.
     QStringList selectors;
     QStringList lazyAttributes;
+    // An element's label: in its closest ancestor matching labelContainers, the title of the
+    // first element matching labelElements, else that element's text, else the ancestor's
+    // title.
+    QString labelContainers;
+    QString labelElements;
 };
 
 struct ItemPageReading
@@ -64,7 +70,7 @@ struct ShownMarks
 {
     QList<bool> selectorsShown; // per selector: an element that matches is rendered
     QList<bool> phrasesFound;   // per phrase: the text holds it
-    QList<QUrl> frameAddresses; // of the rendered frames, at any depth
+    QList<QUrl> frameAddresses; // of the frames a person could see, at any depth
 };
 
 // How far a page has got with the scrolls made before a watch of it began, as the page itself
@@ -141,8 +147,8 @@ public:
     virtual void renderedImages(const QStringList &lazyAttributes, Reply<PageImages> reply) = 0;
 
     // Which of the selectors match an element shown (rendered, with an area), which phrases the
-    // shown text holds, and which frames are rendered; frames of other origins are seen by
-    // their address only.
+    // shown text holds, and which frames a person could see (rendered, with an area, within the page); frames
+    // of other origins are seen by their address only.
     virtual void shownMarks(const QStringList &selectors, const QStringList &phrases,
                             Reply<ShownMarks> reply) = 0;
 

@@ -107,7 +107,7 @@ struct CollectRig
     CollectRig()
     {
         browser1.title = QStringLiteral("Item");
-        browser1.images.sets = {{{QStringLiteral("//img.example/g/1.jpg_q50.jpg_.webp"), {}}}};
+        browser1.images.sets = {{{QStringLiteral("//img.example/g/1.jpg_q50.jpg_.webp"), {}, {}}}};
         loop.watch(browser1);
         loop.watch(browser2);
         loop.watch(browser3);
@@ -815,8 +815,8 @@ void nameADescriptionDocument(CollectRig &rig)
                        "\"res\":{\"item\":{\"pcADescUrl\":\"//market.example/desc/"
                        "index.html?id=1\"}}}}}};")};
     rig.browser3.renderedPictures.sets = {
-        {{QStringLiteral("//img.example/s.gif"), QStringLiteral("//img.example/dd/1.jpg")},
-         {QStringLiteral("//img.example/dd/2.jpg_q50.jpg_.webp"), {}}}};
+        {{QStringLiteral("//img.example/s.gif"), QStringLiteral("//img.example/dd/1.jpg"), {}},
+         {QStringLiteral("//img.example/dd/2.jpg_q50.jpg_.webp"), {}, {}}}};
 }
 
 } // namespace
@@ -854,14 +854,6 @@ TEST(CollectDescriptionFailures, EachKeepsTheOtherPictures)
     } cases[] = {
         {"no pictures", [](CollectRig &rig) { rig.browser3.renderedPictures = {}; },
          CollectMessages::descriptionEmpty(), 1},
-        {"a login page",
-         [](CollectRig &rig) {
-             rig.browser3.onNavigate = [&rig](const QString &) {
-                 rig.browser3.shownAddress =
-                     QUrl(QStringLiteral("https://login.taobao.com/member/login.jhtml"));
-             };
-         },
-         CollectMessages::descriptionBlocked(talvesk::MarketplaceGate::Kind::Login), 1},
         {"a failed load",
          [](CollectRig &rig) { rig.browser3.stateAfterNavigate = PageBrowser::LoadState::Failed; },
          CollectMessages::descriptionLoadFailed(), 1},
@@ -893,6 +885,20 @@ TEST(CollectDescriptionFailures, EachKeepsTheOtherPictures)
         EXPECT_EQ(result.notices, QStringList{CollectMessages::descriptionFailed(c.reason)});
         EXPECT_EQ(rig.browser3.navigations.size(), c.documentLoads * 2);
     }
+}
+
+// A description document that is the marketplace's login page stops the item as the item
+// page's own would: the user must log in first.
+TEST(CollectDescriptionFailures, ALoginPageInsteadBlocksTheItem)
+{
+    CollectRig rig;
+    nameADescriptionDocument(rig);
+    rig.browser3.onNavigate = [&rig](const QString &) {
+        rig.browser3.shownAddress = QUrl(QStringLiteral("https://login.taobao.com/member/login.jhtml"));
+    };
+    const CollectResult result = rig.collect();
+    EXPECT_EQ(result.status, CollectResult::Status::Blocked);
+    EXPECT_EQ(result.errorString, CollectMessages::blocked(talvesk::MarketplaceGate::Kind::Login));
 }
 
 // Ending the collect, by the user or by closing, while the document is read ends it as in any

@@ -63,8 +63,8 @@ TEST(CurrentLayout, FillsEachListOnceAtFullSize)
 {
     const QString host = QStringLiteral("//img.example/");
     const auto image = [&](const QString &source, const QString &lazy = {}) {
-        return PageImage{source.isEmpty() ? QString() : host + source,
-                         lazy.isEmpty() ? QString() : host + lazy};
+        return PageImage{
+            source.isEmpty() ? QString() : host + source, lazy.isEmpty() ? QString() : host + lazy, {}};
     };
     PageImages page;
     page.baseUrl = QUrl(QStringLiteral("https://item.example/item.htm?id=1"));
@@ -82,12 +82,12 @@ TEST(CurrentLayout, FillsEachListOnceAtFullSize)
         {image(QStringLiteral("d1.jpg")), image(QStringLiteral("s.gif"), QStringLiteral("d2.jpg")),
          image(QStringLiteral("spaceball.gif")),
          image(QStringLiteral("O1CN01_!!6000000002486-2-tps-750-195.png")), image(QStringLiteral("d1.jpg")),
-         PageImage{QStringLiteral("/desc/d3.jpg"), {}},
-         PageImage{QStringLiteral("data:image/gif;base64,R0lGOD"), host + QStringLiteral("d4.jpg")},
+         PageImage{QStringLiteral("/desc/d3.jpg"), {}, {}},
+         PageImage{QStringLiteral("data:image/gif;base64,R0lGOD"), host + QStringLiteral("d4.jpg"), {}},
          // white space around an address and line breaks inside it, cleaned as the browser does
-         PageImage{QStringLiteral("\n  //img.example/d5.jp\r\ng_q50.jpg_.webp\t "), {}},
+         PageImage{QStringLiteral("\n  //img.example/d5.jp\r\ng_q50.jpg_.webp\t "), {}, {}},
          // the platform's older pictures, directly under /tfs/
-         PageImage{QStringLiteral("https://img.example/tfs/TB1abc-750-200.png?getAvatar=avatar"), {}}},
+         PageImage{QStringLiteral("https://img.example/tfs/TB1abc-750-200.png?getAvatar=avatar"), {}, {}}},
         // the description tab, read only without a description root
         {image(QStringLiteral("tab.jpg"))},
     };

@@ -59,6 +59,35 @@ TEST(Extraction, Rule1WorkedExample)
     EXPECT_EQ(colour[1], QStringLiteral("null"));
 }
 
+// Each swatch carries its variant's name: the text of the span in its list item, else the
+// item's title, decoded; a swatch outside any list item has none.
+TEST(Extraction, SwatchesCarryTheirVariantNames)
+{
+    const QString swatch = QStringLiteral(
+        "<li data-value=\"1:%1\"%2><a href=\"#\" style=\"background:url(//img.example/sku/%1.jpg_%3.jpg) "
+        "center no-repeat;\">%4</a><i>已选中</i></li>");
+    const QString taobao =
+        swatch.arg(QStringLiteral("red"), QString(), QStringLiteral("30x30"),
+                   QStringLiteral("<span>酒红 &amp; 黑</span>")) +
+        swatch.arg(QStringLiteral("blue"), QStringLiteral(" title=\"雾霾蓝\""), QStringLiteral("30x30"),
+                   QString()) +
+        QStringLiteral("<a style=\"background:url(//img.example/sku/loose.jpg_30x30.jpg)\"></a>");
+    PictureList colour = nulls();
+    QStringList names;
+    extractColourPictures(taobao, colour, &names);
+    EXPECT_EQ(colour[2], QStringLiteral("http://img.example/sku/loose.jpg"));
+    EXPECT_EQ(names, (QStringList{QStringLiteral("酒红 & 黑"), QStringLiteral("雾霾蓝"), QString()}));
+
+    PictureList main = nulls();
+    colour = nulls();
+    names.clear();
+    extractTmallPictures(swatch.arg(QStringLiteral("red"), QString(), QStringLiteral("40x40q90"),
+                                    QStringLiteral("<span>红</span>")),
+                         main, colour, &names);
+    EXPECT_EQ(colour[0], QStringLiteral("http://img.example/sku/red.jpg"));
+    EXPECT_EQ(names, QStringList{QStringLiteral("红")});
+}
+
 TEST(Extraction, Rule2WorkedExample)
 {
     PictureList main = nulls();
@@ -375,7 +404,8 @@ TEST(Extraction, StoredAddressesHaveCharacterReferencesDecoded)
             return list[0];
         };
     };
-    const Extract colourSlot0 = slot0(extractColourPictures);
+    const Extract colourSlot0 =
+        slot0([](const QString &markup, PictureList &list) { extractColourPictures(markup, list); });
     const Extract mainSlot0 = slot0(extractMainPictures);
     const Extract description = slot0(extractDescriptionPictures);
     const Extract tmallMain = [](const QString &markup) {

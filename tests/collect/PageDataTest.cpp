@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "collect/DescriptionAddress.h"
+#include "collect/ItemData.h"
+#include "collect/ItemDataPictures.h"
 #include "collect/MarketplaceGate.h"
 
 #include "support/QStringPrinter.h"
 
 #include <gtest/gtest.h>
 
-using talvesk::descriptionAddress;
 using talvesk::MarketplaceGate;
+using talvesk::readItemData;
 using talvesk::ShownMarks;
 
 namespace {
@@ -64,10 +65,104 @@ TEST(DescriptionAddress, OnlyTheDataNamesItAndOnlyHttp)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        const auto named = descriptionAddress(c.scripts, kPage);
+        const auto named = readItemData(c.scripts, kPage).description;
         EXPECT_EQ(named.named, c.named);
         EXPECT_EQ(named.url, QUrl(QString::fromUtf8(c.url)));
     }
+}
+
+// The page's own form: an object set to a name, assigned later; the record is found by its
+// shape under whatever route, the gallery, variants, description, simplified mark and videos
+// read from it.
+TEST(ItemData, ReadsTheRecordByItsShapeUnderAnyRoute)
+{
+    const QString script = QStringLiteral(
+        "var b = {\"appData\":{},\"loaderData\":{\"detail2\":{\"data\":{\"res\":{"
+        "\"item\":{\"itemId\":\"1\",\"images\":[\"//img.example/g/1.jpg\",\"https://img.example/g/2.jpg\"],"
+        "\"videos\":[{\"url\":\"https://video.example/v/1.mp4?appKey=3\"}]},"
+        "\"skuBase\":{\"props\":[{\"name\":\"颜色分类\",\"values\":[{\"vid\":1,\"name\":\"黑色\","
+        "\"image\":\"https://img.example/c/1.jpg\"},{\"vid\":2,\"name\":\"白色\"}]},"
+        "{\"name\":\"尺码\",\"values\":[{\"vid\":3,\"name\":\"XL\"}]}]},"
+        "\"feature\":{\"pcResistDetail\":\"true\"}}}}}};\n"
+        "if (x) {}\nwindow.__ICE_APP_CONTEXT__ = b;");
+    const auto data = readItemData({script}, kPage);
+    ASSERT_TRUE(data.found);
+    EXPECT_EQ(data.gallery, (QStringList{QStringLiteral("//img.example/g/1.jpg"),
+                                         QStringLiteral("https://img.example/g/2.jpg")}));
+    ASSERT_EQ(data.variants.size(), 3);
+    EXPECT_EQ(data.variants.at(0).name, QStringLiteral("黑色"));
+    EXPECT_EQ(data.variants.at(0).picture, QStringLiteral("https://img.example/c/1.jpg"));
+    EXPECT_TRUE(data.variants.at(1).picture.isEmpty());
+    EXPECT_FALSE(data.description.named);
+    EXPECT_TRUE(data.markedSimplified);
+    EXPECT_EQ(data.videos, QStringList{QStringLiteral("https://video.example/v/1.mp4?appKey=3")});
+}
+
+// Only the item's own record names its description: not a recommended item's address that
+// comes first in the text, nor a second context forged for another item, nor a comment. An
+// address of 40 KB is still an address.
+TEST(ItemData, TheItemsOwnDescriptionWins)
+{
+    const QString longQuery(40 * 1024, u'a');
+    const QString forged = QStringLiteral(
+        "// \"pcADescUrl\":\"//evil.example/comment\"\nvar rec = {\"pcADescUrl\":\"//evil.example/rec\"};\n"
+        "window.__ICE_APP_CONTEXT__ = {\"loaderData\":{\"home\":{\"data\":{\"res\":{\"item\":{\"itemId\":2,"
+        "\"pcADescUrl\":\"//evil.example/other-item\"}}}}}};");
+    const QString real =
+        QStringLiteral("window.__ICE_APP_CONTEXT__ = {\"loaderData\":{\"home\":{\"data\":{\"res\":{"
+                       "\"recommend\":{\"item\":{\"itemId\":3,\"pcADescUrl\":\"//evil.example/rec2\"}},"
+                       "\"item\":{\"itemId\":1,\"pcADescUrl\":\"//market.example/d?q=%1\"}}}}}};")
+            .arg(longQuery);
+    const auto data = readItemData({forged, real}, kPage);
+    ASSERT_TRUE(data.found);
+    EXPECT_EQ(data.description.url.toString(), QStringLiteral("https://market.example/d?q=") + longQuery);
+}
+
+// Markers that never close cost one scan of the script, not one per marker: the page cannot
+// hold the program.
+TEST(ItemData, UnclosedMarkersAreReadInLinearTime)
+{
+    const QString hostile = QStringLiteral("window.__ICE_APP_CONTEXT__={").repeated(80000);
+    const QString keys = QStringLiteral("\"pcADescUrl\":\"").repeated(20000);
+    const auto data = readItemData({hostile, keys}, kPage);
+    EXPECT_FALSE(data.found);
+    EXPECT_FALSE(data.description.named);
+}
+
+// The data's gallery comes first, in its order, then what the gallery draws besides; one
+// picture reached by another scheme or host is listed once. Variants add their pictures in the
+// data's order, a shared picture keeping the first name; a drawn variant's name fills a gap.
+TEST(ItemData, IsASecondWitnessForGalleryAndVariants)
+{
+    talvesk::ItemData data;
+    data.found = true;
+    data.gallery = {QStringLiteral("https://img.alicdn.com/i/1.jpg"),
+                    QStringLiteral("//img.alicdn.com/i/2.jpg"),
+                    QStringLiteral("https://img.alicdn.com/i/3.jpg")};
+    data.variants = {{QStringLiteral("红"), QStringLiteral("https://gw.alicdn.com/c/1.jpg")},
+                     {QStringLiteral("XL"), {}},
+                     {QStringLiteral("粉红"), QStringLiteral("https://gw.alicdn.com/c/1.jpg")},
+                     {QString(), QStringLiteral("https://gw.alicdn.com/c/2.jpg")}};
+    talvesk::CollectedSet set;
+    set.mainPictures.clear();
+    set.colourPictures.clear();
+    set.mainPictures[0] = QStringLiteral("http://gw.alicdn.com/i/2.jpg");
+    set.mainPictures[1] = QStringLiteral("https://img.alicdn.com/i/9.jpg");
+    set.colourPictures[0] = QStringLiteral("https://img.alicdn.com/c/2.jpg");
+    set.colourPictures[1] = QStringLiteral("https://img.alicdn.com/c/3.jpg");
+    set.colourNames = {QStringLiteral("蓝"), QStringLiteral("绿")};
+    talvesk::addWhatTheDataNames(data, kPage, set);
+    EXPECT_EQ(talvesk::filledSlots(set.mainPictures),
+              (QStringList{QStringLiteral("https://img.alicdn.com/i/1.jpg"),
+                           QStringLiteral("https://img.alicdn.com/i/2.jpg"),
+                           QStringLiteral("https://img.alicdn.com/i/3.jpg"),
+                           QStringLiteral("https://img.alicdn.com/i/9.jpg")}));
+    EXPECT_EQ(talvesk::filledSlots(set.colourPictures),
+              (QStringList{QStringLiteral("https://gw.alicdn.com/c/1.jpg"),
+                           QStringLiteral("https://gw.alicdn.com/c/2.jpg"),
+                           QStringLiteral("https://img.alicdn.com/c/3.jpg")}));
+    EXPECT_EQ(set.colourNames,
+              (QStringList{QStringLiteral("红"), QStringLiteral("蓝"), QStringLiteral("绿")}));
 }
 
 // Login and check pages are known by their address, by their forms and sliders shown, and by

@@ -12,6 +12,9 @@
 #include "support/TaskResult.h"
 
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTimer>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -60,6 +63,58 @@ bool allNull(const PictureList &list)
     return filled(list).isEmpty() && list[0] == PictureList::nullSlot();
 }
 
+// Today's page as small as its reading needs: a gallery drawing some pictures, one variant
+// with a picture, and the data naming a gallery, the variants and perhaps a description
+// document, under a route name of its own, in the form the page's code assigns it.
+QString dataPage(quint16 port, const QStringList &drawn, const QStringList &named,
+                 const QString &document = {})
+{
+    const QString host = QStringLiteral("//127.0.0.1:%1/pics/").arg(port);
+    QString gallery;
+    for (const QString &name : drawn)
+        gallery += QStringLiteral("<div class=\"thumbnailItem--a1\"><img class=\"thumbnailPic--a2\" "
+                                  "src=\"%1%2.jpg_q50.jpg_.webp\"></div>")
+                       .arg(host, name);
+    QJsonArray images;
+    for (const QString &name : named)
+        images.append(host + name + QStringLiteral(".jpg"));
+    QJsonObject item{{QStringLiteral("itemId"), QStringLiteral("7")}, {QStringLiteral("images"), images}};
+    if (!document.isEmpty())
+        item.insert(QStringLiteral("pcADescUrl"), document);
+    const QJsonObject variants{
+        {QStringLiteral("props"),
+         QJsonArray{
+             QJsonObject{{QStringLiteral("name"), QStringLiteral("颜色分类")},
+                         {QStringLiteral("values"),
+                          QJsonArray{QJsonObject{{QStringLiteral("name"), QStringLiteral("雾蓝")},
+                                                 {QStringLiteral("image"), QStringLiteral("https:") + host +
+                                                                               QStringLiteral("v1.jpg")}},
+                                     QJsonObject{{QStringLiteral("name"), QStringLiteral("S")}}}}}}}};
+    const QJsonObject context{
+        {QStringLiteral("appData"), QJsonObject()},
+        {QStringLiteral("loaderData"),
+         QJsonObject{{QStringLiteral("item-pc"),
+                      QJsonObject{{QStringLiteral("data"),
+                                   QJsonObject{{QStringLiteral("res"),
+                                                QJsonObject{{QStringLiteral("item"), item},
+                                                            {QStringLiteral("skuBase"), variants}}}}}}}}}};
+    return QStringLiteral(
+               "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>连衣裙-淘宝网</title></head>"
+               "<body><div id=\"ice-container\"><div id=\"picGalleryEle\"><div class=\"thumbnail--a0\">%1"
+               "</div></div><div id=\"skuOptionsArea\"><div class=\"valueItem--b1\" data-vid=\"1\">"
+               "<span class=\"valueItemText--b4\" title=\"S\">S</span></div></div></div>"
+               "<script>var b = %2;\nwindow.__ICE_APP_CONTEXT__ = b;</script></body></html>")
+        .arg(gallery, QString::fromUtf8(QJsonDocument(context).toJson(QJsonDocument::Compact)));
+}
+
+QStringList fullSize(quint16 port, const QStringList &names)
+{
+    QStringList addresses;
+    for (const QString &name : names)
+        addresses.append(QStringLiteral("https://127.0.0.1:%1/pics/%2.jpg").arg(port).arg(name));
+    return addresses;
+}
+
 class CollectEndToEndTest : public ::testing::Test
 {
 protected:
@@ -104,6 +159,9 @@ protected:
         ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
         EXPECT_EQ(filled(result.set.mainPictures), item.mainPictures);
         EXPECT_EQ(filled(result.set.colourPictures), item.colourPictures);
+        if (!item.colourNames.isEmpty()) {
+            EXPECT_EQ(result.set.colourNames, item.colourNames);
+        }
         EXPECT_EQ(filled(result.set.descriptionPictures), item.descriptionPictures);
         EXPECT_EQ(result.set.itemTitle, item.itemTitle);
         EXPECT_EQ(CollectMessages::summary(result.counts), summary);
@@ -326,6 +384,119 @@ TEST_F(CollectEndToEndTest, DescriptionDocumentThatCannotBeReadKeepsTheRest)
     EXPECT_EQ(result.counts.description, 0);
 }
 
+// The marketplace serves the same address simplified or whole at random: a page that comes
+// simplified is loaded again before it is scrolled, and the whole page is collected as its
+// data names it: the gallery it does not draw in full, the variants with their names, the
+// description document; the data sits under a route of another name.
+TEST_F(CollectEndToEndTest, SimplifiedPageIsLoadedAgainUntilWhole)
+{
+    const quint16 port = m_shop.port();
+    m_shop.server().route(QStringLiteral("/desc/whole.html"),
+                          HttpResponse::html(QStringLiteral("<img src=\"//127.0.0.1:%1/pics/d1.jpg\">"
+                                                            "<img src=\"//127.0.0.1:%1/pics/d2.jpg\">")
+                                                 .arg(port)));
+    const QString path = QStringLiteral("/random/item.htm");
+    const QStringList gallery{QStringLiteral("g1"), QStringLiteral("g2"), QStringLiteral("g3"),
+                              QStringLiteral("g4"), QStringLiteral("g5")};
+    m_shop.server().routeInTurn(
+        path, {HttpResponse::html(dataPage(port, gallery.mid(0, 2), gallery.mid(0, 2))),
+               HttpResponse::html(dataPage(port, gallery.mid(0, 3), gallery,
+                                           QStringLiteral("//127.0.0.1:%1/desc/whole.html").arg(port)))});
+    QList<int> reloads;
+    const auto result =
+        started(m_command.run(m_shop.server().url(path).toString(), [&](const auto &progress) {
+            if (progress.phase == talvesk::CollectProgress::Phase::Reloading)
+                reloads.append(progress.reload);
+        }));
+    ASSERT_TRUE(waitUntil([&] { return result->has_value(); }));
+    const CollectResult &collected = **result;
+
+    ASSERT_TRUE(collected.ok()) << collected.errorString.toStdString();
+    EXPECT_EQ(m_shop.server().requestCount(path), 2);
+    EXPECT_TRUE(reloads.contains(1));
+    EXPECT_EQ(filled(collected.set.mainPictures), fullSize(port, gallery));
+    EXPECT_EQ(filled(collected.set.colourPictures), fullSize(port, {QStringLiteral("v1")}));
+    EXPECT_EQ(collected.set.colourNames, QStringList{QStringLiteral("雾蓝")});
+    EXPECT_EQ(filled(collected.set.descriptionPictures),
+              fullSize(port, {QStringLiteral("d1"), QStringLiteral("d2")}));
+    EXPECT_FALSE(collected.set.simplified);
+    EXPECT_TRUE(collected.notices.isEmpty()) << collected.notices.join(u'\n').toStdString();
+}
+
+// A page that stays simplified is loaded three times in all, then collected as it is, with a
+// notice that says so.
+TEST_F(CollectEndToEndTest, PageThatStaysSimplifiedIsSaid)
+{
+    const quint16 port = m_shop.port();
+    const QString path = QStringLiteral("/simple/item.htm");
+    m_shop.server().route(path, HttpResponse::html(dataPage(port, {QStringLiteral("g1")},
+                                                            {QStringLiteral("g1"), QStringLiteral("g2")})));
+
+    const CollectResult result = collect(m_shop.server().url(path));
+
+    ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
+    EXPECT_EQ(m_shop.server().requestCount(path), 3);
+    EXPECT_EQ(filled(result.set.mainPictures), fullSize(port, {QStringLiteral("g1"), QStringLiteral("g2")}));
+    EXPECT_TRUE(result.set.simplified);
+    EXPECT_EQ(result.notices, QStringList{CollectMessages::servedSimplified()});
+}
+
+// A description document that goes elsewhere once it has been scrolled to its end, while it
+// settles before its pictures are read, gives none of the other page's pictures.
+TEST_F(CollectEndToEndTest, DescriptionThatNavigatesAwayGivesNothingOfTheOtherPage)
+{
+    const quint16 port = m_shop.port();
+    m_shop.server().route(
+        QStringLiteral("/desc/elsewhere.html"),
+        HttpResponse::html(QStringLiteral("<img src=\"//127.0.0.1:%1/pics/x1.jpg\">").arg(port)));
+    m_shop.server().route(
+        QStringLiteral("/desc/leaving.html"),
+        HttpResponse::html(
+            QStringLiteral("<div style=\"height:1500px\"><img src=\"//127.0.0.1:%1/pics/d1.jpg\">"
+                           "</div><script>var leaving = false; addEventListener('scroll', function () {"
+                           " if (leaving || scrollY + innerHeight < document.body.scrollHeight - 1) return;"
+                           " leaving = true; setTimeout(function () { location.href = '/desc/elsewhere.html';"
+                           " }, 150); });</script>")
+                .arg(port)));
+    const QString path = QStringLiteral("/leaving/item.htm");
+    m_shop.server().route(path,
+                          HttpResponse::html(dataPage(port, {QStringLiteral("g1")}, {QStringLiteral("g1")},
+                                                      QStringLiteral("/desc/leaving.html"))));
+
+    const CollectResult result = collect(m_shop.server().url(path));
+
+    ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
+    EXPECT_EQ(result.descriptionFailure, CollectMessages::descriptionGone());
+    EXPECT_TRUE(allNull(result.set.descriptionPictures));
+}
+
+// A description document cut short by the time limit keeps the pictures it showed, in order,
+// and says it was not read to its end.
+TEST_F(CollectEndToEndTest, DescriptionCutShortKeepsWhatItShowed)
+{
+    const quint16 port = m_shop.port();
+    m_shop.server().route(
+        QStringLiteral("/desc/endless.html"),
+        HttpResponse::html(QStringLiteral("<img src=\"//127.0.0.1:%1/pics/d1.jpg\"><script>var n = 0; "
+                                          "setInterval(function () { var d = document.createElement('div'); "
+                                          "d.style.height = '3000px'; document.body.appendChild(d); }, 20);"
+                                          "</script>")
+                               .arg(port)));
+    const QString path = QStringLiteral("/endless/item.htm");
+    m_shop.server().route(path,
+                          HttpResponse::html(dataPage(port, {QStringLiteral("g1")}, {QStringLiteral("g1")},
+                                                      QStringLiteral("/desc/endless.html"))));
+    m_command.setTimeLimit(3);
+
+    const CollectResult result = collect(m_shop.server().url(path));
+
+    ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
+    EXPECT_EQ(result.descriptionCutShort, CollectMessages::descriptionTimedOut(3));
+    EXPECT_EQ(filled(result.set.descriptionPictures), fullSize(port, {QStringLiteral("d1")}));
+    EXPECT_EQ(result.notices,
+              QStringList{CollectMessages::descriptionCutShort(CollectMessages::descriptionTimedOut(3))});
+}
+
 // The marketplace's login page (reached by a redirect) and its slider check (in a frame over
 // the page) are named as such, not as pages without pictures; the page is left where the
 // marketplace sent it, so the user can log in or pass the check there, and nothing is kept.
@@ -381,21 +552,28 @@ TEST_F(CollectEndToEndTest, LoginAndVerificationPagesAreNamed)
 
 // A stray classic id (a "description" div holding a placeholder) beside a gallery and variants
 // of today's form does not make the page a classic one, and a check the page's code carries but
-// does not show makes it no check page: today's lists are collected.
+// does not show, or shows in a frame nobody can see, makes it no check page: today's lists are
+// collected.
 TEST_F(CollectEndToEndTest, StrayMarksDoNotHideTodaysGallery)
 {
     const QString path = QStringLiteral("/stray/item.htm");
     const ItemPageMarkup page =
         currentLayoutPage(m_shop.port(), path, Generation::IceContainer, Marketplace::Tmall);
     m_shop.server().route(
-        path, HttpResponse::html(
-                  QString(page.markup)
-                      .replace(QStringLiteral("<body>"),
-                               QStringLiteral("<body><div id=\"description\"><img src=\"//127.0.0.1:%1/"
-                                              "pics/s.gif\"></div><div class=\"baxia-dialog\" "
-                                              "style=\"display:none\"><div id=\"nc_1_wrapper\"></div></div>"
-                                              "<script>var tip = \"请按住滑块，拖动到最右边\";</script>")
-                                   .arg(m_shop.port()))));
+        path,
+        HttpResponse::html(
+            QString(page.markup)
+                .replace(QStringLiteral("<body>"),
+                         QStringLiteral("<body><div id=\"description\"><img src=\"//127.0.0.1:%1/"
+                                        "pics/s.gif\"></div><div class=\"baxia-dialog\" "
+                                        "style=\"display:none\"><div id=\"nc_1_wrapper\"></div></div>"
+                                        "<script>var tip = \"请按住滑块，拖动到最右边\";</script>"
+                                        "<iframe src=\"/_____tmd_____/punish?x5secdata=1&action=captcha\" "
+                                        "style=\"width:1px;height:1px;border:0\"></iframe>"
+                                        "<iframe src=\"/_____tmd_____/punish?x5secdata=2&action=captcha\" "
+                                        "style=\"position:absolute;left:-3000px;width:400px;height:300px\">"
+                                        "</iframe>")
+                             .arg(m_shop.port()))));
 
     const CollectResult result = collect(page.item.url);
 

@@ -136,6 +136,7 @@ ItemPageMarkup currentLayoutPage(quint16 port, const QString &path, Generation g
         page.item.mainPictures.append(Pictures::fullSize(address));
     for (const QString &address : colours)
         page.item.colourPictures.append(Pictures::fullSize(address));
+    page.item.colourNames = {QStringLiteral("红色"), QStringLiteral("蓝色"), QStringLiteral("黑色")};
     for (const QString &address : descriptions) {
         if (place.inPage)
             page.item.descriptionPictures.append(Pictures::fullSize(address));
@@ -282,16 +283,37 @@ ItemPageMarkup currentLayoutPage(quint16 port, const QString &path, Generation g
     }
 
     const QString rootId = iceContainer ? QStringLiteral("ice-container") : QStringLiteral("root");
-    QJsonArray dataCopies;
-    for (const QString &address : main + colours)
-        dataCopies.append(address + thumbnailSuffix);
-    QJsonObject item{{QStringLiteral("images"), dataCopies}};
+    // The data names the gallery at full size and the variants with their pictures, as the
+    // page draws them.
+    QJsonArray gallery;
+    for (const QString &address : main)
+        gallery.append(address);
+    QJsonObject item{{QStringLiteral("itemId"), QStringLiteral("1")}, {QStringLiteral("images"), gallery}};
+    const auto value = [](const QString &valueName, const QString &picture = {}) {
+        QJsonObject entry{{QStringLiteral("name"), valueName}};
+        if (!picture.isEmpty())
+            entry.insert(QStringLiteral("image"), QStringLiteral("https:") + picture);
+        return entry;
+    };
+    const QJsonObject skuBase{
+        {QStringLiteral("props"),
+         QJsonArray{QJsonObject{{QStringLiteral("name"), QStringLiteral("颜色分类")},
+                                {QStringLiteral("values"),
+                                 QJsonArray{value(QStringLiteral("红色"), colours.at(0)),
+                                            value(QStringLiteral("蓝色"), colours.at(1)),
+                                            value(QStringLiteral("米白")),
+                                            value(QStringLiteral("红色加绒"), colours.at(0)),
+                                            value(QStringLiteral("黑色"), colours.at(2))}}},
+                    QJsonObject{{QStringLiteral("name"), QStringLiteral("尺码")},
+                                {QStringLiteral("values"),
+                                 QJsonArray{value(QStringLiteral("S")), value(QStringLiteral("M"))}}}}}};
     QString forgeries;
     if (!place.namedInData.isEmpty()) {
         item.insert(QStringLiteral("pcADescUrl"), place.namedInData);
         // What the page's scripts may do to whoever trusts their world: other data, functions
         // that answer falsely or never, and elements that shadow the document's properties.
-        forgeries = QStringLiteral(R"js(<form name="querySelectorAll"></form><img name="baseURI" alt=""><form name="body"></form>
+        forgeries = QStringLiteral(
+            R"js(<form name="querySelectorAll"></form><img name="baseURI" alt=""><form name="body"></form>
 <script>
 window.__ICE_APP_CONTEXT__ = {loaderData: {home: {data: {res: {item: {pcADescUrl: "javascript:alert(1)"}}}}}};
 Object.defineProperty(window, "__ICE_APP_CONTEXT__", {get: function () { for (;;) {} }});
@@ -305,11 +327,12 @@ String.prototype.indexOf = function () { return -1; };
     const QJsonObject data =
         iceContainer
             ? QJsonObject{{QStringLiteral("loaderData"),
-                           QJsonObject{
-                               {QStringLiteral("home"),
-                                QJsonObject{{QStringLiteral("data"),
-                                             QJsonObject{{QStringLiteral("res"),
-                                                          QJsonObject{{QStringLiteral("item"), item}}}}}}}}}}
+                           QJsonObject{{QStringLiteral("home"),
+                                        QJsonObject{{QStringLiteral("data"),
+                                                     QJsonObject{{QStringLiteral("res"),
+                                                                  QJsonObject{{QStringLiteral("item"), item},
+                                                                              {QStringLiteral("skuBase"),
+                                                                               skuBase}}}}}}}}}}
             : QJsonObject{{QStringLiteral("item"), item}};
     const QString dataScript =
         QStringLiteral("<script>window.%1 = %2;</script>\n")

@@ -158,6 +158,15 @@ QUrl LocalHttpServer::url(const QString &path) const
 void LocalHttpServer::route(const QString &path, const HttpResponse &response)
 {
     m_routes.insert(path, response);
+    m_turns.remove(path);
+}
+
+void LocalHttpServer::routeInTurn(const QString &path, const QList<HttpResponse> &responses)
+{
+    if (responses.isEmpty())
+        return;
+    m_routes.insert(path, responses.last());
+    m_turns.insert(path, responses.mid(0, responses.size() - 1));
 }
 
 void LocalHttpServer::setFallback(std::function<HttpResponse(const HttpRequest &)> fallback)
@@ -243,7 +252,9 @@ void LocalHttpServer::respond(QTcpSocket *socket, const HttpRequest &request)
 {
     const QString path = QString::fromUtf8(request.path);
     HttpResponse response;
-    if (m_routes.contains(path))
+    if (QList<HttpResponse> &turns = m_turns[path]; !turns.isEmpty())
+        response = turns.takeFirst();
+    else if (m_routes.contains(path))
         response = m_routes.value(path);
     else if (m_fallback)
         response = m_fallback(request);

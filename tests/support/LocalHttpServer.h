@@ -91,6 +91,8 @@ public:
     QUrl url(const QString &path) const;
 
     void route(const QString &path, const HttpResponse &response);
+    // Answers the requests for path with these responses in turn, the last one from then on.
+    void routeInTurn(const QString &path, const QList<HttpResponse> &responses);
     void setFallback(std::function<HttpResponse(const HttpRequest &)> fallback);
     // Adds ms before every response, as a distant server's round trip would.
     void setAddedDelay(int ms) { m_addedDelayMs = ms; }
@@ -117,6 +119,7 @@ private:
 
     QTcpServer *m_server;
     QHash<QString, HttpResponse> m_routes;
+    QHash<QString, QList<HttpResponse>> m_turns; // by path: the responses still to come before the route
     std::function<HttpResponse(const HttpRequest &)> m_fallback;
     QList<HttpRequest> m_requests;
     QHash<QTcpSocket *, QByteArray> m_pending;

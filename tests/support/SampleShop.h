@@ -43,6 +43,7 @@ struct SampleItem
     // The full-size picture addresses that a collect finds, in slot order.
     QStringList mainPictures;
     QStringList colourPictures;
+    QStringList colourNames; // the variants' names, beside colourPictures
     QStringList descriptionPictures;
 };
 

@@ -48,7 +48,7 @@ public:
     std::optional<QList<talvesk::PageElement>> blocks(const QStringList &ids)
     {
         const auto reading = answer<talvesk::PageAnswer<talvesk::ItemPageReading>>([&](auto reply) {
-            m_document->readItemPage({ids, {}, {}, {}, {}}, reply);
+            m_document->readItemPage({ids, {}, {}, {}, {}, {}, {}}, reply);
         });
         return reading ? std::optional<QList<talvesk::PageElement>>(reading->blocks) : std::nullopt;
     }

@@ -32,9 +32,13 @@ QString collectedSetJson(const QString &address, const CollectedSet &set)
     const auto list = [&json](const PictureList &pictures) {
         return json(QJsonArray::fromStringList(filledSlots(pictures)));
     };
-    return QStringLiteral(R"({"address":%1,"title":%2,"main":%3,"colour":%4,"description":%5})")
+    QStringList colourNames;
+    for (int slot = 0; slot < countPictures(set.colourPictures); ++slot)
+        colourNames.append(colourNameAt(set, slot));
+    return QStringLiteral(
+               R"({"address":%1,"title":%2,"main":%3,"colour":%4,"colourNames":%5,"description":%6})")
         .arg(text(address), text(set.itemTitle), list(set.mainPictures), list(set.colourPictures),
-             list(set.descriptionPictures));
+             json(QJsonArray::fromStringList(colourNames)), list(set.descriptionPictures));
 }
 
 QString collectedSetListing(const QString &address, const CollectedSet &set)

@@ -184,6 +184,18 @@ public:
                                         .arg(shownAddress, collected.descriptionFailure));
             outcome.status = ExitPicturesFailed;
         }
+        if (!collected.descriptionCutShort.isEmpty()) {
+            reportFailure(messages, QStringLiteral("%1: the description pictures were read only in part: %2")
+                                        .arg(shownAddress, collected.descriptionCutShort));
+            outcome.status = ExitPicturesFailed;
+        }
+        if (collected.set.simplified) {
+            reportFailure(messages,
+                          QStringLiteral("%1: the marketplace served a simplified page at every load "
+                                         "(no description; main pictures may be missing)")
+                              .arg(shownAddress));
+            outcome.status = ExitPicturesFailed;
+        }
         if (m_options.saveFolder.isEmpty()) {
             outcome.output = m_options.json ? collectedSetJson(address, collected.set) + QLatin1Char('\n')
                                             : collectedSetListing(address, collected.set);
@@ -208,22 +220,29 @@ public:
         co_return outcome;
     }
 
-    // Empties the item page for the next item: a blank page that must load within a short
-    // limit. A page whose handlers for leaving it hold its renderer does not, and the slot is
-    // then spent: the next item gets a fresh page, with a renderer of its own.
+    // Empties the item page and the description document's for the next item: blank pages
+    // that must load within a short limit. A page whose handlers for leaving it hold its
+    // renderer does not, and the slot is then spent: the next item gets fresh pages, with
+    // renderers of their own.
     QCoro::Task<> letGo()
     {
         Waits waits(m_loop);
         waits.dependOn(m_itemBrowser->presence());
+        waits.dependOn(m_descriptionBrowser->presence());
         m_letGo = &waits;
-        m_itemBrowser->navigateBlank();
         const std::int64_t deadline = m_loop.now() + kLetGoMs;
-        while (!waits.aborted() && m_itemBrowser->loadState() == PageBrowser::LoadState::Loading &&
-               m_loop.now() < deadline)
-            co_await waitForChange(waits, *m_itemBrowser, static_cast<int>(deadline - m_loop.now()));
+        for (QtPageBrowser *browser : {m_itemBrowser, m_descriptionBrowser}) {
+            if (browser == m_descriptionBrowser && browser->address() == QUrl(QStringLiteral("about:blank")) &&
+                browser->loadState() != PageBrowser::LoadState::Loading)
+                continue; // nothing was read in it, or it let go already
+            browser->navigateBlank();
+            while (!waits.aborted() && browser->loadState() == PageBrowser::LoadState::Loading &&
+                   m_loop.now() < deadline)
+                co_await waitForChange(waits, *browser, static_cast<int>(deadline - m_loop.now()));
+            if (waits.aborted() || browser->loadState() != PageBrowser::LoadState::Finished)
+                m_spent = true;
+        }
         m_letGo = nullptr;
-        if (waits.aborted() || m_itemBrowser->loadState() != PageBrowser::LoadState::Finished)
-            m_spent = true;
     }
 
     // Stops what runs: the download drops its partial files at once, the pages go, so that

@@ -54,7 +54,8 @@ QList<PageImage> imagesOf(const QVariant &rows)
     QList<PageImage> images;
     for (const QVariant &row : rows.toList()) {
         const QVariantList sources = row.toList();
-        images.append({sources.value(0).toString(), sources.value(1).toString()});
+        images.append(
+            {sources.value(0).toString(), sources.value(1).toString(), sources.value(2).toString()});
     }
     return images;
 }
@@ -88,13 +89,35 @@ function hasArea(element) {
   var box = E.getBoundingClientRect.call(element);
   return box.width > 0 && box.height > 0;
 }
-function imageRows(elements, lazyAttributes) {
+// Rendered, large enough for a person to use, and not placed outside its page.
+function seenByAPerson(element) {
+  if (!rendered(element))
+    return false;
+  var box = E.getBoundingClientRect.call(element);
+  if (box.width < 10 || box.height < 10)
+    return false;
+  var doc = getter(N, "ownerDocument").call(element), view = getter(D, "defaultView").call(doc);
+  var root = getter(D, "documentElement").call(doc);
+  var x = box.left + view.scrollX, y = box.top + view.scrollY;
+  var width = Math.max(getter(E, "scrollWidth").call(root), view.innerWidth);
+  var height = Math.max(getter(E, "scrollHeight").call(root), view.innerHeight);
+  return x + box.width > 0 && y + box.height > 0 && x < width && y < height;
+}
+function labelOf(element, containers, labels) {
+  var container = containers ? E.closest.call(element, containers) : null;
+  if (!container)
+    return "";
+  var label = labels ? E.querySelector.call(container, labels) : null;
+  var text = label ? (attribute(label, "title") || textOf(label)) : "";
+  return (text || attribute(container, "title") || "").trim();
+}
+function imageRows(elements, lazyAttributes, containers, labels) {
   var rows = [];
   for (var i = 0; i < elements.length; ++i) {
     var lazy = "";
     for (var k = 0; k < lazyAttributes.length && !lazy; ++k)
       lazy = attribute(elements[i], lazyAttributes[k]);
-    rows.push([written(attribute(elements[i], "src")), written(lazy)]);
+    rows.push([written(attribute(elements[i], "src")), written(lazy), labelOf(elements[i], containers, labels)]);
   }
   return rows;
 }
@@ -208,7 +231,8 @@ void QtPageDocument::readItemPage(const ItemPageQuery &query, Reply<ItemPageRead
     // swapped holds the address exactly as written.
     static const QString script =
         kDomPrelude +
-        QStringLiteral(R"js((function (blockIds, lazyId, lazyAttribute, selectors, lazyAttributes) {
+        QStringLiteral(
+            R"js((function (blockIds, lazyId, lazyAttribute, selectors, lazyAttributes, containers, labels) {
   function divsOf(ids) {
     return ids.length ? all(document, ids.map(function (id) { return 'div[id="' + CSS.escape(id) + '"]'; }).join(",")) : [];
   }
@@ -228,13 +252,14 @@ void QtPageDocument::readItemPage(const ItemPageQuery &query, Reply<ItemPageRead
     blocks.push([attribute(divs[i], "id"), innerHtml(divs[i])]);
   var sets = [];
   for (var i = 0; i < selectors.length; ++i)
-    sets.push(imageRows(all(document, selectors[i]), lazyAttributes));
+    sets.push(imageRows(all(document, selectors[i]), lazyAttributes, containers, labels));
   return [blocks, baseUri(document), sets];
-})(%1, %2, %3, %4, %5))js");
+})(%1, %2, %3, %4, %5, %6, %7))js");
     evaluate(script.arg(jsLiteral(QJsonArray::fromStringList(query.blockIds)), jsLiteral(query.lazyBlockId),
                         jsLiteral(query.lazyBlockAttribute),
                         jsLiteral(QJsonArray::fromStringList(query.selectors)),
-                        jsLiteral(QJsonArray::fromStringList(query.lazyAttributes))),
+                        jsLiteral(QJsonArray::fromStringList(query.lazyAttributes)),
+                        jsLiteral(query.labelContainers), jsLiteral(query.labelElements)),
              answerWith<ItemPageReading>(
                  std::move(reply), [](const QVariant &value) -> std::optional<ItemPageReading> {
                      const QVariantList answer = listOf(value, 3);
@@ -306,7 +331,7 @@ void QtPageDocument::shownMarks(const QStringList &selectors, const QStringList 
       found[i] = found[i] || text.indexOf(phrases[i]) >= 0;
     var inner = all(doc, "iframe,frame");
     for (var i = 0; i < inner.length; ++i) {
-      if (!rendered(inner[i]))
+      if (!seenByAPerson(inner[i]))
         continue;
       var content = null;
       try { content = frameGetter(inner[i], "contentDocument").call(inner[i]); } catch (e) {}

@@ -1,0 +1,87 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "collect/ItemDataPictures.h"
+
+#include "collect/PagePictures.h"
+
+#include <QHash>
+
+namespace talvesk {
+
+namespace {
+
+// A list built picture by picture, each once by its identity, with a name per picture.
+class ListBuilder
+{
+public:
+    // Adds the picture, or names it where it is listed without a name.
+    void add(const QString &address, const QString &name = {})
+    {
+        if (address.isEmpty())
+            return;
+        const QString identity = pictureIdentity(address);
+        if (const auto listed = m_slots.constFind(identity); listed != m_slots.cend()) {
+            QString &known = m_names[*listed];
+            if (known.isEmpty())
+                known = name;
+            return;
+        }
+        if (m_addresses.size() == PictureList::kSlots) {
+            m_overflowed = true;
+            return;
+        }
+        m_slots.insert(identity, static_cast<int>(m_addresses.size()));
+        m_addresses.append(address);
+        m_names.append(name);
+    }
+
+    qsizetype size() const { return m_addresses.size(); }
+
+    void moveInto(PictureList &list, QStringList *names)
+    {
+        list.clear();
+        for (int slot = 0; slot < m_addresses.size(); ++slot)
+            list[slot] = m_addresses.at(slot);
+        if (m_overflowed)
+            list.markOverflowed();
+        if (names)
+            *names = m_names;
+    }
+
+private:
+    QStringList m_addresses;
+    QStringList m_names;
+    QHash<QString, int> m_slots;
+    bool m_overflowed = false;
+};
+
+} // namespace
+
+void addWhatTheDataNames(const ItemData &data, const QUrl &base, CollectedSet &set)
+{
+    ListBuilder main;
+    for (const QString &picture : data.gallery)
+        main.add(pictureAddress({picture, {}, {}}, base));
+    if (main.size() > 0) {
+        const bool overflowed = set.mainPictures.overflowed();
+        for (const QString &drawn : filledSlots(set.mainPictures))
+            main.add(drawn);
+        main.moveInto(set.mainPictures, nullptr);
+        if (overflowed)
+            set.mainPictures.markOverflowed();
+    }
+
+    ListBuilder colour;
+    for (const ItemVariant &variant : data.variants)
+        colour.add(pictureAddress({variant.picture, {}, {}}, base), variant.name);
+    if (colour.size() > 0) {
+        const bool overflowed = set.colourPictures.overflowed();
+        const QStringList drawn = filledSlots(set.colourPictures);
+        for (int slot = 0; slot < drawn.size(); ++slot)
+            colour.add(drawn.at(slot), colourNameAt(set, slot));
+        colour.moveInto(set.colourPictures, &set.colourNames);
+        if (overflowed)
+            set.colourPictures.markOverflowed();
+    }
+}
+
+} // namespace talvesk
