@@ -232,7 +232,8 @@ public:
         m_letGo = &waits;
         const std::int64_t deadline = m_loop.now() + kLetGoMs;
         for (QtPageBrowser *browser : {m_itemBrowser, m_descriptionBrowser}) {
-            if (browser == m_descriptionBrowser && browser->address() == QUrl(QStringLiteral("about:blank")) &&
+            if (browser == m_descriptionBrowser &&
+                browser->address() == QUrl(QStringLiteral("about:blank")) &&
                 browser->loadState() != PageBrowser::LoadState::Loading)
                 continue; // nothing was read in it, or it let go already
             browser->navigateBlank();
