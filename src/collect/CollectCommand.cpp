@@ -285,27 +285,27 @@ QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrows
         visit.document.reset();
         return std::move(visit);
     };
-    const auto gated = [&]() -> QCoro::Task<bool> {
+    // The document the browser shows now, unless it is none or a login or check page.
+    const auto takeDocument = [&]() -> QCoro::Task<Visit::End> {
+        visit.document = browser.document();
+        if (!visit.document)
+            co_return Visit::End::NoDocument;
         visit.gate = co_await gateOf(waits, browser, *visit.document);
-        co_return visit.gate != MarketplaceGate::Kind::None;
+        co_return visit.gate != MarketplaceGate::Kind::None ? Visit::End::Blocked : Visit::End::Ready;
     };
 
-    bool shown = false;
     for (int reloads = 0;; ++reloads) {
         const Visit::End loaded = co_await waitUntilLoaded(waits, browser, visit.generation);
         if (waits.aborted())
             co_return visit;
         if (loaded != Visit::End::Ready)
             co_return ending(loaded);
-        visit.document = browser.document();
-        if (!visit.document)
-            co_return ending(Visit::End::NoDocument);
         // A login or check page is named as such before anything is scrolled or read.
-        shown = co_await gated();
+        const Visit::End taken = co_await takeDocument();
         if (waits.aborted())
             co_return visit;
-        if (shown)
-            co_return ending(Visit::End::Blocked);
+        if (taken != Visit::End::Ready)
+            co_return ending(taken);
         if (!itemPage)
             break;
         // The data is read before the scroll, so a simplified page is loaded again at once.
@@ -378,15 +378,12 @@ QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrows
     // A page that went elsewhere meanwhile is not the one loaded.
     if (browser.loadGeneration() != visit.generation)
         co_return ending(Visit::End::Gone);
-    visit.document = browser.document();
-    if (!visit.document)
-        co_return ending(Visit::End::NoDocument);
     // A check may also come up over the page while it is scrolled.
-    shown = co_await gated();
+    const Visit::End taken = co_await takeDocument();
     if (waits.aborted())
         co_return visit;
-    if (shown)
-        co_return ending(Visit::End::Blocked);
+    if (taken != Visit::End::Ready)
+        co_return ending(taken);
     visit.end = Visit::End::Ready;
     co_return visit;
 }
