@@ -188,6 +188,12 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
     keepClock();
     m_deadlineAt = m_loop.now() + std::int64_t{m_timeLimitSeconds} * 1000;
     armTimeLimit();
+    // A document loaded ahead and never read runs on unseen no longer than the collect.
+    const auto unloadUnread = qScopeGuard([this, &waits] {
+        if (m_preloadedGeneration >= 0 && !waits.gone())
+            m_descriptionBrowser.navigateBlank();
+        m_preloadedGeneration = -1;
+    });
 
     const Visit page = co_await visit(waits, m_itemBrowser, address);
     if (waits.aborted())
@@ -269,8 +275,15 @@ QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrows
     // The item page's phases are the collect's; the description document's are all one.
     const bool itemPage = &browser == &m_itemBrowser;
     Visit visit;
-    browser.navigate(address);
-    visit.generation = browser.loadGeneration();
+    if (&browser == &m_descriptionBrowser && m_preloadedGeneration == browser.loadGeneration() &&
+        m_preloadedAddress == address) {
+        visit.generation = m_preloadedGeneration; // loading, or loaded, already
+    } else {
+        browser.navigate(address);
+        visit.generation = browser.loadGeneration();
+    }
+    if (&browser == &m_descriptionBrowser)
+        m_preloadedGeneration = -1;
     // A page that went away, or failed to load, because the marketplace sent it to a login or
     // check page is named as such.
     const auto ending = [&](Visit::End end) -> Visit {
@@ -331,6 +344,8 @@ QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrows
     }
     if (itemPage && m_phase == CollectProgress::Phase::Reloading)
         setPhase(CollectProgress::Phase::Loading);
+    if (itemPage)
+        preloadDescription(visit.data);
 
     // Scrolled to the top only once the page has its turn to scroll on from there.
     ScrollTurns::Turn turn = co_await turnToScroll(waits);
@@ -386,6 +401,15 @@ QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrows
         co_return ending(taken);
     visit.end = Visit::End::Ready;
     co_return visit;
+}
+
+void CollectCommand::preloadDescription(const ItemData &data)
+{
+    if (!data.found || data.description.url.isEmpty())
+        return;
+    m_preloadedAddress = QString::fromUtf8(data.description.url.toEncoded());
+    m_descriptionBrowser.navigate(m_preloadedAddress);
+    m_preloadedGeneration = m_descriptionBrowser.loadGeneration();
 }
 
 QCoro::Task<ScrollTurns::Turn> CollectCommand::turnToScroll(Waits &waits)

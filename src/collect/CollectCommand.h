@@ -185,6 +185,9 @@ private:
     CollectResult ended();
     CollectResult fail(const QString &message);
     CollectResult blocked(MarketplaceGate::Kind gate);
+    // Starts loading the description document the data names, for today's page, so that it
+    // loads while the item page scrolls.
+    void preloadDescription(const ItemData &data);
     // Waits for a turn to scroll, when pages take turns, with the time limit stopped meanwhile.
     QCoro::Task<ScrollTurns::Turn> turnToScroll(Waits &waits);
     // Ends the collect, or its description read, once the time limit runs out from now on.
@@ -210,6 +213,9 @@ private:
     Waits *m_waits = nullptr;             // the running collect's
     Waits *m_descriptionWaits = nullptr;  // the running description document read's
     bool m_descriptionTimedOut = false;
+    // The description document loaded ahead while the item page scrolls, until it is read.
+    QString m_preloadedAddress;
+    int m_preloadedGeneration = -1;
     int m_reload = 0;                          // of the item page, while it is loaded again
     std::optional<CollectAbort> m_abortReason; // of the running collect, once ended from outside
     std::unique_ptr<PendingCall> m_deadline;
