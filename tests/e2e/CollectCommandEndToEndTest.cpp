@@ -12,9 +12,6 @@
 #include "support/TaskResult.h"
 
 #include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTimer>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -33,6 +30,8 @@ using talvesk::PictureList;
 using talvesk::QtEventLoop;
 using talvesk::QtPageBrowser;
 using talvesk::test::currentLayoutPage;
+using talvesk::test::dataPage;
+using talvesk::test::dataPagePictures;
 using talvesk::test::DescriptionDocument;
 using talvesk::test::descriptionDocument;
 using talvesk::test::DescriptionForm;
@@ -61,58 +60,6 @@ QStringList filled(const PictureList &list)
 bool allNull(const PictureList &list)
 {
     return filled(list).isEmpty() && list[0] == PictureList::nullSlot();
-}
-
-// Today's page as small as its reading needs: a gallery drawing some pictures, one variant
-// with a picture, and the data naming a gallery, the variants and perhaps a description
-// document, under a route name of its own, in the form the page's code assigns it.
-QString dataPage(quint16 port, const QStringList &drawn, const QStringList &named,
-                 const QString &document = {})
-{
-    const QString host = QStringLiteral("//127.0.0.1:%1/pics/").arg(port);
-    QString gallery;
-    for (const QString &name : drawn)
-        gallery += QStringLiteral("<div class=\"thumbnailItem--a1\"><img class=\"thumbnailPic--a2\" "
-                                  "src=\"%1%2.jpg_q50.jpg_.webp\"></div>")
-                       .arg(host, name);
-    QJsonArray images;
-    for (const QString &name : named)
-        images.append(host + name + QStringLiteral(".jpg"));
-    QJsonObject item{{QStringLiteral("itemId"), QStringLiteral("7")}, {QStringLiteral("images"), images}};
-    if (!document.isEmpty())
-        item.insert(QStringLiteral("pcADescUrl"), document);
-    const QJsonObject variants{
-        {QStringLiteral("props"),
-         QJsonArray{
-             QJsonObject{{QStringLiteral("name"), QStringLiteral("颜色分类")},
-                         {QStringLiteral("values"),
-                          QJsonArray{QJsonObject{{QStringLiteral("name"), QStringLiteral("雾蓝")},
-                                                 {QStringLiteral("image"), QStringLiteral("https:") + host +
-                                                                               QStringLiteral("v1.jpg")}},
-                                     QJsonObject{{QStringLiteral("name"), QStringLiteral("S")}}}}}}}};
-    const QJsonObject context{
-        {QStringLiteral("appData"), QJsonObject()},
-        {QStringLiteral("loaderData"),
-         QJsonObject{{QStringLiteral("item-pc"),
-                      QJsonObject{{QStringLiteral("data"),
-                                   QJsonObject{{QStringLiteral("res"),
-                                                QJsonObject{{QStringLiteral("item"), item},
-                                                            {QStringLiteral("skuBase"), variants}}}}}}}}}};
-    return QStringLiteral(
-               "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>连衣裙-淘宝网</title></head>"
-               "<body><div id=\"ice-container\"><div id=\"picGalleryEle\"><div class=\"thumbnail--a0\">%1"
-               "</div></div><div id=\"skuOptionsArea\"><div class=\"valueItem--b1\" data-vid=\"1\">"
-               "<span class=\"valueItemText--b4\" title=\"S\">S</span></div></div></div>"
-               "<script>var b = %2;\nwindow.__ICE_APP_CONTEXT__ = b;</script></body></html>")
-        .arg(gallery, QString::fromUtf8(QJsonDocument(context).toJson(QJsonDocument::Compact)));
-}
-
-QStringList fullSize(quint16 port, const QStringList &names)
-{
-    QStringList addresses;
-    for (const QString &name : names)
-        addresses.append(QStringLiteral("https://127.0.0.1:%1/pics/%2.jpg").arg(port).arg(name));
-    return addresses;
 }
 
 class CollectEndToEndTest : public ::testing::Test
@@ -416,11 +363,11 @@ TEST_F(CollectEndToEndTest, SimplifiedPageIsLoadedAgainUntilWhole)
     ASSERT_TRUE(collected.ok()) << collected.errorString.toStdString();
     EXPECT_EQ(m_shop.server().requestCount(path), 2);
     EXPECT_TRUE(reloads.contains(1));
-    EXPECT_EQ(filled(collected.set.mainPictures), fullSize(port, gallery));
-    EXPECT_EQ(filled(collected.set.colourPictures), fullSize(port, {QStringLiteral("v1")}));
+    EXPECT_EQ(filled(collected.set.mainPictures), dataPagePictures(port, gallery));
+    EXPECT_EQ(filled(collected.set.colourPictures), dataPagePictures(port, {QStringLiteral("v1")}));
     EXPECT_EQ(collected.set.colourNames, QStringList{QStringLiteral("雾蓝")});
     EXPECT_EQ(filled(collected.set.descriptionPictures),
-              fullSize(port, {QStringLiteral("d1"), QStringLiteral("d2")}));
+              dataPagePictures(port, {QStringLiteral("d1"), QStringLiteral("d2")}));
     EXPECT_FALSE(collected.set.simplified);
     EXPECT_TRUE(collected.notices.isEmpty()) << collected.notices.join(u'\n').toStdString();
 }
@@ -438,7 +385,8 @@ TEST_F(CollectEndToEndTest, PageThatStaysSimplifiedIsSaid)
 
     ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
     EXPECT_EQ(m_shop.server().requestCount(path), 3);
-    EXPECT_EQ(filled(result.set.mainPictures), fullSize(port, {QStringLiteral("g1"), QStringLiteral("g2")}));
+    EXPECT_EQ(filled(result.set.mainPictures),
+              dataPagePictures(port, {QStringLiteral("g1"), QStringLiteral("g2")}));
     EXPECT_TRUE(result.set.simplified);
     EXPECT_EQ(result.notices, QStringList{CollectMessages::servedSimplified()});
 }
@@ -494,7 +442,7 @@ TEST_F(CollectEndToEndTest, DescriptionCutShortKeepsWhatItShowed)
 
     ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
     EXPECT_EQ(result.descriptionCutShort, CollectMessages::descriptionTimedOut(3));
-    EXPECT_EQ(filled(result.set.descriptionPictures), fullSize(port, {QStringLiteral("d1")}));
+    EXPECT_EQ(filled(result.set.descriptionPictures), dataPagePictures(port, {QStringLiteral("d1")}));
     EXPECT_EQ(result.notices,
               QStringList{CollectMessages::descriptionCutShort(CollectMessages::descriptionTimedOut(3))});
 }
