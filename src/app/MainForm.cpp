@@ -194,19 +194,15 @@ void MainForm::createTabsAndBrowsers()
     m_tabs->setTabData(m_tabs->addTab(QStringLiteral("采集结果")), kTabPreview);
     m_tabs->setCurrentIndex(0);
 
-    // Created after the strip, so they are drawn in front of it.
-    // The description document renders in a window of its own that never reaches the screen,
-    // so that its lazy pictures come into a view that nobody sees.
-    m_unseenHost = new QWidget(this, Qt::Window);
-    m_unseenHost->setAttribute(Qt::WA_DontShowOnScreen);
-    m_unseenHost->resize(1280, 900);
-    const BrowserSetup::Pages pages = m_setup.createPages(m_client, m_unseenHost);
+    // Created after the strip, so they are drawn in front of it. The description document's
+    // view is in this window too, out of sight: a window of its own, even one kept off the
+    // screen, is mapped by a window manager, takes the focus and can be closed.
+    const BrowserSetup::Pages pages = m_setup.createPages(m_client, m_client);
     m_itemBrowser = pages.itemBrowser;
     m_itemBrowser->view()->setObjectName(QStringLiteral("WebBrowser1"));
     m_previewBrowser = pages.previewBrowser;
     m_previewBrowser->view()->setObjectName(QStringLiteral("WebBrowser2"));
     m_descriptionBrowser = pages.descriptionBrowser;
-    m_unseenHost->show();
 
     connect(m_tabs, &QTabBar::currentChanged, this, &MainForm::handleTabChanged);
     connect(m_itemBrowser, &QtPageBrowser::loadStarted, this, &MainForm::handleLoadStarted);

@@ -143,8 +143,7 @@ private:
     BrowserSetup m_setup;
     QtPageBrowser *m_itemBrowser = nullptr; // owned by its view
     QtPageBrowser *m_previewBrowser = nullptr;
-    QtPageBrowser *m_descriptionBrowser = nullptr; // owned by its view, in m_unseenHost
-    QWidget *m_unseenHost = nullptr;
+    QtPageBrowser *m_descriptionBrowser = nullptr; // owned by its view, out of sight in m_client
 
     QWidget *m_client = nullptr;
     QToolBar *m_toolBar = nullptr;
