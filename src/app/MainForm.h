@@ -16,6 +16,7 @@ class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QSplitter;
 class QStatusBar;
 class QTabBar;
 class QToolBar;
@@ -118,6 +119,7 @@ private:
     FormMetrics formMetrics() const;
     void dockControls();
     void applyGeometry();
+    void fitMessageLines();
 
     void handleCollectClicked();
     void handleDownloadClicked();
@@ -154,6 +156,7 @@ private:
     QPushButton *m_collectButton = nullptr;
     QPushButton *m_downloadButton = nullptr;
     QTabBar *m_tabs = nullptr;
+    QSplitter *m_browserSplit = nullptr; // the browsers above, the message list below
     QtMessageList *m_messages = nullptr;
     QProgressBar *m_progressBar = nullptr;
     QStatusBar *m_statusBar = nullptr;
