@@ -31,11 +31,16 @@ void CollectLines::showResult(const CollectResult &result)
     switch (result.status) {
     case CollectResult::Status::Closing:
         return;
-    case CollectResult::Status::Collected:
+    case CollectResult::Status::Collected: {
         for (const QString &notice : result.notices)
             m_messages.insertLine(notice);
-        m_messages.insertLine(CollectMessages::summary(result.counts));
+        const MessageLine summary = m_messages.insertLine(CollectMessages::summary(result.counts));
+        // The summary invites a download, and is what is read: it must not hide that
+        // something (the description, say) was not collected.
+        if (!result.notices.isEmpty())
+            m_messages.setLineWarning(summary);
         return;
+    }
     case CollectResult::Status::Failed:
     case CollectResult::Status::Blocked:
     case CollectResult::Status::Refused:

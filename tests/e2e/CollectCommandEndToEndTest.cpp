@@ -4,6 +4,7 @@
 
 #include "app/WaitUntil.h"
 #include "collect/PictureList.h"
+#include "platform/qt/BrowserSetup.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageBrowser.h"
 #include "support/CurrentLayoutPages.h"
@@ -68,17 +69,15 @@ protected:
     CollectEndToEndTest()
     {
         m_host.resize(1024, 768);
-        for (QtPageBrowser *browser : {&m_browser1, &m_browser2, &m_browser3}) {
+        for (QtPageBrowser *browser : {&m_browser1, &m_browser2, &m_browser3})
             browser->setSilent(true);
+        for (QtPageBrowser *browser : {&m_browser1, &m_browser2})
             browser->view()->setGeometry(0, 0, 1024, 768);
-        }
         m_browser2.setVisible(false);
+        // The description document's page is hosted as the window's is: shown, out of sight.
+        talvesk::BrowserSetup::keepOutOfSight(m_browser3.view());
         // Only a shown page gets the scroll events that reveal lazy pictures.
         m_host.show();
-        // The description document's page renders as the window's does: shown, never on screen.
-        m_unseenHost.setAttribute(Qt::WA_DontShowOnScreen);
-        m_unseenHost.resize(1024, 768);
-        m_unseenHost.show();
     }
 
     CollectResult collect(const QUrl &url)
@@ -147,8 +146,7 @@ protected:
     QWidget m_host;
     QtPageBrowser m_browser1{&m_profile, &m_host};
     QtPageBrowser m_browser2{&m_profile, &m_host};
-    QWidget m_unseenHost;
-    QtPageBrowser m_browser3{&m_profile, &m_unseenHost}; // the description document's
+    QtPageBrowser m_browser3{&m_profile, &m_host}; // the description document's
     QtEventLoop m_loop;
     CollectCommand m_command{m_browser1, m_browser2, m_browser3, m_loop};
 };
