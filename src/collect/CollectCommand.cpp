@@ -54,6 +54,9 @@ constexpr int kSettleMs = 300;
 // times at most.
 constexpr int kReloads = 2;
 
+// Without a time limit of the collect's, a description document still gets this long.
+constexpr int kDescriptionTimeLimitSeconds = 120;
+
 // Whether the page's data looks like the simplified page's: an item's record naming no
 // description document.
 bool mayBeSimplified(const ItemData &data)
@@ -157,8 +160,10 @@ void CollectCommand::abort(CollectAbort reason)
         return;
     // The time limit ends a description read with what the page gave; anything else ends the
     // whole collect.
-    if (reason == CollectAbort::TimeLimit && m_descriptionWaits) {
-        m_descriptionTimedOut = true;
+    // The time limit and 停止 end a description read with what the page gave; anything else
+    // ends the whole collect.
+    if (m_descriptionWaits && (reason == CollectAbort::TimeLimit || reason == CollectAbort::Stopped)) {
+        (reason == CollectAbort::TimeLimit ? m_descriptionTimedOut : m_descriptionStopped) = true;
         m_descriptionWaits->abort();
         return;
     }
@@ -240,6 +245,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
             co_return blocked(read.gate);
         result.descriptionFailure = read.failure;
         result.descriptionCutShort = read.cutShort;
+        result.descriptionStopped = read.stopped;
     }
     if (!hasPictures(set))
         co_return fail(CollectMessages::noPictures());
@@ -260,6 +266,8 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
         result.notices.append(CollectMessages::descriptionFailed(result.descriptionFailure));
     if (!result.descriptionCutShort.isEmpty())
         result.notices.append(CollectMessages::descriptionCutShort(result.descriptionCutShort));
+    if (result.descriptionStopped)
+        result.notices.append(CollectMessages::descriptionStopped());
     if (set.simplified)
         result.notices.append(CollectMessages::servedSimplified());
     result.status = CollectResult::Status::Collected;
@@ -594,10 +602,10 @@ CollectCommand::readNamedDescription(Waits &waits, const DescriptionAddress &nam
     }
     setPhase(CollectProgress::Phase::ReadingDescription);
     read = co_await readDescriptionDocument(named.url, pictures);
-    if (!waits.aborted()) {
-        m_descriptionBrowser.navigateBlank(); // nothing of it runs on unseen
+    if (!waits.gone())
+        m_descriptionBrowser.navigateBlank(); // nothing of it runs on unseen, however the read ended
+    if (!waits.aborted())
         setPhase(CollectProgress::Phase::Reading);
-    }
     co_return read;
 }
 
@@ -609,17 +617,23 @@ QCoro::Task<CollectCommand::DescriptionRead> CollectCommand::readDescriptionDocu
     waits.dependOn(m_descriptionBrowser.presence());
     m_descriptionWaits = &waits;
     m_descriptionTimedOut = false;
+    m_descriptionStopped = false;
     // However the read ends, the collect's waits and what is left of its time limit are its own again.
     const auto done = qScopeGuard([this] {
         m_descriptionWaits = nullptr;
         m_deadline.reset();
     });
-    const QString timedOut = CollectMessages::descriptionTimedOut(m_timeLimitSeconds);
-    if (m_timeLimitSeconds > 0 && m_deadlineAt <= m_loop.now()) {
+    const QString timedOut = CollectMessages::descriptionTimedOut(
+        m_timeLimitSeconds > 0 ? m_timeLimitSeconds : kDescriptionTimeLimitSeconds);
+    if (m_timeLimitSeconds <= 0) {
+        m_deadline =
+            m_loop.after(kDescriptionTimeLimitSeconds * 1000, [this] { abort(CollectAbort::TimeLimit); });
+    } else if (m_deadlineAt <= m_loop.now()) {
         read.failure = timedOut;
         co_return read;
+    } else {
+        armTimeLimit();
     }
-    armTimeLimit();
 
     const Visit page = co_await visit(waits, m_descriptionBrowser, QString::fromUtf8(url.toEncoded()));
     if (waits.aborted() && m_descriptionTimedOut && !waits.gone() &&
@@ -639,7 +653,10 @@ QCoro::Task<CollectCommand::DescriptionRead> CollectCommand::readDescriptionDocu
     }
     // Ended from outside, or the browser went: nothing more is touched.
     if (waits.aborted()) {
-        read.failure = m_descriptionTimedOut ? timedOut : CollectMessages::descriptionGone();
+        if (m_descriptionStopped && !waits.gone())
+            read.stopped = true;
+        else
+            read.failure = m_descriptionTimedOut ? timedOut : CollectMessages::descriptionGone();
         co_return read;
     }
     if (page.end == Visit::End::Blocked) {
@@ -651,9 +668,12 @@ QCoro::Task<CollectCommand::DescriptionRead> CollectCommand::readDescriptionDocu
         co_return read;
     }
     read.failure = co_await readShownPictures(waits, *page.document, page.generation, pictures);
-    if (waits.aborted())
+    if (waits.aborted() && m_descriptionStopped && !waits.gone()) {
+        read.failure.clear();
+        read.stopped = true;
+    } else if (waits.aborted()) {
         read.failure = m_descriptionTimedOut ? timedOut : CollectMessages::descriptionGone();
-    else if (read.failure.isEmpty() && !page.limitNotice.isEmpty())
+    } else if (read.failure.isEmpty() && !page.limitNotice.isEmpty())
         read.cutShort = page.limitNotice == CollectMessages::distanceLimit()
                             ? CollectMessages::descriptionDistanceLimit()
                             : CollectMessages::descriptionScrollTimeLimit();
