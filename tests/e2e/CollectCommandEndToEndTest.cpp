@@ -240,17 +240,6 @@ TEST(CollectEndToEndLifetime, PageThatGoesEndsTheWait)
     EXPECT_FALSE(command.isRunning());
 }
 
-// The shop's pictures are real pictures, each with bytes of its own.
-TEST(SampleShopPictures, AreDistinctDecodablePictures)
-{
-    const QByteArray jpeg = SampleShop::pictureBytes(QStringLiteral("/pics/tb/main1.jpg"));
-    const QByteArray png = SampleShop::pictureBytes(QStringLiteral("/pics/tb/desc3.png"));
-    EXPECT_EQ(QImage::fromData(jpeg, "JPEG").size(), QSize(16, 16));
-    EXPECT_EQ(QImage::fromData(png, "PNG").size(), QSize(16, 16));
-    EXPECT_NE(jpeg, SampleShop::pictureBytes(QStringLiteral("/pics/tb/main2.jpg")));
-    EXPECT_NE(png, SampleShop::pictureBytes(QStringLiteral("/pics/tb/desc4.png")));
-}
-
 TEST_F(CollectEndToEndTest, CollectsTheRootApplicationLayout)
 {
     expectCollectsCurrentLayout(Generation::RootApplication);
