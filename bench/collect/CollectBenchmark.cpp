@@ -144,6 +144,10 @@ public:
             ++turns;
         return m_loop.post(std::move(then));
     }
+    std::unique_ptr<PendingCall> inBackground(std::function<std::function<void()>()> work) override
+    {
+        return m_loop.inBackground(std::move(work));
+    }
     std::unique_ptr<PendingCall> after(int milliseconds, std::function<void()> then) override
     {
         // The clock's timer sets itself again from its own call: not the phase's.

@@ -575,9 +575,18 @@ QCoro::Task<ItemData> CollectCommand::readData(Waits &waits, PageDocument &docum
         co_await waits.answer<PageAnswer<QStringList>>([&](PageDocument::Reply<QStringList> reply) {
             document.inlineScripts(itemDataMarkers(), std::move(reply));
         });
-    if (waits.aborted() || !scripts)
+    if (waits.aborted() || !scripts || scripts->isEmpty())
         co_return ItemData(); // a page whose data cannot be read names nothing
-    co_return readItemData(*scripts, m_itemBrowser.address());
+    // Read away from the loop: however large the page's data, the time limit and a signal
+    // still end the collect at once.
+    std::unique_ptr<PendingCall> reading;
+    const QUrl page = m_itemBrowser.address();
+    const ItemData data = co_await waits.answer<ItemData>([&](Waits::Reply<ItemData> reply) {
+        reading = m_loop.inBackground([texts = *scripts, page, reply = std::move(reply)]() {
+            return std::function<void()>([reply, data = readItemData(texts, page)] { reply(data); });
+        });
+    });
+    co_return data;
 }
 
 QCoro::Task<bool> CollectCommand::holdsDescription(Waits &waits, PageDocument &document)

@@ -29,6 +29,10 @@ public:
     virtual std::unique_ptr<PendingCall> post(std::function<void()> then) = 0;
     // Calls then in this many milliseconds, sleeping meanwhile unless something else arrives.
     virtual std::unique_ptr<PendingCall> after(int milliseconds, std::function<void()> then) = 0;
+    // Runs work away from the loop, so that nothing it does holds the loop's timers and signals
+    // up, then calls what work returned from the loop. Cancelling drops that call; the work
+    // itself runs to its end.
+    virtual std::unique_ptr<PendingCall> inBackground(std::function<std::function<void()>()> work) = 0;
 };
 
 } // namespace talvesk

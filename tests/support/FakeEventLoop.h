@@ -64,6 +64,11 @@ public:
         m_timers.push_back(milliseconds);
         return queue(milliseconds, std::move(then));
     }
+    // The work is done at once; what it returns is called a turn later, as from another thread.
+    std::unique_ptr<PendingCall> inBackground(std::function<std::function<void()>()> work) override
+    {
+        return queue(0, work());
+    }
 
     void watch(WakeOnTurn &source) { m_watched.push_back(&source); }
     void unwatch(WakeOnTurn &source) { std::erase(m_watched, &source); }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/qt/QtEventLoop.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <chrono>
@@ -19,6 +21,7 @@ public:
     FlaggedCall(const FlaggedCall &) = delete;
     FlaggedCall &operator=(const FlaggedCall &) = delete;
 
+    std::shared_ptr<const bool> liveness() const { return m_live; }
     std::function<void()> guard(std::function<void()> then) const
     {
         return [live = m_live, then = std::move(then)] {
@@ -45,6 +48,23 @@ std::unique_ptr<PendingCall> QtEventLoop::post(std::function<void()> then)
 {
     auto call = std::make_unique<FlaggedCall>();
     QMetaObject::invokeMethod(&m_context, call->guard(std::move(then)), Qt::QueuedConnection);
+    return call;
+}
+
+std::unique_ptr<PendingCall> QtEventLoop::inBackground(std::function<std::function<void()>()> work)
+{
+    auto call = std::make_unique<FlaggedCall>();
+    // The application outlives every loop, and the flag is read on its thread only: the call
+    // is not made for a loop that has gone, nor once cancelled.
+    QThreadPool::globalInstance()->start([work = std::move(work), live = call->liveness()] {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [live, then = work()] {
+                if (*live)
+                    then();
+            },
+            Qt::QueuedConnection);
+    });
     return call;
 }
 

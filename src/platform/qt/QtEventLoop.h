@@ -15,6 +15,7 @@ public:
     std::int64_t now() const override;
     std::unique_ptr<PendingCall> post(std::function<void()> then) override;
     std::unique_ptr<PendingCall> after(int milliseconds, std::function<void()> then) override;
+    std::unique_ptr<PendingCall> inBackground(std::function<std::function<void()>()> work) override;
 
 private:
     QObject m_context; // the calls' receiver: none is made once it has gone
