@@ -34,6 +34,8 @@ void CollectLines::showResult(const CollectResult &result)
     case CollectResult::Status::Collected:
         for (const QString &notice : result.notices)
             m_messages.insertLine(notice);
+        if (!result.set.videos.isEmpty())
+            m_messages.insertLine(QStringLiteral("消息提示:主图视频%1个").arg(result.set.videos.size()));
         m_messages.insertLine(CollectMessages::summary(result.counts));
         return;
     case CollectResult::Status::Failed:

@@ -6,6 +6,7 @@
 #include "collect/Extraction.h"
 #include "collect/ItemDataPictures.h"
 #include "collect/ItemTitle.h"
+#include "collect/MainVideos.h"
 #include "collect/PagePictures.h"
 #include "collect/PictureList.h"
 #include "collect/ScrollPhase.h"
@@ -258,6 +259,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
         result.notices.append(CollectMessages::servedSimplified());
     result.status = CollectResult::Status::Collected;
     result.data = page.data;
+    set.videos = mainVideos(page.data.videos, m_itemBrowser.address());
     result.counts = preview.counts;
     result.set = std::move(set);
     co_return result;

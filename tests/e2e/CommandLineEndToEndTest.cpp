@@ -3,6 +3,7 @@
 #include "support/QStringPrinter.h"
 #include "support/SampleShop.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -235,6 +236,23 @@ TEST(CommandLineEndToEnd, SaveWritesTheTreeAndPrintsTheItemFolder)
         }
     }
     EXPECT_TRUE(run.err.contains(QStringLiteral("图片下载完成,保存至:") + itemFolder)) << qPrintable(run.err);
+
+    // The item folder's record lists every picture by its file, size and hash.
+    const QJsonObject record =
+        QJsonDocument::fromJson(readFile(fileOf(itemFolder, QStringLiteral("talvesk.json")))).object();
+    EXPECT_EQ(record.value(QStringLiteral("address")).toString(), item.url.toString());
+    const QJsonArray pictures = record.value(QStringLiteral("pictures")).toArray();
+    EXPECT_EQ(pictures.size(),
+              item.mainPictures.size() + item.colourPictures.size() + item.descriptionPictures.size());
+    for (const QJsonValue &value : pictures) {
+        const QJsonObject entry = value.toObject();
+        const QByteArray bytes = readFile(fileOf(itemFolder, entry.value(QStringLiteral("file")).toString()));
+        EXPECT_EQ(bytes,
+                  SampleShop::pictureBytes(QUrl(entry.value(QStringLiteral("address")).toString()).path()));
+        EXPECT_EQ(entry.value(QStringLiteral("bytes")).toInteger(), bytes.size());
+        EXPECT_EQ(entry.value(QStringLiteral("sha256")).toString(),
+                  QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()));
+    }
 }
 
 // A picture the server does not have gives exit status 1 and a line naming it; the rest is saved.
@@ -254,6 +272,18 @@ TEST(CommandLineEndToEnd, MissingPictureGivesStatusOne)
     const QString mainFolder = QDir(target.path()).filePath(item.itemTitle + QStringLiteral("/主图"));
     EXPECT_FALSE(QFile::exists(fileOf(mainFolder, QStringLiteral("描述主图1.jpg"))));
     EXPECT_TRUE(QFile::exists(fileOf(mainFolder, QStringLiteral("描述主图0.jpg"))));
+    // The record lists it, not saved, with why.
+    const QJsonArray pictures =
+        QJsonDocument::fromJson(
+            readFile(QDir(target.path()).filePath(item.itemTitle + QStringLiteral("/talvesk.json"))))
+            .object()
+            .value(QStringLiteral("pictures"))
+            .toArray();
+    ASSERT_GT(pictures.size(), 1);
+    EXPECT_EQ(pictures.at(1).toObject().value(QStringLiteral("address")).toString(), missing);
+    EXPECT_TRUE(pictures.at(1).toObject().value(QStringLiteral("file")).isNull());
+    EXPECT_EQ(pictures.at(1).toObject().value(QStringLiteral("error")).toString(),
+              QStringLiteral("HTTP 404"));
 }
 
 // An address that cannot be loaded gives status 3 and a line naming it; later addresses still run.
@@ -648,8 +678,18 @@ TEST(CommandLineEndToEnd, FullDiskFailsOnlyThePicturesThatDoNotFit)
     EXPECT_FALSE(files.isEmpty()) << "the disk was full from the start";
     const QRegularExpression pictureName(QStringLiteral("^(描述主图|颜色主图|描述图)[0-9]+\\.(jpg|png)$"));
     for (const QString &file : files) {
+        if (QFileInfo(file).fileName() == QStringLiteral("talvesk.json"))
+            continue;
         EXPECT_TRUE(pictureName.match(QFileInfo(file).fileName()).hasMatch()) << qPrintable(file);
         EXPECT_TRUE(served.contains(readFile(file))) << "not whole: " << qPrintable(file);
+    }
+    // Each item folder's record is whole, or the run says it could not be written.
+    for (const SampleItem *item : {&first, &second}) {
+        const QString record =
+            QDir(mountPoint.path()).filePath(item->itemTitle + QStringLiteral("/talvesk.json"));
+        EXPECT_TRUE(QJsonDocument::fromJson(readFile(record)).isObject() ||
+                    run.err.contains(QStringLiteral("cannot write ") + record))
+            << qPrintable(run.err);
     }
 }
 

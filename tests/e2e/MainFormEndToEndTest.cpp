@@ -20,6 +20,9 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -207,7 +210,8 @@ protected:
         }
     }
 
-    // The files under a folder, each checked to hold a whole picture of the shop.
+    // The files under a folder but the item folder's record, each checked to hold a whole
+    // picture of the shop.
     static int wholePicturesIn(const QString &folder, const SampleItem &item)
     {
         QStringList addresses = item.mainPictures + item.colourPictures + item.descriptionPictures;
@@ -215,6 +219,8 @@ protected:
         for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
              it.hasNext();) {
             QFile file(it.next());
+            if (it.fileName() == QStringLiteral("talvesk.json"))
+                continue;
             EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
             const QByteArray bytes = file.readAll();
             const bool known = std::any_of(addresses.cbegin(), addresses.cend(), [&](const QString &address) {
@@ -544,6 +550,21 @@ TEST_F(MainFormEndToEndTest, RetryFetchesOnlyTheFailedPictures)
     EXPECT_EQ(wholePicturesIn(itemFolder, item), 3);
     EXPECT_TRUE(QFileInfo::exists(
         QDir(itemFolder).filePath(QStringLiteral("描述图/描述图1") + item.descriptionPictures[1].right(4))));
+    // The retry updated the item folder's record: the picture is listed by its file now.
+    QFile recordFile(QDir(itemFolder).filePath(QStringLiteral("talvesk.json")));
+    ASSERT_TRUE(recordFile.open(QIODevice::ReadOnly));
+    const QJsonObject record = QJsonDocument::fromJson(recordFile.readAll()).object();
+    EXPECT_EQ(record.value(QStringLiteral("address")).toString(), item.url.toString());
+    bool listed = false;
+    for (const QJsonValue &entry : record.value(QStringLiteral("pictures")).toArray()) {
+        if (entry.toObject().value(QStringLiteral("address")).toString() != item.descriptionPictures[1])
+            continue;
+        listed = true;
+        EXPECT_EQ(entry.toObject().value(QStringLiteral("file")).toString(),
+                  QStringLiteral("描述图/描述图1") + item.descriptionPictures[1].right(4));
+        EXPECT_FALSE(entry.toObject().contains(QStringLiteral("error")));
+    }
+    EXPECT_TRUE(listed);
 }
 
 // Esc during the scroll phase stops the collect: the page stays where it is, and the item

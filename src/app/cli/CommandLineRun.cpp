@@ -19,6 +19,7 @@
 #include "platform/qt/QtPageBrowser.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QThread>
 #include <QWebEngineSettings>
@@ -73,8 +74,11 @@ int downloadStatus(const DownloadResult &result, const QString &address, Termina
     switch (result.outcome) {
     case DownloadResult::Outcome::Done:
         output = result.itemFolder + QLatin1Char('\n');
+        if (!result.manifestFailure.isEmpty())
+            reportFailure(messages, QStringLiteral("%1: cannot write %2: %3")
+                                        .arg(address, result.manifestFile, result.manifestFailure));
         if (result.failures.isEmpty())
-            return ExitDone;
+            return result.manifestFailure.isEmpty() ? ExitDone : ExitPicturesFailed;
         reportFailure(messages, QStringLiteral("%1: %2 of %3 pictures were not saved")
                                     .arg(address)
                                     .arg(result.failures.size())
@@ -212,7 +216,11 @@ public:
         downloadOptions.progress = [&lines](const DownloadProgress &progress) { lines.show(progress); };
         DownloadCommand download(m_loop, downloadOptions);
         m_download = &download;
-        const DownloadResult saved = co_await download.run(collected.set);
+        CollectedSet set = collected.set;
+        set.address = address;
+        set.pageAddress = m_itemBrowser->address().toString();
+        set.collectedAt = QDateTime::currentDateTimeUtc();
+        const DownloadResult saved = co_await download.run(set);
         m_download = nullptr;
         lines.showEnd(saved);
         outcome.status =
