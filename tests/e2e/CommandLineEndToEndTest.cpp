@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/WaitUntil.h"
+#include "support/CurrentLayoutPages.h"
 #include "support/QStringPrinter.h"
 #include "support/SampleShop.h"
 
@@ -237,6 +238,8 @@ TEST(CommandLineEndToEnd, SaveWritesTheTreeAndPrintsTheItemFolder)
     }
     EXPECT_TRUE(run.err.contains(QStringLiteral("图片下载完成,保存至:") + itemFolder)) << qPrintable(run.err);
 
+    EXPECT_FALSE(QFileInfo::exists(fileOf(itemFolder, QStringLiteral("视频"))))
+        << "a video folder without a video";
     // The item folder's record lists every picture by its file, size and hash.
     const QJsonObject record =
         QJsonDocument::fromJson(readFile(fileOf(itemFolder, QStringLiteral("talvesk.json")))).object();
@@ -446,8 +449,12 @@ TEST(CommandLineEndToEnd, AddressListFromStandardInput)
     const SampleItem tmall = shop.tmallItem();
     const QString overlong = shop.server().url(QStringLiteral("/item.htm")).toString() +
                              QStringLiteral("?id=") + QString(3 * 1024 * 1024, QLatin1Char('7'));
-    const QByteArray list =
-        "# today's items\n\n" + overlong.toUtf8() + '\n' + tmall.url.toString().toUtf8() + "\n  # done\n";
+    // A line with a NUL byte is no address; a text shared from the app names its address.
+    const QByteArray withNul =
+        shop.server().url(QStringLiteral("/item.htm")).toString().toUtf8() + '\0' + "\x1b[2J";
+    const QByteArray list = "# today's items\n\n" + overlong.toUtf8() + '\n' + withNul + '\n' +
+                            "【淘宝】2026新款 " + tmall.url.toString().toUtf8() +
+                            " 点击链接直接打开\n  # done\n";
 
     const ProgramRun run =
         runTalvesk({QStringLiteral("collect"), taobao.url.toString(), QStringLiteral("--input"),
@@ -467,6 +474,10 @@ TEST(CommandLineEndToEnd, AddressListFromStandardInput)
     EXPECT_FALSE(run.err.contains(overlong.left(201))) << "the address is echoed beyond its start";
     EXPECT_FALSE(run.err.contains(QStringLiteral("秒内未能完成载入"))) << "it waited for the time limit";
     EXPECT_LT(run.err.size(), 4096) << qPrintable(run.err.left(2000));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("/item.htm\\x00\\x1b[2J: not a web address")))
+        << qPrintable(run.err.left(2000));
+    EXPECT_FALSE(run.err.contains(QChar(0)) || run.err.contains(QChar(0x1b)))
+        << "a control character reached the terminal";
 }
 
 // --pages 3 prints in the order given although the first page finishes last, prefixes the
@@ -947,4 +958,75 @@ TEST(CommandLineEndToEnd, NoPrivatePlaceForTheCopyBrowsesWithoutCookies)
         << qPrintable(folders.profileCopies().join(QLatin1Char(' ')));
     EXPECT_EQ(strings(QJsonDocument::fromJson(run.out.toUtf8()).object().value(QStringLiteral("main"))),
               item.mainPictures);
+}
+
+// The main video that today's page names in its data is collected beside the pictures: listed
+// in --json and counted in a notice line.
+TEST(CommandLineEndToEnd, MainVideoOfThePageDataIsListed)
+{
+    SampleShop shop;
+    const QString path = QStringLiteral("/video/item.htm");
+    const talvesk::test::ItemPageMarkup page = talvesk::test::currentLayoutPage(
+        shop.port(), path, talvesk::test::Generation::IceContainer, talvesk::test::Marketplace::Taobao, {},
+        {QStringLiteral("//127.0.0.1:%1/video/main.mp4").arg(shop.port())});
+    shop.server().route(path, HttpResponse::html(page.markup));
+
+    const ProgramRun run =
+        runTalvesk({QStringLiteral("collect"), page.item.url.toString(), QStringLiteral("--json")});
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    EXPECT_EQ(strings(object.value(QStringLiteral("video"))),
+              QStringList{shop.server().url(QStringLiteral("/video/main.mp4")).toString()})
+        << qPrintable(run.out);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("消息提示:主图视频1个"))) << qPrintable(run.err);
+}
+
+// --skip-saved: an item saved whole by an earlier run into the --save folder is not loaded
+// again; a line says where it is, the folder is printed, and the run ends with status 0.
+TEST(CommandLineEndToEnd, SkipSavedLoadsNothingForASavedItem)
+{
+    SampleShop shop;
+    const SampleItem item = shop.tallItem(1000, 2);
+    QTemporaryDir target;
+    const QStringList arguments{QStringLiteral("collect"), item.url.toString(), QStringLiteral("--save"),
+                                target.path(), QStringLiteral("--skip-saved")};
+    const ProgramRun first = runTalvesk(arguments);
+    ASSERT_TRUE(first.finished) << qPrintable(first.err);
+    ASSERT_EQ(first.exitCode, 0) << qPrintable(first.err);
+    const int loads = shop.server().requestCount(item.url.path());
+    ASSERT_GT(loads, 0);
+
+    const ProgramRun again = runTalvesk(arguments);
+    ASSERT_TRUE(again.finished) << qPrintable(again.err);
+    EXPECT_EQ(again.exitCode, 0) << qPrintable(again.err);
+    EXPECT_EQ(shop.server().requestCount(item.url.path()), loads);
+    EXPECT_EQ(again.out, first.out);
+    EXPECT_TRUE(again.err.contains(QStringLiteral(": skipped, saved already in ") + first.out.trimmed()))
+        << qPrintable(again.err);
+    EXPECT_EQ(QDir(target.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+}
+
+// --pause keeps a time between the starts of two item pages, as the server sees them.
+TEST(CommandLineEndToEnd, PauseSpacesTheItemPages)
+{
+    SampleShop shop;
+    const SampleItem first = shop.tallItem(1000, 2);
+    const SampleItem second = shop.tallItem(1200, 2);
+    const ProgramRun run =
+        runTalvesk({QStringLiteral("collect"), first.url.toString(), second.url.toString(),
+                    QStringLiteral("--json"), QStringLiteral("--pause"), QStringLiteral("2.5")});
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    qint64 firstAt = 0;
+    qint64 secondAt = 0;
+    for (const talvesk::test::HttpRequest &request : shop.server().requests()) {
+        if (request.path == first.url.path().toUtf8() && firstAt == 0)
+            firstAt = request.receivedAtMs;
+        if (request.path == second.url.path().toUtf8() && secondAt == 0)
+            secondAt = request.receivedAtMs;
+    }
+    ASSERT_GT(firstAt, 0);
+    ASSERT_GT(secondAt, 0);
+    EXPECT_GE(secondAt - firstAt, 2000) << "started " << secondAt - firstAt << " ms apart";
 }
