@@ -825,8 +825,9 @@ TEST(CommandLineEndToEnd, UnwritableResultsFailTheRun)
     EXPECT_TRUE(run.err.endsWith(QStringLiteral("talvesk: cannot write the results: ") +
                                  QString::fromLocal8Bit(std::strerror(ENOSPC)) + QLatin1Char('\n')))
         << qPrintable(run.err);
+    // Every picture, and the item folder's record.
     EXPECT_EQ(filesUnder(target.path()).size(),
-              item.mainPictures.size() + item.colourPictures.size() + item.descriptionPictures.size());
+              item.mainPictures.size() + item.colourPictures.size() + item.descriptionPictures.size() + 1);
 }
 
 class CommandLineStop : public ::testing::TestWithParam<int>
