@@ -239,6 +239,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
     if (!hasPictures(set))
         co_return fail(CollectMessages::noPictures());
 
+    set.videos = mainVideos(page.data.videos, m_itemBrowser.address());
     const PreviewResult preview = co_await writePreviewPage(m_previewBrowser, waits, set, address);
     if (waits.aborted())
         co_return ended();
@@ -259,7 +260,6 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
         result.notices.append(CollectMessages::servedSimplified());
     result.status = CollectResult::Status::Collected;
     result.data = page.data;
-    set.videos = mainVideos(page.data.videos, m_itemBrowser.address());
     result.counts = preview.counts;
     result.set = std::move(set);
     co_return result;

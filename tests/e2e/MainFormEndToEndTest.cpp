@@ -8,6 +8,7 @@
 #include "collect/CollectMessages.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtPageBrowser.h"
+#include "support/CurrentLayoutPages.h"
 #include "support/FakeDialogs.h"
 #include "support/QStringPrinter.h"
 #include "support/SampleShop.h"
@@ -709,4 +710,48 @@ TEST_F(MainFormEndToEndTest, PickThenDownload)
     clickDownload();
     EXPECT_TRUE(waitUntil([this] { return messageLines().value(0) == QStringLiteral("没有可下载的图片"); }));
     EXPECT_EQ(m_dialogs.folderAsked.size(), 1);
+}
+
+// The main video that the page's data names is shown on the preview with a tick box of its
+// own: ticked alone, 下载 saves only it, as 视频/1.mp4, and the item folder's record lists it.
+TEST_F(MainFormEndToEndTest, MainVideoHasATickBoxAndIsSaved)
+{
+    const QString path = QStringLiteral("/video-window/item.htm");
+    const QString video = QStringLiteral("/video/main.mp4");
+    const talvesk::test::ItemPageMarkup page = talvesk::test::currentLayoutPage(
+        m_shop.port(), path, talvesk::test::Generation::IceContainer, talvesk::test::Marketplace::Taobao, {},
+        {QStringLiteral("//127.0.0.1:%1%2").arg(m_shop.port()).arg(video)});
+    m_shop.server().route(path, talvesk::test::HttpResponse::html(page.markup));
+    const QByteArray body = QByteArray::fromHex("00000018") + "ftypisom" + QByteArray::fromHex("00000200") +
+                            "isomiso2" + QByteArray(2000, 'v');
+    m_shop.server().route(video, talvesk::test::HttpResponse::ok(body, "video/mp4"));
+
+    typeAddress(page.item.url);
+    clickCollect();
+    ASSERT_TRUE(waitUntil([this] {
+        return evaluateInPreview(
+                   QStringLiteral("!!document.querySelector('input[data-talvesk-choice=\"3:0\"]')"))
+            .toBool();
+    }));
+    EXPECT_TRUE(messageLines().contains(QStringLiteral("消息提示:主图视频1个")));
+    evaluateInPreview(QStringLiteral("Array.prototype.filter.call(document.querySelectorAll('button'),"
+                                     " function (b) { return b.textContent === '全部不选'; })[0].click();"
+                                     "document.querySelector('input[data-talvesk-choice=\"3:0\"]').click()"));
+
+    QTemporaryDir dir;
+    m_dialogs.folderAnswers = {dir.path()};
+    clickDownload();
+    const QString folder = QDir(dir.path()).filePath(page.item.itemTitle);
+    ASSERT_TRUE(waitUntil([&] { return messageLines().value(0) == doneLine(folder); }));
+    QFile saved(QDir(folder).filePath(QStringLiteral("视频/1.mp4")));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), body);
+    QFile recordFile(QDir(folder).filePath(QStringLiteral("talvesk.json")));
+    ASSERT_TRUE(recordFile.open(QIODevice::ReadOnly));
+    const QJsonArray pictures =
+        QJsonDocument::fromJson(recordFile.readAll()).object().value(QStringLiteral("pictures")).toArray();
+    ASSERT_EQ(pictures.size(), 1);
+    EXPECT_EQ(pictures.at(0).toObject().value(QStringLiteral("list")).toString(), QStringLiteral("video"));
+    EXPECT_EQ(pictures.at(0).toObject().value(QStringLiteral("file")).toString(),
+              QStringLiteral("视频/1.mp4"));
 }
