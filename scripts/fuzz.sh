@@ -15,7 +15,7 @@ scripts/install-deps.sh
 dir=build-fuzz
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVESK_FUZZ=ON \
   -DTALVESK_WERROR=ON -DTALVESK_TESTS=OFF -DTALVESK_BENCH=OFF >/dev/null
-targets=(extraction preview folder_name file_name)
+targets=(extraction preview folder_name file_name item_data)
 cmake --build "$dir" --target "${targets[@]/#/fuzz_}"
 [ "$seconds" != --build-only ] || exit 0
 

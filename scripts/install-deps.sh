@@ -15,6 +15,8 @@ packages=(
   dpkg-dev file desktop-file-utils appstream man-db lintian
   # the download benchmark and the screenshot
   curl xvfb xauth
+  # the window on a desktop in the tests: a window manager, and the X client library they ask it with
+  openbox libxcb1-dev
 )
 # Installed without what they only recommend: clang's recommended LLVM development files
 # alone are larger than the compiler, and building the fuzz targets needs none of them. The

@@ -4,6 +4,9 @@
 //     on a page of 100,000 empty div elements, from the end of the scroll phase to the end of
 //     the collect: the settle's 300 ms, the reads that find the page's classic blocks among
 //     the divs, the walk of those blocks and the preview;
+//   collect with document: <a> s; item page alone <b> s; document alone <c> s
+//     today's page whose description lives in a document, against the item page collected
+//     without it and the document collected as a page of its own (medians of three);
 //   collect <layout>: <S> s for <H> px, <F>/<E> pictures, <P> passes, <C> s scrolling, <L> s floor,
 //                     <T> turns, <D> drawing waits, <K> ms end check, <R> s floor on a fresh load
 //     one collect of a 30,000 px page whose 100 description pictures enter the markup only
@@ -37,11 +40,13 @@
 #include <QWebEngineView>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <utility>
+#include <vector>
 
 using namespace talvesk;
 
@@ -360,5 +365,31 @@ int main(int argc, char **argv)
     std::printf(
         "collect description document: %d px, %d pictures, %d passes, %.2f s scrolling, %.2f s floor\n",
         kDescriptionHeight, pictures, run.description.passes, seconds(run.description.ns), seconds(floor));
+    std::fflush(stdout);
+
+    // The page with its document against the same two pages collected alone: the item page
+    // without the data that names the document, and the document as a page of its own. Each
+    // the median of three collects.
+    const QString alonePath = QStringLiteral("/bench/alone.htm");
+    shop.server().route(
+        alonePath, test::HttpResponse::html(
+                       QString(naming.markup)
+                           .replace(QStringLiteral("__ICE_APP_CONTEXT__"), QStringLiteral("__ICE_UNNAMED__"))
+                           .replace(QStringLiteral("\"pcADescUrl\""), QStringLiteral("\"unnamed\""))));
+    const auto median = [&](const QString &address) {
+        std::vector<qint64> times;
+        for (int i = 0; i < 3; ++i) {
+            const Run timed = collect(browser1, browser2, browser3, loop, address);
+            ok = ok && timed.result.ok();
+            times.push_back(timed.totalNs);
+        }
+        std::sort(times.begin(), times.end());
+        return seconds(times[1]);
+    };
+    const double withDocument = median(naming.item.url.toString());
+    const double itemAlone = median(shop.server().url(alonePath).toString());
+    const double documentAlone = median(shop.server().url(documentPath).toString());
+    std::printf("collect with document: %.2f s; item page alone %.2f s; document alone %.2f s\n",
+                withDocument, itemAlone, documentAlone);
     return ok ? 0 : 1;
 }

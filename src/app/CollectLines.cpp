@@ -31,13 +31,19 @@ void CollectLines::showResult(const CollectResult &result)
     switch (result.status) {
     case CollectResult::Status::Closing:
         return;
-    case CollectResult::Status::Collected:
+    case CollectResult::Status::Collected: {
         for (const QString &notice : result.notices)
             m_messages.insertLine(notice);
+        // Good news, not a warning: the summary stays as it is.
         if (!result.set.videos.isEmpty())
             m_messages.insertLine(QStringLiteral("消息提示:主图视频%1个").arg(result.set.videos.size()));
-        m_messages.insertLine(CollectMessages::summary(result.counts));
+        const MessageLine summary = m_messages.insertLine(CollectMessages::summary(result.counts));
+        // The summary invites a download, and is what is read: it must not hide that
+        // something (the description, say) was not collected.
+        if (!result.notices.isEmpty())
+            m_messages.setLineWarning(summary);
         return;
+    }
     case CollectResult::Status::Failed:
     case CollectResult::Status::Blocked:
     case CollectResult::Status::Refused:

@@ -21,8 +21,8 @@ public:
     void showProgress(const CollectProgress &progress);
     // Whether a report has come: the collect started.
     bool started() const { return m_line.has_value(); }
-    // A collect's notices, then its summary; a refusal, a stop or a failure as one line; a
-    // collect ended by the program's closing, nothing.
+    // A collect's notices, then its summary, marked with a warning when there are notices; a
+    // refusal, a stop or a failure as one line; a collect ended by the program's closing, nothing.
     void showResult(const CollectResult &result);
 
 private:

@@ -22,20 +22,17 @@ struct TwipRect
 // The controls that the layout and repaint passes move.
 struct FormGeometry
 {
-    TwipRect itemBrowser;
-    TwipRect previewBrowser;
+    TwipRect browsers; // the browsers and, under them, the message list
     TwipRect addressBox;
     TwipRect collectButton;
     TwipRect downloadButton;
     TwipRect progressBar;
-    TwipRect messageList;
 
     bool operator==(const FormGeometry &other) const
     {
-        return itemBrowser == other.itemBrowser && previewBrowser == other.previewBrowser &&
-               addressBox == other.addressBox && collectButton == other.collectButton &&
-               downloadButton == other.downloadButton && progressBar == other.progressBar &&
-               messageList == other.messageList;
+        return browsers == other.browsers && addressBox == other.addressBox &&
+               collectButton == other.collectButton && downloadButton == other.downloadButton &&
+               progressBar == other.progressBar;
     }
 };
 
@@ -47,16 +44,10 @@ struct FormMetrics
     double outerWidth = 0;
     double statusBarTop = 0;
     bool minimized = false; // a minimized window has no client area
-    // The message list's smallest height that shows one whole line in its font.
-    double messageLineHeight = 0;
 };
 
-// The message list's height: as designed, or taller when its font needs more for one line.
-double messageListHeight(const FormMetrics &metrics);
-
-// The status bar's height: as designed, or taller so that a taller message list still lies
-// on it; the browsers then end that much higher.
-double statusBarHeight(const FormMetrics &metrics);
+// The status bar's height.
+constexpr double kStatusBarHeight = 375;
 
 // The controls where the window is created.
 FormGeometry initialFormGeometry();

@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,10 +21,13 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QToolBar>
 #include <QWebEngineView>
+
+#include <algorithm>
 
 namespace talvesk {
 
@@ -34,6 +38,8 @@ constexpr int kClientHeightTwips = 6870;
 constexpr double kToolbarHeight = 480;
 constexpr double kAddressBarHeight = 375;
 constexpr int kEnter = 13;
+// The message lines shown at least, under the browser: a collect's notices and its summary.
+constexpr int kShownMessageLines = 4;
 
 const QString kTabBrowse = QStringLiteral("WebBrw");
 const QString kTabPreview = QStringLiteral("PicUp");
@@ -194,19 +200,29 @@ void MainForm::createTabsAndBrowsers()
     m_tabs->setTabData(m_tabs->addTab(QStringLiteral("采集结果")), kTabPreview);
     m_tabs->setCurrentIndex(0);
 
-    // Created after the strip, so they are drawn in front of it.
-    // The description document renders in a window of its own that never reaches the screen,
-    // so that its lazy pictures come into a view that nobody sees.
-    m_unseenHost = new QWidget(this, Qt::Window);
-    m_unseenHost->setAttribute(Qt::WA_DontShowOnScreen);
-    m_unseenHost->resize(1280, 900);
-    const BrowserSetup::Pages pages = m_setup.createPages(m_client, m_unseenHost);
+    // Created after the strip, so they are drawn in front of it. The browsers share the upper
+    // part of a splitter, whose lower part is the message list, made taller by dragging.
+    m_browserSplit = new QSplitter(Qt::Vertical, m_client);
+    m_browserSplit->setObjectName(QStringLiteral("browserSplit"));
+    m_browserSplit->setChildrenCollapsible(false);
+    auto *browserPane = new QWidget(m_browserSplit);
+    browserPane->setObjectName(QStringLiteral("browserPane"));
+    m_browserSplit->addWidget(browserPane);
+    m_browserSplit->setStretchFactor(0, 1);
+    // The description document's view is in this window too, out of sight: a window of its own,
+    // even one kept off the screen, is mapped by a window manager, takes the focus and can be
+    // closed.
+    const BrowserSetup::Pages pages = m_setup.createPages(browserPane, m_client);
     m_itemBrowser = pages.itemBrowser;
     m_itemBrowser->view()->setObjectName(QStringLiteral("WebBrowser1"));
     m_previewBrowser = pages.previewBrowser;
     m_previewBrowser->view()->setObjectName(QStringLiteral("WebBrowser2"));
     m_descriptionBrowser = pages.descriptionBrowser;
-    m_unseenHost->show();
+    // One of the two is shown at a time; it fills the pane.
+    auto *browsers = new QGridLayout(browserPane);
+    browsers->setContentsMargins(0, 0, 0, 0);
+    browsers->addWidget(m_itemBrowser->view(), 0, 0);
+    browsers->addWidget(m_previewBrowser->view(), 0, 0);
 
     connect(m_tabs, &QTabBar::currentChanged, this, &MainForm::handleTabChanged);
     connect(m_itemBrowser, &QtPageBrowser::loadStarted, this, &MainForm::handleLoadStarted);
@@ -228,19 +244,31 @@ void MainForm::createStatusRow()
     m_progressBar->setValue(0);
     m_progressBar->setTextVisible(false);
 
-    m_messages = new QtMessageList(m_client);
+    m_messages = new QtMessageList(m_browserSplit);
     m_messages->setObjectName(QStringLiteral("mesg"));
     m_messages->setToolTip(QStringLiteral("双击查看"));
     m_messages->viewport()->installEventFilter(this);
-    connect(m_messages, &QtMessageList::oneLineHeightChanged, this, [this] {
-        applyLayout();
-        repaintStatusRow();
-    });
+    m_browserSplit->addWidget(m_messages);
+    m_browserSplit->setStretchFactor(1, 0);
+    fitMessageLines();
+    connect(m_messages, &QtMessageList::rowHeightChanged, this, &MainForm::fitMessageLines);
     connect(m_messages, &QtMessageList::openFolderRequested, this, &MainForm::openMessageFolder);
 
     m_statusBar->lower();
     m_progressBar->raise();
-    m_messages->raise();
+}
+
+// The list never gets so low that the newest lines need opening; dragged taller, it stays so.
+void MainForm::fitMessageLines()
+{
+    const int least = m_messages->heightForLines(kShownMessageLines);
+    m_messages->setMinimumHeight(least);
+    QList<int> sizes = m_browserSplit->sizes();
+    if (sizes.value(1) < least) {
+        sizes[0] = std::max(0, sizes.value(0) + sizes.value(1) - least);
+        sizes[1] = least;
+        m_browserSplit->setSizes(sizes);
+    }
 }
 
 void MainForm::createMenus()
@@ -412,7 +440,6 @@ FormMetrics MainForm::formMetrics() const
     metrics.outerWidth = frameGeometry().width() * kTwipsPerPixel;
     metrics.statusBarTop = m_statusBar->y() * kTwipsPerPixel;
     metrics.minimized = isMinimized();
-    metrics.messageLineHeight = m_messages->oneLineHeight() * kTwipsPerPixel;
     return metrics;
 }
 
@@ -421,7 +448,7 @@ FormMetrics MainForm::formMetrics() const
 void MainForm::dockControls()
 {
     const int width = m_client->width();
-    const int statusHeight = toPixels(statusBarHeight(formMetrics()));
+    const int statusHeight = toPixels(kStatusBarHeight);
     m_toolBar->setGeometry(0, 0, width, toPixels(kToolbarHeight));
     m_addressRow->setGeometry(0, toPixels(kToolbarHeight), width, toPixels(kAddressBarHeight));
     m_statusBar->setGeometry(0, m_client->height() - statusHeight, width, statusHeight);
@@ -447,13 +474,11 @@ void MainForm::repaintStatusRow()
 void MainForm::applyGeometry()
 {
     // setGeometry with the current value does nothing, so a repaint after a full pass moves nothing.
-    m_itemBrowser->view()->setGeometry(toPixels(m_geometry.itemBrowser));
-    m_previewBrowser->view()->setGeometry(toPixels(m_geometry.previewBrowser));
+    m_browserSplit->setGeometry(toPixels(m_geometry.browsers));
     m_addressBox->setGeometry(toPixels(m_geometry.addressBox));
     m_collectButton->setGeometry(toPixels(m_geometry.collectButton));
     m_downloadButton->setGeometry(toPixels(m_geometry.downloadButton));
     m_progressBar->setGeometry(toPixels(m_geometry.progressBar));
-    m_messages->setGeometry(toPixels(m_geometry.messageList));
 }
 
 void MainForm::handleCollectClicked()

@@ -16,6 +16,7 @@ class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QSplitter;
 class QStatusBar;
 class QTabBar;
 class QToolBar;
@@ -118,6 +119,7 @@ private:
     FormMetrics formMetrics() const;
     void dockControls();
     void applyGeometry();
+    void fitMessageLines();
 
     void handleCollectClicked();
     void handleDownloadClicked();
@@ -143,8 +145,7 @@ private:
     BrowserSetup m_setup;
     QtPageBrowser *m_itemBrowser = nullptr; // owned by its view
     QtPageBrowser *m_previewBrowser = nullptr;
-    QtPageBrowser *m_descriptionBrowser = nullptr; // owned by its view, in m_unseenHost
-    QWidget *m_unseenHost = nullptr;
+    QtPageBrowser *m_descriptionBrowser = nullptr; // owned by its view, out of sight in m_client
 
     QWidget *m_client = nullptr;
     QToolBar *m_toolBar = nullptr;
@@ -155,6 +156,7 @@ private:
     QPushButton *m_collectButton = nullptr;
     QPushButton *m_downloadButton = nullptr;
     QTabBar *m_tabs = nullptr;
+    QSplitter *m_browserSplit = nullptr; // the browsers above, the message list below
     QtMessageList *m_messages = nullptr;
     QProgressBar *m_progressBar = nullptr;
     QStatusBar *m_statusBar = nullptr;

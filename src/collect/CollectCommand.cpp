@@ -55,6 +55,9 @@ constexpr int kSettleMs = 300;
 // times at most.
 constexpr int kReloads = 2;
 
+// Without a time limit of the collect's, a description document still gets this long.
+constexpr int kDescriptionTimeLimitSeconds = 120;
+
 // Whether the page's data looks like the simplified page's: an item's record naming no
 // description document.
 bool mayBeSimplified(const ItemData &data)
@@ -158,8 +161,10 @@ void CollectCommand::abort(CollectAbort reason)
         return;
     // The time limit ends a description read with what the page gave; anything else ends the
     // whole collect.
-    if (reason == CollectAbort::TimeLimit && m_descriptionWaits) {
-        m_descriptionTimedOut = true;
+    // The time limit and 停止 end a description read with what the page gave; anything else
+    // ends the whole collect.
+    if (m_descriptionWaits && (reason == CollectAbort::TimeLimit || reason == CollectAbort::Stopped)) {
+        (reason == CollectAbort::TimeLimit ? m_descriptionTimedOut : m_descriptionStopped) = true;
         m_descriptionWaits->abort();
         return;
     }
@@ -189,6 +194,12 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
     keepClock();
     m_deadlineAt = m_loop.now() + std::int64_t{m_timeLimitSeconds} * 1000;
     armTimeLimit();
+    // A document loaded ahead and never read runs on unseen no longer than the collect.
+    const auto unloadUnread = qScopeGuard([this, &waits] {
+        if (m_preloadedGeneration >= 0 && !waits.gone())
+            m_descriptionBrowser.navigateBlank();
+        m_preloadedGeneration = -1;
+    });
 
     const Visit page = co_await visit(waits, m_itemBrowser, address);
     if (waits.aborted())
@@ -235,6 +246,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
             co_return blocked(read.gate);
         result.descriptionFailure = read.failure;
         result.descriptionCutShort = read.cutShort;
+        result.descriptionStopped = read.stopped;
     }
     if (!hasPictures(set))
         co_return fail(CollectMessages::noPictures());
@@ -256,6 +268,8 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
         result.notices.append(CollectMessages::descriptionFailed(result.descriptionFailure));
     if (!result.descriptionCutShort.isEmpty())
         result.notices.append(CollectMessages::descriptionCutShort(result.descriptionCutShort));
+    if (result.descriptionStopped)
+        result.notices.append(CollectMessages::descriptionStopped());
     if (set.simplified)
         result.notices.append(CollectMessages::servedSimplified());
     result.status = CollectResult::Status::Collected;
@@ -271,8 +285,15 @@ QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrows
     // The item page's phases are the collect's; the description document's are all one.
     const bool itemPage = &browser == &m_itemBrowser;
     Visit visit;
-    browser.navigate(address);
-    visit.generation = browser.loadGeneration();
+    if (&browser == &m_descriptionBrowser && m_preloadedGeneration == browser.loadGeneration() &&
+        m_preloadedAddress == address) {
+        visit.generation = m_preloadedGeneration; // loading, or loaded, already
+    } else {
+        browser.navigate(address);
+        visit.generation = browser.loadGeneration();
+    }
+    if (&browser == &m_descriptionBrowser)
+        m_preloadedGeneration = -1;
     // A page that went away, or failed to load, because the marketplace sent it to a login or
     // check page is named as such.
     const auto ending = [&](Visit::End end) -> Visit {
@@ -333,6 +354,8 @@ QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrows
     }
     if (itemPage && m_phase == CollectProgress::Phase::Reloading)
         setPhase(CollectProgress::Phase::Loading);
+    if (itemPage)
+        preloadDescription(visit.data);
 
     // Scrolled to the top only once the page has its turn to scroll on from there.
     ScrollTurns::Turn turn = co_await turnToScroll(waits);
@@ -388,6 +411,15 @@ QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrows
         co_return ending(taken);
     visit.end = Visit::End::Ready;
     co_return visit;
+}
+
+void CollectCommand::preloadDescription(const ItemData &data)
+{
+    if (!data.found || data.description.url.isEmpty())
+        return;
+    m_preloadedAddress = QString::fromUtf8(data.description.url.toEncoded());
+    m_descriptionBrowser.navigate(m_preloadedAddress);
+    m_preloadedGeneration = m_descriptionBrowser.loadGeneration();
 }
 
 QCoro::Task<ScrollTurns::Turn> CollectCommand::turnToScroll(Waits &waits)
@@ -572,10 +604,10 @@ CollectCommand::readNamedDescription(Waits &waits, const DescriptionAddress &nam
     }
     setPhase(CollectProgress::Phase::ReadingDescription);
     read = co_await readDescriptionDocument(named.url, pictures);
-    if (!waits.aborted()) {
-        m_descriptionBrowser.navigateBlank(); // nothing of it runs on unseen
+    if (!waits.gone())
+        m_descriptionBrowser.navigateBlank(); // nothing of it runs on unseen, however the read ended
+    if (!waits.aborted())
         setPhase(CollectProgress::Phase::Reading);
-    }
     co_return read;
 }
 
@@ -587,17 +619,23 @@ QCoro::Task<CollectCommand::DescriptionRead> CollectCommand::readDescriptionDocu
     waits.dependOn(m_descriptionBrowser.presence());
     m_descriptionWaits = &waits;
     m_descriptionTimedOut = false;
+    m_descriptionStopped = false;
     // However the read ends, the collect's waits and what is left of its time limit are its own again.
     const auto done = qScopeGuard([this] {
         m_descriptionWaits = nullptr;
         m_deadline.reset();
     });
-    const QString timedOut = CollectMessages::descriptionTimedOut(m_timeLimitSeconds);
-    if (m_timeLimitSeconds > 0 && m_deadlineAt <= m_loop.now()) {
+    const QString timedOut = CollectMessages::descriptionTimedOut(
+        m_timeLimitSeconds > 0 ? m_timeLimitSeconds : kDescriptionTimeLimitSeconds);
+    if (m_timeLimitSeconds <= 0) {
+        m_deadline =
+            m_loop.after(kDescriptionTimeLimitSeconds * 1000, [this] { abort(CollectAbort::TimeLimit); });
+    } else if (m_deadlineAt <= m_loop.now()) {
         read.failure = timedOut;
         co_return read;
+    } else {
+        armTimeLimit();
     }
-    armTimeLimit();
 
     const Visit page = co_await visit(waits, m_descriptionBrowser, QString::fromUtf8(url.toEncoded()));
     if (waits.aborted() && m_descriptionTimedOut && !waits.gone() &&
@@ -617,7 +655,10 @@ QCoro::Task<CollectCommand::DescriptionRead> CollectCommand::readDescriptionDocu
     }
     // Ended from outside, or the browser went: nothing more is touched.
     if (waits.aborted()) {
-        read.failure = m_descriptionTimedOut ? timedOut : CollectMessages::descriptionGone();
+        if (m_descriptionStopped && !waits.gone())
+            read.stopped = true;
+        else
+            read.failure = m_descriptionTimedOut ? timedOut : CollectMessages::descriptionGone();
         co_return read;
     }
     if (page.end == Visit::End::Blocked) {
@@ -629,9 +670,12 @@ QCoro::Task<CollectCommand::DescriptionRead> CollectCommand::readDescriptionDocu
         co_return read;
     }
     read.failure = co_await readShownPictures(waits, *page.document, page.generation, pictures);
-    if (waits.aborted())
+    if (waits.aborted() && m_descriptionStopped && !waits.gone()) {
+        read.failure.clear();
+        read.stopped = true;
+    } else if (waits.aborted()) {
         read.failure = m_descriptionTimedOut ? timedOut : CollectMessages::descriptionGone();
-    else if (read.failure.isEmpty() && !page.limitNotice.isEmpty())
+    } else if (read.failure.isEmpty() && !page.limitNotice.isEmpty())
         read.cutShort = page.limitNotice == CollectMessages::distanceLimit()
                             ? CollectMessages::descriptionDistanceLimit()
                             : CollectMessages::descriptionScrollTimeLimit();

@@ -69,6 +69,8 @@ struct CollectResult
     // Why the description document was read only in part, its pictures so far kept; empty when
     // it was read whole.
     QString descriptionCutShort;
+    // 停止 ended the description read only: the rest of the item is kept.
+    bool descriptionStopped = false;
     // What the page's data names: the gallery, the variants, the main videos.
     ItemData data;
 
@@ -116,7 +118,8 @@ public:
     // aborts it first.
     QCoro::Task<CollectResult> run(QString address, ProgressReport report = {});
     // Ends a running collect from whatever it waits for, once this call has returned (see
-    // Waits); nothing when none runs. A command destroyed while a collect runs ends it at once.
+    // Waits); nothing when none runs. While the description document is read, the time limit
+    // and a stop end that read only. A command destroyed while a collect runs ends it at once.
     void abort(CollectAbort reason);
 
     bool isRunning() const { return m_running; }
@@ -150,6 +153,7 @@ private:
     {
         QString failure;                                          // nothing could be read, why
         QString cutShort;                                         // read in part, why
+        bool stopped = false;                                     // 停止 ended it
         MarketplaceGate::Kind gate = MarketplaceGate::Kind::None; // a login or check page instead
     };
 
@@ -185,6 +189,9 @@ private:
     CollectResult ended();
     CollectResult fail(const QString &message);
     CollectResult blocked(MarketplaceGate::Kind gate);
+    // Starts loading the description document the data names, for today's page, so that it
+    // loads while the item page scrolls.
+    void preloadDescription(const ItemData &data);
     // Waits for a turn to scroll, when pages take turns, with the time limit stopped meanwhile.
     QCoro::Task<ScrollTurns::Turn> turnToScroll(Waits &waits);
     // Ends the collect, or its description read, once the time limit runs out from now on.
@@ -210,6 +217,10 @@ private:
     Waits *m_waits = nullptr;             // the running collect's
     Waits *m_descriptionWaits = nullptr;  // the running description document read's
     bool m_descriptionTimedOut = false;
+    bool m_descriptionStopped = false;
+    // The description document loaded ahead while the item page scrolls, until it is read.
+    QString m_preloadedAddress;
+    int m_preloadedGeneration = -1;
     int m_reload = 0;                          // of the item page, while it is loaded again
     std::optional<CollectAbort> m_abortReason; // of the running collect, once ended from outside
     std::unique_ptr<PendingCall> m_deadline;

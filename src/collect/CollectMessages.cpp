@@ -105,6 +105,11 @@ QString CollectMessages::descriptionScrollTimeLimit()
     return QStringLiteral("描述页持续变长,已滚动5分钟");
 }
 
+QString CollectMessages::descriptionStopped()
+{
+    return QStringLiteral("消息提示:描述图读取已停止");
+}
+
 QString CollectMessages::servedSimplified()
 {
     return QStringLiteral("消息提示:网站只给出了简化的商品页(没有描述图,主图可能不全),可稍后重新采集");

@@ -41,6 +41,8 @@ struct CollectMessages final
     static QString descriptionCutShort(const QString &reason);
     static QString descriptionDistanceLimit();
     static QString descriptionScrollTimeLimit();
+    // The user stopped the description read; the rest of the item is kept.
+    static QString descriptionStopped();
     // The marketplace served the simplified page at every load.
     static QString servedSimplified();
 

@@ -26,6 +26,9 @@ public:
     // Ties the line to a folder on disk it reports on, so the user can open it from the line.
     // A list that cannot open folders ignores it.
     virtual void setLineFolder(MessageLine /*line*/, const QString & /*folder*/) {}
+    // Marks the line with a warning sign, for what the user must not miss among the lines (a
+    // collect that ended with notices). A list without signs ignores it.
+    virtual void setLineWarning(MessageLine /*line*/) {}
     // Offers the user an action on the line, under the caption, beside the line's others (in
     // place of an earlier one under the same caption); an empty caption takes them all away. It may run for
     // as long as the list is there: what it refers to lives as long or is guarded. A list without a menu

@@ -16,9 +16,11 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QStyleOptionSlider>
 #include <QTabBar>
@@ -29,7 +31,6 @@
 #include <QToolBar>
 #include <QWebEnginePage>
 #include <QWebEngineView>
-#include <QWheelEvent>
 
 using talvesk::CollectedSet;
 using talvesk::MainForm;
@@ -176,24 +177,24 @@ TEST_F(MainFormTest, InitialLayout)
 {
     ASSERT_TRUE(showWindow());
     EXPECT_EQ(m_window->centralWidget()->size(), QSize(813, 458));
-    expectPlaced(view(*m_window, "WebBrowser1"), {0, 1200, 12175, 5290});
+    // The browsers' place holds the browser above and the message list, four lines high, below.
+    const auto *split = control<QSplitter>(QStringLiteral("browserSplit"));
+    expectPlaced(split, {0, 1200, 12175, 5290});
+    const auto *messages = control<QtMessageList>(QStringLiteral("mesg"));
+    EXPECT_EQ(messages->height(), messages->heightForLines(4));
+    EXPECT_EQ(view(*m_window, "WebBrowser1")->width(), split->width());
+    EXPECT_LT(view(*m_window, "WebBrowser1")->mapTo(split, QPoint(0, 0)).y(), messages->y());
     const auto *address = control<QComboBox>(QStringLiteral("urladress"));
     EXPECT_NEAR(address->width() * 15.0, m_window->frameGeometry().width() * 15.0 - 3500, 15);
     EXPECT_NEAR(control<QPushButton>(QStringLiteral("Browser"))->x() * 15.0, address->width() * 15.0 + 1000,
                 30);
     expectPlaced(control<QProgressBar>(QStringLiteral("ProgressBar1")), {1219.5, 6545, 3658.5, 300});
-    // Its height is the larger of 240 and what one line of its font needs.
-    const auto *messages = control<QtMessageList>(QStringLiteral("mesg"));
-    expectPlaced(messages, {4878, 6545, 7317, messages->height() * 15.0});
-    EXPECT_GE(messages->height() * 15.0, 240 - 15);
 
-    // Stacking: the browsers in front of the tab strip, the status row in front of the status bar.
+    // Stacking: the browsers in front of the tab strip, the progress bar in front of the status bar.
     const QObjectList order = m_window->centralWidget()->children();
     auto position = [&order](QObject *child) { return order.indexOf(child); };
-    EXPECT_GT(position(view(*m_window, "WebBrowser1")),
+    EXPECT_GT(position(control<QSplitter>(QStringLiteral("browserSplit"))),
               position(control<QTabBar>(QStringLiteral("TabStrip1"))));
-    EXPECT_GT(position(control<QtMessageList>(QStringLiteral("mesg"))),
-              position(control<QStatusBar>(QStringLiteral("StatusBar1"))));
     EXPECT_GT(position(control<QProgressBar>(QStringLiteral("ProgressBar1"))),
               position(control<QStatusBar>(QStringLiteral("StatusBar1"))));
 }
@@ -215,13 +216,13 @@ TEST_F(MainFormTest, SurvivesTinyWindows)
     }
     // The last size was narrower than 3500 twips: the address bar stayed, the browsers followed.
     EXPECT_EQ(address->geometry(), addressBefore);
-    EXPECT_NEAR(view(*m_window, "WebBrowser1")->width() * 15.0,
+    EXPECT_NEAR(control<QSplitter>(QStringLiteral("browserSplit"))->width() * 15.0,
                 m_window->centralWidget()->width() * 15.0 - 20, 15);
 
     m_window->resize(1000, 600);
     ASSERT_TRUE(waitUntil([this] { return m_window->centralWidget()->width() == 1000; }));
     EXPECT_NEAR(address->width() * 15.0, m_window->frameGeometry().width() * 15.0 - 3500, 15);
-    EXPECT_NEAR(control<QtMessageList>(QStringLiteral("mesg"))->x() * 15.0, 1000 * 15 * 0.4, 15);
+    EXPECT_NEAR(control<QProgressBar>(QStringLiteral("ProgressBar1"))->x() * 15.0, 1000 * 15 * 0.1, 15);
 }
 
 // Minimizing moves no control (the pass gives up at once) and restoring lays the window out
@@ -240,10 +241,10 @@ TEST_F(MainFormTest, MinimizeAndRestore)
 
     m_window->showNormal();
     ASSERT_TRUE(waitUntil([this] { return !m_window->isMinimized(); }));
-    EXPECT_NEAR(view(*m_window, "WebBrowser1")->width() * 15.0,
+    EXPECT_NEAR(control<QSplitter>(QStringLiteral("browserSplit"))->width() * 15.0,
                 m_window->centralWidget()->width() * 15.0 - 20, 15);
-    EXPECT_NEAR(control<QtMessageList>(QStringLiteral("mesg"))->x() * 15.0,
-                m_window->centralWidget()->width() * 15.0 * 0.4, 15);
+    EXPECT_NEAR(control<QProgressBar>(QStringLiteral("ProgressBar1"))->x() * 15.0,
+                m_window->centralWidget()->width() * 15.0 * 0.1, 15);
 }
 
 // Tabs switch the browsers both ways by click, and selecting a tab from code does the same;
@@ -310,19 +311,42 @@ TEST_F(MainFormTest, MessageListAndDoubleClick)
     EXPECT_TRUE(mesg->viewport()->rect().contains(mesg->visualItemRect(mesg->item(0)).topLeft()));
 }
 
-// One line of the message list shows whole, a long Chinese one too, at the default font and at
-// 1.5 times its size (as under a desktop's text scaling): the row is as tall as the text, the
-// list shows all of it and stays on the status row inside the window, the browsers end above
-// that row, and the wheel and the down arrow each step exactly one line.
-TEST_F(MainFormTest, MessageLineShowsWholeAtLargerFont)
+// Drags a splitter's handle up (negative) or down by so many pixels, as the mouse does.
+void dragHandle(QSplitterHandle *handle, int dy)
+{
+    const QPointF from = handle->rect().center();
+    const QPointF to = from + QPointF(0, dy);
+    QMouseEvent press(QEvent::MouseButtonPress, from, handle->mapToGlobal(from), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(handle, &press);
+    QMouseEvent move(QEvent::MouseMove, to, handle->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(handle, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, to, handle->mapToGlobal(to), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(handle, &release);
+}
+
+// The message list under the browser shows the four newest lines whole without opening
+// anything, long Chinese ones too, at the default font and at 1.5 times its size (as under a
+// desktop's text scaling); dragged taller it shows more, dragged down it still shows four; the
+// down arrow steps exactly one line.
+TEST_F(MainFormTest, MessageAreaShowsFourWholeLines)
 {
     ASSERT_TRUE(showWindow());
     auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
-    auto *statusBar = control<QStatusBar>(QStringLiteral("StatusBar1"));
+    auto *split = control<QSplitter>(QStringLiteral("browserSplit"));
     const QString text =
         QStringLiteral("图片下载失败:http://127.0.0.1/一个很长的图片地址/") + QString(200, u'x');
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 8; ++i)
         m_window->messages().insertLine(text);
+    const auto wholeRowsShown = [mesg] {
+        int rows = 0;
+        while (rows < mesg->count() &&
+               mesg->viewport()->rect().contains(mesg->visualItemRect(mesg->item(rows))))
+            ++rows;
+        return rows;
+    };
 
     for (const double scale : {1.0, 1.5}) {
         QFont font = QApplication::font();
@@ -336,23 +360,20 @@ TEST_F(MainFormTest, MessageLineShowsWholeAtLargerFont)
         layout.beginLayout();
         const int textHeight = qCeil(layout.createLine().height());
         layout.endLayout();
-        const QRect row = mesg->visualItemRect(mesg->item(0));
-        EXPECT_GE(row.height(), textHeight);
-        EXPECT_TRUE(mesg->viewport()->rect().contains(row.topLeft()));
-        EXPECT_GE(mesg->viewport()->height(), row.height());
-        EXPECT_LE(mesg->geometry().bottom(), statusBar->geometry().bottom());
-        EXPECT_GE(mesg->y(), statusBar->y());
-        EXPECT_LE(view(*m_window, "WebBrowser1")->geometry().bottom(), statusBar->y());
+        EXPECT_GE(mesg->visualItemRect(mesg->item(0)).height(), textHeight);
+        EXPECT_GE(wholeRowsShown(), 4);
+        EXPECT_LE(split->geometry().bottom(), control<QStatusBar>(QStringLiteral("StatusBar1"))->y());
     }
-    EXPECT_GT(mesg->height() * 15, 240);
+
+    const int fourLines = mesg->height();
+    dragHandle(split->handle(1), -80);
+    EXPECT_GT(mesg->height(), fourLines);
+    EXPECT_GE(wholeRowsShown(), 5);
+    dragHandle(split->handle(1), 400);
+    EXPECT_GE(wholeRowsShown(), 4);
+    mesg->scrollToTop();
 
     QScrollBar *bar = mesg->verticalScrollBar();
-    QWheelEvent wheel(QPointF(5, 5), mesg->viewport()->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(mesg->viewport(), &wheel);
-    EXPECT_EQ(bar->value(), 1);
-    EXPECT_EQ(mesg->visualItemRect(mesg->item(1)).top(), 0);
-
     QStyleOptionSlider option;
     option.initFrom(bar);
     option.orientation = Qt::Vertical;
@@ -364,8 +385,8 @@ TEST_F(MainFormTest, MessageLineShowsWholeAtLargerFont)
         bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarAddLine, bar);
     ASSERT_FALSE(down.isEmpty());
     QTest::mouseClick(bar, Qt::LeftButton, {}, down.center());
-    EXPECT_EQ(bar->value(), 2);
-    EXPECT_EQ(mesg->visualItemRect(mesg->item(2)).top(), 0);
+    EXPECT_EQ(bar->value(), 1);
+    EXPECT_EQ(mesg->visualItemRect(mesg->item(1)).top(), 0);
 }
 
 // A download's result and failure lines open its item folder through the dialogs, from a

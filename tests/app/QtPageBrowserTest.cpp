@@ -226,8 +226,9 @@ TEST_F(QtPageBrowserTest, WaitingReadEndsWhenThePageNavigates)
 TEST_F(QtPageBrowserTest, WaitingReadIsBoundedInTime)
 {
     ASSERT_TRUE(load(QStringLiteral("/busy")));
+    m_browser.setScriptTimeLimit(1000);
     SyncDocument document(m_browser.document());
-    page()->runJavaScript(QStringLiteral("busy(11000)"));
+    page()->runJavaScript(QStringLiteral("busy(1500)"));
     const PageAnswer<QString> title = document->firstInnerTextAnswer(QStringLiteral("title"));
     EXPECT_FALSE(title);
     EXPECT_EQ(title.failure(), ReadFailure::Unresponsive);

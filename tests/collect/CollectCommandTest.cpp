@@ -901,6 +901,38 @@ TEST(CollectDescriptionFailures, ALoginPageInsteadBlocksTheItem)
     EXPECT_EQ(result.errorString, CollectMessages::blocked(talvesk::MarketplaceGate::Kind::Login));
 }
 
+// 停止 while the description document is read ends that read only: the item is kept with its
+// other pictures and a notice, and the unseen page is blanked. Without a time limit of the
+// collect's, a document that never loads still ends after 120 seconds.
+TEST(CollectDescriptionFailures, StopAndTheWindowsDeadlineEndOnlyTheDocument)
+{
+    {
+        CollectRig rig;
+        nameADescriptionDocument(rig);
+        rig.browser3.stateAfterNavigate = PageBrowser::LoadState::Loading;
+        const auto result = started(rig.command.run(kAddress, rig.recorder()));
+        rig.loop.runUntil([&] { return rig.lastPhase() == CollectProgress::Phase::ReadingDescription; });
+        rig.command.abort(CollectAbort::Stopped);
+        rig.loop.runUntil([&] { return result->has_value(); });
+
+        ASSERT_TRUE(result->has_value());
+        const CollectResult &collected = **result;
+        ASSERT_TRUE(collected.ok()) << collected.errorString.toStdString();
+        EXPECT_EQ(filled(collected.set.mainPictures), QStringList{kGalleryPicture});
+        EXPECT_EQ(collected.notices, QStringList{CollectMessages::descriptionStopped()});
+        EXPECT_EQ(rig.browser3.navigations.last(), QStringLiteral("about:blank"));
+    }
+    {
+        CollectRig rig;
+        nameADescriptionDocument(rig);
+        rig.browser3.stateAfterNavigate = PageBrowser::LoadState::Loading;
+        rig.loop.setMillisecondsPerTurn(1000);
+        const CollectResult result = rig.collect();
+        ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
+        EXPECT_EQ(result.descriptionFailure, CollectMessages::descriptionTimedOut(120));
+    }
+}
+
 // Ending the collect, by the user or by closing, while the document is read ends it as in any
 // other phase: a navigation with its message, closing without a word.
 TEST(CollectDescriptionFailures, AbortDuringTheDocumentEndsTheCollect)

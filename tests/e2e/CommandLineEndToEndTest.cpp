@@ -33,6 +33,8 @@
 #include <functional>
 #include <memory>
 
+using talvesk::test::dataPage;
+using talvesk::test::dataPagePictures;
 using talvesk::test::HttpResponse;
 using talvesk::test::SampleItem;
 using talvesk::test::SampleShop;
@@ -803,6 +805,54 @@ TEST(CommandLineEndToEnd, PageThatWillNotLetGoHoldsUpNoOtherItem)
                   i % 2 == 0 ? QStringList{trapPictures[i / 2]} : item.mainPictures)
             << i;
     }
+}
+
+// A batch of today's pages: a description document whose handler for leaving it never returns
+// costs no later item its description (the next one gets a fresh page for it); the variants'
+// names are printed beside the colour pictures; a page that stays simplified is collected as
+// it is, said, and ends the run with status 1.
+TEST(CommandLineEndToEnd, BatchOfTodaysPages)
+{
+    SampleShop shop;
+    const quint16 port = shop.port();
+    const QStringList one{QStringLiteral("g1")};
+    shop.server().route(
+        QStringLiteral("/desc/trap.html"),
+        HttpResponse::html(QStringLiteral("<img src=\"//127.0.0.1:%1/pics/d1.jpg\"><script>"
+                                          "addEventListener('pagehide', function () { for (;;) {} "
+                                          "});</script>")
+                               .arg(port)));
+    shop.server().route(
+        QStringLiteral("/desc/next.html"),
+        HttpResponse::html(QStringLiteral("<img src=\"//127.0.0.1:%1/pics/d2.jpg\">").arg(port)));
+    shop.server().route(QStringLiteral("/trap/item.htm"),
+                        HttpResponse::html(dataPage(port, one, one, QStringLiteral("/desc/trap.html"))));
+    shop.server().route(QStringLiteral("/next/item.htm"),
+                        HttpResponse::html(dataPage(port, one, one, QStringLiteral("/desc/next.html"))));
+    shop.server().route(QStringLiteral("/simple/item.htm"), HttpResponse::html(dataPage(port, one, one)));
+
+    const ProgramRun run =
+        runTalvesk({QStringLiteral("collect"), shop.server().url(QStringLiteral("/trap/item.htm")).toString(),
+                    shop.server().url(QStringLiteral("/next/item.htm")).toString(),
+                    shop.server().url(QStringLiteral("/simple/item.htm")).toString(),
+                    QStringLiteral("--json"), QStringLiteral("--timeout"), QStringLiteral("20")});
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 1) << qPrintable(run.err);
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << qPrintable(run.err);
+    const auto item = [&](int i) { return QJsonDocument::fromJson(lines[i].toUtf8()).object(); };
+    EXPECT_EQ(strings(item(0).value(QStringLiteral("description"))),
+              dataPagePictures(port, {QStringLiteral("d1")}));
+    EXPECT_EQ(strings(item(1).value(QStringLiteral("description"))),
+              dataPagePictures(port, {QStringLiteral("d2")}));
+    EXPECT_EQ(strings(item(1).value(QStringLiteral("colour"))),
+              dataPagePictures(port, {QStringLiteral("v1")}));
+    EXPECT_EQ(strings(item(1).value(QStringLiteral("colourNames"))), QStringList{QStringLiteral("雾蓝")});
+    EXPECT_EQ(strings(item(2).value(QStringLiteral("main"))), dataPagePictures(port, one));
+    EXPECT_TRUE(
+        run.err.contains(QStringLiteral("/simple/item.htm: the marketplace served a simplified page")))
+        << qPrintable(run.err);
+    EXPECT_EQ(shop.server().requestCount(QStringLiteral("/simple/item.htm")), 3);
 }
 
 // Results that cannot be written (standard output on a full device) fail the run with status 1

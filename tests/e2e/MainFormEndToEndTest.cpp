@@ -51,7 +51,12 @@ using talvesk::MainFormCommands;
 using talvesk::MainFormSetup;
 using talvesk::PageBrowser;
 using talvesk::QtPageBrowser;
+using talvesk::test::currentLayoutPage;
 using talvesk::test::FakeDialogs;
+using talvesk::test::Generation;
+using talvesk::test::HttpResponse;
+using talvesk::test::ItemPageMarkup;
+using talvesk::test::Marketplace;
 using talvesk::test::SampleItem;
 using talvesk::test::SampleShop;
 using talvesk::test::waitUntil;
@@ -292,6 +297,8 @@ TEST_F(MainFormEndToEndTest, CollectShowsThePreviewTab)
     EXPECT_EQ(lines[0], QStringLiteral("图片采集完成,主图数:9,描述图数:9,总图数:18,可以进行下载！"));
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral("消息提示:图片采集中,估算已用时")))
         << lines[1].toStdString();
+    // Nothing was left out: no warning sign.
+    EXPECT_TRUE(control<QListWidget>(QStringLiteral("mesg"))->item(0)->icon().isNull());
     EXPECT_EQ(control<QTabBar>(QStringLiteral("TabStrip1"))->currentIndex(), 1);
     EXPECT_TRUE(m_window->previewBrowser().isVisible());
     EXPECT_FALSE(m_window->itemBrowser().isVisible());
@@ -301,6 +308,29 @@ TEST_F(MainFormEndToEndTest, CollectShowsThePreviewTab)
     EXPECT_EQ(evaluateInPreview(QStringLiteral("document.images.length")).toInt(), 18);
     EXPECT_EQ(evaluateInPreview(QStringLiteral("document.images[9].getAttribute('src')")).toString(),
               item.descriptionPictures[0] + QLatin1Char(' '));
+}
+
+// A collect that ends with a notice (here: the description document the page names cannot be
+// read) marks its summary with a warning sign, the notice right under it.
+TEST_F(MainFormEndToEndTest, SummaryAfterANoticeIsMarked)
+{
+    m_shop.server().route(QStringLiteral("/desc/gone.html"),
+                          HttpResponse::withStatus(404, "<html><body>not found</body></html>"));
+    const QString path = QStringLiteral("/missing/item.htm");
+    const ItemPageMarkup page =
+        currentLayoutPage(m_shop.port(), path, Generation::IceContainer, Marketplace::Tmall,
+                          {false, QStringLiteral("/desc/gone.html")});
+    m_shop.server().route(path, HttpResponse::html(page.markup));
+    typeAddress(page.item.url);
+    clickCollect();
+
+    const QStringList lines = messageLines();
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[0], QStringLiteral("图片采集完成,主图数:7,描述图数:0,总图数:7,可以进行下载！"));
+    EXPECT_TRUE(lines[1].startsWith(CollectMessages::descriptionFailed(QString()))) << lines[1].toStdString();
+    const auto *list = control<QListWidget>(QStringLiteral("mesg"));
+    EXPECT_FALSE(list->item(0)->icon().isNull());
+    EXPECT_TRUE(list->item(1)->icon().isNull());
 }
 
 // Stop during the ready wait ends the collect with "采集已停止"; meanwhile a second collect

@@ -485,4 +485,52 @@ DescriptionDocument descriptionDocument(quint16 port, const QString &path, Descr
     return document;
 }
 
+QString dataPage(quint16 port, const QStringList &drawn, const QStringList &named, const QString &document)
+{
+    const QString host = QStringLiteral("//127.0.0.1:%1/pics/").arg(port);
+    QString gallery;
+    for (const QString &name : drawn)
+        gallery += QStringLiteral("<div class=\"thumbnailItem--a1\"><img class=\"thumbnailPic--a2\" "
+                                  "src=\"%1%2.jpg_q50.jpg_.webp\"></div>")
+                       .arg(host, name);
+    QJsonArray images;
+    for (const QString &name : named)
+        images.append(host + name + QStringLiteral(".jpg"));
+    QJsonObject item{{QStringLiteral("itemId"), QStringLiteral("7")}, {QStringLiteral("images"), images}};
+    if (!document.isEmpty())
+        item.insert(QStringLiteral("pcADescUrl"), document);
+    const QJsonObject variants{
+        {QStringLiteral("props"),
+         QJsonArray{
+             QJsonObject{{QStringLiteral("name"), QStringLiteral("颜色分类")},
+                         {QStringLiteral("values"),
+                          QJsonArray{QJsonObject{{QStringLiteral("name"), QStringLiteral("雾蓝")},
+                                                 {QStringLiteral("image"), QStringLiteral("https:") + host +
+                                                                               QStringLiteral("v1.jpg")}},
+                                     QJsonObject{{QStringLiteral("name"), QStringLiteral("S")}}}}}}}};
+    const QJsonObject context{
+        {QStringLiteral("appData"), QJsonObject()},
+        {QStringLiteral("loaderData"),
+         QJsonObject{{QStringLiteral("item-pc"),
+                      QJsonObject{{QStringLiteral("data"),
+                                   QJsonObject{{QStringLiteral("res"),
+                                                QJsonObject{{QStringLiteral("item"), item},
+                                                            {QStringLiteral("skuBase"), variants}}}}}}}}}};
+    return QStringLiteral(
+               "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>连衣裙-淘宝网</title></head>"
+               "<body><div id=\"ice-container\"><div id=\"picGalleryEle\"><div class=\"thumbnail--a0\">%1"
+               "</div></div><div id=\"skuOptionsArea\"><div class=\"valueItem--b1\" data-vid=\"1\">"
+               "<span class=\"valueItemText--b4\" title=\"S\">S</span></div></div></div>"
+               "<script>var b = %2;\nwindow.__ICE_APP_CONTEXT__ = b;</script></body></html>")
+        .arg(gallery, QString::fromUtf8(QJsonDocument(context).toJson(QJsonDocument::Compact)));
+}
+
+QStringList dataPagePictures(quint16 port, const QStringList &names)
+{
+    QStringList addresses;
+    for (const QString &name : names)
+        addresses.append(QStringLiteral("https://127.0.0.1:%1/pics/%2.jpg").arg(port).arg(name));
+    return addresses;
+}
+
 } // namespace talvesk::test

@@ -57,4 +57,13 @@ DescriptionDocument descriptionDocument(quint16 port, const QString &path, Descr
 // pictureCount pictures, evenly spaced, each shown by the lazy loader when it comes into view.
 ItemPageMarkup tallCurrentLayoutPage(quint16 port, const QString &path, int heightPx, int pictureCount);
 
+// Today's page as small as its reading needs, at the shop on port: a gallery drawing the
+// pictures named drawn, one variant "雾蓝" with a picture (v1) and one without, and the data
+// naming the gallery named and perhaps a description document, under a route name of its own,
+// in the form the page's code assigns it. Pictures are /pics/<name>.jpg.
+QString dataPage(quint16 port, const QStringList &drawn, const QStringList &named,
+                 const QString &document = {});
+// The full-size addresses a collect finds for those names.
+QStringList dataPagePictures(quint16 port, const QStringList &names);
+
 } // namespace talvesk::test

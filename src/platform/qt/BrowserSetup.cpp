@@ -78,8 +78,19 @@ BrowserSetup::Pages BrowserSetup::createPages(QWidget *parent, QWidget *unseenPa
         (*browser)->setSilent(true);
     }
     pages.previewBrowser->setVisible(false);
-    pages.descriptionBrowser->view()->setGeometry(unseenParent->rect());
+    keepOutOfSight(pages.descriptionBrowser->view());
     return pages;
+}
+
+void BrowserSetup::keepOutOfSight(QWebEngineView *view)
+{
+    // A desktop window's size, so that the document lays out and loads as it would on screen.
+    const QSize size(1280, 900);
+    view->setGeometry(QRect(QPoint(-size.width(), -size.height()), size));
+    // Stays disabled when its window is enabled again (Qt::WA_ForceDisabled).
+    view->setEnabled(false);
+    view->setFocusPolicy(Qt::NoFocus);
+    view->show();
 }
 
 } // namespace talvesk

@@ -9,6 +9,7 @@
 
 class QLockFile;
 class QWebEngineProfile;
+class QWebEngineView;
 class QWidget;
 
 namespace talvesk {
@@ -46,11 +47,17 @@ public:
         QtPageBrowser *descriptionBrowser; // the description document, never seen
     };
     // Three silent page browsers: the item and preview views are children of parent, the
-    // description view of unseenParent, which must render without being on screen (a widget
-    // shown with Qt::WA_DontShowOnScreen), so that the document's lazy pictures come into its
-    // view. Each adapter is owned by its view and keeps the profile alive, so they go with the
-    // widgets in any order.
+    // description view of unseenParent, kept out of sight there (see keepOutOfSight), so that the
+    // document's lazy pictures come into a view that nobody sees. Each adapter is owned by its
+    // view and keeps the profile alive, so they go with the widgets in any order.
     Pages createPages(QWidget *parent, QWidget *unseenParent);
+
+    // Makes a view draw and scroll as a shown one does without ever reaching the screen or the
+    // user: a shown child, so its page is visible to the engine and runs its frames (a hidden
+    // view's, or a view-less page's, run none), placed wholly outside its parent, which clips
+    // it away, so it has no window of its own to map or close, gets no pointer, and, disabled,
+    // no keyboard focus, also when its page asks for it.
+    static void keepOutOfSight(QWebEngineView *view);
 
     QtEventLoop &eventLoop() { return m_eventLoop; }
 

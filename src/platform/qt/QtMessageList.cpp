@@ -89,6 +89,12 @@ void QtMessageList::setLineAction(MessageLine line, const QString &caption, std:
         actions.append({caption, std::move(action)});
 }
 
+void QtMessageList::setLineWarning(MessageLine line)
+{
+    if (QListWidgetItem *item = m_lines.value(line))
+        item->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, this));
+}
+
 QString QtMessageList::selectedText() const
 {
     const QList<QListWidgetItem *> selected = selectedItems();
@@ -150,9 +156,9 @@ int QtMessageList::measureRowHeight() const
     return style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this).height();
 }
 
-int QtMessageList::oneLineHeight() const
+int QtMessageList::heightForLines(int lines) const
 {
-    return static_cast<const OneLineDelegate *>(itemDelegate())->rowHeight() + 2 * frameWidth();
+    return static_cast<const OneLineDelegate *>(itemDelegate())->rowHeight() * lines + 2 * frameWidth();
 }
 
 void QtMessageList::updateRowHeight()
@@ -164,7 +170,7 @@ void QtMessageList::updateRowHeight()
     delegate->setRowHeight(rowHeight);
     // Uniform rows keep their cached size until the layout is redone.
     scheduleDelayedItemsLayout();
-    Q_EMIT oneLineHeightChanged();
+    Q_EMIT rowHeightChanged();
 }
 
 } // namespace talvesk

@@ -9,8 +9,8 @@
 namespace talvesk {
 
 // The window's message list widget, newest line at the top and always in view when it arrives.
-// It is one line high: every row is as tall as a line of its font (Chinese text included) and
-// lines are cut at the right, never scrolled sideways, so the one row left is always whole.
+// Every row is as tall as a line of its font (Chinese text included) and lines are cut at the
+// right, never scrolled sideways, so the rows shown are always whole.
 // Its context menu copies a line or all of them, opens the folder a line reports on and offers
 // the action a command has put on a line.
 class QtMessageList final : public QListWidget, public MessageList
@@ -24,17 +24,18 @@ public:
     void setLine(MessageLine line, const QString &text) override;
     void setLineFolder(MessageLine line, const QString &folder) override;
     void setLineAction(MessageLine line, const QString &caption, std::function<void()> action) override;
+    void setLineWarning(MessageLine line) override;
 
     // The text of the selected line; empty when none is selected.
     QString selectedText() const;
     // Every line, newest first, one a line.
     QString allText() const;
-    // The height, in pixels, that shows exactly one whole line in the current font.
-    int oneLineHeight() const;
+    // The height, in pixels, that shows exactly this many whole lines in the current font.
+    int heightForLines(int lines) const;
 
 Q_SIGNALS:
-    // The font or style changed what oneLineHeight() gives.
-    void oneLineHeightChanged();
+    // The font or style changed what heightForLines() gives.
+    void rowHeightChanged();
     // The user asked to open the folder a line reports on.
     void openFolderRequested(const QString &folder);
 

@@ -25,7 +25,7 @@ constexpr int kScriptTimeoutMs = 10000;
 
 QtPageBrowser::QtPageBrowser(QWebEngineProfile *profile, QWidget *parent)
     : m_view(new QWebEngineView(parent)), m_viewObject(m_view.data()),
-      m_page(new SilentWebPage(profile, m_view))
+      m_page(new SilentWebPage(profile, m_view)), m_scriptTimeLimitMs(kScriptTimeoutMs)
 {
     m_view->setPage(m_page);
     connect(m_page, &QWebEnginePage::loadStarted, this, &QtPageBrowser::handleLoadStarted);
@@ -295,7 +295,7 @@ void QtPageBrowser::evaluate(const QString &script, int generation,
     const auto abandon = [answer] { answer(ReadFailure::Gone); };
     connect(m_page, &QWebEnginePage::loadStarted, &pending->watching, abandon);
     connect(this, &QtPageBrowser::navigationRequested, &pending->watching, abandon);
-    pending->deadline.start(kScriptTimeoutMs);
+    pending->deadline.start(m_scriptTimeLimitMs);
     m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
                           [pending, answer](const QVariant &value) {
                               answer(value);

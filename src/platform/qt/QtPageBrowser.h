@@ -64,6 +64,8 @@ public:
     // Unresponsive when it does not answer in time. A reply still waiting when the browser goes
     // is called then; none is called after.
     void evaluate(const QString &script, int generation, std::function<void(PageAnswer<QVariant>)> reply);
+    // How long a script of ours waits for the page's answer before it is Unresponsive (10 s).
+    void setScriptTimeLimit(int ms) { m_scriptTimeLimitMs = ms; }
     static void answerGoneLater(std::function<void(PageAnswer<QVariant>)> reply);
 
     static QString homeAddress();
@@ -101,6 +103,7 @@ private:
 
     std::vector<std::function<void()>> m_onChange;
     bool m_destroying = false;
+    int m_scriptTimeLimitMs;
     // The scroll position of the page's latest frame; none until it draws one after its load.
     std::optional<int> m_drawnAt;
 };
