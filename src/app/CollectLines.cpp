@@ -34,6 +34,9 @@ void CollectLines::showResult(const CollectResult &result)
     case CollectResult::Status::Collected: {
         for (const QString &notice : result.notices)
             m_messages.insertLine(notice);
+        // Good news, not a warning: the summary stays as it is.
+        if (!result.set.videos.isEmpty())
+            m_messages.insertLine(QStringLiteral("消息提示:主图视频%1个").arg(result.set.videos.size()));
         const MessageLine summary = m_messages.insertLine(CollectMessages::summary(result.counts));
         // The summary invites a download, and is what is read: it must not hide that
         // something (the description, say) was not collected.

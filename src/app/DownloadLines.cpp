@@ -15,7 +15,7 @@ namespace {
 QString emptyListNotice(PictureKind list)
 {
     const QString notices[] = {QStringLiteral("无采集到主图"), QStringLiteral("无采集到颜色主图"),
-                               QStringLiteral("无采集到描述")};
+                               QStringLiteral("无采集到描述"), QStringLiteral("无采集到视频")};
     return notices[static_cast<int>(list)];
 }
 
@@ -31,6 +31,11 @@ std::function<void(const QString &, std::function<void(QString)>)> saveFolderQue
 QString folderFailureLine(const DownloadResult &result)
 {
     return QStringLiteral("无法创建文件夹:%1,原因:%2").arg(result.failedFolder, result.folderFailure);
+}
+
+QString manifestFailureLine(const DownloadResult &result)
+{
+    return QStringLiteral("清单保存失败:%1,原因:%2").arg(result.manifestFile, result.manifestFailure);
 }
 
 DownloadLines::DownloadLines(MessageList &messages, Dialogs &dialogs, std::function<void()> cancel,
@@ -92,12 +97,13 @@ void DownloadLines::showDone(const DownloadResult &result)
     const QString shownFolder = result.itemFolderRemoved ? QString() : result.itemFolder;
     if (!result.itemFolderRemoved)
         lineOnFolder(QStringLiteral("图片下载完成,保存至:") + result.itemFolder, shownFolder);
+    if (!result.manifestFailure.isEmpty())
+        lineOnFolder(manifestFailureLine(result), shownFolder);
     QStringList failureLines;
-    RetryPlan retry{result.itemFolder, {}};
+    const RetryPlan retry = retryPlanOf(result);
     for (const FetchResult &failure : result.failures) {
         failureLines.append(QStringLiteral("图片下载失败:%1,原因:%2").arg(failure.address, failure.reason));
         lineOnFolder(failureLines.last(), shownFolder);
-        retry.pictures.append({failure.address, failure.fileName});
     }
     if (result.failures.isEmpty())
         return;

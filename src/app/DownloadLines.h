@@ -17,6 +17,8 @@ std::function<void(const QString &, std::function<void(QString)>)> saveFolderQue
 
 // "无法创建文件夹:folder,原因:why" of a download that ended FolderFailed.
 QString folderFailureLine(const DownloadResult &result);
+// "清单保存失败:file,原因:why" of a download whose record (talvesk.json) could not be written.
+QString manifestFailureLine(const DownloadResult &result);
 
 // Shows one download as the user reads it, in the window's message list or on the terminal:
 // its progress line, the boxes of lists with nothing collected, and how it ended, with the

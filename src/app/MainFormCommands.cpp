@@ -5,7 +5,9 @@
 #include "app/MainForm.h"
 #include "collect/CollectMessages.h"
 #include "download/DownloadCommand.h"
+#include "platform/PageBrowser.h"
 
+#include <QDateTime>
 #include <QEvent>
 #include <QPointer>
 
@@ -48,8 +50,14 @@ void MainFormCommands::collect(const QString &address)
         m_window.setWindowEnabled(progress.phase != CollectProgress::Phase::ReadingBlocks);
         lines->showProgress(progress);
     };
-    QCoro::connect(m_collect.run(address, report), this,
-                   [this, lines](const CollectResult &result) { showCollected(*lines, result); });
+    QCoro::connect(m_collect.run(address, report), this, [this, lines, address](const CollectResult &result) {
+        showCollected(*lines, result);
+        if (result.ok()) {
+            m_set.address = address;
+            m_set.pageAddress = m_window.itemBrowser().address().toString();
+            m_set.collectedAt = QDateTime::currentDateTimeUtc();
+        }
+    });
 }
 
 // What a collect that ran to its end leaves for the downloads: its set, or a cleared one, and

@@ -11,16 +11,16 @@ namespace talvesk {
 
 namespace {
 
-// The preview's pictures come in list order, main, colour, description; its headings are the
-// third to fifth font elements, after the title and the address. Everything is built with DOM
-// calls, never from markup.
+// The preview's pictures come in list order, main, colour, description, then its main videos;
+// its headings are the third to sixth font elements, after the title and the address.
+// Everything is built with DOM calls, never from markup.
 const char kAddChoices[] = R"js(
 (function (counts) {
   if (document.querySelector('input[data-talvesk-choice]'))
     return true;
   var images = Array.prototype.slice.call(document.images);
   var fonts = document.getElementsByTagName('font');
-  var boxes = [[], [], []];
+  var boxes = [[], [], [], []];
   function button(text, lists, ticked) {
     var b = document.createElement('button');
     b.type = 'button';
@@ -38,10 +38,14 @@ const char kAddChoices[] = R"js(
       anchor = node;
     });
   }
+  var videos = Array.prototype.slice.call(document.getElementsByTagName('video'));
   var index = 0;
-  for (var list = 0; list < 3; ++list) {
-    for (var slot = 0; slot < counts[list] && index < images.length; ++slot, ++index) {
-      var picture = images[index];
+  for (var list = 0; list < 4; ++list) {
+    var shown = list < 3 ? images : videos;
+    if (list == 3)
+      index = 0;
+    for (var slot = 0; slot < counts[list] && index < shown.length; ++slot, ++index) {
+      var picture = shown[index];
       var holder = document.createElement('span');
       holder.style.cssText = 'position:relative;display:inline-block';
       picture.parentNode.insertBefore(holder, picture);
@@ -64,6 +68,8 @@ const char kAddChoices[] = R"js(
           if (picture.naturalWidth)
             size.textContent = ' ' + picture.naturalWidth + '\u00d7' + picture.naturalHeight;
         }
+        if (picture.tagName == 'VIDEO')
+          return;
         if (picture.complete)
           show();
         else
@@ -71,14 +77,14 @@ const char kAddChoices[] = R"js(
       })(picture, size);
     }
   }
-  for (var heading = 0; heading < 3; ++heading) {
+  for (var heading = 0; heading < 4; ++heading) {
     if (fonts[2 + heading] && boxes[heading].length)
       placeAfter(fonts[2 + heading], [document.createTextNode(' '), button('全选', [heading], true),
                                       button('全不选', [heading], false)]);
   }
   if (fonts[1])
-    placeAfter(fonts[1], [document.createTextNode(' '), button('全部选中', [0, 1, 2], true),
-                          button('全部不选', [0, 1, 2], false)]);
+    placeAfter(fonts[1], [document.createTextNode(' '), button('全部选中', [0, 1, 2, 3], true),
+                          button('全部不选', [0, 1, 2, 3], false)]);
   return true;
 })(%1)
 )js";
@@ -88,7 +94,7 @@ const char kReadChoice[] = R"js(
   var boxes = document.querySelectorAll('input[data-talvesk-choice]');
   if (!boxes.length)
     return null;
-  var chosen = [[], [], []];
+  var chosen = [[], [], [], []];
   boxes.forEach(function (box) {
     if (!box.checked)
       return;
@@ -111,23 +117,27 @@ QList<int> slotsOf(const QVariant &list)
 
 void addPictureChoices(QtPageBrowser &preview, const PreviewCounts &counts)
 {
-    const QString script =
-        QString::fromUtf8(kAddChoices)
-            .arg(QStringLiteral("[%1, %2, %3]").arg(counts.main).arg(counts.colour).arg(counts.description));
+    const QString script = QString::fromUtf8(kAddChoices)
+                               .arg(QStringLiteral("[%1, %2, %3, %4]")
+                                        .arg(counts.main)
+                                        .arg(counts.colour)
+                                        .arg(counts.description)
+                                        .arg(counts.video));
     preview.evaluate(script, preview.loadGeneration(), [](const PageAnswer<QVariant> &) {});
 }
 
 void readPictureChoice(QtPageBrowser &preview, std::function<void(std::optional<PictureChoice>)> reply)
 {
-    preview.evaluate(QString::fromUtf8(kReadChoice), preview.loadGeneration(),
-                     [reply = std::move(reply)](const PageAnswer<QVariant> &answer) {
-                         const QVariantList lists = answer ? answer->toList() : QVariantList();
-                         if (lists.size() != 3) {
-                             reply(std::nullopt);
-                             return;
-                         }
-                         reply(PictureChoice{slotsOf(lists[0]), slotsOf(lists[1]), slotsOf(lists[2])});
-                     });
+    preview.evaluate(
+        QString::fromUtf8(kReadChoice), preview.loadGeneration(),
+        [reply = std::move(reply)](const PageAnswer<QVariant> &answer) {
+            const QVariantList lists = answer ? answer->toList() : QVariantList();
+            if (lists.size() != 4) {
+                reply(std::nullopt);
+                return;
+            }
+            reply(PictureChoice{slotsOf(lists[0]), slotsOf(lists[1]), slotsOf(lists[2]), slotsOf(lists[3])});
+        });
 }
 
 } // namespace talvesk

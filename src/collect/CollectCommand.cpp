@@ -6,6 +6,7 @@
 #include "collect/Extraction.h"
 #include "collect/ItemDataPictures.h"
 #include "collect/ItemTitle.h"
+#include "collect/MainVideos.h"
 #include "collect/PagePictures.h"
 #include "collect/PictureList.h"
 #include "collect/ScrollPhase.h"
@@ -250,6 +251,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
     if (!hasPictures(set))
         co_return fail(CollectMessages::noPictures());
 
+    set.videos = mainVideos(page.data.videos, m_itemBrowser.address());
     const PreviewResult preview = co_await writePreviewPage(m_previewBrowser, waits, set, address);
     if (waits.aborted())
         co_return ended();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -47,6 +48,12 @@ struct CollectedSet
     // The names of the colour pictures' variants, in their order; "" where one is not known.
     QStringList colourNames;
     bool simplified = false; // the marketplace served its simplified page
+    QStringList videos;      // the main videos the page's data names, by address
+    // Where and when it was collected, for the item folder's record: the address as given, the
+    // page's address once loaded (after redirects), the time in UTC.
+    QString address;
+    QString pageAddress;
+    QDateTime collectedAt;
 };
 
 // The name of the colour picture in this slot; "" where none is known.

@@ -101,6 +101,17 @@ PreviewPage buildPreviewPage(const CollectedSet &set, const QString &address)
     page.counts.colour = writeSmallPictures(f, set.colourPictures, set.colourNames);
     f << breakFragment() << QStringLiteral("<font fontsize=8>描述缩略图:</font>") << breakFragment();
     page.counts.description = writeWidePictures(f, set.descriptionPictures);
+    // The main videos after the lists, only when there are any: each shows its first frame as
+    // its poster, and its address under it. No script plays it.
+    if (!set.videos.isEmpty()) {
+        f << breakFragment() << QStringLiteral("<font fontsize=8>主图视频:</font>") << breakFragment();
+        for (const QString &video : set.videos)
+            f << QStringLiteral("<span style=\"display:inline-block;vertical-align:top;text-align:center\">"
+                                "<video width=310 height=310 preload=metadata src=\"") +
+                     escaped(video) + QStringLiteral("\"></video><br><small>") + escaped(video) +
+                     QStringLiteral("</small></span>");
+        page.counts.video = static_cast<int>(set.videos.size());
+    }
     return page;
 }
 

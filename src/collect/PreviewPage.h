@@ -19,6 +19,7 @@ struct PreviewCounts
     int main = 0;
     int colour = 0;
     int description = 0;
+    int video = 0; // the main videos, after the lists
 };
 
 struct PreviewPage

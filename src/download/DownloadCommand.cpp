@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -41,13 +42,19 @@ namespace {
 
 struct ListPlan
 {
-    const PictureList *list;
-    const QList<int> *chosen; // nullptr: every picture
+    QStringList addresses;
+    const QList<int> *chosen; // nullptr: every one
     PictureKind kind;
     QString subfolder;
     int stemLength;
     QString filePrefix;
     QString folder = {}; // the subfolder as created
+
+    // The video's folder is made only for a video to save; each picture list has its own.
+    bool needsFolder() const
+    {
+        return kind != PictureKind::Video || (chosen ? !chosen->isEmpty() : !addresses.isEmpty());
+    }
 };
 
 // Pictures fetched one batch after the other; a batch of a list that had nothing collected
@@ -56,6 +63,7 @@ struct Batch
 {
     QList<PictureFile> pictures;
     std::optional<PictureKind> emptyList;
+    bool video = false;
 };
 
 void failFolder(DownloadResult &result, const QString &folder, const QString &reason)
@@ -67,7 +75,7 @@ void failFolder(DownloadResult &result, const QString &folder, const QString &re
 
 // The item folder, reported once settled, then a subfolder for each list.
 bool createFolders(const DownloadRun &run, const QString &chosen, const QString &itemTitle,
-                   std::array<ListPlan, 3> &plans, DownloadResult &result)
+                   std::array<ListPlan, 4> &plans, DownloadResult &result)
 {
     const ItemFolderName folderName = itemFolderName(itemTitle);
     const QString itemRequested = joinPath(chosen, folderName.name);
@@ -83,6 +91,8 @@ bool createFolders(const DownloadRun &run, const QString &chosen, const QString 
     }
     result.itemFolder = item.path;
     for (ListPlan &plan : plans) {
+        if (!plan.needsFolder())
+            continue;
         const QString requested = joinPath(item.path, plan.subfolder);
         const FolderResult sub = createNewFolder(requested, plan.stemLength);
         if (!sub.ok()) {
@@ -94,9 +104,29 @@ bool createFolders(const DownloadRun &run, const QString &chosen, const QString 
     return true;
 }
 
-// The batches' pictures, counted into result as they finish. Once stopped, it returns at once
-// and reports nothing more.
-QCoro::Task<> fetchBatches(DownloadRun &run, const QList<Batch> &batches, DownloadResult &result)
+// What the item folder's record says of one picture once its fetch has ended.
+ManifestEntry entryOf(const PictureFile &picture, const FetchResult &fetched, const QString &itemFolder)
+{
+    ManifestEntry entry;
+    entry.list = picture.list;
+    entry.number = picture.number;
+    entry.address = picture.address;
+    entry.name = picture.name;
+    entry.target = picture.fileName;
+    if (fetched.saved) {
+        entry.file = QDir::fromNativeSeparators(QDir(itemFolder).relativeFilePath(picture.fileName));
+        entry.bytes = fetched.bytes;
+        entry.sha256 = QString::fromLatin1(fetched.sha256);
+    } else {
+        entry.error = fetched.reason;
+    }
+    return entry;
+}
+
+// The batches' pictures, counted into result as they finish, and their records into entries.
+// Once stopped, it returns at once and reports nothing more.
+QCoro::Task<> fetchBatches(DownloadRun &run, const QList<Batch> &batches, DownloadResult &result,
+                           QList<ManifestEntry> &entries)
 {
     Waits &waits = run.waits;
     DownloadProgress progress;
@@ -116,7 +146,9 @@ QCoro::Task<> fetchBatches(DownloadRun &run, const QList<Batch> &batches, Downlo
         }
         if (batch.pictures.isEmpty())
             continue;
-        FetchQueue queue(manager, run.options.fetch, run.options.concurrency);
+        FetchOptions fetchOptions = run.options.fetch;
+        fetchOptions.body = batch.video ? FetchOptions::Body::Video : FetchOptions::Body::Picture;
+        FetchQueue queue(manager, fetchOptions, run.options.concurrency);
         run.queue = &queue;
         for (const PictureFile &picture : batch.pictures)
             queue.add(picture.address, picture.fileName);
@@ -136,6 +168,8 @@ QCoro::Task<> fetchBatches(DownloadRun &run, const QList<Batch> &batches, Downlo
         result.failures += failed;
         if (waits.aborted())
             co_return;
+        for (qsizetype i = 0; i < batch.pictures.size(); ++i)
+            entries.append(entryOf(batch.pictures.at(i), queue.results().at(i), result.itemFolder));
         done += queue.finishedCount();
     }
     if (!waits.aborted())
@@ -168,37 +202,84 @@ QCoro::Task<DownloadResult> download(DownloadRun &run, const CollectedSet &set,
             co_return result;
         }
     }
-    std::array<ListPlan, 3> plans{{
-        {&set.mainPictures, choice ? &choice->main : nullptr, PictureKind::Main, QStringLiteral("主图"), 2,
-         QStringLiteral("描述主图")},
-        {&set.colourPictures, choice ? &choice->colour : nullptr, PictureKind::Colour,
+    const QList<int> *chosenVideos = choice && choice->video ? &*choice->video : nullptr;
+    std::array<ListPlan, 4> plans{{
+        {filledSlots(set.mainPictures), choice ? &choice->main : nullptr, PictureKind::Main,
+         QStringLiteral("主图"), 2, QStringLiteral("描述主图")},
+        {filledSlots(set.colourPictures), choice ? &choice->colour : nullptr, PictureKind::Colour,
          QStringLiteral("颜色图"), 3, QStringLiteral("颜色主图")},
-        {&set.descriptionPictures, choice ? &choice->description : nullptr, PictureKind::Description,
-         QStringLiteral("描述图"), 3, QStringLiteral("描述图")},
+        {filledSlots(set.descriptionPictures), choice ? &choice->description : nullptr,
+         PictureKind::Description, QStringLiteral("描述图"), 3, QStringLiteral("描述图")},
+        {set.videos, chosenVideos, PictureKind::Video, QStringLiteral("视频"), 2, QString()},
     }};
     if (!createFolders(run, chosen, set.itemTitle, plans, result))
         co_return result;
 
     // Lists go one after the other, in their fixed order. A picture's file takes its slot
-    // number, chosen or not, so pictures saved later fit in beside.
+    // number, chosen or not, so pictures saved later fit in beside; videos count from 1.
     QList<Batch> batches;
     for (const ListPlan &plan : plans) {
         Batch batch;
-        const int count = countPictures(*plan.list);
-        if (count == 0)
+        batch.video = plan.kind == PictureKind::Video;
+        const int count = static_cast<int>(plan.addresses.size());
+        if (count == 0 && !batch.video)
             batch.emptyList = plan.kind;
         for (int n = 0; n < count; ++n) {
             if (plan.chosen && !plan.chosen->contains(n))
                 continue;
-            const QString &address = (*plan.list)[n];
-            batch.pictures.append({address, joinPath(plan.folder, plan.filePrefix + QString::number(n) +
-                                                                      pictureFileTail(address))});
+            const QString &address = plan.addresses.at(n);
+            PictureFile picture{address, {}, plan.kind, batch.video ? n + 1 : n};
+            picture.fileName = joinPath(
+                plan.folder, batch.video ? QString::number(n + 1) + QStringLiteral(".mp4")
+                                         : plan.filePrefix + QString::number(n) + pictureFileTail(address));
+            if (plan.kind == PictureKind::Colour)
+                picture.name = colourNameAt(set, n);
+            batch.pictures.append(picture);
         }
         result.total += static_cast<int>(batch.pictures.size());
         batches.append(batch);
     }
-    co_await fetchBatches(run, batches, result);
+    result.manifest.address = set.address;
+    result.manifest.pageAddress = set.pageAddress;
+    result.manifest.title = set.itemTitle;
+    result.manifest.collected = set.collectedAt.isValid() ? set.collectedAt : QDateTime::currentDateTimeUtc();
+    result.manifest.simplified = set.simplified;
+    co_await fetchBatches(run, batches, result, result.manifest.pictures);
     co_return result;
+}
+
+// The record a retry updates: the folder's own when it names the same item (it may be newer
+// than the plan's, after another retry), else the plan's.
+ItemManifest manifestToUpdate(const RetryPlan &plan)
+{
+    const std::optional<ItemManifest> onDisk = readManifest(plan.itemFolder);
+    if (!onDisk || onDisk->address != plan.manifest.address)
+        return plan.manifest;
+    ItemManifest manifest = *onDisk;
+    for (ManifestEntry &entry : manifest.pictures) {
+        for (const ManifestEntry &planned : plan.manifest.pictures) {
+            if (planned.list == entry.list && planned.number == entry.number)
+                entry.target = planned.target;
+        }
+    }
+    return manifest;
+}
+
+void updateManifest(ItemManifest &manifest, const QString &itemFolder, const QList<ManifestEntry> &fetched)
+{
+    for (const ManifestEntry &update : fetched) {
+        const auto entry = std::find_if(
+            manifest.pictures.begin(), manifest.pictures.end(),
+            [&update](const ManifestEntry &e) { return e.list == update.list && e.number == update.number; });
+        if (entry == manifest.pictures.end()) {
+            manifest.pictures.append(update);
+            continue;
+        }
+        // A file saved by an earlier retry stays listed, whatever a later one met.
+        if (!update.saved() && entry->saved() && QFileInfo::exists(joinPath(itemFolder, entry->file)))
+            continue;
+        *entry = update;
+    }
 }
 
 QCoro::Task<DownloadResult> fetchAgain(DownloadRun &run, const RetryPlan &plan)
@@ -215,10 +296,30 @@ QCoro::Task<DownloadResult> fetchAgain(DownloadRun &run, const RetryPlan &plan)
             co_return result;
         }
     }
-    QList<Batch> batches(1);
-    batches[0].pictures = plan.pictures;
-    co_await fetchBatches(run, batches, result);
+    QList<Batch> batches;
+    for (const PictureFile &picture : plan.pictures) {
+        const bool video = picture.list == PictureKind::Video;
+        if (batches.isEmpty() || batches.last().video != video)
+            batches.append(Batch{{}, std::nullopt, video});
+        batches.last().pictures.append(picture);
+    }
+    QList<ManifestEntry> fetched;
+    co_await fetchBatches(run, batches, result, fetched);
+    if (result.outcome == DownloadResult::Outcome::Done) {
+        result.manifest = manifestToUpdate(plan);
+        updateManifest(result.manifest, plan.itemFolder, fetched);
+    }
     co_return result;
+}
+
+// After the pictures, so the record tells what is there.
+void writeRecord(DownloadResult &result)
+{
+    if (result.outcome != DownloadResult::Outcome::Done || result.itemFolderRemoved ||
+        result.itemFolder.isEmpty())
+        return;
+    result.manifestFile = joinPath(result.itemFolder, manifestFileName());
+    result.manifestFailure = writeManifest(result.itemFolder, result.manifest);
 }
 
 // An item folder with pictures to save and none saved holds only the empty folders made for
@@ -232,6 +333,16 @@ void removeIfNothingSaved(const DownloadOptions &options, DownloadResult &result
 }
 
 } // namespace
+
+RetryPlan retryPlanOf(const DownloadResult &result)
+{
+    RetryPlan plan{result.itemFolder, {}, result.manifest};
+    for (const ManifestEntry &entry : result.manifest.pictures) {
+        if (!entry.saved() && !entry.target.isEmpty())
+            plan.pictures.append({entry.address, entry.target, entry.list, entry.number, entry.name});
+    }
+    return plan;
+}
 
 DownloadCommand::DownloadCommand(EventLoop &loop, DownloadOptions options)
     : m_loop(loop), m_options(std::move(options))
@@ -298,6 +409,7 @@ QCoro::Task<DownloadResult> DownloadCommand::runOne(CollectedSet set, std::optio
     if (result.outcome == DownloadResult::Outcome::Done ||
         result.outcome == DownloadResult::Outcome::Unfinished)
         removeIfNothingSaved(run.options, result);
+    writeRecord(result);
     result.cancelled = run.cancelled;
     co_return result;
 }

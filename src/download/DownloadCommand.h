@@ -2,6 +2,7 @@
 #pragma once
 
 #include "collect/PictureList.h"
+#include "download/ItemManifest.h"
 #include "download/PictureFetch.h"
 
 #include <QList>
@@ -17,11 +18,15 @@ namespace talvesk {
 class DownloadRun;
 class EventLoop;
 
-// One picture to save: where it comes from and the file it goes to.
+// One picture to save: where it comes from and the file it goes to, with what the item
+// folder's record says of it.
 struct PictureFile
 {
     QString address;
     QString fileName;
+    PictureKind list = PictureKind::Main;
+    int number = 0;
+    QString name = {}; // Colour: the variant's name
 };
 
 // The pictures of a collected set chosen to be saved: slots of each list, in slot order.
@@ -30,8 +35,13 @@ struct PictureChoice
     QList<int> main;
     QList<int> colour;
     QList<int> description;
+    // Of the main videos, by place from 0; none given: every one.
+    std::optional<QList<int>> video = std::nullopt;
 
-    bool isEmpty() const { return main.isEmpty() && colour.isEmpty() && description.isEmpty(); }
+    bool isEmpty() const
+    {
+        return main.isEmpty() && colour.isEmpty() && description.isEmpty() && (!video || video->isEmpty());
+    }
 };
 
 // Pictures that failed, to be fetched again into the files they were meant for.
@@ -39,10 +49,10 @@ struct RetryPlan
 {
     QString itemFolder;
     QList<PictureFile> pictures;
+    // The item folder's record as the download left it; the retry updates it. When the one in
+    // the folder names the same item, that one is updated instead.
+    ItemManifest manifest = {};
 };
-
-// The three picture lists of a set, in the order they are saved.
-enum class PictureKind { Main, Colour, Description };
 
 // What a running download reports as it goes, one step at a time.
 struct DownloadProgress
@@ -100,7 +110,15 @@ struct DownloadResult
     bool itemFolderRemoved = false; // nothing was saved, so the item folder went again
     QString failedFolder;           // FolderFailed: the folder that could not be created
     QString folderFailure;          // and why
+    // Done: the item folder's record (talvesk.json), written after the pictures; when it could
+    // not be, where and why.
+    ItemManifest manifest;
+    QString manifestFile;
+    QString manifestFailure;
 };
+
+// The pictures of a download that were not saved, to be fetched again.
+RetryPlan retryPlanOf(const DownloadResult &result);
 
 // The download button's work: saves a collected set into a new item folder with one subfolder
 // per list. It runs as a coroutine on the network and the event loop only: it asks for the

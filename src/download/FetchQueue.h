@@ -29,6 +29,8 @@ public:
     int finishedCount() const { return m_finished; }
     // The pictures that could not be saved, in the order they were added.
     QList<FetchResult> failures() const;
+    // Every picture added, in order; those still running not saved.
+    const QList<FetchResult> &results() const { return m_results; }
 
     // Stops every fetch at once; nothing half-written stays on disk.
     void abortAll();

@@ -105,7 +105,8 @@ PictureFetch::PictureFetch(QNetworkAccessManager &manager, const FetchOptions &o
     m_stallTimer.setInterval(m_options.stallWindowMs);
     connect(&m_stallTimer, &QTimer::timeout, this, &PictureFetch::checkProgress);
     m_deadline.setSingleShot(true);
-    m_deadline.setInterval(m_options.deadlineMs);
+    m_deadline.setInterval(m_options.body == FetchOptions::Body::Video ? m_options.videoDeadlineMs
+                                                                       : m_options.deadlineMs);
     connect(&m_deadline, &QTimer::timeout, this, [this] { settle(false, timeoutReason()); });
 }
 
@@ -193,16 +194,24 @@ bool PictureFetch::followRedirect()
     return true;
 }
 
+qint64 PictureFetch::maxBytes() const
+{
+    return m_options.body == FetchOptions::Body::Video ? m_options.maxVideoBytes : m_options.maxBodyBytes;
+}
+
 QString PictureFetch::tooLargeReason() const
 {
-    return QStringLiteral("图片超过%1MB").arg(m_options.maxBodyBytes / (1024 * 1024));
+    const QString text = m_options.body == FetchOptions::Body::Video ? QStringLiteral("视频超过%1MB")
+                                                                     : QStringLiteral("图片超过%1MB");
+    return text.arg(maxBytes() / (1024 * 1024));
 }
 
 QString PictureFetch::notPictureReason() const
 {
     const QByteArray type = declaredType(m_reply);
-    return QStringLiteral("不是图片(%1)")
-        .arg(type.isEmpty() ? QStringLiteral("无类型") : QString::fromLatin1(type));
+    const QString text = m_options.body == FetchOptions::Body::Video ? QStringLiteral("不是视频(%1)")
+                                                                     : QStringLiteral("不是图片(%1)");
+    return text.arg(type.isEmpty() ? QStringLiteral("无类型") : QString::fromLatin1(type));
 }
 
 void PictureFetch::checkHeaders()
@@ -216,7 +225,7 @@ void PictureFetch::checkHeaders()
     }
     // Refuse an oversized body before any of it arrives.
     const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid() && length.toLongLong() > m_options.maxBodyBytes)
+    if (length.isValid() && length.toLongLong() > maxBytes())
         failAttempt(tooLargeReason(), false);
 }
 
@@ -250,14 +259,16 @@ bool PictureFetch::readBody()
     if (!isSuccess(httpStatus(m_reply)))
         return true; // an error page: reported when the reply finishes, never written
     m_received += chunk.size();
-    if (m_received > m_options.maxBodyBytes) {
+    if (m_received > maxBytes()) {
         failAttempt(tooLargeReason(), false);
         return false;
     }
     if (chunk.isEmpty())
         return true;
     if (!m_sniffer)
-        m_sniffer.emplace(declaredType(m_reply));
+        m_sniffer.emplace(declaredType(m_reply), m_options.body == FetchOptions::Body::Video
+                                                     ? PictureSniffer::Expect::IsoMedia
+                                                     : PictureSniffer::Expect::Picture);
     if (m_sniffer->verdict() != PictureSniffer::Verdict::Picture) {
         const PictureSniffer::Verdict verdict = m_sniffer->feed(chunk);
         if (verdict == PictureSniffer::Verdict::Undecided)
@@ -275,6 +286,8 @@ bool PictureFetch::readBody()
             failAttempt(describeFileError(), false);
             return false;
         }
+        m_hash.reset();
+        m_written = 0;
     }
     // A short write is retried for the rest, which then tells why it failed (a full disk).
     for (qsizetype written = 0; written < chunk.size();) {
@@ -283,6 +296,8 @@ bool PictureFetch::readBody()
             failAttempt(describeFileError(), false);
             return false;
         }
+        m_hash.addData(QByteArrayView(chunk.constData() + written, n));
+        m_written += n;
         written += n;
     }
     return true;
@@ -339,6 +354,8 @@ void PictureFetch::completeAttempt()
                     false);
         return;
     }
+    m_result.bytes = m_written;
+    m_result.sha256 = m_hash.result().toHex();
     settle(true, QString());
 }
 

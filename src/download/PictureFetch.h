@@ -3,6 +3,7 @@
 
 #include "download/PictureSniffer.h"
 
+#include <QCryptographicHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -20,12 +21,18 @@ namespace talvesk {
 
 struct FetchOptions
 {
+    // What the bodies must be: a picture, or an ISO media file (the main video), whose size
+    // limit and deadline are their own.
+    enum class Body { Picture, Video };
+    Body body = Body::Picture;
     int stallWindowMs = 30000; // an attempt must receive stallMinBytes in every such window
     qint64 stallMinBytes = 1024;
     int deadlineMs = 10 * 60 * 1000;           // a picture not saved this long after its request fails
     qint64 maxBodyBytes = 256LL * 1024 * 1024; // larger bodies are refused, also while they arrive
     qint64 readBufferBytes = 256 * 1024;       // what the network layer may hold unread
     int retries = 2;                           // further attempts after a transient failure
+    qint64 maxVideoBytes = 2048LL * 1024 * 1024;
+    int videoDeadlineMs = 60 * 60 * 1000;
 };
 
 // What became of one picture. Defaults mean it was not saved.
@@ -34,7 +41,9 @@ struct FetchResult
     QString address;
     QString fileName;
     bool saved = false;
-    QString reason; // why it was not saved
+    QString reason;         // why it was not saved
+    qint64 bytes = 0;       // saved: the file's size
+    QByteArray sha256 = {}; // saved: of the file's bytes, lower-case hex
 };
 
 // Fetches one picture address into one file, asynchronously on a shared manager. Only http
@@ -93,13 +102,16 @@ private:
     QString describeError() const;
     QString describeFileError() const;
     QString tooLargeReason() const;
+    qint64 maxBytes() const;
 
     QNetworkAccessManager &m_manager;
     const FetchOptions m_options;
     FetchResult m_result;
     QPointer<QNetworkReply> m_reply;
     std::unique_ptr<QSaveFile> m_file;
-    std::optional<PictureSniffer> m_sniffer; // for the current request's body
+    std::optional<PictureSniffer> m_sniffer;               // for the current request's body
+    QCryptographicHash m_hash{QCryptographicHash::Sha256}; // of what is written to m_file
+    qint64 m_written = 0;
     QTimer m_stallTimer;
     QTimer m_deadline;
     QUrl m_url; // where the current request went, after redirects

@@ -92,6 +92,17 @@ Verdict isoMediaImage(const QByteArray &start)
     return Verdict::NotPicture;
 }
 
+// Any ISO base media file (MP4, MOV, 3GP …): a file type box of a plausible size.
+Verdict isoMediaFile(const QByteArray &start)
+{
+    if (start.size() < 8)
+        return start.size() <= 4 ? Verdict::Undecided : matchPrefix(start.mid(4), "ftyp");
+    const quint32 boxSize = qFromBigEndian<quint32>(start.constData());
+    if (QByteArrayView(start).sliced(4, 4) != "ftyp" || boxSize < 16 || boxSize > kMaxStart)
+        return Verdict::NotPicture;
+    return Verdict::Picture;
+}
+
 // Markup, after an optional byte order mark and whitespace.
 Verdict svgMarkup(const QByteArray &start)
 {
@@ -112,7 +123,8 @@ Verdict svgMarkup(const QByteArray &start)
 
 } // namespace
 
-PictureSniffer::PictureSniffer(const QByteArray &mimeType) : m_svgDeclared(mimeType == "image/svg+xml")
+PictureSniffer::PictureSniffer(const QByteArray &mimeType, Expect expect)
+    : m_svgDeclared(mimeType == "image/svg+xml"), m_expect(expect)
 {
 }
 
@@ -134,6 +146,8 @@ PictureSniffer::Verdict PictureSniffer::finish()
 
 PictureSniffer::Verdict PictureSniffer::judge() const
 {
+    if (m_expect == Expect::IsoMedia)
+        return isoMediaFile(m_start);
     return firstOf({fixedSignatures(m_start), webp(m_start), isoMediaImage(m_start),
                     m_svgDeclared ? svgMarkup(m_start) : Verdict::NotPicture});
 }

@@ -14,9 +14,12 @@ class PictureSniffer final
 {
 public:
     enum class Verdict { Undecided, Picture, NotPicture };
+    // What the body must be: a picture, or an ISO media file (a file type box first), as the
+    // main video is; Picture then means it is one.
+    enum class Expect { Picture, IsoMedia };
 
     // mimeType: the declared type, lower case, without parameters.
-    explicit PictureSniffer(const QByteArray &mimeType);
+    explicit PictureSniffer(const QByteArray &mimeType, Expect expect = Expect::Picture);
 
     // Feeds the next bytes while undecided, and keeps them.
     Verdict feed(const QByteArray &chunk);
@@ -31,6 +34,7 @@ private:
     Verdict judge() const;
 
     const bool m_svgDeclared;
+    const Expect m_expect;
     QByteArray m_start;
     Verdict m_verdict = Verdict::Undecided;
 };

@@ -9,9 +9,14 @@
 #include "support/TaskResult.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -162,8 +167,9 @@ TEST_F(DownloadCommandTest, SavesTheExampleSetInOrder)
     EXPECT_EQ(result.itemFolder, item());
     EXPECT_EQ(m_folderAsked, QStringList{QDir::toNativeSeparators(m_options.startFolder)});
 
-    EXPECT_EQ(entries(item()),
-              (QStringList{QStringLiteral("主图"), QStringLiteral("描述图"), QStringLiteral("颜色图")}));
+    // No video, no video folder; the record beside the lists.
+    EXPECT_EQ(entries(item()), (QStringList{QStringLiteral("talvesk.json"), QStringLiteral("主图"),
+                                            QStringLiteral("描述图"), QStringLiteral("颜色图")}));
     EXPECT_EQ(entries(item(QStringLiteral("主图"))),
               (QStringList{QStringLiteral("描述主图0.jpg"), QStringLiteral("描述主图1.jpg"),
                            QStringLiteral("描述主图2.jpg")}));
@@ -399,4 +405,147 @@ TEST_F(DownloadCommandTest, GoingWhileWaitingTouchesNothing)
     }
     // The item folder made for the held picture went again, holding nothing.
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
+}
+
+namespace {
+
+// The start of an MP4 file: a file type box, then a little of a movie.
+QByteArray videoBody(const QByteArray &tag)
+{
+    return QByteArray::fromHex("00000018") + "ftypisom" + QByteArray::fromHex("00000200") + "isomiso2" +
+           "mdat " + tag + QByteArray(3000, 'v');
+}
+
+QJsonArray recordedPictures(const QString &itemFolder)
+{
+    const QByteArray json = readFile(joinPath(itemFolder, QStringLiteral("talvesk.json")));
+    return QJsonDocument::fromJson(json).object().value(QStringLiteral("pictures")).toArray();
+}
+
+// Whether the record's entry tells the file on disk: its size and its SHA-256.
+void expectAgreesWithItsFile(const QString &itemFolder, const QJsonObject &entry)
+{
+    const QByteArray bytes = readFile(joinPath(itemFolder, entry.value(QStringLiteral("file")).toString()));
+    EXPECT_FALSE(bytes.isEmpty()) << qPrintable(entry.value(QStringLiteral("file")).toString());
+    EXPECT_EQ(entry.value(QStringLiteral("bytes")).toInteger(), bytes.size());
+    EXPECT_EQ(entry.value(QStringLiteral("sha256")).toString(),
+              QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()));
+    EXPECT_FALSE(entry.contains(QStringLiteral("error")));
+}
+
+} // namespace
+
+// The item folder's record lists every chosen picture and video in the lists' order, as the
+// files are: a saved one by its file, size and hash, with its variant's name for a colour
+// picture; one not saved with a null file and why. The main video is saved as 视频/1.mp4; a
+// body that is no ISO media file is refused in a video's place.
+TEST_F(DownloadCommandTest, RecordAgreesWithTheFilesAndSaysWhatFailed)
+{
+    m_server.route(QStringLiteral("/gone.jpg"), HttpResponse::withStatus(404, "<html>no</html>"));
+    m_server.route(QStringLiteral("/v.mp4"), HttpResponse::ok(videoBody("1"), "video/mp4"));
+    m_server.route(QStringLiteral("/fake.mp4"), HttpResponse::ok(bodyFor("/fake.mp4"), "video/mp4"));
+    m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
+    m_set.mainPictures[1] = url(QStringLiteral("/gone.jpg"));
+    m_set.colourPictures[0] = url(QStringLiteral("/c.jpg"));
+    m_set.colourNames = QStringList{QStringLiteral("红色 \"大\"")};
+    m_set.videos = QStringList{url(QStringLiteral("/v.mp4")), url(QStringLiteral("/fake.mp4"))};
+    m_set.address = QStringLiteral("https://item.example/item.htm?id=1");
+    m_set.pageAddress = QStringLiteral("https://item.example/item.htm?id=1&x=2");
+    m_set.collectedAt = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC);
+
+    const DownloadResult result = download();
+
+    EXPECT_EQ(result.outcome, DownloadResult::Outcome::Done);
+    EXPECT_TRUE(result.manifestFailure.isEmpty()) << qPrintable(result.manifestFailure);
+    EXPECT_EQ(entries(item(QStringLiteral("视频"))), QStringList{QStringLiteral("1.mp4")});
+    EXPECT_EQ(readFile(item(QStringLiteral("视频/1.mp4"))), videoBody("1"));
+    const QJsonObject record =
+        QJsonDocument::fromJson(readFile(item(QStringLiteral("talvesk.json")))).object();
+    EXPECT_EQ(record.value(QStringLiteral("address")).toString(), m_set.address);
+    EXPECT_EQ(record.value(QStringLiteral("pageAddress")).toString(), m_set.pageAddress);
+    EXPECT_EQ(record.value(QStringLiteral("title")).toString(), QStringLiteral("T"));
+    EXPECT_EQ(record.value(QStringLiteral("collected")).toString(), QStringLiteral("2026-01-02T03:04:05Z"));
+    EXPECT_EQ(record.value(QStringLiteral("simplified")), QJsonValue(false));
+
+    const QJsonArray pictures = recordedPictures(item());
+    ASSERT_EQ(pictures.size(), 5);
+    const struct
+    {
+        const char *list;
+        int number;
+        QString address;
+        QString file; // empty: not saved
+    } expected[] = {
+        {"main", 0, url(QStringLiteral("/a.jpg")), QStringLiteral("主图/描述主图0.jpg")},
+        {"main", 1, url(QStringLiteral("/gone.jpg")), {}},
+        {"colour", 0, url(QStringLiteral("/c.jpg")), QStringLiteral("颜色图/颜色主图0.jpg")},
+        {"video", 1, url(QStringLiteral("/v.mp4")), QStringLiteral("视频/1.mp4")},
+        {"video", 2, url(QStringLiteral("/fake.mp4")), {}},
+    };
+    for (int i = 0; i < 5; ++i) {
+        const QJsonObject entry = pictures.at(i).toObject();
+        EXPECT_EQ(entry.value(QStringLiteral("list")).toString(), QLatin1String(expected[i].list));
+        EXPECT_EQ(entry.value(QStringLiteral("number")).toInt(), expected[i].number);
+        EXPECT_EQ(entry.value(QStringLiteral("address")).toString(), expected[i].address);
+        if (expected[i].file.isEmpty()) {
+            EXPECT_TRUE(entry.value(QStringLiteral("file")).isNull());
+            EXPECT_FALSE(entry.value(QStringLiteral("error")).toString().isEmpty());
+        } else {
+            EXPECT_EQ(entry.value(QStringLiteral("file")).toString(), expected[i].file);
+            expectAgreesWithItsFile(item(), entry);
+        }
+    }
+    EXPECT_EQ(pictures.at(1).toObject().value(QStringLiteral("error")).toString(),
+              QStringLiteral("HTTP 404"));
+    EXPECT_EQ(pictures.at(2).toObject().value(QStringLiteral("name")).toString(),
+              QStringLiteral("红色 \"大\""));
+    EXPECT_EQ(pictures.at(4).toObject().value(QStringLiteral("error")).toString(),
+              QStringLiteral("不是视频(video/mp4)"));
+}
+
+// A retry of the failed pictures updates the record in the item folder: the picture fetched
+// again is listed by its file, the others stay as they were.
+TEST_F(DownloadCommandTest, RetryUpdatesTheRecord)
+{
+    m_server.route(QStringLiteral("/late.jpg"), HttpResponse::withStatus(503));
+    m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
+    m_set.descriptionPictures[0] = url(QStringLiteral("/late.jpg"));
+    m_set.address = QStringLiteral("https://item.example/item.htm?id=1");
+    const DownloadResult first = download();
+    ASSERT_EQ(first.failures.size(), 1);
+    ASSERT_EQ(recordedPictures(item()).at(1).toObject().value(QStringLiteral("error")).toString(),
+              QStringLiteral("HTTP 503"));
+
+    m_server.route(QStringLiteral("/late.jpg"), HttpResponse::ok(bodyFor("/late.jpg")));
+    const RetryPlan plan = retryPlanOf(first);
+    ASSERT_EQ(plan.pictures.size(), 1);
+    DownloadCommand command(m_loop, m_options);
+    const auto retried = test::started(command.retry(plan));
+    ASSERT_TRUE(test::waitUntil([&] { return retried->has_value(); }));
+    EXPECT_EQ((*retried)->saved, 1);
+
+    const QJsonArray pictures = recordedPictures(item());
+    ASSERT_EQ(pictures.size(), 2);
+    EXPECT_EQ(pictures.at(0).toObject().value(QStringLiteral("file")).toString(),
+              QStringLiteral("主图/描述主图0.jpg"));
+    EXPECT_EQ(pictures.at(1).toObject().value(QStringLiteral("file")).toString(),
+              QStringLiteral("描述图/描述图0.jpg"));
+    expectAgreesWithItsFile(item(), pictures.at(1).toObject());
+}
+
+// A record that cannot be written (here a folder is in its way) is said, with where and why;
+// the pictures stay saved.
+TEST_F(DownloadCommandTest, UnwritableRecordIsSaid)
+{
+    m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
+    m_options.progress = [](const DownloadProgress &progress) {
+        if (progress.step == DownloadProgress::Step::ItemFolder)
+            QDir(progress.itemFolder).mkdir(QStringLiteral("talvesk.json"));
+    };
+    const DownloadResult result = download();
+    EXPECT_EQ(result.outcome, DownloadResult::Outcome::Done);
+    EXPECT_EQ(result.saved, 1);
+    EXPECT_EQ(result.manifestFile, item(QStringLiteral("talvesk.json")));
+    EXPECT_FALSE(result.manifestFailure.isEmpty());
+    EXPECT_EQ(readFile(item(QStringLiteral("主图/描述主图0.jpg"))), bodyFor("/a.jpg"));
 }

@@ -295,6 +295,28 @@ TEST_F(PictureFetchTest, RefusesOversizedBodies)
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
 }
 
+// A video has its own, larger limit: a body over the pictures' limit is saved as a video, and one
+// over the video limit is refused as too large a video.
+TEST_F(PictureFetchTest, VideoHasItsOwnSizeLimit)
+{
+    m_options.body = FetchOptions::Body::Video;
+    m_options.maxBodyBytes = 1024 * 1024;
+    m_options.maxVideoBytes = 3 * 1024 * 1024;
+    const QByteArray start =
+        QByteArray::fromHex("00000018") + "ftypisom" + QByteArray::fromHex("00000200") + "isomiso2";
+    m_server.route(QStringLiteral("/v.mp4"),
+                   HttpResponse::ok(start + randomBytes(2 * 1024 * 1024), "video/mp4"));
+    m_server.route(QStringLiteral("/big.mp4"),
+                   HttpResponse::ok(start + randomBytes(4 * 1024 * 1024), "video/mp4"));
+    const FetchResult saved = fetch(m_server.url(QStringLiteral("/v.mp4")), QStringLiteral("1.mp4"));
+    EXPECT_TRUE(saved.saved) << qPrintable(saved.reason);
+    EXPECT_EQ(saved.bytes, start.size() + 2 * 1024 * 1024);
+    const FetchResult refused = fetch(m_server.url(QStringLiteral("/big.mp4")), QStringLiteral("2.mp4"));
+    EXPECT_FALSE(refused.saved);
+    EXPECT_EQ(refused.reason, QStringLiteral("视频超过3MB"));
+    EXPECT_EQ(entries(m_dir.path()), QStringList{QStringLiteral("1.mp4")});
+}
+
 // Only web addresses are fetched, also at the end of a redirect: a local file (even one that
 // would block any reader, a FIFO) or inline data is never read or saved.
 TEST_F(PictureFetchTest, FetchesOnlyWebAddresses)

@@ -4,6 +4,7 @@
 #include "support/QStringPrinter.h"
 #include "support/SampleShop.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -238,6 +239,25 @@ TEST(CommandLineEndToEnd, SaveWritesTheTreeAndPrintsTheItemFolder)
         }
     }
     EXPECT_TRUE(run.err.contains(QStringLiteral("图片下载完成,保存至:") + itemFolder)) << qPrintable(run.err);
+
+    EXPECT_FALSE(QFileInfo::exists(fileOf(itemFolder, QStringLiteral("视频"))))
+        << "a video folder without a video";
+    // The item folder's record lists every picture by its file, size and hash.
+    const QJsonObject record =
+        QJsonDocument::fromJson(readFile(fileOf(itemFolder, QStringLiteral("talvesk.json")))).object();
+    EXPECT_EQ(record.value(QStringLiteral("address")).toString(), item.url.toString());
+    const QJsonArray pictures = record.value(QStringLiteral("pictures")).toArray();
+    EXPECT_EQ(pictures.size(),
+              item.mainPictures.size() + item.colourPictures.size() + item.descriptionPictures.size());
+    for (const QJsonValue &value : pictures) {
+        const QJsonObject entry = value.toObject();
+        const QByteArray bytes = readFile(fileOf(itemFolder, entry.value(QStringLiteral("file")).toString()));
+        EXPECT_EQ(bytes,
+                  SampleShop::pictureBytes(QUrl(entry.value(QStringLiteral("address")).toString()).path()));
+        EXPECT_EQ(entry.value(QStringLiteral("bytes")).toInteger(), bytes.size());
+        EXPECT_EQ(entry.value(QStringLiteral("sha256")).toString(),
+                  QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()));
+    }
 }
 
 // A picture the server does not have gives exit status 1 and a line naming it; the rest is saved.
@@ -257,6 +277,18 @@ TEST(CommandLineEndToEnd, MissingPictureGivesStatusOne)
     const QString mainFolder = QDir(target.path()).filePath(item.itemTitle + QStringLiteral("/主图"));
     EXPECT_FALSE(QFile::exists(fileOf(mainFolder, QStringLiteral("描述主图1.jpg"))));
     EXPECT_TRUE(QFile::exists(fileOf(mainFolder, QStringLiteral("描述主图0.jpg"))));
+    // The record lists it, not saved, with why.
+    const QJsonArray pictures =
+        QJsonDocument::fromJson(
+            readFile(QDir(target.path()).filePath(item.itemTitle + QStringLiteral("/talvesk.json"))))
+            .object()
+            .value(QStringLiteral("pictures"))
+            .toArray();
+    ASSERT_GT(pictures.size(), 1);
+    EXPECT_EQ(pictures.at(1).toObject().value(QStringLiteral("address")).toString(), missing);
+    EXPECT_TRUE(pictures.at(1).toObject().value(QStringLiteral("file")).isNull());
+    EXPECT_EQ(pictures.at(1).toObject().value(QStringLiteral("error")).toString(),
+              QStringLiteral("HTTP 404"));
 }
 
 // An address that cannot be loaded gives status 3 and a line naming it; later addresses still run.
@@ -419,8 +451,12 @@ TEST(CommandLineEndToEnd, AddressListFromStandardInput)
     const SampleItem tmall = shop.tmallItem();
     const QString overlong = shop.server().url(QStringLiteral("/item.htm")).toString() +
                              QStringLiteral("?id=") + QString(3 * 1024 * 1024, QLatin1Char('7'));
-    const QByteArray list =
-        "# today's items\n\n" + overlong.toUtf8() + '\n' + tmall.url.toString().toUtf8() + "\n  # done\n";
+    // A line with a NUL byte is no address; a text shared from the app names its address.
+    const QByteArray withNul =
+        shop.server().url(QStringLiteral("/item.htm")).toString().toUtf8() + '\0' + "\x1b[2J";
+    const QByteArray list = "# today's items\n\n" + overlong.toUtf8() + '\n' + withNul + '\n' +
+                            "【淘宝】2026新款 " + tmall.url.toString().toUtf8() +
+                            " 点击链接直接打开\n  # done\n";
 
     const ProgramRun run =
         runTalvesk({QStringLiteral("collect"), taobao.url.toString(), QStringLiteral("--input"),
@@ -440,6 +476,10 @@ TEST(CommandLineEndToEnd, AddressListFromStandardInput)
     EXPECT_FALSE(run.err.contains(overlong.left(201))) << "the address is echoed beyond its start";
     EXPECT_FALSE(run.err.contains(QStringLiteral("秒内未能完成载入"))) << "it waited for the time limit";
     EXPECT_LT(run.err.size(), 4096) << qPrintable(run.err.left(2000));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("/item.htm\\x00\\x1b[2J: not a web address")))
+        << qPrintable(run.err.left(2000));
+    EXPECT_FALSE(run.err.contains(QChar(0)) || run.err.contains(QChar(0x1b)))
+        << "a control character reached the terminal";
 }
 
 // --pages 3 prints in the order given although the first page finishes last, prefixes the
@@ -651,8 +691,18 @@ TEST(CommandLineEndToEnd, FullDiskFailsOnlyThePicturesThatDoNotFit)
     EXPECT_FALSE(files.isEmpty()) << "the disk was full from the start";
     const QRegularExpression pictureName(QStringLiteral("^(描述主图|颜色主图|描述图)[0-9]+\\.(jpg|png)$"));
     for (const QString &file : files) {
+        if (QFileInfo(file).fileName() == QStringLiteral("talvesk.json"))
+            continue;
         EXPECT_TRUE(pictureName.match(QFileInfo(file).fileName()).hasMatch()) << qPrintable(file);
         EXPECT_TRUE(served.contains(readFile(file))) << "not whole: " << qPrintable(file);
+    }
+    // Each item folder's record is whole, or the run says it could not be written.
+    for (const SampleItem *item : {&first, &second}) {
+        const QString record =
+            QDir(mountPoint.path()).filePath(item->itemTitle + QStringLiteral("/talvesk.json"));
+        EXPECT_TRUE(QJsonDocument::fromJson(readFile(record)).isObject() ||
+                    run.err.contains(QStringLiteral("cannot write ") + record))
+            << qPrintable(run.err);
     }
 }
 
@@ -825,8 +875,9 @@ TEST(CommandLineEndToEnd, UnwritableResultsFailTheRun)
     EXPECT_TRUE(run.err.endsWith(QStringLiteral("talvesk: cannot write the results: ") +
                                  QString::fromLocal8Bit(std::strerror(ENOSPC)) + QLatin1Char('\n')))
         << qPrintable(run.err);
+    // Every picture, and the item folder's record.
     EXPECT_EQ(filesUnder(target.path()).size(),
-              item.mainPictures.size() + item.colourPictures.size() + item.descriptionPictures.size());
+              item.mainPictures.size() + item.colourPictures.size() + item.descriptionPictures.size() + 1);
 }
 
 class CommandLineStop : public ::testing::TestWithParam<int>
@@ -958,4 +1009,75 @@ TEST(CommandLineEndToEnd, NoPrivatePlaceForTheCopyBrowsesWithoutCookies)
         << qPrintable(folders.profileCopies().join(QLatin1Char(' ')));
     EXPECT_EQ(strings(QJsonDocument::fromJson(run.out.toUtf8()).object().value(QStringLiteral("main"))),
               item.mainPictures);
+}
+
+// The main video that today's page names in its data is collected beside the pictures: listed
+// in --json and counted in a notice line.
+TEST(CommandLineEndToEnd, MainVideoOfThePageDataIsListed)
+{
+    SampleShop shop;
+    const QString path = QStringLiteral("/video/item.htm");
+    const talvesk::test::ItemPageMarkup page = talvesk::test::currentLayoutPage(
+        shop.port(), path, talvesk::test::Generation::IceContainer, talvesk::test::Marketplace::Taobao, {},
+        {QStringLiteral("//127.0.0.1:%1/video/main.mp4").arg(shop.port())});
+    shop.server().route(path, HttpResponse::html(page.markup));
+
+    const ProgramRun run =
+        runTalvesk({QStringLiteral("collect"), page.item.url.toString(), QStringLiteral("--json")});
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    EXPECT_EQ(strings(object.value(QStringLiteral("video"))),
+              QStringList{shop.server().url(QStringLiteral("/video/main.mp4")).toString()})
+        << qPrintable(run.out);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("消息提示:主图视频1个"))) << qPrintable(run.err);
+}
+
+// --skip-saved: an item saved whole by an earlier run into the --save folder is not loaded
+// again; a line says where it is, the folder is printed, and the run ends with status 0.
+TEST(CommandLineEndToEnd, SkipSavedLoadsNothingForASavedItem)
+{
+    SampleShop shop;
+    const SampleItem item = shop.tallItem(1000, 2);
+    QTemporaryDir target;
+    const QStringList arguments{QStringLiteral("collect"), item.url.toString(), QStringLiteral("--save"),
+                                target.path(), QStringLiteral("--skip-saved")};
+    const ProgramRun first = runTalvesk(arguments);
+    ASSERT_TRUE(first.finished) << qPrintable(first.err);
+    ASSERT_EQ(first.exitCode, 0) << qPrintable(first.err);
+    const int loads = shop.server().requestCount(item.url.path());
+    ASSERT_GT(loads, 0);
+
+    const ProgramRun again = runTalvesk(arguments);
+    ASSERT_TRUE(again.finished) << qPrintable(again.err);
+    EXPECT_EQ(again.exitCode, 0) << qPrintable(again.err);
+    EXPECT_EQ(shop.server().requestCount(item.url.path()), loads);
+    EXPECT_EQ(again.out, first.out);
+    EXPECT_TRUE(again.err.contains(QStringLiteral(": skipped, saved already in ") + first.out.trimmed()))
+        << qPrintable(again.err);
+    EXPECT_EQ(QDir(target.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+}
+
+// --pause keeps a time between the starts of two item pages, as the server sees them.
+TEST(CommandLineEndToEnd, PauseSpacesTheItemPages)
+{
+    SampleShop shop;
+    const SampleItem first = shop.tallItem(1000, 2);
+    const SampleItem second = shop.tallItem(1200, 2);
+    const ProgramRun run =
+        runTalvesk({QStringLiteral("collect"), first.url.toString(), second.url.toString(),
+                    QStringLiteral("--json"), QStringLiteral("--pause"), QStringLiteral("2.5")});
+    ASSERT_TRUE(run.finished) << qPrintable(run.err);
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    qint64 firstAt = 0;
+    qint64 secondAt = 0;
+    for (const talvesk::test::HttpRequest &request : shop.server().requests()) {
+        if (request.path == first.url.path().toUtf8() && firstAt == 0)
+            firstAt = request.receivedAtMs;
+        if (request.path == second.url.path().toUtf8() && secondAt == 0)
+            secondAt = request.receivedAtMs;
+    }
+    ASSERT_GT(firstAt, 0);
+    ASSERT_GT(secondAt, 0);
+    EXPECT_GE(secondAt - firstAt, 2000) << "started " << secondAt - firstAt << " ms apart";
 }

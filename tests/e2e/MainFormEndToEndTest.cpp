@@ -21,6 +21,9 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -213,7 +216,8 @@ protected:
         }
     }
 
-    // The files under a folder, each checked to hold a whole picture of the shop.
+    // The files under a folder but the item folder's record, each checked to hold a whole
+    // picture of the shop.
     static int wholePicturesIn(const QString &folder, const SampleItem &item)
     {
         QStringList addresses = item.mainPictures + item.colourPictures + item.descriptionPictures;
@@ -221,6 +225,8 @@ protected:
         for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
              it.hasNext();) {
             QFile file(it.next());
+            if (it.fileName() == QStringLiteral("talvesk.json"))
+                continue;
             EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
             const QByteArray bytes = file.readAll();
             const bool known = std::any_of(addresses.cbegin(), addresses.cend(), [&](const QString &address) {
@@ -575,6 +581,21 @@ TEST_F(MainFormEndToEndTest, RetryFetchesOnlyTheFailedPictures)
     EXPECT_EQ(wholePicturesIn(itemFolder, item), 3);
     EXPECT_TRUE(QFileInfo::exists(
         QDir(itemFolder).filePath(QStringLiteral("描述图/描述图1") + item.descriptionPictures[1].right(4))));
+    // The retry updated the item folder's record: the picture is listed by its file now.
+    QFile recordFile(QDir(itemFolder).filePath(QStringLiteral("talvesk.json")));
+    ASSERT_TRUE(recordFile.open(QIODevice::ReadOnly));
+    const QJsonObject record = QJsonDocument::fromJson(recordFile.readAll()).object();
+    EXPECT_EQ(record.value(QStringLiteral("address")).toString(), item.url.toString());
+    bool listed = false;
+    for (const QJsonValue &entry : record.value(QStringLiteral("pictures")).toArray()) {
+        if (entry.toObject().value(QStringLiteral("address")).toString() != item.descriptionPictures[1])
+            continue;
+        listed = true;
+        EXPECT_EQ(entry.toObject().value(QStringLiteral("file")).toString(),
+                  QStringLiteral("描述图/描述图1") + item.descriptionPictures[1].right(4));
+        EXPECT_FALSE(entry.toObject().contains(QStringLiteral("error")));
+    }
+    EXPECT_TRUE(listed);
 }
 
 // Esc during the scroll phase stops the collect: the page stays where it is, and the item
@@ -719,4 +740,48 @@ TEST_F(MainFormEndToEndTest, PickThenDownload)
     clickDownload();
     EXPECT_TRUE(waitUntil([this] { return messageLines().value(0) == QStringLiteral("没有可下载的图片"); }));
     EXPECT_EQ(m_dialogs.folderAsked.size(), 1);
+}
+
+// The main video that the page's data names is shown on the preview with a tick box of its
+// own: ticked alone, 下载 saves only it, as 视频/1.mp4, and the item folder's record lists it.
+TEST_F(MainFormEndToEndTest, MainVideoHasATickBoxAndIsSaved)
+{
+    const QString path = QStringLiteral("/video-window/item.htm");
+    const QString video = QStringLiteral("/video/main.mp4");
+    const talvesk::test::ItemPageMarkup page = talvesk::test::currentLayoutPage(
+        m_shop.port(), path, talvesk::test::Generation::IceContainer, talvesk::test::Marketplace::Taobao, {},
+        {QStringLiteral("//127.0.0.1:%1%2").arg(m_shop.port()).arg(video)});
+    m_shop.server().route(path, talvesk::test::HttpResponse::html(page.markup));
+    const QByteArray body = QByteArray::fromHex("00000018") + "ftypisom" + QByteArray::fromHex("00000200") +
+                            "isomiso2" + QByteArray(2000, 'v');
+    m_shop.server().route(video, talvesk::test::HttpResponse::ok(body, "video/mp4"));
+
+    typeAddress(page.item.url);
+    clickCollect();
+    ASSERT_TRUE(waitUntil([this] {
+        return evaluateInPreview(
+                   QStringLiteral("!!document.querySelector('input[data-talvesk-choice=\"3:0\"]')"))
+            .toBool();
+    }));
+    EXPECT_TRUE(messageLines().contains(QStringLiteral("消息提示:主图视频1个")));
+    evaluateInPreview(QStringLiteral("Array.prototype.filter.call(document.querySelectorAll('button'),"
+                                     " function (b) { return b.textContent === '全部不选'; })[0].click();"
+                                     "document.querySelector('input[data-talvesk-choice=\"3:0\"]').click()"));
+
+    QTemporaryDir dir;
+    m_dialogs.folderAnswers = {dir.path()};
+    clickDownload();
+    const QString folder = QDir(dir.path()).filePath(page.item.itemTitle);
+    ASSERT_TRUE(waitUntil([&] { return messageLines().value(0) == doneLine(folder); }));
+    QFile saved(QDir(folder).filePath(QStringLiteral("视频/1.mp4")));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), body);
+    QFile recordFile(QDir(folder).filePath(QStringLiteral("talvesk.json")));
+    ASSERT_TRUE(recordFile.open(QIODevice::ReadOnly));
+    const QJsonArray pictures =
+        QJsonDocument::fromJson(recordFile.readAll()).object().value(QStringLiteral("pictures")).toArray();
+    ASSERT_EQ(pictures.size(), 1);
+    EXPECT_EQ(pictures.at(0).toObject().value(QStringLiteral("list")).toString(), QStringLiteral("video"));
+    EXPECT_EQ(pictures.at(0).toObject().value(QStringLiteral("file")).toString(),
+              QStringLiteral("视频/1.mp4"));
 }

@@ -92,7 +92,8 @@ const char kPageScript[] = R"(<script>
 } // namespace
 
 ItemPageMarkup currentLayoutPage(quint16 port, const QString &path, Generation generation,
-                                 Marketplace marketplace, const DescriptionPlace &place)
+                                 Marketplace marketplace, const DescriptionPlace &place,
+                                 const QStringList &videosInData)
 {
     const bool iceContainer = generation == Generation::IceContainer;
     const bool tmall = marketplace == Marketplace::Tmall;
@@ -289,6 +290,12 @@ ItemPageMarkup currentLayoutPage(quint16 port, const QString &path, Generation g
     for (const QString &address : main)
         gallery.append(address);
     QJsonObject item{{QStringLiteral("itemId"), QStringLiteral("1")}, {QStringLiteral("images"), gallery}};
+    if (!videosInData.isEmpty()) {
+        QJsonArray videos;
+        for (const QString &named : videosInData)
+            videos.append(QJsonObject{{QStringLiteral("url"), named}});
+        item.insert(QStringLiteral("videos"), videos);
+    }
     const auto value = [](const QString &valueName, const QString &picture = {}) {
         QJsonObject entry{{QStringLiteral("name"), valueName}};
         if (!picture.isEmpty())

@@ -36,8 +36,10 @@ struct DescriptionPlace
 // The page at path on the shop at port. A page whose description is not in it carries no
 // description pictures; one whose data names a document also forges, in its own world, the
 // globals and DOM functions that a reader of its data might trust.
+// videosInData: the main videos' addresses its data names (item.videos[].url).
 ItemPageMarkup currentLayoutPage(quint16 port, const QString &path, Generation generation,
-                                 Marketplace marketplace, const DescriptionPlace &description = {});
+                                 Marketplace marketplace, const DescriptionPlace &description = {},
+                                 const QStringList &videosInData = {});
 
 // A description document in one of the forms it has been seen in, about two views tall:
 enum class DescriptionForm {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/LocalHttpServer.h"
 
+#include <QDateTime>
+
 #include <QHostAddress>
 #include <QPointer>
 #include <QTcpServer>
@@ -225,6 +227,7 @@ void LocalHttpServer::readRequests(QTcpSocket *socket)
         buffer.remove(0, end + 4);
 
         HttpRequest request;
+        request.receivedAtMs = QDateTime::currentMSecsSinceEpoch();
         const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
         request.method = requestLine.value(0);
         request.path = requestLine.value(1);

@@ -42,6 +42,7 @@ struct HttpRequest
     QByteArray method;
     QByteArray path; // with its query, as sent
     QList<QPair<QByteArray, QByteArray>> headers;
+    qint64 receivedAtMs = 0; // by the wall clock, when its head had arrived
 
     QByteArray header(const QByteArray &name) const;
 };

@@ -36,9 +36,10 @@ QString collectedSetJson(const QString &address, const CollectedSet &set)
     for (int slot = 0; slot < countPictures(set.colourPictures); ++slot)
         colourNames.append(colourNameAt(set, slot));
     return QStringLiteral(
-               R"({"address":%1,"title":%2,"main":%3,"colour":%4,"colourNames":%5,"description":%6})")
+               R"({"address":%1,"title":%2,"main":%3,"colour":%4,"colourNames":%5,"description":%6,"video":%7})")
         .arg(text(address), text(set.itemTitle), list(set.mainPictures), list(set.colourPictures),
-             json(QJsonArray::fromStringList(colourNames)), list(set.descriptionPictures));
+             json(QJsonArray::fromStringList(colourNames)), list(set.descriptionPictures),
+             json(QJsonArray::fromStringList(set.videos)));
 }
 
 QString collectedSetListing(const QString &address, const CollectedSet &set)
@@ -47,6 +48,11 @@ QString collectedSetListing(const QString &address, const CollectedSet &set)
     appendSection(out, QStringLiteral("main"), set.mainPictures);
     appendSection(out, QStringLiteral("colour"), set.colourPictures);
     appendSection(out, QStringLiteral("description"), set.descriptionPictures);
+    if (!set.videos.isEmpty()) {
+        out += QStringLiteral("  video (%1):\n").arg(set.videos.size());
+        for (const QString &video : set.videos)
+            out += QStringLiteral("    %1\n").arg(video);
+    }
     return out;
 }
 

@@ -1,9 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/CommandLineOptions.h"
 
+#include <QRegularExpression>
+
 namespace talvesk {
 
 namespace {
+
+// An hour between two items is longer than any batch wants; a bigger number is a typo.
+constexpr double kLongestPauseSeconds = 3600;
+
+// "--pause SECONDS" or "--pause MIN-MAX", in seconds with an optional fraction.
+bool parsePause(const QString &value, CommandLineOptions &options)
+{
+    static const QRegularExpression form(QStringLiteral(R"(^(\d+(?:\.\d+)?)(?:-(\d+(?:\.\d+)?))?$)"));
+    const QRegularExpressionMatch match = form.match(value);
+    if (!match.hasMatch())
+        return false;
+    const double lowest = match.captured(1).toDouble();
+    const double highest = match.hasCaptured(2) ? match.captured(2).toDouble() : lowest;
+    if (highest < lowest || highest > kLongestPauseSeconds)
+        return false;
+    options.pauseMinMs = static_cast<int>(lowest * 1000);
+    options.pauseMaxMs = static_cast<int>(highest * 1000);
+    return true;
+}
 
 CommandLineOptions usageError(const QString &error)
 {
@@ -54,7 +75,8 @@ QString CommandLineOptions::usage()
     return QStringLiteral(
         "Usage: talvesk\n"
         "       talvesk collect [ADDRESS...] [--input FILE] [--save DIR] [--json] [--jobs N]\n"
-        "                       [--pages N] [--timeout SECONDS] [--verbose]\n"
+        "                       [--pages N] [--timeout SECONDS] [--pause SECONDS|MIN-MAX]\n"
+        "                       [--skip-saved] [--verbose]\n"
         "       talvesk --help | --version\n"
         "\n"
         "Without arguments, starts the window.\n"
@@ -75,10 +97,23 @@ QString CommandLineOptions::usage()
         "  --timeout SECONDS  time a page may take to load and scroll (default 120),\n"
         "              a wait for its turn not counted; past it the page is stopped\n"
         "              and the run goes on with the next\n"
+        "  --pause SECONDS|MIN-MAX  wait between the starts of two item pages: a fixed\n"
+        "              time, or a random one in the range (not counted in --timeout);\n"
+        "              on the marketplace keep a few seconds between items, as a batch\n"
+        "              at full speed meets its checks sooner\n"
+        "  --skip-saved  with --save: an item whose folder in DIR holds a talvesk.json\n"
+        "              with the same address and no failed picture is not loaded; a\n"
+        "              line says where it is, and it counts as done. Rerunning a stopped\n"
+        "              batch with it resumes the batch\n"
         "  --verbose   also show the browser engine's own diagnostics\n"
         "\n"
-        "Exit status: 0 all done, 1 some pictures failed, the description could not be\n"
-        "read or the results could not be written, 2 usage error,\n"
+        "An address may also be a text shared from the marketplace's app: its first\n"
+        "http(s) address is read. With --save each item folder gets talvesk.json, a\n"
+        "record of its pictures (address, file, bytes, sha256, variant name, error).\n"
+        "\n"
+        "Exit status: 0 all done (skipped items included), 1 some pictures failed, the\n"
+        "description could not be read, or a talvesk.json or the results could not be\n"
+        "written, 2 usage error,\n"
         "3 a page could not be loaded or collected, 4 a folder could not be created,\n"
         "5 the marketplace asks to log in or to pass a check (log in or pass it in the\n"
         "window: the command line uses its cookies; a batch then starts no more items),\n"
@@ -132,6 +167,17 @@ CommandLineOptions CommandLineOptions::parse(const QStringList &arguments)
             options.json = true;
         } else if (argument == QStringLiteral("--verbose")) {
             options.verbose = true;
+        } else if (argument == QStringLiteral("--skip-saved")) {
+            options.skipSaved = true;
+        } else if (argument == QStringLiteral("--pause")) {
+            if (i + 1 >= arguments.size())
+                return usageError(QStringLiteral("--pause needs a value"));
+            const QString value = arguments.at(++i);
+            if (!parsePause(value, options))
+                return usageError(
+                    QStringLiteral("--pause takes SECONDS or MIN-MAX, from 0 to %1 seconds, not: %2")
+                        .arg(kLongestPauseSeconds)
+                        .arg(value));
         } else if (argument == QStringLiteral("--save") || argument == QStringLiteral("--input")) {
             if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty())
                 return usageError(QStringLiteral("%1 needs a %2")
@@ -159,6 +205,8 @@ CommandLineOptions CommandLineOptions::parse(const QStringList &arguments)
     }
     if (options.addresses.isEmpty() && options.inputFile.isEmpty())
         return usageError(noAddressError());
+    if (options.skipSaved && options.saveFolder.isEmpty())
+        return usageError(QStringLiteral("--skip-saved needs --save"));
     return options;
 }
 

@@ -26,7 +26,11 @@ struct CommandLineOptions
     int pages = 1;            // items collected at once
     bool verbose = false;     // let the browser engine's own diagnostics through
     QString inputFile;        // addresses one a line, after the arguments' ones; "-" is stdin
-    QString error;            // for UsageError: one line naming what is wrong
+    bool skipSaved = false;   // items whose folder under saveFolder holds them whole are not loaded
+    // Between the starts of two item pages, a time drawn from this range; 0: none.
+    int pauseMinMs = 0;
+    int pauseMaxMs = 0;
+    QString error; // for UsageError: one line naming what is wrong
 
     static CommandLineOptions parse(const QStringList &arguments);
     // The addresses of an address list: one a line, blank lines and "#" comments skipped.

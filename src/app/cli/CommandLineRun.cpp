@@ -13,13 +13,17 @@
 #include "collect/PictureList.h"
 #include "collect/ScrollTurns.h"
 #include "download/DownloadCommand.h"
+#include "download/ItemManifest.h"
 #include "platform/WaitForChange.h"
 #include "platform/Waits.h"
 #include "platform/qt/BrowserSetup.h"
 #include "platform/qt/QtPageBrowser.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
+#include <QHash>
+#include <QRandomGenerator>
 #include <QThread>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -73,8 +77,11 @@ int downloadStatus(const DownloadResult &result, const QString &address, Termina
     switch (result.outcome) {
     case DownloadResult::Outcome::Done:
         output = result.itemFolder + QLatin1Char('\n');
+        if (!result.manifestFailure.isEmpty())
+            reportFailure(messages, QStringLiteral("%1: cannot write %2: %3")
+                                        .arg(address, result.manifestFile, result.manifestFailure));
         if (result.failures.isEmpty())
-            return ExitDone;
+            return result.manifestFailure.isEmpty() ? ExitDone : ExitPicturesFailed;
         reportFailure(messages, QStringLiteral("%1: %2 of %3 pictures were not saved")
                                     .arg(address)
                                     .arg(result.failures.size())
@@ -106,7 +113,7 @@ void refuseTooLongAddresses(const QStringList &addresses, const CommandLineOptio
                             std::FILE *terminal, std::vector<ItemOutcome> &outcomes)
 {
     for (qsizetype i = 0; i < addresses.size(); ++i) {
-        if (!isTooLongForEngine(addresses.at(i)))
+        if (outcomes[static_cast<std::size_t>(i)].done || !isTooLongForEngine(addresses.at(i)))
             continue;
         TerminalMessageList(terminal, itemPrefix(options, i, addresses.size()), false)
             .writeLine(
@@ -116,6 +123,29 @@ void refuseTooLongAddresses(const QStringList &addresses, const CommandLineOptio
                     .arg(kEngineAddressLimit));
         outcomes[static_cast<std::size_t>(i)] = {ExitPageFailed, QString(), true};
     }
+}
+
+// Fails at once each address that holds a control character: no page could load it, and
+// waiting would only end at the time limit.
+void refuseNonAddresses(const QStringList &addresses, const CommandLineOptions &options, std::FILE *terminal,
+                        std::vector<ItemOutcome> &outcomes)
+{
+    for (qsizetype i = 0; i < addresses.size(); ++i) {
+        if (outcomes[static_cast<std::size_t>(i)].done || !holdsControlCharacter(addresses.at(i)))
+            continue;
+        TerminalMessageList(terminal, itemPrefix(options, i, addresses.size()), false)
+            .writeLine(
+                QStringLiteral("talvesk: %1: not a web address").arg(addressForTerminal(addresses.at(i))));
+        outcomes[static_cast<std::size_t>(i)] = {ExitPageFailed, QString(), true};
+    }
+}
+
+// A time drawn from the pause's range, in milliseconds.
+int pauseMs(const CommandLineOptions &options)
+{
+    if (options.pauseMaxMs <= options.pauseMinMs)
+        return options.pauseMinMs;
+    return static_cast<int>(QRandomGenerator::global()->bounded(options.pauseMinMs, options.pauseMaxMs + 1));
 }
 
 // One page of a batch: its page browsers in a window-sized host, collecting the
@@ -212,7 +242,11 @@ public:
         downloadOptions.progress = [&lines](const DownloadProgress &progress) { lines.show(progress); };
         DownloadCommand download(m_loop, downloadOptions);
         m_download = &download;
-        const DownloadResult saved = co_await download.run(collected.set);
+        CollectedSet set = collected.set;
+        set.address = address;
+        set.pageAddress = m_itemBrowser->address().toString();
+        set.collectedAt = QDateTime::currentDateTimeUtc();
+        const DownloadResult saved = co_await download.run(set);
         m_download = nullptr;
         lines.showEnd(saved);
         outcome.status =
@@ -335,6 +369,8 @@ private:
             if (m_outcomes[static_cast<std::size_t>(i)].done)
                 continue; // refused before the run
             const QString prefix = itemPrefix(m_options, i, count);
+            if (skipSaved(i, prefix))
+                continue;
             // Every item starts as if it were the first: on the page of the item before only if
             // that page lets go of it, on a fresh one otherwise.
             if (slot && !slot->spent()) {
@@ -347,6 +383,8 @@ private:
             if (!slot || slot->spent())
                 slot = std::make_unique<PageSlot>(setup, setup.eventLoop(), *m_scrollTurns, m_options,
                                                   m_terminal);
+            if (!co_await pauseBeforeStart(setup.eventLoop()) || m_blocked)
+                break;
             m_slots.push_back(slot.get());
             ItemOutcome outcome = co_await slot->collect(m_addresses.at(i), prefix);
             m_slots.erase(std::find(m_slots.begin(), m_slots.end(), slot.get()));
@@ -360,6 +398,43 @@ private:
         }
         if (--m_running == 0)
             QCoreApplication::quit();
+    }
+
+    // An item saved whole by an earlier run is not loaded: a line says where it is, and it
+    // counts as done, its folder printed as a save prints it.
+    bool skipSaved(qsizetype i, const QString &prefix)
+    {
+        if (!m_options.skipSaved)
+            return false;
+        if (!m_saved)
+            m_saved = completeItemFolders(m_options.saveFolder);
+        const QString folder = m_saved->value(m_addresses.at(i));
+        if (folder.isEmpty())
+            return false;
+        TerminalMessageList(m_terminal, prefix, false)
+            .writeLine(QStringLiteral("talvesk: %1: skipped, saved already in %2")
+                           .arg(addressForTerminal(m_addresses.at(i)), folder));
+        m_outcomes[static_cast<std::size_t>(i)] = {ExitDone, folder + QLatin1Char('\n'), true};
+        printInOrder();
+        return true;
+    }
+
+    // Keeps the pause between the starts of two item pages, whichever page starts them: each
+    // start takes its time in turn. False when the run was stopped meanwhile.
+    QCoro::Task<bool> pauseBeforeStart(EventLoop &loop)
+    {
+        if (m_options.pauseMaxMs <= 0)
+            co_return !m_stopped;
+        const std::int64_t now = loop.now();
+        const std::int64_t start = m_lastStart ? std::max(now, *m_lastStart + pauseMs(m_options)) : now;
+        m_lastStart = start;
+        if (start > now) {
+            Waits waits(loop);
+            m_pauses.push_back(&waits);
+            co_await waits.sleep(static_cast<int>(start - now));
+            m_pauses.erase(std::find(m_pauses.begin(), m_pauses.end(), &waits));
+        }
+        co_return !m_stopped;
     }
 
     // Names each item that a login or check page kept from being started.
@@ -387,6 +462,8 @@ private:
         m_stopped = true;
         for (PageSlot *slot : m_slots)
             slot->stop();
+        for (Waits *pause : m_pauses)
+            pause->abort();
     }
 
     int highestStatus() const
@@ -425,6 +502,9 @@ private:
     bool m_stopped = false;
     bool m_blocked = false;         // an item met a login or check page
     std::optional<int> m_unwritten; // the highest status when the results could not be written
+    std::optional<QHash<QString, QString>> m_saved; // --skip-saved: item folders by address, once read
+    std::optional<std::int64_t> m_lastStart;        // of an item page, by the loop's clock
+    std::vector<Waits *> m_pauses;                  // pages pausing before their next start
 };
 
 // The addresses of the arguments, then those of the list file. Nullopt, with a line on the
@@ -456,10 +536,13 @@ std::optional<QStringList> allAddresses(const CommandLineOptions &options, std::
 int runCollectCommandLine(const CommandLineOptions &options, std::FILE *terminal,
                           const std::function<void()> &runEventLoop)
 {
-    const std::optional<QStringList> addresses = allAddresses(options, terminal);
+    std::optional<QStringList> addresses = allAddresses(options, terminal);
     if (!addresses)
         return ExitUsage;
+    for (QString &address : *addresses)
+        address = addressOfSharedText(address);
     std::vector<ItemOutcome> outcomes(static_cast<std::size_t>(addresses->size()));
+    refuseNonAddresses(*addresses, options, terminal, outcomes);
     refuseTooLongAddresses(*addresses, options, terminal, outcomes);
     if (std::all_of(outcomes.begin(), outcomes.end(), [](const ItemOutcome &o) { return o.done; }))
         return ExitPageFailed;

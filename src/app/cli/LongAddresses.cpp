@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/LongAddresses.h"
 
+#include <QRegularExpression>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace talvesk {
 
@@ -10,14 +13,49 @@ bool isTooLongForEngine(const QString &address)
     return QUrl::fromUserInput(address).toEncoded().size() > kEngineAddressLimit;
 }
 
+namespace {
+
+bool isControl(QChar c)
+{
+    return c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() < 0xa0);
+}
+
+} // namespace
+
 QString addressForTerminal(const QString &address)
 {
     constexpr qsizetype shown = 200;
-    if (address.size() <= shown)
-        return address;
-    // Never half a character: a surrogate pair stays whole or goes.
-    const qsizetype cut = address.at(shown - 1).isHighSurrogate() ? shown - 1 : shown;
-    return address.left(cut) + QChar(0x2026);
+    QString text = address;
+    if (text.size() > shown) {
+        // Never half a character: a surrogate pair stays whole or goes.
+        const qsizetype cut = text.at(shown - 1).isHighSurrogate() ? shown - 1 : shown;
+        text = text.left(cut) + QChar(0x2026);
+    }
+    // A control character would act on the terminal: it is shown by its code.
+    QString shownText;
+    for (const QChar c : text)
+        shownText +=
+            isControl(c) ? QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0')) : QString(c);
+    return shownText;
+}
+
+bool holdsControlCharacter(const QString &text)
+{
+    return std::any_of(text.begin(), text.end(), isControl);
+}
+
+QString addressOfSharedText(const QString &text)
+{
+    static const QRegularExpression scheme(QStringLiteral("https?://"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch first = scheme.match(text);
+    if (!first.hasMatch() || first.capturedStart() == 0)
+        return text;
+    // Up to the next space, or without spaces to the first character no address holds as typed.
+    static const QRegularExpression spaced(QStringLiteral(R"(\S+)"));
+    static const QRegularExpression unspaced(QStringLiteral("[!-~]+"));
+    const bool hasSpace = text.contains(QRegularExpression(QStringLiteral(R"(\s)")));
+    return (hasSpace ? spaced : unspaced).match(text, first.capturedStart()).captured();
 }
 
 } // namespace talvesk

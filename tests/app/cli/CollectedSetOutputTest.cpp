@@ -35,7 +35,8 @@ TEST(CollectedSetOutput, JsonLineRoundTrips)
     EXPECT_TRUE(line.startsWith(
         QStringLiteral(R"({"address":"http://shop/item?id=1","title":"连衣裙 \"夏\"","main":[)")))
         << qPrintable(line);
-    EXPECT_TRUE(line.endsWith(QStringLiteral(R"("colour":[],"colourNames":[],"description":["https://img.example/d0.png"]})")))
+    EXPECT_TRUE(line.endsWith(QStringLiteral(
+        R"("colour":[],"colourNames":[],"description":["https://img.example/d0.png"],"video":[]})")))
         << qPrintable(line);
     const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
     EXPECT_EQ(object.value(QStringLiteral("address")).toString(), QStringLiteral("http://shop/item?id=1"));

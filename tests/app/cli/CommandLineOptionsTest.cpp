@@ -101,3 +101,21 @@ TEST(CommandLineOptions, AddressListSkipsBlankLinesAndComments)
                            QStringLiteral("http://a/#x")}));
     EXPECT_TRUE(CommandLineOptions::addressesOfList(QString()).isEmpty());
 }
+
+// --pause takes a time or a range in seconds, fractions allowed, never backwards or beyond an
+// hour; --skip-saved needs the folder it looks in.
+TEST(CommandLineOptions, PauseAndSkipSaved)
+{
+    const CommandLineOptions range =
+        parse({"collect", "a", "--pause", "1.5-3", "--save", "d", "--skip-saved"});
+    ASSERT_EQ(range.mode, Mode::Collect) << qPrintable(range.error);
+    EXPECT_EQ(range.pauseMinMs, 1500);
+    EXPECT_EQ(range.pauseMaxMs, 3000);
+    EXPECT_TRUE(range.skipSaved);
+    const CommandLineOptions fixed = parse({"collect", "a", "--pause", "4"});
+    EXPECT_EQ(fixed.pauseMinMs, 4000);
+    EXPECT_EQ(fixed.pauseMaxMs, 4000);
+    for (const char *bad : {"3-1", "-1", "x", "3601", "1-"})
+        EXPECT_EQ(parse({"collect", "a", "--pause", bad}).mode, Mode::UsageError) << bad;
+    EXPECT_EQ(parse({"collect", "a", "--skip-saved"}).error, QStringLiteral("--skip-saved needs --save"));
+}

@@ -30,3 +30,22 @@ TEST(LongAddresses, EchoKeepsTheStartWhole)
     const QString wide = QString(199, QLatin1Char('x')) + QString::fromUcs4(U"\U0001F600") + QLatin1Char('z');
     EXPECT_EQ(addressForTerminal(wide), QString(199, QLatin1Char('x')) + QChar(0x2026));
 }
+
+// A text shared from the app is read by its first web address, up to the space after it, or
+// without spaces up to the first character no typed address holds; an address stays itself.
+TEST(LongAddresses, SharedTextIsReadByItsFirstWebAddress)
+{
+    using talvesk::addressOfSharedText;
+    EXPECT_EQ(addressOfSharedText(QStringLiteral(
+                  "【淘宝】2026新款 https://e.tb.cn/h.abc?tk=X1 CZ001 「连衣裙」点击链接直接打开")),
+              QStringLiteral("https://e.tb.cn/h.abc?tk=X1"));
+    EXPECT_EQ(addressOfSharedText(QStringLiteral("【淘宝】HTTPS://e.tb.cn/h.abc「连衣裙」")),
+              QStringLiteral("HTTPS://e.tb.cn/h.abc"));
+    const QString typed = QStringLiteral("https://s.example/search?q=连衣裙");
+    EXPECT_EQ(addressOfSharedText(typed), typed);
+    EXPECT_EQ(addressOfSharedText(QStringLiteral("item.example/item.htm?id=1")),
+              QStringLiteral("item.example/item.htm?id=1"));
+    EXPECT_TRUE(talvesk::holdsControlCharacter(QStringLiteral("http://a/\x1b")));
+    EXPECT_EQ(addressForTerminal(QStringLiteral("http://a/") + QChar(0) + QStringLiteral("b")),
+              QStringLiteral("http://a/\\x00b"));
+}
