@@ -458,7 +458,8 @@ TEST_F(MainFormTest, MessageContextMenu)
     WindowDownloads downloads(*m_window);
     downloads.download(set, std::nullopt);
     auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
-    ASSERT_TRUE(waitUntil([&] { return mesg->count() == 4; })); // failure count, failure, result, progress
+    // failure count, failure, result, the notices of the two empty lists, progress
+    ASSERT_TRUE(waitUntil([&] { return mesg->count() == 6; }));
     const QString itemFolder = QDir(target.path()).filePath(QStringLiteral("杯子"));
     ASSERT_EQ(mesg->item(0)->text(), QStringLiteral("共有1张图片下载失败"));
     ASSERT_EQ(mesg->item(2)->text(), QStringLiteral("图片下载完成,保存至:") + itemFolder);
@@ -477,7 +478,7 @@ TEST_F(MainFormTest, MessageContextMenu)
     chooseFromMenu(0, false, QStringLiteral("复制全部"));
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
               QStringList({mesg->item(0)->text(), mesg->item(1)->text(), mesg->item(2)->text(),
-                           mesg->item(3)->text()})
+                           mesg->item(3)->text(), mesg->item(4)->text(), mesg->item(5)->text()})
                   .join(u'\n'));
     EXPECT_EQ(chooseFromMenu(0, true, QStringLiteral("显示失败的图片")),
               (withFolder + QStringList{QStringLiteral("显示失败的图片"), QStringLiteral("重试失败的图片")}));
@@ -487,7 +488,7 @@ TEST_F(MainFormTest, MessageContextMenu)
     ASSERT_TRUE(QDir(itemFolder).removeRecursively());
     chooseFromMenu(0, true, QStringLiteral("打开文件夹"));
     EXPECT_EQ(m_dialogs.opened.size(), 2);
-    ASSERT_EQ(mesg->count(), 5);
+    ASSERT_EQ(mesg->count(), 7);
     EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("消息提示:文件夹不存在:") + itemFolder);
 }
 
