@@ -39,8 +39,9 @@ QString manifestFailureLine(const DownloadResult &result)
 }
 
 DownloadLines::DownloadLines(MessageList &messages, Dialogs &dialogs, std::function<void()> cancel,
-                             std::function<void(const RetryPlan &)> retry)
-    : m_messages(messages), m_dialogs(dialogs), m_cancel(std::move(cancel)), m_retry(std::move(retry))
+                             std::function<void(const RetryPlan &)> retry, Notices notices)
+    : m_messages(messages), m_dialogs(dialogs), m_cancel(std::move(cancel)), m_retry(std::move(retry)),
+      m_notices(notices)
 {
 }
 
@@ -54,8 +55,10 @@ void DownloadLines::show(const DownloadProgress &progress)
                                   progress.shortenedName);
         return;
     case DownloadProgress::Step::EmptyList:
-        // A box that does not hold the download up: it is read while the next list goes on.
-        m_dialogs.showMessage(emptyListNotice(progress.list), QStringLiteral("下载提示"));
+        if (m_notices == Notices::Lines)
+            m_messages.insertLine(QStringLiteral("下载提示: ") + emptyListNotice(progress.list));
+        else
+            m_dialogs.showMessage(emptyListNotice(progress.list), QStringLiteral("下载提示"));
         return;
     case DownloadProgress::Step::Pictures:
         break;
@@ -96,7 +99,8 @@ void DownloadLines::showDone(const DownloadResult &result)
 {
     const QString shownFolder = result.itemFolderRemoved ? QString() : result.itemFolder;
     if (!result.itemFolderRemoved)
-        lineOnFolder(QStringLiteral("图片下载完成,保存至:") + result.itemFolder, shownFolder);
+        m_messages.showFolderLink(
+            lineOnFolder(QStringLiteral("图片下载完成,保存至:") + result.itemFolder, shownFolder));
     if (!result.manifestFailure.isEmpty())
         lineOnFolder(manifestFailureLine(result), shownFolder);
     QStringList failureLines;

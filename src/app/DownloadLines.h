@@ -21,15 +21,20 @@ QString folderFailureLine(const DownloadResult &result);
 QString manifestFailureLine(const DownloadResult &result);
 
 // Shows one download as the user reads it, in the window's message list or on the terminal:
-// its progress line, the boxes of lists with nothing collected, and how it ended, with the
+// its progress line, the notices of lists with nothing collected, and how it ended, with the
 // folder it saved to tied to its lines.
 class DownloadLines final
 {
 public:
+    // Where the notices of lists with nothing collected go: to the dialogs' message (the
+    // terminal writes it aside) or into the list as lines of their own (the window, which keeps
+    // boxes for questions).
+    enum class Notices { Dialogs, Lines };
+
     // cancel, when set, is offered on the progress line while the download runs; retry, when
     // set, on the failure count at its end. Both may run for as long as the list is there.
     DownloadLines(MessageList &messages, Dialogs &dialogs, std::function<void()> cancel = {},
-                  std::function<void(const RetryPlan &)> retry = {});
+                  std::function<void(const RetryPlan &)> retry = {}, Notices notices = Notices::Dialogs);
 
     void show(const DownloadProgress &progress);
     void showEnd(const DownloadResult &result);
@@ -43,6 +48,7 @@ private:
     Dialogs &m_dialogs;
     std::function<void()> m_cancel;
     std::function<void(const RetryPlan &)> m_retry;
+    Notices m_notices;
     MessageLine m_progressLine = 0;
     QString m_madeItemFolder; // the item folder this download made, once it has
 };

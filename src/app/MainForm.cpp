@@ -2,6 +2,7 @@
 #include "app/MainForm.h"
 
 #include "app/AppIcons.h"
+#include "app/PictureChoiceModel.h"
 #include "app/PreviewChoices.h"
 #include "app/ProgramVersion.h"
 #include "app/WindowMemory.h"
@@ -10,6 +11,7 @@
 #include "platform/qt/QtPageBrowser.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
@@ -17,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QProgressBar>
@@ -40,6 +43,13 @@ constexpr double kAddressBarHeight = 375;
 constexpr int kEnter = 13;
 // The message lines shown at least, under the browser: a collect's notices and its summary.
 constexpr int kShownMessageLines = 4;
+// The least room for the controls: the tool bar's buttons and the choice count end at about 460
+// pixels, and the address box is this wide less 3500 twips.
+constexpr int kLeastClientWidth = 560;
+constexpr int kLeastBrowserHeight = 120;
+// The browsers start 1200 twips down and end 380 twips above the client area's bottom.
+constexpr double kBrowsersTop = 1200;
+constexpr double kBelowBrowsers = 380;
 
 const QString kTabBrowse = QStringLiteral("WebBrw");
 const QString kTabPreview = QStringLiteral("PicUp");
@@ -56,11 +66,20 @@ QRect toPixels(const TwipRect &rect)
 
 QString helpText()
 {
-    return QStringLiteral("软件功能：淘宝宝贝主图和描述图采集下载。") + QStringLiteral("\r\n") +
-           QStringLiteral(
-               "使用方法：在地址栏输入接输入宝贝网址回车，浏览到目标采集宝贝详情页面，"
-               "待页面图片全部显示后，点击<采集>按钮，采集完成后点击<下载>按钮，选择目录保存图片。") +
-           QStringLiteral("\r\n");
+    const QStringList lines{
+        QStringLiteral("软件功能：淘宝宝贝主图、颜色图和描述图采集下载。"),
+        QStringLiteral("使用方法：在地址栏直接输入宝贝网址回车，浏览到目标采集宝贝详情页面，"
+                       "待页面图片全部显示后，点击<采集>按钮，采集完成后点击<下载>按钮，选择目录保存图片。"),
+        QStringLiteral("停止：采集中点击<停止>按钮或按 Esc 键，采集就地停止。"),
+        QStringLiteral("颜色图：宝贝各颜色（款式）的图片，采集结果页中每张颜色图下方显示其款式名称，"
+                       "下载时保存在“颜色图”文件夹。"),
+        QStringLiteral("选择图片：采集结果页每张图片带勾选框，单击图片勾选或取消，按住 Shift 单击勾选一段；"
+                       "右键图片可复制图片地址、打开图片；工具栏显示“已选 N/M”，<下载>只保存勾选的图片。"),
+        QStringLiteral("下载失败的图片：右键消息栏中“共有N张图片下载失败”一行，可查看失败的图片列表，"
+                       "或重试失败的图片；下载完成一行的“打开文件夹”打开保存目录。"),
+        QStringLiteral("快捷键：Ctrl+L 地址栏，Alt+← 后退，Alt+→ 前进，F5 刷新，Alt+P 采集，Alt+D 下载。"),
+    };
+    return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 }
 
 QString versionText()
@@ -101,18 +120,27 @@ MainForm::MainForm(const MainFormSetup &setup, QWidget *parent)
     createTabsAndBrowsers();
     createStatusRow();
     createMenus();
+    fitMessageLines(); // again, with the menu bar's height known
     setFocusChain();
     m_client->installEventFilter(this);
 
     resize(toPixels(kClientWidthTwips), toPixels(kClientHeightTwips) + menuBar()->sizeHint().height());
     restoreGeometry(m_memory->windowGeometry());
+    if (m_memory->windowMaximized())
+        setWindowState(windowState() | Qt::WindowMaximized);
     m_addressBox->addItems(m_memory->addresses());
+    // The list made its first entry current; the box shows the page the browser opens.
+    m_addressBox->setEditText(m_pageAddressText);
+    const QString settingsFile = m_memory->fileName();
+    if (m_memory->readFailed())
+        m_messages->insertLine(QStringLiteral("消息提示:无法读取设置文件:") + settingsFile);
+    m_memory->setOnWriteFailure([this, settingsFile] {
+        m_messages->insertLine(QStringLiteral("消息提示:无法保存设置文件:") + settingsFile);
+    });
     startUp();
 }
 
-MainForm::~MainForm()
-{
-}
+MainForm::~MainForm() = default;
 
 void MainForm::createToolBar()
 {
@@ -138,12 +166,22 @@ void MainForm::createToolBar()
         action->setToolTip(button.toolTip);
         if (button.key == QStringLiteral("Stop"))
             action->setShortcut(QKeySequence(Qt::Key_Escape));
+        else if (button.key == QStringLiteral("Back"))
+            action->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
+        else if (button.key == QStringLiteral("Forward"))
+            action->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
+        else if (button.key == QStringLiteral("Refresh"))
+            action->setShortcut(QKeySequence(Qt::Key_F5));
         connect(action, &QAction::triggered, this, [this, key = button.key] { handleToolbarButton(key); });
     }
 
     m_brandLabel = new QLabel(QStringLiteral("采集速递"), m_toolBar);
     m_brandLabel->setObjectName(QStringLiteral("Label1"));
     m_brandLabel->setGeometry(toPixels(TwipRect{4200, 120, 735, 375}));
+
+    m_choiceCount = new QLabel(m_toolBar);
+    m_choiceCount->setObjectName(QStringLiteral("choiceCount"));
+    m_choiceCount->setGeometry(toPixels(TwipRect{5100, 120, 1800, 375}));
 }
 
 void MainForm::createAddressBar()
@@ -171,6 +209,15 @@ void MainForm::createAddressBar()
     // Alt+A: the label's access key focuses the box it names.
     m_addressLabel->setBuddy(m_addressBox);
     m_addressLabel->adjustSize();
+
+    auto *toAddress = new QAction(this);
+    toAddress->setObjectName(QStringLiteral("focusAddress"));
+    toAddress->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    addAction(toAddress);
+    connect(toAddress, &QAction::triggered, this, [this] {
+        m_addressBox->setFocus(Qt::ShortcutFocusReason);
+        m_addressBox->lineEdit()->selectAll();
+    });
 
     m_collectButton = new QPushButton(QStringLiteral("采集&P"), m_addressRow);
     m_collectButton->setObjectName(QStringLiteral("Browser"));
@@ -224,6 +271,13 @@ void MainForm::createTabsAndBrowsers()
     browsers->addWidget(m_itemBrowser->view(), 0, 0);
     browsers->addWidget(m_previewBrowser->view(), 0, 0);
 
+    m_choices = std::make_unique<PictureChoiceModel>();
+    m_previewChoices = std::make_unique<PreviewChoices>(*m_previewBrowser, *m_choices);
+    connect(m_choices.get(), &PictureChoiceModel::changed, this, &MainForm::showChoiceCount);
+    // The preview's own menu: the engine's would offer to reload it, which blanks it.
+    m_previewBrowser->view()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_previewBrowser->view(), &QWidget::customContextMenuRequested, this, &MainForm::showPreviewMenu);
+
     connect(m_tabs, &QTabBar::currentChanged, this, &MainForm::handleTabChanged);
     connect(m_itemBrowser, &QtPageBrowser::loadStarted, this, &MainForm::handleLoadStarted);
     connect(m_itemBrowser, &QtPageBrowser::loadFinished, this, &MainForm::handleLoadFinished);
@@ -263,6 +317,11 @@ void MainForm::fitMessageLines()
 {
     const int least = m_messages->heightForLines(kShownMessageLines);
     m_messages->setMinimumHeight(least);
+    // Every control keeps room to be used: the tool bar's buttons and count, the address box
+    // with both buttons, the browser and the four lines under it.
+    const int menuHeight = menuBar()->sizeHint().height();
+    setMinimumSize(kLeastClientWidth, menuHeight + toPixels(kBrowsersTop + kBelowBrowsers) +
+                                          kLeastBrowserHeight + least + m_browserSplit->handleWidth());
     QList<int> sizes = m_browserSplit->sizes();
     if (sizes.value(1) < least) {
         sizes[0] = std::max(0, sizes.value(0) + sizes.value(1) - least);
@@ -370,14 +429,70 @@ void MainForm::setProgressHeld(bool held)
     m_progressHeld = held;
 }
 
-void MainForm::addPictureChoices(const PreviewCounts &counts)
+PictureChoiceModel &MainForm::choices()
 {
-    talvesk::addPictureChoices(*m_previewBrowser, counts);
+    return *m_choices;
 }
 
-void MainForm::readPictureChoice(std::function<void(std::optional<PictureChoice>)> reply)
+void MainForm::showPictureChoices()
 {
-    talvesk::readPictureChoice(*m_previewBrowser, std::move(reply));
+    m_previewChoices->draw([window = QPointer<MainForm>(this)] {
+        if (!window)
+            return;
+        const PictureChoiceModel &choices = *window->m_choices;
+        window->m_messages->insertLine(
+            QStringLiteral("消息提示:采集结果页无法显示勾选框,下载将保存已选的%1/%2张图片")
+                .arg(choices.tickedCount())
+                .arg(choices.total()));
+    });
+}
+
+void MainForm::showChoiceCount()
+{
+    m_choiceCount->setText(
+        m_choices->total() == 0
+            ? QString()
+            : QStringLiteral("已选 %1/%2").arg(m_choices->tickedCount()).arg(m_choices->total()));
+}
+
+// The menu waits for the page to say which picture is under the pointer.
+void MainForm::showPreviewMenu(const QPoint &at)
+{
+    m_previewChoices->pictureAt(at, [window = QPointer<MainForm>(this), at](int picture) {
+        if (window)
+            window->openPreviewMenu(at, picture);
+    });
+}
+
+void MainForm::openPreviewMenu(const QPoint &at, int picture)
+{
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("previewMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const QString address = m_choices->address(picture);
+    if (!address.isEmpty()) {
+        menu->addAction(QStringLiteral("复制图片地址"), this,
+                        [address] { QGuiApplication::clipboard()->setText(address); });
+        menu->addAction(QStringLiteral("打开图片"), this, [this, address] {
+            const QUrl url(address);
+            openOutside(url, QStringLiteral("消息提示:无法打开网址:") + address);
+        });
+        QAction *tick = menu->addAction(QStringLiteral("选中"), this, [this, picture](bool ticked) {
+            m_choices->setTicked(picture, ticked);
+        });
+        tick->setCheckable(true);
+        tick->setChecked(m_choices->isTicked(picture));
+        menu->addSeparator();
+    }
+    if (m_choices->total() > 0) {
+        menu->addAction(QStringLiteral("全部选中"), this, [this] { m_choices->setLists({0, 1, 2}, true); });
+        menu->addAction(QStringLiteral("全部不选"), this, [this] { m_choices->setLists({0, 1, 2}, false); });
+    }
+    if (menu->isEmpty()) {
+        delete menu;
+        return;
+    }
+    menu->popup(m_previewBrowser->view()->mapToGlobal(at));
 }
 
 void MainForm::showPreviewNotice(const QString &text)
@@ -399,6 +514,7 @@ void MainForm::changeEvent(QEvent *event)
 void MainForm::closeEvent(QCloseEvent *event)
 {
     m_memory->setWindowGeometry(saveGeometry());
+    m_memory->setWindowMaximized(isMaximized());
     QMainWindow::closeEvent(event);
 }
 
@@ -514,14 +630,22 @@ void MainForm::handleAddressKey(int keyAscii)
     m_pageAddressText = text;
     Q_EMIT userNavigated();
     m_itemBrowser->navigate(text);
+    rememberAddress(text);
+}
+
+// Most recent first, each address once (compared case-sensitively), the oldest dropped past the
+// limit; the box keeps showing the text.
+void MainForm::rememberAddress(const QString &text)
+{
+    QStringList entered{text};
     for (int i = 0; i < m_addressBox->count(); ++i) {
-        if (m_addressBox->itemText(i) == text)
-            return;
+        if (m_addressBox->itemText(i) != text)
+            entered.append(m_addressBox->itemText(i));
     }
-    m_addressBox->addItem(text);
-    QStringList entered;
-    for (int i = 0; i < m_addressBox->count(); ++i)
-        entered.append(m_addressBox->itemText(i));
+    entered = entered.mid(0, WindowMemory::kAddresses);
+    m_addressBox->clear();
+    m_addressBox->addItems(entered);
+    m_addressBox->setEditText(text);
     m_memory->setAddresses(entered);
 }
 

@@ -27,12 +27,12 @@ class Dialogs;
 class EventLoop;
 class MessageList;
 class PageBrowser;
+class PictureChoiceModel;
+class PreviewChoices;
 class QtDialogs;
 class QtMessageList;
 class QtPageBrowser;
 class WindowMemory;
-struct PictureChoice;
-struct PreviewCounts;
 
 struct MainFormSetup
 {
@@ -80,10 +80,11 @@ public:
     // While held, the bar shows a download's progress: the page's loads leave it alone.
     void setProgressHeld(bool held);
 
-    // Tick boxes on the pictures of the preview just written, and the pictures ticked now
-    // (nullopt: the preview shows none); see PreviewChoices.
-    void addPictureChoices(const PreviewCounts &counts);
-    void readPictureChoice(std::function<void(std::optional<PictureChoice>)> reply);
+    // The pictures of the collected set the user has ticked; what 下载 saves.
+    PictureChoiceModel &choices();
+    // Tick boxes on the pictures of the preview just written, as the choice ticks them; a
+    // message line says so when they cannot be added.
+    void showPictureChoices();
 
     // Replaces the preview with a short page that says only this, so a set that is gone no longer
     // shows.
@@ -124,6 +125,7 @@ private:
     void handleCollectClicked();
     void handleDownloadClicked();
     void handleAddressKey(int keyAscii);
+    void rememberAddress(const QString &text);
     void handleToolbarButton(const QString &key);
     void handleLoadStarted();
     void handleLoadFinished();
@@ -137,6 +139,9 @@ private:
     void showVersion();
     void showHelp();
     void openProjectLink();
+    void showChoiceCount();
+    void showPreviewMenu(const QPoint &at);
+    void openPreviewMenu(const QPoint &at, int picture);
 
     QString m_homePageUrl;
     std::unique_ptr<WindowMemory> m_memory;
@@ -146,10 +151,13 @@ private:
     QtPageBrowser *m_itemBrowser = nullptr; // owned by its view
     QtPageBrowser *m_previewBrowser = nullptr;
     QtPageBrowser *m_descriptionBrowser = nullptr; // owned by its view, out of sight in m_client
+    std::unique_ptr<PictureChoiceModel> m_choices;
+    std::unique_ptr<PreviewChoices> m_previewChoices; // goes before the preview's view
 
     QWidget *m_client = nullptr;
     QToolBar *m_toolBar = nullptr;
     QLabel *m_brandLabel = nullptr;
+    QLabel *m_choiceCount = nullptr; // "已选 N/M" while a set is collected
     QWidget *m_addressRow = nullptr;
     QLabel *m_addressLabel = nullptr;
     QComboBox *m_addressBox = nullptr;

@@ -3,13 +3,13 @@
 
 #include "app/CollectLines.h"
 #include "app/MainForm.h"
+#include "app/PictureChoiceModel.h"
 #include "collect/CollectMessages.h"
 #include "download/DownloadCommand.h"
 #include "platform/PageBrowser.h"
 
 #include <QDateTime>
 #include <QEvent>
-#include <QPointer>
 
 namespace talvesk {
 
@@ -71,12 +71,14 @@ void MainFormCommands::showCollected(CollectLines &lines, const CollectResult &r
     switch (result.status) {
     case CollectResult::Status::Collected:
         m_set = result.set;
+        m_window.choices().reset(m_set);
         m_window.selectTab(MainForm::Tab::Preview);
-        m_window.addPictureChoices(result.counts);
+        m_window.showPictureChoices();
         break;
     case CollectResult::Status::Failed:
     case CollectResult::Status::Blocked:
         m_set = result.set;
+        m_window.choices().clear();
         m_window.showPreviewNotice(result.errorString);
         break;
     case CollectResult::Status::Refused:
@@ -98,26 +100,13 @@ void MainFormCommands::handleDownloadRequested()
         m_window.messages().insertLine(nothingToDownload());
         return;
     }
-    // The ticks are read from the preview, which answers from the event loop; the set is the
-    // one shown at the press.
-    m_window.readPictureChoice(
-        [commands = QPointer(this), set = m_set](const std::optional<PictureChoice> &choice) {
-            if (commands)
-                commands->downloadChosen(set, choice);
-        });
-}
-
-void MainFormCommands::downloadChosen(const CollectedSet &set, const std::optional<PictureChoice> &choice)
-{
-    if (m_collect.isRunning()) {
-        m_window.messages().insertLine(CollectMessages::downloadBusy());
-        return;
-    }
-    if (choice && choice->isEmpty()) {
+    // The window's choice, whatever the preview shows now.
+    const PictureChoice choice = m_window.choices().choice();
+    if (choice.isEmpty()) {
         m_window.messages().insertLine(nothingToDownload());
         return;
     }
-    m_downloads.download(set, choice);
+    m_downloads.download(m_set, choice);
 }
 
 bool MainFormCommands::eventFilter(QObject *watched, QEvent *event)

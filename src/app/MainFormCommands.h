@@ -7,12 +7,9 @@
 
 #include <QObject>
 
-#include <optional>
-
 namespace talvesk {
 
 class CollectLines;
-struct PictureChoice;
 class MainForm;
 
 // Connects the window's command hooks to the commands and holds what they share for the
@@ -34,7 +31,6 @@ private:
     void collect(const QString &address);
     void showCollected(CollectLines &lines, const CollectResult &result);
     void handleDownloadRequested();
-    void downloadChosen(const CollectedSet &set, const std::optional<PictureChoice> &choice);
 
     MainForm &m_window;
     CollectedSet m_set;

@@ -1,34 +1,56 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/PreviewChoices.h"
 
-#include "collect/PreviewPage.h"
-#include "download/DownloadCommand.h"
+#include "app/PictureChoiceModel.h"
 #include "platform/qt/QtPageBrowser.h"
 
-#include <QVariant>
+#include <QFile>
+#include <QPointer>
+#include <QWebChannel>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineView>
 
 namespace talvesk {
 
 namespace {
 
 // The preview's pictures come in list order, main, colour, description, then its main videos;
-// its headings are the third to sixth font elements, after the title and the address.
-// Everything is built with DOM calls, never from markup.
-const char kAddChoices[] = R"js(
-(function (counts) {
-  if (document.querySelector('input[data-talvesk-choice]'))
+// its headings are the third to sixth font elements, after the title and the address. Everything is built
+// with DOM calls, never from markup. A click is reported and cancelled: the box changes only when the model
+// says so.
+const char kDrawChoices[] = R"js(
+(function (sizes, ticks) {
+  if (!window.talveskSend) {
+    var bridge = null, waiting = [];
+    window.talveskSend = function (call) { if (bridge) call(bridge); else waiting.push(call); };
+    new QWebChannel(qt.webChannelTransport, function (channel) {
+      bridge = channel.objects.choices;
+      waiting.splice(0).forEach(function (call) { call(bridge); });
+    });
+  }
+  var send = window.talveskSend;
+  var boxes = Array.prototype.slice.call(document.querySelectorAll('input[data-talvesk-choice]'));
+  window.talveskShowTicks = function (ticks) {
+    boxes.forEach(function (box, index) { box.checked = !!ticks[index]; });
+  };
+  if (boxes.length) {
+    window.talveskShowTicks(ticks);
     return true;
+  }
   var images = Array.prototype.slice.call(document.images);
+  var videos = Array.prototype.slice.call(document.getElementsByTagName('video'));
+  var total = sizes[0] + sizes[1] + sizes[2];
+  if (images.length < total || videos.length < (sizes[3] || 0))
+    return false;
   var fonts = document.getElementsByTagName('font');
-  var boxes = [[], [], [], []];
   function button(text, lists, ticked) {
     var b = document.createElement('button');
     b.type = 'button';
     b.textContent = text;
-    b.addEventListener('click', function () {
-      lists.forEach(function (list) {
-        boxes[list].forEach(function (box) { box.checked = ticked; });
-      });
+    b.addEventListener('click', function (event) {
+      event.preventDefault();
+      send(function (bridge) { bridge.setLists(lists, ticked); });
     });
     return b;
   }
@@ -38,16 +60,13 @@ const char kAddChoices[] = R"js(
       anchor = node;
     });
   }
-  var videos = Array.prototype.slice.call(document.getElementsByTagName('video'));
   var index = 0;
-  for (var list = 0; list < 4; ++list) {
-    var shown = list < 3 ? images : videos;
-    if (list == 3)
-      index = 0;
-    for (var slot = 0; slot < counts[list] && index < shown.length; ++slot, ++index) {
-      var picture = shown[index];
+  for (var list = 0; list < sizes.length; ++list) {
+    for (var slot = 0; slot < sizes[list]; ++slot, ++index) {
+      var picture = list < 3 ? images[index] : videos[index - total];
       var holder = document.createElement('span');
-      holder.style.cssText = 'position:relative;display:inline-block';
+      holder.style.cssText = 'position:relative;display:inline-block;user-select:none;cursor:pointer';
+      holder.setAttribute('data-talvesk-index', String(index));
       picture.parentNode.insertBefore(holder, picture);
       holder.appendChild(picture);
       var label = document.createElement('label');
@@ -55,30 +74,33 @@ const char kAddChoices[] = R"js(
           'background:rgba(255,255,255,0.85);font:12px sans-serif';
       var box = document.createElement('input');
       box.type = 'checkbox';
-      box.checked = true;
+      box.checked = !!ticks[index];
       box.setAttribute('data-talvesk-choice', list + ':' + slot);
       var size = document.createElement('span');
       size.className = 'talvesk-size';
       label.appendChild(box);
       label.appendChild(size);
       holder.appendChild(label);
-      boxes[list].push(box);
-      (function (picture, size) {
+      boxes.push(box);
+      (function (picture, size, index) {
         function show() {
           if (picture.naturalWidth)
             size.textContent = ' ' + picture.naturalWidth + '\u00d7' + picture.naturalHeight;
         }
-        if (picture.tagName == 'VIDEO')
-          return;
         if (picture.complete)
           show();
         else
           picture.addEventListener('load', show);
-      })(picture, size);
+        holder.addEventListener('click', function (event) {
+          event.preventDefault();
+          var extend = event.shiftKey;
+          send(function (bridge) { bridge.click(index, extend); });
+        });
+      })(picture, size, index);
     }
   }
-  for (var heading = 0; heading < 4; ++heading) {
-    if (fonts[2 + heading] && boxes[heading].length)
+  for (var heading = 0; heading < sizes.length; ++heading) {
+    if (fonts[2 + heading] && sizes[heading])
       placeAfter(fonts[2 + heading], [document.createTextNode(' '), button('全选', [heading], true),
                                       button('全不选', [heading], false)]);
   }
@@ -86,58 +108,101 @@ const char kAddChoices[] = R"js(
     placeAfter(fonts[1], [document.createTextNode(' '), button('全部选中', [0, 1, 2, 3], true),
                           button('全部不选', [0, 1, 2, 3], false)]);
   return true;
-})(%1)
+})(%1, %2)
 )js";
 
-const char kReadChoice[] = R"js(
-(function () {
-  var boxes = document.querySelectorAll('input[data-talvesk-choice]');
-  if (!boxes.length)
-    return null;
-  var chosen = [[], [], [], []];
-  boxes.forEach(function (box) {
-    if (!box.checked)
-      return;
-    var place = box.getAttribute('data-talvesk-choice').split(':');
-    chosen[Number(place[0])].push(Number(place[1]));
-  });
-  return chosen;
-})()
+const char kShowTicks[] = "window.talveskShowTicks && window.talveskShowTicks(%1)";
+
+const char kPictureAt[] = R"js(
+(function (x, y) {
+  var element = document.elementFromPoint(x, y);
+  while (element && !element.hasAttribute('data-talvesk-index'))
+    element = element.parentElement;
+  return element ? Number(element.getAttribute('data-talvesk-index')) : -1;
+})(%1, %2)
 )js";
 
-QList<int> slotsOf(const QVariant &list)
+QString jsArray(const QList<bool> &values)
 {
-    QList<int> chosen;
-    for (const QVariant &slot : list.toList())
-        chosen.append(slot.toInt());
-    return chosen;
+    QStringList items;
+    for (const bool value : values)
+        items.append(value ? QStringLiteral("1") : QStringLiteral("0"));
+    return u'[' + items.join(u',') + u']';
+}
+
+QString jsArray(const QList<int> &values)
+{
+    QStringList items;
+    for (const int value : values)
+        items.append(QString::number(value));
+    while (items.size() < 3)
+        items.append(QStringLiteral("0"));
+    return u'[' + items.join(u',') + u']';
+}
+
+// Qt's own client side of the web channel, run in our world before our script.
+QString channelScript()
+{
+    QFile file(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 } // namespace
 
-void addPictureChoices(QtPageBrowser &preview, const PreviewCounts &counts)
+PreviewChoices::PreviewChoices(QtPageBrowser &preview, PictureChoiceModel &model, QObject *parent)
+    : QObject(parent), m_preview(preview), m_model(model), m_channel(new QWebChannel(this))
 {
-    const QString script = QString::fromUtf8(kAddChoices)
-                               .arg(QStringLiteral("[%1, %2, %3, %4]")
-                                        .arg(counts.main)
-                                        .arg(counts.colour)
-                                        .arg(counts.description)
-                                        .arg(counts.video));
-    preview.evaluate(script, preview.loadGeneration(), [](const PageAnswer<QVariant> &) {});
+    m_channel->registerObject(QStringLiteral("choices"), this);
+    preview.view()->page()->setWebChannel(m_channel, QWebEngineScript::ApplicationWorld);
+    connect(&model, &PictureChoiceModel::changed, this, &PreviewChoices::showTicks);
 }
 
-void readPictureChoice(QtPageBrowser &preview, std::function<void(std::optional<PictureChoice>)> reply)
+PreviewChoices::~PreviewChoices()
 {
-    preview.evaluate(
-        QString::fromUtf8(kReadChoice), preview.loadGeneration(),
-        [reply = std::move(reply)](const PageAnswer<QVariant> &answer) {
-            const QVariantList lists = answer ? answer->toList() : QVariantList();
-            if (lists.size() != 4) {
-                reply(std::nullopt);
-                return;
-            }
-            reply(PictureChoice{slotsOf(lists[0]), slotsOf(lists[1]), slotsOf(lists[2]), slotsOf(lists[3])});
+    if (QWebEngineView *view = m_preview.view())
+        view->page()->setWebChannel(nullptr, QWebEngineScript::ApplicationWorld);
+}
+
+void PreviewChoices::draw(std::function<void()> failed)
+{
+    static const QString channel = channelScript();
+    const QString script =
+        channel + QString::fromUtf8(kDrawChoices).arg(jsArray(m_model.listSizes()), jsArray(m_model.ticks()));
+    // A preview that went (another one, the window closing) has nothing to say.
+    m_preview.evaluate(
+        script, m_preview.loadGeneration(),
+        [self = QPointer(this), failed = std::move(failed)](const PageAnswer<QVariant> &answer) {
+            if (self && (answer ? !answer->toBool() : answer.failure() != ReadFailure::Gone))
+                failed();
         });
+}
+
+void PreviewChoices::pictureAt(QPoint point, std::function<void(int)> reply)
+{
+    m_preview.evaluate(QString::fromUtf8(kPictureAt).arg(point.x()).arg(point.y()),
+                       m_preview.loadGeneration(),
+                       [reply = std::move(reply)](const PageAnswer<QVariant> &answer) {
+                           reply(answer ? answer->toInt() : -1);
+                       });
+}
+
+void PreviewChoices::click(int index, bool extendRange)
+{
+    m_model.click(index, extendRange);
+}
+
+void PreviewChoices::setLists(const QVariantList &lists, bool ticked)
+{
+    QList<int> chosen;
+    for (const QVariant &list : lists)
+        chosen.append(list.toInt());
+    m_model.setLists(chosen, ticked);
+}
+
+void PreviewChoices::showTicks()
+{
+    m_preview.evaluate(QString::fromUtf8(kShowTicks).arg(jsArray(m_model.ticks())),
+                       m_preview.loadGeneration(), [](const PageAnswer<QVariant> &) {});
 }
 
 } // namespace talvesk

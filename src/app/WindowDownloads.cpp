@@ -65,8 +65,8 @@ WindowDownloads::Record &WindowDownloads::start()
         if (self)
             self->retry(plan);
     };
-    auto record =
-        std::make_unique<Record>(id, DownloadLines(m_window.messages(), m_window.dialogs(), cancel, retry));
+    auto record = std::make_unique<Record>(id, DownloadLines(m_window.messages(), m_window.dialogs(), cancel,
+                                                             retry, DownloadLines::Notices::Lines));
 
     DownloadOptions options;
     // Where the last download went, while it is there; otherwise where the program runs.

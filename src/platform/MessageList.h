@@ -26,6 +26,9 @@ public:
     // Ties the line to a folder on disk it reports on, so the user can open it from the line.
     // A list that cannot open folders ignores it.
     virtual void setLineFolder(MessageLine /*line*/, const QString & /*folder*/) {}
+    // Shows a link on the line that opens the folder it is tied to (setLineFolder), for the line
+    // that ends a job. A list that cannot open folders ignores it.
+    virtual void showFolderLink(MessageLine /*line*/) {}
     // Marks the line with a warning sign, for what the user must not miss among the lines (a
     // collect that ended with notices). A list without signs ignores it.
     virtual void setLineWarning(MessageLine /*line*/) {}

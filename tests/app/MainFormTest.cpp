@@ -199,30 +199,76 @@ TEST_F(MainFormTest, InitialLayout)
               position(control<QStatusBar>(QStringLiteral("StatusBar1"))));
 }
 
-// Resizing to nothing or below the minimum neither crashes nor gives any control a negative
-// size; growing again lays the window out afresh.
-TEST_F(MainFormTest, SurvivesTinyWindows)
+// The window cannot be made so small that a control is lost: shrunk as far as it goes, the
+// tool bar's buttons and count, the address box, both buttons, the tabs, the browser, the four
+// newest message lines and the progress bar all show whole, none over another.
+TEST_F(MainFormTest, SmallestWindowKeepsEveryControl)
 {
     ASSERT_TRUE(showWindow());
-    const auto *address = control<QComboBox>(QStringLiteral("urladress"));
-    const QRect addressBefore = address->geometry();
-    for (const QSize &size : {QSize(0, 0), QSize(1, 1), QSize(100, 60), QSize(200, 900)}) {
-        m_window->resize(size);
-        QCoreApplication::processEvents();
-        for (QWidget *child : m_window->centralWidget()->findChildren<QWidget *>()) {
-            EXPECT_GE(child->width(), 0) << child->objectName().toStdString();
-            EXPECT_GE(child->height(), 0) << child->objectName().toStdString();
-        }
-    }
-    // The last size was narrower than 3500 twips: the address bar stayed, the browsers followed.
-    EXPECT_EQ(address->geometry(), addressBefore);
-    EXPECT_NEAR(control<QSplitter>(QStringLiteral("browserSplit"))->width() * 15.0,
-                m_window->centralWidget()->width() * 15.0 - 20, 15);
+    m_window->resize(200, 100);
+    ASSERT_TRUE(waitUntil([this] { return m_window->size() == m_window->minimumSize(); }));
+    QWidget *client = m_window->centralWidget();
+    const auto placed = [client](const QWidget *widget) {
+        return QRect(widget->mapTo(client, QPoint(0, 0)), widget->size());
+    };
+    const QRect area = client->rect();
+    auto *toolBar = control<QToolBar>(QStringLiteral("Toolbar1"));
+    QList<QRect> row;
+    for (QAction *action : toolBar->actions())
+        row.append(QRect(toolBar->widgetForAction(action)->mapTo(client, QPoint(0, 0)),
+                         toolBar->widgetForAction(action)->size()));
+    row.append(placed(control<QLabel>(QStringLiteral("Label1"))));
+    row.append(placed(control<QLabel>(QStringLiteral("choiceCount"))));
+    for (const QRect &one : row)
+        EXPECT_TRUE(area.contains(one)) << one.x() << "," << one.width();
+    for (qsizetype i = 1; i < row.size(); ++i)
+        EXPECT_FALSE(row[i - 1].intersects(row[i])) << i;
 
-    m_window->resize(1000, 600);
-    ASSERT_TRUE(waitUntil([this] { return m_window->centralWidget()->width() == 1000; }));
-    EXPECT_NEAR(address->width() * 15.0, m_window->frameGeometry().width() * 15.0 - 3500, 15);
-    EXPECT_NEAR(control<QProgressBar>(QStringLiteral("ProgressBar1"))->x() * 15.0, 1000 * 15 * 0.1, 15);
+    const QRect box = placed(control<QComboBox>(QStringLiteral("urladress")));
+    const QRect collect = placed(control<QPushButton>(QStringLiteral("Browser")));
+    const QRect download = placed(control<QPushButton>(QStringLiteral("DownLoad")));
+    EXPECT_GE(box.width(), 250);
+    for (const QRect &one : {box, collect, download})
+        EXPECT_TRUE(area.contains(one));
+    EXPECT_FALSE(box.intersects(collect));
+    EXPECT_FALSE(collect.intersects(download));
+
+    auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
+    const QRect browser = placed(m_window->findChild<QWebEngineView *>(QStringLiteral("WebBrowser1")));
+    const QRect lines = placed(mesg);
+    EXPECT_GE(browser.height(), 100);
+    EXPECT_GE(lines.height(), mesg->heightForLines(4));
+    EXPECT_TRUE(area.contains(browser.united(lines)));
+    EXPECT_FALSE(browser.intersects(lines));
+    auto *tabs = control<QTabBar>(QStringLiteral("TabStrip1"));
+    for (int tab = 0; tab < tabs->count(); ++tab) {
+        const QRect shown(tabs->mapTo(client, tabs->tabRect(tab).topLeft()), tabs->tabRect(tab).size());
+        EXPECT_TRUE(area.contains(shown)) << tab;
+        EXPECT_FALSE(shown.intersects(browser)) << tab;
+    }
+    EXPECT_TRUE(area.contains(placed(control<QProgressBar>(QStringLiteral("ProgressBar1")))));
+    EXPECT_FALSE(lines.intersects(placed(control<QStatusBar>(QStringLiteral("StatusBar1")))));
+}
+
+// Settings that cannot be read or written are said in the message area.
+TEST_F(MainFormTest, SettingsThatFailAreSaid)
+{
+    QTemporaryDir place;
+    const QString settings = place.filePath(QStringLiteral("talvesk.conf"));
+    ASSERT_TRUE(QDir().mkpath(settings)); // a folder where the file should be
+    talvesk::MainFormSetup setup;
+    setup.dialogs = &m_dialogs;
+    setup.homePageUrl = QStringLiteral("about:blank");
+    setup.offTheRecord = true;
+    setup.settingsFile = settings;
+    MainForm window(setup);
+    auto *mesg = window.findChild<QtMessageList *>(QStringLiteral("mesg"));
+    ASSERT_NE(mesg, nullptr);
+    EXPECT_EQ(mesg->allText(), QStringLiteral("消息提示:无法读取设置文件:") + settings);
+    window.show();
+    window.close();
+    EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("消息提示:无法保存设置文件:") + settings);
+    EXPECT_EQ(mesg->count(), 2); // said once
 }
 
 // Minimizing moves no control (the pass gives up at once) and restoring lays the window out
@@ -412,7 +458,8 @@ TEST_F(MainFormTest, MessageContextMenu)
     WindowDownloads downloads(*m_window);
     downloads.download(set, std::nullopt);
     auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
-    ASSERT_TRUE(waitUntil([&] { return mesg->count() == 4; })); // failure count, failure, result, progress
+    // failure count, failure, result, the notices of the two empty lists, progress
+    ASSERT_TRUE(waitUntil([&] { return mesg->count() == 6; }));
     const QString itemFolder = QDir(target.path()).filePath(QStringLiteral("杯子"));
     ASSERT_EQ(mesg->item(0)->text(), QStringLiteral("共有1张图片下载失败"));
     ASSERT_EQ(mesg->item(2)->text(), QStringLiteral("图片下载完成,保存至:") + itemFolder);
@@ -431,7 +478,7 @@ TEST_F(MainFormTest, MessageContextMenu)
     chooseFromMenu(0, false, QStringLiteral("复制全部"));
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
               QStringList({mesg->item(0)->text(), mesg->item(1)->text(), mesg->item(2)->text(),
-                           mesg->item(3)->text()})
+                           mesg->item(3)->text(), mesg->item(4)->text(), mesg->item(5)->text()})
                   .join(u'\n'));
     EXPECT_EQ(chooseFromMenu(0, true, QStringLiteral("显示失败的图片")),
               (withFolder + QStringList{QStringLiteral("显示失败的图片"), QStringLiteral("重试失败的图片")}));
@@ -441,7 +488,7 @@ TEST_F(MainFormTest, MessageContextMenu)
     ASSERT_TRUE(QDir(itemFolder).removeRecursively());
     chooseFromMenu(0, true, QStringLiteral("打开文件夹"));
     EXPECT_EQ(m_dialogs.opened.size(), 2);
-    ASSERT_EQ(mesg->count(), 5);
+    ASSERT_EQ(mesg->count(), 7);
     EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("消息提示:文件夹不存在:") + itemFolder);
 }
 
@@ -518,8 +565,10 @@ TEST_F(MainFormTest, OpenFailuresAreReported)
               QStringLiteral("消息提示:无法打开网址:") + m_dialogs.opened[1].toString());
 }
 
-// The help box: two lines, each ended by CR LF, titled "使用帮助". The version box: four lines
-// joined by a lone CR with nothing after the last, titled "软件版本信息".
+// The help box: its lines each ended by CR LF, titled "使用帮助", telling how to collect and
+// download, and also Esc, the choice of pictures, colour pictures with their variant names, the
+// failure list and the keys. The version box: four lines joined by a lone CR with nothing after
+// the last, titled "软件版本信息".
 TEST_F(MainFormTest, HelpAndVersionTexts)
 {
     control<QAction>(QStringLiteral("HelpDoc"))->trigger();
@@ -527,11 +576,16 @@ TEST_F(MainFormTest, HelpAndVersionTexts)
     ASSERT_EQ(m_dialogs.boxes.size(), 2);
 
     EXPECT_EQ(m_dialogs.boxes[0].title, QStringLiteral("使用帮助"));
-    EXPECT_EQ(m_dialogs.boxes[0].text,
-              QStringLiteral(
-                  "软件功能：淘宝宝贝主图和描述图采集下载。\r\n使用方法：在地址栏输入接输入宝贝网址回车，"
-                  "浏览到目标采集宝贝详情页面，待页面图片全部显示后，点击<采集>按钮，采集完成后点击<下载>"
-                  "按钮，选择目录保存图片。\r\n"));
+    const QString help = m_dialogs.boxes[0].text;
+    EXPECT_TRUE(help.endsWith(QStringLiteral("\r\n")));
+    EXPECT_FALSE(help.contains(QStringLiteral("\r\n\r\n")));
+    EXPECT_EQ(help.count(u'\n'), help.count(QStringLiteral("\r\n")));
+    EXPECT_TRUE(help.contains(QStringLiteral("使用方法：在地址栏直接输入宝贝网址回车")));
+    EXPECT_FALSE(help.contains(QStringLiteral("输入接输入")));
+    for (const QString &topic : {QStringLiteral("Esc"), QStringLiteral("颜色图"), QStringLiteral("款式名称"),
+                                 QStringLiteral("下载失败"), QStringLiteral("Shift"), QStringLiteral("已选"),
+                                 QStringLiteral("Ctrl+L"), QStringLiteral("F5")})
+        EXPECT_TRUE(help.contains(topic)) << topic.toStdString();
 
     EXPECT_EQ(m_dialogs.boxes[1].title, QStringLiteral("软件版本信息"));
     const QString version = m_dialogs.boxes[1].text;

@@ -61,8 +61,8 @@ protected:
 
 } // namespace
 
-// Enter opens the typed address in WebBrowser1 and appends it to the list once; the same
-// address again opens it again but adds nothing; a different letter case is a new entry.
+// Enter opens the typed address in WebBrowser1 and puts it on top of the list, once; the same
+// address again opens it again and moves it back on top; a different letter case is a new entry.
 TEST_F(NavigationTest, EnterOpensAndRemembersAddresses)
 {
     const QString item = m_server.url(QStringLiteral("/item")).toString();
@@ -80,8 +80,13 @@ TEST_F(NavigationTest, EnterOpensAndRemembersAddresses)
     typeAndEnter(upper);
     ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
     EXPECT_EQ(shownUrl().path(), QStringLiteral("/ITEM"));
-    EXPECT_EQ(entries(), (QStringList{item, upper}));
+    EXPECT_EQ(entries(), (QStringList{upper, item}));
     EXPECT_EQ(addressText(), upper);
+
+    typeAndEnter(item);
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
+    EXPECT_EQ(entries(), (QStringList{item, upper}));
+    EXPECT_EQ(addressText(), item);
 }
 
 // Other keys open nothing and add nothing.
@@ -256,5 +261,33 @@ TEST_F(NavigationTest, AddressBoxFollowsThePageShown)
     m_window->previewBrowser().navigateBlank();
     ASSERT_TRUE(waitForLoad(m_window->previewBrowser()));
     EXPECT_EQ(addressText(), a);
-    EXPECT_EQ(entries(), (QStringList{a, b}));
+    EXPECT_EQ(entries(), (QStringList{b, a}));
+}
+
+// The keys a browser user reaches for: Ctrl+L goes to the address box with its text selected,
+// Alt+Left and Alt+Right go back and forward, F5 loads the page again, also while the page has
+// the focus.
+TEST_F(NavigationTest, BrowserKeys)
+{
+    typeAndEnter(m_server.url(QStringLiteral("/item")).toString());
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
+    QWidget *page = m_window->findChild<QWebEngineView *>(QStringLiteral("WebBrowser1"))->focusProxy();
+    ASSERT_NE(page, nullptr);
+    page->setFocus();
+    ASSERT_TRUE(waitUntil([page] { return page->hasFocus(); }));
+
+    QTest::keyClick(page, Qt::Key_Left, Qt::AltModifier);
+    ASSERT_TRUE(waitUntil([this] { return shownUrl().path() == QStringLiteral("/home"); }));
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
+    QTest::keyClick(page, Qt::Key_Right, Qt::AltModifier);
+    ASSERT_TRUE(waitUntil([this] { return shownUrl().path() == QStringLiteral("/item"); }));
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
+    const int asked = m_server.requestCount(QStringLiteral("/item"));
+    QTest::keyClick(page, Qt::Key_F5);
+    ASSERT_TRUE(waitUntil([&] { return m_server.requestCount(QStringLiteral("/item")) == asked + 1; }));
+
+    QTest::keyClick(page, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_TRUE(m_addressBox->lineEdit()->hasFocus());
+    EXPECT_EQ(m_addressBox->lineEdit()->selectedText(), addressText());
+    EXPECT_FALSE(addressText().isEmpty());
 }

@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
@@ -24,9 +25,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -35,6 +37,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -185,6 +188,63 @@ protected:
                                       " return i.complete && i.naturalWidth === 16; })"))
                 .toBool();
         });
+    }
+
+    // "已选 N/M" in the tool bar.
+    QString choiceCount() const { return control<QLabel>(QStringLiteral("choiceCount"))->text(); }
+    // The preview's boxes that show a tick.
+    int tickedBoxes()
+    {
+        return evaluateInPreview(QStringLiteral("Array.prototype.filter.call(document.querySelectorAll("
+                                                "'input[type=checkbox]'), function (b) { return b.checked; })"
+                                                ".length"))
+            .toInt();
+    }
+    // Clicks an element of the preview with the mouse, as the user does, after scrolling it into view.
+    void clickInPreview(const QString &element, Qt::MouseButton button = Qt::LeftButton,
+                        Qt::KeyboardModifiers modifiers = {})
+    {
+        const QVariantList at =
+            evaluateInPreview(QStringLiteral("(function (e) { e.scrollIntoView({block: 'center'});"
+                                             " var r = e.getBoundingClientRect();"
+                                             " return [r.left + r.width / 2, r.top + r.height / 2]; })(%1)")
+                                  .arg(element))
+                .toList();
+        ASSERT_EQ(at.size(), 2) << element.toStdString();
+        QWidget *page = control<QWebEngineView>(QStringLiteral("WebBrowser2"))->focusProxy();
+        ASSERT_NE(page, nullptr);
+        const QPoint point(qRound(at[0].toDouble()), qRound(at[1].toDouble()));
+        QTest::mouseClick(page, button, modifiers, point);
+    }
+    static QString picture(int index) { return QStringLiteral("document.images[%1]").arg(index); }
+    static QString button(const QString &caption)
+    {
+        return QStringLiteral("Array.prototype.filter.call(document.querySelectorAll('button'),"
+                              " function (b) { return b.textContent === '%1'; })[0]")
+            .arg(caption);
+    }
+    // Right-clicks a picture of the preview, chooses an entry of its menu and returns the entries.
+    QStringList chooseFromPictureMenu(int index, const QString &entry)
+    {
+        clickInPreview(picture(index), Qt::RightButton);
+        QMenu *menu = nullptr;
+        EXPECT_TRUE(waitUntil([&] {
+            menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            return menu != nullptr;
+        }));
+        QStringList entries;
+        if (!menu)
+            return entries;
+        for (QAction *action : menu->actions()) {
+            if (action->isSeparator())
+                continue;
+            entries.append(action->text());
+            if (action->text() == entry)
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+        }
+        if (menu->isVisible())
+            menu->close();
+        return entries;
     }
 
     void clickDownload()
@@ -520,27 +580,30 @@ TEST_F(MainFormEndToEndTest, FailedCollectLeavesNothingToDownload)
     EXPECT_TRUE(m_dialogs.folderAsked.isEmpty());
 }
 
-// The notices of empty lists are boxes on the screen that the download does not wait for: it
-// ends while they are still open.
-TEST_F(MainFormEndToEndTest, NoticeDoesNotHoldUpTheDownload)
+// A download says the lists with nothing collected in the message area, as the command line
+// does, never in a box; its final line carries a button that opens its folder in the file manager.
+TEST_F(MainFormEndToEndTest, DownloadNoticesAreLinesAndItsFolderOpens)
 {
-    talvesk::QtDialogs onScreen(m_window.get());
-    m_dialogs.onMessage = [&](const FakeDialogs::Box &box) { onScreen.showMessage(box.text, box.title); };
     const SampleItem item = m_shop.tallItem(1500, 3); // description pictures only
     typeAddress(item.url);
     clickCollect();
     QTemporaryDir dir;
     const QString folder = downloadInto(dir, item);
-    QStringList open;
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible()) {
-            open.append(box->text());
-            box->accept();
-        }
-    }
-    open.sort();
-    EXPECT_EQ(open, (QStringList{QStringLiteral("无采集到主图"), QStringLiteral("无采集到颜色主图")}));
     EXPECT_EQ(wholePicturesIn(folder, item), 3);
+    const QStringList lines = messageLines();
+    EXPECT_TRUE(lines.contains(QStringLiteral("下载提示: 无采集到主图"))) << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("下载提示: 无采集到颜色主图")))
+        << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(m_dialogs.boxes.isEmpty());
+
+    auto *mesg = control<QListWidget>(QStringLiteral("mesg"));
+    QWidget *onLine = mesg->itemWidget(mesg->item(0));
+    ASSERT_NE(onLine, nullptr);
+    auto *link = onLine->findChild<QToolButton *>(QStringLiteral("folderLink"));
+    ASSERT_NE(link, nullptr);
+    EXPECT_TRUE(link->isVisible());
+    QTest::mouseClick(link, Qt::LeftButton);
+    EXPECT_EQ(m_dialogs.opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
 }
 
 // The failures of a download are listed in a window of their own, and 重试失败的图片 fetches only
@@ -634,7 +697,8 @@ TEST_F(MainFormEndToEndTest, EscStopsTheCollectAndKeepsTheSetBefore)
 }
 
 // What the window keeps survives a restart: its size and maximised state, the last 20
-// addresses entered, and the folder of the last download, where the folder dialog then opens.
+// addresses entered, most recent first and each once, and the folder of the last download,
+// where the folder dialog then opens. The address box shows the page the browser shows.
 TEST_F(MainFormEndToEndTest, SettingsSurviveARestart)
 {
     QStringList entered;
@@ -643,6 +707,11 @@ TEST_F(MainFormEndToEndTest, SettingsSurviveARestart)
         typeAddress(QUrl(entered.last()));
         pressEnter();
     }
+    typeAddress(QUrl(entered[5])); // again: back on top
+    pressEnter();
+    std::reverse(entered.begin(), entered.end());
+    entered.move(15, 0);
+    entered = entered.mid(0, 20);
     const SampleItem item = m_shop.tallItem(1500, 1);
     typeAddress(item.url);
     clickCollect();
@@ -660,12 +729,13 @@ TEST_F(MainFormEndToEndTest, SettingsSurviveARestart)
     m_window.reset();
 
     start();
+    EXPECT_EQ(addressBox()->currentText(), m_window->itemBrowser().address().toString());
     EXPECT_TRUE(m_window->isMaximized());
     EXPECT_EQ(m_window->normalGeometry().size(), QSize(700, 500));
     QStringList kept;
     for (int i = 0; i < addressBox()->count(); ++i)
         kept.append(addressBox()->itemText(i));
-    EXPECT_EQ(kept, entered.mid(1));
+    EXPECT_EQ(kept, entered);
     typeAddress(item.url);
     clickCollect();
     clickDownload();
@@ -673,23 +743,22 @@ TEST_F(MainFormEndToEndTest, SettingsSurviveARestart)
     EXPECT_EQ(m_dialogs.folderAsked[1].second, QDir::toNativeSeparators(dir.path()));
 }
 
-// The preview's tick boxes choose what 下载 saves: after clearing everything, ticking the colour
-// list and then one main picture and clearing one colour picture, only those four are saved,
-// under the names they have among all of them. Each picture shows its pixel size.
+// The window's choice is what 下载 saves, and the preview's boxes show and change it: after
+// 全部不选, a click on the first picture and a shift-click on the fourth tick the four, the
+// picture menu's 选中 clears the second again; the tool bar counts them at each step. Each
+// picture shows its pixel size; its menu copies and opens its address and has nothing of a
+// browser's. Only the three are saved, under the names they have among all of them.
 TEST_F(MainFormEndToEndTest, PickThenDownload)
 {
     const SampleItem item = m_shop.taobaoItem();
     typeAddress(item.url);
     clickCollect();
     ASSERT_TRUE(previewPicturesLoaded());
+    ASSERT_GE(item.mainPictures.size(), 4);
     const int total = static_cast<int>(item.mainPictures.size() + item.colourPictures.size() +
                                        item.descriptionPictures.size());
-    const QString boxes = QStringLiteral("Array.prototype.slice.call(document.querySelectorAll("
-                                         "'input[data-talvesk-choice]'))");
-    ASSERT_TRUE(waitUntil([&] {
-        return evaluateInPreview(boxes + QStringLiteral(".filter(function (b) { return b.checked; }).length"))
-                   .toInt() == total;
-    }));
+    const auto counted = [total](int ticked) { return QStringLiteral("已选 %1/%2").arg(ticked).arg(total); };
+    ASSERT_TRUE(waitUntil([&] { return choiceCount() == counted(total) && tickedBoxes() == total; }));
     EXPECT_TRUE(waitUntil([&] {
         return evaluateInPreview(
                    QStringLiteral("Array.prototype.every.call(document.images, function (i) {"
@@ -697,28 +766,29 @@ TEST_F(MainFormEndToEndTest, PickThenDownload)
                                   " i.naturalWidth + '\u00d7' + i.naturalHeight; })"))
             .toBool();
     }));
-    EXPECT_EQ(
-        evaluateInPreview(QStringLiteral("document.querySelector('.talvesk-size').textContent")).toString(),
-        QStringLiteral(" 16×16"));
 
-    const auto press = [this](const QString &caption, int nth) {
-        evaluateInPreview(QStringLiteral("Array.prototype.filter.call(document.querySelectorAll('button'),"
-                                         " function (b) { return b.textContent === '%1'; })[%2].click()")
-                              .arg(caption)
-                              .arg(nth));
-    };
-    const auto tick = [this](const QString &place) {
-        evaluateInPreview(
-            QStringLiteral("document.querySelector('input[data-talvesk-choice=\"%1\"]').click()").arg(place));
-    };
-    press(QStringLiteral("全部不选"), 0);
-    press(QStringLiteral("全选"), 1); // the colour list
-    tick(QStringLiteral("1:0"));
-    tick(QStringLiteral("0:1"));
+    clickInPreview(button(QStringLiteral("全部不选")));
+    ASSERT_TRUE(waitUntil([&] { return choiceCount() == counted(0) && tickedBoxes() == 0; }));
+    clickInPreview(picture(0));
+    ASSERT_TRUE(waitUntil([&] { return choiceCount() == counted(1); }));
+    clickInPreview(picture(3), Qt::LeftButton, Qt::ShiftModifier);
+    ASSERT_TRUE(waitUntil([&] { return choiceCount() == counted(4) && tickedBoxes() == 4; }));
+    EXPECT_EQ(chooseFromPictureMenu(1, QStringLiteral("选中")),
+              (QStringList{QStringLiteral("复制图片地址"), QStringLiteral("打开图片"), QStringLiteral("选中"),
+                           QStringLiteral("全部选中"), QStringLiteral("全部不选")}));
+    ASSERT_TRUE(waitUntil([&] { return choiceCount() == counted(3) && tickedBoxes() == 3; }));
+    EXPECT_FALSE(evaluateInPreview(
+                     QStringLiteral("document.querySelector('input[data-talvesk-choice=\"0:1\"]').checked"))
+                     .toBool());
+
+    chooseFromPictureMenu(2, QStringLiteral("复制图片地址"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), item.mainPictures[2]);
+    chooseFromPictureMenu(2, QStringLiteral("打开图片"));
+    EXPECT_EQ(m_dialogs.opened, QList<QUrl>{QUrl(item.mainPictures[2])});
 
     QTemporaryDir dir;
     const QString folder = downloadInto(dir, item);
-    EXPECT_EQ(messageLines().value(1), QStringLiteral("图片下载进度:4/4,已完成100%"));
+    EXPECT_EQ(messageLines().value(1), QStringLiteral("图片下载进度:3/3,已完成100%"));
     const auto files = [&](const QString &list) {
         return QDir(QDir(folder).filePath(list)).entryList(QDir::Files, QDir::Name);
     };
@@ -726,19 +796,18 @@ TEST_F(MainFormEndToEndTest, PickThenDownload)
         return prefix + QString::number(slot) + address.right(4);
     };
     EXPECT_EQ(files(QStringLiteral("主图")),
-              QStringList{named(QStringLiteral("描述主图"), 1, item.mainPictures[1])});
-    EXPECT_EQ(files(QStringLiteral("颜色图")),
-              (QStringList{named(QStringLiteral("颜色主图"), 1, item.colourPictures[1]),
-                           named(QStringLiteral("颜色主图"), 2, item.colourPictures[2]),
-                           named(QStringLiteral("颜色主图"), 3, item.colourPictures[3])}));
+              (QStringList{named(QStringLiteral("描述主图"), 0, item.mainPictures[0]),
+                           named(QStringLiteral("描述主图"), 2, item.mainPictures[2]),
+                           named(QStringLiteral("描述主图"), 3, item.mainPictures[3])}));
+    EXPECT_TRUE(files(QStringLiteral("颜色图")).isEmpty());
     EXPECT_TRUE(files(QStringLiteral("描述图")).isEmpty());
-    EXPECT_EQ(wholePicturesIn(folder, item), 4);
-    EXPECT_TRUE(m_dialogs.boxes.isEmpty());
+    EXPECT_EQ(wholePicturesIn(folder, item), 3);
 
     // With nothing ticked there is nothing to download.
-    press(QStringLiteral("全部不选"), 0);
+    clickInPreview(button(QStringLiteral("全部不选")));
+    ASSERT_TRUE(waitUntil([&] { return choiceCount() == counted(0); }));
     clickDownload();
-    EXPECT_TRUE(waitUntil([this] { return messageLines().value(0) == QStringLiteral("没有可下载的图片"); }));
+    EXPECT_EQ(messageLines().value(0), QStringLiteral("没有可下载的图片"));
     EXPECT_EQ(m_dialogs.folderAsked.size(), 1);
 }
 
@@ -767,6 +836,11 @@ TEST_F(MainFormEndToEndTest, MainVideoHasATickBoxAndIsSaved)
     evaluateInPreview(QStringLiteral("Array.prototype.filter.call(document.querySelectorAll('button'),"
                                      " function (b) { return b.textContent === '全部不选'; })[0].click();"
                                      "document.querySelector('input[data-talvesk-choice=\"3:0\"]').click()"));
+    const int total = static_cast<int>(page.item.mainPictures.size() + page.item.colourPictures.size() +
+                                       page.item.descriptionPictures.size()) +
+                      1;
+    ASSERT_TRUE(waitUntil([&] { return choiceCount() == QStringLiteral("已选 1/%1").arg(total); }))
+        << qPrintable(choiceCount());
 
     QTemporaryDir dir;
     m_dialogs.folderAnswers = {dir.path()};
@@ -784,4 +858,32 @@ TEST_F(MainFormEndToEndTest, MainVideoHasATickBoxAndIsSaved)
     EXPECT_EQ(pictures.at(0).toObject().value(QStringLiteral("list")).toString(), QStringLiteral("video"));
     EXPECT_EQ(pictures.at(0).toObject().value(QStringLiteral("file")).toString(),
               QStringLiteral("视频/1.mp4"));
+}
+
+// The choice does not live in the preview: a preview the engine has blanked (its own reload)
+// shows no boxes, and 下载 still saves exactly the pictures ticked before, not all of them.
+TEST_F(MainFormEndToEndTest, ChoiceOutlivesABlankedPreview)
+{
+    const SampleItem item = m_shop.tallItem(1500, 3);
+    typeAddress(item.url);
+    clickCollect();
+    ASSERT_TRUE(previewPicturesLoaded());
+    ASSERT_TRUE(waitUntil([&] { return tickedBoxes() == 3; }));
+    clickInPreview(picture(1));
+    ASSERT_TRUE(waitUntil([&] { return choiceCount() == QStringLiteral("已选 2/3"); }));
+
+    auto *preview = control<QWebEngineView>(QStringLiteral("WebBrowser2"));
+    preview->page()->triggerAction(QWebEnginePage::Reload);
+    ASSERT_TRUE(waitUntil([&] {
+        return evaluateInPreview(
+                   QStringLiteral("document.readyState === 'complete' && document.images.length"))
+                   .toInt() == 0;
+    }));
+
+    QTemporaryDir dir;
+    const QString folder = downloadInto(dir, item);
+    const QStringList saved =
+        QDir(QDir(folder).filePath(QStringLiteral("描述图"))).entryList(QDir::Files, QDir::Name);
+    EXPECT_EQ(saved, (QStringList{QStringLiteral("描述图0") + item.descriptionPictures[0].right(4),
+                                  QStringLiteral("描述图2") + item.descriptionPictures[2].right(4)}));
 }

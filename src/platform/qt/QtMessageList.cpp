@@ -4,8 +4,10 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QMenu>
 #include <QStyledItemDelegate>
+#include <QToolButton>
 
 #include <algorithm>
 
@@ -69,6 +71,29 @@ void QtMessageList::setLineFolder(MessageLine line, const QString &folder)
 {
     if (QListWidgetItem *item = m_lines.value(line))
         item->setData(kFolderRole, folder);
+}
+
+// A flat button at the right end of the row, over the text's elided end.
+void QtMessageList::showFolderLink(MessageLine line)
+{
+    QListWidgetItem *item = m_lines.value(line);
+    if (!item || item->data(kFolderRole).toString().isEmpty() || itemWidget(item))
+        return;
+    auto *holder = new QWidget;
+    auto *row = new QHBoxLayout(holder);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addStretch();
+    auto *link = new QToolButton(holder);
+    link->setObjectName(QStringLiteral("folderLink"));
+    link->setText(QStringLiteral("打开文件夹"));
+    link->setAutoRaise(true);
+    link->setCursor(Qt::PointingHandCursor);
+    link->setFocusPolicy(Qt::NoFocus);
+    link->setMaximumHeight(static_cast<const OneLineDelegate *>(itemDelegate())->rowHeight());
+    row->addWidget(link);
+    connect(link, &QToolButton::clicked, this,
+            [this, item] { Q_EMIT openFolderRequested(item->data(kFolderRole).toString()); });
+    setItemWidget(item, holder);
 }
 
 void QtMessageList::setLineAction(MessageLine line, const QString &caption, std::function<void()> action)

@@ -23,6 +23,7 @@ public:
     MessageLine insertLine(const QString &text) override;
     void setLine(MessageLine line, const QString &text) override;
     void setLineFolder(MessageLine line, const QString &folder) override;
+    void showFolderLink(MessageLine line) override;
     void setLineAction(MessageLine line, const QString &caption, std::function<void()> action) override;
     void setLineWarning(MessageLine line) override;
 
