@@ -6,6 +6,7 @@
 #include "app/PreviewChoices.h"
 #include "app/ProgramVersion.h"
 #include "app/WindowMemory.h"
+#include "collect/CleanAddress.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtMessageList.h"
 #include "platform/qt/QtPageBrowser.h"
@@ -626,7 +627,9 @@ void MainForm::handleAddressKey(int keyAscii)
     m_itemBrowser->setVisible(true);
     m_previewBrowser->setVisible(false);
     m_tabs->setCurrentIndex(0);
-    const QString text = m_addressBox->currentText();
+    // A text shared from the marketplace's app opens the address it holds.
+    const QString text = addressOfSharedText(m_addressBox->currentText().trimmed());
+    m_addressBox->setEditText(text);
     m_pageAddressText = text;
     Q_EMIT userNavigated();
     m_itemBrowser->navigate(text);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collect/CleanAddress.h"
 
+#include <QRegularExpression>
+
 namespace talvesk {
 
 namespace {
@@ -49,6 +51,20 @@ QString cleanedAddress(const QString &written)
 bool isWebAddress(const QUrl &url)
 {
     return url.isValid() && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+}
+
+QString addressOfSharedText(const QString &text)
+{
+    static const QRegularExpression scheme(QStringLiteral("https?://"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch first = scheme.match(text);
+    if (!first.hasMatch() || first.capturedStart() == 0)
+        return text;
+    // Up to the next space, or without spaces to the first character no address holds as typed.
+    static const QRegularExpression spaced(QStringLiteral(R"(\S+)"));
+    static const QRegularExpression unspaced(QStringLiteral("[!-~]+"));
+    const bool hasSpace = text.contains(QRegularExpression(QStringLiteral(R"(\s)")));
+    return (hasSpace ? spaced : unspaced).match(text, first.capturedStart()).captured();
 }
 
 } // namespace talvesk

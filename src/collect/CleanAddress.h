@@ -16,4 +16,8 @@ QString cleanedAddress(const QString &written);
 // fetches, so that a page's markup never makes it read a local file or run a script.
 bool isWebAddress(const QUrl &url);
 
+// The address a text names: the text itself, or, for a text shared from the marketplace's app
+// ("【淘宝】商品名 https://e.tb.cn/h.… 点击链接直接打开"), its first http(s) address.
+QString addressOfSharedText(const QString &text);
+
 } // namespace talvesk

@@ -87,6 +87,16 @@ TEST_F(NavigationTest, EnterOpensAndRemembersAddresses)
     ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
     EXPECT_EQ(entries(), (QStringList{item, upper}));
     EXPECT_EQ(addressText(), item);
+
+    // What the marketplace's app shares opens the address it holds, and only that is kept. It
+    // is pasted: the test's key clicks type ASCII only.
+    m_addressBox->lineEdit()->clear();
+    m_addressBox->lineEdit()->insert(QStringLiteral("【淘宝】连衣裙 %1 点击链接直接打开").arg(upper));
+    QTest::keyClick(m_addressBox, Qt::Key_Return);
+    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
+    EXPECT_EQ(shownUrl().path(), QStringLiteral("/ITEM"));
+    EXPECT_EQ(addressText(), upper);
+    EXPECT_EQ(entries(), (QStringList{upper, item}));
 }
 
 // Other keys open nothing and add nothing.

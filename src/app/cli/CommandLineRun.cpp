@@ -9,6 +9,7 @@
 #include "app/cli/TerminalDialogs.h"
 #include "app/cli/TerminalMessageList.h"
 #include "app/cli/TerminationSignals.h"
+#include "collect/CleanAddress.h"
 #include "collect/CollectCommand.h"
 #include "collect/PictureList.h"
 #include "collect/ScrollTurns.h"

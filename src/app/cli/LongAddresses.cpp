@@ -44,18 +44,4 @@ bool holdsControlCharacter(const QString &text)
     return std::any_of(text.begin(), text.end(), isControl);
 }
 
-QString addressOfSharedText(const QString &text)
-{
-    static const QRegularExpression scheme(QStringLiteral("https?://"),
-                                           QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch first = scheme.match(text);
-    if (!first.hasMatch() || first.capturedStart() == 0)
-        return text;
-    // Up to the next space, or without spaces to the first character no address holds as typed.
-    static const QRegularExpression spaced(QStringLiteral(R"(\S+)"));
-    static const QRegularExpression unspaced(QStringLiteral("[!-~]+"));
-    const bool hasSpace = text.contains(QRegularExpression(QStringLiteral(R"(\s)")));
-    return (hasSpace ? spaced : unspaced).match(text, first.capturedStart()).captured();
-}
-
 } // namespace talvesk

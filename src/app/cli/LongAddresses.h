@@ -18,8 +18,4 @@ QString addressForTerminal(const QString &address);
 // Whether the text holds a control character (NUL, a tab, an escape …): no address does.
 bool holdsControlCharacter(const QString &text);
 
-// The address a text names: the text itself, or, for a text shared from the marketplace's app
-// ("【淘宝】商品名 https://e.tb.cn/h.… 点击链接直接打开"), its first http(s) address.
-QString addressOfSharedText(const QString &text);
-
 } // namespace talvesk

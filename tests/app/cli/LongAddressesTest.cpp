@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/LongAddresses.h"
+#include "collect/CleanAddress.h"
 
 #include "support/QStringPrinter.h"
 
