@@ -17,6 +17,24 @@
 
 namespace talvesk::test {
 
+// Chooses the entry of an open menu, closes it and returns its entries, separators left out.
+inline QStringList chooseFromMenu(QMenu *menu, const QString &entry)
+{
+    QStringList entries;
+    if (!menu)
+        return entries;
+    for (QAction *action : menu->actions()) {
+        if (action->isSeparator())
+            continue;
+        entries.append(action->text());
+        if (action->text() == entry)
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+    }
+    if (menu->isVisible())
+        menu->close();
+    return entries;
+}
+
 inline QStringList chooseFromLineMenu(QtMessageList &mesg, int row, bool byMouse, const QString &entry)
 {
     mesg.scrollToItem(mesg.item(row), QAbstractItemView::PositionAtTop);
@@ -34,17 +52,7 @@ inline QStringList chooseFromLineMenu(QtMessageList &mesg, int row, bool byMouse
         QTest::mouseRelease(mesg.viewport(), Qt::RightButton, {}, at);
     auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
     EXPECT_NE(menu, nullptr);
-    QStringList entries;
-    if (!menu)
-        return entries;
-    for (QAction *action : menu->actions()) {
-        entries.append(action->text());
-        if (action->text() == entry)
-            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
-    }
-    if (menu->isVisible())
-        menu->close();
-    return entries;
+    return chooseFromMenu(menu, entry);
 }
 
 } // namespace talvesk::test

@@ -232,19 +232,7 @@ protected:
             menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
             return menu != nullptr;
         }));
-        QStringList entries;
-        if (!menu)
-            return entries;
-        for (QAction *action : menu->actions()) {
-            if (action->isSeparator())
-                continue;
-            entries.append(action->text());
-            if (action->text() == entry)
-                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
-        }
-        if (menu->isVisible())
-            menu->close();
-        return entries;
+        return talvesk::test::chooseFromMenu(menu, entry);
     }
 
     void clickDownload()
