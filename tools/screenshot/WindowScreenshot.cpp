@@ -2,7 +2,7 @@
 // Takes the README's picture of the window: the window opens a sample item page served on
 // this machine, shows a message line, and saves itself as a PNG.
 //
-//   xvfb-run -a build/tests/app/window_screenshot docs/screenshot.png
+//   xvfb-run -a build/tools/screenshot/window_screenshot docs/screenshot.png
 
 #include "app/MainForm.h"
 #include "app/WaitUntil.h"
