@@ -41,7 +41,6 @@ constexpr int kClientWidthTwips = 12195;
 constexpr int kClientHeightTwips = 6870;
 constexpr double kToolbarHeight = 480;
 constexpr double kAddressBarHeight = 375;
-constexpr int kEnter = 13;
 // The message lines shown at least, under the browser: a collect's notices and its summary.
 constexpr int kShownMessageLines = 4;
 // The least room for the controls: the tool bar's buttons and the choice count end at about 460
@@ -347,7 +346,7 @@ void MainForm::createMenus()
         {QStringLiteral("Help"), QStringLiteral("使用帮助"), QStringLiteral("HelpDoc"),
          QStringLiteral("帮助文档"), QKeySequence(Qt::CTRL | Qt::Key_H), &MainForm::showHelp},
         {QStringLiteral("DH"), QStringLiteral("快递单号出售"), QStringLiteral("DHSELL"),
-         QStringLiteral("单号出售"), QKeySequence(Qt::CTRL | Qt::Key_M), &MainForm::openProjectLink},
+         QStringLiteral("单号出售"), QKeySequence(Qt::CTRL | Qt::Key_M), &MainForm::openPromotionLink},
     };
     for (const auto &entry : menus) {
         QMenu *menu = menuBar()->addMenu(entry.menuCaption);
@@ -528,14 +527,12 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
                event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            handleAddressKey(kEnter);
+            openTypedAddress();
             // The combo box's own Enter would look the text up among the entries without regard
             // to case, make the entry found current (rewriting the text to it) and report it as
             // chosen. Taken here, it also cannot reach this filter a second time through the box.
             return true;
         }
-        if (!key->text().isEmpty())
-            handleAddressKey(key->text().at(0).unicode());
     } else if (watched == m_messages->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         showSelectedMessage();
     }
@@ -620,10 +617,8 @@ void MainForm::handleDownloadClicked()
     Q_EMIT downloadRequested();
 }
 
-void MainForm::handleAddressKey(int keyAscii)
+void MainForm::openTypedAddress()
 {
-    if (keyAscii != kEnter)
-        return;
     m_itemBrowser->setVisible(true);
     m_previewBrowser->setVisible(false);
     m_tabs->setCurrentIndex(0);
@@ -743,7 +738,7 @@ void MainForm::showHelp()
     m_dialogs->showMessage(helpText(), QStringLiteral("使用帮助"));
 }
 
-void MainForm::openProjectLink()
+void MainForm::openPromotionLink()
 {
     openOutside(promotionAddress(), QStringLiteral("消息提示:无法打开网址:") + promotionAddress().toString());
 }

@@ -124,7 +124,8 @@ private:
 
     void handleCollectClicked();
     void handleDownloadClicked();
-    void handleAddressKey(int keyAscii);
+    // Enter in the address box: opens what it holds.
+    void openTypedAddress();
     void rememberAddress(const QString &text);
     void handleToolbarButton(const QString &key);
     void handleLoadStarted();
@@ -138,7 +139,7 @@ private:
     void openOutside(const QUrl &address, const QString &failureLine);
     void showVersion();
     void showHelp();
-    void openProjectLink();
+    void openPromotionLink();
     void showChoiceCount();
     void showPreviewMenu(const QPoint &at);
     void openPreviewMenu(const QPoint &at, int picture);
