@@ -370,17 +370,17 @@ void MainForm::setFocusChain()
         setTabOrder(chain.at(i - 1), chain.at(i));
 }
 
-PageBrowser &MainForm::itemBrowser()
+QtPageBrowser &MainForm::itemBrowser()
 {
     return *m_itemBrowser;
 }
 
-PageBrowser &MainForm::descriptionBrowser()
+QtPageBrowser &MainForm::descriptionBrowser()
 {
     return *m_descriptionBrowser;
 }
 
-PageBrowser &MainForm::previewBrowser()
+QtPageBrowser &MainForm::previewBrowser()
 {
     return *m_previewBrowser;
 }

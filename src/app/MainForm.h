@@ -3,6 +3,7 @@
 
 #include "app/FormLayout.h"
 #include "platform/qt/BrowserSetup.h"
+#include "platform/qt/QtPageBrowser.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -31,7 +32,6 @@ class PictureChoiceModel;
 class PreviewChoices;
 class QtDialogs;
 class QtMessageList;
-class QtPageBrowser;
 class WindowMemory;
 
 struct MainFormSetup
@@ -63,9 +63,9 @@ public:
     explicit MainForm(const MainFormSetup &setup = {}, QWidget *parent = nullptr);
     ~MainForm() override;
 
-    PageBrowser &itemBrowser();
-    PageBrowser &previewBrowser();
-    PageBrowser &descriptionBrowser();
+    QtPageBrowser &itemBrowser();
+    QtPageBrowser &previewBrowser();
+    QtPageBrowser &descriptionBrowser();
     MessageList &messages();
     EventLoop &eventLoop();
     Dialogs &dialogs();

@@ -48,20 +48,6 @@ public:
     // places past unseen.
     virtual bool drawingBehind(int scrolledTo) const = 0;
 
-    virtual void setVisible(bool visible) = 0;
-    virtual bool isVisible() const = 0;
-    // The name of the page shown: its title, or its address while it has none.
-    virtual QString locationName() const = 0;
-    // When silent, the page shows no dialogs of its own (alert, confirm, prompt).
-    virtual void setSilent(bool silent) = 0;
-
-    virtual void goBack() = 0;
-    virtual void goForward() = 0;
-    virtual void refresh() = 0;
-    virtual void goHome() = 0;
-    virtual void goSearch() = 0;
-    virtual void stop() = 0;
-
     // Expires when the browser has gone. A browser that goes first tells its change waiters
     // and fails its reads in progress, so a procedure waiting on it wakes and, finding this
     // expired, leaves it alone (see Waits::dependOn).

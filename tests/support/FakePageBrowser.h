@@ -69,10 +69,6 @@ public:
     QStringList navigations; // "about:blank" for navigateBlank()
     QList<QPair<int, int>> scrolls;
     QStringList written;
-    QStringList operations; // goBack, goForward, refresh, goHome, goSearch, stop
-    bool visible = true;
-    bool silent = false;
-    QString location;
     bool holdReplies = false;
     std::vector<std::function<void()>> heldReplies;
     std::vector<std::function<void()>> changeWaiters;
@@ -121,16 +117,6 @@ public:
     int loadGeneration() const override { return generation; }
     std::unique_ptr<PageDocument> document() override;
     bool drawingBehind(int) const override { return drawnBehind; }
-    void setVisible(bool v) override { visible = v; }
-    bool isVisible() const override { return visible; }
-    QString locationName() const override { return location; }
-    void setSilent(bool s) override { silent = s; }
-    void goBack() override { operations.append(QStringLiteral("goBack")); }
-    void goForward() override { operations.append(QStringLiteral("goForward")); }
-    void refresh() override { operations.append(QStringLiteral("refresh")); }
-    void goHome() override { operations.append(QStringLiteral("goHome")); }
-    void goSearch() override { operations.append(QStringLiteral("goSearch")); }
-    void stop() override { operations.append(QStringLiteral("stop")); }
 
 private:
     std::vector<std::function<void()>> m_replies; // to be sent with the next turn

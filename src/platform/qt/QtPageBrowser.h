@@ -48,16 +48,16 @@ public:
     void notifyOnChange(std::function<void()> changed) override;
     std::unique_ptr<PageDocument> document() override;
     bool drawingBehind(int scrolledTo) const override;
-    void setVisible(bool visible) override;
-    bool isVisible() const override;
-    QString locationName() const override;
-    void setSilent(bool silent) override;
-    void goBack() override;
-    void goForward() override;
-    void refresh() override;
-    void goHome() override;
-    void goSearch() override;
-    void stop() override;
+    void setVisible(bool visible);
+    bool isVisible() const;
+    QString locationName() const;
+    void setSilent(bool silent);
+    void goBack();
+    void goForward();
+    void refresh();
+    void goHome();
+    void goSearch();
+    void stop();
 
     // Runs a script in an isolated world of the page and calls reply with its result, once,
     // from the event loop: Gone when the page has navigated since `generation` or goes,
