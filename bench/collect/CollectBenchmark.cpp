@@ -307,7 +307,7 @@ int main(int argc, char **argv)
         int height = 0;
         if (const auto document = browser1.document()) {
             bool read = false;
-            document->bodyScrollHeight([&](const PageAnswer<int> &value) {
+            document->scrollToTopReadingHeight([&](const PageAnswer<int> &value) {
                 height = value.value().value_or(0);
                 read = true;
             });

@@ -122,14 +122,12 @@ public:
 
     virtual ~PageDocument() = default;
 
-    // body.scrollHeight in whole pixels; Failed when there is no body.
-    virtual void bodyScrollHeight(Reply<int> reply) = 0;
-
-    // Scrolls to the top, then reads body.scrollHeight as bodyScrollHeight() does, in one
-    // round trip: a page reloaded where it was shown comes back scrolled to where it was.
+    // Scrolls to the top, then reads body.scrollHeight in whole pixels (Failed when there is
+    // no body), in one round trip: a page reloaded where it was shown comes back scrolled to
+    // where it was.
     virtual void scrollToTopReadingHeight(Reply<int> reply) = 0;
 
-    // parentWindow.scrollBy(x, y), then body.scrollHeight as bodyScrollHeight() reads it and
+    // parentWindow.scrollBy(x, y), then body.scrollHeight as above and
     // the position scrolled to, in one round trip.
     virtual void scrollByReadingHeight(int x, int y, Reply<ScrolledPage> reply) = 0;
 

@@ -31,7 +31,7 @@ namespace talvesk {
 //   waits.dependOn(browser.presence()); // the procedure is aborted once the browser has gone
 //   co_await waits.nextTurn();
 //   const std::optional<int> height = co_await waits.answer<std::optional<int>>(
-//       [&](auto reply) { document.bodyScrollHeight(std::move(reply)); });
+//       [&](auto reply) { document.scrollToTopReadingHeight(std::move(reply)); });
 //   if (waits.aborted())
 //       co_return ...;
 //

@@ -89,7 +89,7 @@ TEST_F(QtPageBrowserTest, ReadsTheDocumentSynchronously)
     ASSERT_TRUE(m_browser.document());
     SyncDocument document(m_browser.document());
 
-    const auto height = document->bodyScrollHeight();
+    const auto height = document->heightFromTop();
     ASSERT_TRUE(height.has_value());
     EXPECT_GE(*height, 3000);
 
@@ -198,7 +198,7 @@ TEST_F(QtPageBrowserTest, StaleDocumentFails)
     ASSERT_TRUE(load(QStringLiteral("/item")));
     SyncDocument stale(m_browser.document());
     ASSERT_TRUE(load(QStringLiteral("/other")));
-    EXPECT_EQ(stale->bodyScrollHeight(), std::nullopt);
+    EXPECT_EQ(stale->heightFromTop(), std::nullopt);
     EXPECT_EQ(stale->blocks({}), std::nullopt);
     EXPECT_EQ(stale->firstInnerText(QStringLiteral("title")), std::nullopt);
     EXPECT_EQ(stale->scrollByReadingHeight(0, 1), std::nullopt);
@@ -215,7 +215,7 @@ TEST_F(QtPageBrowserTest, WaitingReadEndsWhenThePageNavigates)
     page()->runJavaScript(QStringLiteral("busy(5000)"));
     QTimer::singleShot(100, &m_browser,
                        [this] { m_browser.navigate(m_server.url(QStringLiteral("/other")).toString()); });
-    const PageAnswer<int> height = document->bodyScrollHeightAnswer();
+    const PageAnswer<int> height = document->heightFromTopAnswer();
     EXPECT_FALSE(height);
     EXPECT_EQ(height.failure(), ReadFailure::Gone);
     EXPECT_EQ(m_browser.loadState(), PageBrowser::LoadState::Loading);
@@ -260,7 +260,8 @@ TEST(QtPageBrowserLifetime, WaitingReadSurvivesTheBrowser)
     other.navigate(server.url(QStringLiteral("/busy")).toString());
     ASSERT_TRUE(waitUntil([&other] { return other.loadState() == PageBrowser::LoadState::Finished; }));
     EXPECT_EQ(answers, 1);
-    document->bodyScrollHeight([&answers](const PageAnswer<int> &height) { answers += height ? 10 : 1; });
+    document->scrollToTopReadingHeight(
+        [&answers](const PageAnswer<int> &height) { answers += height ? 10 : 1; });
     ASSERT_TRUE(waitUntil([&answers] { return answers > 1; }));
     EXPECT_EQ(answers, 2);
 }

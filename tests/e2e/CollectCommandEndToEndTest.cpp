@@ -185,12 +185,12 @@ TEST_F(CollectEndToEndTest, FollowsAPageThatGrows)
 {
     const SampleItem item = m_shop.growingItem();
     ASSERT_TRUE(load(item.url));
-    const int initialHeight = SyncDocument(m_browser1.document())->bodyScrollHeight().value_or(0);
+    const int initialHeight = SyncDocument(m_browser1.document())->heightFromTop().value_or(0);
 
     expectCollected(collect(item.url), item,
                     QStringLiteral("图片采集完成,主图数:2,描述图数:10,总图数:12,可以进行下载！"));
     // Four blocks of two 150 px places.
-    EXPECT_GE(SyncDocument(m_browser1.document())->bodyScrollHeight().value_or(0), initialHeight + 1200);
+    EXPECT_GE(SyncDocument(m_browser1.document())->heightFromTop().value_or(0), initialHeight + 1200);
 }
 
 // Scrolling at the event loop's pace loses no lazily shown picture, whether the page is told

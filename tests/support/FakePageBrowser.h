@@ -129,7 +129,6 @@ public:
     {
     }
 
-    void bodyScrollHeight(Reply<int> reply) override { answer(std::move(reply), height()); }
     void scrollToTopReadingHeight(Reply<int> reply) override
     {
         m_position = 0;

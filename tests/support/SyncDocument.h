@@ -26,11 +26,13 @@ public:
     }
     SyncDocument *operator->() { return this; }
 
-    talvesk::PageAnswer<int> bodyScrollHeightAnswer()
+    // The body's height, read as the page is scrolled to its top.
+    talvesk::PageAnswer<int> heightFromTopAnswer()
     {
-        return answer<talvesk::PageAnswer<int>>([&](auto reply) { m_document->bodyScrollHeight(reply); });
+        return answer<talvesk::PageAnswer<int>>(
+            [&](auto reply) { m_document->scrollToTopReadingHeight(reply); });
     }
-    std::optional<int> bodyScrollHeight() { return bodyScrollHeightAnswer().value(); }
+    std::optional<int> heightFromTop() { return heightFromTopAnswer().value(); }
     // The height read with the scroll.
     std::optional<int> scrollByReadingHeight(int x, int y)
     {

@@ -152,11 +152,6 @@ void QtPageDocument::evaluate(const QString &script, std::function<void(PageAnsw
     m_browser->evaluate(script, m_generation, std::move(reply));
 }
 
-void QtPageDocument::bodyScrollHeight(Reply<int> reply)
-{
-    evaluate(bodyHeight(), answerWith<int>(std::move(reply), wholeNumber));
-}
-
 void QtPageDocument::scrollToTopReadingHeight(Reply<int> reply)
 {
     evaluate(QStringLiteral("window.scrollTo(0, 0); ") + bodyHeight(),

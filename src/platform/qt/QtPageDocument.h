@@ -17,7 +17,6 @@ class QtPageDocument final : public PageDocument
 public:
     QtPageDocument(QtPageBrowser *browser, int generation);
 
-    void bodyScrollHeight(Reply<int> reply) override;
     void scrollToTopReadingHeight(Reply<int> reply) override;
     void scrollByReadingHeight(int x, int y, Reply<ScrolledPage> reply) override;
     void scrollHandling(bool restart, Reply<ScrollHandling> reply) override;
