@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collect/ScrollTurns.h"
 
-#include "platform/EventLoop.h"
 #include "platform/Waits.h"
 
 #include <algorithm>
@@ -11,21 +10,14 @@
 
 namespace talvesk {
 
-namespace {
-
-constexpr int kTurnMs = 2000;
-
-} // namespace
-
 struct ScrollTurns::State
 {
-    State(EventLoop &turnsLoop, int atOnce) : loop(turnsLoop), free(std::max(1, atOnce)) {}
+    explicit State(int atOnce) : free(std::max(1, atOnce)) {}
 
-    EventLoop &loop;
     int free;
     std::deque<std::weak_ptr<Ticket>> waiting; // a waiter that went leaves its place empty
 
-    // The ticket holds a turn, until it goes or the turn lapses.
+    // The ticket holds a turn, until it goes.
     void grant(const std::shared_ptr<Ticket> &ticket);
     // Gives the free turns to the pages that have waited longest.
     void passOn();
@@ -36,8 +28,8 @@ struct ScrollTurns::State
 struct ScrollTurns::Ticket
 {
     std::weak_ptr<State> turns;
-    std::function<void(bool)> wake;     // the waiting page
-    std::unique_ptr<PendingCall> lapse; // set while the ticket holds a turn
+    std::function<void(bool)> wake; // the waiting page
+    bool holds = false;             // a turn
 
     Ticket() = default;
     Ticket(const Ticket &) = delete;
@@ -46,9 +38,8 @@ struct ScrollTurns::Ticket
 
     void giveBack()
     {
-        if (!lapse)
+        if (!std::exchange(holds, false))
             return;
-        lapse.reset();
         if (const std::shared_ptr<State> state = turns.lock()) {
             ++state->free;
             state->passOn();
@@ -59,10 +50,7 @@ struct ScrollTurns::Ticket
 void ScrollTurns::State::grant(const std::shared_ptr<Ticket> &ticket)
 {
     --free;
-    ticket->lapse = loop.after(kTurnMs, [weak = std::weak_ptr<Ticket>(ticket)] {
-        if (const std::shared_ptr<Ticket> lapsed = weak.lock())
-            lapsed->giveBack();
-    });
+    ticket->holds = true;
 }
 
 void ScrollTurns::State::passOn()
@@ -77,7 +65,7 @@ void ScrollTurns::State::passOn()
     }
 }
 
-ScrollTurns::ScrollTurns(EventLoop &loop, int atOnce) : m_state(std::make_shared<State>(loop, atOnce))
+ScrollTurns::ScrollTurns(int atOnce) : m_state(std::make_shared<State>(atOnce))
 {
 }
 

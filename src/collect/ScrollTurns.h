@@ -7,22 +7,21 @@
 
 namespace talvesk {
 
-class EventLoop;
 class Waits;
 
 // Scroll phases of pages that share a machine, taking turns. A page scrolled draws a frame
 // for every step it takes: pages scrolled at once on the same cores each draw for longer, and
 // together take longer than one after another. The other steps of their collects (loading,
-// settling, reading) go on meanwhile. A turn lasts two seconds at most, long enough for most
-// pages: a page still scrolling then goes on beside the next one, so that no page, busy or
-// endless, holds up the others for longer.
+// settling, reading) go on meanwhile. A turn is held until it is given back: no more pages
+// scroll at once than there are turns. A page that would hold its turn for good is ended by
+// its own time limit, which runs while it holds the turn and not while it waits for one.
 class ScrollTurns final
 {
     struct State;
     struct Ticket;
 
 public:
-    // A turn held; it passes to the page that has waited longest when it goes or lapses.
+    // A turn held; it passes to the page that has waited longest when it goes.
     class Turn final
     {
     public:
@@ -39,7 +38,7 @@ public:
     };
 
     // At most this many turns are held at once; at least one.
-    ScrollTurns(EventLoop &loop, int atOnce);
+    explicit ScrollTurns(int atOnce);
     ~ScrollTurns();
     ScrollTurns(const ScrollTurns &) = delete;
     ScrollTurns &operator=(const ScrollTurns &) = delete;

@@ -656,7 +656,7 @@ TEST_F(CollectCommandTest, AbortEndsAnyWaitWithItsReason)
 // without its time limit running, and then scrolls within what is left of it.
 TEST_F(CollectCommandTest, WaitForATurnToScrollIsNoPartOfTheTimeLimit)
 {
-    ScrollTurns turns(loop, 1);
+    ScrollTurns turns(1);
     Waits otherPage(loop);
     const auto held = started(turns.take(otherPage));
     ASSERT_TRUE(held->has_value());

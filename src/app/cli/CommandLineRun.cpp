@@ -343,8 +343,7 @@ public:
         m_running = static_cast<int>(pages);
         // A page scrolled keeps about two cores busy, between its renderer, the engine's
         // threads and this one: more pages scrolled at once only draw for longer.
-        m_scrollTurns =
-            std::make_unique<ScrollTurns>(setup.eventLoop(), std::max(1, QThread::idealThreadCount() / 2));
+        m_scrollTurns = std::make_unique<ScrollTurns>(std::max(1, QThread::idealThreadCount() / 2));
         for (qsizetype p = 0; p < pages; ++p)
             runPage(setup);
         if (m_running > 0)
