@@ -201,7 +201,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
         m_preloadedGeneration = -1;
     });
 
-    Visit page = co_await visit(waits, m_itemBrowser, address);
+    const Visit page = co_await visit(waits, m_itemBrowser, address);
     if (waits.aborted())
         co_return ended();
     if (page.end == Visit::End::Blocked)
@@ -248,7 +248,6 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
         result.descriptionCutShort = read.cutShort;
         result.descriptionStopped = read.stopped;
     }
-    page.turn = {}; // both pages of the item are read: the next page may scroll
     if (!hasPictures(set))
         co_return fail(CollectMessages::noPictures());
 

@@ -109,8 +109,8 @@ public:
     // Loading and scrolling must end within this many seconds, or the collect fails; 0: no limit.
     // A wait for a turn to scroll is not counted.
     void setTimeLimit(int seconds) { m_timeLimitSeconds = seconds; }
-    // Pages scroll only in a turn of these, which outlive the command; none: at once. An item
-    // takes one turn for its page and its description document.
+    // Pages scroll only in a turn of these, which outlive the command; none: at once. A page
+    // gives its turn back once it has scrolled.
     void setScrollTurns(ScrollTurns *turns) { m_scrollTurns = turns; }
 
     // Reports its progress as it goes: at once, at every whole second and at every step, and
@@ -146,7 +146,6 @@ private:
         QString limitNotice;           // a page still growing was scrolled only so far
         ItemData data;                 // an item page's, read after its load
         bool servedSimplified = false; // its data named no description at its last load
-        ScrollTurns::Turn turn;        // an item page's turn to scroll, once it has one
         std::unique_ptr<PageDocument> document;
     };
 
