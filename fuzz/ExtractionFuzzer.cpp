@@ -231,8 +231,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     checkDecoding(markup);
 
     PictureList colour = nulls();
-    talvesk::extractColourPictures(markup, colour);
+    QStringList names;
+    talvesk::extractColourPictures(markup, colour, &names);
     checkList(markup, colour, {&kColourWritten, &kColourSwatch}, "colour");
+    check(names.size() == talvesk::countPictures(colour), "a name for every colour picture", markup);
+    for (const QString &name : names)
+        check(name == name.simplified(), "a name is one line of text, trimmed", name);
 
     PictureList main = nulls();
     talvesk::extractMainPictures(markup, main);
@@ -244,7 +248,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     PictureList tmallMain = nulls();
     PictureList tmallColour = nulls();
-    talvesk::extractTmallPictures(markup, tmallMain, tmallColour);
+    QStringList tmallNames;
+    talvesk::extractTmallPictures(markup, tmallMain, tmallColour, &tmallNames);
+    check(tmallNames.size() == talvesk::countPictures(tmallColour), "a name for every tmall colour picture",
+          markup);
     checkList(markup, tmallMain, {&kTmallMain}, "tmall main");
     checkList(markup, tmallColour, {&kTmallColourWritten, &kTmallColourSwatch}, "tmall colour");
     return 0;
