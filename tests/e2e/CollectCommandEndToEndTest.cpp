@@ -138,6 +138,10 @@ protected:
             m_shop.server().route(path, HttpResponse::html(page.markup));
             expectCollected(collect(page.item.url), page.item,
                             QStringLiteral("图片采集完成,主图数:7,描述图数:6,总图数:13,可以进行下载！"));
+            // A page of the generation that carries its description in the page is loaded once.
+            if (generation == Generation::RootApplication) {
+                EXPECT_EQ(m_shop.server().requestCount(path), 1);
+            }
         }
     }
 
