@@ -380,6 +380,13 @@ QtPageBrowser &MainForm::descriptionBrowser()
     return *m_descriptionBrowser;
 }
 
+QtPageBrowser &MainForm::replaceDescriptionBrowser()
+{
+    delete m_descriptionBrowser->view();
+    m_descriptionBrowser = m_setup.createUnseenPage(m_client);
+    return *m_descriptionBrowser;
+}
+
 QtPageBrowser &MainForm::previewBrowser()
 {
     return *m_previewBrowser;

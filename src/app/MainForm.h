@@ -66,6 +66,8 @@ public:
     QtPageBrowser &itemBrowser();
     QtPageBrowser &previewBrowser();
     QtPageBrowser &descriptionBrowser();
+    // A fresh page for description documents in place of the one there, which goes.
+    QtPageBrowser &replaceDescriptionBrowser();
     MessageList &messages();
     EventLoop &eventLoop();
     Dialogs &dialogs();

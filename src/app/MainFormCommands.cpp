@@ -43,6 +43,11 @@ MainFormCommands::~MainFormCommands()
 // while the classic blocks are read.
 void MainFormCommands::collect(const QString &address)
 {
+    // The last description document's page has not let go of it (a handler for leaving it
+    // that never returns holds its renderer): the next document gets a fresh page.
+    if (!m_collect.isRunning() &&
+        m_window.descriptionBrowser().loadState() == PageBrowser::LoadState::Loading)
+        m_collect.setDescriptionBrowser(m_window.replaceDescriptionBrowser());
     auto lines = std::make_shared<CollectLines>(m_window.messages());
     const auto report = [this, lines](const CollectProgress &progress) {
         if (!lines->started())

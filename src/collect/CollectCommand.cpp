@@ -135,7 +135,7 @@ private:
 
 CollectCommand::CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser,
                                PageBrowser &descriptionBrowser, EventLoop &loop)
-    : m_itemBrowser(itemBrowser), m_previewBrowser(previewBrowser), m_descriptionBrowser(descriptionBrowser),
+    : m_itemBrowser(itemBrowser), m_previewBrowser(previewBrowser), m_descriptionBrowser(&descriptionBrowser),
       m_loop(loop)
 {
 }
@@ -153,6 +153,13 @@ CollectCommand::~CollectCommand()
         if (m_descriptionWaits)
             m_descriptionWaits->abortBeforeDestruction();
     }
+}
+
+void CollectCommand::setDescriptionBrowser(PageBrowser &browser)
+{
+    Q_ASSERT(!m_running);
+    if (!m_running)
+        m_descriptionBrowser = &browser;
 }
 
 void CollectCommand::abort(CollectAbort reason)
@@ -184,7 +191,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
     Waits waits(m_loop);
     waits.dependOn(m_itemBrowser.presence());
     waits.dependOn(m_previewBrowser.presence());
-    waits.dependOn(m_descriptionBrowser.presence());
+    waits.dependOn(m_descriptionBrowser->presence());
     const Running running(*this, waits, std::move(report));
 
     // The clock runs from the press, through the load and the scroll, so a slow page shows its
@@ -197,7 +204,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
     // A document loaded ahead and never read runs on unseen no longer than the collect.
     const auto unloadUnread = qScopeGuard([this, &waits] {
         if (m_preloadedGeneration >= 0 && !waits.gone())
-            m_descriptionBrowser.navigateBlank();
+            m_descriptionBrowser->navigateBlank();
         m_preloadedGeneration = -1;
     });
 
@@ -285,14 +292,14 @@ QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrows
     // The item page's phases are the collect's; the description document's are all one.
     const bool itemPage = &browser == &m_itemBrowser;
     Visit visit;
-    if (&browser == &m_descriptionBrowser && m_preloadedGeneration == browser.loadGeneration() &&
+    if (&browser == m_descriptionBrowser && m_preloadedGeneration == browser.loadGeneration() &&
         m_preloadedAddress == address) {
         visit.generation = m_preloadedGeneration; // loading, or loaded, already
     } else {
         browser.navigate(address);
         visit.generation = browser.loadGeneration();
     }
-    if (&browser == &m_descriptionBrowser)
+    if (&browser == m_descriptionBrowser)
         m_preloadedGeneration = -1;
     // A page that went away, or failed to load, because the marketplace sent it to a login or
     // check page is named as such.
@@ -418,8 +425,8 @@ void CollectCommand::preloadDescription(const ItemData &data)
     if (!data.found || data.description.url.isEmpty())
         return;
     m_preloadedAddress = QString::fromUtf8(data.description.url.toEncoded());
-    m_descriptionBrowser.navigate(m_preloadedAddress);
-    m_preloadedGeneration = m_descriptionBrowser.loadGeneration();
+    m_descriptionBrowser->navigate(m_preloadedAddress);
+    m_preloadedGeneration = m_descriptionBrowser->loadGeneration();
 }
 
 QCoro::Task<ScrollTurns::Turn> CollectCommand::turnToScroll(Waits &waits)
@@ -614,7 +621,7 @@ CollectCommand::readNamedDescription(Waits &waits, const DescriptionAddress &nam
     setPhase(CollectProgress::Phase::ReadingDescription);
     read = co_await readDescriptionDocument(named.url, pictures);
     if (!waits.gone())
-        m_descriptionBrowser.navigateBlank(); // nothing of it runs on unseen, however the read ended
+        m_descriptionBrowser->navigateBlank(); // nothing of it runs on unseen, however the read ended
     if (!waits.aborted())
         setPhase(CollectProgress::Phase::Reading);
     co_return read;
@@ -625,7 +632,7 @@ QCoro::Task<CollectCommand::DescriptionRead> CollectCommand::readDescriptionDocu
 {
     DescriptionRead read;
     Waits waits(m_loop);
-    waits.dependOn(m_descriptionBrowser.presence());
+    waits.dependOn(m_descriptionBrowser->presence());
     m_descriptionWaits = &waits;
     m_descriptionTimedOut = false;
     m_descriptionStopped = false;
@@ -646,15 +653,15 @@ QCoro::Task<CollectCommand::DescriptionRead> CollectCommand::readDescriptionDocu
         armTimeLimit();
     }
 
-    const Visit page = co_await visit(waits, m_descriptionBrowser, QString::fromUtf8(url.toEncoded()));
+    const Visit page = co_await visit(waits, *m_descriptionBrowser, QString::fromUtf8(url.toEncoded()));
     if (waits.aborted() && m_descriptionTimedOut && !waits.gone() &&
-        m_descriptionBrowser.loadGeneration() == page.generation &&
-        m_descriptionBrowser.loadState() == PageBrowser::LoadState::Finished) {
+        m_descriptionBrowser->loadGeneration() == page.generation &&
+        m_descriptionBrowser->loadState() == PageBrowser::LoadState::Finished) {
         // Cut short by the time limit once loaded: what it shows so far is kept.
         Waits last(m_loop);
-        last.dependOn(m_descriptionBrowser.presence());
+        last.dependOn(m_descriptionBrowser->presence());
         m_descriptionWaits = &last;
-        if (const std::unique_ptr<PageDocument> document = m_descriptionBrowser.document()) {
+        if (const std::unique_ptr<PageDocument> document = m_descriptionBrowser->document()) {
             const QString failure = co_await readShownPictures(last, *document, page.generation, pictures);
             if (!last.aborted() && failure.isEmpty()) {
                 read.cutShort = timedOut;
@@ -701,7 +708,7 @@ QCoro::Task<QString> CollectCommand::readShownPictures(Waits &waits, PageDocumen
     if (waits.aborted())
         co_return noError();
     // What another page shows is not this document's.
-    if (m_descriptionBrowser.loadGeneration() != generation)
+    if (m_descriptionBrowser->loadGeneration() != generation)
         co_return CollectMessages::descriptionGone();
     if (!images)
         co_return descriptionFailureOf(endOf(images.failure(), Visit::End::NoBody),

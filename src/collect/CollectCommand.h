@@ -109,6 +109,8 @@ public:
     // Loading and scrolling must end within this many seconds, or the collect fails; 0: no limit.
     // A wait for a turn to scroll is not counted.
     void setTimeLimit(int seconds) { m_timeLimitSeconds = seconds; }
+    // Reads description documents in this browser from the next collect on; not while one runs.
+    void setDescriptionBrowser(PageBrowser &browser);
     // Pages scroll only in a turn of these, which outlive the command; none: at once. A page
     // gives its turn back once it has scrolled.
     void setScrollTurns(ScrollTurns *turns) { m_scrollTurns = turns; }
@@ -205,7 +207,7 @@ private:
 
     PageBrowser &m_itemBrowser;
     PageBrowser &m_previewBrowser;
-    PageBrowser &m_descriptionBrowser;
+    PageBrowser *m_descriptionBrowser;
     EventLoop &m_loop;
     int m_timeLimitSeconds = 0;
     ScrollTurns *m_scrollTurns = nullptr;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/MainForm.h"
 #include "app/MainFormCommands.h"
+#include "app/PictureChoiceModel.h"
 
 #include "app/LineMenu.h"
 #include "app/WaitUntil.h"
@@ -55,6 +56,7 @@ using talvesk::MainFormSetup;
 using talvesk::PageBrowser;
 using talvesk::QtPageBrowser;
 using talvesk::test::currentLayoutPage;
+using talvesk::test::dataPage;
 using talvesk::test::FakeDialogs;
 using talvesk::test::Generation;
 using talvesk::test::HttpResponse;
@@ -356,6 +358,33 @@ TEST_F(MainFormEndToEndTest, CollectShowsThePreviewTab)
     EXPECT_EQ(evaluateInPreview(QStringLiteral("document.images.length")).toInt(), 18);
     EXPECT_EQ(evaluateInPreview(QStringLiteral("document.images[9].getAttribute('src')")).toString(),
               item.descriptionPictures[0] + QLatin1Char(' '));
+}
+
+// A description document whose handler for leaving it never returns holds its page for good:
+// the next collect reads its own document on a fresh page, not stuck behind it.
+TEST_F(MainFormEndToEndTest, DescriptionPageThatWillNotLetGoIsReplaced)
+{
+    const quint16 port = m_shop.port();
+    const QStringList one{QStringLiteral("g1")};
+    m_shop.server().route(
+        QStringLiteral("/desc/trap.html"),
+        HttpResponse::html(QStringLiteral("<img src=\"//127.0.0.1:%1/pics/d1.jpg\"><script>"
+                                          "addEventListener('pagehide', function () { for (;;) {} "
+                                          "});</script>")
+                               .arg(port)));
+    m_shop.server().route(
+        QStringLiteral("/desc/next.html"),
+        HttpResponse::html(QStringLiteral("<img src=\"//127.0.0.1:%1/pics/d2.jpg\">").arg(port)));
+    const QString summary = QStringLiteral("图片采集完成,主图数:2,描述图数:1,总图数:3,可以进行下载！");
+    for (const QString &name : {QStringLiteral("trap"), QStringLiteral("next")}) {
+        const QString path = QStringLiteral("/%1/item.htm").arg(name);
+        m_shop.server().route(
+            path, HttpResponse::html(dataPage(port, one, one, QStringLiteral("/desc/%1.html").arg(name))));
+        typeAddress(m_shop.server().url(path));
+        clickCollect();
+        ASSERT_EQ(messageLines().value(0), summary) << qPrintable(messageLines().join(u'\n'));
+    }
+    EXPECT_EQ(m_window->choices().address(2), QStringLiteral("https://127.0.0.1:%1/pics/d2.jpg").arg(port));
 }
 
 // A collect that ends with a notice (here: the description document the page names cannot be

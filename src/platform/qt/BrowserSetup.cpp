@@ -70,16 +70,25 @@ BrowserSetup::~BrowserSetup() = default;
 BrowserSetup::Pages BrowserSetup::createPages(QWidget *parent, QWidget *unseenParent)
 {
     Pages pages{};
-    for (QtPageBrowser **browser : {&pages.itemBrowser, &pages.previewBrowser, &pages.descriptionBrowser}) {
-        *browser =
-            new QtPageBrowser(m_profile.get(), browser == &pages.descriptionBrowser ? unseenParent : parent);
+    for (QtPageBrowser **browser : {&pages.itemBrowser, &pages.previewBrowser}) {
+        *browser = new QtPageBrowser(m_profile.get(), parent);
         (*browser)->keepProfile(m_profile);
         (*browser)->setParent((*browser)->view());
         (*browser)->setSilent(true);
     }
     pages.previewBrowser->setVisible(false);
-    keepOutOfSight(pages.descriptionBrowser->view());
+    pages.descriptionBrowser = createUnseenPage(unseenParent);
     return pages;
+}
+
+QtPageBrowser *BrowserSetup::createUnseenPage(QWidget *unseenParent)
+{
+    auto *browser = new QtPageBrowser(m_profile.get(), unseenParent);
+    browser->keepProfile(m_profile);
+    browser->setParent(browser->view());
+    browser->setSilent(true);
+    keepOutOfSight(browser->view());
+    return browser;
 }
 
 void BrowserSetup::keepOutOfSight(QWebEngineView *view)

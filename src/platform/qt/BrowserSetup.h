@@ -51,6 +51,9 @@ public:
     // document's lazy pictures come into a view that nobody sees. Each adapter is owned by its
     // view and keeps the profile alive, so they go with the widgets in any order.
     Pages createPages(QWidget *parent, QWidget *unseenParent);
+    // Another page for description documents, as createPages makes it: for one that replaces a
+    // page whose document would not let go of it.
+    QtPageBrowser *createUnseenPage(QWidget *unseenParent);
 
     // Makes a view draw and scroll as a shown one does without ever reaching the screen or the
     // user: a shown child, so its page is visible to the engine and runs its frames (a hidden
