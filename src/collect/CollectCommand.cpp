@@ -166,8 +166,6 @@ void CollectCommand::abort(CollectAbort reason)
 {
     if (!m_waits || m_waits->aborted())
         return;
-    // The time limit ends a description read with what the page gave; anything else ends the
-    // whole collect.
     // The time limit and 停止 end a description read with what the page gave; anything else
     // ends the whole collect.
     if (m_descriptionWaits && (reason == CollectAbort::TimeLimit || reason == CollectAbort::Stopped)) {
@@ -268,8 +266,10 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
     // The final report keeps the time it took.
     m_clock.reset();
     setPhase(CollectProgress::Phase::Finished);
-    if (!page.limitNotice.isEmpty())
-        result.notices.append(page.limitNotice);
+    if (page.scrolled == ScrollPhase::End::DistanceLimit)
+        result.notices.append(CollectMessages::distanceLimit());
+    else if (page.scrolled == ScrollPhase::End::TimeLimit)
+        result.notices.append(CollectMessages::scrollTimeLimit());
     result.notices.append(truncationNotices(set));
     if (!result.descriptionFailure.isEmpty())
         result.notices.append(CollectMessages::descriptionFailed(result.descriptionFailure));
@@ -280,7 +280,6 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
     if (set.simplified)
         result.notices.append(CollectMessages::servedSimplified());
     result.status = CollectResult::Status::Collected;
-    result.data = page.data;
     result.counts = preview.counts;
     result.set = std::move(set);
     co_return result;
@@ -390,12 +389,9 @@ QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrows
     case ScrollPhase::End::Unresponsive:
         co_return ending(Visit::End::Unresponsive);
     case ScrollPhase::End::DistanceLimit:
-        visit.limitNotice = CollectMessages::distanceLimit();
-        break;
     case ScrollPhase::End::TimeLimit:
-        visit.limitNotice = CollectMessages::scrollTimeLimit();
-        break;
     case ScrollPhase::End::Bottom:
+        visit.scrolled = scrolled;
         break;
     }
 
@@ -670,13 +666,16 @@ QCoro::Task<CollectCommand::DescriptionRead> CollectCommand::readDescriptionDocu
         }
     }
     // Ended from outside, or the browser went: nothing more is touched.
-    if (waits.aborted()) {
+    const auto endedFromOutside = [&] {
+        read.failure.clear();
         if (m_descriptionStopped && !waits.gone())
             read.stopped = true;
         else
             read.failure = m_descriptionTimedOut ? timedOut : CollectMessages::descriptionGone();
-        co_return read;
-    }
+        return read;
+    };
+    if (waits.aborted())
+        co_return endedFromOutside();
     if (page.end == Visit::End::Blocked) {
         read.gate = page.gate;
         co_return read;
@@ -686,15 +685,12 @@ QCoro::Task<CollectCommand::DescriptionRead> CollectCommand::readDescriptionDocu
         co_return read;
     }
     read.failure = co_await readShownPictures(waits, *page.document, page.generation, pictures);
-    if (waits.aborted() && m_descriptionStopped && !waits.gone()) {
-        read.failure.clear();
-        read.stopped = true;
-    } else if (waits.aborted()) {
-        read.failure = m_descriptionTimedOut ? timedOut : CollectMessages::descriptionGone();
-    } else if (read.failure.isEmpty() && !page.limitNotice.isEmpty())
-        read.cutShort = page.limitNotice == CollectMessages::distanceLimit()
-                            ? CollectMessages::descriptionDistanceLimit()
-                            : CollectMessages::descriptionScrollTimeLimit();
+    if (waits.aborted())
+        co_return endedFromOutside();
+    if (read.failure.isEmpty() && page.scrolled == ScrollPhase::End::DistanceLimit)
+        read.cutShort = CollectMessages::descriptionDistanceLimit();
+    else if (read.failure.isEmpty() && page.scrolled == ScrollPhase::End::TimeLimit)
+        read.cutShort = CollectMessages::descriptionScrollTimeLimit();
     co_return read;
 }
 

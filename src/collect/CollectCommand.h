@@ -5,6 +5,7 @@
 #include "collect/MarketplaceGate.h"
 #include "collect/PictureList.h"
 #include "collect/PreviewPage.h"
+#include "collect/ScrollPhase.h"
 #include "collect/ScrollTurns.h"
 #include "platform/PageDocument.h"
 
@@ -71,8 +72,6 @@ struct CollectResult
     QString descriptionCutShort;
     // 停止 ended the description read only: the rest of the item is kept.
     bool descriptionStopped = false;
-    // What the page's data names: the gallery, the variants, the main videos.
-    ItemData data;
 
     bool ok() const { return status == Status::Collected; }
 };
@@ -145,7 +144,8 @@ private:
         End end = End::Gone;
         MarketplaceGate::Kind gate = MarketplaceGate::Kind::None;
         int generation = 0;
-        QString limitNotice;           // a page still growing was scrolled only so far
+        // How its scroll phase ended: at the bottom, or at a limit of a page still growing.
+        ScrollPhase::End scrolled = ScrollPhase::End::Bottom;
         ItemData data;                 // an item page's, read after its load
         bool servedSimplified = false; // its data named no description at its last load
         std::unique_ptr<PageDocument> document;
