@@ -36,12 +36,14 @@ public:
 
     qsizetype size() const { return m_addresses.size(); }
 
+    // Replaces the list's pictures; a list that had overflowed still has.
     void moveInto(PictureList &list, QStringList *names)
     {
+        const bool overflowed = m_overflowed || list.overflowed();
         list.clear();
         for (int slot = 0; slot < m_addresses.size(); ++slot)
             list[slot] = m_addresses.at(slot);
-        if (m_overflowed)
+        if (overflowed)
             list.markOverflowed();
         if (names)
             *names = m_names;
@@ -62,25 +64,19 @@ void addWhatTheDataNames(const ItemData &data, const QUrl &base, CollectedSet &s
     for (const QString &picture : data.gallery)
         main.add(pictureAddress({picture, {}, {}}, base));
     if (main.size() > 0) {
-        const bool overflowed = set.mainPictures.overflowed();
         for (const QString &drawn : filledSlots(set.mainPictures))
             main.add(drawn);
         main.moveInto(set.mainPictures, nullptr);
-        if (overflowed)
-            set.mainPictures.markOverflowed();
     }
 
     ListBuilder colour;
     for (const ItemVariant &variant : data.variants)
         colour.add(pictureAddress({variant.picture, {}, {}}, base), variant.name);
     if (colour.size() > 0) {
-        const bool overflowed = set.colourPictures.overflowed();
         const QStringList drawn = filledSlots(set.colourPictures);
         for (int slot = 0; slot < drawn.size(); ++slot)
             colour.add(drawn.at(slot), colourNameAt(set, slot));
         colour.moveInto(set.colourPictures, &set.colourNames);
-        if (overflowed)
-            set.colourPictures.markOverflowed();
     }
 }
 
