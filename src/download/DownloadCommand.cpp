@@ -248,6 +248,12 @@ QCoro::Task<DownloadResult> download(DownloadRun &run, const CollectedSet &set,
     co_return result;
 }
 
+// Whether two entries of a record are of the same picture: its list and its number.
+bool samePicture(const ManifestEntry &a, const ManifestEntry &b)
+{
+    return a.list == b.list && a.number == b.number;
+}
+
 // The record a retry updates: the folder's own when it names the same item (it may be newer
 // than the plan's, after another retry), else the plan's.
 ItemManifest manifestToUpdate(const RetryPlan &plan)
@@ -258,7 +264,7 @@ ItemManifest manifestToUpdate(const RetryPlan &plan)
     ItemManifest manifest = *onDisk;
     for (ManifestEntry &entry : manifest.pictures) {
         for (const ManifestEntry &planned : plan.manifest.pictures) {
-            if (planned.list == entry.list && planned.number == entry.number)
+            if (samePicture(planned, entry))
                 entry.target = planned.target;
         }
     }
@@ -268,9 +274,8 @@ ItemManifest manifestToUpdate(const RetryPlan &plan)
 void updateManifest(ItemManifest &manifest, const QString &itemFolder, const QList<ManifestEntry> &fetched)
 {
     for (const ManifestEntry &update : fetched) {
-        const auto entry = std::find_if(
-            manifest.pictures.begin(), manifest.pictures.end(),
-            [&update](const ManifestEntry &e) { return e.list == update.list && e.number == update.number; });
+        const auto entry = std::find_if(manifest.pictures.begin(), manifest.pictures.end(),
+                                        [&update](const ManifestEntry &e) { return samePicture(e, update); });
         if (entry == manifest.pictures.end()) {
             manifest.pictures.append(update);
             continue;
