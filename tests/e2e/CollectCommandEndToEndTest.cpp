@@ -305,13 +305,7 @@ TEST_F(CollectEndToEndTest, ReadsTheDescriptionDocumentThePageNames)
 // collect succeeds with the main and colour pictures and says why the description is missing.
 TEST_F(CollectEndToEndTest, DescriptionDocumentThatCannotBeReadKeepsTheRest)
 {
-    m_shop.server().route(QStringLiteral("/desc/gone.html"),
-                          HttpResponse::withStatus(404, "<html><body>not found</body></html>"));
-    const QString path = QStringLiteral("/missing/item.htm");
-    const ItemPageMarkup page =
-        currentLayoutPage(m_shop.port(), path, Generation::IceContainer, Marketplace::Tmall,
-                          {false, QStringLiteral("/desc/gone.html")});
-    m_shop.server().route(path, HttpResponse::html(page.markup));
+    const ItemPageMarkup page = talvesk::test::routeItemWithMissingDescription(m_shop);
 
     const CollectResult result = collect(page.item.url);
 

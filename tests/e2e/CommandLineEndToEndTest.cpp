@@ -815,19 +815,7 @@ TEST(CommandLineEndToEnd, BatchOfTodaysPages)
     SampleShop shop;
     const quint16 port = shop.port();
     const QStringList one{QStringLiteral("g1")};
-    shop.server().route(
-        QStringLiteral("/desc/trap.html"),
-        HttpResponse::html(QStringLiteral("<img src=\"//127.0.0.1:%1/pics/d1.jpg\"><script>"
-                                          "addEventListener('pagehide', function () { for (;;) {} "
-                                          "});</script>")
-                               .arg(port)));
-    shop.server().route(
-        QStringLiteral("/desc/next.html"),
-        HttpResponse::html(QStringLiteral("<img src=\"//127.0.0.1:%1/pics/d2.jpg\">").arg(port)));
-    shop.server().route(QStringLiteral("/trap/item.htm"),
-                        HttpResponse::html(dataPage(port, one, one, QStringLiteral("/desc/trap.html"))));
-    shop.server().route(QStringLiteral("/next/item.htm"),
-                        HttpResponse::html(dataPage(port, one, one, QStringLiteral("/desc/next.html"))));
+    talvesk::test::routeTrapThenNextItem(shop);
     shop.server().route(QStringLiteral("/simple/item.htm"), HttpResponse::html(dataPage(port, one, one)));
 
     const ProgramRun run =

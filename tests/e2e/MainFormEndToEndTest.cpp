@@ -56,7 +56,6 @@ using talvesk::MainFormSetup;
 using talvesk::PageBrowser;
 using talvesk::QtPageBrowser;
 using talvesk::test::currentLayoutPage;
-using talvesk::test::dataPage;
 using talvesk::test::FakeDialogs;
 using talvesk::test::Generation;
 using talvesk::test::HttpResponse;
@@ -364,40 +363,22 @@ TEST_F(MainFormEndToEndTest, CollectShowsThePreviewTab)
 // the next collect reads its own document on a fresh page, not stuck behind it.
 TEST_F(MainFormEndToEndTest, DescriptionPageThatWillNotLetGoIsReplaced)
 {
-    const quint16 port = m_shop.port();
-    const QStringList one{QStringLiteral("g1")};
-    m_shop.server().route(
-        QStringLiteral("/desc/trap.html"),
-        HttpResponse::html(QStringLiteral("<img src=\"//127.0.0.1:%1/pics/d1.jpg\"><script>"
-                                          "addEventListener('pagehide', function () { for (;;) {} "
-                                          "});</script>")
-                               .arg(port)));
-    m_shop.server().route(
-        QStringLiteral("/desc/next.html"),
-        HttpResponse::html(QStringLiteral("<img src=\"//127.0.0.1:%1/pics/d2.jpg\">").arg(port)));
+    talvesk::test::routeTrapThenNextItem(m_shop);
     const QString summary = QStringLiteral("图片采集完成,主图数:2,描述图数:1,总图数:3,可以进行下载！");
     for (const QString &name : {QStringLiteral("trap"), QStringLiteral("next")}) {
-        const QString path = QStringLiteral("/%1/item.htm").arg(name);
-        m_shop.server().route(
-            path, HttpResponse::html(dataPage(port, one, one, QStringLiteral("/desc/%1.html").arg(name))));
-        typeAddress(m_shop.server().url(path));
+        typeAddress(m_shop.server().url(QStringLiteral("/%1/item.htm").arg(name)));
         clickCollect();
         ASSERT_EQ(messageLines().value(0), summary) << qPrintable(messageLines().join(u'\n'));
     }
-    EXPECT_EQ(m_window->choices().address(2), QStringLiteral("https://127.0.0.1:%1/pics/d2.jpg").arg(port));
+    EXPECT_EQ(m_window->choices().address(2),
+              QStringLiteral("https://127.0.0.1:%1/pics/d2.jpg").arg(m_shop.port()));
 }
 
 // A collect that ends with a notice (here: the description document the page names cannot be
 // read) marks its summary with a warning sign, the notice right under it.
 TEST_F(MainFormEndToEndTest, SummaryAfterANoticeIsMarked)
 {
-    m_shop.server().route(QStringLiteral("/desc/gone.html"),
-                          HttpResponse::withStatus(404, "<html><body>not found</body></html>"));
-    const QString path = QStringLiteral("/missing/item.htm");
-    const ItemPageMarkup page =
-        currentLayoutPage(m_shop.port(), path, Generation::IceContainer, Marketplace::Tmall,
-                          {false, QStringLiteral("/desc/gone.html")});
-    m_shop.server().route(path, HttpResponse::html(page.markup));
+    const ItemPageMarkup page = talvesk::test::routeItemWithMissingDescription(m_shop);
     typeAddress(page.item.url);
     clickCollect();
 

@@ -533,4 +533,34 @@ QStringList dataPagePictures(quint16 port, const QStringList &names)
     return addresses;
 }
 
+ItemPageMarkup routeItemWithMissingDescription(SampleShop &shop)
+{
+    shop.server().route(QStringLiteral("/desc/gone.html"),
+                        HttpResponse::withStatus(404, "<html><body>not found</body></html>"));
+    const QString path = QStringLiteral("/missing/item.htm");
+    ItemPageMarkup page = currentLayoutPage(shop.port(), path, Generation::IceContainer, Marketplace::Tmall,
+                                            {false, QStringLiteral("/desc/gone.html")});
+    shop.server().route(path, HttpResponse::html(page.markup));
+    return page;
+}
+
+void routeTrapThenNextItem(SampleShop &shop)
+{
+    const quint16 port = shop.port();
+    const QStringList one{QStringLiteral("g1")};
+    shop.server().route(
+        QStringLiteral("/desc/trap.html"),
+        HttpResponse::html(QStringLiteral("<img src=\"//127.0.0.1:%1/pics/d1.jpg\"><script>"
+                                          "addEventListener('pagehide', function () { for (;;) {} "
+                                          "});</script>")
+                               .arg(port)));
+    shop.server().route(
+        QStringLiteral("/desc/next.html"),
+        HttpResponse::html(QStringLiteral("<img src=\"//127.0.0.1:%1/pics/d2.jpg\">").arg(port)));
+    for (const QString &name : {QStringLiteral("trap"), QStringLiteral("next")})
+        shop.server().route(
+            QStringLiteral("/%1/item.htm").arg(name),
+            HttpResponse::html(dataPage(port, one, one, QStringLiteral("/desc/%1.html").arg(name))));
+}
+
 } // namespace talvesk::test

@@ -66,4 +66,12 @@ QString dataPage(quint16 port, const QStringList &drawn, const QStringList &name
 // The full-size addresses a collect finds for those names.
 QStringList dataPagePictures(quint16 port, const QStringList &names);
 
+// Today's page at /missing/item.htm on the shop, whose data names a description document the
+// shop answers with 404.
+ItemPageMarkup routeItemWithMissingDescription(SampleShop &shop);
+// Two of dataPage's items on the shop, each naming its own document: /trap/item.htm, whose
+// document (picture d1) never returns from its handler for leaving it, and /next/item.htm
+// (picture d2).
+void routeTrapThenNextItem(SampleShop &shop);
+
 } // namespace talvesk::test
