@@ -94,13 +94,9 @@ bool candidates(const QString &markup, const Form &form, QStringList &out, int &
 void checkList(const QString &markup, const PictureList &list, std::initializer_list<const Form *> forms,
                const char *name)
 {
-    int filled = 0;
-    while (filled < PictureList::kSlots && list[filled] != PictureList::nullSlot())
-        ++filled;
-    for (int k = filled; k < PictureList::kSlots; ++k)
-        check(list[k] == PictureList::nullSlot(), "slots filled from 0 without gaps",
-              QString::fromLatin1(name));
-    check(!list.overflowed() || filled == PictureList::kSlots, "a list that dropped matches is full",
+    const int filled = list.size();
+    check(filled <= PictureList::kLimit, "at most the limit", QString::fromLatin1(name));
+    check(!list.overflowed() || list.isFull(), "a list that dropped matches is full",
           QString::fromLatin1(name));
 
     QStringList made;
@@ -110,7 +106,7 @@ void checkList(const QString &markup, const PictureList &list, std::initializer_
         complete = candidates(markup, *form, made, starts) && complete;
     check(filled <= starts, "no more addresses than openings in the markup", QString::fromLatin1(name));
     for (int k = 0; k < filled; ++k) {
-        const QString &address = list[k];
+        const QString &address = list.at(k);
         check(!address.contains(u'\n'), "an address holds no line feed", address);
         if (complete)
             check(made.contains(address), "the address comes from a piece of the markup by its rule",
@@ -167,13 +163,9 @@ bool descriptionCandidates(const QString &markup, QStringList &out)
 
 void checkDescriptions(const QString &markup, const PictureList &list)
 {
-    int filled = 0;
-    while (filled < PictureList::kSlots && list[filled] != PictureList::nullSlot())
-        ++filled;
-    for (int k = filled; k < PictureList::kSlots; ++k)
-        check(list[k] == PictureList::nullSlot(), "description slots filled from 0 without gaps", list[k]);
-    check(!list.overflowed() || filled == PictureList::kSlots, "a list that dropped matches is full",
-          QString());
+    const int filled = list.size();
+    check(filled <= PictureList::kLimit, "at most the limit", QString());
+    check(!list.overflowed() || list.isFull(), "a list that dropped matches is full", QString());
     qsizetype openings = 0;
     for (qsizetype at = markup.indexOf(QLatin1String("src=\""), 0, Qt::CaseInsensitive); at >= 0;
          at = markup.indexOf(QLatin1String("src=\""), at + 1, Qt::CaseInsensitive))
@@ -183,7 +175,7 @@ void checkDescriptions(const QString &markup, const PictureList &list)
     QStringList made;
     const bool complete = descriptionCandidates(markup, made);
     for (int k = 0; k < filled; ++k) {
-        const QString &address = list[k];
+        const QString &address = list.at(k);
         check(address.startsWith(QLatin1String("http")), "a description address starts with http", address);
         check(!address.contains(u'\n'), "no line feed", address);
         if (complete)
@@ -234,7 +226,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     QStringList names;
     talvesk::extractColourPictures(markup, colour, &names);
     checkList(markup, colour, {&kColourWritten, &kColourSwatch}, "colour");
-    check(names.size() == talvesk::countPictures(colour), "a name for every colour picture", markup);
+    check(names.size() == colour.size(), "a name for every colour picture", markup);
     for (const QString &name : names)
         check(name == name.simplified(), "a name is one line of text, trimmed", name);
 
@@ -250,8 +242,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     PictureList tmallColour = nulls();
     QStringList tmallNames;
     talvesk::extractTmallPictures(markup, tmallMain, tmallColour, &tmallNames);
-    check(tmallNames.size() == talvesk::countPictures(tmallColour), "a name for every tmall colour picture",
-          markup);
+    check(tmallNames.size() == tmallColour.size(), "a name for every tmall colour picture", markup);
     checkList(markup, tmallMain, {&kTmallMain}, "tmall main");
     checkList(markup, tmallColour, {&kTmallColourWritten, &kTmallColourSwatch}, "tmall colour");
     return 0;

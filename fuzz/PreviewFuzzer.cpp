@@ -4,8 +4,7 @@
 
 #include "FuzzInput.h"
 
-#include "collect/PreviewPage.h"
-#include "platform/Waits.h"
+#include "app/PreviewPage.h"
 #include "support/FakeEventLoop.h"
 #include "support/FakePageBrowser.h"
 
@@ -153,9 +152,8 @@ QString written(const CollectedSet &set, const QString &address)
     talvesk::test::FakeEventLoop loop;
     talvesk::test::FakePageBrowser browser;
     loop.watch(browser);
-    talvesk::Waits waits(loop);
     const talvesk::PreviewResult result =
-        talvesk::test::runToEnd(loop, talvesk::writePreviewPage(browser, waits, set, address));
+        talvesk::test::runToEnd(loop, talvesk::writePreviewPage(browser, loop, set, address));
     check(result.ok(), "the preview is written", result.errorString);
     return browser.written.join(QString());
 }
@@ -176,25 +174,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     PictureList *lists[] = {&set.mainPictures, &set.colourPictures, &set.descriptionPictures};
     PictureList *plainLists[] = {&plainSet.mainPictures, &plainSet.colourPictures,
                                  &plainSet.descriptionPictures};
-    for (int l = 0; l < 3; ++l) {
-        lists[l]->clear();
-        plainLists[l]->clear();
-    }
     set.itemTitle = input.value(0);
     plainSet.itemTitle = plain(0);
     const QString address = input.value(1);
-    // The pictures go round the three lists; "null" would end its list, so it stands for a plain name.
-    int filled[3] = {0, 0, 0};
+    // The pictures go round the three lists.
     QHash<QString, QString> standIns;
     for (int i = 2; i < input.size(); ++i) {
         const int l = (i - 2) % 3;
-        if (filled[l] == PictureList::kSlots)
+        if (lists[l]->isFull())
             break;
-        const QString picture = input[i] == PictureList::nullSlot() ? plain(i) : input[i];
-        (*lists[l])[filled[l]] = picture;
-        (*plainLists[l])[filled[l]] = plain(i);
-        standIns.insert(plain(i), picture);
-        ++filled[l];
+        lists[l]->append(input[i]);
+        plainLists[l]->append(plain(i));
+        standIns.insert(plain(i), input[i]);
     }
 
     const Tokens tokens = tokenize(written(set, address));

@@ -21,6 +21,7 @@
 //     lays out and paints each place for the first time as the collect's passes do: the
 //     engine's own cost of a first visit, which the floor on the page already visited lacks.
 
+#include "app/CollectMessages.h"
 #include "app/WaitUntil.h"
 #include "collect/CollectCommand.h"
 #include "collect/PictureList.h"
@@ -180,8 +181,8 @@ int found(const CollectedSet &set, const QStringList &expected)
 {
     QSet<QString> collected;
     for (const PictureList *list : {&set.mainPictures, &set.colourPictures, &set.descriptionPictures}) {
-        for (int i = 0; i < countPictures(*list); ++i)
-            collected.insert((*list)[i]);
+        for (const QString &address : *list)
+            collected.insert(address);
     }
     int count = 0;
     for (const QString &address : expected)
@@ -202,12 +203,11 @@ struct Run
     qint64 endCheckNs = 0;
 };
 
-Run collect(QtPageBrowser &browser1, QtPageBrowser &browser2, QtPageBrowser &browser3, QtEventLoop &loop,
-            const QString &address)
+Run collect(QtPageBrowser &browser1, QtPageBrowser &browser3, QtEventLoop &loop, const QString &address)
 {
     ScrollPassCounter messages;
     PhaseLoop phaseLoop(loop, messages);
-    CollectCommand command(browser1, browser2, browser3, phaseLoop);
+    CollectCommand command(browser1, browser3, phaseLoop);
 
     Run run;
     QElapsedTimer clock;
@@ -283,18 +283,17 @@ int main(int argc, char **argv)
     QWidget host;
     host.resize(1024, 768);
     QtPageBrowser browser1(&profile, &host);
-    QtPageBrowser browser2(&profile, &host);
     QtPageBrowser browser3(&profile, &host);
     browser1.view()->setGeometry(0, 0, 1024, 768);
-    browser2.setVisible(false);
     host.show(); // a hidden page gets no scroll events and reveals nothing
 
     QtEventLoop loop;
     bool ok = true;
 
-    const Run divs = collect(browser1, browser2, browser3, loop, shop.server().url(divsPath).toString());
+    const Run divs = collect(browser1, browser3, loop, shop.server().url(divsPath).toString());
     if (!divs.result.ok()) {
-        std::printf("collect of the divs failed: %s\n", divs.result.errorString.toUtf8().constData());
+        std::printf("collect of the divs failed: %s\n",
+                    CollectMessages::failure(divs.result).toUtf8().constData());
         ok = false;
     }
     std::printf("read: %.2f s for %d divs\n", seconds(divs.readNs), kReadDivs);
@@ -302,8 +301,7 @@ int main(int argc, char **argv)
 
     const auto timeCollect = [&](const char *layout, const test::SampleItem &page) {
         browser1.setVisible(true);
-        browser2.setVisible(false);
-        const Run run = collect(browser1, browser2, browser3, loop, page.url.toString());
+        const Run run = collect(browser1, browser3, loop, page.url.toString());
         int height = 0;
         if (const auto document = browser1.document()) {
             bool read = false;
@@ -328,7 +326,8 @@ int main(int argc, char **argv)
         const QStringList expected = page.mainPictures + page.colourPictures + page.descriptionPictures;
         const int foundCount = found(run.result.set, expected);
         if (!run.result.ok()) {
-            std::printf("collect %s failed: %s\n", layout, run.result.errorString.toUtf8().constData());
+            std::printf("collect %s failed: %s\n", layout,
+                        CollectMessages::failure(run.result).toUtf8().constData());
             ok = false;
         }
         ok = ok && foundCount == expected.size();
@@ -359,12 +358,12 @@ int main(int argc, char **argv)
                                 test::Marketplace::Tmall, {false, documentPath});
     shop.server().route(namingPath, test::HttpResponse::html(naming.markup));
     browser3.view()->setGeometry(0, 0, 1024, 768);
-    const Run run = collect(browser1, browser2, browser3, loop, naming.item.url.toString());
+    const Run run = collect(browser1, browser3, loop, naming.item.url.toString());
     browser3.navigate(shop.server().url(documentPath).toString());
     test::waitUntil([&] { return browser3.loadState() != PageBrowser::LoadState::Loading; });
     const qint64 floor = floorNs(browser3, run.description.passes);
-    const int pictures = countPictures(run.result.set.descriptionPictures);
-    ok = ok && run.result.ok() && run.result.descriptionFailure.isEmpty() &&
+    const int pictures = run.result.set.descriptionPictures.size();
+    ok = ok && run.result.ok() && run.result.descriptionFailure == DescriptionProblem::None &&
          pictures == document.item.mainPictures.size() + document.item.descriptionPictures.size();
     std::printf(
         "collect description document: %d px, %d pictures, %d passes, %.2f s scrolling, %.2f s floor\n",
@@ -383,7 +382,7 @@ int main(int argc, char **argv)
     const auto median = [&](const QString &address) {
         std::vector<qint64> times;
         for (int i = 0; i < 3; ++i) {
-            const Run timed = collect(browser1, browser2, browser3, loop, address);
+            const Run timed = collect(browser1, browser3, loop, address);
             ok = ok && timed.result.ok();
             times.push_back(timed.totalNs);
         }

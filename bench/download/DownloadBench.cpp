@@ -104,12 +104,9 @@ double median(std::vector<double> values)
 Timing timeOurs(ServerThread &server, const QStringList &addresses, int concurrency)
 {
     CollectedSet set;
-    set.mainPictures.clear();
-    set.colourPictures.clear();
-    set.descriptionPictures.clear();
     set.itemTitle = QStringLiteral("bench");
     for (int i = 0; i < kPictures; ++i)
-        set.descriptionPictures[i] = addresses[i];
+        set.descriptionPictures.append(addresses[i]);
 
     std::vector<double> seconds;
     const int connectionsBefore = server.connections();

@@ -151,10 +151,7 @@ void perRoutine(const char *name, const QString &markup, Lists &lists)
 
 int filled(const PictureList &list)
 {
-    int n = 0;
-    while (n < PictureList::kSlots && list[n] != PictureList::nullSlot())
-        ++n;
-    return n;
+    return list.size();
 }
 
 } // namespace

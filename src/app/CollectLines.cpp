@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/CollectLines.h"
 
+#include "app/CollectMessages.h"
 #include "collect/CollectCommand.h"
-#include "collect/CollectMessages.h"
 
 namespace talvesk {
 
@@ -32,15 +32,16 @@ void CollectLines::showResult(const CollectResult &result)
     case CollectResult::Status::Closing:
         return;
     case CollectResult::Status::Collected: {
-        for (const QString &notice : result.notices)
+        const QStringList notices = CollectMessages::notices(result);
+        for (const QString &notice : notices)
             m_messages.insertLine(notice);
         // Good news, not a warning: the summary stays as it is.
         if (!result.set.videos.isEmpty())
             m_messages.insertLine(QStringLiteral("消息提示:主图视频%1个").arg(result.set.videos.size()));
-        const MessageLine summary = m_messages.insertLine(CollectMessages::summary(result.counts));
+        const MessageLine summary = m_messages.insertLine(CollectMessages::summary(result.set));
         // The summary invites a download, and is what is read: it must not hide that
         // something (the description, say) was not collected.
-        if (!result.notices.isEmpty())
+        if (!notices.isEmpty())
             m_messages.setLineWarning(summary);
         return;
     }
@@ -48,7 +49,7 @@ void CollectLines::showResult(const CollectResult &result)
     case CollectResult::Status::Blocked:
     case CollectResult::Status::Refused:
     case CollectResult::Status::Stopped:
-        m_messages.insertLine(result.errorString);
+        m_messages.insertLine(CollectMessages::failure(result));
         return;
     }
 }

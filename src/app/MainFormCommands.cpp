@@ -2,9 +2,10 @@
 #include "app/MainFormCommands.h"
 
 #include "app/CollectLines.h"
+#include "app/CollectMessages.h"
 #include "app/MainForm.h"
 #include "app/PictureChoiceModel.h"
-#include "collect/CollectMessages.h"
+#include "app/PreviewPage.h"
 #include "download/DownloadCommand.h"
 #include "platform/PageBrowser.h"
 
@@ -23,8 +24,7 @@ QString nothingToDownload()
 } // namespace
 
 MainFormCommands::MainFormCommands(MainForm &window)
-    : m_window(window), m_collect(window.itemBrowser(), window.previewBrowser(), window.descriptionBrowser(),
-                                  window.eventLoop()),
+    : m_window(window), m_collect(window.itemBrowser(), window.descriptionBrowser(), window.eventLoop()),
       m_downloads(window)
 {
     connect(&window, &MainForm::collectRequested, this, &MainFormCommands::collect);
@@ -55,14 +55,38 @@ void MainFormCommands::collect(const QString &address)
         m_window.setWindowEnabled(progress.phase != CollectProgress::Phase::ReadingBlocks);
         lines->showProgress(progress);
     };
-    QCoro::connect(m_collect.run(address, report), this, [this, lines, address](const CollectResult &result) {
-        showCollected(*lines, result);
-        if (result.ok()) {
-            m_set.address = address;
-            m_set.pageAddress = m_window.itemBrowser().address().toString();
-            m_set.collectedAt = QDateTime::currentDateTimeUtc();
+    QCoro::connect(m_collect.run(address, report), this, [this, lines, address](CollectResult result) {
+        if (!result.ok()) {
+            showCollected(*lines, result);
+            return;
         }
+        result.set.address = address;
+        result.set.pageAddress = m_window.itemBrowser().address().toString();
+        result.set.collectedAt = QDateTime::currentDateTimeUtc();
+        showPreview(lines, std::move(result));
     });
+}
+
+void MainFormCommands::showPreview(std::shared_ptr<CollectLines> lines, CollectResult result)
+{
+    const int preview = ++m_previews;
+    auto writing =
+        writePreviewPage(m_window.previewBrowser(), m_window.eventLoop(), result.set, result.set.address);
+    QCoro::connect(std::move(writing), this,
+                   [this, lines, preview, result = std::move(result)](const PreviewResult &written) {
+                       if (preview != m_previews)
+                           return; // a later collect shows its own
+                       if (written.ok()) {
+                           showCollected(*lines, result);
+                           return;
+                       }
+                       m_window.setWindowEnabled(true);
+                       m_set = CollectedSet();
+                       m_window.choices().clear();
+                       const QString failure = CollectMessages::previewFailed(written.errorString);
+                       m_window.messages().insertLine(failure);
+                       m_window.showPreviewNotice(failure);
+                   });
 }
 
 // What a collect that ran to its end leaves for the downloads: its set, or a cleared one, and
@@ -84,7 +108,7 @@ void MainFormCommands::showCollected(CollectLines &lines, const CollectResult &r
     case CollectResult::Status::Blocked:
         m_set = result.set;
         m_window.choices().clear();
-        m_window.showPreviewNotice(result.errorString);
+        m_window.showPreviewNotice(CollectMessages::failure(result));
         break;
     case CollectResult::Status::Refused:
     case CollectResult::Status::Stopped:

@@ -7,6 +7,8 @@
 
 #include <QObject>
 
+#include <memory>
+
 namespace talvesk {
 
 class CollectLines;
@@ -29,11 +31,14 @@ protected:
 
 private:
     void collect(const QString &address);
+    // Writes the preview of a collected item, then shows it.
+    void showPreview(std::shared_ptr<CollectLines> lines, CollectResult result);
     void showCollected(CollectLines &lines, const CollectResult &result);
     void handleDownloadRequested();
 
     MainForm &m_window;
     CollectedSet m_set;
+    int m_previews = 0; // written, so that only the latest collect's is shown
     CollectCommand m_collect;
     WindowDownloads m_downloads;
 };

@@ -15,8 +15,8 @@ void PictureChoiceModel::reset(const CollectedSet &set)
 {
     m_listSizes.clear();
     m_addresses.clear();
-    for (const QStringList &addresses : {filledSlots(set.mainPictures), filledSlots(set.colourPictures),
-                                         filledSlots(set.descriptionPictures), set.videos}) {
+    for (const QStringList &addresses : {set.mainPictures.addresses(), set.colourPictures.addresses(),
+                                         set.descriptionPictures.addresses(), set.videos}) {
         m_listSizes.append(static_cast<int>(addresses.size()));
         m_addresses.append(addresses);
     }

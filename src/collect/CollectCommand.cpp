@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collect/CollectCommand.h"
 
-#include "collect/CollectMessages.h"
 #include "collect/CurrentLayout.h"
 #include "collect/Extraction.h"
 #include "collect/ItemDataPictures.h"
@@ -65,28 +64,17 @@ bool mayBeSimplified(const ItemData &data)
     return data.found && !data.description.named;
 }
 
-CollectResult refused(const QString &message)
+CollectResult refused(CollectFailure failure)
 {
     CollectResult result;
     result.status = CollectResult::Status::Refused;
-    result.errorString = message;
+    result.failure = failure;
     return result;
 }
 
 bool hasPictures(const CollectedSet &set)
 {
-    return countPictures(set.mainPictures) > 0 || countPictures(set.colourPictures) > 0 ||
-           countPictures(set.descriptionPictures) > 0;
-}
-
-// What a failed collect leaves: no title and every list empty.
-CollectedSet clearedSet()
-{
-    CollectedSet set;
-    set.mainPictures.clear();
-    set.colourPictures.clear();
-    set.descriptionPictures.clear();
-    return set;
+    return countPictures(set) > 0;
 }
 
 // A classic page's description pictures that the page's loader left behind keep their real
@@ -95,12 +83,6 @@ const QString &lazyDescriptionAttribute()
 {
     static const QString attribute = QStringLiteral("data-ks-lazyload");
     return attribute;
-}
-
-const QString &noError()
-{
-    static const QString none;
-    return none;
 }
 
 } // namespace
@@ -133,10 +115,8 @@ private:
     CollectCommand &m_command;
 };
 
-CollectCommand::CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser,
-                               PageBrowser &descriptionBrowser, EventLoop &loop)
-    : m_itemBrowser(itemBrowser), m_previewBrowser(previewBrowser), m_descriptionBrowser(&descriptionBrowser),
-      m_loop(loop)
+CollectCommand::CollectCommand(PageBrowser &itemBrowser, PageBrowser &descriptionBrowser, EventLoop &loop)
+    : m_itemBrowser(itemBrowser), m_descriptionBrowser(&descriptionBrowser), m_loop(loop)
 {
 }
 
@@ -183,12 +163,11 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
 {
     // A second run would reset scrollStep under the first one's scroll phase.
     if (m_running)
-        co_return refused(CollectMessages::busy());
+        co_return refused(CollectFailure::Busy);
     if (address.trimmed().isEmpty())
-        co_return refused(CollectMessages::emptyAddress());
+        co_return refused(CollectFailure::EmptyAddress);
     Waits waits(m_loop);
     waits.dependOn(m_itemBrowser.presence());
-    waits.dependOn(m_previewBrowser.presence());
     waits.dependOn(m_descriptionBrowser->presence());
     const Running running(*this, waits, std::move(report));
 
@@ -222,23 +201,23 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
         });
     if (waits.aborted())
         co_return ended();
-    const ItemTitleResult title = itemTitleFromText(titleText.value());
-    if (!title.ok)
+    const std::optional<QString> title = itemTitleFromText(titleText.value());
+    if (!title)
         co_return fail(readFailure(generation, titleText ? ReadFailure::Failed : titleText.failure(),
-                                   title.errorString));
+                                   CollectFailure::NoTitle));
     CollectedSet set;
-    set.itemTitle = title.title;
+    set.itemTitle = *title;
     bool readAsClassic = false;
-    QString error = co_await readPictures(waits, document, generation, set, readAsClassic);
+    const CollectFailure failure = co_await readPictures(waits, document, generation, set, readAsClassic);
     if (waits.aborted())
         co_return ended();
-    if (!error.isEmpty())
-        co_return fail(error);
+    if (failure != CollectFailure::None)
+        co_return fail(failure);
     if (page.data.found && !readAsClassic)
         addWhatTheDataNames(page.data, m_itemBrowser.address(), set);
 
     CollectResult result;
-    if (countPictures(set.descriptionPictures) == 0) {
+    if (set.descriptionPictures.isEmpty()) {
         // A page that shows its own description is whole, whatever its data says.
         set.simplified = page.servedSimplified;
         const DescriptionRead read =
@@ -246,7 +225,7 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
         if (waits.aborted())
             co_return ended();
         if (m_itemBrowser.loadGeneration() != generation)
-            co_return fail(CollectMessages::pageGone());
+            co_return fail(CollectFailure::PageGone);
         if (read.gate != MarketplaceGate::Kind::None)
             co_return blocked(read.gate);
         result.descriptionFailure = read.failure;
@@ -254,33 +233,16 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
         result.descriptionStopped = read.stopped;
     }
     if (!hasPictures(set))
-        co_return fail(CollectMessages::noPictures());
+        co_return fail(CollectFailure::NoPictures);
 
     set.videos = mainVideos(page.data.videos, m_itemBrowser.address());
-    const PreviewResult preview = co_await writePreviewPage(m_previewBrowser, waits, set, address);
-    if (waits.aborted())
-        co_return ended();
-    if (!preview.ok())
-        co_return fail(CollectMessages::previewFailed(preview.errorString));
 
     // The final report keeps the time it took.
     m_clock.reset();
     setPhase(CollectProgress::Phase::Finished);
-    if (page.scrolled == ScrollPhase::End::DistanceLimit)
-        result.notices.append(CollectMessages::distanceLimit());
-    else if (page.scrolled == ScrollPhase::End::TimeLimit)
-        result.notices.append(CollectMessages::scrollTimeLimit());
-    result.notices.append(truncationNotices(set));
-    if (!result.descriptionFailure.isEmpty())
-        result.notices.append(CollectMessages::descriptionFailed(result.descriptionFailure));
-    if (!result.descriptionCutShort.isEmpty())
-        result.notices.append(CollectMessages::descriptionCutShort(result.descriptionCutShort));
-    if (result.descriptionStopped)
-        result.notices.append(CollectMessages::descriptionStopped());
-    if (set.simplified)
-        result.notices.append(CollectMessages::servedSimplified());
     result.status = CollectResult::Status::Collected;
-    result.counts = preview.counts;
+    result.scrolled = page.scrolled;
+    result.timeLimitSeconds = descriptionTimeLimit();
     result.set = std::move(set);
     co_return result;
 }
@@ -440,6 +402,11 @@ QCoro::Task<ScrollTurns::Turn> CollectCommand::turnToScroll(Waits &waits)
     co_return turn;
 }
 
+int CollectCommand::descriptionTimeLimit() const
+{
+    return m_timeLimitSeconds > 0 ? m_timeLimitSeconds : kDescriptionTimeLimitSeconds;
+}
+
 void CollectCommand::armTimeLimit()
 {
     if (m_timeLimitSeconds <= 0)
@@ -511,8 +478,8 @@ QCoro::Task<MarketplaceGate::Kind> CollectCommand::gateOf(Waits &waits, PageBrow
                     : MarketplaceGate::ofAddress(browser.address());
 }
 
-QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &document, int generation,
-                                                  CollectedSet &set, bool &readAsClassic)
+QCoro::Task<CollectFailure> CollectCommand::readPictures(Waits &waits, PageDocument &document, int generation,
+                                                         CollectedSet &set, bool &readAsClassic)
 {
     const QStringList classicIds{detailId(), skuId(), tmallId(), descriptionId()};
     const PageAnswer<ItemPageReading> reading =
@@ -525,11 +492,11 @@ QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &do
                                   std::move(reply));
         });
     if (waits.aborted())
-        co_return noError();
+        co_return CollectFailure::None;
     if (!reading)
-        co_return readFailure(generation, reading.failure(), CollectMessages::unreadablePictures());
+        co_return readFailure(generation, reading.failure(), CollectFailure::UnreadablePictures);
     if (m_itemBrowser.loadGeneration() != generation)
-        co_return CollectMessages::pageGone();
+        co_return CollectFailure::PageGone;
 
     set.mainPictures.clear();
     set.colourPictures.clear();
@@ -544,16 +511,16 @@ QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &do
     if (CurrentLayout::hasItsStructure(reading->images)) {
         CurrentLayout::fill(reading->images, set);
         if (hasPictures(set))
-            co_return noError();
+            co_return CollectFailure::None;
     }
     if (!reading->blocks.isEmpty())
         setPhase(CollectProgress::Phase::ReadingBlocks);
     for (const PageElement &block : reading->blocks) {
         co_await waits.nextTurn();
         if (waits.aborted())
-            co_return noError();
+            co_return CollectFailure::None;
         if (m_itemBrowser.loadGeneration() != generation)
-            co_return CollectMessages::pageGone();
+            co_return CollectFailure::PageGone;
         showElapsed();
         if (block.id == detailId()) {
             extractMainPictures(block.innerHtml, set.mainPictures);
@@ -571,7 +538,7 @@ QCoro::Task<QString> CollectCommand::readPictures(Waits &waits, PageDocument &do
     readAsClassic = hasPictures(set);
     if (!readAsClassic)
         CurrentLayout::fill(reading->images, set);
-    co_return noError();
+    co_return CollectFailure::None;
 }
 
 QCoro::Task<ItemData> CollectCommand::readData(Waits &waits, PageDocument &document)
@@ -611,7 +578,7 @@ CollectCommand::readNamedDescription(Waits &waits, const DescriptionAddress &nam
     if (!named.named)
         co_return read;
     if (named.url.isEmpty()) {
-        read.failure = CollectMessages::descriptionAddressInvalid();
+        read.failure = DescriptionProblem::AddressInvalid;
         co_return read;
     }
     setPhase(CollectProgress::Phase::ReadingDescription);
@@ -637,13 +604,11 @@ QCoro::Task<CollectCommand::DescriptionRead> CollectCommand::readDescriptionDocu
         m_descriptionWaits = nullptr;
         m_deadline.reset();
     });
-    const QString timedOut = CollectMessages::descriptionTimedOut(
-        m_timeLimitSeconds > 0 ? m_timeLimitSeconds : kDescriptionTimeLimitSeconds);
     if (m_timeLimitSeconds <= 0) {
         m_deadline =
             m_loop.after(kDescriptionTimeLimitSeconds * 1000, [this] { abort(CollectAbort::TimeLimit); });
     } else if (m_deadlineAt <= m_loop.now()) {
-        read.failure = timedOut;
+        read.failure = DescriptionProblem::TimedOut;
         co_return read;
     } else {
         armTimeLimit();
@@ -658,20 +623,21 @@ QCoro::Task<CollectCommand::DescriptionRead> CollectCommand::readDescriptionDocu
         last.dependOn(m_descriptionBrowser->presence());
         m_descriptionWaits = &last;
         if (const std::unique_ptr<PageDocument> document = m_descriptionBrowser->document()) {
-            const QString failure = co_await readShownPictures(last, *document, page.generation, pictures);
-            if (!last.aborted() && failure.isEmpty()) {
-                read.cutShort = timedOut;
+            const DescriptionProblem failure =
+                co_await readShownPictures(last, *document, page.generation, pictures);
+            if (!last.aborted() && failure == DescriptionProblem::None) {
+                read.cutShort = DescriptionProblem::TimedOut;
                 co_return read;
             }
         }
     }
     // Ended from outside, or the browser went: nothing more is touched.
     const auto endedFromOutside = [&] {
-        read.failure.clear();
+        read.failure = DescriptionProblem::None;
         if (m_descriptionStopped && !waits.gone())
             read.stopped = true;
         else
-            read.failure = m_descriptionTimedOut ? timedOut : CollectMessages::descriptionGone();
+            read.failure = m_descriptionTimedOut ? DescriptionProblem::TimedOut : DescriptionProblem::Gone;
         return read;
     };
     if (waits.aborted())
@@ -681,39 +647,38 @@ QCoro::Task<CollectCommand::DescriptionRead> CollectCommand::readDescriptionDocu
         co_return read;
     }
     if (page.end != Visit::End::Ready) {
-        read.failure = descriptionFailureOf(page.end, page.gate);
+        read.failure = descriptionFailureOf(page.end);
         co_return read;
     }
     read.failure = co_await readShownPictures(waits, *page.document, page.generation, pictures);
     if (waits.aborted())
         co_return endedFromOutside();
-    if (read.failure.isEmpty() && page.scrolled == ScrollPhase::End::DistanceLimit)
-        read.cutShort = CollectMessages::descriptionDistanceLimit();
-    else if (read.failure.isEmpty() && page.scrolled == ScrollPhase::End::TimeLimit)
-        read.cutShort = CollectMessages::descriptionScrollTimeLimit();
+    if (read.failure == DescriptionProblem::None && page.scrolled == ScrollPhase::End::DistanceLimit)
+        read.cutShort = DescriptionProblem::DistanceLimit;
+    else if (read.failure == DescriptionProblem::None && page.scrolled == ScrollPhase::End::TimeLimit)
+        read.cutShort = DescriptionProblem::ScrollTimeLimit;
     co_return read;
 }
 
-QCoro::Task<QString> CollectCommand::readShownPictures(Waits &waits, PageDocument &document, int generation,
-                                                       PictureList &pictures)
+QCoro::Task<DescriptionProblem> CollectCommand::readShownPictures(Waits &waits, PageDocument &document,
+                                                                  int generation, PictureList &pictures)
 {
     const PageAnswer<PageImages> images =
         co_await waits.answer<PageAnswer<PageImages>>([&](PageDocument::Reply<PageImages> reply) {
             document.renderedImages(CurrentLayout::lazyAddressAttributes(), std::move(reply));
         });
     if (waits.aborted())
-        co_return noError();
+        co_return DescriptionProblem::None;
     // What another page shows is not this document's.
     if (m_descriptionBrowser->loadGeneration() != generation)
-        co_return CollectMessages::descriptionGone();
+        co_return DescriptionProblem::Gone;
     if (!images)
-        co_return descriptionFailureOf(endOf(images.failure(), Visit::End::NoBody),
-                                       MarketplaceGate::Kind::None);
+        co_return descriptionFailureOf(endOf(images.failure(), Visit::End::NoBody));
     pictures.clear();
     fillWithPictures(images->sets.value(0), images->baseUrl, pictures);
-    if (countPictures(pictures) == 0)
-        co_return CollectMessages::descriptionEmpty();
-    co_return noError();
+    if (pictures.isEmpty())
+        co_return DescriptionProblem::Empty;
+    co_return DescriptionProblem::None;
 }
 
 CollectCommand::Visit::End CollectCommand::endOf(ReadFailure failure, Visit::End otherwise)
@@ -729,50 +694,50 @@ CollectCommand::Visit::End CollectCommand::endOf(ReadFailure failure, Visit::End
     return otherwise;
 }
 
-QString CollectCommand::descriptionFailureOf(Visit::End end, MarketplaceGate::Kind gate)
+DescriptionProblem CollectCommand::descriptionFailureOf(Visit::End end)
 {
     switch (end) {
     case Visit::End::LoadFailed:
-        return CollectMessages::descriptionLoadFailed();
+        return DescriptionProblem::LoadFailed;
     case Visit::End::Gone:
-        return CollectMessages::descriptionGone();
-    case Visit::End::Blocked:
-        return CollectMessages::descriptionBlocked(gate);
+        return DescriptionProblem::Gone;
     case Visit::End::Unresponsive:
-        return CollectMessages::descriptionUnresponsive();
+        return DescriptionProblem::Unresponsive;
     case Visit::End::Ready:
+    case Visit::End::Blocked: // a gate blocks the whole item instead
     case Visit::End::NoDocument:
     case Visit::End::NoBody:
         break;
     }
-    return CollectMessages::descriptionUnreadable();
+    return DescriptionProblem::Unreadable;
 }
 
-QString CollectCommand::visitFailure(const Visit &visit) const
+CollectFailure CollectCommand::visitFailure(const Visit &visit)
 {
     switch (visit.end) {
     case Visit::End::LoadFailed:
-        return CollectMessages::loadFailed();
+        return CollectFailure::LoadFailed;
     case Visit::End::NoDocument:
-        return CollectMessages::noDocument();
+        return CollectFailure::NoDocument;
     case Visit::End::NoBody:
-        return CollectMessages::noBody();
+        return CollectFailure::NoBody;
     case Visit::End::Unresponsive:
-        return CollectMessages::unresponsive();
+        return CollectFailure::Unresponsive;
     case Visit::End::Ready:
     case Visit::End::Blocked:
     case Visit::End::Gone:
         break;
     }
-    return CollectMessages::pageGone();
+    return CollectFailure::PageGone;
 }
 
-QString CollectCommand::readFailure(int generation, ReadFailure failure, const QString &message) const
+CollectFailure CollectCommand::readFailure(int generation, ReadFailure failure,
+                                           CollectFailure otherwise) const
 {
     // A read also fails when the page is replaced under it; say so rather than blame the page.
     if (m_itemBrowser.loadGeneration() != generation || failure == ReadFailure::Gone)
-        return CollectMessages::pageGone();
-    return failure == ReadFailure::Unresponsive ? CollectMessages::unresponsive() : message;
+        return CollectFailure::PageGone;
+    return failure == ReadFailure::Unresponsive ? CollectFailure::Unresponsive : otherwise;
 }
 
 CollectResult CollectCommand::ended()
@@ -780,8 +745,7 @@ CollectResult CollectCommand::ended()
     CollectResult result;
     if (!m_abortReason) {
         // Not ended by anyone: a browser went. It is not asked where it went.
-        result.errorString = CollectMessages::pageGone();
-        result.set = clearedSet();
+        result.failure = CollectFailure::PageGone;
         return result;
     }
     switch (*m_abortReason) {
@@ -789,26 +753,28 @@ CollectResult CollectCommand::ended()
         result.status = CollectResult::Status::Closing;
         return result;
     case CollectAbort::Navigated:
-        return fail(CollectMessages::pageGone());
+        return fail(CollectFailure::PageGone);
     case CollectAbort::Stopped:
         result.status = CollectResult::Status::Stopped;
-        result.errorString = CollectMessages::stopped();
+        result.failure = CollectFailure::Stopped;
         return result;
     case CollectAbort::TimeLimit:
         break;
     }
-    return fail(CollectMessages::timeLimit(m_timeLimitSeconds));
+    result = fail(CollectFailure::TimeLimit);
+    result.timeLimitSeconds = m_timeLimitSeconds;
+    return result;
 }
 
-CollectResult CollectCommand::fail(const QString &message)
+CollectResult CollectCommand::fail(CollectFailure failure)
 {
     // A page the marketplace sent on to a login or check page failed for that reason.
     if (const MarketplaceGate::Kind gate = MarketplaceGate::ofAddress(m_itemBrowser.address());
         gate != MarketplaceGate::Kind::None)
         return blocked(gate);
     CollectResult result;
-    result.errorString = message;
-    result.set = clearedSet();
+    result.failure = failure;
+    result.set = CollectedSet();
     return result;
 }
 
@@ -816,8 +782,9 @@ CollectResult CollectCommand::blocked(MarketplaceGate::Kind gate)
 {
     CollectResult result;
     result.status = CollectResult::Status::Blocked;
-    result.errorString = CollectMessages::blocked(gate);
-    result.set = clearedSet();
+    result.failure = CollectFailure::Blocked;
+    result.gate = gate;
+    result.set = CollectedSet();
     return result;
 }
 

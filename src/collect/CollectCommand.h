@@ -4,7 +4,6 @@
 #include "collect/ItemData.h"
 #include "collect/MarketplaceGate.h"
 #include "collect/PictureList.h"
-#include "collect/PreviewPage.h"
 #include "collect/ScrollPhase.h"
 #include "collect/ScrollTurns.h"
 #include "platform/PageDocument.h"
@@ -36,7 +35,7 @@ struct CollectProgress
         Scrolling,          // it is scrolled down, so that its lazy pictures come in
         ReadingBlocks,      // its classic blocks are read, one per turn of the event loop
         ReadingDescription, // the description document the page names is loaded and read
-        Reading,            // the rest of the reading: the title, the pictures, the preview
+        Reading,            // the rest of the reading: the title and the pictures
         Finished,           // collected: the time it took
     };
 
@@ -44,6 +43,38 @@ struct CollectProgress
     int seconds = 0; // since the collect began, by the loop's clock
     int reload = 0;  // while Reloading: which load again, from 1
     int reloads = 0; // while Reloading: at most how many
+};
+
+// Why a collect failed, was refused or was stopped.
+enum class CollectFailure {
+    None,
+    Busy,               // refused: a collect runs already
+    EmptyAddress,       // refused: no address to load
+    Stopped,            // the user stopped it
+    LoadFailed,         // the load failed or was stopped
+    PageGone,           // the page navigated away or was reloaded, or a browser went
+    TimeLimit,          // not loaded and scrolled within the time limit (timeLimitSeconds)
+    NoDocument,         // the browser shows no document
+    NoBody,             // the page has no body to scroll
+    Unresponsive,       // the page's scripts kept it from answering
+    NoTitle,            // the page has no title element
+    UnreadablePictures, // its pictures could not be read
+    NoPictures,         // neither reader found a picture
+    Blocked,            // a login or check page instead (gate)
+};
+
+// Why the description document the page named was not read, or was read only in part.
+enum class DescriptionProblem {
+    None,
+    AddressInvalid,  // the named address is not http(s)
+    LoadFailed,      // its load failed
+    Gone,            // it navigated elsewhere, or its page went
+    Unreadable,      // it could not be read
+    Unresponsive,    // its scripts kept it from answering
+    Empty,           // it shows no picture
+    TimedOut,        // the time limit (timeLimitSeconds) ran out
+    DistanceLimit,   // read in part: it kept growing for 300,000 px
+    ScrollTimeLimit, // read in part: it kept growing for 5 minutes
 };
 
 struct CollectResult
@@ -54,22 +85,22 @@ struct CollectResult
         Refused,   // not started: a collect runs already, or the address is empty
         Closing,   // ended because the program closes: nothing more is to be shown
         Stopped,   // the user stopped it: the page and the set before it are left as they are
-        Collected, // the set is filled and the preview shown
+        Collected, // the set is filled
     };
 
     Status status = Status::Failed;
-    QString errorString;  // why, unless Collected or Closing
-    CollectedSet set;     // what was collected; cleared when Failed or Blocked
-    PreviewCounts counts; // the pictures the preview shows, list by list
-    // To be said before the summary: a page that kept growing, lists that overflowed, a
-    // description document that could not be read.
-    QStringList notices;
-    // Why the description document the page named could not be read; empty when it was read
-    // or none was needed.
-    QString descriptionFailure;
-    // Why the description document was read only in part, its pictures so far kept; empty when
-    // it was read whole.
-    QString descriptionCutShort;
+    CollectFailure failure = CollectFailure::None;            // why, unless Collected or Closing
+    MarketplaceGate::Kind gate = MarketplaceGate::Kind::None; // which gate, when Blocked
+    // In seconds: the collect's time limit when it ran out (TimeLimit); when Collected, the
+    // description document's (DescriptionProblem::TimedOut).
+    int timeLimitSeconds = 0;
+    CollectedSet set; // what was collected; cleared when Failed or Blocked
+    // How the item page's scroll ended: at its bottom, or at a limit of a page still growing.
+    ScrollPhase::End scrolled = ScrollPhase::End::Bottom;
+    // Why the description document the page named could not be read at all.
+    DescriptionProblem descriptionFailure = DescriptionProblem::None;
+    // Why it was read only in part, its pictures so far kept.
+    DescriptionProblem descriptionCutShort = DescriptionProblem::None;
     // 停止 ended the description read only: the rest of the item is kept.
     bool descriptionStopped = false;
 
@@ -88,8 +119,8 @@ enum class CollectAbort {
 // to the bottom so lazily loaded pictures enter the markup (see ScrollPhase; an endlessly
 // growing page for at most 300,000 px or 5 minutes, with a notice), reads the title and the
 // picture addresses (of the four recognised div blocks, or of today's script-rendered page; a
-// page where it finds no picture fails), writes the preview, and returns what it collected:
-// the command keeps no set and shows no line, the window or the command line does. It runs as
+// page where it finds no picture fails), and returns what it collected: the command keeps no
+// set, writes no preview and says nothing; the window or the command line does. It runs as
 // a coroutine: every wait returns to the event loop, so the window stays responsive and
 // several collects (one per trio of browsers) run side by side on one thread.
 class CollectCommand final
@@ -99,8 +130,7 @@ public:
 
     // The description browser is never shown: it loads the description document that a
     // page's data names when the page shows no description of its own.
-    CollectCommand(PageBrowser &itemBrowser, PageBrowser &previewBrowser, PageBrowser &descriptionBrowser,
-                   EventLoop &loop);
+    CollectCommand(PageBrowser &itemBrowser, PageBrowser &descriptionBrowser, EventLoop &loop);
     ~CollectCommand();
     CollectCommand(const CollectCommand &) = delete;
     CollectCommand &operator=(const CollectCommand &) = delete;
@@ -154,8 +184,8 @@ private:
     // How a read of the description document ended.
     struct DescriptionRead
     {
-        QString failure;                                          // nothing could be read, why
-        QString cutShort;                                         // read in part, why
+        DescriptionProblem failure = DescriptionProblem::None;    // nothing could be read, why
+        DescriptionProblem cutShort = DescriptionProblem::None;   // read in part, why
         bool stopped = false;                                     // 停止 ended it
         MarketplaceGate::Kind gate = MarketplaceGate::Kind::None; // a login or check page instead
     };
@@ -168,8 +198,8 @@ private:
     QCoro::Task<MarketplaceGate::Kind> gateOf(Waits &waits, PageBrowser &browser, PageDocument &document);
     // Fills the set from one read of the page: the classic blocks or today's areas.
     // readAsClassic tells whether the classic blocks filled it.
-    QCoro::Task<QString> readPictures(Waits &waits, PageDocument &document, int generation, CollectedSet &set,
-                                      bool &readAsClassic);
+    QCoro::Task<CollectFailure> readPictures(Waits &waits, PageDocument &document, int generation,
+                                             CollectedSet &set, bool &readAsClassic);
     // The page's data, as its scripts hold it; nothing found when it cannot be read.
     QCoro::Task<ItemData> readData(Waits &waits, PageDocument &document);
     // Whether the page holds a description of its own.
@@ -179,24 +209,26 @@ private:
                                                       PictureList &pictures);
     QCoro::Task<DescriptionRead> readDescriptionDocument(const QUrl &url, PictureList &pictures);
     // The pictures a description document shows now, into pictures; empty when read, else why not.
-    QCoro::Task<QString> readShownPictures(Waits &waits, PageDocument &document, int generation,
-                                           PictureList &pictures);
+    QCoro::Task<DescriptionProblem> readShownPictures(Waits &waits, PageDocument &document, int generation,
+                                                      PictureList &pictures);
     // How a visit ends when a read of its page fails this way, unless the page is gone or
     // gave no answer.
     static Visit::End endOf(ReadFailure failure, Visit::End otherwise);
     // Why the description document could not be read, when its visit or its read ended so.
-    static QString descriptionFailureOf(Visit::End end, MarketplaceGate::Kind gate);
-    // The message for a read of the item page that failed for this reason.
-    QString readFailure(int generation, ReadFailure failure, const QString &message) const;
-    QString visitFailure(const Visit &visit) const;
+    static DescriptionProblem descriptionFailureOf(Visit::End end);
+    // Why a read of the item page failed for this reason, unless the page went or gave no answer.
+    CollectFailure readFailure(int generation, ReadFailure failure, CollectFailure otherwise) const;
+    static CollectFailure visitFailure(const Visit &visit);
     CollectResult ended();
-    CollectResult fail(const QString &message);
+    CollectResult fail(CollectFailure failure);
     CollectResult blocked(MarketplaceGate::Kind gate);
     // Starts loading the description document the data names, for today's page, so that it
     // loads while the item page scrolls.
     void preloadDescription(const ItemData &data);
     // Waits for a turn to scroll, when pages take turns, with the time limit stopped meanwhile.
     QCoro::Task<ScrollTurns::Turn> turnToScroll(Waits &waits);
+    // The description document's time limit, in seconds: the collect's, or a default.
+    int descriptionTimeLimit() const;
     // Ends the collect, or its description read, once the time limit runs out from now on.
     void armTimeLimit();
     void setPhase(CollectProgress::Phase phase);
@@ -206,7 +238,6 @@ private:
     void keepClock();
 
     PageBrowser &m_itemBrowser;
-    PageBrowser &m_previewBrowser;
     PageBrowser *m_descriptionBrowser;
     EventLoop &m_loop;
     int m_timeLimitSeconds = 0;

@@ -108,12 +108,12 @@ void CurrentLayout::fill(const PageImages &images, CollectedSet &set)
     set.descriptionPictures.clear();
     const QUrl &base = images.baseUrl;
     fillWithPictures(answerFor(images, Thumbnails), base, set.mainPictures);
-    if (countPictures(set.mainPictures) == 0)
+    if (set.mainPictures.size() == 0)
         fillWithPictures(answerFor(images, BigPicture), base, set.mainPictures);
     set.colourNames.clear();
     fillWithPictures(answerFor(images, Variants), base, set.colourPictures, &set.colourNames);
     fillWithPictures(answerFor(images, Description), base, set.descriptionPictures);
-    if (countPictures(set.descriptionPictures) == 0)
+    if (set.descriptionPictures.size() == 0)
         fillWithPictures(answerFor(images, DescriptionTab), base, set.descriptionPictures);
 }
 

@@ -50,8 +50,6 @@
 namespace talvesk {
 namespace {
 
-constexpr int kMaxMatches = PictureList::kSlots;
-
 std::unique_ptr<RE2> compile(const char *pattern, bool caseInsensitive)
 {
     RE2::Options options;
@@ -212,18 +210,15 @@ private:
     std::size_t m_groupSize = 0;
 };
 
-// Runs one rule over the whole markup: the address made from match k goes into slot k. A match
-// past the last slot marks the list overflowed and ends the search.
+// Runs one rule over the whole markup: the address made from match k goes to place k of the
+// list. A match past the last place marks the list overflowed and ends the search.
 template <typename Rewrite>
 void applyRule(const RE2 &re, const MatchText &markup, PictureList &list, Rewrite rewrite)
 {
     MatchCursor match(re, markup, 0);
     for (int k = 0; match.next(); ++k) {
-        if (k == kMaxMatches) {
-            list.markOverflowed();
+        if (!list.put(k, cleanedAddress(decodeCharacterReferences(rewrite(match.text())))))
             return;
-        }
-        list[k] = cleanedAddress(decodeCharacterReferences(rewrite(match.text())));
     }
 }
 
@@ -268,11 +263,8 @@ void applyColourRule(const RE2 &written, const RE2 &swatch, const MatchText &mar
     bool hasE = e.next();
     int k = 0;
     const auto store = [&](const QString &address, std::size_t at) {
-        if (k == kMaxMatches) {
-            list.markOverflowed();
+        if (!list.put(k++, cleanedAddress(decodeCharacterReferences(address))))
             return false;
-        }
-        list[k++] = cleanedAddress(decodeCharacterReferences(address));
         if (names)
             names->append(swatchName(markup.text(), at));
         return true;

@@ -25,7 +25,7 @@ public:
                 known = name;
             return;
         }
-        if (m_addresses.size() == PictureList::kSlots) {
+        if (m_addresses.size() == PictureList::kLimit) {
             m_overflowed = true;
             return;
         }
@@ -41,8 +41,8 @@ public:
     {
         const bool overflowed = m_overflowed || list.overflowed();
         list.clear();
-        for (int slot = 0; slot < m_addresses.size(); ++slot)
-            list[slot] = m_addresses.at(slot);
+        for (const QString &address : std::as_const(m_addresses))
+            list.append(address);
         if (overflowed)
             list.markOverflowed();
         if (names)
@@ -64,7 +64,7 @@ void addWhatTheDataNames(const ItemData &data, const QUrl &base, CollectedSet &s
     for (const QString &picture : data.gallery)
         main.add(pictureAddress({picture, {}, {}}, base));
     if (main.size() > 0) {
-        for (const QString &drawn : filledSlots(set.mainPictures))
+        for (const QString &drawn : set.mainPictures)
             main.add(drawn);
         main.moveInto(set.mainPictures, nullptr);
     }
@@ -73,7 +73,7 @@ void addWhatTheDataNames(const ItemData &data, const QUrl &base, CollectedSet &s
     for (const ItemVariant &variant : data.variants)
         colour.add(pictureAddress({variant.picture, {}, {}}, base), variant.name);
     if (colour.size() > 0) {
-        const QStringList drawn = filledSlots(set.colourPictures);
+        const QStringList drawn = set.colourPictures.addresses();
         for (int slot = 0; slot < drawn.size(); ++slot)
             colour.add(drawn.at(slot), colourNameAt(set, slot));
         colour.moveInto(set.colourPictures, &set.colourNames);

@@ -3,16 +3,11 @@
 
 namespace talvesk {
 
-ItemTitleResult itemTitleFromText(const std::optional<QString> &innerText)
+std::optional<QString> itemTitleFromText(const std::optional<QString> &innerText)
 {
-    ItemTitleResult result;
-    if (!innerText) {
-        result.errorString = QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！");
-        return result;
-    }
-    result.ok = true;
-    result.title = cleanFileName(*innerText);
-    return result;
+    if (!innerText)
+        return std::nullopt;
+    return cleanFileName(*innerText);
 }
 
 QString cleanFileName(const QString &text)

@@ -73,17 +73,14 @@ QString pictureIdentity(const QString &address)
 void fillWithPictures(const QList<PageImage> &images, const QUrl &base, PictureList &list, QStringList *names)
 {
     QSet<QString> seen;
-    int slot = 0;
+    int place = 0;
     for (const PageImage &image : images) {
         const QString address = pictureAddress(image, base);
         if (address.isEmpty() || seen.contains(address))
             continue;
         seen.insert(address);
-        if (slot == PictureList::kSlots) {
-            list.markOverflowed();
+        if (!list.put(place++, address))
             return;
-        }
-        list[slot++] = address;
         if (names)
             names->append(image.label);
     }

@@ -3,60 +3,35 @@
 
 namespace talvesk {
 
-const QString &PictureList::nullSlot()
+bool PictureList::put(int index, const QString &address)
 {
-    static const QString null = QStringLiteral("null");
-    return null;
+    Q_ASSERT(index >= 0 && index <= size());
+    if (index < size()) {
+        m_addresses[index] = address;
+        return true;
+    }
+    if (isFull()) {
+        m_overflowed = true;
+        return false;
+    }
+    m_addresses.append(address);
+    return true;
 }
 
 void PictureList::clear()
 {
-    m_slots.fill(nullSlot());
+    m_addresses.clear();
     m_overflowed = false;
-}
-
-int countPictures(const PictureList &list)
-{
-    int count = 0;
-    while (count < PictureList::kSlots && list[count] != PictureList::nullSlot())
-        ++count;
-    return count;
 }
 
 int countPictures(const CollectedSet &set)
 {
-    return countPictures(set.mainPictures) + countPictures(set.colourPictures) +
-           countPictures(set.descriptionPictures);
-}
-
-QStringList filledSlots(const PictureList &list)
-{
-    QStringList addresses;
-    const int count = countPictures(list);
-    addresses.reserve(count);
-    for (int i = 0; i < count; ++i)
-        addresses.append(list[i]);
-    return addresses;
+    return set.mainPictures.size() + set.colourPictures.size() + set.descriptionPictures.size();
 }
 
 QString colourNameAt(const CollectedSet &set, int slot)
 {
     return set.colourNames.value(slot);
-}
-
-QStringList truncationNotices(const CollectedSet &set)
-{
-    const auto notice = [](const QString &list) {
-        return QStringLiteral("消息提示:") + list + QStringLiteral("超过256张,只采集了前256张");
-    };
-    QStringList notices;
-    if (set.mainPictures.overflowed())
-        notices << notice(QStringLiteral("主图"));
-    if (set.colourPictures.overflowed())
-        notices << notice(QStringLiteral("颜色图"));
-    if (set.descriptionPictures.overflowed())
-        notices << notice(QStringLiteral("描述图"));
-    return notices;
 }
 
 } // namespace talvesk

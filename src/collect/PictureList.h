@@ -5,38 +5,45 @@
 #include <QString>
 #include <QStringList>
 
-#include <array>
-
 namespace talvesk {
 
-// A fixed list of 256 picture addresses. "null" marks an empty slot; a collect sets every
-// slot to it and fills from slot 0 without gaps. Before the first collect slots are empty text.
+// The addresses of one kind of picture, in the page's order: at most 256. What a page holds
+// beyond that is left out, and the list remembers that it was.
 class PictureList
 {
 public:
-    static constexpr int kSlots = 256;
+    static constexpr int kLimit = 256;
 
-    static const QString &nullSlot();
+    int size() const { return static_cast<int>(m_addresses.size()); }
+    bool isEmpty() const { return m_addresses.isEmpty(); }
+    bool isFull() const { return size() == kLimit; }
+    const QString &at(int index) const { return m_addresses.at(index); }
+    // The address at the index, or empty text beyond the end.
+    QString value(int index) const { return m_addresses.value(index); }
+    const QStringList &addresses() const { return m_addresses; }
+    QStringList::const_iterator begin() const { return m_addresses.cbegin(); }
+    QStringList::const_iterator end() const { return m_addresses.cend(); }
 
-    const QString &operator[](int index) const { return m_slots[static_cast<std::size_t>(index)]; }
-    QString &operator[](int index) { return m_slots[static_cast<std::size_t>(index)]; }
+    // Puts the address at the index, replacing what is there, or adds it at the end when the
+    // index is the size: a reader that runs over a list again rewrites it from the start.
+    // False, and the list marked overflowed, when the list is full.
+    bool put(int index, const QString &address);
+    // Adds the address at the end; false, and the list marked overflowed, when it is full.
+    bool append(const QString &address) { return put(size(), address); }
 
-    // Sets every slot to "null" and forgets an overflow.
+    // Empties the list and forgets an overflow.
     void clear();
 
-    // Whether a fill since the last clear() found more addresses than there are slots.
+    // Whether a reader since the last clear() found more addresses than the list holds.
     bool overflowed() const { return m_overflowed; }
     void markOverflowed() { m_overflowed = true; }
 
+    friend bool operator==(const PictureList &, const PictureList &) = default;
+
 private:
-    std::array<QString, kSlots> m_slots;
+    QStringList m_addresses;
     bool m_overflowed = false;
 };
-
-// The number of slots before the first "null", testing slots 0 to 255; 256 when none is.
-int countPictures(const PictureList &list);
-// The addresses in those slots, in slot order.
-QStringList filledSlots(const PictureList &list);
 
 // What a collect leaves behind for the preview and the download.
 struct CollectedSet
@@ -59,10 +66,7 @@ struct CollectedSet
 // The name of the colour picture in this slot; "" where none is known.
 QString colourNameAt(const CollectedSet &set, int slot);
 
-// The pictures of the three lists together, as countPictures counts them.
+// The pictures of the three lists together.
 int countPictures(const CollectedSet &set);
-
-// One message line for each list of the set that overflowed, main, colour, description in turn.
-QStringList truncationNotices(const CollectedSet &set);
 
 } // namespace talvesk

@@ -204,11 +204,11 @@ QCoro::Task<DownloadResult> download(DownloadRun &run, const CollectedSet &set,
     }
     const QList<int> *chosenVideos = choice && choice->video ? &*choice->video : nullptr;
     std::array<ListPlan, 4> plans{{
-        {filledSlots(set.mainPictures), choice ? &choice->main : nullptr, PictureKind::Main,
+        {set.mainPictures.addresses(), choice ? &choice->main : nullptr, PictureKind::Main,
          QStringLiteral("主图"), 2, QStringLiteral("描述主图")},
-        {filledSlots(set.colourPictures), choice ? &choice->colour : nullptr, PictureKind::Colour,
+        {set.colourPictures.addresses(), choice ? &choice->colour : nullptr, PictureKind::Colour,
          QStringLiteral("颜色图"), 3, QStringLiteral("颜色主图")},
-        {filledSlots(set.descriptionPictures), choice ? &choice->description : nullptr,
+        {set.descriptionPictures.addresses(), choice ? &choice->description : nullptr,
          PictureKind::Description, QStringLiteral("描述图"), 3, QStringLiteral("描述图")},
         {set.videos, chosenVideos, PictureKind::Video, QStringLiteral("视频"), 2, QString()},
     }};

@@ -451,8 +451,8 @@ TEST_F(MainFormTest, MessageContextMenu)
     set.mainPictures.clear();
     set.colourPictures.clear();
     set.descriptionPictures.clear();
-    set.mainPictures[0] = m_server.url(QStringLiteral("/a.png")).toString();
-    set.mainPictures[1] = m_server.url(QStringLiteral("/gone.jpg")).toString();
+    set.mainPictures.put(0, m_server.url(QStringLiteral("/a.png")).toString());
+    set.mainPictures.put(1, m_server.url(QStringLiteral("/gone.jpg")).toString());
     set.itemTitle = QStringLiteral("杯子");
     m_dialogs.folderAnswers = {target.path()};
     WindowDownloads downloads(*m_window);
@@ -510,7 +510,7 @@ TEST_F(MainFormTest, CancelDownloadFromTheMenu)
     set.colourPictures.clear();
     set.descriptionPictures.clear();
     for (int i = 0; i < 3; ++i)
-        set.mainPictures[i] = m_server.url(QStringLiteral("/%1.png").arg(i)).toString();
+        set.mainPictures.put(i, m_server.url(QStringLiteral("/%1.png").arg(i)).toString());
     set.itemTitle = QStringLiteral("杯子");
     m_dialogs.folderAnswers = {target.path()};
     WindowDownloads downloads(*m_window);

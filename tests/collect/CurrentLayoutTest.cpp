@@ -10,7 +10,7 @@
 
 using talvesk::CollectedSet;
 using talvesk::CurrentLayout;
-using talvesk::filledSlots;
+
 using talvesk::fullSizeAddress;
 using talvesk::PageImage;
 using talvesk::PageImages;
@@ -97,15 +97,15 @@ TEST(CurrentLayout, FillsEachListOnceAtFullSize)
     const auto full = [](const char *name) {
         return QStringLiteral("https://img.example/") + QLatin1String(name);
     };
-    EXPECT_EQ(filledSlots(set.mainPictures), QStringList({full("m1.jpg"), full("m2.jpg")}));
-    EXPECT_EQ(filledSlots(set.colourPictures), QStringList({full("c1.jpg"), full("c2.png")}));
-    EXPECT_EQ(filledSlots(set.descriptionPictures),
+    EXPECT_EQ(set.mainPictures.addresses(), QStringList({full("m1.jpg"), full("m2.jpg")}));
+    EXPECT_EQ(set.colourPictures.addresses(), QStringList({full("c1.jpg"), full("c2.png")}));
+    EXPECT_EQ(set.descriptionPictures.addresses(),
               QStringList({full("d1.jpg"), full("d2.jpg"), QStringLiteral("https://item.example/desc/d3.jpg"),
                            full("d4.jpg"), full("d5.jpg")}));
 
     page.sets[0].clear();
     page.sets[3].clear();
     CurrentLayout::fill(page, set);
-    EXPECT_EQ(filledSlots(set.mainPictures), QStringList{full("m1.jpg")});
-    EXPECT_EQ(filledSlots(set.descriptionPictures), QStringList{full("tab.jpg")});
+    EXPECT_EQ(set.mainPictures.addresses(), QStringList{full("m1.jpg")});
+    EXPECT_EQ(set.descriptionPictures.addresses(), QStringList{full("tab.jpg")});
 }

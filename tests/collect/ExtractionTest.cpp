@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <random>
 #include <regex>
@@ -28,20 +29,12 @@ QString s(const char *utf8)
     return QString::fromUtf8(utf8);
 }
 
-// A list whose slots all hold a recognisable old value, so that overwrites and untouched
-// slots both show.
+// A full list of recognisable old values, so that overwrites and untouched places both show.
 PictureList marked(const QString &prefix = QStringLiteral("old"))
 {
     PictureList list;
-    for (int i = 0; i < PictureList::kSlots; ++i)
-        list[i] = prefix + QString::number(i);
-    return list;
-}
-
-PictureList nulls()
-{
-    PictureList list;
-    list.clear();
+    for (int i = 0; i < PictureList::kLimit; ++i)
+        list.append(prefix + QString::number(i));
     return list;
 }
 
@@ -50,13 +43,13 @@ PictureList nulls()
 
 TEST(Extraction, Rule1WorkedExample)
 {
-    PictureList colour = nulls();
+    PictureList colour;
     extractColourPictures(
         s("<a href=\"#\" style='background: url(\"//img.example/sku/red.jpg_30x30.jpg\") center "
           "no-repeat;'>"),
         colour);
-    EXPECT_EQ(colour[0], QStringLiteral("http://img.example/sku/red.jpg"));
-    EXPECT_EQ(colour[1], QStringLiteral("null"));
+    EXPECT_EQ(colour.value(0), QStringLiteral("http://img.example/sku/red.jpg"));
+    EXPECT_EQ(colour.size(), 1);
 }
 
 // Each swatch carries its variant's name: the text of the span in its list item, else the
@@ -72,57 +65,57 @@ TEST(Extraction, SwatchesCarryTheirVariantNames)
         swatch.arg(QStringLiteral("blue"), QStringLiteral(" title=\"雾霾蓝\""), QStringLiteral("30x30"),
                    QString()) +
         QStringLiteral("<a style=\"background:url(//img.example/sku/loose.jpg_30x30.jpg)\"></a>");
-    PictureList colour = nulls();
+    PictureList colour;
     QStringList names;
     extractColourPictures(taobao, colour, &names);
-    EXPECT_EQ(colour[2], QStringLiteral("http://img.example/sku/loose.jpg"));
+    EXPECT_EQ(colour.value(2), QStringLiteral("http://img.example/sku/loose.jpg"));
     EXPECT_EQ(names, (QStringList{QStringLiteral("酒红 & 黑"), QStringLiteral("雾霾蓝"), QString()}));
 
-    PictureList main = nulls();
-    colour = nulls();
+    PictureList main;
+    colour = PictureList();
     names.clear();
     extractTmallPictures(swatch.arg(QStringLiteral("red"), QString(), QStringLiteral("40x40q90"),
                                     QStringLiteral("<span>红</span>")),
                          main, colour, &names);
-    EXPECT_EQ(colour[0], QStringLiteral("http://img.example/sku/red.jpg"));
+    EXPECT_EQ(colour.value(0), QStringLiteral("http://img.example/sku/red.jpg"));
     EXPECT_EQ(names, QStringList{QStringLiteral("红")});
 }
 
 TEST(Extraction, Rule2WorkedExample)
 {
-    PictureList main = nulls();
+    PictureList main;
     extractMainPictures(s("<img data-src=\"//img.example/main/front.jpg_50x50.jpg\"><img "
                           "data-src=\"//img.example/main/back.jpg_50x50.jpg\">"),
                         main);
-    EXPECT_EQ(main[0], QStringLiteral("http://img.example/main/front.jpg"));
-    EXPECT_EQ(main[1], QStringLiteral("http://img.example/main/back.jpg"));
-    EXPECT_EQ(main[2], QStringLiteral("null"));
+    EXPECT_EQ(main.value(0), QStringLiteral("http://img.example/main/front.jpg"));
+    EXPECT_EQ(main.value(1), QStringLiteral("http://img.example/main/back.jpg"));
+    EXPECT_EQ(main.size(), 2);
 }
 
 TEST(Extraction, Rule3WorkedExample)
 {
-    PictureList desc = nulls();
+    PictureList desc;
     extractDescriptionPictures(
         s("<img src=\"//img.example/desc/a.gif\"><IMG SRC=\"https://img.example/desc/b.png\"><img "
           "src=\"http://img.example/desc/c.jpg_q90.jpg\">"),
         desc);
-    EXPECT_EQ(desc[0], QStringLiteral("http://img.example/desc/a.gif"));
-    EXPECT_EQ(desc[1], QStringLiteral("https://img.example/desc/b.png"));
-    EXPECT_EQ(desc[2], QStringLiteral("http://img.example/desc/c.jpg"));
-    EXPECT_EQ(desc[3], QStringLiteral("null"));
+    EXPECT_EQ(desc.value(0), QStringLiteral("http://img.example/desc/a.gif"));
+    EXPECT_EQ(desc.value(1), QStringLiteral("https://img.example/desc/b.png"));
+    EXPECT_EQ(desc.value(2), QStringLiteral("http://img.example/desc/c.jpg"));
+    EXPECT_EQ(desc.size(), 3);
 }
 
 TEST(Extraction, Rules4And5WorkedExample)
 {
-    PictureList main = nulls();
-    PictureList colour = nulls();
+    PictureList main;
+    PictureList colour;
     extractTmallPictures(s("<img src=\"//img.example/tm/m1.jpg_60x60q90.jpg\"><a style=\"BACKGROUND: "
                            "url(//img.example/tm/blue.jpg_40x40q90.jpg)\">"),
                          main, colour);
-    EXPECT_EQ(main[0], QStringLiteral("http://img.example/tm/m1.jpg"));
-    EXPECT_EQ(main[1], QStringLiteral("null"));
-    EXPECT_EQ(colour[0], QStringLiteral("http://img.example/tm/blue.jpg"));
-    EXPECT_EQ(colour[1], QStringLiteral("null"));
+    EXPECT_EQ(main.value(0), QStringLiteral("http://img.example/tm/m1.jpg"));
+    EXPECT_EQ(main.size(), 1);
+    EXPECT_EQ(colour.value(0), QStringLiteral("http://img.example/tm/blue.jpg"));
+    EXPECT_EQ(colour.size(), 1);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -136,17 +129,14 @@ TEST(Extraction, EmptyOrMatchlessTextLeavesListUntouched)
     extractMainPictures(QString(), b);
     extractDescriptionPictures(QStringLiteral("<p>no pictures here</p>"), c);
     extractTmallPictures(QStringLiteral("<img src='//x/a.jpg_60x60q90.jpg'>"), d, a);
-    for (int i = 0; i < PictureList::kSlots; ++i) {
-        EXPECT_EQ(a[i], before[i]);
-        EXPECT_EQ(b[i], before[i]);
-        EXPECT_EQ(c[i], before[i]);
-        EXPECT_EQ(d[i], before[i]);
+    for (const PictureList *list : {&a, &b, &c, &d}) {
+        EXPECT_EQ(*list, before);
     }
 }
 
 TEST(Extraction, LaterCallOverwritesOnlyItsSlots)
 {
-    PictureList main = nulls();
+    PictureList main;
     QString detail;
     for (int i = 0; i < 5; ++i)
         detail += QStringLiteral("<img data-src=\"//d/%1.jpg_50x50.jpg\">").arg(i);
@@ -154,97 +144,97 @@ TEST(Extraction, LaterCallOverwritesOnlyItsSlots)
     QString meta;
     for (int i = 0; i < 3; ++i)
         meta += QStringLiteral("<img src=\"//t/%1.jpg_60x60q90.jpg\">").arg(i);
-    PictureList colour = nulls();
+    PictureList colour;
     extractTmallPictures(meta, main, colour);
-    EXPECT_EQ(main[0], QStringLiteral("http://t/0.jpg"));
-    EXPECT_EQ(main[1], QStringLiteral("http://t/1.jpg"));
-    EXPECT_EQ(main[2], QStringLiteral("http://t/2.jpg"));
-    EXPECT_EQ(main[3], QStringLiteral("http://d/3.jpg"));
-    EXPECT_EQ(main[4], QStringLiteral("http://d/4.jpg"));
-    EXPECT_EQ(main[5], QStringLiteral("null"));
-    EXPECT_EQ(colour[0], QStringLiteral("null"));
+    EXPECT_EQ(main.value(0), QStringLiteral("http://t/0.jpg"));
+    EXPECT_EQ(main.value(1), QStringLiteral("http://t/1.jpg"));
+    EXPECT_EQ(main.value(2), QStringLiteral("http://t/2.jpg"));
+    EXPECT_EQ(main.value(3), QStringLiteral("http://d/3.jpg"));
+    EXPECT_EQ(main.value(4), QStringLiteral("http://d/4.jpg"));
+    EXPECT_EQ(main.size(), 5);
+    EXPECT_EQ(colour.size(), 0);
 }
 
 TEST(Extraction, DuplicatesOccupyTwoSlots)
 {
-    PictureList desc = nulls();
+    PictureList desc;
     extractDescriptionPictures(QStringLiteral("<img src=\"//a/p.png\"><img src=\"//a/p.png\">"), desc);
-    EXPECT_EQ(desc[0], QStringLiteral("http://a/p.png"));
-    EXPECT_EQ(desc[1], QStringLiteral("http://a/p.png"));
-    EXPECT_EQ(desc[2], QStringLiteral("null"));
+    EXPECT_EQ(desc.value(0), QStringLiteral("http://a/p.png"));
+    EXPECT_EQ(desc.value(1), QStringLiteral("http://a/p.png"));
+    EXPECT_EQ(desc.size(), 2);
 }
 
 TEST(Extraction, LazyEndAtFirstExtension)
 {
-    PictureList desc = nulls();
+    PictureList desc;
     extractDescriptionPictures(QStringLiteral("<img src=\"//img.example/d/p.png_480x480.jpg\">"), desc);
-    EXPECT_EQ(desc[0], QStringLiteral("http://img.example/d/p.png"));
-    EXPECT_EQ(desc[1], QStringLiteral("null"));
+    EXPECT_EQ(desc.value(0), QStringLiteral("http://img.example/d/p.png"));
+    EXPECT_EQ(desc.size(), 1);
 
-    PictureList main = nulls();
+    PictureList main;
     extractMainPictures(QStringLiteral("data-src=\"//a/x.jpg_50x50.jpg_50x50.jpg\""), main);
-    EXPECT_EQ(main[0], QStringLiteral("http://a/x.jpg"));
-    EXPECT_EQ(main[1], QStringLiteral("null"));
+    EXPECT_EQ(main.value(0), QStringLiteral("http://a/x.jpg"));
+    EXPECT_EQ(main.size(), 1);
 }
 
 TEST(Extraction, BackslashCut)
 {
-    PictureList desc = nulls();
+    PictureList desc;
     extractDescriptionPictures(QStringLiteral("src=\"//img.example/d\\e.jpg"), desc);
-    EXPECT_EQ(desc[0], QStringLiteral("http://img.example/d"));
+    EXPECT_EQ(desc.value(0), QStringLiteral("http://img.example/d"));
     // Only rule 3 cuts: other rules keep the backslash.
-    PictureList main = nulls();
+    PictureList main;
     extractMainPictures(QStringLiteral("data-src=\"//a\\b.jpg_50x50.jpg"), main);
-    EXPECT_EQ(main[0], QStringLiteral("http://a\\b.jpg"));
+    EXPECT_EQ(main.value(0), QStringLiteral("http://a\\b.jpg"));
 }
 
 TEST(Extraction, LineFeedPreventsAMatch)
 {
-    PictureList desc = nulls();
+    PictureList desc;
     extractDescriptionPictures(QStringLiteral("src=\"//a/\nb.jpg"), desc);
-    EXPECT_EQ(desc[0], QStringLiteral("null"));
-    PictureList colour = nulls();
+    EXPECT_EQ(desc.size(), 0);
+    PictureList colour;
     extractColourPictures(QStringLiteral("style='background: url(\"//a\n.jpg_30x30.jpg"), colour);
-    EXPECT_EQ(colour[0], QStringLiteral("null"));
+    EXPECT_EQ(colour.size(), 0);
     // A later opening on the next line still matches.
     extractDescriptionPictures(QStringLiteral("src=\"//a/\nsrc=\"//b/c.gif"), desc);
-    EXPECT_EQ(desc[0], QStringLiteral("http://b/c.gif"));
+    EXPECT_EQ(desc.value(0), QStringLiteral("http://b/c.gif"));
     // A carriage return alone is not a line feed: "." takes it ("." refuses only LF), and the
     // address loses it as the browser's would.
     extractDescriptionPictures(QStringLiteral("src=\"//a/\rb.jpg"), desc);
-    EXPECT_EQ(desc[0], QStringLiteral("http://a/b.jpg"));
+    EXPECT_EQ(desc.value(0), QStringLiteral("http://a/b.jpg"));
     // CR LF line ends stop a match as the line feed does.
-    PictureList desc2 = nulls();
+    PictureList desc2;
     extractDescriptionPictures(QStringLiteral("src=\"//a/\r\nb.jpg"), desc2);
-    EXPECT_EQ(desc2[0], QStringLiteral("null"));
+    EXPECT_EQ(desc2.size(), 0);
 }
 
 TEST(Extraction, UpperCaseMarkup)
 {
-    PictureList desc = nulls();
+    PictureList desc;
     extractDescriptionPictures(QStringLiteral("<IMG SRC=\"//A/B.JPG\">"), desc);
-    EXPECT_EQ(desc[0], QStringLiteral("http://A/B.JPG"));
+    EXPECT_EQ(desc.value(0), QStringLiteral("http://A/B.JPG"));
     // An upper-case scheme stays after the opening and is not "http": "http:" is put in front.
     extractDescriptionPictures(QStringLiteral("<IMG SRC=\"HTTP://A/B.WEBP\">"), desc);
-    EXPECT_EQ(desc[0], QStringLiteral("http:HTTP://A/B.WEBP"));
+    EXPECT_EQ(desc.value(0), QStringLiteral("http:HTTP://A/B.WEBP"));
 
-    PictureList main = nulls();
+    PictureList main;
     extractTmallPictures(QStringLiteral("<IMG SRC=\"//a/m.JPG_60X60Q90.JPG\">"), main, desc);
     // The removals are case-sensitive: neither the opening nor the suffix is removed.
-    EXPECT_EQ(main[0], QStringLiteral("SRC=\"http://a/m.JPG_60X60Q90.JPG"));
+    EXPECT_EQ(main.value(0), QStringLiteral("SRC=\"http://a/m.JPG_60X60Q90.JPG"));
 
-    PictureList mainUpper = nulls();
+    PictureList mainUpper;
     extractMainPictures(QStringLiteral("<IMG DATA-SRC=\"//a/m.jpg_50x50.jpg\">"), mainUpper);
-    EXPECT_EQ(mainUpper[0], QStringLiteral("null"));
+    EXPECT_EQ(mainUpper.size(), 0);
 
-    PictureList colour = nulls();
+    PictureList colour;
     extractColourPictures(QStringLiteral("<a STYLE='BACKGROUND: url(\"//a/c.jpg_30x30.jpg\")'>"), colour);
-    EXPECT_EQ(colour[0], QStringLiteral("null"));
+    EXPECT_EQ(colour.size(), 0);
     // Rule 5's written form wants the upper-case property and nothing else.
-    PictureList main5 = nulls();
+    PictureList main5;
     extractTmallPictures(QStringLiteral("<a style=\"Background url(//a/c.jpg_40x40q90.jpg)\">"), main5,
                          colour);
-    EXPECT_EQ(colour[0], QStringLiteral("null"));
+    EXPECT_EQ(colour.size(), 0);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -262,77 +252,77 @@ TEST(Extraction, SwatchStylesAsChromiumWritesThem)
           "url(&quot;//img.example/sku/blue.jpg_30x30.jpg&quot;) center center no-repeat;\">蓝</a>"
           "<a style=\"Background : URL('//img.example/sku/green.jpg_30x30.jpg')\"></a></li>"),
         colour);
-    EXPECT_EQ(colour[0], QStringLiteral("http://img.example/sku/red.jpg"));
-    EXPECT_EQ(colour[1], QStringLiteral("http://img.example/sku/blue.jpg"));
-    EXPECT_EQ(colour[2], QStringLiteral("http://img.example/sku/green.jpg"));
-    EXPECT_EQ(colour[3], QStringLiteral("old3"));
+    EXPECT_EQ(colour.value(0), QStringLiteral("http://img.example/sku/red.jpg"));
+    EXPECT_EQ(colour.value(1), QStringLiteral("http://img.example/sku/blue.jpg"));
+    EXPECT_EQ(colour.value(2), QStringLiteral("http://img.example/sku/green.jpg"));
+    EXPECT_EQ(colour.value(3), QStringLiteral("old3"));
 
-    PictureList main = nulls();
+    PictureList main;
     PictureList tmall = marked();
     extractTmallPictures(
         s("<a style=\"background: url(&quot;//img.example/tm/red.jpg_40x40q90.jpg&quot;) center center "
           "no-repeat; width: 20px;\"></a><a style=\"BACKGROUND:url(//img.example/tm/blue.jpg_40x40q90.jpg) "
           "center no-repeat;\"></a>"),
         main, tmall);
-    EXPECT_EQ(tmall[0], QStringLiteral("http://img.example/tm/red.jpg"));
+    EXPECT_EQ(tmall.value(0), QStringLiteral("http://img.example/tm/red.jpg"));
     // Where the written form starts at the same swatch, the clean address wins.
-    EXPECT_EQ(tmall[1], QStringLiteral("http://img.example/tm/blue.jpg"));
-    EXPECT_EQ(tmall[2], QStringLiteral("old2"));
-    EXPECT_EQ(main[0], QStringLiteral("null"));
+    EXPECT_EQ(tmall.value(1), QStringLiteral("http://img.example/tm/blue.jpg"));
+    EXPECT_EQ(tmall.value(2), QStringLiteral("old2"));
+    EXPECT_EQ(main.size(), 0);
 }
 
 // A swatch match ends within its own style attribute and url(): a PNG swatch or a plain
 // background is no match, and neither borrows the thumbnail suffix of a later element.
 TEST(Extraction, SwatchMatchStaysInsideItsStyle)
 {
-    PictureList colour = nulls();
+    PictureList colour;
     extractColourPictures(s("<a style=\"background:url(//a/red.png_30x30.png) center\"></a><img "
                             "src=\"//a/x.jpg_30x30.jpg\"><a style=\"background: url(&quot;//a/b.png&quot;), "
                             "url(&quot;//a/c.jpg_30x30.jpg&quot;)\">"),
                           colour);
-    EXPECT_EQ(colour[0], QStringLiteral("null"));
+    EXPECT_EQ(colour.size(), 0);
 
     // The written form would run from the PNG swatch into the next one: that slot goes, the
     // next swatch keeps its own.
-    PictureList main = nulls();
-    PictureList tmall = nulls();
+    PictureList main;
+    PictureList tmall;
     extractTmallPictures(s("<a style=\"BACKGROUND: url(//a/red.png_40x40q90.jpg)\"></a>"
                            "<a style=\"background:url(//a/blue.jpg_40x40q90.jpg)\"></a>"),
                          main, tmall);
-    EXPECT_EQ(tmall[0], QStringLiteral("http://a/blue.jpg"));
-    EXPECT_EQ(tmall[1], QStringLiteral("null"));
+    EXPECT_EQ(tmall.value(0), QStringLiteral("http://a/blue.jpg"));
+    EXPECT_EQ(tmall.size(), 1);
 }
 
 // Written-form and swatch matches share the slots in the order of their position.
 TEST(Extraction, WrittenAndSwatchMatchesInPositionOrder)
 {
-    PictureList colour = nulls();
+    PictureList colour;
     extractColourPictures(
         s("<a style=\"background:url(//a/1.jpg_30x30.jpg)\"></a><script type=\"text/template\">"
           "<a style='background: url(\"//a/2.jpg_30x30.jpg\")'></a></script>"
           "<a style=\"background: url(&quot;//a/3.jpg_30x30.jpg&quot;)\"></a>"),
         colour);
-    EXPECT_EQ(colour[0], QStringLiteral("http://a/1.jpg"));
-    EXPECT_EQ(colour[1], QStringLiteral("http://a/2.jpg"));
-    EXPECT_EQ(colour[2], QStringLiteral("http://a/3.jpg"));
-    EXPECT_EQ(colour[3], QStringLiteral("null"));
+    EXPECT_EQ(colour.value(0), QStringLiteral("http://a/1.jpg"));
+    EXPECT_EQ(colour.value(1), QStringLiteral("http://a/2.jpg"));
+    EXPECT_EQ(colour.value(2), QStringLiteral("http://a/3.jpg"));
+    EXPECT_EQ(colour.size(), 3);
 }
 
 TEST(Extraction, MatchInsideDataSrcForRule4)
 {
-    PictureList main = nulls();
-    PictureList colour = nulls();
+    PictureList main;
+    PictureList colour;
     extractTmallPictures(QStringLiteral("<img data-src=\"//a/m.jpg_60x60q90.jpg\">"), main, colour);
     // The match begins at the "src" part of the attribute name.
-    EXPECT_EQ(main[0], QStringLiteral("http://a/m.jpg"));
+    EXPECT_EQ(main.value(0), QStringLiteral("http://a/m.jpg"));
 }
 
 TEST(Extraction, RemovalsAndSlashesEverywhere)
 {
-    PictureList colour = nulls();
+    PictureList colour;
     // A differently spelled opening stays; every "//" becomes "http://".
     extractColourPictures(QStringLiteral("style='background:url(//a//b.jpg_30x30.jpg"), colour);
-    EXPECT_EQ(colour[0], QStringLiteral("style='background:url(http://ahttp://b.jpg"));
+    EXPECT_EQ(colour.value(0), QStringLiteral("style='background:url(http://ahttp://b.jpg"));
 }
 
 QString repeated(const char *form, int count)
@@ -343,32 +333,30 @@ QString repeated(const char *form, int count)
     return text;
 }
 
-QString truncated(const char *list)
+// Which lists of the set overflowed: main, colour, description.
+std::array<bool, 3> overflowed(const talvesk::CollectedSet &set)
 {
-    return QStringLiteral("消息提示:") + QString::fromUtf8(list) +
-           QStringLiteral("超过256张,只采集了前256张");
+    return {set.mainPictures.overflowed(), set.colourPictures.overflowed(),
+            set.descriptionPictures.overflowed()};
 }
 
-// 256 matches fill every slot and drop nothing; one more is dropped and the list says so until
+// 256 matches fill the list and drop nothing; one more is dropped and the list says so until
 // it is cleared, also when a later fill of the same list (a J_DetailMeta after a detail) has
-// few matches. The notices come main, colour, description.
+// few matches.
 TEST(Extraction, MatchesPastTheLastSlotAreNoticed)
 {
     talvesk::CollectedSet set;
-    set.mainPictures.clear();
-    set.colourPictures.clear();
-    set.descriptionPictures.clear();
     extractMainPictures(repeated("<img data-src=\"//m/%1.jpg_50x50.jpg\">", 256), set.mainPictures);
     extractTmallPictures(repeated("<a style=\"BACKGROUND:url(//c/%1.jpg_40x40q90.jpg)\"></a>", 256),
                          set.mainPictures, set.colourPictures);
     extractDescriptionPictures(repeated("<img src=\"//d/%1.jpg\">\n", 256), set.descriptionPictures);
-    EXPECT_EQ(set.mainPictures[255], QStringLiteral("http://m/255.jpg"));
-    EXPECT_EQ(set.colourPictures[255], QStringLiteral("http://c/255.jpg"));
-    EXPECT_EQ(set.descriptionPictures[255], QStringLiteral("http://d/255.jpg"));
-    EXPECT_EQ(talvesk::truncationNotices(set), QStringList());
+    EXPECT_EQ(set.mainPictures.value(255), QStringLiteral("http://m/255.jpg"));
+    EXPECT_EQ(set.colourPictures.value(255), QStringLiteral("http://c/255.jpg"));
+    EXPECT_EQ(set.descriptionPictures.value(255), QStringLiteral("http://d/255.jpg"));
+    EXPECT_EQ(overflowed(set), (std::array{false, false, false}));
 
     extractDescriptionPictures(repeated("<img src=\"//d/%1.jpg\">\n", 257), set.descriptionPictures);
-    EXPECT_EQ(talvesk::truncationNotices(set), QStringList({truncated("描述图")}));
+    EXPECT_EQ(overflowed(set), (std::array{false, false, true}));
 
     extractMainPictures(repeated("<img data-src=\"//m/%1.jpg_50x50.jpg\">", 257), set.mainPictures);
     extractTmallPictures(
@@ -377,18 +365,18 @@ TEST(Extraction, MatchesPastTheLastSlotAreNoticed)
         set.mainPictures, set.colourPictures);
     extractColourPictures(QStringLiteral("<a style=\"background:url(//j/0.jpg_30x30.jpg)\">"),
                           set.colourPictures);
-    EXPECT_EQ(talvesk::truncationNotices(set),
-              QStringList({truncated("主图"), truncated("颜色图"), truncated("描述图")}));
-    EXPECT_EQ(set.mainPictures[0], QStringLiteral("http://t/0.jpg"));
-    EXPECT_EQ(set.mainPictures[255], QStringLiteral("http://m/255.jpg"));
-    EXPECT_EQ(set.colourPictures[0], QStringLiteral("http://j/0.jpg"));
-    EXPECT_EQ(set.colourPictures[255], QStringLiteral("http://c/255.jpg"));
-    for (int i = 0; i < PictureList::kSlots; ++i)
-        ASSERT_EQ(set.descriptionPictures[i], QStringLiteral("http://d/%1.jpg").arg(i));
+    EXPECT_EQ(overflowed(set), (std::array{true, true, true}));
+    EXPECT_EQ(set.mainPictures.value(0), QStringLiteral("http://t/0.jpg"));
+    EXPECT_EQ(set.mainPictures.value(255), QStringLiteral("http://m/255.jpg"));
+    EXPECT_EQ(set.colourPictures.value(0), QStringLiteral("http://j/0.jpg"));
+    EXPECT_EQ(set.colourPictures.value(255), QStringLiteral("http://c/255.jpg"));
+    ASSERT_EQ(set.descriptionPictures.size(), PictureList::kLimit);
+    for (int i = 0; i < PictureList::kLimit; ++i)
+        ASSERT_EQ(set.descriptionPictures.value(i), QStringLiteral("http://d/%1.jpg").arg(i));
 
     set.mainPictures.clear();
     set.descriptionPictures.clear();
-    EXPECT_EQ(talvesk::truncationNotices(set), QStringList({truncated("颜色图")}));
+    EXPECT_EQ(overflowed(set), (std::array{false, true, false}));
 }
 
 // The address is stored as the page means it, with its references undone, in every rule and
@@ -399,9 +387,9 @@ TEST(Extraction, StoredAddressesHaveCharacterReferencesDecoded)
     using Extract = std::function<QString(const QString &)>;
     const auto slot0 = [](void (*extract)(const QString &, PictureList &)) -> Extract {
         return [extract](const QString &markup) {
-            PictureList list = nulls();
+            PictureList list;
             extract(markup, list);
-            return list[0];
+            return list.value(0);
         };
     };
     const Extract colourSlot0 =
@@ -409,14 +397,14 @@ TEST(Extraction, StoredAddressesHaveCharacterReferencesDecoded)
     const Extract mainSlot0 = slot0(extractMainPictures);
     const Extract description = slot0(extractDescriptionPictures);
     const Extract tmallMain = [](const QString &markup) {
-        PictureList main = nulls(), colour = nulls();
+        PictureList main, colour;
         extractTmallPictures(markup, main, colour);
-        return main[0];
+        return main.value(0);
     };
     const Extract tmallColour = [](const QString &markup) {
-        PictureList main = nulls(), colour = nulls();
+        PictureList main, colour;
         extractTmallPictures(markup, main, colour);
-        return colour[0];
+        return colour.value(0);
     };
     const struct
     {
@@ -445,17 +433,17 @@ TEST(Extraction, StoredAddressesHaveCharacterReferencesDecoded)
 
 TEST(Extraction, NonAsciiAndSurrogatesKeptAsWritten)
 {
-    PictureList desc = nulls();
+    PictureList desc;
     const QString lone = QString(QChar(0xD800));
     const QString text = QStringLiteral("描述<img src=\"//图片/a") + lone + QStringLiteral("😀b.png\">");
     extractDescriptionPictures(text, desc);
-    EXPECT_EQ(desc[0], QStringLiteral("http://图片/a") + lone + QStringLiteral("😀b.png"));
+    EXPECT_EQ(desc.value(0), QStringLiteral("http://图片/a") + lone + QStringLiteral("😀b.png"));
     // A lone low surrogate, and a high one at the very end of the markup.
     const QString text2 = QStringLiteral("src=\"//x") + QString(QChar(0xDC00)) +
                           QStringLiteral(".gif src=\"//y.gif") + QString(QChar(0xDBFF));
     extractDescriptionPictures(text2, desc);
-    EXPECT_EQ(desc[0], QStringLiteral("http://x") + QString(QChar(0xDC00)) + QStringLiteral(".gif"));
-    EXPECT_EQ(desc[1], QStringLiteral("http://y.gif"));
+    EXPECT_EQ(desc.value(0), QStringLiteral("http://x") + QString(QChar(0xDC00)) + QStringLiteral(".gif"));
+    EXPECT_EQ(desc.value(1), QStringLiteral("http://y.gif"));
 }
 
 TEST(Extraction, NonAsciiUnitsNeverActAsAscii)
@@ -466,19 +454,19 @@ TEST(Extraction, NonAsciiUnitsNeverActAsAscii)
     QString shifted;
     for (QChar c : ascii)
         shifted += QChar(static_cast<char16_t>(0x100 + c.unicode()));
-    PictureList desc = nulls();
+    PictureList desc;
     extractDescriptionPictures(shifted + shifted, desc);
-    EXPECT_EQ(desc[0], QStringLiteral("null"));
+    EXPECT_EQ(desc.size(), 0);
     QString high;
     for (QChar c : ascii)
         high += QChar(static_cast<char16_t>(0xFF00 + c.unicode()));
     extractDescriptionPictures(high + high + high, desc);
-    EXPECT_EQ(desc[0], QStringLiteral("null"));
+    EXPECT_EQ(desc.size(), 0);
 
     const QString text = QStringLiteral("0123456789abcdef<img src=\"//img.example/\u010A\uFF0A") +
                          QChar(0xD83D) + QStringLiteral("/b.gif\">");
     extractDescriptionPictures(text, desc);
-    EXPECT_EQ(desc[0],
+    EXPECT_EQ(desc.value(0),
               QStringLiteral("http://img.example/\u010A\uFF0A") + QChar(0xD83D) + QStringLiteral("/b.gif"));
 }
 
@@ -486,10 +474,10 @@ TEST(Extraction, CaseInsensitiveOnlyForAsciiLetters)
 {
     // ECMAScript folds these patterns' letters only with their ASCII partners: the long s
     // (U+017F) is no "s", the Kelvin sign no "k", the dotted capital I no "i".
-    PictureList desc = nulls();
+    PictureList desc;
     extractDescriptionPictures(QStringLiteral("<img ſrc=\"//a/b.gif\"><img src=\"//a/b.gİf.png\">"), desc);
-    EXPECT_EQ(desc[0], QStringLiteral("http://a/b.gİf.png"));
-    EXPECT_EQ(desc[1], QStringLiteral("null"));
+    EXPECT_EQ(desc.value(0), QStringLiteral("http://a/b.gİf.png"));
+    EXPECT_EQ(desc.size(), 1);
 }
 
 TEST(Extraction, LongSingleLineDoesNotCrash)
@@ -499,18 +487,18 @@ TEST(Extraction, LongSingleLineDoesNotCrash)
     while (text.size() < (4 << 20))
         text += opening;
     text += QStringLiteral("x.jpg_60x60q90.jpg_50x50.jpg_40x40q90.jpg_30x30.jpg");
-    PictureList a = nulls(), b = nulls(), c = nulls(), d = nulls();
+    PictureList a = PictureList(), b = PictureList(), c = PictureList(), d = PictureList();
     extractColourPictures(text, a);
     extractMainPictures(text, b);
     extractDescriptionPictures(text, c);
     extractTmallPictures(text, d, a);
     // Leftmost start: the first opening of each rule, running to the one closing.
-    EXPECT_TRUE(c[0].startsWith(QStringLiteral("http://data-src=")));
-    EXPECT_TRUE(c[0].endsWith(QStringLiteral("x.jpg")));
-    EXPECT_EQ(c[1], QStringLiteral("null"));
-    EXPECT_TRUE(b[0].endsWith(QStringLiteral("x.jpg_60x60q90.jpg")));
-    EXPECT_TRUE(d[0].endsWith(QStringLiteral("x.jpg")));
-    EXPECT_TRUE(a[0].endsWith(QStringLiteral("x.jpg_60x60q90.jpg_50x50.jpg")));
+    EXPECT_TRUE(c.value(0).startsWith(QStringLiteral("http://data-src=")));
+    EXPECT_TRUE(c.value(0).endsWith(QStringLiteral("x.jpg")));
+    EXPECT_EQ(c.size(), 1);
+    EXPECT_TRUE(b.value(0).endsWith(QStringLiteral("x.jpg_60x60q90.jpg")));
+    EXPECT_TRUE(d.value(0).endsWith(QStringLiteral("x.jpg")));
+    EXPECT_TRUE(a.value(0).endsWith(QStringLiteral("x.jpg_60x60q90.jpg_50x50.jpg")));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -618,8 +606,8 @@ PictureList expected(const std::wregex &re, const std::function<QString(const QS
     const std::wstring w = toW(text);
     int k = 0;
     for (auto it = std::wsregex_iterator(w.begin(), w.end(), re); it != std::wsregex_iterator(); ++it, ++k) {
-        if (k < PictureList::kSlots)
-            list[k] = rewrite(fromW(it->str()));
+        if (k < PictureList::kLimit)
+            list.put(k, rewrite(fromW(it->str())));
     }
     *matchCount = k;
     return list;
@@ -698,8 +686,8 @@ PictureList expectedColours(const std::wregex &written,
             all.push_back(found);
     }
     std::sort(all.begin(), all.end(), [](const Found &x, const Found &y) { return x.begin < y.begin; });
-    for (std::size_t k = 0; k < all.size() && k < PictureList::kSlots; ++k)
-        list[static_cast<int>(k)] = all[k].address;
+    for (std::size_t k = 0; k < all.size() && k < PictureList::kLimit; ++k)
+        list.put(static_cast<int>(k), all[k].address);
     *matchCount = static_cast<int>(all.size());
     return list;
 }
@@ -823,15 +811,13 @@ TEST(ExtractionDifferential, AgreesWithEcmaScriptOracle)
                 ++textsWithMatch[r];
             int literalMatches = 0;
             const PictureList wantLiteral = literalToo ? oracleFor(rules[r].literal, &literalMatches) : want;
-            for (int i = 0; i < PictureList::kSlots; ++i) {
-                if (got[r][i] != want[i] || got[r][i] != wantLiteral[i]) {
-                    ADD_FAILURE() << "rule " << (r + 1) << " slot " << i << " text "
-                                  << text.toUtf8().toPercentEncoding().constData() << "\n got  "
-                                  << got[r][i].toStdString() << "\n want " << want[i].toStdString()
-                                  << "\n literal " << wantLiteral[i].toStdString();
-                    ++failures;
-                    break;
-                }
+            if (got[r].addresses() != want.addresses() || got[r].addresses() != wantLiteral.addresses()) {
+                ADD_FAILURE() << "rule " << (r + 1) << " text "
+                              << text.toUtf8().toPercentEncoding().constData() << "\n got  "
+                              << got[r].addresses().join(u' ').toStdString() << "\n want "
+                              << want.addresses().join(u' ').toStdString() << "\n literal "
+                              << wantLiteral.addresses().join(u' ').toStdString();
+                ++failures;
             }
         }
     }

@@ -146,18 +146,17 @@ TEST(ItemData, IsASecondWitnessForGalleryAndVariants)
     talvesk::CollectedSet set;
     set.mainPictures.clear();
     set.colourPictures.clear();
-    set.mainPictures[0] = QStringLiteral("http://gw.alicdn.com/i/2.jpg");
-    set.mainPictures[1] = QStringLiteral("https://img.alicdn.com/i/9.jpg");
-    set.colourPictures[0] = QStringLiteral("https://img.alicdn.com/c/2.jpg");
-    set.colourPictures[1] = QStringLiteral("https://img.alicdn.com/c/3.jpg");
+    set.mainPictures.put(0, QStringLiteral("http://gw.alicdn.com/i/2.jpg"));
+    set.mainPictures.put(1, QStringLiteral("https://img.alicdn.com/i/9.jpg"));
+    set.colourPictures.put(0, QStringLiteral("https://img.alicdn.com/c/2.jpg"));
+    set.colourPictures.put(1, QStringLiteral("https://img.alicdn.com/c/3.jpg"));
     set.colourNames = {QStringLiteral("蓝"), QStringLiteral("绿")};
     talvesk::addWhatTheDataNames(data, kPage, set);
-    EXPECT_EQ(talvesk::filledSlots(set.mainPictures),
-              (QStringList{QStringLiteral("https://img.alicdn.com/i/1.jpg"),
-                           QStringLiteral("https://img.alicdn.com/i/2.jpg"),
-                           QStringLiteral("https://img.alicdn.com/i/3.jpg"),
-                           QStringLiteral("https://img.alicdn.com/i/9.jpg")}));
-    EXPECT_EQ(talvesk::filledSlots(set.colourPictures),
+    EXPECT_EQ(set.mainPictures.addresses(), (QStringList{QStringLiteral("https://img.alicdn.com/i/1.jpg"),
+                                                         QStringLiteral("https://img.alicdn.com/i/2.jpg"),
+                                                         QStringLiteral("https://img.alicdn.com/i/3.jpg"),
+                                                         QStringLiteral("https://img.alicdn.com/i/9.jpg")}));
+    EXPECT_EQ(set.colourPictures.addresses(),
               (QStringList{QStringLiteral("https://gw.alicdn.com/c/1.jpg"),
                            QStringLiteral("https://gw.alicdn.com/c/2.jpg"),
                            QStringLiteral("https://img.alicdn.com/c/3.jpg")}));

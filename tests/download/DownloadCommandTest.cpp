@@ -154,9 +154,9 @@ protected:
 TEST_F(DownloadCommandTest, SavesTheExampleSetInOrder)
 {
     for (int i = 0; i < 3; ++i)
-        m_set.mainPictures[i] = url(QStringLiteral("/main/%1.jpg").arg(i));
-    m_set.descriptionPictures[0] = url(QStringLiteral("/desc/0.jpg"));
-    m_set.descriptionPictures[1] = url(QStringLiteral("/desc/1.png"));
+        m_set.mainPictures.put(i, url(QStringLiteral("/main/%1.jpg").arg(i)));
+    m_set.descriptionPictures.put(0, url(QStringLiteral("/desc/0.jpg")));
+    m_set.descriptionPictures.put(1, url(QStringLiteral("/desc/1.png")));
 
     const DownloadResult result = download();
 
@@ -191,7 +191,7 @@ TEST_F(DownloadCommandTest, SavesTheExampleSetInOrder)
 // A cancelled question, or a choice made before anything was collected, ends without a step.
 TEST_F(DownloadCommandTest, EndsSilentlyWithoutFolderOrTitle)
 {
-    m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
+    m_set.mainPictures.put(0, url(QStringLiteral("/a.jpg")));
     DownloadCommand command(m_loop, m_options);
     EXPECT_EQ(finishRun(command, m_set).outcome, DownloadResult::Outcome::NotStarted);
 
@@ -210,8 +210,8 @@ TEST_F(DownloadCommandTest, EndsSilentlyWithoutFolderOrTitle)
 // nothing in what is saved.
 TEST_F(DownloadCommandTest, SavesAFullListFromItsOwnCopy)
 {
-    for (int i = 0; i < PictureList::kSlots; ++i)
-        m_set.descriptionPictures[i] = url(QStringLiteral("/d/%1.jpg").arg(i));
+    for (int i = 0; i < PictureList::kLimit; ++i)
+        m_set.descriptionPictures.put(i, url(QStringLiteral("/d/%1.jpg").arg(i)));
     const DownloadResult result = download([&](DownloadCommand &) {
         m_set.descriptionPictures.clear();
         m_set.itemTitle = QStringLiteral("other");
@@ -230,7 +230,7 @@ TEST_F(DownloadCommandTest, SavesAFullListFromItsOwnCopy)
 // under it.
 TEST_F(DownloadCommandTest, FitsTheItemFolderNameToTheFileSystem)
 {
-    m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
+    m_set.mainPictures.put(0, url(QStringLiteral("/a.jpg")));
     m_set.itemTitle =
         QStringLiteral("新\t款") + QChar(0) + QString(300, QChar(0x5B9D)) + QStringLiteral("\x7f");
     const QString expected = QStringLiteral("新款") + QString(82, QChar(0x5B9D)); // 84 characters, 252 bytes
@@ -266,10 +266,10 @@ TEST_F(DownloadCommandTest, ReportsFailedPictures)
     m_server.route(QStringLiteral("/gone.jpg"), HttpResponse::withStatus(404, "<html>no</html>"));
     m_server.route(QStringLiteral("/cut.jpg"), HttpResponse::ok(bodyFor("/cut.jpg") + QByteArray(40000, 'c'))
                                                    .sendingOnly(100, HttpResponse::Ending::Close));
-    m_set.mainPictures[0] = url(QStringLiteral("/gone.jpg"));
-    m_set.mainPictures[1] = url(QStringLiteral("/ok.jpg"));
-    m_set.colourPictures[0] = url(QStringLiteral("/cut.jpg"));
-    m_set.colourPictures[1] = QStringLiteral("file:/etc/passwd?.jpg");
+    m_set.mainPictures.put(0, url(QStringLiteral("/gone.jpg")));
+    m_set.mainPictures.put(1, url(QStringLiteral("/ok.jpg")));
+    m_set.colourPictures.put(0, url(QStringLiteral("/cut.jpg")));
+    m_set.colourPictures.put(1, QStringLiteral("file:/etc/passwd?.jpg"));
 
     const DownloadResult result = download();
 
@@ -294,8 +294,8 @@ TEST_F(DownloadCommandTest, ReportsFailedPictures)
 TEST_F(DownloadCommandTest, SavingNothingLeavesNoFolder)
 {
     m_server.route(QStringLiteral("/gone.jpg"), HttpResponse::withStatus(404, "<html>no</html>"));
-    m_set.mainPictures[0] = url(QStringLiteral("/gone.jpg"));
-    m_set.descriptionPictures[0] = url(QStringLiteral("/gone.jpg"));
+    m_set.mainPictures.put(0, url(QStringLiteral("/gone.jpg")));
+    m_set.descriptionPictures.put(0, url(QStringLiteral("/gone.jpg")));
 
     const DownloadResult result = download();
 
@@ -306,7 +306,7 @@ TEST_F(DownloadCommandTest, SavingNothingLeavesNoFolder)
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
 
     m_server.route(QStringLiteral("/slow.jpg"), HttpResponse::ok(bodyFor("/slow.jpg")).delayedBy(10000));
-    m_set.mainPictures[0] = url(QStringLiteral("/slow.jpg"));
+    m_set.mainPictures.put(0, url(QStringLiteral("/slow.jpg")));
     const DownloadResult cancelled = download([](DownloadCommand &command) { command.cancel(); });
     EXPECT_EQ(cancelled.outcome, DownloadResult::Outcome::Unfinished);
     EXPECT_TRUE(cancelled.cancelled);
@@ -317,7 +317,7 @@ TEST_F(DownloadCommandTest, SavingNothingLeavesNoFolder)
 // An item folder that cannot be created stops the download, naming the folder and why.
 TEST_F(DownloadCommandTest, StopsWhenTheItemFolderCannotBeMade)
 {
-    m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
+    m_set.mainPictures.put(0, url(QStringLiteral("/a.jpg")));
     const QString missing = joinPath(m_dir.path(), QStringLiteral("gone"));
     m_folderAnswers = {missing};
     DownloadCommand command(m_loop, m_options);
@@ -341,8 +341,8 @@ TEST_F(DownloadCommandTest, ShutdownMidDownloadLeavesNoPartialFile)
     m_server.route(QStringLiteral("/slow.jpg"),
                    HttpResponse::ok(bodyFor("/slow.jpg") + QByteArray(100000, 's'))
                        .sendingOnly(30000, HttpResponse::Ending::Hang));
-    m_set.mainPictures[0] = url(QStringLiteral("/slow.jpg"));
-    m_set.descriptionPictures[0] = url(QStringLiteral("/later.jpg"));
+    m_set.mainPictures.put(0, url(QStringLiteral("/slow.jpg")));
+    m_set.descriptionPictures.put(0, url(QStringLiteral("/later.jpg")));
     bool partSeen = false;
     QStringList stepsAtStop;
     const DownloadResult result = download([&](DownloadCommand &command) {
@@ -372,7 +372,7 @@ TEST_F(DownloadCommandTest, ShutdownMidDownloadLeavesNoPartialFile)
 TEST_F(DownloadCommandTest, GoingWhileWaitingTouchesNothing)
 {
     m_server.hold(QStringLiteral("/held.jpg"));
-    m_set.mainPictures[0] = url(QStringLiteral("/held.jpg"));
+    m_set.mainPictures.put(0, url(QStringLiteral("/held.jpg")));
     for (const int wait : {0, 1, 2}) { // a picture, the folder answer, a picture after abort()
         const bool midFetch = wait != 1;
         auto presenter = std::make_unique<QStringList>(); // the steps it shows
@@ -444,9 +444,9 @@ TEST_F(DownloadCommandTest, RecordAgreesWithTheFilesAndSaysWhatFailed)
     m_server.route(QStringLiteral("/gone.jpg"), HttpResponse::withStatus(404, "<html>no</html>"));
     m_server.route(QStringLiteral("/v.mp4"), HttpResponse::ok(videoBody("1"), "video/mp4"));
     m_server.route(QStringLiteral("/fake.mp4"), HttpResponse::ok(bodyFor("/fake.mp4"), "video/mp4"));
-    m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
-    m_set.mainPictures[1] = url(QStringLiteral("/gone.jpg"));
-    m_set.colourPictures[0] = url(QStringLiteral("/c.jpg"));
+    m_set.mainPictures.put(0, url(QStringLiteral("/a.jpg")));
+    m_set.mainPictures.put(1, url(QStringLiteral("/gone.jpg")));
+    m_set.colourPictures.put(0, url(QStringLiteral("/c.jpg")));
     m_set.colourNames = QStringList{QStringLiteral("红色 \"大\"")};
     m_set.videos = QStringList{url(QStringLiteral("/v.mp4")), url(QStringLiteral("/fake.mp4"))};
     m_set.address = QStringLiteral("https://item.example/item.htm?id=1");
@@ -508,8 +508,8 @@ TEST_F(DownloadCommandTest, RecordAgreesWithTheFilesAndSaysWhatFailed)
 TEST_F(DownloadCommandTest, RetryUpdatesTheRecord)
 {
     m_server.route(QStringLiteral("/late.jpg"), HttpResponse::withStatus(503));
-    m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
-    m_set.descriptionPictures[0] = url(QStringLiteral("/late.jpg"));
+    m_set.mainPictures.put(0, url(QStringLiteral("/a.jpg")));
+    m_set.descriptionPictures.put(0, url(QStringLiteral("/late.jpg")));
     m_set.address = QStringLiteral("https://item.example/item.htm?id=1");
     const DownloadResult first = download();
     ASSERT_EQ(first.failures.size(), 1);
@@ -537,7 +537,7 @@ TEST_F(DownloadCommandTest, RetryUpdatesTheRecord)
 // the pictures stay saved.
 TEST_F(DownloadCommandTest, UnwritableRecordIsSaid)
 {
-    m_set.mainPictures[0] = url(QStringLiteral("/a.jpg"));
+    m_set.mainPictures.put(0, url(QStringLiteral("/a.jpg")));
     m_options.progress = [](const DownloadProgress &progress) {
         if (progress.step == DownloadProgress::Step::ItemFolder)
             QDir(progress.itemFolder).mkdir(QStringLiteral("talvesk.json"));

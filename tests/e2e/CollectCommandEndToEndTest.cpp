@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/CollectMessages.h"
+#include "app/PreviewPage.h"
 #include "collect/CollectCommand.h"
-#include "collect/CollectMessages.h"
 
 #include "app/WaitUntil.h"
 #include "collect/PictureList.h"
@@ -26,6 +27,7 @@ using talvesk::CollectCommand;
 using talvesk::CollectedSet;
 using talvesk::CollectMessages;
 using talvesk::CollectResult;
+using talvesk::DescriptionProblem;
 using talvesk::PageBrowser;
 using talvesk::PictureList;
 using talvesk::QtEventLoop;
@@ -49,19 +51,6 @@ using talvesk::test::SyncDocument;
 using talvesk::test::waitUntil;
 
 namespace {
-
-QStringList filled(const PictureList &list)
-{
-    QStringList used;
-    for (int i = 0; i < PictureList::kSlots && list[i] != PictureList::nullSlot(); ++i)
-        used.append(list[i]);
-    return used;
-}
-
-bool allNull(const PictureList &list)
-{
-    return filled(list).isEmpty() && list[0] == PictureList::nullSlot();
-}
 
 class CollectEndToEndTest : public ::testing::Test
 {
@@ -94,35 +83,39 @@ protected:
         return waitUntil([this] { return m_browser1.loadState() != PageBrowser::LoadState::Loading; });
     }
 
-    int previewPictureCount()
+    // The pictures of the preview the window writes of the set.
+    int previewPictureCount(const talvesk::CollectedSet &set)
     {
+        const auto written = started(talvesk::writePreviewPage(m_browser2, m_loop, set, QString()));
+        if (!waitUntil([&] { return written->has_value(); }) || !(*written)->ok())
+            return -1;
         const auto count = evaluated(m_browser2, QStringLiteral("document.images.length"));
         return count ? count->toInt() : -1;
     }
 
     void expectCollected(const CollectResult &result, const SampleItem &item, const QString &summary)
     {
-        ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
-        EXPECT_EQ(filled(result.set.mainPictures), item.mainPictures);
-        EXPECT_EQ(filled(result.set.colourPictures), item.colourPictures);
+        ASSERT_TRUE(result.ok());
+        EXPECT_EQ(result.set.mainPictures.addresses(), item.mainPictures);
+        EXPECT_EQ(result.set.colourPictures.addresses(), item.colourPictures);
         if (!item.colourNames.isEmpty()) {
             EXPECT_EQ(result.set.colourNames, item.colourNames);
         }
-        EXPECT_EQ(filled(result.set.descriptionPictures), item.descriptionPictures);
+        EXPECT_EQ(result.set.descriptionPictures.addresses(), item.descriptionPictures);
         EXPECT_EQ(result.set.itemTitle, item.itemTitle);
-        EXPECT_EQ(CollectMessages::summary(result.counts), summary);
-        EXPECT_EQ(previewPictureCount(),
+        EXPECT_EQ(CollectMessages::summary(result.set), summary);
+        EXPECT_EQ(previewPictureCount(result.set),
                   item.mainPictures.size() + item.colourPictures.size() + item.descriptionPictures.size());
     }
 
     void expectFailed(const CollectResult &result, const QString &message)
     {
         EXPECT_EQ(result.status, CollectResult::Status::Failed);
-        EXPECT_EQ(result.errorString, message);
+        EXPECT_EQ(CollectMessages::failure(result), message);
         EXPECT_TRUE(result.set.itemTitle.isEmpty());
-        EXPECT_TRUE(allNull(result.set.mainPictures));
-        EXPECT_TRUE(allNull(result.set.colourPictures));
-        EXPECT_TRUE(allNull(result.set.descriptionPictures));
+        EXPECT_TRUE(result.set.mainPictures.isEmpty());
+        EXPECT_TRUE(result.set.colourPictures.isEmpty());
+        EXPECT_TRUE(result.set.descriptionPictures.isEmpty());
     }
 
     // Today's page of the generation on both marketplaces: the gallery's thumbnails, the
@@ -152,7 +145,7 @@ protected:
     QtPageBrowser m_browser2{&m_profile, &m_host};
     QtPageBrowser m_browser3{&m_profile, &m_host}; // the description document's
     QtEventLoop m_loop;
-    CollectCommand m_command{m_browser1, m_browser2, m_browser3, m_loop};
+    CollectCommand m_command{m_browser1, m_browser3, m_loop};
 };
 
 } // namespace
@@ -205,8 +198,8 @@ TEST_F(CollectEndToEndTest, EitherLazyLoaderDeliversEveryPicture)
         SCOPED_TRACE(static_cast<int>(loader));
         const SampleItem item = m_shop.tallItem(3000, 100, loader);
         const CollectResult result = collect(item.url);
-        ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
-        EXPECT_EQ(filled(result.set.descriptionPictures), item.descriptionPictures);
+        ASSERT_TRUE(result.ok());
+        EXPECT_EQ(result.set.descriptionPictures.addresses(), item.descriptionPictures);
     }
 }
 
@@ -229,10 +222,9 @@ TEST(CollectEndToEndLifetime, PageThatGoesEndsTheWait)
     QWidget host;
     auto *itemBrowser = new QtPageBrowser(&profile, &host);
     itemBrowser->setParent(itemBrowser->view()); // goes with its view, as the program's do
-    QtPageBrowser previewBrowser(&profile, &host);
     QtPageBrowser descriptionBrowser(&profile, &host);
     QtEventLoop loop;
-    CollectCommand command{*itemBrowser, previewBrowser, descriptionBrowser, loop};
+    CollectCommand command{*itemBrowser, descriptionBrowser, loop};
     const auto result = started(command.run(shop.neverFinishingPage().toString()));
     ASSERT_TRUE(waitUntil([&] { return shop.server().requestCount(QStringLiteral("/pics/hang.jpg")) > 0; }));
 
@@ -240,7 +232,8 @@ TEST(CollectEndToEndLifetime, PageThatGoesEndsTheWait)
 
     ASSERT_TRUE(waitUntil([&] { return result->has_value(); }));
     EXPECT_EQ((*result)->status, CollectResult::Status::Failed);
-    EXPECT_EQ((*result)->errorString, QStringLiteral("采集失败:采集过程中网页已跳转或重新载入,请重新采集！"));
+    EXPECT_EQ(CollectMessages::failure(*(*result)),
+              QStringLiteral("采集失败:采集过程中网页已跳转或重新载入,请重新采集！"));
     EXPECT_FALSE(command.isRunning());
 }
 
@@ -277,12 +270,12 @@ TEST_F(CollectEndToEndTest, ReadsTheDescriptionDocumentThePageNames)
 
         const CollectResult result = collect(page.item.url);
 
-        ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
-        EXPECT_EQ(filled(result.set.mainPictures), page.item.mainPictures);
-        EXPECT_EQ(filled(result.set.colourPictures), page.item.colourPictures);
-        EXPECT_EQ(filled(result.set.descriptionPictures), document.pictures);
-        EXPECT_TRUE(result.descriptionFailure.isEmpty()) << result.descriptionFailure.toStdString();
-        EXPECT_EQ(CollectMessages::summary(result.counts),
+        ASSERT_TRUE(result.ok());
+        EXPECT_EQ(result.set.mainPictures.addresses(), page.item.mainPictures);
+        EXPECT_EQ(result.set.colourPictures.addresses(), page.item.colourPictures);
+        EXPECT_EQ(result.set.descriptionPictures.addresses(), document.pictures);
+        EXPECT_EQ(result.descriptionFailure, DescriptionProblem::None);
+        EXPECT_EQ(CollectMessages::summary(result.set),
                   QStringLiteral("图片采集完成,主图数:7,描述图数:5,总图数:12,可以进行下载！"));
         EXPECT_EQ(m_browser1.address(), page.item.url);
         EXPECT_TRUE(
@@ -295,9 +288,9 @@ TEST_F(CollectEndToEndTest, ReadsTheDescriptionDocumentThePageNames)
                           {true, QStringLiteral("/desc/unused.html")});
     m_shop.server().route(path, HttpResponse::html(page.markup));
     const CollectResult result = collect(page.item.url);
-    ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
-    EXPECT_EQ(filled(result.set.descriptionPictures), page.item.descriptionPictures);
-    EXPECT_TRUE(result.descriptionFailure.isEmpty()) << result.descriptionFailure.toStdString();
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.set.descriptionPictures.addresses(), page.item.descriptionPictures);
+    EXPECT_EQ(result.descriptionFailure, DescriptionProblem::None);
     EXPECT_TRUE(waitUntil([this] { return m_browser3.address() == QUrl(QStringLiteral("about:blank")); }));
 }
 
@@ -309,13 +302,13 @@ TEST_F(CollectEndToEndTest, DescriptionDocumentThatCannotBeReadKeepsTheRest)
 
     const CollectResult result = collect(page.item.url);
 
-    ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
-    EXPECT_EQ(filled(result.set.mainPictures), page.item.mainPictures);
-    EXPECT_EQ(filled(result.set.colourPictures), page.item.colourPictures);
-    EXPECT_TRUE(allNull(result.set.descriptionPictures));
-    EXPECT_FALSE(result.descriptionFailure.isEmpty());
-    EXPECT_EQ(result.notices, QStringList{CollectMessages::descriptionFailed(result.descriptionFailure)});
-    EXPECT_EQ(result.counts.description, 0);
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.set.mainPictures.addresses(), page.item.mainPictures);
+    EXPECT_EQ(result.set.colourPictures.addresses(), page.item.colourPictures);
+    EXPECT_TRUE(result.set.descriptionPictures.isEmpty());
+    EXPECT_NE(result.descriptionFailure, DescriptionProblem::None);
+    EXPECT_EQ(CollectMessages::notices(result).size(), 1);
+    EXPECT_TRUE(result.set.descriptionPictures.isEmpty());
 }
 
 // The marketplace serves the same address simplified or whole at random: a page that comes
@@ -345,16 +338,17 @@ TEST_F(CollectEndToEndTest, SimplifiedPageIsLoadedAgainUntilWhole)
     ASSERT_TRUE(waitUntil([&] { return result->has_value(); }));
     const CollectResult &collected = **result;
 
-    ASSERT_TRUE(collected.ok()) << collected.errorString.toStdString();
+    ASSERT_TRUE(collected.ok());
     EXPECT_EQ(m_shop.server().requestCount(path), 2);
     EXPECT_TRUE(reloads.contains(1));
-    EXPECT_EQ(filled(collected.set.mainPictures), dataPagePictures(port, gallery));
-    EXPECT_EQ(filled(collected.set.colourPictures), dataPagePictures(port, {QStringLiteral("v1")}));
+    EXPECT_EQ(collected.set.mainPictures.addresses(), dataPagePictures(port, gallery));
+    EXPECT_EQ(collected.set.colourPictures.addresses(), dataPagePictures(port, {QStringLiteral("v1")}));
     EXPECT_EQ(collected.set.colourNames, QStringList{QStringLiteral("雾蓝")});
-    EXPECT_EQ(filled(collected.set.descriptionPictures),
+    EXPECT_EQ(collected.set.descriptionPictures.addresses(),
               dataPagePictures(port, {QStringLiteral("d1"), QStringLiteral("d2")}));
     EXPECT_FALSE(collected.set.simplified);
-    EXPECT_TRUE(collected.notices.isEmpty()) << collected.notices.join(u'\n').toStdString();
+    EXPECT_TRUE(CollectMessages::notices(collected).isEmpty())
+        << CollectMessages::notices(collected).join(u'\n').toStdString();
 }
 
 // A page that stays simplified is loaded three times in all, then collected as it is, with a
@@ -368,12 +362,14 @@ TEST_F(CollectEndToEndTest, PageThatStaysSimplifiedIsSaid)
 
     const CollectResult result = collect(m_shop.server().url(path));
 
-    ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
+    ASSERT_TRUE(result.ok());
     EXPECT_EQ(m_shop.server().requestCount(path), 3);
-    EXPECT_EQ(filled(result.set.mainPictures),
+    EXPECT_EQ(result.set.mainPictures.addresses(),
               dataPagePictures(port, {QStringLiteral("g1"), QStringLiteral("g2")}));
     EXPECT_TRUE(result.set.simplified);
-    EXPECT_EQ(result.notices, QStringList{CollectMessages::servedSimplified()});
+    EXPECT_EQ(CollectMessages::notices(result),
+              QStringList{QStringLiteral(
+                  "消息提示:网站只给出了简化的商品页(没有描述图,主图可能不全),可稍后重新采集")});
 }
 
 // A description document that goes elsewhere once it has been scrolled to its end, while it
@@ -400,9 +396,9 @@ TEST_F(CollectEndToEndTest, DescriptionThatNavigatesAwayGivesNothingOfTheOtherPa
 
     const CollectResult result = collect(m_shop.server().url(path));
 
-    ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
-    EXPECT_EQ(result.descriptionFailure, CollectMessages::descriptionGone());
-    EXPECT_TRUE(allNull(result.set.descriptionPictures));
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.descriptionFailure, DescriptionProblem::Gone);
+    EXPECT_TRUE(result.set.descriptionPictures.isEmpty());
 }
 
 // A description document cut short by the time limit keeps the pictures it showed, in order,
@@ -425,11 +421,11 @@ TEST_F(CollectEndToEndTest, DescriptionCutShortKeepsWhatItShowed)
 
     const CollectResult result = collect(m_shop.server().url(path));
 
-    ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
-    EXPECT_EQ(result.descriptionCutShort, CollectMessages::descriptionTimedOut(3));
-    EXPECT_EQ(filled(result.set.descriptionPictures), dataPagePictures(port, {QStringLiteral("d1")}));
-    EXPECT_EQ(result.notices,
-              QStringList{CollectMessages::descriptionCutShort(CollectMessages::descriptionTimedOut(3))});
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.descriptionCutShort, DescriptionProblem::TimedOut);
+    EXPECT_EQ(result.set.descriptionPictures.addresses(), dataPagePictures(port, {QStringLiteral("d1")}));
+    EXPECT_EQ(CollectMessages::notices(result),
+              QStringList{QStringLiteral("消息提示:描述图未读完:描述页未能在采集时限3秒内读完")});
 }
 
 // The marketplace's login page (reached by a redirect) and its slider check (in a frame over
@@ -478,8 +474,8 @@ TEST_F(CollectEndToEndTest, LoginAndVerificationPagesAreNamed)
         SCOPED_TRACE(c.path.toStdString());
         const CollectResult result = collect(m_shop.server().url(c.path));
         EXPECT_EQ(result.status, CollectResult::Status::Blocked);
-        EXPECT_EQ(result.errorString, c.message);
-        EXPECT_TRUE(allNull(result.set.mainPictures));
+        EXPECT_EQ(CollectMessages::failure(result), c.message);
+        EXPECT_TRUE(result.set.mainPictures.isEmpty());
         EXPECT_EQ(m_browser1.address().path(), c.shownPath);
         EXPECT_TRUE(m_browser1.isVisible());
     }
@@ -512,10 +508,10 @@ TEST_F(CollectEndToEndTest, StrayMarksDoNotHideTodaysGallery)
 
     const CollectResult result = collect(page.item.url);
 
-    ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
-    EXPECT_EQ(filled(result.set.mainPictures), page.item.mainPictures);
-    EXPECT_EQ(filled(result.set.colourPictures), page.item.colourPictures);
-    EXPECT_EQ(filled(result.set.descriptionPictures), page.item.descriptionPictures);
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.set.mainPictures.addresses(), page.item.mainPictures);
+    EXPECT_EQ(result.set.colourPictures.addresses(), page.item.colourPictures);
+    EXPECT_EQ(result.set.descriptionPictures.addresses(), page.item.descriptionPictures);
 }
 
 // Collecting the page the browser shows, scrolled down, reloads it where it was shown: the
@@ -532,6 +528,6 @@ TEST_F(CollectEndToEndTest, PageScrolledDownIsCollectedFromTheTop)
 
     const CollectResult result = collect(item.url);
 
-    ASSERT_TRUE(result.ok()) << result.errorString.toStdString();
-    EXPECT_EQ(filled(result.set.descriptionPictures), item.descriptionPictures);
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.set.descriptionPictures.addresses(), item.descriptionPictures);
 }

@@ -3,10 +3,10 @@
 #include "app/MainFormCommands.h"
 #include "app/PictureChoiceModel.h"
 
+#include "app/CollectMessages.h"
 #include "app/LineMenu.h"
 #include "app/WaitUntil.h"
 #include "collect/CollectCommand.h"
-#include "collect/CollectMessages.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtPageBrowser.h"
 #include "support/CurrentLayoutPages.h"
@@ -149,7 +149,7 @@ protected:
         EXPECT_TRUE(waitUntil([this] {
             const QString top = messageLines().value(0);
             return top.startsWith(QStringLiteral("图片采集完成")) ||
-                   top.startsWith(QStringLiteral("采集失败")) || top == CollectMessages::stopped();
+                   top.startsWith(QStringLiteral("采集失败")) || top == QStringLiteral("采集已停止");
         }));
     }
     bool collectLineOnTop() const
@@ -385,7 +385,7 @@ TEST_F(MainFormEndToEndTest, SummaryAfterANoticeIsMarked)
     const QStringList lines = messageLines();
     ASSERT_GE(lines.size(), 2);
     EXPECT_EQ(lines[0], QStringLiteral("图片采集完成,主图数:7,描述图数:0,总图数:7,可以进行下载！"));
-    EXPECT_TRUE(lines[1].startsWith(CollectMessages::descriptionFailed(QString()))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("消息提示:描述图读取失败:"))) << lines[1].toStdString();
     const auto *list = control<QListWidget>(QStringLiteral("mesg"));
     EXPECT_FALSE(list->item(0)->icon().isNull());
     EXPECT_TRUE(list->item(1)->icon().isNull());
@@ -407,8 +407,8 @@ TEST_F(MainFormEndToEndTest, StopDuringTheReadyWaitEndsTheCollect)
     ASSERT_TRUE(stop.done());
     const QStringList lines = messageLines();
     ASSERT_FALSE(lines.isEmpty());
-    EXPECT_EQ(lines[0], CollectMessages::stopped());
-    EXPECT_TRUE(lines.contains(CollectMessages::busy()));
+    EXPECT_EQ(lines[0], QStringLiteral("采集已停止"));
+    EXPECT_TRUE(lines.contains(QStringLiteral("消息提示:图片采集正在进行,请等本次采集完成后再操作！")));
     EXPECT_TRUE(lines.contains(CollectMessages::downloadBusy()));
     EXPECT_TRUE(m_dialogs.folderAsked.isEmpty());
     EXPECT_TRUE(m_window->isEnabled());
@@ -684,7 +684,7 @@ TEST_F(MainFormEndToEndTest, EscStopsTheCollectAndKeepsTheSetBefore)
     typeAddress(tall.url);
     clickCollect();
     ASSERT_TRUE(stop.done());
-    EXPECT_EQ(messageLines().value(0), CollectMessages::stopped());
+    EXPECT_EQ(messageLines().value(0), QStringLiteral("采集已停止"));
     EXPECT_EQ(m_window->itemBrowser().loadGeneration(), generation);
     EXPECT_EQ(page.url(), tall.url);
     EXPECT_TRUE(m_window->isEnabled());

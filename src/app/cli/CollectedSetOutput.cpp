@@ -11,7 +11,7 @@ namespace {
 
 void appendSection(QString &out, const QString &heading, const PictureList &list)
 {
-    const QStringList addresses = filledSlots(list);
+    const QStringList addresses = list.addresses();
     out += QStringLiteral("  %1 (%2):\n").arg(heading).arg(addresses.size());
     for (const QString &address : addresses)
         out += QStringLiteral("    %1\n").arg(address);
@@ -30,10 +30,10 @@ QString collectedSetJson(const QString &address, const CollectedSet &set)
         return inArray.mid(1, inArray.size() - 2);
     };
     const auto list = [&json](const PictureList &pictures) {
-        return json(QJsonArray::fromStringList(filledSlots(pictures)));
+        return json(QJsonArray::fromStringList(pictures.addresses()));
     };
     QStringList colourNames;
-    for (int slot = 0; slot < countPictures(set.colourPictures); ++slot)
+    for (int slot = 0; slot < set.colourPictures.size(); ++slot)
         colourNames.append(colourNameAt(set, slot));
     return QStringLiteral(
                R"({"address":%1,"title":%2,"main":%3,"colour":%4,"colourNames":%5,"description":%6,"video":%7})")

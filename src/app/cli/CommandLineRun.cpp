@@ -2,6 +2,7 @@
 #include "app/cli/CommandLineRun.h"
 
 #include "app/CollectLines.h"
+#include "app/CollectMessages.h"
 #include "app/DownloadLines.h"
 #include "app/cli/CollectedSetOutput.h"
 #include "app/cli/CommandLineOptions.h"
@@ -180,7 +181,7 @@ public:
     {
         TerminalMessageList messages(m_terminal, prefix, m_options.pages == 1);
         TerminalDialogs dialogs(messages, m_options.saveFolder);
-        CollectCommand collectCommand(*m_itemBrowser, *m_previewBrowser, *m_descriptionBrowser, m_loop);
+        CollectCommand collectCommand(*m_itemBrowser, *m_descriptionBrowser, m_loop);
         collectCommand.setTimeLimit(m_options.timeoutSeconds);
         collectCommand.setScrollTurns(&m_scrollTurns);
 
@@ -198,7 +199,8 @@ public:
             // Whatever the page did, the next item starts on a fresh one.
             m_spent = true;
             if (collected.status != CollectResult::Status::Closing)
-                reportFailure(messages, QStringLiteral("%1: %2").arg(shownAddress, collected.errorString));
+                reportFailure(messages, QStringLiteral("%1: %2").arg(shownAddress,
+                                                                     CollectMessages::failure(collected)));
             if (collected.status == CollectResult::Status::Blocked) {
                 messages.writeLine(QStringLiteral(
                     "talvesk: log in or pass the check in the Talvesk window (talvesk without arguments); "
@@ -210,14 +212,17 @@ public:
             co_return outcome;
         }
         collectLines.showResult(collected);
-        if (!collected.descriptionFailure.isEmpty()) {
+        const auto problem = [&collected](DescriptionProblem which) {
+            return CollectMessages::descriptionProblem(which, collected.timeLimitSeconds);
+        };
+        if (collected.descriptionFailure != DescriptionProblem::None) {
             reportFailure(messages, QStringLiteral("%1: the description pictures could not be read: %2")
-                                        .arg(shownAddress, collected.descriptionFailure));
+                                        .arg(shownAddress, problem(collected.descriptionFailure)));
             outcome.status = ExitPicturesFailed;
         }
-        if (!collected.descriptionCutShort.isEmpty()) {
+        if (collected.descriptionCutShort != DescriptionProblem::None) {
             reportFailure(messages, QStringLiteral("%1: the description pictures were read only in part: %2")
-                                        .arg(shownAddress, collected.descriptionCutShort));
+                                        .arg(shownAddress, problem(collected.descriptionCutShort)));
             outcome.status = ExitPicturesFailed;
         }
         if (collected.set.simplified) {

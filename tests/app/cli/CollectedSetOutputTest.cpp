@@ -18,9 +18,9 @@ CollectedSet sampleSet()
     set.colourPictures.clear();
     set.descriptionPictures.clear();
     set.itemTitle = QStringLiteral("连衣裙 \"夏\"");
-    set.mainPictures[0] = QStringLiteral("http://img.example/m0.jpg");
-    set.mainPictures[1] = QStringLiteral("http://img.example/m1.jpg");
-    set.descriptionPictures[0] = QStringLiteral("https://img.example/d0.png");
+    set.mainPictures.put(0, QStringLiteral("http://img.example/m0.jpg"));
+    set.mainPictures.put(1, QStringLiteral("http://img.example/m1.jpg"));
+    set.descriptionPictures.put(0, QStringLiteral("https://img.example/d0.png"));
     return set;
 }
 

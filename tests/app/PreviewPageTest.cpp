@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "collect/PreviewPage.h"
+#include "app/PreviewPage.h"
 
-#include "platform/Waits.h"
 #include "support/FakeEventLoop.h"
 #include "support/FakePageBrowser.h"
 
@@ -12,12 +11,10 @@ using talvesk::CollectedSet;
 using talvesk::PageBrowser;
 using talvesk::PictureList;
 using talvesk::PreviewResult;
-using talvesk::Waits;
 using talvesk::writePreviewPage;
 using talvesk::test::FakeEventLoop;
 using talvesk::test::FakePageBrowser;
 using talvesk::test::runToEnd;
-using talvesk::test::started;
 
 namespace {
 
@@ -46,17 +43,15 @@ QString small(const char *list, int i)
 CollectedSet emptySet(const QString &title = QStringLiteral("宝贝"))
 {
     CollectedSet set;
-    set.mainPictures.clear();
-    set.colourPictures.clear();
-    set.descriptionPictures.clear();
     set.itemTitle = title;
     return set;
 }
 
 void fill(PictureList &list, const char *name, int n)
 {
+    list.clear();
     for (int i = 0; i < n; ++i)
-        list[i] = pic(name, i);
+        list.append(pic(name, i));
 }
 
 QString markup(const CollectedSet &set, const QString &address = kAddress)
@@ -86,9 +81,9 @@ TEST(PreviewPage, BreakAfterEveryThirdSmallPicture)
 TEST(PreviewPage, TitleAddressesAndNamesAreEscaped)
 {
     CollectedSet set = emptySet(QStringLiteral("<script>alert('x')</script> \"q\" & co"));
-    set.mainPictures[0] = QStringLiteral("http://a/x.jpg\" onerror=\"alert(1)");
-    set.descriptionPictures[0] = QStringLiteral("http://a/<b>.png");
-    set.colourPictures[0] = QStringLiteral("http://a/c.jpg");
+    set.mainPictures.append(QStringLiteral("http://a/x.jpg\" onerror=\"alert(1)"));
+    set.descriptionPictures.append(QStringLiteral("http://a/<b>.png"));
+    set.colourPictures.append(QStringLiteral("http://a/c.jpg"));
     set.colourNames = {QStringLiteral("<img src=x onerror=alert(2)>红")};
     const QString all = markup(set, QStringLiteral("http://a/?q=\"><script>x</script>&b='1'"));
     EXPECT_TRUE(all.startsWith(QStringLiteral(
@@ -112,12 +107,11 @@ struct PreviewRig
     PreviewRig() { loop.watch(browser); }
     PreviewResult write(const CollectedSet &set)
     {
-        return runToEnd(loop, writePreviewPage(browser, waits, set, kAddress));
+        return runToEnd(loop, writePreviewPage(browser, loop, set, kAddress));
     }
 
     FakeEventLoop loop;
     FakePageBrowser browser;
-    Waits waits{loop};
 };
 
 TEST(WritePreview, WaitsForTheBlankPageThenWritesTheFragments)
@@ -151,32 +145,6 @@ TEST(WritePreview, ReturnsToTheLoopOnceEvenWhenReadyAtOnce)
     EXPECT_TRUE(rig.write(emptySet()).ok());
     EXPECT_EQ(rig.loop.yields(), 1 + 1);
     EXPECT_EQ(rig.browser.written.size(), 1);
-}
-
-// An abort during the wait, or while the write waits for its answer, ends the preview at the
-// next turn; an answer coming later changes nothing.
-TEST(WritePreview, AbortEndsTheWait)
-{
-    for (const bool duringWrite : {false, true}) {
-        SCOPED_TRACE(duringWrite);
-        PreviewRig rig;
-        rig.browser.stateAfterNavigate =
-            duringWrite ? PageBrowser::LoadState::Finished : PageBrowser::LoadState::Loading;
-        rig.browser.holdReplies = duringWrite;
-        const auto result = started(writePreviewPage(rig.browser, rig.waits, emptySet(), kAddress));
-        rig.loop.runUntil([] { return false; }, 5);
-        ASSERT_FALSE(result->has_value());
-
-        rig.waits.abort();
-        ASSERT_FALSE(result->has_value());
-        rig.loop.step();
-        ASSERT_TRUE(result->has_value());
-        EXPECT_FALSE((*result)->ok());
-        EXPECT_FALSE((*result)->errorString.isEmpty());
-        rig.browser.answerHeld();
-        EXPECT_EQ(rig.browser.written.size(), duringWrite ? 1 : 0);
-        EXPECT_FALSE((*result)->ok());
-    }
 }
 
 TEST(WritePreview, BlankPageFailsToLoad)

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "collect/PreviewPage.h"
+#include "app/PreviewPage.h"
 
 #include "platform/PageBrowser.h"
 #include "platform/PageDocument.h"
@@ -45,16 +45,12 @@ const QString &breakFragment()
     return p;
 }
 
-// Main and colour sections: small pictures up to the first "null", a break after every third;
-// a picture with a name has it written under it.
+// Main and colour sections: small pictures, a break after every third; a picture with a name
+// has it written under it.
 int writeSmallPictures(QStringList &fragments, const PictureList &list, const QStringList &names = {})
 {
-    int count = 0;
-    for (int i = 0; i < PictureList::kSlots; ++i) {
-        if (list[i] == PictureList::nullSlot())
-            break;
-        ++count;
-        const QString picture = QStringLiteral("<img width=310 height=310 src=\"") + escaped(list[i]) +
+    for (int i = 0; i < list.size(); ++i) {
+        const QString picture = QStringLiteral("<img width=310 height=310 src=\"") + escaped(list.at(i)) +
                                 QStringLiteral(" \">&nbsp;</img>");
         const QString name = names.value(i);
         if (name.isEmpty())
@@ -67,22 +63,17 @@ int writeSmallPictures(QStringList &fragments, const PictureList &list, const QS
         if ((i + 1) % 3 == 0)
             fragments << breakFragment();
     }
-    return count;
+    return list.size();
 }
 
-// Description section: wide pictures up to the first "null", each followed by a break.
+// Description section: wide pictures, each followed by a break.
 int writeWidePictures(QStringList &fragments, const PictureList &list)
 {
-    int count = 0;
-    for (int i = 0; i < PictureList::kSlots; ++i) {
-        if (list[i] == PictureList::nullSlot())
-            break;
-        ++count;
-        fragments << QStringLiteral("<img width=750  src=\"") + escaped(list[i]) +
+    for (const QString &address : list)
+        fragments << QStringLiteral("<img width=750  src=\"") + escaped(address) +
                          QStringLiteral(" \">&nbsp;</img>")
                   << breakFragment();
-    }
-    return count;
+    return list.size();
 }
 
 } // namespace
@@ -115,9 +106,11 @@ PreviewPage buildPreviewPage(const CollectedSet &set, const QString &address)
     return page;
 }
 
-QCoro::Task<PreviewResult> writePreviewPage(PageBrowser &browser, Waits &waits, const CollectedSet &set,
-                                            const QString &address)
+QCoro::Task<PreviewResult> writePreviewPage(PageBrowser &browser, EventLoop &loop, CollectedSet set,
+                                            QString address)
 {
+    Waits waits(loop);
+    waits.dependOn(browser.presence());
     const PreviewPage page = buildPreviewPage(set, address);
     PreviewResult result;
     result.counts = page.counts;

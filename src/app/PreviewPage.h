@@ -10,8 +10,8 @@
 
 namespace talvesk {
 
+class EventLoop;
 class PageBrowser;
-class Waits;
 
 // The pictures a preview shows, list by list.
 struct PreviewCounts
@@ -49,9 +49,9 @@ struct PreviewResult
 
 // Loads a blank page into the browser, waits for it and writes the preview into it. Title,
 // address and picture addresses are HTML-escaped (& < > " '), so ordinary values give exactly
-// the usual markup and no value can inject markup or script. The set and the address are
-// read at once; the waits are the caller's, so its abort ends this one too.
-QCoro::Task<PreviewResult> writePreviewPage(PageBrowser &browser, Waits &waits, const CollectedSet &set,
-                                            const QString &address);
+// the usual markup and no value can inject markup or script. It holds its own copy of the set
+// and touches nothing else than the browser, and that only while it is there.
+QCoro::Task<PreviewResult> writePreviewPage(PageBrowser &browser, EventLoop &loop, CollectedSet set,
+                                            QString address);
 
 } // namespace talvesk
