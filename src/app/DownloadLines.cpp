@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/DownloadLines.h"
 
-#include "download/DownloadText.h"
+#include "app/DownloadWords.h"
 #include "platform/Dialogs.h"
 
 #include <QStringList>
