@@ -30,7 +30,8 @@ std::function<void(const QString &, std::function<void(QString)>)> saveFolderQue
 
 QString folderFailureLine(const DownloadResult &result)
 {
-    return QStringLiteral("无法创建文件夹:%1,原因:%2").arg(result.failedFolder, result.folderFailure);
+    return QStringLiteral("无法创建文件夹:%1,原因:%2")
+        .arg(result.failedFolder, folderFailureText(result.folderFailure));
 }
 
 QString manifestFailureLine(const DownloadResult &result)

@@ -2,6 +2,7 @@
 #include "app/DownloadWords.h"
 
 #include "download/DownloadText.h"
+#include "download/FolderCreation.h"
 
 namespace talvesk {
 
@@ -11,6 +12,28 @@ QString progressLine(int done, int total)
         .arg(done)
         .arg(total)
         .arg(progressPercent(done, total));
+}
+
+QString folderFailureText(const FolderFailure &failure)
+{
+    using Kind = FolderFailure::Kind;
+    switch (failure.kind) {
+    case Kind::MissingParent:
+        return QStringLiteral("上级文件夹不存在");
+    case Kind::NameTooLong:
+        return QStringLiteral("名称过长");
+    case Kind::NoPermission:
+        return QStringLiteral("没有写入权限");
+    case Kind::ParentNotFolder:
+        return QStringLiteral("上级路径不是文件夹");
+    case Kind::AllNamesTaken:
+        return QStringLiteral("同名文件夹过多");
+    case Kind::FileInTheWay:
+        return QStringLiteral("同名文件已存在");
+    case Kind::Other:
+        break;
+    }
+    return failure.systemMessage;
 }
 
 } // namespace talvesk

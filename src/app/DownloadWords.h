@@ -5,7 +5,12 @@
 
 namespace talvesk {
 
+struct FolderFailure;
+
 // The download's progress line: done of total pictures, and the percentage.
 QString progressLine(int done, int total);
+
+// Why a folder could not be made, as the line naming the folder says it.
+QString folderFailureText(const FolderFailure &failure);
 
 } // namespace talvesk

@@ -66,11 +66,11 @@ struct Batch
     bool video = false;
 };
 
-void failFolder(DownloadResult &result, const QString &folder, const QString &reason)
+void failFolder(DownloadResult &result, const QString &folder, const FolderFailure &failure)
 {
     result.outcome = DownloadResult::Outcome::FolderFailed;
     result.failedFolder = folder;
-    result.folderFailure = reason;
+    result.folderFailure = failure;
 }
 
 // The item folder, reported once settled, then a subfolder for each list.
@@ -86,7 +86,7 @@ bool createFolders(const DownloadRun &run, const QString &chosen, const QString 
     made.shortenedName = folderName.shortened ? folderName.name : QString();
     run.report(made);
     if (!item.ok()) {
-        failFolder(result, itemRequested, item.error);
+        failFolder(result, itemRequested, item.failure);
         return false;
     }
     result.itemFolder = item.path;
@@ -96,7 +96,7 @@ bool createFolders(const DownloadRun &run, const QString &chosen, const QString 
         const QString requested = joinPath(item.path, plan.subfolder);
         const FolderResult sub = createNewFolder(requested, plan.stemLength);
         if (!sub.ok()) {
-            failFolder(result, requested, sub.error);
+            failFolder(result, requested, sub.failure);
             return false;
         }
         plan.folder = sub.path;
@@ -198,7 +198,7 @@ QCoro::Task<DownloadResult> download(DownloadRun &run, const CollectedSet &set,
     if (run.options.makeChosenFolder) {
         const FolderResult made = createFolderPath(chosen);
         if (!made.ok()) {
-            failFolder(result, chosen, made.error);
+            failFolder(result, chosen, made.failure);
             co_return result;
         }
     }
@@ -297,7 +297,7 @@ QCoro::Task<DownloadResult> fetchAgain(DownloadRun &run, const RetryPlan &plan)
         const QString folder = QFileInfo(picture.fileName).absolutePath();
         const FolderResult made = createFolderPath(folder);
         if (!made.ok()) {
-            failFolder(result, folder, made.error);
+            failFolder(result, folder, made.failure);
             co_return result;
         }
     }

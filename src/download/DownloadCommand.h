@@ -2,6 +2,7 @@
 #pragma once
 
 #include "collect/PictureList.h"
+#include "download/FolderCreation.h"
 #include "download/ItemManifest.h"
 #include "download/PictureFetch.h"
 
@@ -109,7 +110,7 @@ struct DownloadResult
     QString itemFolder;
     bool itemFolderRemoved = false; // nothing was saved, so the item folder went again
     QString failedFolder;           // FolderFailed: the folder that could not be created
-    QString folderFailure;          // and why
+    FolderFailure folderFailure;    // and why
     // Done: the item folder's record (talvesk.json), written after the pictures; when it could
     // not be, where and why.
     ItemManifest manifest;

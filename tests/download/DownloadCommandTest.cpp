@@ -324,7 +324,7 @@ TEST_F(DownloadCommandTest, StopsWhenTheItemFolderCannotBeMade)
     const DownloadResult result = finishRun(command, m_set);
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::FolderFailed);
     EXPECT_EQ(result.failedFolder, joinPath(missing, m_set.itemTitle));
-    EXPECT_EQ(result.folderFailure, QStringLiteral("上级文件夹不存在"));
+    EXPECT_EQ(result.folderFailure.kind, FolderFailure::Kind::MissingParent);
     EXPECT_EQ(m_steps, QStringList{QStringLiteral("folder")});
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
     EXPECT_EQ(m_server.requests().size(), 0);
