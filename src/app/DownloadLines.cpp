@@ -107,7 +107,8 @@ void DownloadLines::showDone(const DownloadResult &result)
     QStringList failureLines;
     const RetryPlan retry = retryPlanOf(result);
     for (const FetchResult &failure : result.failures) {
-        failureLines.append(QStringLiteral("图片下载失败:%1,原因:%2").arg(failure.address, failure.reason));
+        failureLines.append(QStringLiteral("图片下载失败:%1,原因:%2")
+                                .arg(failure.address, fetchFailureText(failure.failure)));
         lineOnFolder(failureLines.last(), shownFolder);
     }
     if (result.failures.isEmpty())

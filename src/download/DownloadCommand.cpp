@@ -105,7 +105,8 @@ bool createFolders(const DownloadRun &run, const QString &chosen, const QString 
 }
 
 // What the item folder's record says of one picture once its fetch has ended.
-ManifestEntry entryOf(const PictureFile &picture, const FetchResult &fetched, const QString &itemFolder)
+ManifestEntry entryOf(const DownloadRun &run, const PictureFile &picture, const FetchResult &fetched,
+                      const QString &itemFolder)
 {
     ManifestEntry entry;
     entry.list = picture.list;
@@ -118,7 +119,8 @@ ManifestEntry entryOf(const PictureFile &picture, const FetchResult &fetched, co
         entry.bytes = fetched.bytes;
         entry.sha256 = QString::fromLatin1(fetched.sha256);
     } else {
-        entry.error = fetched.reason;
+        const auto &failureText = run.options.failureText;
+        entry.error = failureText ? failureText(fetched.failure) : unknownFailure();
     }
     return entry;
 }
@@ -169,7 +171,7 @@ QCoro::Task<> fetchBatches(DownloadRun &run, const QList<Batch> &batches, Downlo
         if (waits.aborted())
             co_return;
         for (qsizetype i = 0; i < batch.pictures.size(); ++i)
-            entries.append(entryOf(batch.pictures.at(i), queue.results().at(i), result.itemFolder));
+            entries.append(entryOf(run, batch.pictures.at(i), queue.results().at(i), result.itemFolder));
         done += queue.finishedCount();
     }
     if (!waits.aborted())
