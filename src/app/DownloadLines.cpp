@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/DownloadLines.h"
 
-#include "download/DownloadText.h"
+#include "app/DownloadWords.h"
 #include "platform/Dialogs.h"
 
 #include <QStringList>
@@ -30,7 +30,8 @@ std::function<void(const QString &, std::function<void(QString)>)> saveFolderQue
 
 QString folderFailureLine(const DownloadResult &result)
 {
-    return QStringLiteral("无法创建文件夹:%1,原因:%2").arg(result.failedFolder, result.folderFailure);
+    return QStringLiteral("无法创建文件夹:%1,原因:%2")
+        .arg(result.failedFolder, folderFailureText(result.folderFailure));
 }
 
 QString manifestFailureLine(const DownloadResult &result)
@@ -106,7 +107,8 @@ void DownloadLines::showDone(const DownloadResult &result)
     QStringList failureLines;
     const RetryPlan retry = retryPlanOf(result);
     for (const FetchResult &failure : result.failures) {
-        failureLines.append(QStringLiteral("图片下载失败:%1,原因:%2").arg(failure.address, failure.reason));
+        failureLines.append(QStringLiteral("图片下载失败:%1,原因:%2")
+                                .arg(failure.address, fetchFailureText(failure.failure)));
         lineOnFolder(failureLines.last(), shownFolder);
     }
     if (result.failures.isEmpty())

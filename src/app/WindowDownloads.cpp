@@ -2,6 +2,7 @@
 #include "app/WindowDownloads.h"
 
 #include "app/DownloadLines.h"
+#include "app/DownloadWords.h"
 #include "app/MainForm.h"
 #include "app/WindowMemory.h"
 #include "download/DownloadCommand.h"
@@ -73,6 +74,7 @@ WindowDownloads::Record &WindowDownloads::start()
     const QString kept = m_window.memory().saveFolder();
     options.startFolder = !kept.isEmpty() && QFileInfo(kept).isDir() ? kept : QDir::currentPath();
     options.askSaveFolder = saveFolderQuestion(m_window.dialogs());
+    options.failureText = fetchFailureText;
     // The command reports only while it runs, so while its record is there.
     options.progress = [this, shown = record.get()](const DownloadProgress &progress) {
         show(*shown, progress);

@@ -66,11 +66,11 @@ struct Batch
     bool video = false;
 };
 
-void failFolder(DownloadResult &result, const QString &folder, const QString &reason)
+void failFolder(DownloadResult &result, const QString &folder, const FolderFailure &failure)
 {
     result.outcome = DownloadResult::Outcome::FolderFailed;
     result.failedFolder = folder;
-    result.folderFailure = reason;
+    result.folderFailure = failure;
 }
 
 // The item folder, reported once settled, then a subfolder for each list.
@@ -86,7 +86,7 @@ bool createFolders(const DownloadRun &run, const QString &chosen, const QString 
     made.shortenedName = folderName.shortened ? folderName.name : QString();
     run.report(made);
     if (!item.ok()) {
-        failFolder(result, itemRequested, item.error);
+        failFolder(result, itemRequested, item.failure);
         return false;
     }
     result.itemFolder = item.path;
@@ -96,7 +96,7 @@ bool createFolders(const DownloadRun &run, const QString &chosen, const QString 
         const QString requested = joinPath(item.path, plan.subfolder);
         const FolderResult sub = createNewFolder(requested, plan.stemLength);
         if (!sub.ok()) {
-            failFolder(result, requested, sub.error);
+            failFolder(result, requested, sub.failure);
             return false;
         }
         plan.folder = sub.path;
@@ -105,7 +105,8 @@ bool createFolders(const DownloadRun &run, const QString &chosen, const QString 
 }
 
 // What the item folder's record says of one picture once its fetch has ended.
-ManifestEntry entryOf(const PictureFile &picture, const FetchResult &fetched, const QString &itemFolder)
+ManifestEntry entryOf(const DownloadRun &run, const PictureFile &picture, const FetchResult &fetched,
+                      const QString &itemFolder)
 {
     ManifestEntry entry;
     entry.list = picture.list;
@@ -118,7 +119,8 @@ ManifestEntry entryOf(const PictureFile &picture, const FetchResult &fetched, co
         entry.bytes = fetched.bytes;
         entry.sha256 = QString::fromLatin1(fetched.sha256);
     } else {
-        entry.error = fetched.reason;
+        const auto &failureText = run.options.failureText;
+        entry.error = failureText ? failureText(fetched.failure) : unknownFailure();
     }
     return entry;
 }
@@ -169,7 +171,7 @@ QCoro::Task<> fetchBatches(DownloadRun &run, const QList<Batch> &batches, Downlo
         if (waits.aborted())
             co_return;
         for (qsizetype i = 0; i < batch.pictures.size(); ++i)
-            entries.append(entryOf(batch.pictures.at(i), queue.results().at(i), result.itemFolder));
+            entries.append(entryOf(run, batch.pictures.at(i), queue.results().at(i), result.itemFolder));
         done += queue.finishedCount();
     }
     if (!waits.aborted())
@@ -198,7 +200,7 @@ QCoro::Task<DownloadResult> download(DownloadRun &run, const CollectedSet &set,
     if (run.options.makeChosenFolder) {
         const FolderResult made = createFolderPath(chosen);
         if (!made.ok()) {
-            failFolder(result, chosen, made.error);
+            failFolder(result, chosen, made.failure);
             co_return result;
         }
     }
@@ -297,7 +299,7 @@ QCoro::Task<DownloadResult> fetchAgain(DownloadRun &run, const RetryPlan &plan)
         const QString folder = QFileInfo(picture.fileName).absolutePath();
         const FolderResult made = createFolderPath(folder);
         if (!made.ok()) {
-            failFolder(result, folder, made.error);
+            failFolder(result, folder, made.failure);
             co_return result;
         }
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "collect/PictureList.h"
+#include "download/FolderCreation.h"
 #include "download/ItemManifest.h"
 #include "download/PictureFetch.h"
 
@@ -85,6 +86,9 @@ struct DownloadOptions
     // A download that saved nothing keeps the item folder it made and ends as any other: for a
     // caller that names the folder to others (the command line prints it).
     bool keepFolderWhenNothingSaved = false;
+    // How the item folder's record says why a picture was not saved: in the front end's words,
+    // as its lines say it. Unset: it says only that the reason is not known.
+    std::function<QString(const FetchFailure &)> failureText;
     FetchOptions fetch;
 };
 
@@ -109,9 +113,9 @@ struct DownloadResult
     QString itemFolder;
     bool itemFolderRemoved = false; // nothing was saved, so the item folder went again
     QString failedFolder;           // FolderFailed: the folder that could not be created
-    QString folderFailure;          // and why
+    FolderFailure folderFailure;    // and why
     // Done: the item folder's record (talvesk.json), written after the pictures; when it could
-    // not be, where and why.
+    // not be, where and why (the system's words).
     ItemManifest manifest;
     QString manifestFile;
     QString manifestFailure;

@@ -15,14 +15,6 @@ int progressPercent(int done, int total)
     return percent;
 }
 
-QString progressLine(int done, int total)
-{
-    return QStringLiteral("图片下载进度:%1/%2,已完成%3%")
-        .arg(done)
-        .arg(total)
-        .arg(progressPercent(done, total));
-}
-
 QString pictureFileTail(const QString &address)
 {
     static const QString forbidden = QStringLiteral("/\\:*?\"<>|");

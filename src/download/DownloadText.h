@@ -9,9 +9,6 @@ namespace talvesk {
 // 0 when total is 0.
 int progressPercent(int done, int total);
 
-// "图片下载进度:done/total,已完成p%".
-QString progressLine(int done, int total);
-
 // The last four characters of a picture address as they may end a file name: path separators,
 // control characters, unpaired surrogates and characters that a file name cannot hold (on any
 // common system) each become "_". The tail keeps its length, so two slots of one list never

@@ -19,18 +19,18 @@ constexpr int kMaxAttempts = 1000;
 
 enum class MkdirOutcome { Created, Taken, Failed };
 
-QString reasonFor(const std::error_code &error)
+FolderFailure failureOf(const std::error_code &error)
 {
     if (error == std::errc::no_such_file_or_directory)
-        return QStringLiteral("上级文件夹不存在");
+        return {FolderFailure::Kind::MissingParent};
     if (error == std::errc::filename_too_long)
-        return QStringLiteral("名称过长");
+        return {FolderFailure::Kind::NameTooLong};
     if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted ||
         error == std::errc::read_only_file_system)
-        return QStringLiteral("没有写入权限");
+        return {FolderFailure::Kind::NoPermission};
     if (error == std::errc::not_a_directory)
-        return QStringLiteral("上级路径不是文件夹");
-    return QString::fromLocal8Bit(error.message().c_str());
+        return {FolderFailure::Kind::ParentNotFolder};
+    return {FolderFailure::Kind::Other, QString::fromLocal8Bit(error.message().c_str())};
 }
 
 std::filesystem::path fileSystemPath(const QString &path)
@@ -38,7 +38,7 @@ std::filesystem::path fileSystemPath(const QString &path)
     return std::filesystem::u8path(QDir::fromNativeSeparators(path).toStdString());
 }
 
-MkdirOutcome makeOneFolder(const QString &path, QString *reason)
+MkdirOutcome makeOneFolder(const QString &path, FolderFailure *failure)
 {
     std::error_code error;
     const bool created = std::filesystem::create_directory(fileSystemPath(path), error);
@@ -47,7 +47,7 @@ MkdirOutcome makeOneFolder(const QString &path, QString *reason)
     // No error means a folder is there already; EEXIST means a file (or a dangling link) is.
     if (!error || error == std::errc::file_exists)
         return MkdirOutcome::Taken;
-    *reason = reasonFor(error);
+    *failure = failureOf(error);
     return MkdirOutcome::Failed;
 }
 
@@ -62,7 +62,7 @@ FolderResult createNewFolder(const QString &path, int stemLength)
     FolderResult result;
     QString candidate = path;
     for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
-        switch (makeOneFolder(candidate, &result.error)) {
+        switch (makeOneFolder(candidate, &result.failure)) {
         case MkdirOutcome::Created:
             result.path = candidate;
             return result;
@@ -73,7 +73,7 @@ FolderResult createNewFolder(const QString &path, int stemLength)
             break;
         }
     }
-    result.error = QStringLiteral("同名文件夹过多");
+    result.failure = {FolderFailure::Kind::AllNamesTaken};
     return result;
 }
 
@@ -83,12 +83,12 @@ FolderResult createFolderPath(const QString &path)
     const std::filesystem::path folder = fileSystemPath(path);
     std::error_code error;
     if (std::filesystem::exists(folder, error) && !std::filesystem::is_directory(folder, error)) {
-        result.error = QStringLiteral("同名文件已存在");
+        result.failure = {FolderFailure::Kind::FileInTheWay};
         return result;
     }
     std::filesystem::create_directories(folder, error);
     if (error)
-        result.error = reasonFor(error);
+        result.failure = failureOf(error);
     else
         result.path = path;
     return result;

@@ -5,11 +5,30 @@
 
 namespace talvesk {
 
+// Why a folder could not be made.
+struct FolderFailure
+{
+    enum class Kind {
+        MissingParent,
+        NameTooLong,
+        NoPermission, // also a read-only file system
+        ParentNotFolder,
+        AllNamesTaken, // the name and every numbered one after it
+        FileInTheWay,  // a file holds the folder's path
+        Other,         // systemMessage: the system's own words
+    };
+
+    Kind kind = Kind::Other;
+    QString systemMessage = {};
+
+    friend bool operator==(const FolderFailure &, const FolderFailure &) = default;
+};
+
 // The folder createNewFolder made, or why none could be made. Empty path means failure.
 struct FolderResult
 {
     QString path;
-    QString error;
+    FolderFailure failure = {};
 
     bool ok() const { return !path.isEmpty(); }
 };

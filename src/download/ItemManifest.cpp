@@ -68,6 +68,11 @@ QString manifestFileName()
     return QStringLiteral("talvesk.json");
 }
 
+QString unknownFailure()
+{
+    return QStringLiteral("?");
+}
+
 // Written by hand so the keys keep the documented order; QJsonObject would sort them.
 QByteArray manifestJson(const ItemManifest &manifest)
 {
@@ -116,7 +121,7 @@ std::optional<ItemManifest> parseManifest(const QByteArray &json)
         entry.error = picture.value(QLatin1String("error")).toString();
         // An entry that says neither where it is nor why not is no saved picture.
         if (!entry.saved() && entry.error.isEmpty())
-            entry.error = QStringLiteral("?");
+            entry.error = unknownFailure();
         manifest.pictures.append(entry);
     }
     return manifest;

@@ -46,6 +46,9 @@ struct ItemManifest
 };
 
 QString manifestFileName();
+// An entry's error when why is not known: a record that says nothing of a picture not saved,
+// or a download given no words for its failures.
+QString unknownFailure();
 
 // UTF-8, indented, keys in the documented order.
 QByteArray manifestJson(const ItemManifest &manifest);

@@ -57,19 +57,9 @@ bool isTransient(QNetworkReply::NetworkError error)
     }
 }
 
-QString unsupportedAddressReason()
+FetchFailure failureOf(FetchFailure::Kind kind)
 {
-    return QStringLiteral("不支持的地址类型");
-}
-
-QString timeoutReason()
-{
-    return QStringLiteral("超时");
-}
-
-QString connectionCutReason()
-{
-    return QStringLiteral("连接中断");
+    return FetchFailure{.kind = kind};
 }
 
 // A body that ended before its declared length. The network layer may finish such a reply
@@ -82,11 +72,6 @@ bool isCutShort(const QNetworkReply *reply, qint64 received)
         return false;
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     return length.isValid() && received < length.toLongLong();
-}
-
-QString diskFullReason()
-{
-    return QStringLiteral("磁盘空间不足");
 }
 
 // Less than this free after a failed save means the disk filled up under it.
@@ -107,7 +92,7 @@ PictureFetch::PictureFetch(QNetworkAccessManager &manager, const FetchOptions &o
     m_deadline.setSingleShot(true);
     m_deadline.setInterval(m_options.body == FetchOptions::Body::Video ? m_options.videoDeadlineMs
                                                                        : m_options.deadlineMs);
-    connect(&m_deadline, &QTimer::timeout, this, [this] { settle(false, timeoutReason()); });
+    connect(&m_deadline, &QTimer::timeout, this, [this] { settle(failureOf(FetchFailure::Kind::TimedOut)); });
 }
 
 PictureFetch::~PictureFetch()
@@ -118,7 +103,7 @@ PictureFetch::~PictureFetch()
 void PictureFetch::start()
 {
     if (!isWebAddress(QUrl(m_result.address))) {
-        settleLater(unsupportedAddressReason());
+        settleLater(failureOf(FetchFailure::Kind::UnsupportedAddress));
         return;
     }
     m_deadline.start();
@@ -184,9 +169,9 @@ bool PictureFetch::followRedirect()
         return false;
     const QUrl next = m_url.resolved(target.toUrl());
     if (!isWebAddress(next)) {
-        failAttempt(unsupportedAddressReason(), false);
+        failAttempt(failureOf(FetchFailure::Kind::UnsupportedAddress), false);
     } else if (++m_redirects > kMaxRedirects) {
-        failAttempt(QStringLiteral("重定向次数过多"), false);
+        failAttempt(failureOf(FetchFailure::Kind::TooManyRedirects), false);
     } else {
         dropReply();
         request(next);
@@ -199,19 +184,18 @@ qint64 PictureFetch::maxBytes() const
     return m_options.body == FetchOptions::Body::Video ? m_options.maxVideoBytes : m_options.maxBodyBytes;
 }
 
-QString PictureFetch::tooLargeReason() const
+FetchFailure PictureFetch::tooLarge() const
 {
-    const QString text = m_options.body == FetchOptions::Body::Video ? QStringLiteral("视频超过%1MB")
-                                                                     : QStringLiteral("图片超过%1MB");
-    return text.arg(maxBytes() / (1024 * 1024));
+    const bool video = m_options.body == FetchOptions::Body::Video;
+    return {.kind = video ? FetchFailure::Kind::VideoTooLarge : FetchFailure::Kind::PictureTooLarge,
+            .limitBytes = maxBytes()};
 }
 
-QString PictureFetch::notPictureReason() const
+FetchFailure PictureFetch::notPicture() const
 {
-    const QByteArray type = declaredType(m_reply);
-    const QString text = m_options.body == FetchOptions::Body::Video ? QStringLiteral("不是视频(%1)")
-                                                                     : QStringLiteral("不是图片(%1)");
-    return text.arg(type.isEmpty() ? QStringLiteral("无类型") : QString::fromLatin1(type));
+    const bool video = m_options.body == FetchOptions::Body::Video;
+    return {.kind = video ? FetchFailure::Kind::NotVideo : FetchFailure::Kind::NotPicture,
+            .detail = QString::fromLatin1(declaredType(m_reply))};
 }
 
 void PictureFetch::checkHeaders()
@@ -220,13 +204,13 @@ void PictureFetch::checkHeaders()
     if (refuseByStatus(status) || !isSuccess(status))
         return;
     if (isDocumentType(declaredType(m_reply))) {
-        failAttempt(notPictureReason(), false);
+        failAttempt(notPicture(), false);
         return;
     }
     // Refuse an oversized body before any of it arrives.
     const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
     if (length.isValid() && length.toLongLong() > maxBytes())
-        failAttempt(tooLargeReason(), false);
+        failAttempt(tooLarge(), false);
 }
 
 // True when the attempt has failed for a status no retry can mend.
@@ -237,7 +221,7 @@ bool PictureFetch::refuseByStatus(int status)
         return true;
     }
     if (status == 206) { // a part, and we never ask for one
-        failAttempt(QStringLiteral("HTTP 206"), false);
+        failAttempt({.kind = FetchFailure::Kind::HttpStatus, .code = status}, false);
         return true;
     }
     return false;
@@ -248,7 +232,7 @@ void PictureFetch::refuseInterimAnswer(int status)
     dropReply();
     Q_EMIT sharedConnectionsClosing();
     m_manager.clearConnectionCache();
-    failAttempt(QStringLiteral("无法处理临时应答(HTTP %1)").arg(status), false);
+    failAttempt({.kind = FetchFailure::Kind::InterimAnswer, .code = status}, false);
 }
 
 // Writes what has arrived once it is known to be a picture; false when the attempt has failed.
@@ -260,7 +244,7 @@ bool PictureFetch::readBody()
         return true; // an error page: reported when the reply finishes, never written
     m_received += chunk.size();
     if (m_received > maxBytes()) {
-        failAttempt(tooLargeReason(), false);
+        failAttempt(tooLarge(), false);
         return false;
     }
     if (chunk.isEmpty())
@@ -274,7 +258,7 @@ bool PictureFetch::readBody()
         if (verdict == PictureSniffer::Verdict::Undecided)
             return true;
         if (verdict == PictureSniffer::Verdict::NotPicture) {
-            failAttempt(notPictureReason(), false);
+            failAttempt(notPicture(), false);
             return false;
         }
         chunk = m_sniffer->takeStart();
@@ -283,7 +267,7 @@ bool PictureFetch::readBody()
         m_file = std::make_unique<QSaveFile>(m_result.fileName);
         // Unbuffered: the chunks are already bounded, and a full disk shows at the write.
         if (!m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-            failAttempt(describeFileError(), false);
+            failAttempt(fileFailure(), false);
             return false;
         }
         m_hash.reset();
@@ -293,7 +277,7 @@ bool PictureFetch::readBody()
     for (qsizetype written = 0; written < chunk.size();) {
         const qint64 n = m_file->write(chunk.constData() + written, chunk.size() - written);
         if (n <= 0) {
-            failAttempt(describeFileError(), false);
+            failAttempt(fileFailure(), false);
             return false;
         }
         m_hash.addData(QByteArrayView(chunk.constData() + written, n));
@@ -307,7 +291,7 @@ bool PictureFetch::readBody()
 void PictureFetch::checkProgress()
 {
     if (m_receivedInWindow < m_options.stallMinBytes)
-        failAttempt(timeoutReason(), true);
+        failAttempt(failureOf(FetchFailure::Kind::TimedOut), true);
     else
         m_receivedInWindow = 0;
 }
@@ -319,103 +303,102 @@ void PictureFetch::completeAttempt()
         return;
     const QNetworkReply::NetworkError error = m_reply->error();
     if (status != 0 && !isSuccess(status)) {
-        failAttempt(QStringLiteral("HTTP %1").arg(status), status >= 500);
+        failAttempt({.kind = FetchFailure::Kind::HttpStatus, .code = status}, status >= 500);
         return;
     }
     if (error != QNetworkReply::NoError) {
-        failAttempt(describeError(), isTransient(error));
+        failAttempt(networkFailure(), isTransient(error));
         return;
     }
     if (!readBody())
         return;
     if (isCutShort(m_reply, m_received)) {
-        failAttempt(connectionCutReason(), true);
+        failAttempt(failureOf(FetchFailure::Kind::ConnectionCut), true);
         return;
     }
     if (m_received == 0) {
-        failAttempt(QStringLiteral("图片内容为空"), false);
+        failAttempt(failureOf(FetchFailure::Kind::Empty), false);
         return;
     }
     if (m_sniffer->finish() != PictureSniffer::Verdict::Picture) {
-        failAttempt(notPictureReason(), false);
+        failAttempt(notPicture(), false);
         return;
     }
     // Names within one download never repeat; a file there already is not ours to replace.
     const QFileInfo target(m_result.fileName);
     if (target.exists() || target.isSymLink()) {
-        failAttempt(QStringLiteral("同名文件已存在"), false);
+        failAttempt(failureOf(FetchFailure::Kind::FileExists), false);
         return;
     }
     if (!m_file->commit()) {
         const QStorageInfo storage(target.absolutePath());
-        failAttempt(storage.isValid() && storage.bytesAvailable() < kNearlyFullBytes
-                        ? diskFullReason()
-                        : QStringLiteral("无法写入文件:保存失败"),
-                    false);
+        const bool full = storage.isValid() && storage.bytesAvailable() < kNearlyFullBytes;
+        failAttempt(failureOf(full ? FetchFailure::Kind::DiskFull : FetchFailure::Kind::CannotSave), false);
         return;
     }
     m_result.bytes = m_written;
     m_result.sha256 = m_hash.result().toHex();
-    settle(true, QString());
+    settle(std::nullopt);
 }
 
-QString PictureFetch::describeError() const
+FetchFailure PictureFetch::networkFailure() const
 {
     switch (m_reply->error()) {
     case QNetworkReply::ConnectionRefusedError:
-        return QStringLiteral("连接被拒绝");
+        return failureOf(FetchFailure::Kind::ConnectionRefused);
     case QNetworkReply::RemoteHostClosedError:
-        return connectionCutReason();
+        return failureOf(FetchFailure::Kind::ConnectionCut);
     case QNetworkReply::HostNotFoundError:
-        return QStringLiteral("找不到服务器");
+        return failureOf(FetchFailure::Kind::HostNotFound);
     case QNetworkReply::TimeoutError:
     case QNetworkReply::OperationCanceledError:
-        return timeoutReason();
+        return failureOf(FetchFailure::Kind::TimedOut);
     case QNetworkReply::UnknownContentError:
         if (m_reply->hasRawHeader("Content-Encoding"))
-            return QStringLiteral("图片数据解压失败(%1)")
-                .arg(QString::fromLatin1(m_reply->rawHeader("Content-Encoding")));
+            return {.kind = FetchFailure::Kind::Undecodable,
+                    .detail = QString::fromLatin1(m_reply->rawHeader("Content-Encoding"))};
         break;
     default:
         break;
     }
-    const QString text = m_reply->errorString();
-    return text.isEmpty() ? QStringLiteral("网络错误(代码%1)").arg(m_reply->error()) : text;
+    return {
+        .kind = FetchFailure::Kind::NetworkError, .code = m_reply->error(), .detail = m_reply->errorString()};
 }
 
-QString PictureFetch::describeFileError() const
+FetchFailure PictureFetch::fileFailure() const
 {
     if (m_file->error() == QFileDevice::ResourceError)
-        return diskFullReason();
-    return QStringLiteral("无法写入文件:%1").arg(m_file->errorString());
+        return failureOf(FetchFailure::Kind::DiskFull);
+    return {.kind = FetchFailure::Kind::CannotWrite, .detail = m_file->errorString()};
 }
 
-void PictureFetch::failAttempt(const QString &reason, bool transient)
+void PictureFetch::failAttempt(const FetchFailure &failure, bool transient)
 {
     dropAttempt();
     if (transient && m_attempts <= m_options.retries)
         startAttempt();
     else
-        settle(false, reason);
+        settle(failure);
 }
 
-void PictureFetch::settle(bool saved, const QString &reason)
+void PictureFetch::settle(const std::optional<FetchFailure> &failure)
 {
     dropAttempt();
     m_deadline.stop();
-    m_result.saved = saved;
-    m_result.reason = reason;
+    m_result.saved = !failure;
+    if (failure)
+        m_result.failure = *failure;
     m_finished = true;
     Q_EMIT finished();
 }
 
-void PictureFetch::settleLater(const QString &reason)
+void PictureFetch::settleLater(const FetchFailure &failure)
 {
     QMetaObject::invokeMethod(
         this,
-        [this, reason] {
+        [this, failure] {
             if (!m_finished)
-                settle(false, reason);
+                settle(failure);
         },
         Qt::QueuedConnection);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "download/FetchFailure.h"
 #include "download/PictureSniffer.h"
 
 #include <QCryptographicHash>
@@ -41,9 +42,9 @@ struct FetchResult
     QString address;
     QString fileName;
     bool saved = false;
-    QString reason;         // why it was not saved
-    qint64 bytes = 0;       // saved: the file's size
-    QByteArray sha256 = {}; // saved: of the file's bytes, lower-case hex
+    FetchFailure failure = {}; // once ended and not saved: why
+    qint64 bytes = 0;          // saved: the file's size
+    QByteArray sha256 = {};    // saved: of the file's bytes, lower-case hex
 };
 
 // Fetches one picture address into one file, asynchronously on a shared manager. Only http
@@ -90,18 +91,19 @@ private:
     void checkHeaders();
     bool refuseByStatus(int status);
     void refuseInterimAnswer(int status);
-    QString notPictureReason() const;
+    FetchFailure notPicture() const;
     bool readBody();
     void checkProgress();
     void completeAttempt();
-    void failAttempt(const QString &reason, bool transient);
-    void settle(bool saved, const QString &reason);
-    void settleLater(const QString &reason);
+    void failAttempt(const FetchFailure &failure, bool transient);
+    // Saved when there is no failure.
+    void settle(const std::optional<FetchFailure> &failure);
+    void settleLater(const FetchFailure &failure);
     void dropAttempt();
     void dropReply();
-    QString describeError() const;
-    QString describeFileError() const;
-    QString tooLargeReason() const;
+    FetchFailure networkFailure() const;
+    FetchFailure fileFailure() const;
+    FetchFailure tooLarge() const;
     qint64 maxBytes() const;
 
     QNetworkAccessManager &m_manager;

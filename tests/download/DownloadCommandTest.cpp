@@ -4,6 +4,7 @@
 #include "collect/PictureList.h"
 #include "download/PathJoin.h"
 #include "platform/qt/QtEventLoop.h"
+#include "support/DownloadFailurePrinter.h"
 #include "support/LocalHttpServer.h"
 #include "support/QStringPrinter.h"
 #include "support/TaskResult.h"
@@ -30,6 +31,7 @@
 using namespace talvesk;
 using talvesk::test::HttpRequest;
 using talvesk::test::HttpResponse;
+using Kind = talvesk::FetchFailure::Kind;
 
 namespace {
 
@@ -49,6 +51,12 @@ QString step(const DownloadProgress &progress)
     if (progress.step == DownloadProgress::Step::EmptyList)
         return QStringLiteral("empty %1").arg(static_cast<int>(progress.list));
     return QStringLiteral("%1/%2").arg(progress.done).arg(progress.total);
+}
+
+// Stands for a front end's words in the item folder's record: the failure, spelled out.
+QString recordedWords(const FetchFailure &failure)
+{
+    return QString::fromStdString(testing::PrintToString(failure));
 }
 
 QByteArray readFile(const QString &path)
@@ -109,6 +117,7 @@ protected:
             answer(m_folderAnswers.isEmpty() ? QString() : m_folderAnswers.takeFirst());
         };
         m_options.progress = [this](const DownloadProgress &progress) { m_steps.append(step(progress)); };
+        m_options.failureText = recordedWords;
     }
 
     QString url(const QString &path) const { return m_server.url(path).toString(); }
@@ -277,12 +286,12 @@ TEST_F(DownloadCommandTest, ReportsFailedPictures)
     EXPECT_EQ(result.saved, 1);
     ASSERT_EQ(result.failures.size(), 3);
     EXPECT_EQ(result.failures[0].address, url(QStringLiteral("/gone.jpg")));
-    EXPECT_EQ(result.failures[0].reason, QStringLiteral("HTTP 404"));
+    EXPECT_EQ(result.failures[0].failure, (FetchFailure{.kind = Kind::HttpStatus, .code = 404}));
     EXPECT_EQ(result.failures[0].fileName, item(QStringLiteral("主图/描述主图0.jpg")));
     EXPECT_EQ(result.failures[1].address, url(QStringLiteral("/cut.jpg")));
-    EXPECT_FALSE(result.failures[1].reason.isEmpty());
+    EXPECT_EQ(result.failures[1].failure.kind, Kind::ConnectionCut);
     EXPECT_EQ(result.failures[2].address, QStringLiteral("file:/etc/passwd?.jpg"));
-    EXPECT_EQ(result.failures[2].reason, QStringLiteral("不支持的地址类型"));
+    EXPECT_EQ(result.failures[2].failure.kind, Kind::UnsupportedAddress);
     EXPECT_EQ(result.failures[2].fileName, item(QStringLiteral("颜色图/颜色主图1.jpg")));
     EXPECT_TRUE(m_steps.contains(QStringLiteral("4/4")));
     EXPECT_EQ(entries(item(QStringLiteral("主图"))), QStringList{QStringLiteral("描述主图1.jpg")});
@@ -324,7 +333,7 @@ TEST_F(DownloadCommandTest, StopsWhenTheItemFolderCannotBeMade)
     const DownloadResult result = finishRun(command, m_set);
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::FolderFailed);
     EXPECT_EQ(result.failedFolder, joinPath(missing, m_set.itemTitle));
-    EXPECT_EQ(result.folderFailure, QStringLiteral("上级文件夹不存在"));
+    EXPECT_EQ(result.folderFailure.kind, FolderFailure::Kind::MissingParent);
     EXPECT_EQ(m_steps, QStringList{QStringLiteral("folder")});
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
     EXPECT_EQ(m_server.requests().size(), 0);
@@ -496,11 +505,11 @@ TEST_F(DownloadCommandTest, RecordAgreesWithTheFilesAndSaysWhatFailed)
         }
     }
     EXPECT_EQ(pictures.at(1).toObject().value(QStringLiteral("error")).toString(),
-              QStringLiteral("HTTP 404"));
+              recordedWords({.kind = Kind::HttpStatus, .code = 404}));
     EXPECT_EQ(pictures.at(2).toObject().value(QStringLiteral("name")).toString(),
               QStringLiteral("红色 \"大\""));
     EXPECT_EQ(pictures.at(4).toObject().value(QStringLiteral("error")).toString(),
-              QStringLiteral("不是视频(video/mp4)"));
+              recordedWords({.kind = Kind::NotVideo, .detail = QStringLiteral("video/mp4")}));
 }
 
 // A retry of the failed pictures updates the record in the item folder: the picture fetched
@@ -514,7 +523,7 @@ TEST_F(DownloadCommandTest, RetryUpdatesTheRecord)
     const DownloadResult first = download();
     ASSERT_EQ(first.failures.size(), 1);
     ASSERT_EQ(recordedPictures(item()).at(1).toObject().value(QStringLiteral("error")).toString(),
-              QStringLiteral("HTTP 503"));
+              recordedWords({.kind = Kind::HttpStatus, .code = 503}));
 
     m_server.route(QStringLiteral("/late.jpg"), HttpResponse::ok(bodyFor("/late.jpg")));
     const RetryPlan plan = retryPlanOf(first);

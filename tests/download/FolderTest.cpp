@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "download/FolderCreation.h"
 #include "download/PathJoin.h"
+#include "support/DownloadFailurePrinter.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 using namespace talvesk;
+using Kind = talvesk::FolderFailure::Kind;
 
 namespace {
 
@@ -42,7 +44,6 @@ TEST(Mkdiruser, CreatesAFreePathAsGiven)
     const QString wanted = in(dir, QStringLiteral("T"));
     const FolderResult made = createNewFolder(wanted, 1);
     EXPECT_EQ(made.path, wanted);
-    EXPECT_TRUE(made.error.isEmpty());
     EXPECT_TRUE(QFileInfo(wanted).isDir());
 }
 
@@ -74,17 +75,17 @@ TEST(Mkdiruser, ReportsFoldersThatCannotBeMade)
     QTemporaryDir dir;
     const FolderResult missing = createNewFolder(in(dir, QStringLiteral("no/T")), 1);
     EXPECT_FALSE(missing.ok());
-    EXPECT_EQ(missing.error, QStringLiteral("上级文件夹不存在"));
+    EXPECT_EQ(missing.failure, FolderFailure{Kind::MissingParent});
 
     const QString longName(300, QLatin1Char('x'));
     const FolderResult tooLong = createNewFolder(in(dir, longName), 300);
     EXPECT_FALSE(tooLong.ok());
-    EXPECT_EQ(tooLong.error, QStringLiteral("名称过长"));
+    EXPECT_EQ(tooLong.failure, FolderFailure{Kind::NameTooLong});
 
     writeFile(in(dir, QStringLiteral("file")), "x");
     const FolderResult underFile = createNewFolder(in(dir, QStringLiteral("file/T")), 1);
     EXPECT_FALSE(underFile.ok());
-    EXPECT_EQ(underFile.error, QStringLiteral("上级路径不是文件夹"));
+    EXPECT_EQ(underFile.failure, FolderFailure{Kind::ParentNotFolder});
 
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
               QStringList{QStringLiteral("file")});
@@ -102,7 +103,7 @@ TEST(Mkdiruser, ReportsAParentWithoutWritePermission)
     const FolderResult made = createNewFolder(joinPath(locked, QStringLiteral("T")), 1);
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_FALSE(made.ok());
-    EXPECT_EQ(made.error, QStringLiteral("没有写入权限"));
+    EXPECT_EQ(made.failure, FolderFailure{Kind::NoPermission});
 }
 
 // A parent already holding every candidate name ends with an error instead of searching on.
@@ -115,7 +116,7 @@ TEST(Mkdiruser, GivesUpAfterABoundedNumberOfCandidates)
         ASSERT_TRUE(parent.mkdir(QStringLiteral("T%1").arg(i)));
     const FolderResult made = createNewFolder(in(dir, QStringLiteral("T")), 1);
     EXPECT_FALSE(made.ok());
-    EXPECT_FALSE(made.error.isEmpty());
+    EXPECT_EQ(made.failure, FolderFailure{Kind::AllNamesTaken});
 }
 
 // A chosen folder loses a trailing separator, except a root.

@@ -3,6 +3,7 @@
 #include "app/WaitUntil.h"
 #include "download/FetchQueue.h"
 #include "download/PathJoin.h"
+#include "support/DownloadFailurePrinter.h"
 #include "support/LocalHttpServer.h"
 #include "support/QStringPrinter.h"
 
@@ -32,6 +33,7 @@ using talvesk::test::HttpRequest;
 using talvesk::test::HttpResponse;
 using talvesk::test::LocalHttpServer;
 using talvesk::test::waitUntil;
+using Kind = talvesk::FetchFailure::Kind;
 
 namespace {
 
@@ -159,7 +161,7 @@ TEST_F(PictureFetchTest, WritesTheBodyExactly)
     const QByteArray body = pictureBytes(300 * 1024);
     m_server.route(QStringLiteral("/a.jpg"), HttpResponse::ok(body, "image/jpeg"));
     const FetchResult result = fetch(m_server.url(QStringLiteral("/a.jpg")));
-    EXPECT_TRUE(result.saved) << qPrintable(result.reason);
+    EXPECT_TRUE(result.saved) << testing::PrintToString(result.failure);
     EXPECT_EQ(readFile(file()), body);
     EXPECT_EQ(entries(m_dir.path()), QStringList{QStringLiteral("p.jpg")});
 }
@@ -175,7 +177,7 @@ TEST_F(PictureFetchTest, KeepsAFileAlreadyThere)
     m_server.route(QStringLiteral("/a.jpg"), HttpResponse::ok(pictureBytes(100)));
     const FetchResult result = fetch(m_server.url(QStringLiteral("/a.jpg")));
     EXPECT_FALSE(result.saved);
-    EXPECT_EQ(result.reason, QStringLiteral("同名文件已存在"));
+    EXPECT_EQ(result.failure.kind, Kind::FileExists);
     EXPECT_EQ(readFile(file()), QByteArray(10000, 'X'));
     EXPECT_EQ(entries(m_dir.path()), QStringList{QStringLiteral("p.jpg")});
 }
@@ -188,12 +190,12 @@ TEST_F(PictureFetchTest, ErrorStatusWritesNoFile)
 
     const FetchResult gone = fetch(m_server.url(QStringLiteral("/gone.jpg")));
     EXPECT_FALSE(gone.saved);
-    EXPECT_EQ(gone.reason, QStringLiteral("HTTP 404"));
+    EXPECT_EQ(gone.failure, (FetchFailure{.kind = Kind::HttpStatus, .code = 404}));
     EXPECT_EQ(m_server.requestCount(QStringLiteral("/gone.jpg")), 1);
 
     const FetchResult broken = fetch(m_server.url(QStringLiteral("/broken.jpg")));
     EXPECT_FALSE(broken.saved);
-    EXPECT_EQ(broken.reason, QStringLiteral("HTTP 500"));
+    EXPECT_EQ(broken.failure, (FetchFailure{.kind = Kind::HttpStatus, .code = 500}));
     EXPECT_EQ(m_server.requestCount(QStringLiteral("/broken.jpg")), 3);
 
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
@@ -208,7 +210,7 @@ TEST_F(PictureFetchTest, RetriesATransientServerError)
         return ++calls == 1 ? HttpResponse::withStatus(500, "busy") : HttpResponse::ok(body);
     });
     const FetchResult result = fetch(m_server.url(QStringLiteral("/flaky.jpg")));
-    EXPECT_TRUE(result.saved) << qPrintable(result.reason);
+    EXPECT_TRUE(result.saved) << testing::PrintToString(result.failure);
     EXPECT_EQ(calls, 2);
     EXPECT_EQ(readFile(file()), body);
 }
@@ -221,14 +223,14 @@ TEST_F(PictureFetchTest, CutConnectionWritesNoFile)
                    HttpResponse::ok(pictureBytes(50000)).sendingOnly(20000, HttpResponse::Ending::Close));
     FetchResult result = fetch(m_server.url(QStringLiteral("/cut.jpg")));
     EXPECT_FALSE(result.saved);
-    EXPECT_EQ(result.reason, QStringLiteral("连接中断"));
+    EXPECT_EQ(result.failure.kind, Kind::ConnectionCut);
     EXPECT_EQ(m_server.requestCount(QStringLiteral("/cut.jpg")), 3);
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
 
     ShortBodyNetwork network;
     result = fetch(network, QUrl(QStringLiteral("http://127.0.0.1/short.jpg")));
     EXPECT_FALSE(result.saved);
-    EXPECT_EQ(result.reason, QStringLiteral("连接中断"));
+    EXPECT_EQ(result.failure.kind, Kind::ConnectionCut);
     EXPECT_EQ(network.requests, 3);
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
 }
@@ -242,7 +244,7 @@ TEST_F(PictureFetchTest, RefusedConnectionWritesNoFile)
     probe.close();
     const FetchResult result = fetch(QUrl(QStringLiteral("http://127.0.0.1:%1/a.jpg").arg(closedPort)));
     EXPECT_FALSE(result.saved);
-    EXPECT_EQ(result.reason, QStringLiteral("连接被拒绝"));
+    EXPECT_EQ(result.failure.kind, Kind::ConnectionRefused);
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
 }
 
@@ -256,7 +258,7 @@ TEST_F(PictureFetchTest, StalledTricklingAndEndlessTransfersTimeOut)
     for (const QString &path : {QStringLiteral("/stall.jpg"), QStringLiteral("/trickle.jpg")}) {
         const FetchResult result = fetch(m_server.url(path));
         EXPECT_FALSE(result.saved) << qPrintable(path);
-        EXPECT_EQ(result.reason, QStringLiteral("超时")) << qPrintable(path);
+        EXPECT_EQ(result.failure.kind, Kind::TimedOut) << qPrintable(path);
         EXPECT_EQ(m_server.requestCount(path), 3) << qPrintable(path);
     }
 
@@ -264,7 +266,7 @@ TEST_F(PictureFetchTest, StalledTricklingAndEndlessTransfersTimeOut)
     m_options.deadlineMs = 1000;
     const FetchResult endless = fetch(m_server.url(QStringLiteral("/trickle.jpg")));
     EXPECT_FALSE(endless.saved);
-    EXPECT_EQ(endless.reason, QStringLiteral("超时"));
+    EXPECT_EQ(endless.failure.kind, Kind::TimedOut);
     EXPECT_EQ(m_server.requestCount(QStringLiteral("/trickle.jpg")), 4);
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
 }
@@ -289,7 +291,8 @@ TEST_F(PictureFetchTest, RefusesOversizedBodies)
     for (const QString &path : {QStringLiteral("/big.jpg"), QStringLiteral("/endless.jpg")}) {
         const FetchResult result = fetch(m_server.url(path));
         EXPECT_FALSE(result.saved) << qPrintable(path);
-        EXPECT_EQ(result.reason, QStringLiteral("图片超过1MB")) << qPrintable(path);
+        EXPECT_EQ(result.failure, (FetchFailure{.kind = Kind::PictureTooLarge, .limitBytes = 1024 * 1024}))
+            << qPrintable(path);
         EXPECT_EQ(m_server.requestCount(path), 1) << qPrintable(path);
     }
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
@@ -309,11 +312,11 @@ TEST_F(PictureFetchTest, VideoHasItsOwnSizeLimit)
     m_server.route(QStringLiteral("/big.mp4"),
                    HttpResponse::ok(start + randomBytes(4 * 1024 * 1024), "video/mp4"));
     const FetchResult saved = fetch(m_server.url(QStringLiteral("/v.mp4")), QStringLiteral("1.mp4"));
-    EXPECT_TRUE(saved.saved) << qPrintable(saved.reason);
+    EXPECT_TRUE(saved.saved) << testing::PrintToString(saved.failure);
     EXPECT_EQ(saved.bytes, start.size() + 2 * 1024 * 1024);
     const FetchResult refused = fetch(m_server.url(QStringLiteral("/big.mp4")), QStringLiteral("2.mp4"));
     EXPECT_FALSE(refused.saved);
-    EXPECT_EQ(refused.reason, QStringLiteral("视频超过3MB"));
+    EXPECT_EQ(refused.failure, (FetchFailure{.kind = Kind::VideoTooLarge, .limitBytes = 3 * 1024 * 1024}));
     EXPECT_EQ(entries(m_dir.path()), QStringList{QStringLiteral("1.mp4")});
 }
 
@@ -336,7 +339,7 @@ TEST_F(PictureFetchTest, FetchesOnlyWebAddresses)
     for (const QString &address : addresses) {
         const FetchResult result = fetch(QUrl(address), QStringLiteral("out.jpg"));
         EXPECT_FALSE(result.saved) << qPrintable(address);
-        EXPECT_EQ(result.reason, QStringLiteral("不支持的地址类型")) << qPrintable(address);
+        EXPECT_EQ(result.failure.kind, Kind::UnsupportedAddress) << qPrintable(address);
         EXPECT_FALSE(QFile::exists(file(QStringLiteral("out.jpg")))) << qPrintable(address);
     }
 }
@@ -355,34 +358,35 @@ TEST_F(PictureFetchTest, ExplainsAnswersThatAreNoPicture)
     HttpResponse part = HttpResponse::ok(jpeg, "image/jpeg").withHeader("Content-Range", "bytes 0-1999/9000");
     part.status = 206;
     m_server.route(QStringLiteral("/loop.jpg"), HttpResponse::redirect("/loop.jpg").delayedBy(1));
-    const QList<QPair<HttpResponse, QString>> cases{
-        {HttpResponse::ok("<html>login</html>", "text/html; charset=utf-8"),
-         QStringLiteral("不是图片(text/html)")},
+    const auto notPicture = [](const char *type) {
+        return FetchFailure{.kind = Kind::NotPicture, .detail = QString::fromLatin1(type)};
+    };
+    const QList<QPair<HttpResponse, FetchFailure>> cases{
+        {HttpResponse::ok("<html>login</html>", "text/html; charset=utf-8"), notPicture("text/html")},
         {HttpResponse::ok("<html xmlns=\"http://www.w3.org/1999/xhtml\">error</html>",
                           "application/xhtml+xml"),
-         QStringLiteral("不是图片(application/xhtml+xml)")},
-        {HttpResponse::ok(R"({"error":"denied"})", "application/json"),
-         QStringLiteral("不是图片(application/json)")},
+         notPicture("application/xhtml+xml")},
+        {HttpResponse::ok(R"({"error":"denied"})", "application/json"), notPicture("application/json")},
         {HttpResponse::ok(randomBytes(3000), "Image/JPEG; q=1").withHeader("Content-Encoding", "x-pack"),
-         QStringLiteral("不是图片(image/jpeg)")},
+         notPicture("image/jpeg")},
         {HttpResponse::ok("<svg xmlns=\"http://www.w3.org/2000/svg\"/>", "image/png"),
-         QStringLiteral("不是图片(image/png)")},
-        {HttpResponse::ok(jpeg.left(2), "image/jpeg"), QStringLiteral("不是图片(image/jpeg)")},
-        {untyped, QStringLiteral("不是图片(无类型)")},
-        {HttpResponse::ok({}, "image/jpeg"), QStringLiteral("图片内容为空")},
-        {noContent, QStringLiteral("图片内容为空")},
-        {part, QStringLiteral("HTTP 206")},
-        {HttpResponse::redirect("/loop.jpg"), QStringLiteral("重定向次数过多")},
+         notPicture("image/png")},
+        {HttpResponse::ok(jpeg.left(2), "image/jpeg"), notPicture("image/jpeg")},
+        {untyped, notPicture("")},
+        {HttpResponse::ok({}, "image/jpeg"), {.kind = Kind::Empty}},
+        {noContent, {.kind = Kind::Empty}},
+        {part, {.kind = Kind::HttpStatus, .code = 206}},
+        {HttpResponse::redirect("/loop.jpg"), {.kind = Kind::TooManyRedirects}},
         {HttpResponse::ok(QByteArray::fromHex("1f8b0800000000000003") + QByteArray(200, 'q'), "image/jpeg")
              .withHeader("Content-Encoding", "gzip"),
-         QStringLiteral("图片数据解压失败(gzip)")},
+         {.kind = Kind::Undecodable, .detail = QStringLiteral("gzip")}},
     };
     for (qsizetype i = 0; i < cases.size(); ++i) {
         const QString path = QStringLiteral("/case%1.jpg").arg(i);
         m_server.route(path, cases[i].first);
         const FetchResult result = fetch(m_server.url(path));
         EXPECT_FALSE(result.saved) << qPrintable(path);
-        EXPECT_EQ(result.reason, cases[i].second) << qPrintable(path);
+        EXPECT_EQ(result.failure, cases[i].second) << qPrintable(path);
         EXPECT_EQ(m_server.requestCount(path), 1) << qPrintable(path);
     }
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
@@ -407,7 +411,7 @@ TEST_F(PictureFetchTest, SavesAPictureArrivingByteByByte)
         m_server.route(path, HttpResponse::ok(pictures[i].first, pictures[i].second).trickling(1));
         const QString name = QStringLiteral("f%1").arg(i);
         const FetchResult result = fetch(m_server.url(path), name);
-        EXPECT_TRUE(result.saved) << qPrintable(path) << ' ' << qPrintable(result.reason);
+        EXPECT_TRUE(result.saved) << qPrintable(path) << ' ' << testing::PrintToString(result.failure);
         EXPECT_EQ(readFile(file(name)), pictures[i].first) << qPrintable(path);
     }
 }
@@ -446,7 +450,7 @@ TEST_F(PictureFetchTest, InterimAnswerKeepsBodiesApart)
         ASSERT_EQ(failed.size(), 2) << concurrency;
         for (const FetchResult &failure : failed) {
             EXPECT_TRUE(failure.address.contains(QStringLiteral("/hint"))) << qPrintable(failure.address);
-            EXPECT_EQ(failure.reason, QStringLiteral("无法处理临时应答(HTTP 103)"));
+            EXPECT_EQ(failure.failure, (FetchFailure{.kind = Kind::InterimAnswer, .code = 103}));
         }
         for (int i = 0; i < paths.size(); ++i) {
             if (paths[i].startsWith(QStringLiteral("/hint")))
@@ -471,7 +475,7 @@ TEST_F(PictureFetchTest, ReportsAFullDisk)
     const QStringList left = entries(m_dir.path());
     umount2(target.constData(), MNT_DETACH);
     EXPECT_FALSE(result.saved);
-    EXPECT_EQ(result.reason, QStringLiteral("磁盘空间不足"));
+    EXPECT_EQ(result.failure.kind, Kind::DiskFull);
     EXPECT_TRUE(left.isEmpty()) << qPrintable(left.join(QLatin1Char(',')));
 #else
     GTEST_SKIP() << "needs a small file system of its own";
@@ -484,7 +488,8 @@ TEST_F(PictureFetchTest, ReportsAnUnwritableFile)
     m_server.route(QStringLiteral("/a.jpg"), HttpResponse::ok(pictureBytes(10)));
     const FetchResult result = fetch(m_server.url(QStringLiteral("/a.jpg")), QStringLiteral("missing/p.jpg"));
     EXPECT_FALSE(result.saved);
-    EXPECT_TRUE(result.reason.startsWith(QStringLiteral("无法写入文件:"))) << qPrintable(result.reason);
+    EXPECT_EQ(result.failure.kind, Kind::CannotWrite) << testing::PrintToString(result.failure);
+    EXPECT_FALSE(result.failure.detail.isEmpty());
 }
 
 // The queue never runs more fetches than allowed and reports failures in the order added.

@@ -4,6 +4,7 @@
 #include "app/CollectLines.h"
 #include "app/CollectMessages.h"
 #include "app/DownloadLines.h"
+#include "app/DownloadWords.h"
 #include "app/cli/CollectedSetOutput.h"
 #include "app/cli/CommandLineOptions.h"
 #include "app/cli/LongAddresses.h"
@@ -244,6 +245,7 @@ public:
         downloadOptions.makeChosenFolder = true;
         downloadOptions.keepFolderWhenNothingSaved = true;
         downloadOptions.askSaveFolder = saveFolderQuestion(dialogs);
+        downloadOptions.failureText = fetchFailureText;
         DownloadLines lines(messages, dialogs);
         downloadOptions.progress = [&lines](const DownloadProgress &progress) { lines.show(progress); };
         DownloadCommand download(m_loop, downloadOptions);

@@ -101,7 +101,10 @@ TEST(TerminalMessageList, ShowsTheLinesOfADownload)
         DownloadResult result;
         result.cancelled = true;
         result.total = 2;
-        result.failures.append({QStringLiteral("http://h/a.jpg"), {}, false, QStringLiteral("HTTP 404")});
+        result.failures.append({QStringLiteral("http://h/a.jpg"),
+                                {},
+                                false,
+                                {.kind = talvesk::FetchFailure::Kind::HttpStatus, .code = 404}});
         result.itemFolderRemoved = true;
         lines.showEnd(result);
     });
