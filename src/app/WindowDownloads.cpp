@@ -32,12 +32,7 @@ WindowDownloads::WindowDownloads(MainForm &window) : m_window(window)
 {
 }
 
-WindowDownloads::~WindowDownloads()
-{
-    // Out of the list first: a command that goes ends its run, whose end then finds no record.
-    std::vector<std::unique_ptr<Record>> records;
-    records.swap(m_records);
-}
+WindowDownloads::~WindowDownloads() = default;
 
 void WindowDownloads::download(const CollectedSet &set, const std::optional<PictureChoice> &choice)
 {

@@ -87,12 +87,195 @@ const QString &lazyDescriptionAttribute()
 
 } // namespace
 
-// Marks a collect as running and holds its waits and its report; when it ends, however it
-// ends, its clock and its time limit end too.
-class CollectCommand::Running final
+// What a command shares with its running collect: the pages it uses, its time limits, its
+// turn to scroll, its waits and its report. The running frames hold it, so a command may go
+// while they end.
+class CollectCommand::Session final
 {
 public:
-    Running(CollectCommand &command, Waits &waits, ProgressReport report) : m_command(command)
+    Session(PageBrowser &itemBrowser, PageBrowser &descriptionBrowser, EventLoop &loop)
+        : m_itemBrowser(itemBrowser), m_descriptionBrowser(&descriptionBrowser), m_loop(loop)
+    {
+    }
+
+    // The collect, holding its session for as long as it runs.
+    static QCoro::Task<CollectResult> run(std::shared_ptr<Session> self, QString address,
+                                          ProgressReport report)
+    {
+        co_return co_await self->collect(std::move(address), std::move(report));
+    }
+    void abort(CollectAbort reason);
+    // The command goes: the running collect ends from the event loop, reporting nothing more.
+    void leave();
+    void setDescriptionBrowser(PageBrowser &browser);
+
+    int m_timeLimitSeconds = 0;
+    ScrollTurns *m_scrollTurns = nullptr;
+    bool m_running = false;
+
+private:
+    QCoro::Task<CollectResult> collect(QString address, ProgressReport report);
+    class Running;
+
+    // How loading a page and bringing in its lazy pictures ended.
+    struct Visit
+    {
+        enum class End {
+            Ready,        // loaded, scrolled down, settled: its document is read next
+            LoadFailed,   // the load failed or was stopped
+            Gone,         // the page navigated away, or went
+            Blocked,      // a login or check page is shown instead (gate)
+            NoDocument,   // the browser shows no document
+            NoBody,       // it has no body to scroll
+            Unresponsive, // it gave no answer in time
+        };
+        End end = End::Gone;
+        MarketplaceGate::Kind gate = MarketplaceGate::Kind::None;
+        int generation = 0;
+        // How its scroll phase ended: at the bottom, or at a limit of a page still growing.
+        ScrollPhase::End scrolled = ScrollPhase::End::Bottom;
+        ItemData data;                 // an item page's, read after its load
+        bool servedSimplified = false; // its data named no description at its last load
+        std::unique_ptr<PageDocument> document;
+    };
+
+    // How a read of the description document ended.
+    struct DescriptionRead
+    {
+        DescriptionProblem failure = DescriptionProblem::None;    // nothing could be read, why
+        DescriptionProblem cutShort = DescriptionProblem::None;   // read in part, why
+        bool stopped = false;                                     // 停止 ended it
+        MarketplaceGate::Kind gate = MarketplaceGate::Kind::None; // a login or check page instead
+    };
+
+    // Loads the address into the browser and brings in its lazy pictures: the load, a check
+    // for a login or check page, the scroll phase, the settle, the check again.
+    QCoro::Task<Visit> visit(Waits &waits, PageBrowser &browser, const QString &address);
+    QCoro::Task<Visit::End> waitUntilLoaded(Waits &waits, PageBrowser &browser, int generation);
+    // Whether the browser's page is a login or check page, by its address and what it shows.
+    QCoro::Task<MarketplaceGate::Kind> gateOf(Waits &waits, PageBrowser &browser, PageDocument &document);
+    // Fills the set from one read of the page: the classic blocks or today's areas.
+    // readAsClassic tells whether the classic blocks filled it.
+    QCoro::Task<CollectFailure> readPictures(Waits &waits, PageDocument &document, int generation,
+                                             CollectedSet &set, bool &readAsClassic);
+    // The page's data, as its scripts hold it; nothing found when it cannot be read.
+    QCoro::Task<ItemData> readData(Waits &waits, PageDocument &document);
+    // Whether the page holds a description of its own.
+    QCoro::Task<bool> holdsDescription(Waits &waits, PageDocument &document);
+    // The description document the page's data names, when it names one.
+    QCoro::Task<DescriptionRead> readNamedDescription(Waits &waits, const DescriptionAddress &named,
+                                                      PictureList &pictures);
+    QCoro::Task<DescriptionRead> readDescriptionDocument(const QUrl &url, PictureList &pictures);
+    // The pictures a description document shows now, into pictures; empty when read, else why not.
+    QCoro::Task<DescriptionProblem> readShownPictures(Waits &waits, PageDocument &document, int generation,
+                                                      PictureList &pictures);
+    // How a visit ends when a read of its page fails this way, unless the page is gone or
+    // gave no answer.
+    static Visit::End endOf(ReadFailure failure, Visit::End otherwise);
+    // Why the description document could not be read, when its visit or its read ended so.
+    static DescriptionProblem descriptionFailureOf(Visit::End end);
+    // Why a read of the item page failed for this reason, unless the page went or gave no answer.
+    CollectFailure readFailure(int generation, ReadFailure failure, CollectFailure otherwise) const;
+    static CollectFailure visitFailure(const Visit &visit);
+    CollectResult ended();
+    CollectResult fail(CollectFailure failure);
+    CollectResult blocked(MarketplaceGate::Kind gate);
+    // Starts loading the description document the data names, for today's page, so that it
+    // loads while the item page scrolls.
+    void preloadDescription(const ItemData &data);
+    // Waits for a turn to scroll, when pages take turns, with the time limit stopped meanwhile.
+    QCoro::Task<ScrollTurns::Turn> turnToScroll(Waits &waits);
+    // The description document's time limit, in seconds: the collect's, or a default.
+    int descriptionTimeLimit() const;
+    // Ends the collect, or its description read, once the time limit runs out from now on.
+    void armTimeLimit();
+    void setPhase(CollectProgress::Phase phase);
+    // Reports the seconds since the collect began, in its phase.
+    void showElapsed();
+    // Reports at every whole second, whatever the collect waits for.
+    void keepClock();
+
+    PageBrowser &m_itemBrowser;
+    PageBrowser *m_descriptionBrowser;
+    EventLoop &m_loop;
+    ProgressReport m_report; // the running collect's
+    CollectProgress::Phase m_phase = CollectProgress::Phase::Loading;
+    std::int64_t m_startedAt = 0;         // by the loop's clock
+    std::unique_ptr<PendingCall> m_clock; // the next report of the time
+    Waits *m_waits = nullptr;             // the running collect's
+    Waits *m_descriptionWaits = nullptr;  // the running description document read's
+    bool m_descriptionTimedOut = false;
+    bool m_descriptionStopped = false;
+    // The description document loaded ahead while the item page scrolls, until it is read.
+    QString m_preloadedAddress;
+    int m_preloadedGeneration = -1;
+    int m_reload = 0;                          // of the item page, while it is loaded again
+    std::optional<CollectAbort> m_abortReason; // of the running collect, once ended from outside
+    std::unique_ptr<PendingCall> m_deadline;
+    std::int64_t m_deadlineAt = 0; // by the loop's clock, when there is a time limit
+};
+
+CollectCommand::CollectCommand(PageBrowser &itemBrowser, PageBrowser &descriptionBrowser, EventLoop &loop)
+    : m_session(std::make_shared<Session>(itemBrowser, descriptionBrowser, loop))
+{
+}
+
+CollectCommand::~CollectCommand()
+{
+    m_session->leave();
+}
+
+void CollectCommand::setTimeLimit(int seconds)
+{
+    m_session->m_timeLimitSeconds = seconds;
+}
+
+void CollectCommand::setDescriptionBrowser(PageBrowser &browser)
+{
+    m_session->setDescriptionBrowser(browser);
+}
+
+void CollectCommand::setScrollTurns(ScrollTurns *turns)
+{
+    m_session->m_scrollTurns = turns;
+}
+
+QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport report)
+{
+    return Session::run(m_session, std::move(address), std::move(report));
+}
+
+void CollectCommand::abort(CollectAbort reason)
+{
+    m_session->abort(reason);
+}
+
+bool CollectCommand::isRunning() const
+{
+    return m_session->m_running;
+}
+
+void CollectCommand::Session::leave()
+{
+    // Ended as by the program's closing, from the loop: nothing more is reported.
+    if (!m_running)
+        return;
+    m_report = nullptr;
+    m_clock.reset();
+    if (!m_abortReason)
+        m_abortReason = CollectAbort::Closing;
+    // Also when a browser has gone already: its going may not have woken the wait.
+    m_waits->abort();
+    if (m_descriptionWaits)
+        m_descriptionWaits->abort();
+}
+
+// Marks a collect as running and holds its waits and its report; when it ends, however it
+// ends, its clock and its time limit end too.
+class CollectCommand::Session::Running final
+{
+public:
+    Running(Session &command, Waits &waits, ProgressReport report) : m_command(command)
     {
         m_command.m_running = true;
         m_command.m_waits = &waits;
@@ -112,37 +295,17 @@ public:
     Running &operator=(const Running &) = delete;
 
 private:
-    CollectCommand &m_command;
+    Session &m_command;
 };
 
-CollectCommand::CollectCommand(PageBrowser &itemBrowser, PageBrowser &descriptionBrowser, EventLoop &loop)
-    : m_itemBrowser(itemBrowser), m_descriptionBrowser(&descriptionBrowser), m_loop(loop)
-{
-}
-
-CollectCommand::~CollectCommand()
-{
-    // The running collect refers to this command: it ends now and reports nothing more. Its
-    // own waits are marked first, so that when the description read returns into it, it
-    // returns too.
-    if (m_waits) {
-        m_abortReason = CollectAbort::Closing;
-        m_report = nullptr;
-        m_clock.reset();
-        m_waits->abortBeforeDestruction();
-        if (m_descriptionWaits)
-            m_descriptionWaits->abortBeforeDestruction();
-    }
-}
-
-void CollectCommand::setDescriptionBrowser(PageBrowser &browser)
+void CollectCommand::Session::setDescriptionBrowser(PageBrowser &browser)
 {
     Q_ASSERT(!m_running);
     if (!m_running)
         m_descriptionBrowser = &browser;
 }
 
-void CollectCommand::abort(CollectAbort reason)
+void CollectCommand::Session::abort(CollectAbort reason)
 {
     if (!m_waits || m_waits->aborted())
         return;
@@ -159,7 +322,7 @@ void CollectCommand::abort(CollectAbort reason)
         m_descriptionWaits->abort();
 }
 
-QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport report)
+QCoro::Task<CollectResult> CollectCommand::Session::collect(QString address, ProgressReport report)
 {
     // A second run would reset scrollStep under the first one's scroll phase.
     if (m_running)
@@ -247,8 +410,8 @@ QCoro::Task<CollectResult> CollectCommand::run(QString address, ProgressReport r
     co_return result;
 }
 
-QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrowser &browser,
-                                                         const QString &address)
+QCoro::Task<CollectCommand::Session::Visit> CollectCommand::Session::visit(Waits &waits, PageBrowser &browser,
+                                                                           const QString &address)
 {
     // The item page's phases are the collect's; the description document's are all one.
     const bool itemPage = &browser == &m_itemBrowser;
@@ -378,7 +541,7 @@ QCoro::Task<CollectCommand::Visit> CollectCommand::visit(Waits &waits, PageBrows
     co_return visit;
 }
 
-void CollectCommand::preloadDescription(const ItemData &data)
+void CollectCommand::Session::preloadDescription(const ItemData &data)
 {
     if (!data.found || data.description.url.isEmpty())
         return;
@@ -387,7 +550,7 @@ void CollectCommand::preloadDescription(const ItemData &data)
     m_preloadedGeneration = m_descriptionBrowser->loadGeneration();
 }
 
-QCoro::Task<ScrollTurns::Turn> CollectCommand::turnToScroll(Waits &waits)
+QCoro::Task<ScrollTurns::Turn> CollectCommand::Session::turnToScroll(Waits &waits)
 {
     if (!m_scrollTurns)
         co_return ScrollTurns::Turn();
@@ -402,12 +565,12 @@ QCoro::Task<ScrollTurns::Turn> CollectCommand::turnToScroll(Waits &waits)
     co_return turn;
 }
 
-int CollectCommand::descriptionTimeLimit() const
+int CollectCommand::Session::descriptionTimeLimit() const
 {
     return m_timeLimitSeconds > 0 ? m_timeLimitSeconds : kDescriptionTimeLimitSeconds;
 }
 
-void CollectCommand::armTimeLimit()
+void CollectCommand::Session::armTimeLimit()
 {
     if (m_timeLimitSeconds <= 0)
         return;
@@ -415,13 +578,13 @@ void CollectCommand::armTimeLimit()
     m_deadline = m_loop.after(static_cast<int>(left), [this] { abort(CollectAbort::TimeLimit); });
 }
 
-void CollectCommand::setPhase(CollectProgress::Phase phase)
+void CollectCommand::Session::setPhase(CollectProgress::Phase phase)
 {
     m_phase = phase;
     showElapsed();
 }
 
-void CollectCommand::showElapsed()
+void CollectCommand::Session::showElapsed()
 {
     if (!m_report)
         return;
@@ -433,7 +596,7 @@ void CollectCommand::showElapsed()
     m_report(progress);
 }
 
-void CollectCommand::keepClock()
+void CollectCommand::Session::keepClock()
 {
     const int untilNextSecond = 1000 - static_cast<int>((m_loop.now() - m_startedAt) % 1000);
     m_clock = m_loop.after(untilNextSecond, [this] {
@@ -442,8 +605,8 @@ void CollectCommand::keepClock()
     });
 }
 
-QCoro::Task<CollectCommand::Visit::End> CollectCommand::waitUntilLoaded(Waits &waits, PageBrowser &browser,
-                                                                        int generation)
+QCoro::Task<CollectCommand::Session::Visit::End>
+CollectCommand::Session::waitUntilLoaded(Waits &waits, PageBrowser &browser, int generation)
 {
     for (;;) {
         // A failed load, Stop, or a navigation of the page's or the user's own ends the wait.
@@ -464,8 +627,8 @@ QCoro::Task<CollectCommand::Visit::End> CollectCommand::waitUntilLoaded(Waits &w
     }
 }
 
-QCoro::Task<MarketplaceGate::Kind> CollectCommand::gateOf(Waits &waits, PageBrowser &browser,
-                                                          PageDocument &document)
+QCoro::Task<MarketplaceGate::Kind> CollectCommand::Session::gateOf(Waits &waits, PageBrowser &browser,
+                                                                   PageDocument &document)
 {
     const PageAnswer<ShownMarks> marks =
         co_await waits.answer<PageAnswer<ShownMarks>>([&](PageDocument::Reply<ShownMarks> reply) {
@@ -478,8 +641,9 @@ QCoro::Task<MarketplaceGate::Kind> CollectCommand::gateOf(Waits &waits, PageBrow
                     : MarketplaceGate::ofAddress(browser.address());
 }
 
-QCoro::Task<CollectFailure> CollectCommand::readPictures(Waits &waits, PageDocument &document, int generation,
-                                                         CollectedSet &set, bool &readAsClassic)
+QCoro::Task<CollectFailure> CollectCommand::Session::readPictures(Waits &waits, PageDocument &document,
+                                                                  int generation, CollectedSet &set,
+                                                                  bool &readAsClassic)
 {
     const QStringList classicIds{detailId(), skuId(), tmallId(), descriptionId()};
     const PageAnswer<ItemPageReading> reading =
@@ -541,7 +705,7 @@ QCoro::Task<CollectFailure> CollectCommand::readPictures(Waits &waits, PageDocum
     co_return CollectFailure::None;
 }
 
-QCoro::Task<ItemData> CollectCommand::readData(Waits &waits, PageDocument &document)
+QCoro::Task<ItemData> CollectCommand::Session::readData(Waits &waits, PageDocument &document)
 {
     const PageAnswer<QStringList> scripts =
         co_await waits.answer<PageAnswer<QStringList>>([&](PageDocument::Reply<QStringList> reply) {
@@ -561,7 +725,7 @@ QCoro::Task<ItemData> CollectCommand::readData(Waits &waits, PageDocument &docum
     co_return data;
 }
 
-QCoro::Task<bool> CollectCommand::holdsDescription(Waits &waits, PageDocument &document)
+QCoro::Task<bool> CollectCommand::Session::holdsDescription(Waits &waits, PageDocument &document)
 {
     static const QStringList descriptions{CurrentLayout::descriptionContainers()};
     const PageAnswer<ShownMarks> marks =
@@ -571,8 +735,9 @@ QCoro::Task<bool> CollectCommand::holdsDescription(Waits &waits, PageDocument &d
     co_return marks && marks->selectorsShown.value(0);
 }
 
-QCoro::Task<CollectCommand::DescriptionRead>
-CollectCommand::readNamedDescription(Waits &waits, const DescriptionAddress &named, PictureList &pictures)
+QCoro::Task<CollectCommand::Session::DescriptionRead>
+CollectCommand::Session::readNamedDescription(Waits &waits, const DescriptionAddress &named,
+                                              PictureList &pictures)
 {
     DescriptionRead read;
     if (!named.named)
@@ -590,8 +755,8 @@ CollectCommand::readNamedDescription(Waits &waits, const DescriptionAddress &nam
     co_return read;
 }
 
-QCoro::Task<CollectCommand::DescriptionRead> CollectCommand::readDescriptionDocument(const QUrl &url,
-                                                                                     PictureList &pictures)
+QCoro::Task<CollectCommand::Session::DescriptionRead>
+CollectCommand::Session::readDescriptionDocument(const QUrl &url, PictureList &pictures)
 {
     DescriptionRead read;
     Waits waits(m_loop);
@@ -660,8 +825,10 @@ QCoro::Task<CollectCommand::DescriptionRead> CollectCommand::readDescriptionDocu
     co_return read;
 }
 
-QCoro::Task<DescriptionProblem> CollectCommand::readShownPictures(Waits &waits, PageDocument &document,
-                                                                  int generation, PictureList &pictures)
+QCoro::Task<DescriptionProblem> CollectCommand::Session::readShownPictures(Waits &waits,
+                                                                           PageDocument &document,
+                                                                           int generation,
+                                                                           PictureList &pictures)
 {
     const PageAnswer<PageImages> images =
         co_await waits.answer<PageAnswer<PageImages>>([&](PageDocument::Reply<PageImages> reply) {
@@ -681,7 +848,7 @@ QCoro::Task<DescriptionProblem> CollectCommand::readShownPictures(Waits &waits, 
     co_return DescriptionProblem::None;
 }
 
-CollectCommand::Visit::End CollectCommand::endOf(ReadFailure failure, Visit::End otherwise)
+CollectCommand::Session::Visit::End CollectCommand::Session::endOf(ReadFailure failure, Visit::End otherwise)
 {
     switch (failure) {
     case ReadFailure::Gone:
@@ -694,7 +861,7 @@ CollectCommand::Visit::End CollectCommand::endOf(ReadFailure failure, Visit::End
     return otherwise;
 }
 
-DescriptionProblem CollectCommand::descriptionFailureOf(Visit::End end)
+DescriptionProblem CollectCommand::Session::descriptionFailureOf(Visit::End end)
 {
     switch (end) {
     case Visit::End::LoadFailed:
@@ -712,7 +879,7 @@ DescriptionProblem CollectCommand::descriptionFailureOf(Visit::End end)
     return DescriptionProblem::Unreadable;
 }
 
-CollectFailure CollectCommand::visitFailure(const Visit &visit)
+CollectFailure CollectCommand::Session::visitFailure(const Visit &visit)
 {
     switch (visit.end) {
     case Visit::End::LoadFailed:
@@ -731,8 +898,8 @@ CollectFailure CollectCommand::visitFailure(const Visit &visit)
     return CollectFailure::PageGone;
 }
 
-CollectFailure CollectCommand::readFailure(int generation, ReadFailure failure,
-                                           CollectFailure otherwise) const
+CollectFailure CollectCommand::Session::readFailure(int generation, ReadFailure failure,
+                                                    CollectFailure otherwise) const
 {
     // A read also fails when the page is replaced under it; say so rather than blame the page.
     if (m_itemBrowser.loadGeneration() != generation || failure == ReadFailure::Gone)
@@ -740,7 +907,7 @@ CollectFailure CollectCommand::readFailure(int generation, ReadFailure failure,
     return failure == ReadFailure::Unresponsive ? CollectFailure::Unresponsive : otherwise;
 }
 
-CollectResult CollectCommand::ended()
+CollectResult CollectCommand::Session::ended()
 {
     CollectResult result;
     if (!m_abortReason) {
@@ -766,7 +933,7 @@ CollectResult CollectCommand::ended()
     return result;
 }
 
-CollectResult CollectCommand::fail(CollectFailure failure)
+CollectResult CollectCommand::Session::fail(CollectFailure failure)
 {
     // A page the marketplace sent on to a login or check page failed for that reason.
     if (const MarketplaceGate::Kind gate = MarketplaceGate::ofAddress(m_itemBrowser.address());
@@ -778,7 +945,7 @@ CollectResult CollectCommand::fail(CollectFailure failure)
     return result;
 }
 
-CollectResult CollectCommand::blocked(MarketplaceGate::Kind gate)
+CollectResult CollectCommand::Session::blocked(MarketplaceGate::Kind gate)
 {
     CollectResult result;
     result.status = CollectResult::Status::Blocked;

@@ -137,128 +137,31 @@ public:
 
     // Loading and scrolling must end within this many seconds, or the collect fails; 0: no limit.
     // A wait for a turn to scroll is not counted.
-    void setTimeLimit(int seconds) { m_timeLimitSeconds = seconds; }
+    void setTimeLimit(int seconds);
     // Reads description documents in this browser from the next collect on; not while one runs.
     void setDescriptionBrowser(PageBrowser &browser);
     // Pages scroll only in a turn of these, which outlive the command; none: at once. A page
     // gives its turn back once it has scrolled.
-    void setScrollTurns(ScrollTurns *turns) { m_scrollTurns = turns; }
+    void setScrollTurns(ScrollTurns *turns);
 
     // Reports its progress as it goes: at once, at every whole second and at every step, and
     // once more with the final time when it has collected; never after it has returned, nor
-    // once it is ended by the command's going. The command outlives the returned task, or
-    // aborts it first.
+    // once it is ended by the command's going. The browsers, the loop and the turns outlive
+    // the returned task; the command need not.
     QCoro::Task<CollectResult> run(QString address, ProgressReport report = {});
     // Ends a running collect from whatever it waits for, once this call has returned (see
     // Waits); nothing when none runs. While the description document is read, the time limit
-    // and a stop end that read only. A command destroyed while a collect runs ends it at once.
+    // and a stop end that read only. A command destroyed while a collect runs ends it as the
+    // program's closing does, and nothing more is reported.
     void abort(CollectAbort reason);
 
-    bool isRunning() const { return m_running; }
+    bool isRunning() const;
 
 private:
-    class Running;
-
-    // How loading a page and bringing in its lazy pictures ended.
-    struct Visit
-    {
-        enum class End {
-            Ready,        // loaded, scrolled down, settled: its document is read next
-            LoadFailed,   // the load failed or was stopped
-            Gone,         // the page navigated away, or went
-            Blocked,      // a login or check page is shown instead (gate)
-            NoDocument,   // the browser shows no document
-            NoBody,       // it has no body to scroll
-            Unresponsive, // it gave no answer in time
-        };
-        End end = End::Gone;
-        MarketplaceGate::Kind gate = MarketplaceGate::Kind::None;
-        int generation = 0;
-        // How its scroll phase ended: at the bottom, or at a limit of a page still growing.
-        ScrollPhase::End scrolled = ScrollPhase::End::Bottom;
-        ItemData data;                 // an item page's, read after its load
-        bool servedSimplified = false; // its data named no description at its last load
-        std::unique_ptr<PageDocument> document;
-    };
-
-    // How a read of the description document ended.
-    struct DescriptionRead
-    {
-        DescriptionProblem failure = DescriptionProblem::None;    // nothing could be read, why
-        DescriptionProblem cutShort = DescriptionProblem::None;   // read in part, why
-        bool stopped = false;                                     // 停止 ended it
-        MarketplaceGate::Kind gate = MarketplaceGate::Kind::None; // a login or check page instead
-    };
-
-    // Loads the address into the browser and brings in its lazy pictures: the load, a check
-    // for a login or check page, the scroll phase, the settle, the check again.
-    QCoro::Task<Visit> visit(Waits &waits, PageBrowser &browser, const QString &address);
-    QCoro::Task<Visit::End> waitUntilLoaded(Waits &waits, PageBrowser &browser, int generation);
-    // Whether the browser's page is a login or check page, by its address and what it shows.
-    QCoro::Task<MarketplaceGate::Kind> gateOf(Waits &waits, PageBrowser &browser, PageDocument &document);
-    // Fills the set from one read of the page: the classic blocks or today's areas.
-    // readAsClassic tells whether the classic blocks filled it.
-    QCoro::Task<CollectFailure> readPictures(Waits &waits, PageDocument &document, int generation,
-                                             CollectedSet &set, bool &readAsClassic);
-    // The page's data, as its scripts hold it; nothing found when it cannot be read.
-    QCoro::Task<ItemData> readData(Waits &waits, PageDocument &document);
-    // Whether the page holds a description of its own.
-    QCoro::Task<bool> holdsDescription(Waits &waits, PageDocument &document);
-    // The description document the page's data names, when it names one.
-    QCoro::Task<DescriptionRead> readNamedDescription(Waits &waits, const DescriptionAddress &named,
-                                                      PictureList &pictures);
-    QCoro::Task<DescriptionRead> readDescriptionDocument(const QUrl &url, PictureList &pictures);
-    // The pictures a description document shows now, into pictures; empty when read, else why not.
-    QCoro::Task<DescriptionProblem> readShownPictures(Waits &waits, PageDocument &document, int generation,
-                                                      PictureList &pictures);
-    // How a visit ends when a read of its page fails this way, unless the page is gone or
-    // gave no answer.
-    static Visit::End endOf(ReadFailure failure, Visit::End otherwise);
-    // Why the description document could not be read, when its visit or its read ended so.
-    static DescriptionProblem descriptionFailureOf(Visit::End end);
-    // Why a read of the item page failed for this reason, unless the page went or gave no answer.
-    CollectFailure readFailure(int generation, ReadFailure failure, CollectFailure otherwise) const;
-    static CollectFailure visitFailure(const Visit &visit);
-    CollectResult ended();
-    CollectResult fail(CollectFailure failure);
-    CollectResult blocked(MarketplaceGate::Kind gate);
-    // Starts loading the description document the data names, for today's page, so that it
-    // loads while the item page scrolls.
-    void preloadDescription(const ItemData &data);
-    // Waits for a turn to scroll, when pages take turns, with the time limit stopped meanwhile.
-    QCoro::Task<ScrollTurns::Turn> turnToScroll(Waits &waits);
-    // The description document's time limit, in seconds: the collect's, or a default.
-    int descriptionTimeLimit() const;
-    // Ends the collect, or its description read, once the time limit runs out from now on.
-    void armTimeLimit();
-    void setPhase(CollectProgress::Phase phase);
-    // Reports the seconds since the collect began, in its phase.
-    void showElapsed();
-    // Reports at every whole second, whatever the collect waits for.
-    void keepClock();
-
-    PageBrowser &m_itemBrowser;
-    PageBrowser *m_descriptionBrowser;
-    EventLoop &m_loop;
-    int m_timeLimitSeconds = 0;
-    ScrollTurns *m_scrollTurns = nullptr;
-
-    bool m_running = false;
-    ProgressReport m_report; // the running collect's
-    CollectProgress::Phase m_phase = CollectProgress::Phase::Loading;
-    std::int64_t m_startedAt = 0;         // by the loop's clock
-    std::unique_ptr<PendingCall> m_clock; // the next report of the time
-    Waits *m_waits = nullptr;             // the running collect's
-    Waits *m_descriptionWaits = nullptr;  // the running description document read's
-    bool m_descriptionTimedOut = false;
-    bool m_descriptionStopped = false;
-    // The description document loaded ahead while the item page scrolls, until it is read.
-    QString m_preloadedAddress;
-    int m_preloadedGeneration = -1;
-    int m_reload = 0;                          // of the item page, while it is loaded again
-    std::optional<CollectAbort> m_abortReason; // of the running collect, once ended from outside
-    std::unique_ptr<PendingCall> m_deadline;
-    std::int64_t m_deadlineAt = 0; // by the loop's clock, when there is a time limit
+    class Session;
+    // Everything a collect uses, shared with its running frames: a command that goes leaves
+    // them ending on their own, from the event loop.
+    std::shared_ptr<Session> m_session;
 };
 
 } // namespace talvesk

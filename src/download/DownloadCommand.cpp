@@ -27,7 +27,8 @@ public:
 
     void report(const DownloadProgress &progress) const
     {
-        if (options.progress)
+        // Whoever it reported to may have gone with the command.
+        if (options.progress && !commandGone)
             options.progress(progress);
     }
 
@@ -358,14 +359,14 @@ DownloadCommand::DownloadCommand(EventLoop &loop, DownloadOptions options)
 
 DownloadCommand::~DownloadCommand()
 {
-    // The running procedure returns now, inside this call, reading only its own frame; also
-    // one stopped before that has not yet returned.
+    // The running procedure returns from the event loop, reading only its own frame; also one
+    // stopped before that has not yet returned.
     if (!m_run)
         return;
     m_run->commandGone = true;
     if (m_run->queue)
         m_run->queue->abortAll();
-    m_run->waits.abortBeforeDestruction();
+    m_run->waits.abort();
 }
 
 void DownloadCommand::cancel()

@@ -22,10 +22,9 @@ namespace talvesk {
 // signal) and abort() post the resumption to the loop; a call that the loop makes itself (a
 // turn, a sleep, a time limit) resumes the procedure in that call. So whoever aborts or answers
 // returns before the procedure goes on, and a procedure never ends, nor destroys what it owns,
-// inside a signal that an object is still emitting. Destruction is the one exception: an owner
-// about to go ends its procedure inside its own destructor (abortBeforeDestruction()), and the
-// procedure only returns, touching nothing more. A procedure still waiting when its Waits goes
-// is never resumed.
+// inside a signal that an object is still emitting, nor inside the destructor of an owner
+// that ends it: what the procedure touches once resumed is its own, never the owner's. A
+// procedure still waiting when its Waits goes is never resumed.
 //
 //   Waits waits(loop);
 //   waits.dependOn(browser.presence()); // the procedure is aborted once the browser has gone
@@ -108,18 +107,6 @@ public:
             state->done = true;
             if (state->suspended)
                 resumeLater(state, m_loop);
-        }
-    }
-    // Only for an owner's destructor: resumes the procedure at once, aborted, while the owner
-    // is still whole.
-    void abortBeforeDestruction()
-    {
-        m_aborted = true;
-        if (const std::shared_ptr<State> state = m_current.lock(); state && state->suspended) {
-            state->done = true;
-            state->suspended = false;
-            state->call.reset();
-            state->handle.resume();
         }
     }
     // True once abort() has been called, or once something the procedure depends on has gone.

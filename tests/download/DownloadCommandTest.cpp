@@ -406,7 +406,7 @@ TEST_F(DownloadCommandTest, GoingWhileWaitingTouchesNothing)
             command->abort();
         presenter.reset();
         command.reset();
-        ASSERT_TRUE(result->has_value());
+        ASSERT_TRUE(test::waitUntil([&] { return result->has_value(); }));
         EXPECT_EQ((*result)->outcome, DownloadResult::Outcome::Unfinished);
         if (lateAnswer)
             lateAnswer(m_dir.path());
