@@ -25,3 +25,13 @@ foreach(source IN LISTS command_sources)
     message(FATAL_ERROR "${source}: a command must not include what shows its lines: ${bad_includes}")
   endif()
 endforeach()
+
+# The Qt side of the platform implements its interfaces for the window and the command line: it
+# knows neither them nor the commands that use it.
+file(GLOB_RECURSE platform_qt_sources ${SOURCE_DIR}/platform/qt/*.h ${SOURCE_DIR}/platform/qt/*.cpp)
+foreach(source IN LISTS platform_qt_sources)
+  file(STRINGS ${source} bad_includes REGEX "#[ \t]*include[ \t]*\"(app|collect|download)/")
+  if(bad_includes)
+    message(FATAL_ERROR "${source}: the platform must not include the program's parts: ${bad_includes}")
+  endif()
+endforeach()
