@@ -28,7 +28,6 @@
 #include <QHash>
 #include <QRandomGenerator>
 #include <QThread>
-#include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <QWidget>
 
@@ -163,14 +162,13 @@ public:
         // The item page has a shown viewport of a desktop window's size, so that lazily shown
         // pictures appear as they would on screen (a hidden page is not scrolled into view).
         // Nobody sees it: the pages render for their own sake, never composed into the host.
-        // The preview stays hidden, and its pictures are not fetched.
         // The description document's page has a viewport of the same size, in the same host.
+        // The command line writes no preview: its page goes at once.
         m_host.resize(1280, 900);
         const BrowserSetup::Pages pages = setup.createPages(&m_host, &m_host);
         m_itemBrowser = pages.itemBrowser;
-        m_previewBrowser = pages.previewBrowser;
         m_descriptionBrowser = pages.descriptionBrowser;
-        m_previewBrowser->view()->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, false);
+        delete pages.previewBrowser->view();
         m_itemBrowser->view()->setGeometry(0, 0, 1280, 900);
         m_host.setUpdatesEnabled(false);
         m_host.show();
@@ -302,10 +300,8 @@ public:
         if (!m_itemBrowser)
             return; // stopped before
         delete m_itemBrowser->view();
-        delete m_previewBrowser->view();
         delete m_descriptionBrowser->view();
         m_itemBrowser = nullptr;
-        m_previewBrowser = nullptr;
         m_descriptionBrowser = nullptr;
     }
 
@@ -320,7 +316,6 @@ private:
     std::FILE *m_terminal;
     QWidget m_host;
     QtPageBrowser *m_itemBrowser = nullptr; // owned by its view
-    QtPageBrowser *m_previewBrowser = nullptr;
     QtPageBrowser *m_descriptionBrowser = nullptr;
     CollectCommand *m_collect = nullptr;   // while one runs
     DownloadCommand *m_download = nullptr; // while one runs
