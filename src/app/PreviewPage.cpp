@@ -117,10 +117,13 @@ QCoro::Task<PreviewResult> writePreviewPage(PageBrowser &browser, EventLoop &loo
 
     browser.navigateBlank();
     // Blank-page wait: at least one turn of the event loop, then as long as the page is loading.
-    co_await waits.nextTurn();
-    while (!waits.aborted() && browser.loadState() == PageBrowser::LoadState::Loading)
-        co_await waitForChange(waits, browser);
-    if (waits.aborted()) {
+    const Waited<bool> turn = co_await waits.nextTurn();
+    bool cutShort = turn.cutShort();
+    while (!cutShort && browser.loadState() == PageBrowser::LoadState::Loading) {
+        const Waited<bool> changed = co_await waitForChange(waits, browser);
+        cutShort = changed.cutShort();
+    }
+    if (cutShort) {
         result.errorString = QStringLiteral("预览已中止");
         co_return result;
     }
@@ -136,11 +139,11 @@ QCoro::Task<PreviewResult> writePreviewPage(PageBrowser &browser, EventLoop &loo
     }
     // One write of all fragments in order gives the same document as one write per fragment.
     const QString markup = page.fragments.join(QString());
-    const bool written = co_await waits.answer<bool>(
+    const Waited<bool> written = co_await waits.answer<bool>(
         [&](std::function<void(bool)> reply) { document->write(markup, std::move(reply)); });
-    if (!written) {
+    if (written.cutShort() || !*written) {
         result.errorString =
-            waits.aborted() ? QStringLiteral("预览已中止") : QStringLiteral("无法写入预览页");
+            written.cutShort() ? QStringLiteral("预览已中止") : QStringLiteral("无法写入预览页");
         co_return result;
     }
     result.status = PreviewResult::Status::Written;

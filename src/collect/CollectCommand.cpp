@@ -128,6 +128,7 @@ private:
             NoDocument,   // the browser shows no document
             NoBody,       // it has no body to scroll
             Unresponsive, // it gave no answer in time
+            CutShort,     // its waits were aborted, or a page it depends on went
         };
         End end = End::Gone;
         MarketplaceGate::Kind gate = MarketplaceGate::Kind::None;
@@ -153,22 +154,23 @@ private:
     QCoro::Task<Visit> visit(Waits &waits, PageBrowser &browser, const QString &address);
     QCoro::Task<Visit::End> waitUntilLoaded(Waits &waits, PageBrowser &browser, int generation);
     // Whether the browser's page is a login or check page, by its address and what it shows.
-    QCoro::Task<MarketplaceGate::Kind> gateOf(Waits &waits, PageBrowser &browser, PageDocument &document);
+    QCoro::Task<Waited<MarketplaceGate::Kind>> gateOf(Waits &waits, PageBrowser &browser,
+                                                      PageDocument &document);
     // Fills the set from one read of the page: the classic blocks or today's areas.
     // readAsClassic tells whether the classic blocks filled it.
-    QCoro::Task<CollectFailure> readPictures(Waits &waits, PageDocument &document, int generation,
-                                             CollectedSet &set, bool &readAsClassic);
+    QCoro::Task<Waited<CollectFailure>> readPictures(Waits &waits, PageDocument &document, int generation,
+                                                     CollectedSet &set, bool &readAsClassic);
     // The page's data, as its scripts hold it; nothing found when it cannot be read.
-    QCoro::Task<ItemData> readData(Waits &waits, PageDocument &document);
+    QCoro::Task<Waited<ItemData>> readData(Waits &waits, PageDocument &document);
     // Whether the page holds a description of its own.
-    QCoro::Task<bool> holdsDescription(Waits &waits, PageDocument &document);
+    QCoro::Task<Waited<bool>> holdsDescription(Waits &waits, PageDocument &document);
     // The description document the page's data names, when it names one.
-    QCoro::Task<DescriptionRead> readNamedDescription(Waits &waits, const DescriptionAddress &named,
-                                                      PictureList &pictures);
+    QCoro::Task<Waited<DescriptionRead>> readNamedDescription(Waits &waits, const DescriptionAddress &named,
+                                                              PictureList &pictures);
     QCoro::Task<DescriptionRead> readDescriptionDocument(const QUrl &url, PictureList &pictures);
     // The pictures a description document shows now, into pictures; empty when read, else why not.
-    QCoro::Task<DescriptionProblem> readShownPictures(Waits &waits, PageDocument &document, int generation,
-                                                      PictureList &pictures);
+    QCoro::Task<Waited<DescriptionProblem>> readShownPictures(Waits &waits, PageDocument &document,
+                                                              int generation, PictureList &pictures);
     // How a visit ends when a read of its page fails this way, unless the page is gone or
     // gave no answer.
     static Visit::End endOf(ReadFailure failure, Visit::End otherwise);
@@ -184,7 +186,7 @@ private:
     // loads while the item page scrolls.
     void preloadDescription(const ItemData &data);
     // Waits for a turn to scroll, when pages take turns, with the time limit stopped meanwhile.
-    QCoro::Task<ScrollTurns::Turn> turnToScroll(Waits &waits);
+    QCoro::Task<Waited<ScrollTurns::Turn>> turnToScroll(Waits &waits);
     // The description document's time limit, in seconds: the collect's, or a default.
     int descriptionTimeLimit() const;
     // Ends the collect, or its description read, once the time limit runs out from now on.
@@ -307,6 +309,7 @@ void CollectCommand::Session::setDescriptionBrowser(PageBrowser &browser)
 
 void CollectCommand::Session::abort(CollectAbort reason)
 {
+    // Nothing runs, or it is ended already, and keeps the reason it was ended for.
     if (!m_waits || m_waits->aborted())
         return;
     // The time limit and 停止 end a description read with what the page gave; anything else
@@ -349,7 +352,7 @@ QCoro::Task<CollectResult> CollectCommand::Session::collect(QString address, Pro
     });
 
     const Visit page = co_await visit(waits, m_itemBrowser, address);
-    if (waits.aborted())
+    if (page.end == Visit::End::CutShort)
         co_return ended();
     if (page.end == Visit::End::Blocked)
         co_return blocked(page.gate);
@@ -358,12 +361,13 @@ QCoro::Task<CollectResult> CollectCommand::Session::collect(QString address, Pro
     PageDocument &document = *page.document;
     const int generation = page.generation;
 
-    const PageAnswer<QString> titleText =
+    const Waited<PageAnswer<QString>> titleAnswer =
         co_await waits.answer<PageAnswer<QString>>([&](PageDocument::Reply<QString> reply) {
             document.firstInnerText(QStringLiteral("title"), std::move(reply));
         });
-    if (waits.aborted())
+    if (titleAnswer.cutShort())
         co_return ended();
+    const PageAnswer<QString> &titleText = *titleAnswer;
     const std::optional<QString> title = itemTitleFromText(titleText.value());
     if (!title)
         co_return fail(readFailure(generation, titleText ? ReadFailure::Failed : titleText.failure(),
@@ -371,11 +375,12 @@ QCoro::Task<CollectResult> CollectCommand::Session::collect(QString address, Pro
     CollectedSet set;
     set.itemTitle = *title;
     bool readAsClassic = false;
-    const CollectFailure failure = co_await readPictures(waits, document, generation, set, readAsClassic);
-    if (waits.aborted())
+    const Waited<CollectFailure> failure =
+        co_await readPictures(waits, document, generation, set, readAsClassic);
+    if (failure.cutShort())
         co_return ended();
-    if (failure != CollectFailure::None)
-        co_return fail(failure);
+    if (*failure != CollectFailure::None)
+        co_return fail(*failure);
     if (page.data.found && !readAsClassic)
         addWhatTheDataNames(page.data, m_itemBrowser.address(), set);
 
@@ -383,10 +388,11 @@ QCoro::Task<CollectResult> CollectCommand::Session::collect(QString address, Pro
     if (set.descriptionPictures.isEmpty()) {
         // A page that shows its own description is whole, whatever its data says.
         set.simplified = page.servedSimplified;
-        const DescriptionRead read =
+        const Waited<DescriptionRead> described =
             co_await readNamedDescription(waits, page.data.description, set.descriptionPictures);
-        if (waits.aborted())
+        if (described.cutShort())
             co_return ended();
+        const DescriptionRead &read = *described;
         if (m_itemBrowser.loadGeneration() != generation)
             co_return fail(CollectFailure::PageGone);
         if (read.gate != MarketplaceGate::Kind::None)
@@ -439,39 +445,49 @@ QCoro::Task<CollectCommand::Session::Visit> CollectCommand::Session::visit(Waits
         visit.document.reset();
         return std::move(visit);
     };
+    // How a visit ends when its waits were cut short: nothing of the page is kept but its load.
+    const auto cutShort = [&]() -> Visit {
+        visit.end = Visit::End::CutShort;
+        visit.document.reset();
+        return std::move(visit);
+    };
     // The document the browser shows now, unless it is none or a login or check page.
     const auto takeDocument = [&]() -> QCoro::Task<Visit::End> {
         visit.document = browser.document();
         if (!visit.document)
             co_return Visit::End::NoDocument;
-        visit.gate = co_await gateOf(waits, browser, *visit.document);
+        const Waited<MarketplaceGate::Kind> gate = co_await gateOf(waits, browser, *visit.document);
+        if (gate.cutShort())
+            co_return Visit::End::CutShort;
+        visit.gate = *gate;
         co_return visit.gate != MarketplaceGate::Kind::None ? Visit::End::Blocked : Visit::End::Ready;
     };
 
     for (int reloads = 0;; ++reloads) {
         const Visit::End loaded = co_await waitUntilLoaded(waits, browser, visit.generation);
-        if (waits.aborted())
-            co_return visit;
+        if (loaded == Visit::End::CutShort)
+            co_return cutShort();
         if (loaded != Visit::End::Ready)
             co_return ending(loaded);
         // A login or check page is named as such before anything is scrolled or read.
         const Visit::End taken = co_await takeDocument();
-        if (waits.aborted())
-            co_return visit;
+        if (taken == Visit::End::CutShort)
+            co_return cutShort();
         if (taken != Visit::End::Ready)
             co_return ending(taken);
         if (!itemPage)
             break;
         // The data is read before the scroll, so a simplified page is loaded again at once.
-        visit.data = co_await readData(waits, *visit.document);
-        if (waits.aborted())
-            co_return visit;
+        Waited<ItemData> data = co_await readData(waits, *visit.document);
+        if (data.cutShort())
+            co_return cutShort();
+        visit.data = std::move(*data);
         if (!mayBeSimplified(visit.data))
             break;
-        const bool whole = co_await holdsDescription(waits, *visit.document);
-        if (waits.aborted())
-            co_return visit;
-        if (whole)
+        const Waited<bool> whole = co_await holdsDescription(waits, *visit.document);
+        if (whole.cutShort())
+            co_return cutShort();
+        if (*whole)
             break;
         if (reloads == kReloads) {
             visit.servedSimplified = true;
@@ -489,13 +505,14 @@ QCoro::Task<CollectCommand::Session::Visit> CollectCommand::Session::visit(Waits
         preloadDescription(visit.data);
 
     // Scrolled to the top only once the page has its turn to scroll on from there.
-    ScrollTurns::Turn turn = co_await turnToScroll(waits);
-    if (waits.aborted())
-        co_return visit;
-    const PageAnswer<int> height = co_await waits.answer<PageAnswer<int>>(
+    Waited<ScrollTurns::Turn> turn = co_await turnToScroll(waits);
+    if (turn.cutShort())
+        co_return cutShort();
+    const Waited<PageAnswer<int>> heightAnswer = co_await waits.answer<PageAnswer<int>>(
         [&](PageDocument::Reply<int> reply) { visit.document->scrollToTopReadingHeight(std::move(reply)); });
-    if (waits.aborted())
-        co_return visit;
+    if (heightAnswer.cutShort())
+        co_return cutShort();
+    const PageAnswer<int> &height = *heightAnswer;
     if (!height)
         co_return ending(endOf(height.failure(), Visit::End::NoBody));
     if (itemPage)
@@ -506,7 +523,7 @@ QCoro::Task<CollectCommand::Session::Visit> CollectCommand::Session::visit(Waits
     turn = {}; // the next page scrolls while this one settles
     switch (scrolled) {
     case ScrollPhase::End::Aborted:
-        co_return visit;
+        co_return cutShort();
     case ScrollPhase::End::PageGone:
         co_return ending(Visit::End::Gone);
     case ScrollPhase::End::NoBody:
@@ -525,16 +542,16 @@ QCoro::Task<CollectCommand::Session::Visit> CollectCommand::Session::visit(Waits
     m_deadline.reset();
     if (itemPage)
         setPhase(CollectProgress::Phase::Reading);
-    co_await waits.sleep(kSettleMs);
-    if (waits.aborted())
-        co_return visit;
+    const Waited<bool> settled = co_await waits.sleep(kSettleMs);
+    if (settled.cutShort())
+        co_return cutShort();
     // A page that went elsewhere meanwhile is not the one loaded.
     if (browser.loadGeneration() != visit.generation)
         co_return ending(Visit::End::Gone);
     // A check may also come up over the page while it is scrolled.
     const Visit::End taken = co_await takeDocument();
-    if (waits.aborted())
-        co_return visit;
+    if (taken == Visit::End::CutShort)
+        co_return cutShort();
     if (taken != Visit::End::Ready)
         co_return ending(taken);
     visit.end = Visit::End::Ready;
@@ -550,18 +567,18 @@ void CollectCommand::Session::preloadDescription(const ItemData &data)
     m_preloadedGeneration = m_descriptionBrowser->loadGeneration();
 }
 
-QCoro::Task<ScrollTurns::Turn> CollectCommand::Session::turnToScroll(Waits &waits)
+QCoro::Task<Waited<ScrollTurns::Turn>> CollectCommand::Session::turnToScroll(Waits &waits)
 {
     if (!m_scrollTurns)
-        co_return ScrollTurns::Turn();
+        co_return Waited<ScrollTurns::Turn>(ScrollTurns::Turn());
     // The time limit is the page's own: other pages' scrolling is no part of it.
     const std::int64_t from = m_loop.now();
     m_deadline.reset();
-    ScrollTurns::Turn turn = co_await m_scrollTurns->take(waits);
-    if (waits.aborted())
-        co_return turn;
-    m_deadlineAt += m_loop.now() - from;
-    armTimeLimit();
+    Waited<ScrollTurns::Turn> turn = co_await m_scrollTurns->take(waits);
+    if (!turn.cutShort()) {
+        m_deadlineAt += m_loop.now() - from;
+        armTimeLimit();
+    }
     co_return turn;
 }
 
@@ -621,32 +638,34 @@ CollectCommand::Session::waitUntilLoaded(Waits &waits, PageBrowser &browser, int
             break;
         }
         showElapsed();
-        co_await waitForChange(waits, browser);
-        if (waits.aborted())
-            co_return Visit::End::Gone;
+        const Waited<bool> changed = co_await waitForChange(waits, browser);
+        if (changed.cutShort())
+            co_return Visit::End::CutShort;
     }
 }
 
-QCoro::Task<MarketplaceGate::Kind> CollectCommand::Session::gateOf(Waits &waits, PageBrowser &browser,
-                                                                   PageDocument &document)
+QCoro::Task<Waited<MarketplaceGate::Kind>> CollectCommand::Session::gateOf(Waits &waits, PageBrowser &browser,
+                                                                           PageDocument &document)
 {
-    const PageAnswer<ShownMarks> marks =
+    const Waited<PageAnswer<ShownMarks>> answer =
         co_await waits.answer<PageAnswer<ShownMarks>>([&](PageDocument::Reply<ShownMarks> reply) {
             document.shownMarks(MarketplaceGate::selectors(), MarketplaceGate::phrases(), std::move(reply));
         });
-    if (waits.aborted())
-        co_return MarketplaceGate::Kind::None;
+    if (answer.cutShort())
+        co_return Waited<MarketplaceGate::Kind>();
+    const PageAnswer<ShownMarks> &marks = *answer;
     // A page that cannot be searched is judged by its address; reading it will tell the rest.
-    co_return marks ? MarketplaceGate::ofPage(browser.address(), *marks)
-                    : MarketplaceGate::ofAddress(browser.address());
+    co_return Waited(marks ? MarketplaceGate::ofPage(browser.address(), *marks)
+                           : MarketplaceGate::ofAddress(browser.address()));
 }
 
-QCoro::Task<CollectFailure> CollectCommand::Session::readPictures(Waits &waits, PageDocument &document,
-                                                                  int generation, CollectedSet &set,
-                                                                  bool &readAsClassic)
+QCoro::Task<Waited<CollectFailure>> CollectCommand::Session::readPictures(Waits &waits,
+                                                                          PageDocument &document,
+                                                                          int generation, CollectedSet &set,
+                                                                          bool &readAsClassic)
 {
     const QStringList classicIds{detailId(), skuId(), tmallId(), descriptionId()};
-    const PageAnswer<ItemPageReading> reading =
+    const Waited<PageAnswer<ItemPageReading>> answer =
         co_await waits.answer<PageAnswer<ItemPageReading>>([&](PageDocument::Reply<ItemPageReading> reply) {
             // The page's loader may not have reached every classic description picture: the
             // placeholder would be collected in its place.
@@ -655,12 +674,13 @@ QCoro::Task<CollectFailure> CollectCommand::Session::readPictures(Waits &waits, 
                                    CurrentLayout::variantContainers(), CurrentLayout::variantNames()},
                                   std::move(reply));
         });
-    if (waits.aborted())
-        co_return CollectFailure::None;
+    if (answer.cutShort())
+        co_return Waited<CollectFailure>();
+    const PageAnswer<ItemPageReading> &reading = *answer;
     if (!reading)
-        co_return readFailure(generation, reading.failure(), CollectFailure::UnreadablePictures);
+        co_return Waited(readFailure(generation, reading.failure(), CollectFailure::UnreadablePictures));
     if (m_itemBrowser.loadGeneration() != generation)
-        co_return CollectFailure::PageGone;
+        co_return Waited(CollectFailure::PageGone);
 
     set.mainPictures.clear();
     set.colourPictures.clear();
@@ -675,16 +695,16 @@ QCoro::Task<CollectFailure> CollectCommand::Session::readPictures(Waits &waits, 
     if (CurrentLayout::hasItsStructure(reading->images)) {
         CurrentLayout::fill(reading->images, set);
         if (hasPictures(set))
-            co_return CollectFailure::None;
+            co_return Waited(CollectFailure::None);
     }
     if (!reading->blocks.isEmpty())
         setPhase(CollectProgress::Phase::ReadingBlocks);
     for (const PageElement &block : reading->blocks) {
-        co_await waits.nextTurn();
-        if (waits.aborted())
-            co_return CollectFailure::None;
+        const Waited<bool> turn = co_await waits.nextTurn();
+        if (turn.cutShort())
+            co_return Waited<CollectFailure>();
         if (m_itemBrowser.loadGeneration() != generation)
-            co_return CollectFailure::PageGone;
+            co_return Waited(CollectFailure::PageGone);
         showElapsed();
         if (block.id == detailId()) {
             extractMainPictures(block.innerHtml, set.mainPictures);
@@ -702,57 +722,64 @@ QCoro::Task<CollectFailure> CollectCommand::Session::readPictures(Waits &waits, 
     readAsClassic = hasPictures(set);
     if (!readAsClassic)
         CurrentLayout::fill(reading->images, set);
-    co_return CollectFailure::None;
+    co_return Waited(CollectFailure::None);
 }
 
-QCoro::Task<ItemData> CollectCommand::Session::readData(Waits &waits, PageDocument &document)
+QCoro::Task<Waited<ItemData>> CollectCommand::Session::readData(Waits &waits, PageDocument &document)
 {
-    const PageAnswer<QStringList> scripts =
+    const Waited<PageAnswer<QStringList>> scripts =
         co_await waits.answer<PageAnswer<QStringList>>([&](PageDocument::Reply<QStringList> reply) {
             document.inlineScripts(itemDataMarkers(), std::move(reply));
         });
-    if (waits.aborted() || !scripts || scripts->isEmpty())
-        co_return ItemData(); // a page whose data cannot be read names nothing
+    if (scripts.cutShort())
+        co_return Waited<ItemData>();
+    if (!*scripts || (*scripts)->isEmpty())
+        co_return Waited(ItemData()); // a page whose data cannot be read names nothing
     // Read away from the loop: however large the page's data, the time limit and a signal
     // still end the collect at once.
     std::unique_ptr<PendingCall> reading;
     const QUrl page = m_itemBrowser.address();
-    const ItemData data = co_await waits.answer<ItemData>([&](Waits::Reply<ItemData> reply) {
-        reading = m_loop.inBackground([texts = *scripts, page, reply = std::move(reply)]() {
+    const Waited<ItemData> data = co_await waits.answer<ItemData>([&](Waits::Reply<ItemData> reply) {
+        reading = m_loop.inBackground([texts = **scripts, page, reply = std::move(reply)]() {
             return std::function<void()>([reply, data = readItemData(texts, page)] { reply(data); });
         });
     });
     co_return data;
 }
 
-QCoro::Task<bool> CollectCommand::Session::holdsDescription(Waits &waits, PageDocument &document)
+QCoro::Task<Waited<bool>> CollectCommand::Session::holdsDescription(Waits &waits, PageDocument &document)
 {
     static const QStringList descriptions{CurrentLayout::descriptionContainers()};
-    const PageAnswer<ShownMarks> marks =
+    const Waited<PageAnswer<ShownMarks>> marks =
         co_await waits.answer<PageAnswer<ShownMarks>>([&](PageDocument::Reply<ShownMarks> reply) {
             document.shownMarks(descriptions, {}, std::move(reply));
         });
-    co_return marks && marks->selectorsShown.value(0);
+    if (marks.cutShort())
+        co_return Waited<bool>();
+    co_return Waited(*marks && (*marks)->selectorsShown.value(0));
 }
 
-QCoro::Task<CollectCommand::Session::DescriptionRead>
+QCoro::Task<Waited<CollectCommand::Session::DescriptionRead>>
 CollectCommand::Session::readNamedDescription(Waits &waits, const DescriptionAddress &named,
                                               PictureList &pictures)
 {
     DescriptionRead read;
     if (!named.named)
-        co_return read;
+        co_return Waited(read);
     if (named.url.isEmpty()) {
         read.failure = DescriptionProblem::AddressInvalid;
-        co_return read;
+        co_return Waited(read);
     }
     setPhase(CollectProgress::Phase::ReadingDescription);
     read = co_await readDescriptionDocument(named.url, pictures);
     if (!waits.gone())
         m_descriptionBrowser->navigateBlank(); // nothing of it runs on unseen, however the read ended
-    if (!waits.aborted())
-        setPhase(CollectProgress::Phase::Reading);
-    co_return read;
+    // The document is read with waits of its own, which 停止 and the time limit cut short: only
+    // the collect's tell whether the whole collect was ended meanwhile.
+    if (waits.aborted())
+        co_return Waited<DescriptionRead>();
+    setPhase(CollectProgress::Phase::Reading);
+    co_return Waited(read);
 }
 
 QCoro::Task<CollectCommand::Session::DescriptionRead>
@@ -780,7 +807,7 @@ CollectCommand::Session::readDescriptionDocument(const QUrl &url, PictureList &p
     }
 
     const Visit page = co_await visit(waits, *m_descriptionBrowser, QString::fromUtf8(url.toEncoded()));
-    if (waits.aborted() && m_descriptionTimedOut && !waits.gone() &&
+    if (page.end == Visit::End::CutShort && m_descriptionTimedOut && !waits.gone() &&
         m_descriptionBrowser->loadGeneration() == page.generation &&
         m_descriptionBrowser->loadState() == PageBrowser::LoadState::Finished) {
         // Cut short by the time limit once loaded: what it shows so far is kept.
@@ -788,9 +815,9 @@ CollectCommand::Session::readDescriptionDocument(const QUrl &url, PictureList &p
         last.dependOn(m_descriptionBrowser->presence());
         m_descriptionWaits = &last;
         if (const std::unique_ptr<PageDocument> document = m_descriptionBrowser->document()) {
-            const DescriptionProblem failure =
+            const Waited<DescriptionProblem> failure =
                 co_await readShownPictures(last, *document, page.generation, pictures);
-            if (!last.aborted() && failure == DescriptionProblem::None) {
+            if (!failure.cutShort() && *failure == DescriptionProblem::None) {
                 read.cutShort = DescriptionProblem::TimedOut;
                 co_return read;
             }
@@ -805,7 +832,7 @@ CollectCommand::Session::readDescriptionDocument(const QUrl &url, PictureList &p
             read.failure = m_descriptionTimedOut ? DescriptionProblem::TimedOut : DescriptionProblem::Gone;
         return read;
     };
-    if (waits.aborted())
+    if (page.end == Visit::End::CutShort)
         co_return endedFromOutside();
     if (page.end == Visit::End::Blocked) {
         read.gate = page.gate;
@@ -815,9 +842,11 @@ CollectCommand::Session::readDescriptionDocument(const QUrl &url, PictureList &p
         read.failure = descriptionFailureOf(page.end);
         co_return read;
     }
-    read.failure = co_await readShownPictures(waits, *page.document, page.generation, pictures);
-    if (waits.aborted())
+    const Waited<DescriptionProblem> shown =
+        co_await readShownPictures(waits, *page.document, page.generation, pictures);
+    if (shown.cutShort())
         co_return endedFromOutside();
+    read.failure = *shown;
     if (read.failure == DescriptionProblem::None && page.scrolled == ScrollPhase::End::DistanceLimit)
         read.cutShort = DescriptionProblem::DistanceLimit;
     else if (read.failure == DescriptionProblem::None && page.scrolled == ScrollPhase::End::TimeLimit)
@@ -825,27 +854,26 @@ CollectCommand::Session::readDescriptionDocument(const QUrl &url, PictureList &p
     co_return read;
 }
 
-QCoro::Task<DescriptionProblem> CollectCommand::Session::readShownPictures(Waits &waits,
-                                                                           PageDocument &document,
-                                                                           int generation,
-                                                                           PictureList &pictures)
+QCoro::Task<Waited<DescriptionProblem>> CollectCommand::Session::readShownPictures(Waits &waits,
+                                                                                   PageDocument &document,
+                                                                                   int generation,
+                                                                                   PictureList &pictures)
 {
-    const PageAnswer<PageImages> images =
+    const Waited<PageAnswer<PageImages>> answer =
         co_await waits.answer<PageAnswer<PageImages>>([&](PageDocument::Reply<PageImages> reply) {
             document.renderedImages(CurrentLayout::lazyAddressAttributes(), std::move(reply));
         });
-    if (waits.aborted())
-        co_return DescriptionProblem::None;
+    if (answer.cutShort())
+        co_return Waited<DescriptionProblem>();
+    const PageAnswer<PageImages> &images = *answer;
     // What another page shows is not this document's.
     if (m_descriptionBrowser->loadGeneration() != generation)
-        co_return DescriptionProblem::Gone;
+        co_return Waited(DescriptionProblem::Gone);
     if (!images)
-        co_return descriptionFailureOf(endOf(images.failure(), Visit::End::NoBody));
+        co_return Waited(descriptionFailureOf(endOf(images.failure(), Visit::End::NoBody)));
     pictures.clear();
     fillWithPictures(images->sets.value(0), images->baseUrl, pictures);
-    if (pictures.isEmpty())
-        co_return DescriptionProblem::Empty;
-    co_return DescriptionProblem::None;
+    co_return Waited(pictures.isEmpty() ? DescriptionProblem::Empty : DescriptionProblem::None);
 }
 
 CollectCommand::Session::Visit::End CollectCommand::Session::endOf(ReadFailure failure, Visit::End otherwise)
@@ -871,6 +899,7 @@ DescriptionProblem CollectCommand::Session::descriptionFailureOf(Visit::End end)
     case Visit::End::Unresponsive:
         return DescriptionProblem::Unresponsive;
     case Visit::End::Ready:
+    case Visit::End::CutShort:
     case Visit::End::Blocked: // a gate blocks the whole item instead
     case Visit::End::NoDocument:
     case Visit::End::NoBody:
@@ -891,6 +920,7 @@ CollectFailure CollectCommand::Session::visitFailure(const Visit &visit)
     case Visit::End::Unresponsive:
         return CollectFailure::Unresponsive;
     case Visit::End::Ready:
+    case Visit::End::CutShort:
     case Visit::End::Blocked:
     case Visit::End::Gone:
         break;

@@ -48,8 +48,10 @@ QCoro::Task<ScrollPhase::End> ScrollPhase::run(Waits &waits, PageDocument &docum
     for (;;) {
         if (scrolled >= height) {
             // The height read with the last scroll may predate the page's answer to it.
-            const PageAnswer<int> handled = co_await heightOnceScrollHandled(waits, document);
-            if (const std::optional<End> end = takeHeight(waits, handled, height))
+            const Waited<PageAnswer<int>> handled = co_await heightOnceScrollHandled(waits, document);
+            if (handled.cutShort())
+                co_return End::Aborted;
+            if (const std::optional<End> end = takeHeight(*handled, height))
                 co_return *end;
             if (scrolled >= height)
                 co_return End::Bottom;
@@ -62,8 +64,8 @@ QCoro::Task<ScrollPhase::End> ScrollPhase::run(Waits &waits, PageDocument &docum
         // One return to the event loop per pass: waiting for the page's answer to the last one
         // was one already, unless the answer came at once.
         if (!waits.returnedToLoop()) {
-            co_await waits.nextTurn();
-            if (waits.aborted())
+            const Waited<bool> turn = co_await waits.nextTurn();
+            if (turn.cutShort())
                 co_return End::Aborted;
         }
         if (m_browser.loadGeneration() != generation)
@@ -72,18 +74,21 @@ QCoro::Task<ScrollPhase::End> ScrollPhase::run(Waits &waits, PageDocument &docum
         scrolled += m_step;
         onPass(elapsedSeconds());
         const int step = m_step;
-        const PageAnswer<ScrolledPage> next =
+        const Waited<PageAnswer<ScrolledPage>> answer =
             co_await waits.answer<PageAnswer<ScrolledPage>>([&](PageDocument::Reply<ScrolledPage> reply) {
                 document.scrollByReadingHeight(0, step, std::move(reply));
             });
+        if (answer.cutShort())
+            co_return End::Aborted;
+        const PageAnswer<ScrolledPage> &next = *answer;
         const PageAnswer<int> nextHeight =
             next ? PageAnswer<int>(next->height) : PageAnswer<int>(next.failure());
-        if (const std::optional<End> end = takeHeight(waits, nextHeight, height))
+        if (const std::optional<End> end = takeHeight(nextHeight, height))
             co_return *end;
         m_position = next->position;
         if (m_browser.drawingBehind(m_position)) {
-            co_await letDrawingCatchUp(waits);
-            if (waits.aborted())
+            const Waited<bool> caughtUp = co_await letDrawingCatchUp(waits);
+            if (caughtUp.cutShort())
                 co_return End::Aborted;
         } else {
             m_waitForDrawing = true;
@@ -92,11 +97,8 @@ QCoro::Task<ScrollPhase::End> ScrollPhase::run(Waits &waits, PageDocument &docum
 }
 
 // How a read of the height ends the phase, if it does; otherwise it is the height from now on.
-std::optional<ScrollPhase::End> ScrollPhase::takeHeight(const Waits &waits, const PageAnswer<int> &read,
-                                                        int &height)
+std::optional<ScrollPhase::End> ScrollPhase::takeHeight(const PageAnswer<int> &read, int &height)
 {
-    if (waits.aborted())
-        return End::Aborted;
     if (!read) {
         switch (read.failure()) {
         case ReadFailure::Gone:
@@ -125,7 +127,7 @@ void ScrollPhase::widenStep()
     }
 }
 
-QCoro::Task<> ScrollPhase::letDrawingCatchUp(Waits &waits)
+QCoro::Task<Waited<bool>> ScrollPhase::letDrawingCatchUp(Waits &waits)
 {
     // The page's lazy loaders watch it as drawn: scrolling on while the drawing lags most of a
     // view behind would carry places past them unseen. A page that has not drawn in a second
@@ -137,13 +139,15 @@ QCoro::Task<> ScrollPhase::letDrawingCatchUp(Waits &waits)
             m_waitForDrawing = false;
             break;
         }
-        co_await waitForChange(waits, m_browser, static_cast<int>(left));
-        if (waits.aborted())
-            break;
+        const Waited<bool> changed = co_await waitForChange(waits, m_browser, static_cast<int>(left));
+        if (changed.cutShort())
+            co_return changed;
     }
+    co_return Waited(true);
 }
 
-QCoro::Task<PageAnswer<int>> ScrollPhase::heightOnceScrollHandled(Waits &waits, PageDocument &document)
+QCoro::Task<Waited<PageAnswer<int>>> ScrollPhase::heightOnceScrollHandled(Waits &waits,
+                                                                          PageDocument &document)
 {
     // A page grows from its handlers of the scroll events, which it dispatches only with its next
     // frame and whose work may wait for a timer: the page itself tells when it has got through
@@ -153,28 +157,29 @@ QCoro::Task<PageAnswer<int>> ScrollPhase::heightOnceScrollHandled(Waits &waits, 
     std::optional<ScrollHandling::Stage> stage;
     std::int64_t progressed = m_loop.now();
     for (;;) {
-        const PageAnswer<ScrollHandling> handling =
+        const Waited<PageAnswer<ScrollHandling>> answer =
             co_await waits.answer<PageAnswer<ScrollHandling>>([&](PageDocument::Reply<ScrollHandling> reply) {
                 document.scrollHandling(restart, std::move(reply));
             });
-        if (waits.aborted())
-            co_return ReadFailure::Gone;
+        if (answer.cutShort())
+            co_return Waited<PageAnswer<int>>();
+        const PageAnswer<ScrollHandling> &handling = *answer;
         if (!handling)
-            co_return handling.failure();
+            co_return Waited(PageAnswer<int>(handling.failure()));
         restart = false;
         if (handling->stage == ScrollHandling::Stage::Handled || !m_waitForDrawing)
-            co_return handling->height;
+            co_return Waited(PageAnswer<int>(handling->height));
         if (handling->stage != stage) {
             stage = handling->stage;
             progressed = m_loop.now();
         } else if (m_loop.now() - progressed >= kDrawWaitMs) {
             m_waitForDrawing = false;
-            co_return handling->height;
+            co_return Waited(PageAnswer<int>(handling->height));
         }
         if (!waits.returnedToLoop()) {
-            co_await waits.nextTurn();
-            if (waits.aborted())
-                co_return ReadFailure::Gone;
+            const Waited<bool> turn = co_await waits.nextTurn();
+            if (turn.cutShort())
+                co_return Waited<PageAnswer<int>>();
         }
     }
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/PageDocument.h"
+#include "platform/Waits.h"
 
 #include <qcoro/qcorotask.h>
 
@@ -49,10 +50,10 @@ public:
     int elapsedSeconds() const;
 
 private:
-    std::optional<End> takeHeight(const Waits &waits, const PageAnswer<int> &read, int &height);
+    std::optional<End> takeHeight(const PageAnswer<int> &read, int &height);
     void widenStep();
-    QCoro::Task<> letDrawingCatchUp(Waits &waits);
-    QCoro::Task<PageAnswer<int>> heightOnceScrollHandled(Waits &waits, PageDocument &document);
+    QCoro::Task<Waited<bool>> letDrawingCatchUp(Waits &waits);
+    QCoro::Task<Waited<PageAnswer<int>>> heightOnceScrollHandled(Waits &waits, PageDocument &document);
 
     PageBrowser &m_browser;
     EventLoop &m_loop;

@@ -71,22 +71,22 @@ ScrollTurns::ScrollTurns(int atOnce) : m_state(std::make_shared<State>(atOnce))
 
 ScrollTurns::~ScrollTurns() = default;
 
-QCoro::Task<ScrollTurns::Turn> ScrollTurns::take(Waits &waits)
+QCoro::Task<Waited<ScrollTurns::Turn>> ScrollTurns::take(Waits &waits)
 {
     auto ticket = std::make_shared<Ticket>();
     ticket->turns = m_state;
     if (m_state->free > 0) {
         m_state->grant(ticket);
-        co_return Turn(std::move(ticket));
+        co_return Waited(Turn(std::move(ticket)));
     }
-    co_await waits.answer<bool>([&](Waits::Reply<bool> wake) {
+    const Waited<bool> woken = co_await waits.answer<bool>([&](Waits::Reply<bool> wake) {
         ticket->wake = std::move(wake);
         m_state->waiting.push_back(ticket);
     });
-    // Aborted: the ticket goes with this frame, and with it a turn given meanwhile.
-    if (waits.aborted())
-        co_return Turn();
-    co_return Turn(std::move(ticket));
+    // Cut short: the ticket goes with this frame, and with it a turn given meanwhile.
+    if (woken.cutShort())
+        co_return Waited<Turn>();
+    co_return Waited(Turn(std::move(ticket)));
 }
 
 } // namespace talvesk

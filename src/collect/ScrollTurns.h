@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/Waits.h"
+
 #include <qcoro/qcorotask.h>
 
 #include <memory>
@@ -45,7 +47,7 @@ public:
 
     // A turn, at once when one is free, else once one is given back; none when the waits are
     // aborted first. Turns given back after this object has gone go nowhere.
-    QCoro::Task<Turn> take(Waits &waits);
+    QCoro::Task<Waited<Turn>> take(Waits &waits);
 
 private:
     std::shared_ptr<State> m_state;

@@ -156,11 +156,11 @@ QCoro::Task<> fetchBatches(DownloadRun &run, const QList<Batch> &batches, Downlo
         for (const PictureFile &picture : batch.pictures)
             queue.add(picture.address, picture.fileName);
         while (!queue.isIdle()) {
-            co_await waits.event([&queue](std::function<void()> finished) {
-                QObject::connect(&queue, &FetchQueue::pictureFinished, &queue, std::move(finished),
+            const Waited<bool> finished = co_await waits.event([&queue](std::function<void()> finish) {
+                QObject::connect(&queue, &FetchQueue::pictureFinished, &queue, std::move(finish),
                                  Qt::SingleShotConnection);
             });
-            if (waits.aborted())
+            if (finished.cutShort())
                 break;
             progress.done = done + queue.finishedCount();
             run.report(progress);
@@ -169,12 +169,14 @@ QCoro::Task<> fetchBatches(DownloadRun &run, const QList<Batch> &batches, Downlo
         const QList<FetchResult> failed = queue.failures();
         result.saved += queue.finishedCount() - static_cast<int>(failed.size());
         result.failures += failed;
+        // Stopped while it waited, or by whoever a report went to.
         if (waits.aborted())
             co_return;
         for (qsizetype i = 0; i < batch.pictures.size(); ++i)
             entries.append(entryOf(run, batch.pictures.at(i), queue.results().at(i), result.itemFolder));
         done += queue.finishedCount();
     }
+    // Not stopped, neither by a wait cut short nor by whoever the last report went to.
     if (!waits.aborted())
         result.outcome = DownloadResult::Outcome::Done;
 }
@@ -187,11 +189,12 @@ QCoro::Task<DownloadResult> download(DownloadRun &run, const CollectedSet &set,
     if (run.options.askSaveFolder) {
         const auto &ask = run.options.askSaveFolder;
         const QString startFolder = QDir::toNativeSeparators(run.options.startFolder);
-        answer = co_await run.waits.answer<QString>(
+        const Waited<QString> answered = co_await run.waits.answer<QString>(
             [&ask, &startFolder](Waits::Reply<QString> reply) { ask(startFolder, std::move(reply)); });
+        if (answered.cutShort()) // stopped while the question was open
+            co_return result;
+        answer = *answered;
     }
-    if (run.waits.aborted()) // stopped while the question was open
-        co_return result;
     const QString chosen = withoutTrailingSeparator(answer);
     if (chosen.isEmpty() || set.itemTitle.isEmpty()) {
         result.outcome = DownloadResult::Outcome::NotStarted;

@@ -12,10 +12,27 @@
 
 namespace talvesk {
 
+// What a wait gives: its answer, or nothing when it was cut short (its waits were aborted, or
+// something the procedure depends on went). The procedure must look before it goes on.
+template <typename T> class [[nodiscard]] Waited
+{
+public:
+    Waited() = default;
+    explicit Waited(T answer) : m_answer(std::move(answer)) {}
+
+    bool cutShort() const { return !m_answer.has_value(); }
+    const T &operator*() const { return *m_answer; }
+    T &operator*() { return *m_answer; }
+    const T *operator->() const { return &*m_answer; }
+
+private:
+    std::optional<T> m_answer;
+};
+
 // The waits of one asynchronous procedure (a coroutine that awaits them one at a time), and
 // its abort. Each wait returns to the event loop and resumes the procedure once, on whichever
-// comes first: its answer, or abort(). After abort() every wait returns at once with a default
-// value, so the procedure only has to check aborted() after each co_await and return.
+// comes first: its answer, or abort(). What it gives (Waited) is the answer, or nothing when it
+// was cut short; after abort() every wait returns at once, cut short.
 //
 // Waking: a procedure is resumed only from the event loop, never inside the stack of whoever
 // answered or aborted it. An answer or an event that comes from elsewhere (a page, a reply, a
@@ -28,13 +45,13 @@ namespace talvesk {
 //
 //   Waits waits(loop);
 //   waits.dependOn(browser.presence()); // the procedure is aborted once the browser has gone
-//   co_await waits.nextTurn();
-//   const std::optional<int> height = co_await waits.answer<std::optional<int>>(
+//   const Waited<PageAnswer<int>> height = co_await waits.answer<PageAnswer<int>>(
 //       [&](auto reply) { document.scrollToTopReadingHeight(std::move(reply)); });
-//   if (waits.aborted())
+//   if (height.cutShort())
 //       co_return ...;
 //
-// A lambda written inside a co_await expression captures by reference only: GCC 12 destroys
+// A wait's Waited is named before it is looked at: GCC 12 mishandles a co_await inside a
+// condition. A lambda written inside a co_await expression captures by reference only: GCC 12 destroys
 // such a closure twice, so a copy it holds (a QString, a shared pointer) loses a reference it
 // never took. A callback that must own something is named before the co_await.
 class Waits final
@@ -155,10 +172,12 @@ public:
             m_state->suspended = true;
             return true;
         }
-        T await_resume()
+        Waited<T> await_resume()
         {
             m_state->call.reset();
-            return m_waits.aborted() || !m_value->has_value() ? T{} : std::move(**m_value);
+            if (m_waits.aborted() || !m_value->has_value())
+                return Waited<T>();
+            return Waited<T>(std::move(**m_value));
         }
 
     private:

@@ -13,8 +13,9 @@ namespace {
 
 struct Outcome
 {
-    int answer = -1;    // what the answer gave the procedure
-    bool slept = false; // the sleep after it ran its time
+    int answer = -1;             // what the answer gave the procedure
+    bool answerCutShort = false; // the answer's wait gave nothing
+    bool slept = false;          // the sleep after it ran its time
     bool aborted = false;
 };
 
@@ -24,12 +25,16 @@ struct Procedure
     QCoro::Task<Outcome> run()
     {
         Outcome outcome;
-        outcome.answer = co_await waits.answer<int>([this](Waits::Reply<int> answer) {
+        const talvesk::Waited<int> answer = co_await waits.answer<int>([this](Waits::Reply<int> give) {
             ++requests;
-            reply = std::move(answer);
+            reply = std::move(give);
         });
+        outcome.answerCutShort = answer.cutShort();
+        if (!answer.cutShort())
+            outcome.answer = *answer;
         resumed = true;
-        outcome.slept = co_await waits.sleep(1000);
+        const talvesk::Waited<bool> slept = co_await waits.sleep(1000);
+        outcome.slept = !slept.cutShort();
         outcome.aborted = waits.aborted();
         co_return outcome;
     }
@@ -60,8 +65,8 @@ TEST(Waits, AnswerThenSleep)
     EXPECT_EQ(procedure.loop.now(), 1000);
 }
 
-// Aborted before it waits, the procedure asks for nothing and runs through every wait at once
-// with default values.
+// Aborted before it waits, the procedure asks for nothing and runs through every wait at once,
+// each cut short.
 TEST(Waits, AbortBeforeTheAnswer)
 {
     Procedure procedure;
@@ -70,15 +75,15 @@ TEST(Waits, AbortBeforeTheAnswer)
     procedure.loop.runUntil([&] { return outcome->has_value(); }, 10);
     ASSERT_TRUE(outcome->has_value());
     EXPECT_EQ(procedure.requests, 0);
-    EXPECT_EQ((*outcome)->answer, 0);
+    EXPECT_TRUE((*outcome)->answerCutShort);
     EXPECT_FALSE((*outcome)->slept);
     EXPECT_TRUE((*outcome)->aborted);
     EXPECT_EQ(procedure.loop.now(), 0);
 }
 
-// Aborted while it waits for the answer, the procedure goes on with a default value, from the
-// loop and not inside abort(), and runs through the sleep at once; the answer coming later is
-// dropped.
+// Aborted while it waits for the answer, the procedure goes on with its wait cut short, from
+// the loop and not inside abort(), and runs through the sleep at once; the answer coming later
+// is dropped.
 TEST(Waits, AbortDuringTheAnswer)
 {
     Procedure procedure;
@@ -90,12 +95,12 @@ TEST(Waits, AbortDuringTheAnswer)
     EXPECT_FALSE(procedure.resumed);
     procedure.loop.runUntil([&] { return outcome->has_value(); }, 10);
     ASSERT_TRUE(outcome->has_value());
-    EXPECT_EQ((*outcome)->answer, 0);
+    EXPECT_TRUE((*outcome)->answerCutShort);
     EXPECT_FALSE((*outcome)->slept);
     EXPECT_TRUE((*outcome)->aborted);
 
     procedure.reply(7);
-    EXPECT_EQ((*outcome)->answer, 0);
+    EXPECT_EQ((*outcome)->answer, -1);
     EXPECT_EQ(procedure.requests, 1);
     EXPECT_FALSE(procedure.loop.step()) << "something is left for the loop to do";
 }

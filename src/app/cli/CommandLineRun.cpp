@@ -277,10 +277,14 @@ public:
                 browser->loadState() != PageBrowser::LoadState::Loading)
                 continue; // nothing was read in it, or it let go already
             browser->navigateBlank();
-            while (!waits.aborted() && browser->loadState() == PageBrowser::LoadState::Loading &&
-                   m_loop.now() < deadline)
-                co_await waitForChange(waits, *browser, static_cast<int>(deadline - m_loop.now()));
-            if (waits.aborted() || browser->loadState() != PageBrowser::LoadState::Finished)
+            bool cutShort = false;
+            while (!cutShort && browser->loadState() == PageBrowser::LoadState::Loading &&
+                   m_loop.now() < deadline) {
+                const Waited<bool> changed =
+                    co_await waitForChange(waits, *browser, static_cast<int>(deadline - m_loop.now()));
+                cutShort = changed.cutShort();
+            }
+            if (cutShort || browser->loadState() != PageBrowser::LoadState::Finished)
                 m_spent = true;
         }
         m_letGo = nullptr;
@@ -433,7 +437,9 @@ private:
         if (start > now) {
             Waits waits(loop);
             m_pauses.push_back(&waits);
-            co_await waits.sleep(static_cast<int>(start - now));
+            // Cut short or not, whether the run was stopped is told below.
+            const Waited<bool> slept = co_await waits.sleep(static_cast<int>(start - now));
+            static_cast<void>(slept);
             m_pauses.erase(std::find(m_pauses.begin(), m_pauses.end(), &waits));
         }
         co_return !m_stopped;
