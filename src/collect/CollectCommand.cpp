@@ -214,6 +214,8 @@ private:
     int m_reload = 0;                          // of the item page, while it is loaded again
     std::optional<CollectAbort> m_abortReason; // of the running collect, once ended from outside
     std::unique_ptr<PendingCall> m_deadline;
+    // The item page's turn to scroll, kept for its description document's scroll.
+    ScrollTurns::Turn m_keptTurn;
     std::int64_t m_deadlineAt = 0; // by the loop's clock, when there is a time limit
 };
 
@@ -287,6 +289,7 @@ public:
     }
     ~Running()
     {
+        m_command.m_keptTurn = {};
         m_command.m_deadline.reset();
         m_command.m_clock.reset();
         m_command.m_report = nullptr;
@@ -504,10 +507,17 @@ QCoro::Task<CollectCommand::Session::Visit> CollectCommand::Session::visit(Waits
     if (itemPage)
         preloadDescription(visit.data);
 
-    // Scrolled to the top only once the page has its turn to scroll on from there.
-    Waited<ScrollTurns::Turn> turn = co_await turnToScroll(waits);
-    if (turn.cutShort())
-        co_return cutShort();
+    // Scrolled to the top only once the page has its turn to scroll on from there. An item
+    // takes one turn for both its pages: the description document's scroll has the item page's.
+    ScrollTurns::Turn turn;
+    if (!itemPage && m_keptTurn.held()) {
+        turn = std::move(m_keptTurn);
+    } else {
+        Waited<ScrollTurns::Turn> taken = co_await turnToScroll(waits);
+        if (taken.cutShort())
+            co_return cutShort();
+        turn = std::move(*taken);
+    }
     const Waited<PageAnswer<int>> heightAnswer = co_await waits.answer<PageAnswer<int>>(
         [&](PageDocument::Reply<int> reply) { visit.document->scrollToTopReadingHeight(std::move(reply)); });
     if (heightAnswer.cutShort())
@@ -520,7 +530,12 @@ QCoro::Task<CollectCommand::Session::Visit> CollectCommand::Session::visit(Waits
     ScrollPhase scroll(browser, m_loop);
     const ScrollPhase::End scrolled = co_await scroll.run(waits, *visit.document, *height, visit.generation,
                                                           [this](int) { showElapsed(); });
-    turn = {}; // the next page scrolls while this one settles
+    // The next page scrolls while this one settles, unless the description document this
+    // item's data names may scroll next, in the item's turn.
+    if (itemPage && !visit.data.description.url.isEmpty())
+        m_keptTurn = std::move(turn);
+    else
+        turn = {};
     switch (scrolled) {
     case ScrollPhase::End::Aborted:
         co_return cutShort();

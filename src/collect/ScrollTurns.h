@@ -33,6 +33,8 @@ public:
         Turn(const Turn &) = delete;
         Turn &operator=(const Turn &) = delete;
 
+        bool held() const { return m_ticket != nullptr; }
+
     private:
         friend class ScrollTurns;
         explicit Turn(std::shared_ptr<Ticket> ticket) : m_ticket(std::move(ticket)) {}

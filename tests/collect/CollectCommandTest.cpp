@@ -811,6 +811,34 @@ TEST_F(CollectCommandTest, DescriptionDocumentFillsTheDescription)
     EXPECT_FALSE(secondsOf(CollectProgress::Phase::ReadingDescription).isEmpty());
 }
 
+// An item takes one turn to scroll for both its pages: a page waiting for the only turn gets it
+// once the item's description document has scrolled, not between the two.
+TEST_F(CollectCommandTest, ItemAndItsDescriptionDocumentScrollInOneTurn)
+{
+    nameADescriptionDocument(*this);
+    browser1.scrollHeight = 20;
+    browser3.scrollHeight = 20;
+    ScrollTurns turns(1);
+    command.setScrollTurns(&turns);
+    Waits otherPage(loop);
+    std::shared_ptr<std::optional<talvesk::Waited<ScrollTurns::Turn>>> other;
+    qsizetype documentScrollsBeforeOther = -1;
+    loop.onYield([&](int) {
+        if (!other && !browser1.scrolls.isEmpty())
+            other = started(turns.take(otherPage));
+        if (other && other->has_value() && documentScrollsBeforeOther < 0) {
+            documentScrollsBeforeOther = browser3.scrolls.size();
+            other->reset(); // given back at once
+        }
+    });
+
+    ASSERT_TRUE(collect().ok());
+
+    EXPECT_EQ(collected.set.descriptionPictures.size(), 2);
+    EXPECT_GT(browser3.scrolls.size(), 0);
+    EXPECT_EQ(documentScrollsBeforeOther, browser3.scrolls.size());
+}
+
 // A description document that cannot be read, for whatever reason, leaves a collect of the
 // other pictures with a notice that says why; one named at another scheme is never opened; the
 // time limit ends the document's load with what is left of it after the item page.
