@@ -6,6 +6,7 @@
 #include "collect/PictureList.h"
 #include "download/DownloadCommand.h"
 #include "platform/qt/QtMessageList.h"
+#include "support/Files.h"
 #include "support/QStringPrinter.h"
 
 #include <QAction>
@@ -35,6 +36,7 @@ using talvesk::MessageLine;
 using talvesk::PageBrowser;
 using talvesk::QtMessageList;
 using talvesk::WindowDownloads;
+using talvesk::test::filesOpenIn;
 using talvesk::test::HttpResponse;
 using talvesk::test::waitUntil;
 
@@ -49,18 +51,6 @@ protected:
                                                  byMouse, entry);
     }
 };
-
-// Files this process has open in the folder, those without a name yet included (Linux).
-int filesOpenIn(const QDir &folder)
-{
-    int open = 0;
-    const QDir descriptors(QStringLiteral("/proc/self/fd"));
-    for (const QString &descriptor : descriptors.entryList(QDir::System | QDir::Files)) {
-        if (QFile::symLinkTarget(descriptors.filePath(descriptor)).startsWith(folder.path() + u'/'))
-            ++open;
-    }
-    return open;
-}
 
 // The geometry of every control of the client area.
 QList<QRect> controlGeometries(MainForm &window)
@@ -414,14 +404,14 @@ TEST_F(MainFormTest, CancelDownloadFromTheMenu)
     auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
     ASSERT_TRUE(waitUntil([&] {
         return mesg->item(0)->text() == QStringLiteral("图片下载进度:2/3,已完成67%") &&
-               filesOpenIn(mainFolder) == 1;
+               filesOpenIn(mainFolder.path()) == 1;
     }));
 
     EXPECT_TRUE(chooseFromMenu(0, true, QStringLiteral("取消下载")).contains(QStringLiteral("取消下载")));
     ASSERT_TRUE(waitUntil([&] { return mesg->count() == 2; }));
     EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("图片下载已取消,已保存2张,保存至:") + itemFolder);
     EXPECT_EQ(mesg->item(1)->text(), QStringLiteral("图片下载进度:2/3,已完成67%"));
-    EXPECT_EQ(filesOpenIn(mainFolder), 0);
+    EXPECT_EQ(filesOpenIn(mainFolder.path()), 0);
     EXPECT_EQ(mainFolder.entryList(QDir::Files | QDir::Hidden),
               (QStringList{QStringLiteral("描述主图0.png"), QStringLiteral("描述主图1.png")}));
     for (const QString &name : mainFolder.entryList(QDir::Files)) {

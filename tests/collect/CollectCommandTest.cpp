@@ -7,6 +7,7 @@
 #include "platform/Waits.h"
 #include "support/FakeEventLoop.h"
 #include "support/FakePageBrowser.h"
+#include "support/PictureSlots.h"
 
 #include "support/QStringPrinter.h"
 
@@ -36,8 +37,10 @@ using talvesk::PreviewCounts;
 using talvesk::ScrollHandling;
 using talvesk::ScrollTurns;
 using talvesk::Waits;
+using talvesk::test::allNull;
 using talvesk::test::FakeEventLoop;
 using talvesk::test::FakePageBrowser;
+using talvesk::test::filled;
 using talvesk::test::runToEnd;
 using talvesk::test::started;
 
@@ -70,14 +73,6 @@ QString descPictures(int count, const QString &dir = QStringLiteral("d"))
     return repeated(QStringLiteral("<img src=\"//img.example/") + dir + QStringLiteral("/%1.jpg\">"), count);
 }
 
-QStringList filled(const PictureList &list)
-{
-    QStringList used;
-    for (int i = 0; i < PictureList::kSlots && list[i] != PictureList::nullSlot(); ++i)
-        used.append(list[i]);
-    return used;
-}
-
 QStringList addresses(const QString &dir, int count)
 {
     QStringList list;
@@ -85,15 +80,6 @@ QStringList addresses(const QString &dir, int count)
         list.append(QStringLiteral("http://img.example/") + dir + QLatin1Char('/') + QString::number(i) +
                     QStringLiteral(".jpg"));
     return list;
-}
-
-bool allNull(const PictureList &list)
-{
-    for (int i = 0; i < PictureList::kSlots; ++i) {
-        if (list[i] != PictureList::nullSlot())
-            return false;
-    }
-    return true;
 }
 
 const QString kAddress = QStringLiteral("http://127.0.0.1:9/item.htm?id=1");

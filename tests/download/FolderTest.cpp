@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "download/FolderCreation.h"
 #include "download/PathJoin.h"
+#include "support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 using namespace talvesk;
+using talvesk::test::readFile;
 
 namespace {
 
@@ -25,12 +27,6 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace

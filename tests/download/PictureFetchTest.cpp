@@ -3,6 +3,7 @@
 #include "app/WaitUntil.h"
 #include "download/FetchQueue.h"
 #include "download/PathJoin.h"
+#include "support/Files.h"
 #include "support/LocalHttpServer.h"
 #include "support/QStringPrinter.h"
 
@@ -28,9 +29,11 @@
 #endif
 
 using namespace talvesk;
+using talvesk::test::entries;
 using talvesk::test::HttpRequest;
 using talvesk::test::HttpResponse;
 using talvesk::test::LocalHttpServer;
+using talvesk::test::readFile;
 using talvesk::test::waitUntil;
 
 namespace {
@@ -47,17 +50,6 @@ QByteArray randomBytes(int size)
 QByteArray pictureBytes(int size)
 {
     return QByteArray("\xff\xd8\xff", 3) + randomBytes(size - 3);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden);
 }
 
 // Answers every request with a body shorter than its declared length and no error, as the

@@ -8,6 +8,7 @@
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtPageBrowser.h"
 #include "support/CurrentLayoutPages.h"
+#include "support/PictureSlots.h"
 #include "support/SampleShop.h"
 #include "support/SyncDocument.h"
 #include "support/TaskResult.h"
@@ -30,6 +31,7 @@ using talvesk::PageBrowser;
 using talvesk::PictureList;
 using talvesk::QtEventLoop;
 using talvesk::QtPageBrowser;
+using talvesk::test::allNull;
 using talvesk::test::currentLayoutPage;
 using talvesk::test::dataPage;
 using talvesk::test::dataPagePictures;
@@ -37,6 +39,7 @@ using talvesk::test::DescriptionDocument;
 using talvesk::test::descriptionDocument;
 using talvesk::test::DescriptionForm;
 using talvesk::test::evaluated;
+using talvesk::test::filled;
 using talvesk::test::Generation;
 using talvesk::test::HttpResponse;
 using talvesk::test::ItemPageMarkup;
@@ -49,19 +52,6 @@ using talvesk::test::SyncDocument;
 using talvesk::test::waitUntil;
 
 namespace {
-
-QStringList filled(const PictureList &list)
-{
-    QStringList used;
-    for (int i = 0; i < PictureList::kSlots && list[i] != PictureList::nullSlot(); ++i)
-        used.append(list[i]);
-    return used;
-}
-
-bool allNull(const PictureList &list)
-{
-    return filled(list).isEmpty() && list[0] == PictureList::nullSlot();
-}
 
 class CollectEndToEndTest : public ::testing::Test
 {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/WaitUntil.h"
 #include "support/CurrentLayoutPages.h"
+#include "support/Files.h"
 #include "support/QStringPrinter.h"
 #include "support/SampleShop.h"
 
@@ -34,7 +35,9 @@
 
 using talvesk::test::dataPage;
 using talvesk::test::dataPagePictures;
+using talvesk::test::filesUnder;
 using talvesk::test::HttpResponse;
+using talvesk::test::readFile;
 using talvesk::test::SampleItem;
 using talvesk::test::SampleShop;
 using talvesk::test::waitUntil;
@@ -113,16 +116,6 @@ struct UserFolders
     }
 };
 
-// Every file under folder, at any depth.
-QStringList filesUnder(const QString &folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(it.next());
-    return files;
-}
-
 // Runs the built program as a user would, with no display of any kind, while this process
 // keeps serving the sample shop.
 ProgramRun runTalvesk(const QStringList &arguments, const QByteArray &input = {},
@@ -163,12 +156,6 @@ QStringList strings(const QJsonValue &value)
 QString fileOf(const QString &folder, const QString &name)
 {
     return QDir(folder).filePath(name);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
