@@ -25,40 +25,6 @@ FormMetrics initialWindow()
 
 } // namespace
 
-// The initial window gets the designed figures: browsers 12175 x 5290 below the tab row, the
-// address box and the two touching buttons from the outer width, the progress bar at 10 %.
-TEST(FormLayout, InitialWindowFigures)
-{
-    const FormGeometry g = layoutPass(initialWindow(), initialFormGeometry());
-    EXPECT_EQ(g.browsers, (TwipRect{0, 1200, 12175, 5290}));
-    EXPECT_EQ(g.addressBox, (TwipRect{840, 0, 8935, 300}));
-    EXPECT_EQ(g.collectButton, (TwipRect{9935, 0, 975, 375}));
-    EXPECT_EQ(g.downloadButton, (TwipRect{10910, 0, 975, 375}));
-    EXPECT_DOUBLE_EQ(g.progressBar.top, 6545);
-    EXPECT_DOUBLE_EQ(g.progressBar.left, 1219.5);
-    EXPECT_DOUBLE_EQ(g.progressBar.width, 3658.5);
-    EXPECT_DOUBLE_EQ(g.progressBar.height, 300);
-}
-
-// Growing the window moves the buttons right and widens the address box by the growth of the
-// outer width; the progress bar keeps its left edge at 10 % of the client width.
-TEST(FormLayout, GrowsWithTheWindow)
-{
-    FormMetrics m = initialWindow();
-    const FormGeometry before = layoutPass(m, initialFormGeometry());
-    m.clientWidth += 1500;
-    m.outerWidth += 1500;
-    m.clientHeight += 600;
-    m.statusBarTop += 600;
-    const FormGeometry after = layoutPass(m, before);
-    EXPECT_DOUBLE_EQ(after.addressBox.width - before.addressBox.width, 1500);
-    EXPECT_DOUBLE_EQ(after.collectButton.left - before.collectButton.left, 1500);
-    EXPECT_DOUBLE_EQ(after.downloadButton.left - before.downloadButton.left, 1500);
-    EXPECT_EQ(after.browsers, (TwipRect{0, 1200, 13675, 5890}));
-    EXPECT_DOUBLE_EQ(after.progressBar.left, 13695 * 0.1);
-    EXPECT_DOUBLE_EQ(after.progressBar.top, 7145);
-}
-
 // A minimized window, a client height below 1580 or a client width below 20 fail the first
 // step: nothing moves. Exactly 1580 high still lays out, with browsers of height 0.
 TEST(FormLayout, TooSmallOrMinimizedMovesNothing)
@@ -108,16 +74,4 @@ TEST(FormLayout, NarrowWindowMovesOnlyTheBrowsers)
 
     narrow.outerWidth = 3500; // the boundary itself lays out, with an address box of width 0
     EXPECT_DOUBLE_EQ(layoutPass(narrow, previous).collectButton.left, 1000);
-}
-
-// A repaint after a complete layout pass moves nothing.
-TEST(FormLayout, RepaintAfterLayoutMovesNothing)
-{
-    for (double width : {3500.0, 9000.0, 12195.0, 30000.0}) {
-        FormMetrics m = initialWindow();
-        m.clientWidth = width;
-        m.outerWidth = width + 240;
-        const FormGeometry laidOut = layoutPass(m, initialFormGeometry());
-        EXPECT_EQ(repaintPass(m, laidOut), laidOut) << width;
-    }
 }

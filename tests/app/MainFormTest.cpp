@@ -6,6 +6,7 @@
 #include "collect/PictureList.h"
 #include "download/DownloadCommand.h"
 #include "platform/qt/QtMessageList.h"
+#include "support/Files.h"
 #include "support/QStringPrinter.h"
 
 #include <QAction>
@@ -15,7 +16,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -27,9 +27,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextLayout>
-#include <QTimer>
 #include <QToolBar>
-#include <QWebEnginePage>
 #include <QWebEngineView>
 
 using talvesk::CollectedSet;
@@ -37,8 +35,8 @@ using talvesk::MainForm;
 using talvesk::MessageLine;
 using talvesk::PageBrowser;
 using talvesk::QtMessageList;
-using talvesk::TwipRect;
 using talvesk::WindowDownloads;
+using talvesk::test::filesOpenIn;
 using talvesk::test::HttpResponse;
 using talvesk::test::waitUntil;
 
@@ -53,33 +51,6 @@ protected:
                                                  byMouse, entry);
     }
 };
-
-// Files this process has open in the folder, those without a name yet included (Linux).
-int filesOpenIn(const QDir &folder)
-{
-    int open = 0;
-    const QDir descriptors(QStringLiteral("/proc/self/fd"));
-    for (const QString &descriptor : descriptors.entryList(QDir::System | QDir::Files)) {
-        if (QFile::symLinkTarget(descriptors.filePath(descriptor)).startsWith(folder.path() + u'/'))
-            ++open;
-    }
-    return open;
-}
-
-QWebEngineView *view(MainForm &window, const char *name)
-{
-    return window.findChild<QWebEngineView *>(QString::fromLatin1(name));
-}
-
-// Where a control shows, in twips: each edge to the pixel it was rounded to.
-void expectPlaced(const QWidget *control, const TwipRect &twips)
-{
-    const QRect shown = control->geometry();
-    EXPECT_NEAR(shown.x() * 15.0, twips.left, 15) << control->objectName().toStdString();
-    EXPECT_NEAR(shown.y() * 15.0, twips.top, 15) << control->objectName().toStdString();
-    EXPECT_NEAR(shown.width() * 15.0, twips.width, 15) << control->objectName().toStdString();
-    EXPECT_NEAR(shown.height() * 15.0, twips.height, 15) << control->objectName().toStdString();
-}
 
 // The geometry of every control of the client area.
 QList<QRect> controlGeometries(MainForm &window)
@@ -110,93 +81,6 @@ TEST_F(MainFormTest, StartUpState)
     ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
     EXPECT_EQ(m_window->itemBrowser().locationName(), QStringLiteral("Home"));
     EXPECT_EQ(m_server.requestCount(QStringLiteral("/home")), 1);
-}
-
-// Every control carries its designed name, caption and tool tip; the toolbar has the six keys
-// in order, each with a picture; the menus have their items and shortcuts.
-TEST_F(MainFormTest, ControlsAndMenus)
-{
-    EXPECT_EQ(control<QLabel>(QStringLiteral("Label1"))->text(), QStringLiteral("采集速递"));
-    EXPECT_EQ(control<QLabel>(QStringLiteral("lblAddress"))->text(), QStringLiteral("地址(&A):"));
-    EXPECT_EQ(control<QComboBox>(QStringLiteral("urladress"))->toolTip(),
-              QStringLiteral("可直接输入产品详情页的网址进行采集"));
-    EXPECT_EQ(control<QPushButton>(QStringLiteral("Browser"))->text(), QStringLiteral("采集&P"));
-    EXPECT_EQ(control<QPushButton>(QStringLiteral("Browser"))->toolTip(), QStringLiteral("Alt+P"));
-    EXPECT_EQ(control<QPushButton>(QStringLiteral("DownLoad"))->text(), QStringLiteral("下载&D"));
-    EXPECT_EQ(control<QPushButton>(QStringLiteral("DownLoad"))->toolTip(), QStringLiteral("Alt+D"));
-    EXPECT_EQ(control<QtMessageList>(QStringLiteral("mesg"))->toolTip(), QStringLiteral("双击查看"));
-    EXPECT_EQ(control<QtMessageList>(QStringLiteral("mesg"))->count(), 0);
-    auto *progress = control<QProgressBar>(QStringLiteral("ProgressBar1"));
-    EXPECT_EQ(progress->minimum(), 0);
-    EXPECT_EQ(progress->maximum(), 100);
-    EXPECT_EQ(progress->value(), 0);
-    control<QStatusBar>(QStringLiteral("StatusBar1"));
-    control<QWidget>(QStringLiteral("picAddress"));
-
-    auto *tabs = control<QTabBar>(QStringLiteral("TabStrip1"));
-    ASSERT_EQ(tabs->count(), 2);
-    EXPECT_EQ(tabs->tabText(0), QStringLiteral("网页浏览"));
-    EXPECT_EQ(tabs->tabData(0).toString(), QStringLiteral("WebBrw"));
-    EXPECT_EQ(tabs->tabText(1), QStringLiteral("采集结果"));
-    EXPECT_EQ(tabs->tabData(1).toString(), QStringLiteral("PicUp"));
-
-    const QList<QAction *> buttons = control<QToolBar>(QStringLiteral("Toolbar1"))->actions();
-    QStringList keys, tips;
-    for (QAction *button : buttons) {
-        keys.append(button->objectName());
-        tips.append(button->toolTip());
-        EXPECT_FALSE(button->icon().isNull()) << button->objectName().toStdString();
-        EXPECT_TRUE(button->text().isEmpty());
-    }
-    EXPECT_EQ(keys,
-              (QStringList{QStringLiteral("Back"), QStringLiteral("Forward"), QStringLiteral("Stop"),
-                           QStringLiteral("Refresh"), QStringLiteral("Home"), QStringLiteral("Search")}));
-    EXPECT_EQ(tips, (QStringList{QStringLiteral("返回"), QStringLiteral("向前"), QStringLiteral("停止"),
-                                 QStringLiteral("刷新"), QStringLiteral("主页"), QStringLiteral("查找")}));
-
-    const struct
-    {
-        const char *menu, *menuCaption, *item, *itemCaption, *shortcut;
-    } menus[] = {{"About", "关于软件", "Ver", "版本", "Ctrl+B"},
-                 {"Help", "使用帮助", "HelpDoc", "帮助文档", "Ctrl+H"},
-                 {"DH", "快递单号出售", "DHSELL", "单号出售", "Ctrl+M"}};
-    for (const auto &m : menus) {
-        auto *menu = control<QMenu>(QString::fromLatin1(m.menu));
-        ASSERT_NE(menu, nullptr);
-        EXPECT_EQ(menu->title(), QString::fromUtf8(m.menuCaption));
-        auto *item = control<QAction>(QString::fromLatin1(m.item));
-        ASSERT_NE(item, nullptr);
-        EXPECT_EQ(item->text(), QString::fromUtf8(m.itemCaption));
-        EXPECT_EQ(item->shortcut(), QKeySequence(QString::fromLatin1(m.shortcut)));
-    }
-}
-
-// Shown, the window has the designed client area (12195 x 6870 twips = 813 x 458 pixels) and
-// its controls where the layout pass puts them, converted at 15 twips per pixel.
-TEST_F(MainFormTest, InitialLayout)
-{
-    ASSERT_TRUE(showWindow());
-    EXPECT_EQ(m_window->centralWidget()->size(), QSize(813, 458));
-    // The browsers' place holds the browser above and the message list, four lines high, below.
-    const auto *split = control<QSplitter>(QStringLiteral("browserSplit"));
-    expectPlaced(split, {0, 1200, 12175, 5290});
-    const auto *messages = control<QtMessageList>(QStringLiteral("mesg"));
-    EXPECT_EQ(messages->height(), messages->heightForLines(4));
-    EXPECT_EQ(view(*m_window, "WebBrowser1")->width(), split->width());
-    EXPECT_LT(view(*m_window, "WebBrowser1")->mapTo(split, QPoint(0, 0)).y(), messages->y());
-    const auto *address = control<QComboBox>(QStringLiteral("urladress"));
-    EXPECT_NEAR(address->width() * 15.0, m_window->frameGeometry().width() * 15.0 - 3500, 15);
-    EXPECT_NEAR(control<QPushButton>(QStringLiteral("Browser"))->x() * 15.0, address->width() * 15.0 + 1000,
-                30);
-    expectPlaced(control<QProgressBar>(QStringLiteral("ProgressBar1")), {1219.5, 6545, 3658.5, 300});
-
-    // Stacking: the browsers in front of the tab strip, the progress bar in front of the status bar.
-    const QObjectList order = m_window->centralWidget()->children();
-    auto position = [&order](QObject *child) { return order.indexOf(child); };
-    EXPECT_GT(position(control<QSplitter>(QStringLiteral("browserSplit"))),
-              position(control<QTabBar>(QStringLiteral("TabStrip1"))));
-    EXPECT_GT(position(control<QProgressBar>(QStringLiteral("ProgressBar1"))),
-              position(control<QStatusBar>(QStringLiteral("StatusBar1"))));
 }
 
 // The window cannot be made so small that a control is lost: shrunk as far as it goes, the
@@ -520,14 +404,14 @@ TEST_F(MainFormTest, CancelDownloadFromTheMenu)
     auto *mesg = control<QtMessageList>(QStringLiteral("mesg"));
     ASSERT_TRUE(waitUntil([&] {
         return mesg->item(0)->text() == QStringLiteral("图片下载进度:2/3,已完成67%") &&
-               filesOpenIn(mainFolder) == 1;
+               filesOpenIn(mainFolder.path()) == 1;
     }));
 
     EXPECT_TRUE(chooseFromMenu(0, true, QStringLiteral("取消下载")).contains(QStringLiteral("取消下载")));
     ASSERT_TRUE(waitUntil([&] { return mesg->count() == 2; }));
     EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("图片下载已取消,已保存2张,保存至:") + itemFolder);
     EXPECT_EQ(mesg->item(1)->text(), QStringLiteral("图片下载进度:2/3,已完成67%"));
-    EXPECT_EQ(filesOpenIn(mainFolder), 0);
+    EXPECT_EQ(filesOpenIn(mainFolder.path()), 0);
     EXPECT_EQ(mainFolder.entryList(QDir::Files | QDir::Hidden),
               (QStringList{QStringLiteral("描述主图0.png"), QStringLiteral("描述主图1.png")}));
     for (const QString &name : mainFolder.entryList(QDir::Files)) {
@@ -565,82 +449,6 @@ TEST_F(MainFormTest, OpenFailuresAreReported)
               QStringLiteral("消息提示:无法打开网址:") + m_dialogs.opened[1].toString());
 }
 
-// The help box: its lines each ended by CR LF, titled "使用帮助", telling how to collect and
-// download, and also Esc, the choice of pictures, colour pictures with their variant names, the
-// failure list and the keys. The version box: four lines joined by a lone CR with nothing after
-// the last, titled "软件版本信息".
-TEST_F(MainFormTest, HelpAndVersionTexts)
-{
-    control<QAction>(QStringLiteral("HelpDoc"))->trigger();
-    control<QAction>(QStringLiteral("Ver"))->trigger();
-    ASSERT_EQ(m_dialogs.boxes.size(), 2);
-
-    EXPECT_EQ(m_dialogs.boxes[0].title, QStringLiteral("使用帮助"));
-    const QString help = m_dialogs.boxes[0].text;
-    EXPECT_TRUE(help.endsWith(QStringLiteral("\r\n")));
-    EXPECT_FALSE(help.contains(QStringLiteral("\r\n\r\n")));
-    EXPECT_EQ(help.count(u'\n'), help.count(QStringLiteral("\r\n")));
-    EXPECT_TRUE(help.contains(QStringLiteral("使用方法：在地址栏直接输入宝贝网址回车")));
-    EXPECT_FALSE(help.contains(QStringLiteral("输入接输入")));
-    for (const QString &topic : {QStringLiteral("Esc"), QStringLiteral("颜色图"), QStringLiteral("款式名称"),
-                                 QStringLiteral("下载失败"), QStringLiteral("Shift"), QStringLiteral("已选"),
-                                 QStringLiteral("Ctrl+L"), QStringLiteral("F5")})
-        EXPECT_TRUE(help.contains(topic)) << topic.toStdString();
-
-    EXPECT_EQ(m_dialogs.boxes[1].title, QStringLiteral("软件版本信息"));
-    const QString version = m_dialogs.boxes[1].text;
-    EXPECT_FALSE(version.contains(u'\n'));
-    const QStringList lines = version.split(u'\r');
-    ASSERT_EQ(lines.size(), 4);
-    EXPECT_EQ(lines[0], QStringLiteral("软件名称：Talvesk"));
-    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("软件版本:Ver2.3")));
-    EXPECT_FALSE(lines[2].isEmpty());
-    EXPECT_FALSE(lines[3].isEmpty());
-}
-
-// DHSELL opens its fixed address outside the program, once per choice, and leaves both
-// embedded browsers as they were.
-TEST_F(MainFormTest, PromotionLinkOpensOutside)
-{
-    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
-    const int generation1 = m_window->itemBrowser().loadGeneration();
-    const int generation2 = m_window->previewBrowser().loadGeneration();
-    auto *item = control<QAction>(QStringLiteral("DHSELL"));
-    item->trigger();
-    item->trigger();
-    ASSERT_EQ(m_dialogs.opened.size(), 2);
-    EXPECT_TRUE(m_dialogs.opened[0].isValid());
-    EXPECT_EQ(m_dialogs.opened[0], m_dialogs.opened[1]);
-    EXPECT_TRUE(m_dialogs.boxes.isEmpty());
-    EXPECT_EQ(m_window->itemBrowser().loadGeneration(), generation1);
-    EXPECT_EQ(m_window->previewBrowser().loadGeneration(), generation2);
-    EXPECT_EQ(view(*m_window, "WebBrowser1")->url(), m_server.url(QStringLiteral("/home")));
-}
-
-// The commands' hooks: the two buttons, and the window's enabled state and progress bar.
-TEST_F(MainFormTest, CommandHooks)
-{
-    ASSERT_TRUE(showWindow());
-    int collects = 0, downloads = 0;
-    QObject::connect(m_window.get(), &MainForm::collectRequested, m_window.get(),
-                     [&collects] { ++collects; });
-    QObject::connect(m_window.get(), &MainForm::downloadRequested, m_window.get(),
-                     [&downloads] { ++downloads; });
-
-    QTest::mouseClick(control<QPushButton>(QStringLiteral("Browser")), Qt::LeftButton);
-    QTest::mouseClick(control<QPushButton>(QStringLiteral("DownLoad")), Qt::LeftButton);
-    EXPECT_EQ(collects, 1);
-    EXPECT_EQ(downloads, 1);
-
-    m_window->setWindowEnabled(false);
-    EXPECT_FALSE(control<QPushButton>(QStringLiteral("Browser"))->isEnabled());
-    m_window->setWindowEnabled(true);
-    EXPECT_TRUE(control<QPushButton>(QStringLiteral("Browser"))->isEnabled());
-
-    m_window->setProgress(42);
-    EXPECT_EQ(control<QProgressBar>(QStringLiteral("ProgressBar1"))->value(), 42);
-}
-
 // Alt+P and Alt+D press the two buttons; Alt+A goes to the address box.
 TEST_F(MainFormTest, AccessKeys)
 {
@@ -661,40 +469,4 @@ TEST_F(MainFormTest, AccessKeys)
     QTest::keyClick(m_window.get(), Qt::Key_A, Qt::AltModifier);
     auto *urladress = control<QComboBox>(QStringLiteral("urladress"));
     EXPECT_TRUE(urladress->hasFocus() || urladress->isAncestorOf(QApplication::focusWidget()));
-}
-
-// Tab moves through the address box, the two buttons, the message list, the tab strip and the
-// browsers in that order; the status bar, the progress bar and the labels take no focus.
-TEST_F(MainFormTest, TabOrder)
-{
-    ASSERT_TRUE(showWindow());
-    ASSERT_TRUE(waitForLoad(m_window->itemBrowser()));
-    // WebBrowser2 takes focus once it has been shown.
-    m_window->selectTab(MainForm::Tab::Preview);
-    QCoreApplication::processEvents();
-    const QStringList designed{QStringLiteral("urladress"),  QStringLiteral("Browser"),
-                               QStringLiteral("DownLoad"),   QStringLiteral("mesg"),
-                               QStringLiteral("TabStrip1"),  QStringLiteral("WebBrowser1"),
-                               QStringLiteral("WebBrowser2")};
-    // The control a focus stop belongs to: itself or the nearest designed ancestor.
-    auto owner = [&designed](QWidget *widget) {
-        for (; widget; widget = widget->parentWidget()) {
-            if (designed.contains(widget->objectName()))
-                return widget->objectName();
-        }
-        return QString();
-    };
-    QStringList stops;
-    QWidget *start = control<QComboBox>(QStringLiteral("urladress"));
-    QWidget *widget = start;
-    do {
-        const QString name = owner(widget);
-        if ((widget->focusPolicy() & Qt::TabFocus) && !widget->focusProxy() && !name.isEmpty() &&
-            !stops.contains(name))
-            stops.append(name);
-        widget = widget->nextInFocusChain();
-    } while (widget != start);
-    EXPECT_EQ(stops.join(u' ').toStdString(), designed.join(u' ').toStdString());
-    for (const char *name : {"StatusBar1", "ProgressBar1", "picAddress", "lblAddress", "Label1"})
-        EXPECT_EQ(control<QWidget>(QString::fromLatin1(name))->focusPolicy(), Qt::NoFocus) << name;
 }

@@ -20,26 +20,11 @@ namespace {
 
 const QString kAddress = QStringLiteral("https://item.example/item.htm?id=1");
 
-// The page's start for the title "宝贝" and kAddress, and its end when the colour and
-// description sections are empty.
-const QString kHead =
-    QStringLiteral("<font fontsize=9>宝贝标题:宝贝</font><p><font fontsize=9>宝贝网址:"
-                   "https://item.example/item.htm?id=1</font><p><font fontsize=8>主图缩略图:</font><p>");
-const QString kNoColourNoDescription =
-    QStringLiteral("<p><p><font fontsize=8>颜色缩略图:</font><p><p><font fontsize=8>描述缩略图:</font><p>");
-
 QString pic(const char *list, int i)
 {
     return QStringLiteral("http://img.example/%1/%2.jpg").arg(QLatin1String(list)).arg(i);
 }
 
-// One small picture's markup (main and colour).
-QString small(const char *list, int i)
-{
-    return QStringLiteral("<img width=310 height=310 src=\"http://img.example/%1/%2.jpg \">&nbsp;</img>")
-        .arg(QLatin1String(list))
-        .arg(i);
-}
 CollectedSet emptySet(const QString &title = QStringLiteral("宝贝"))
 {
     CollectedSet set;
@@ -60,22 +45,6 @@ QString markup(const CollectedSet &set, const QString &address = kAddress)
 }
 
 } // namespace
-
-// Small pictures take a break after every third; the section ends with two more.
-TEST(PreviewPage, BreakAfterEveryThirdSmallPicture)
-{
-    CollectedSet set = emptySet();
-    fill(set.mainPictures, "m", 3);
-    EXPECT_EQ(markup(set), kHead + small("m", 0) + small("m", 1) + small("m", 2) + QStringLiteral("<p>") +
-                               kNoColourNoDescription);
-
-    fill(set.mainPictures, "m", 4);
-    const auto page = buildPreviewPage(set, kAddress);
-    EXPECT_EQ(page.counts.main, 4);
-    EXPECT_EQ(page.fragments.join(QString()), kHead + small("m", 0) + small("m", 1) + small("m", 2) +
-                                                  QStringLiteral("<p>") + small("m", 3) +
-                                                  kNoColourNoDescription);
-}
 
 // Every text the page gave is escaped: the title, the addresses and the variants' names.
 TEST(PreviewPage, TitleAddressesAndNamesAreEscaped)

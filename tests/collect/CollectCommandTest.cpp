@@ -203,27 +203,6 @@ TEST_F(CollectCommandTest, LoadWaitCountsTheSecondsFromThePress)
     EXPECT_EQ(figures, QList<int>({0, 1, 2}));
 }
 
-// A page 1000 px high that does not grow is scrolled in 200 passes of 5 px, one turn each.
-TEST_F(CollectCommandTest, ThousandPixelsTake200Passes)
-{
-    browser1.scrollHeight = 1000;
-    int turnsWithoutAPass = 0;
-    qsizetype scrollsBefore = 0;
-    loop.onYield([&](int) {
-        const qsizetype now = browser1.scrolls.size();
-        if (now > 0 && now < 200 && now == scrollsBefore)
-            ++turnsWithoutAPass;
-        scrollsBefore = now;
-    });
-
-    ASSERT_TRUE(collect().ok());
-
-    ASSERT_EQ(browser1.scrolls.size(), 200);
-    for (const auto &scroll : browser1.scrolls)
-        ASSERT_EQ(scroll, qMakePair(0, 5));
-    EXPECT_EQ(turnsWithoutAPass, 0);
-}
-
 // For a page whose height stays the same, the step is 5 px for the first ten seconds of the
 // scroll phase, then grows by 2 px at every tenth second: 7 from second 10, 9 from 20, 11 from
 // 30. Here a pass takes 100 ms and the first one is made at once, so those are passes 101,

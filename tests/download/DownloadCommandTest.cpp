@@ -5,6 +5,7 @@
 #include "download/PathJoin.h"
 #include "platform/qt/QtEventLoop.h"
 #include "support/DownloadFailurePrinter.h"
+#include "support/Files.h"
 #include "support/LocalHttpServer.h"
 #include "support/QStringPrinter.h"
 #include "support/TaskResult.h"
@@ -29,9 +30,12 @@
 #include <unistd.h>
 
 using namespace talvesk;
+using talvesk::test::entries;
+using talvesk::test::filesOpenIn;
 using talvesk::test::HttpRequest;
 using talvesk::test::HttpResponse;
 using Kind = talvesk::FetchFailure::Kind;
+using talvesk::test::readFile;
 
 namespace {
 
@@ -58,39 +62,6 @@ QString recordedWords(const FetchFailure &failure)
 {
     return QString::fromStdString(testing::PrintToString(failure));
 }
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList entries(const QString &folder)
-{
-    QStringList names = QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden);
-    names.sort();
-    return names;
-}
-
-#ifdef Q_OS_LINUX
-// Whether this process holds a file open inside folder: a picture being written, even to an
-// unnamed temporary file (which the directory listing does not show).
-bool fileOpenIn(const QString &folder)
-{
-    const QByteArray prefix = QFile::encodeName(folder) + '/';
-    const QStringList fds =
-        QDir(QStringLiteral("/proc/self/fd"))
-            .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System | QDir::Hidden);
-    for (const QString &fd : fds) {
-        char target[4096];
-        const QByteArray link = QFile::encodeName(QStringLiteral("/proc/self/fd/") + fd);
-        const ssize_t length = readlink(link.constData(), target, sizeof(target));
-        if (length > 0 && QByteArray(target, static_cast<int>(length)).startsWith(prefix))
-            return true;
-    }
-    return false;
-}
-#endif
 
 // A picture body that differs for every address, so a file under the wrong name shows.
 QByteArray bodyFor(const QByteArray &path)
@@ -356,7 +327,7 @@ TEST_F(DownloadCommandTest, ShutdownMidDownloadLeavesNoPartialFile)
     QStringList stepsAtStop;
     const DownloadResult result = download([&](DownloadCommand &command) {
         // The body's first part is being written.
-        partSeen = partSeen || fileOpenIn(item(QStringLiteral("主图")));
+        partSeen = partSeen || filesOpenIn(item(QStringLiteral("主图"))) > 0;
         if (partSeen && stepsAtStop.isEmpty()) {
             stepsAtStop = m_steps;
             command.abort();
@@ -370,7 +341,7 @@ TEST_F(DownloadCommandTest, ShutdownMidDownloadLeavesNoPartialFile)
     EXPECT_TRUE(entries(item(QStringLiteral("描述图"))).isEmpty());
     EXPECT_EQ(m_steps, stepsAtStop);
     EXPECT_EQ(m_server.requestCount(QStringLiteral("/later.jpg")), 0);
-    EXPECT_FALSE(fileOpenIn(item(QStringLiteral("主图"))));
+    EXPECT_EQ(filesOpenIn(item(QStringLiteral("主图"))), 0);
 #endif
 }
 

@@ -2,6 +2,7 @@
 #include "download/FolderCreation.h"
 #include "download/PathJoin.h"
 #include "support/DownloadFailurePrinter.h"
+#include "support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,7 @@
 
 using namespace talvesk;
 using Kind = talvesk::FolderFailure::Kind;
+using talvesk::test::readFile;
 
 namespace {
 
@@ -27,12 +29,6 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "download/FetchQueue.h"
 #include "download/PathJoin.h"
 #include "support/DownloadFailurePrinter.h"
+#include "support/Files.h"
 #include "support/LocalHttpServer.h"
 #include "support/QStringPrinter.h"
 
@@ -29,9 +30,11 @@
 #endif
 
 using namespace talvesk;
+using talvesk::test::entries;
 using talvesk::test::HttpRequest;
 using talvesk::test::HttpResponse;
 using talvesk::test::LocalHttpServer;
+using talvesk::test::readFile;
 using talvesk::test::waitUntil;
 using Kind = talvesk::FetchFailure::Kind;
 
@@ -49,17 +52,6 @@ QByteArray randomBytes(int size)
 QByteArray pictureBytes(int size)
 {
     return QByteArray("\xff\xd8\xff", 3) + randomBytes(size - 3);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden);
 }
 
 // Answers every request with a body shorter than its declared length and no error, as the

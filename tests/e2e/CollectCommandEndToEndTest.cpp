@@ -150,33 +150,6 @@ protected:
 
 } // namespace
 
-// The sample page reads as the tests assume: its description pictures are not in the
-// markup until they are scrolled into view, so a collect that did not scroll would miss
-// them, and the swatch a script touched is re-serialised with &quot; around its address.
-TEST_F(CollectEndToEndTest, SamplePageAsTheEngineSerialisesIt)
-{
-    const SampleItem item = m_shop.taobaoItem();
-    ASSERT_TRUE(load(item.url));
-    SyncDocument document(m_browser1.document());
-    const auto divs = document->blocks({QStringLiteral("description"), QStringLiteral("J_isku")});
-    ASSERT_TRUE(divs.has_value());
-    QString description;
-    QString sku;
-    for (const auto &div : *divs) {
-        if (div.id == QStringLiteral("description"))
-            description = div.innerHtml;
-        else if (div.id == QStringLiteral("J_isku"))
-            sku = div.innerHtml;
-    }
-    const QString firstPicture = item.descriptionPictures.first().mid(5); // without "http:"
-    EXPECT_TRUE(description.contains(QStringLiteral("data-pic=\"") + firstPicture))
-        << qPrintable(description);
-    EXPECT_FALSE(description.contains(QStringLiteral("src=\"") + firstPicture)) << qPrintable(description);
-    const QString lastColour = item.colourPictures.last().mid(5);
-    EXPECT_TRUE(sku.contains(QStringLiteral("style=\"background: url(&quot;") + lastColour))
-        << qPrintable(sku);
-}
-
 // A page that grows while it is scrolled is scrolled to its final end.
 TEST_F(CollectEndToEndTest, FollowsAPageThatGrows)
 {
@@ -201,16 +174,6 @@ TEST_F(CollectEndToEndTest, EitherLazyLoaderDeliversEveryPicture)
         ASSERT_TRUE(result.ok());
         EXPECT_EQ(result.set.descriptionPictures.addresses(), item.descriptionPictures);
     }
-}
-
-// A page without a title element fails cleanly after its scroll phase.
-TEST_F(CollectEndToEndTest, PageWithoutTitleFailsCleanly)
-{
-    const SampleItem previous = m_shop.tmallItem();
-    ASSERT_TRUE(collect(previous.url).ok());
-
-    expectFailed(collect(m_shop.untitledPage()),
-                 QStringLiteral("采集失败:网页没有标题(title)元素,无法取得宝贝标题！"));
 }
 
 // A page that goes while the collect waits for it ends the collect as a page gone, instead of
@@ -292,23 +255,6 @@ TEST_F(CollectEndToEndTest, ReadsTheDescriptionDocumentThePageNames)
     EXPECT_EQ(result.set.descriptionPictures.addresses(), page.item.descriptionPictures);
     EXPECT_EQ(result.descriptionFailure, DescriptionProblem::None);
     EXPECT_TRUE(waitUntil([this] { return m_browser3.address() == QUrl(QStringLiteral("about:blank")); }));
-}
-
-// A description document that cannot be read (missing here) costs the description only: the
-// collect succeeds with the main and colour pictures and says why the description is missing.
-TEST_F(CollectEndToEndTest, DescriptionDocumentThatCannotBeReadKeepsTheRest)
-{
-    const ItemPageMarkup page = talvesk::test::routeItemWithMissingDescription(m_shop);
-
-    const CollectResult result = collect(page.item.url);
-
-    ASSERT_TRUE(result.ok());
-    EXPECT_EQ(result.set.mainPictures.addresses(), page.item.mainPictures);
-    EXPECT_EQ(result.set.colourPictures.addresses(), page.item.colourPictures);
-    EXPECT_TRUE(result.set.descriptionPictures.isEmpty());
-    EXPECT_NE(result.descriptionFailure, DescriptionProblem::None);
-    EXPECT_EQ(CollectMessages::notices(result).size(), 1);
-    EXPECT_TRUE(result.set.descriptionPictures.isEmpty());
 }
 
 // The marketplace serves the same address simplified or whole at random: a page that comes

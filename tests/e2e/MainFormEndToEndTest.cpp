@@ -23,9 +23,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -33,7 +30,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QStatusBar>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -313,26 +309,6 @@ protected:
 
 } // namespace
 
-// Typing an address and pressing Enter loads it and adds it to the list once; the caption
-// follows the page's name and the status bar ends with "加载完成".
-TEST_F(MainFormEndToEndTest, EnterLoadsTheTypedAddress)
-{
-    const SampleItem item = m_shop.tmallItem();
-    typeAddress(item.url);
-    pressEnter();
-    ASSERT_TRUE(waitForLoad());
-    ASSERT_TRUE(waitUntil(
-        [this, &item] { return m_window->windowTitle() == QStringLiteral("Talvesk_") + item.title; }));
-    EXPECT_EQ(m_window->itemBrowser().locationName(), item.title);
-    EXPECT_EQ(m_window->findChild<QStatusBar *>(QStringLiteral("StatusBar1"))->currentMessage(),
-              QStringLiteral("加载完成"));
-
-    pressEnter();
-    ASSERT_TRUE(waitForLoad());
-    ASSERT_EQ(addressBox()->count(), 1);
-    EXPECT_EQ(addressBox()->itemText(0), item.url.toString());
-}
-
 // The collect button collects the typed address and shows the preview tab, whose pictures
 // all load, with the summary on top of the message list.
 TEST_F(MainFormEndToEndTest, CollectShowsThePreviewTab)
@@ -434,27 +410,6 @@ TEST_F(MainFormEndToEndTest, ClosingMidCollectEndsIt)
     const QStringList lines = messageLines();
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].startsWith(QStringLiteral("消息提示:图片采集中"))) << lines[0].toStdString();
-    m_commands.reset();
-    m_window.reset();
-}
-
-// The same in the scroll phase.
-TEST_F(MainFormEndToEndTest, ClosingDuringTheScrollPhaseEndsIt)
-{
-    const SampleItem item = m_shop.tallItem(20000, 10);
-    auto &page = *dynamic_cast<QtPageBrowser &>(m_window->itemBrowser()).view()->page();
-    WhenReady close(
-        [this, &page] {
-            return collectLineOnTop() &&
-                   m_window->itemBrowser().loadState() == PageBrowser::LoadState::Finished &&
-                   page.scrollPosition().y() > 0;
-        },
-        [this] { m_window->close(); });
-    typeAddress(item.url);
-    pressCollect();
-    ASSERT_TRUE(waitUntil([&] { return close.done(); }));
-    const QString top = messageLines().value(0);
-    EXPECT_TRUE(top.startsWith(QStringLiteral("消息提示:图片采集中"))) << top.toStdString();
     m_commands.reset();
     m_window.reset();
 }
@@ -642,21 +597,6 @@ TEST_F(MainFormEndToEndTest, RetryFetchesOnlyTheFailedPictures)
     EXPECT_EQ(wholePicturesIn(itemFolder, item), 3);
     EXPECT_TRUE(QFileInfo::exists(
         QDir(itemFolder).filePath(QStringLiteral("描述图/描述图1") + item.descriptionPictures[1].right(4))));
-    // The retry updated the item folder's record: the picture is listed by its file now.
-    QFile recordFile(QDir(itemFolder).filePath(QStringLiteral("talvesk.json")));
-    ASSERT_TRUE(recordFile.open(QIODevice::ReadOnly));
-    const QJsonObject record = QJsonDocument::fromJson(recordFile.readAll()).object();
-    EXPECT_EQ(record.value(QStringLiteral("address")).toString(), item.url.toString());
-    bool listed = false;
-    for (const QJsonValue &entry : record.value(QStringLiteral("pictures")).toArray()) {
-        if (entry.toObject().value(QStringLiteral("address")).toString() != item.descriptionPictures[1])
-            continue;
-        listed = true;
-        EXPECT_EQ(entry.toObject().value(QStringLiteral("file")).toString(),
-                  QStringLiteral("描述图/描述图1") + item.descriptionPictures[1].right(4));
-        EXPECT_FALSE(entry.toObject().contains(QStringLiteral("error")));
-    }
-    EXPECT_TRUE(listed);
 }
 
 // Esc during the scroll phase stops the collect: the page stays where it is, and the item
@@ -810,7 +750,7 @@ TEST_F(MainFormEndToEndTest, PickThenDownload)
 }
 
 // The main video that the page's data names is shown on the preview with a tick box of its
-// own: ticked alone, 下载 saves only it, as 视频/1.mp4, and the item folder's record lists it.
+// own: ticked alone, 下载 saves only it, as 视频/1.mp4.
 TEST_F(MainFormEndToEndTest, MainVideoHasATickBoxAndIsSaved)
 {
     const QString path = QStringLiteral("/video-window/item.htm");
@@ -848,14 +788,6 @@ TEST_F(MainFormEndToEndTest, MainVideoHasATickBoxAndIsSaved)
     QFile saved(QDir(folder).filePath(QStringLiteral("视频/1.mp4")));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll(), body);
-    QFile recordFile(QDir(folder).filePath(QStringLiteral("talvesk.json")));
-    ASSERT_TRUE(recordFile.open(QIODevice::ReadOnly));
-    const QJsonArray pictures =
-        QJsonDocument::fromJson(recordFile.readAll()).object().value(QStringLiteral("pictures")).toArray();
-    ASSERT_EQ(pictures.size(), 1);
-    EXPECT_EQ(pictures.at(0).toObject().value(QStringLiteral("list")).toString(), QStringLiteral("video"));
-    EXPECT_EQ(pictures.at(0).toObject().value(QStringLiteral("file")).toString(),
-              QStringLiteral("视频/1.mp4"));
 }
 
 // The choice does not live in the preview: a preview the engine has blanked (its own reload)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Gives each test a deadline for its waits (see app/WaitUntil.h), some way within CTest's time
-// limit: what is left covers the engine's start and the test's own clean-up after a failed wait.
+// Gives each test a deadline for its waits (see app/WaitUntil.h), some way within the time a test
+// may take: what is left covers the engine's start and the test's own clean-up after a failed wait.
 //
 //   ::testing::UnitTest::GetInstance()->listeners().Append(new talvesk::test::TestDeadline);
 
@@ -14,7 +14,7 @@ namespace talvesk::test {
 class TestDeadline final : public ::testing::EmptyTestEventListener
 {
 public:
-    // CTest's limit for one test, in seconds (tests/CMakeLists.txt).
+    // The time one test may take, in seconds (tests/CMakeLists.txt).
     static constexpr int kCTestTimeoutSeconds = TALVESK_TEST_TIMEOUT_SECONDS;
     static constexpr int kWaitMilliseconds = kCTestTimeoutSeconds * 1000 * 3 / 4;
 
