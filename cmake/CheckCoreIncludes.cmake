@@ -1,37 +1,37 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Fails the build when a source of the core library includes a widget or browser-engine header:
-# the core must stay usable without a window; nor may a command include the window's parts.
-file(GLOB_RECURSE core_sources
-  ${SOURCE_DIR}/collect/*.h ${SOURCE_DIR}/collect/*.cpp
-  ${SOURCE_DIR}/download/*.h ${SOURCE_DIR}/download/*.cpp
-  ${SOURCE_DIR}/platform/*.h ${SOURCE_DIR}/platform/*.cpp)
-list(FILTER core_sources EXCLUDE REGEX "/platform/qt/")
-foreach(source IN LISTS core_sources)
-  file(STRINGS ${source} bad_includes
-       REGEX "#[ \t]*include[ \t]*[<\"](QtWidgets|QtWebEngine|QtGui|QWidget|QWebEngine|QApplication|QMainWindow)")
-  if(bad_includes)
-    message(FATAL_ERROR "${source}: the core must not include GUI headers: ${bad_includes}")
-  endif()
-endforeach()
+# Fails the build when a part of the program reaches into a part it must not know.
 
-# The commands report values and await answers: the lines and the dialogs that show them are
-# the window's and the command line's.
+# Fails when a line of one of the files matches the pattern, naming why it must not.
+function(forbid pattern why)
+  foreach(source IN LISTS ARGN)
+    file(STRINGS ${source} matches REGEX "${pattern}" ENCODING UTF-8)
+    if(matches)
+      message(FATAL_ERROR "${source}: ${why}: ${matches}")
+    endif()
+  endforeach()
+endfunction()
+
 file(GLOB_RECURSE command_sources
   ${SOURCE_DIR}/collect/*.h ${SOURCE_DIR}/collect/*.cpp
   ${SOURCE_DIR}/download/*.h ${SOURCE_DIR}/download/*.cpp)
-foreach(source IN LISTS command_sources)
-  file(STRINGS ${source} bad_includes REGEX "#[ \t]*include[ \t]*\"(platform/(MessageList|Dialogs)|app/)")
-  if(bad_includes)
-    message(FATAL_ERROR "${source}: a command must not include what shows its lines: ${bad_includes}")
-  endif()
-endforeach()
+file(GLOB platform_interfaces ${SOURCE_DIR}/platform/*.h ${SOURCE_DIR}/platform/*.cpp)
+file(GLOB_RECURSE platform_qt_sources ${SOURCE_DIR}/platform/qt/*.h ${SOURCE_DIR}/platform/qt/*.cpp)
+
+# The core must stay usable without a window.
+forbid("#[ \t]*include[ \t]*[<\"](QtWidgets|QtWebEngine|QtGui|QWidget|QWebEngine|QApplication|QMainWindow)"
+       "the core must not include GUI headers" ${command_sources} ${platform_interfaces})
+
+# The commands report values and await answers: the lines and the dialogs that show them, and
+# every sentence in them, are the window's and the command line's.
+forbid("#[ \t]*include[ \t]*\"(platform/(MessageList|Dialogs)|app/)"
+       "a command must not include what shows its lines" ${command_sources})
+# Text beyond ASCII in a command is a sentence for the user, except the data the marketplace
+# and the item folders are known by: the slider's phrase and the folder names.
+set(sentence_sources ${command_sources})
+list(FILTER sentence_sources EXCLUDE REGEX "/(MarketplaceGate|DownloadCommand)\\.cpp$")
+forbid("Literal\\(\"[^\"]*[^ -~]" "a command must not write sentences" ${sentence_sources})
 
 # The Qt side of the platform implements its interfaces for the window and the command line: it
 # knows neither them nor the commands that use it.
-file(GLOB_RECURSE platform_qt_sources ${SOURCE_DIR}/platform/qt/*.h ${SOURCE_DIR}/platform/qt/*.cpp)
-foreach(source IN LISTS platform_qt_sources)
-  file(STRINGS ${source} bad_includes REGEX "#[ \t]*include[ \t]*\"(app|collect|download)/")
-  if(bad_includes)
-    message(FATAL_ERROR "${source}: the platform must not include the program's parts: ${bad_includes}")
-  endif()
-endforeach()
+forbid("#[ \t]*include[ \t]*\"(app|collect|download)/"
+       "the platform must not include the program's parts" ${platform_qt_sources})
