@@ -28,7 +28,8 @@ const std::array<QLatin1String, 4> &listNames()
     return names;
 }
 
-QByteArray jsonText(const QString &value)
+// One value as JSON writes it.
+QByteArray jsonText(const QJsonValue &value)
 {
     const QByteArray inArray = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
     return inArray.mid(1, inArray.size() - 2);
@@ -36,7 +37,7 @@ QByteArray jsonText(const QString &value)
 
 QByteArray orNull(const QString &value)
 {
-    return value.isEmpty() ? QByteArrayLiteral("null") : jsonText(value);
+    return jsonText(value.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(value));
 }
 
 QByteArray entryJson(const ManifestEntry &entry)
@@ -46,8 +47,9 @@ QByteArray entryJson(const ManifestEntry &entry)
         "\"number\": " + QByteArray::number(entry.number),
         "\"address\": " + jsonText(entry.address),
         "\"file\": " + orNull(entry.file),
-        "\"bytes\": " + (entry.saved() ? QByteArray::number(entry.bytes) : QByteArrayLiteral("null")),
-        "\"sha256\": " + (entry.saved() ? jsonText(entry.sha256) : QByteArrayLiteral("null")),
+        "\"bytes\": " +
+            (entry.saved() ? QByteArray::number(entry.bytes) : jsonText(QJsonValue(QJsonValue::Null))),
+        "\"sha256\": " + (entry.saved() ? jsonText(entry.sha256) : jsonText(QJsonValue(QJsonValue::Null))),
     };
     if (entry.list == PictureKind::Colour)
         fields.append("\"name\": " + jsonText(entry.name));
