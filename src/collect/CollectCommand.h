@@ -21,6 +21,7 @@
 
 namespace talvesk {
 
+class CollectSession;
 class EventLoop;
 class PageBrowser;
 class PendingCall;
@@ -158,10 +159,9 @@ public:
     bool isRunning() const;
 
 private:
-    class Session;
     // Everything a collect uses, shared with its running frames: a command that goes leaves
     // them ending on their own, from the event loop.
-    std::shared_ptr<Session> m_session;
+    std::shared_ptr<CollectSession> m_session;
 };
 
 } // namespace talvesk
