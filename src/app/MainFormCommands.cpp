@@ -70,10 +70,12 @@ void MainFormCommands::collect(const QString &address)
 void MainFormCommands::showPreview(std::shared_ptr<CollectLines> lines, CollectResult result)
 {
     const int preview = ++m_previews;
+    ++m_previewsWriting;
     auto writing =
         writePreviewPage(m_window.previewBrowser(), m_window.eventLoop(), result.set, result.set.address);
     QCoro::connect(std::move(writing), this,
                    [this, lines, preview, result = std::move(result)](const PreviewResult &written) {
+                       --m_previewsWriting;
                        if (preview != m_previews)
                            return; // a later collect shows its own
                        if (written.ok()) {
@@ -119,8 +121,9 @@ void MainFormCommands::showCollected(CollectLines &lines, const CollectResult &r
 
 void MainFormCommands::handleDownloadRequested()
 {
-    // A download started now would read the set while the collect clears and refills it.
-    if (m_collect.isRunning()) {
+    // A download started now would read the set while the collect clears and refills it, or
+    // the set before the one whose preview is being written.
+    if (m_collect.isRunning() || m_previewsWriting > 0) {
         m_window.messages().insertLine(CollectMessages::downloadBusy());
         return;
     }

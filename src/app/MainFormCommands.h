@@ -38,7 +38,8 @@ private:
 
     MainForm &m_window;
     CollectedSet m_set;
-    int m_previews = 0; // written, so that only the latest collect's is shown
+    int m_previews = 0;        // written, so that only the latest collect's is shown
+    int m_previewsWriting = 0; // not yet written
     CollectCommand m_collect;
     WindowDownloads m_downloads;
 };
