@@ -123,7 +123,7 @@ enum class CollectAbort {
 // page where it finds no picture fails), and returns what it collected: the command keeps no
 // set, writes no preview and says nothing; the window or the command line does. It runs as
 // a coroutine: every wait returns to the event loop, so the window stays responsive and
-// several collects (one per trio of browsers) run side by side on one thread.
+// several collects (one per pair of browsers) run side by side on one thread.
 class CollectCommand final
 {
 public:
@@ -141,8 +141,8 @@ public:
     void setTimeLimit(int seconds);
     // Reads description documents in this browser from the next collect on; not while one runs.
     void setDescriptionBrowser(PageBrowser &browser);
-    // Pages scroll only in a turn of these, which outlive the command; none: at once. A page
-    // gives its turn back once it has scrolled.
+    // Pages scroll only in a turn of these, which outlive the command; none: at once. An item
+    // gives its turn back once its page, and the description document it names, have scrolled.
     void setScrollTurns(ScrollTurns *turns);
 
     // Reports its progress as it goes: at once, at every whole second and at every step, and
