@@ -157,9 +157,7 @@ class CollectCommandTest : public ::testing::Test, protected CollectRig
 {
 };
 
-// A page ready at the first read: no pass is made for a height of 0; the collect reports at
-// its start and with its final time, and returns the set, its counts and no notice. The
-// address is navigated as given.
+// A page ready at once and 0 px high: no pass, the address as typed, a start and a final report.
 TEST_F(CollectCommandTest, ReadyAtOnceAndZeroHeight)
 {
     const QString typed = QStringLiteral(" 127.0.0.1:9/item ");
@@ -203,10 +201,7 @@ TEST_F(CollectCommandTest, LoadWaitCountsTheSecondsFromThePress)
     EXPECT_EQ(figures, QList<int>({0, 1, 2}));
 }
 
-// For a page whose height stays the same, the step is 5 px for the first ten seconds of the
-// scroll phase, then grows by 2 px at every tenth second: 7 from second 10, 9 from 20, 11 from
-// 30. Here a pass takes 100 ms and the first one is made at once, so those are passes 101,
-// 201 and 301.
+// Steady height: 5 px steps, 2 px wider every ten seconds (passes 101, 201, 301 at 100 ms a pass).
 TEST_F(CollectCommandTest, StepWidensEveryTenSecondsOnceHeightIsSteady)
 {
     browser1.scrollHeight = 2500;
@@ -285,9 +280,7 @@ TEST_F(CollectCommandTest, EndlesslyGrowingPageStopsAtItsLimits)
     }
 }
 
-// A page that does not draw its scroll position (a minimised window, say) is waited for once,
-// for a second, and then scrolled on without further waits instead of holding the collect; nor
-// is it waited for to handle its last scrolls.
+// A page that never draws its scroll position is waited for once, for a second, not at every pass.
 TEST_F(CollectCommandTest, PageThatNeverDrawsIsNotWaitedForAgain)
 {
     browser1.scrollHeight = 100;
@@ -314,9 +307,7 @@ TEST_F(CollectCommandTest, PageThatNeverDrawsIsNotWaitedForAgain)
     // title, the pictures).
     EXPECT_EQ(loop.yields(), 3 + 20 + 10 + 1 + 3);
 }
-// The scrolls are summed up to the height only once the page has handled them and drawn since,
-// as it tells itself however long that takes: a page whose handler grows it then is scrolled
-// on to its new end, which is again waited for.
+// The end waits until the page has handled its scrolls, and follows what its handler then adds.
 TEST_F(CollectCommandTest, EndWaitsForThePageToHandleItsScrolls)
 {
     browser1.scrollHeight = 100;
@@ -354,25 +345,6 @@ TEST_F(CollectCommandTest, PageStuckHandlingItsScrollsIsWaitedForASecond)
     EXPECT_EQ(loop.yields(), 2 + 20 + 2 + 10 + 4);
 }
 
-// 5 main, 3 colour and 10 description pictures give the summary 8 / 10 / 18, and each list
-// holds its addresses in document order.
-TEST_F(CollectCommandTest, SummaryCountsMainAndColourTogether)
-{
-    browser1.divs = {{QStringLiteral("detail"), mainThumbs(5)},
-                     {QStringLiteral("J_isku"), colourSwatches(3)},
-                     {QStringLiteral("description"), descPictures(10)}};
-
-    const CollectResult result = collect();
-
-    ASSERT_TRUE(result.ok());
-    EXPECT_EQ(result.set.mainPictures.size(), 5);
-    EXPECT_EQ(result.set.colourPictures.size(), 3);
-    EXPECT_EQ(result.set.descriptionPictures.size(), 10);
-    EXPECT_EQ(collected.set.mainPictures.addresses(), addresses(QStringLiteral("m"), 5));
-    EXPECT_EQ(collected.set.colourPictures.addresses(), addresses(QStringLiteral("c"), 3));
-    EXPECT_EQ(collected.set.descriptionPictures.addresses(), addresses(QStringLiteral("d"), 10));
-}
-
 // Pictures past the 256th of a list are dropped with a notice before the summary, not silently.
 TEST_F(CollectCommandTest, DroppedPicturesAreNoticed)
 {
@@ -388,7 +360,7 @@ TEST_F(CollectCommandTest, DroppedPicturesAreNoticed)
 }
 
 // The walk gives every recognised div one turn and one report, and the phase of the walk lasts
-// for exactly those turns; the page's other divs cost nothing.
+// for exactly those turns; the page's other divs cost nothing. Each div fills its own list.
 TEST_F(CollectCommandTest, WalkTakesOneTurnPerRecognisedDiv)
 {
     browser1.divs = {{QStringLiteral("a"), {}},
@@ -406,6 +378,8 @@ TEST_F(CollectCommandTest, WalkTakesOneTurnPerRecognisedDiv)
 
     EXPECT_EQ(turnsInTheWalk, 2);
     EXPECT_EQ(secondsOf(CollectProgress::Phase::ReadingBlocks).size(), 1 + 2);
+    EXPECT_EQ(collected.set.mainPictures.addresses(), addresses(QStringLiteral("m"), 2));
+    EXPECT_EQ(collected.set.colourPictures.addresses(), addresses(QStringLiteral("c"), 1));
 }
 
 // Two "description" divs: the later one overwrites from slot 0 and the earlier one's extra
@@ -424,9 +398,7 @@ TEST_F(CollectCommandTest, LaterRecognisedDivOverwritesFromSlotZero)
                            QStringLiteral("http://img.example/first/4.jpg")}));
 }
 
-// Ids are compared exactly: other letter case, a trailing space or a class of that name
-// are not recognised. A page where neither reader finds a picture (a login or search page,
-// a layout not known) is no item page: the collect fails rather than invite a download.
+// Ids match exactly; a page where no picture is found fails rather than invite a download.
 TEST_F(CollectCommandTest, IdsAreComparedExactly)
 {
     browser1.images = {};
@@ -486,11 +458,7 @@ TEST_F(CollectCommandTest, LazyDescriptionPicturesAreCompletedBeforeTheWalk)
     EXPECT_EQ(collected.set.descriptionPictures.addresses(), addresses(QStringLiteral("d"), 1));
 }
 
-// Each failing step returns its own reason and a cleared set, and nothing is shown in the
-// preview: a browser without a document, a page without a body (it cannot be scrolled), a page
-// without a title element (after its scroll phase), a page whose pictures cannot be read, a
-// page whose own script keeps it from answering, a load that fails, and Stop during the ready
-// wait (the load ends as failed).
+// Each failing step returns its own reason and a cleared set.
 TEST(CollectFailures, EachStepFailsCleanly)
 {
     const CollectFailure loadFailed = CollectFailure::LoadFailed;
@@ -569,10 +537,7 @@ TEST_F(CollectCommandTest, NewNavigationEndsTheCollect)
     }
 }
 
-// Ended from outside, because the user navigated elsewhere or because the page did not load
-// and scroll within the time limit, the collect fails with its own line for that reason
-// from whatever it waits for, once the one who ended it has returned: here a page that never loads, and one
-// whose scroll pass never gets an answer. The limit covers loading and scrolling only.
+// Abort by the user or by the time limit ends any wait with its reason, once abort() has returned.
 TEST_F(CollectCommandTest, AbortEndsAnyWaitWithItsReason)
 {
     const CollectFailure gone = CollectFailure::PageGone;
@@ -818,9 +783,7 @@ TEST_F(CollectCommandTest, ItemAndItsDescriptionDocumentScrollInOneTurn)
     EXPECT_EQ(documentScrollsBeforeOther, browser3.scrolls.size());
 }
 
-// A description document that cannot be read, for whatever reason, leaves a collect of the
-// other pictures with a notice that says why; one named at another scheme is never opened; the
-// time limit ends the document's load with what is left of it after the item page.
+// A description document that cannot be read keeps the other pictures and says why.
 TEST(CollectDescriptionFailures, EachKeepsTheOtherPictures)
 {
     const struct
@@ -880,9 +843,7 @@ TEST(CollectDescriptionFailures, ALoginPageInsteadBlocksTheItem)
     EXPECT_EQ(result.gate, talvesk::MarketplaceGate::Kind::Login);
 }
 
-// 停止 while the description document is read ends that read only: the item is kept with its
-// other pictures and a notice, and the unseen page is blanked. Without a time limit of the
-// collect's, a document that never loads still ends after 120 seconds.
+// Stop ends only the document's read; without a collect limit a document still ends after 120 s.
 TEST(CollectDescriptionFailures, StopAndTheWindowsDeadlineEndOnlyTheDocument)
 {
     {
