@@ -298,9 +298,7 @@ TEST(CommandLineEndToEnd, HelpAndVersion)
     EXPECT_TRUE(version.out.contains(QStringLiteral("软件版本:Ver2.3")));
 }
 
-// A batch that meets the marketplace's login page stops starting items: that one ends with
-// status 5 and its reason, the one already collected is printed, and each item never started is
-// named on stderr and never requested.
+// A login page stops the batch with status 5; items never started are named and never requested.
 TEST(CommandLineEndToEnd, BatchThatMeetsALoginPageStops)
 {
     SampleShop shop;
@@ -332,9 +330,7 @@ TEST(CommandLineEndToEnd, BatchThatMeetsALoginPageStops)
               first.mainPictures);
 }
 
-// --input - reads the addresses after the arguments' ones, skipping blank lines and comments.
-// An address of the list longer than the engine takes fails at once with status 3 and a line
-// showing only its start; the addresses after it are still collected, whole.
+// --input - adds its addresses; an overlong one fails at once with status 3, shown only in part.
 TEST(CommandLineEndToEnd, AddressListFromStandardInput)
 {
     SampleShop shop;
@@ -419,10 +415,7 @@ TEST(CommandLineEndToEnd, SeveralPagesKeepTheInputOrder)
         << qPrintable(QString::fromUtf8(err));
 }
 
-// Pages that grow only from a scroll handler that runs late, after a timer and 50 ms of their
-// own work, are scrolled to their final end four at a time, each with every picture: the
-// collect does not conclude that a page has stopped growing before the page has handled the
-// scroll events up to its last position.
+// Four pages growing late from their scroll handlers are each scrolled to their final end.
 TEST(CommandLineEndToEnd, PagesThatGrowLateAreScrolledToTheirEnd)
 {
     SampleShop shop;
@@ -446,9 +439,7 @@ TEST(CommandLineEndToEnd, PagesThatGrowLateAreScrolledToTheirEnd)
     }
 }
 
-// A page whose own script keeps it busy holds only its own place in a batch: it fails at its
-// time limit, and the other page is collected all the same, its wait for the turn to scroll
-// that the busy page holds no part of its own limit.
+// A busy page fails at its limit and holds up no other page of the batch.
 TEST(CommandLineEndToEnd, BusyPageHoldsOnlyItsOwnPlace)
 {
     SampleShop shop;
@@ -535,9 +526,7 @@ TEST(CommandLineEndToEnd, AddressListWithoutAddressIsAUsageError)
     }
 }
 
-// A full disk fails the pictures that no longer fit with "磁盘空间不足"; those saved before
-// stay whole, the next item is collected and saved as far as it goes, and the run ends with
-// status 1. The pictures are a few pages each and come after a short delay, two at a time.
+// A full disk fails only the pictures that do not fit, with status 1; the next item still runs.
 TEST(CommandLineEndToEnd, FullDiskFailsOnlyThePicturesThatDoNotFit)
 {
     QTemporaryDir mountPoint;
@@ -596,9 +585,7 @@ TEST(CommandLineEndToEnd, FullDiskFailsOnlyThePicturesThatDoNotFit)
     }
 }
 
-// SIGTERM stops every page of a batch at once, whatever each one waits for: the run ends with
-// 143 long before the time limit, the server sees no request after the signal, and nothing is
-// left: no folder, no copy of the profile, no process of the browser engine.
+// SIGTERM ends every page at once: 143, no request after it, nothing left behind.
 TEST(CommandLineEndToEnd, StopEndsEveryPageOfABatch)
 {
     SampleShop shop;
@@ -697,10 +684,7 @@ TEST(CommandLineEndToEnd, PageThatWillNotLetGoHoldsUpNoOtherItem)
     }
 }
 
-// A batch of today's pages: a description document whose handler for leaving it never returns
-// costs no later item its description (the next one gets a fresh page for it); the variants'
-// names are printed beside the colour pictures; a page that stays simplified is collected as
-// it is, said, and ends the run with status 1.
+// A trapping description document costs no later item; a page staying simplified gives status 1.
 TEST(CommandLineEndToEnd, BatchOfTodaysPages)
 {
     SampleShop shop;
@@ -758,10 +742,7 @@ TEST(CommandLineEndToEnd, UnwritableResultsFailTheRun)
               item.mainPictures.size() + item.colourPictures.size() + item.descriptionPictures.size() + 1);
 }
 
-// SIGINT in the middle of a download ends the run with 130: the half-received pictures leave
-// no file, and the private copy of the profile the run browsed on, in the runtime folder while
-// it ran, is gone. Further SIGINTs while the run stops change none of that. (SIGTERM's stop is
-// StopEndsEveryPageOfABatch.)
+// SIGINT, again and again, mid-download: 130, no partial file, no copy of the profile.
 TEST(CommandLineEndToEnd, InterruptMidDownloadLeavesNoPartialFileAndNoProfileCopy)
 {
     const int signalNumber = SIGINT;
@@ -876,28 +857,6 @@ TEST(CommandLineEndToEnd, NoPrivatePlaceForTheCopyBrowsesWithoutCookies)
         << qPrintable(folders.profileCopies().join(QLatin1Char(' ')));
     EXPECT_EQ(strings(QJsonDocument::fromJson(run.out.toUtf8()).object().value(QStringLiteral("main"))),
               item.mainPictures);
-}
-
-// The main video that today's page names in its data is collected beside the pictures: listed
-// in --json and counted in a notice line.
-TEST(CommandLineEndToEnd, MainVideoOfThePageDataIsListed)
-{
-    SampleShop shop;
-    const QString path = QStringLiteral("/video/item.htm");
-    const talvesk::test::ItemPageMarkup page = talvesk::test::currentLayoutPage(
-        shop.port(), path, talvesk::test::Generation::IceContainer, talvesk::test::Marketplace::Taobao, {},
-        {QStringLiteral("//127.0.0.1:%1/video/main.mp4").arg(shop.port())});
-    shop.server().route(path, HttpResponse::html(page.markup));
-
-    const ProgramRun run =
-        runTalvesk({QStringLiteral("collect"), page.item.url.toString(), QStringLiteral("--json")});
-    ASSERT_TRUE(run.finished) << qPrintable(run.err);
-    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
-    const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8()).object();
-    EXPECT_EQ(strings(object.value(QStringLiteral("video"))),
-              QStringList{shop.server().url(QStringLiteral("/video/main.mp4")).toString()})
-        << qPrintable(run.out);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("消息提示:主图视频1个"))) << qPrintable(run.err);
 }
 
 // --skip-saved: an item saved whole by an earlier run into the --save folder is not loaded
