@@ -63,9 +63,7 @@ QList<QRect> controlGeometries(MainForm &window)
 
 } // namespace
 
-// Start-up: caption "Talvesk", the first tab with WebBrowser1 shown and WebBrowser2 hidden,
-// the home page in the address box with an empty list, both browsers silent, the status bar
-// in single-text mode, and WebBrowser1 loading the home page.
+// The window starts on the browser tab, loading the home page, with an empty address list.
 TEST_F(MainFormTest, StartUpState)
 {
     EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Talvesk"));
@@ -83,9 +81,7 @@ TEST_F(MainFormTest, StartUpState)
     EXPECT_EQ(m_server.requestCount(QStringLiteral("/home")), 1);
 }
 
-// The window cannot be made so small that a control is lost: shrunk as far as it goes, the
-// tool bar's buttons and count, the address box, both buttons, the tabs, the browser, the four
-// newest message lines and the progress bar all show whole, none over another.
+// Shrunk as far as it goes, the window shows every control whole, none over another.
 TEST_F(MainFormTest, SmallestWindowKeepsEveryControl)
 {
     ASSERT_TRUE(showWindow());
@@ -257,10 +253,7 @@ void dragHandle(QSplitterHandle *handle, int dy)
     QApplication::sendEvent(handle, &release);
 }
 
-// The message list under the browser shows the four newest lines whole without opening
-// anything, long Chinese ones too, at the default font and at 1.5 times its size (as under a
-// desktop's text scaling); dragged taller it shows more, dragged down it still shows four; the
-// down arrow steps exactly one line.
+// The four newest lines show whole, at 1.5 times the font too and after the splitter is dragged.
 TEST_F(MainFormTest, MessageAreaShowsFourWholeLines)
 {
     ASSERT_TRUE(showWindow());
@@ -319,10 +312,7 @@ TEST_F(MainFormTest, MessageAreaShowsFourWholeLines)
     EXPECT_EQ(mesg->visualItemRect(mesg->item(1)).top(), 0);
 }
 
-// A download's result and failure lines open its item folder through the dialogs, from a
-// right-click or the menu key; other lines do not offer it. "复制" copies one line and "复制全部"
-// every line, newest first. The failure count on top shows the failure lines in a window (and offers a
-// retry). A folder removed since gives a line saying so and opens nothing.
+// A line's menu copies lines, opens a download's folder (said if gone) and lists its failures.
 TEST_F(MainFormTest, MessageContextMenu)
 {
     ASSERT_TRUE(showWindow());

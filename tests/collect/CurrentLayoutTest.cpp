@@ -55,10 +55,7 @@ TEST(FullSizeAddress, CutsTheSuffixAfterTheExtension)
         EXPECT_EQ(fullSizeAddress(QString::fromUtf8(c.written)), QString::fromUtf8(c.fullSize)) << c.written;
 }
 
-// What each area of the page answered becomes its list: the real address of a picture the
-// lazy loader has not reached, each picture once, no placeholder, anchor or platform banner,
-// relative addresses resolved, addresses cleaned of white space and line breaks, the
-// platform's own pictures left out; the big picture only when there are no thumbnails.
+// Each area's answers become its list: real addresses, each once, without the page's noise.
 TEST(CurrentLayout, FillsEachListOnceAtFullSize)
 {
     const QString host = QStringLiteral("//img.example/");

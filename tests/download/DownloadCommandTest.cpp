@@ -128,9 +128,7 @@ protected:
 
 } // namespace
 
-// Three main, no colour and two description pictures: the tree, the names, the bytes, and the
-// steps in order: the item folder, the pictures as they finish, and the empty colour list
-// between the lists.
+// The tree, names and bytes of a set, and its steps in order.
 TEST_F(DownloadCommandTest, SavesTheExampleSetInOrder)
 {
     for (int i = 0; i < 3; ++i)
@@ -185,9 +183,7 @@ TEST_F(DownloadCommandTest, EndsSilentlyWithoutFolderOrTitle)
     EXPECT_EQ(m_server.requests().size(), 0);
 }
 
-// A full list of 256 pictures is saved as files 0 to 255, over at most six kept-alive
-// connections. The command reads its own copy: the caller's set changing meanwhile changes
-// nothing in what is saved.
+// 256 pictures over at most six connections, from the command's own copy of the set.
 TEST_F(DownloadCommandTest, SavesAFullListFromItsOwnCopy)
 {
     for (int i = 0; i < PictureList::kLimit; ++i)
@@ -205,9 +201,7 @@ TEST_F(DownloadCommandTest, SavesAFullListFromItsOwnCopy)
     EXPECT_LE(m_server.connectionCount(), 6);
 }
 
-// The item folder's name holds no control character, and a title over the file system's
-// name limit is cut to fit, at a character boundary, and reported; the pictures are saved
-// under it.
+// The item folder's name loses control characters and is cut at a character to fit the file system.
 TEST_F(DownloadCommandTest, FitsTheItemFolderNameToTheFileSystem)
 {
     m_set.mainPictures.put(0, url(QStringLiteral("/a.jpg")));
@@ -345,10 +339,7 @@ TEST_F(DownloadCommandTest, ShutdownMidDownloadLeavesNoPartialFile)
 #endif
 }
 
-// A command that goes while its run waits, for a picture or for the folder answer, or before a
-// run it stopped has returned, ends the run inside its destructor: nothing is reported to the
-// presenter already gone, no partial file stays, and an answer that comes after all touches
-// nothing (the sanitizers watch).
+// A command destroyed while its run waits ends it there: nothing reported, nothing left, no late touch.
 TEST_F(DownloadCommandTest, GoingWhileWaitingTouchesNothing)
 {
     m_server.hold(QStringLiteral("/held.jpg"));
@@ -415,10 +406,7 @@ void expectAgreesWithItsFile(const QString &itemFolder, const QJsonObject &entry
 
 } // namespace
 
-// The item folder's record lists every chosen picture and video in the lists' order, as the
-// files are: a saved one by its file, size and hash, with its variant's name for a colour
-// picture; one not saved with a null file and why. The main video is saved as 视频/1.mp4; a
-// body that is no ISO media file is refused in a video's place.
+// The folder's record lists every picture and video as saved (file, size, hash) or why not.
 TEST_F(DownloadCommandTest, RecordAgreesWithTheFilesAndSaysWhatFailed)
 {
     m_server.route(QStringLiteral("/gone.jpg"), HttpResponse::withStatus(404, "<html>no</html>"));

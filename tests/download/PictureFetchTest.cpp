@@ -336,10 +336,7 @@ TEST_F(PictureFetchTest, FetchesOnlyWebAddresses)
     }
 }
 
-// Answers that are not a picture fail with a reason that says what they were, and leave no
-// file: a web page or an error document in the picture's place, nothing at all, a part nobody
-// asked for, bytes still encoded, a body too short to be any picture, markup declared as
-// anything but SVG, a redirect loop, a body that does not decompress.
+// An answer that is no picture fails with a reason saying what it was, and leaves no file.
 TEST_F(PictureFetchTest, ExplainsAnswersThatAreNoPicture)
 {
     const QByteArray jpeg = pictureBytes(2000);
@@ -384,10 +381,7 @@ TEST_F(PictureFetchTest, ExplainsAnswersThatAreNoPicture)
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
 }
 
-// A picture that arrives a byte at a time is told by a start kept across reads and saved byte
-// for byte: a HEIF file, whose brand comes only at its 24th byte, and SVG, which is a picture
-// only when declared so, whatever the case and parameters of the declaration. (The formats
-// themselves: PictureSnifferTest.)
+// A picture arriving a byte at a time is told across reads and saved whole (HEIF, declared SVG).
 TEST_F(PictureFetchTest, SavesAPictureArrivingByteByByte)
 {
     QByteArray heif = QByteArray("ftypisom", 8) + QByteArray(4, '\0') + QByteArray("mp41heic", 8);
@@ -408,9 +402,7 @@ TEST_F(PictureFetchTest, SavesAPictureArrivingByteByByte)
     }
 }
 
-// The network layer takes an interim answer for the final one and would hand the real answer
-// to the next request on that connection. The picture fails, and every other picture, one at a
-// time or several side by side, still holds its own bytes; 100 Continue is passed over.
+// An interim answer fails its picture without handing its body to the next; 100 Continue passes.
 TEST_F(PictureFetchTest, InterimAnswerKeepsBodiesApart)
 {
     m_options.retries = 0; // a fetch cut off by the closing connections must not need one

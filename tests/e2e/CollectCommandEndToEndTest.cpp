@@ -211,12 +211,7 @@ TEST_F(CollectEndToEndTest, CollectsTheIceContainerLayout)
     expectCollectsCurrentLayout(Generation::IceContainer);
 }
 
-// A page served without its description, whose data names the description document: the
-// document is read in the unseen page, in either form, every picture of it once, in order, at
-// full size, and nothing of it that is no picture of the item; the user's page stays on the
-// item, and the page's forged globals and functions change nothing. A page that shows its own
-// description never reads the document its data names, which loaded ahead while the page was
-// scrolled, and does not leave it running.
+// The document the data names is read in the unseen page, whatever the page forges; one shown is not.
 TEST_F(CollectEndToEndTest, ReadsTheDescriptionDocumentThePageNames)
 {
     const QString documentPath = QStringLiteral("/desc/index.html");
@@ -257,10 +252,7 @@ TEST_F(CollectEndToEndTest, ReadsTheDescriptionDocumentThePageNames)
     EXPECT_TRUE(waitUntil([this] { return m_browser3.address() == QUrl(QStringLiteral("about:blank")); }));
 }
 
-// The marketplace serves the same address simplified or whole at random: a page that comes
-// simplified is loaded again before it is scrolled, and the whole page is collected as its
-// data names it: the gallery it does not draw in full, the variants with their names, the
-// description document; the data sits under a route of another name.
+// A page served simplified is loaded again, and the whole one collected as its data names it.
 TEST_F(CollectEndToEndTest, SimplifiedPageIsLoadedAgainUntilWhole)
 {
     const quint16 port = m_shop.port();
@@ -374,9 +366,7 @@ TEST_F(CollectEndToEndTest, DescriptionCutShortKeepsWhatItShowed)
               QStringList{QStringLiteral("消息提示:描述图未读完:描述页未能在采集时限3秒内读完")});
 }
 
-// The marketplace's login page (reached by a redirect) and its slider check (in a frame over
-// the page) are named as such, not as pages without pictures; the page is left where the
-// marketplace sent it, so the user can log in or pass the check there, and nothing is kept.
+// Login and slider-check pages are named as such, and left shown; nothing is kept.
 TEST_F(CollectEndToEndTest, LoginAndVerificationPagesAreNamed)
 {
     const QString loginPath = QStringLiteral("/member/login.jhtml");
@@ -427,10 +417,7 @@ TEST_F(CollectEndToEndTest, LoginAndVerificationPagesAreNamed)
     }
 }
 
-// A stray classic id (a "description" div holding a placeholder) beside a gallery and variants
-// of today's form does not make the page a classic one, and a check the page's code carries but
-// does not show, or shows in a frame nobody can see, makes it no check page: today's lists are
-// collected.
+// A stray classic id or a hidden check does not hide today's lists.
 TEST_F(CollectEndToEndTest, StrayMarksDoNotHideTodaysGallery)
 {
     const QString path = QStringLiteral("/stray/item.htm");

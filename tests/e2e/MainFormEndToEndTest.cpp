@@ -634,9 +634,7 @@ TEST_F(MainFormEndToEndTest, EscStopsTheCollectAndKeepsTheSetBefore)
     EXPECT_EQ(wholePicturesIn(downloadInto(dir, before), before), 3);
 }
 
-// What the window keeps survives a restart: its size and maximised state, the last 20
-// addresses entered, most recent first and each once, and the folder of the last download,
-// where the folder dialog then opens. The address box shows the page the browser shows.
+// Size, maximised state, the last 20 addresses and the last folder survive a restart.
 TEST_F(MainFormEndToEndTest, SettingsSurviveARestart)
 {
     QStringList entered;
@@ -681,11 +679,7 @@ TEST_F(MainFormEndToEndTest, SettingsSurviveARestart)
     EXPECT_EQ(m_dialogs.folderAsked[1].second, QDir::toNativeSeparators(dir.path()));
 }
 
-// The window's choice is what 下载 saves, and the preview's boxes show and change it: after
-// 全部不选, a click on the first picture and a shift-click on the fourth tick the four, the
-// picture menu's 选中 clears the second again; the tool bar counts them at each step. Each
-// picture shows its pixel size; its menu copies and opens its address and has nothing of a
-// browser's. Only the three are saved, under the names they have among all of them.
+// The preview's boxes and menu change the choice, and 下载 saves only it, under the names it had.
 TEST_F(MainFormEndToEndTest, PickThenDownload)
 {
     const SampleItem item = m_shop.taobaoItem();
