@@ -382,22 +382,6 @@ TEST_F(CollectCommandTest, WalkTakesOneTurnPerRecognisedDiv)
     EXPECT_EQ(collected.set.colourPictures.addresses(), addresses(QStringLiteral("c"), 1));
 }
 
-// Two "description" divs: the later one overwrites from slot 0 and the earlier one's extra
-// addresses stay above it.
-TEST_F(CollectCommandTest, LaterRecognisedDivOverwritesFromSlotZero)
-{
-    browser1.divs = {{QStringLiteral("description"), descPictures(4, QStringLiteral("first"))},
-                     {QStringLiteral("description"), descPictures(2, QStringLiteral("second"))}};
-
-    ASSERT_TRUE(collect().ok());
-
-    EXPECT_EQ(collected.set.descriptionPictures.addresses(),
-              QStringList({QStringLiteral("http://img.example/second/1.jpg"),
-                           QStringLiteral("http://img.example/second/2.jpg"),
-                           QStringLiteral("http://img.example/first/3.jpg"),
-                           QStringLiteral("http://img.example/first/4.jpg")}));
-}
-
 // Ids match exactly; a page where no picture is found fails rather than invite a download.
 TEST_F(CollectCommandTest, IdsAreComparedExactly)
 {
