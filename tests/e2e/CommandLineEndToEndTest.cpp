@@ -249,22 +249,6 @@ TEST(CommandLineEndToEnd, MissingPictureGivesStatusOne)
     EXPECT_TRUE(QFile::exists(fileOf(mainFolder, QStringLiteral("描述主图0.jpg"))));
 }
 
-// An address that cannot be loaded gives status 3 and a line naming it; later addresses still run.
-TEST(CommandLineEndToEnd, UnreachableAddressGivesStatusThree)
-{
-    SampleShop shop;
-    const SampleItem item = shop.tmallItem();
-    const QString unreachable = QStringLiteral("http://127.0.0.1:1/item.htm");
-
-    const ProgramRun run =
-        runTalvesk({QStringLiteral("collect"), unreachable, item.url.toString(), QStringLiteral("--json")});
-    ASSERT_TRUE(run.finished) << qPrintable(run.err);
-    EXPECT_EQ(run.exitCode, 3) << qPrintable(run.err);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("talvesk: ") + unreachable)) << qPrintable(run.err);
-    EXPECT_EQ(run.out.count(QLatin1Char('\n')), 1) << qPrintable(run.out);
-    EXPECT_TRUE(run.out.contains(item.url.toString()));
-}
-
 // A target folder that cannot be made gives status 4 and a line naming it and saying why.
 TEST(CommandLineEndToEnd, UncreatableFolderGivesStatusFour)
 {
