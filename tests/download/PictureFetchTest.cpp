@@ -352,14 +352,8 @@ TEST_F(PictureFetchTest, ExplainsAnswersThatAreNoPicture)
     };
     const QList<QPair<HttpResponse, FetchFailure>> cases{
         {HttpResponse::ok("<html>login</html>", "text/html; charset=utf-8"), notPicture("text/html")},
-        {HttpResponse::ok("<html xmlns=\"http://www.w3.org/1999/xhtml\">error</html>",
-                          "application/xhtml+xml"),
-         notPicture("application/xhtml+xml")},
-        {HttpResponse::ok(R"({"error":"denied"})", "application/json"), notPicture("application/json")},
         {HttpResponse::ok(randomBytes(3000), "Image/JPEG; q=1").withHeader("Content-Encoding", "x-pack"),
          notPicture("image/jpeg")},
-        {HttpResponse::ok("<svg xmlns=\"http://www.w3.org/2000/svg\"/>", "image/png"),
-         notPicture("image/png")},
         {HttpResponse::ok(jpeg.left(2), "image/jpeg"), notPicture("image/jpeg")},
         {untyped, notPicture("")},
         {HttpResponse::ok({}, "image/jpeg"), {.kind = Kind::Empty}},
