@@ -177,8 +177,7 @@ TEST_F(CollectCommandTest, ReadyAtOnceAndZeroHeight)
     EXPECT_EQ(result.set.itemTitle, QStringLiteral("Item"));
 }
 
-// While the page loads, the collect reports at every turn; its figure counts the seconds since
-// the collect began, the load included, and starts again at 0 for the next.
+// While the page loads, each turn reports the seconds since that collect began, the load included.
 TEST_F(CollectCommandTest, LoadWaitCountsTheSecondsFromThePress)
 {
     loop.setMillisecondsPerTurn(1000);
@@ -231,8 +230,7 @@ TEST_F(CollectCommandTest, StepWidensEveryTenSecondsOnceHeightIsSteady)
     EXPECT_GE(finished.first(), scrolling.last());
 }
 
-// When the height has changed by the check at second 10, that check only remembers the new
-// height, and the step first grows at second 20.
+// A height changed by the check at second 10 delays the widening to second 20.
 TEST_F(CollectCommandTest, ChangedHeightDelaysTheWidening)
 {
     browser1.scrollHeight = 3000;
@@ -252,8 +250,7 @@ TEST_F(CollectCommandTest, ChangedHeightDelaysTheWidening)
     }
 }
 
-// A page that keeps growing ends the scroll phase after 300,000 px or 5 minutes of scrolling,
-// whichever comes first; what it holds is still walked, and a notice says so.
+// A page that keeps growing stops at 300,000 px or 5 minutes; what it holds is still walked.
 TEST_F(CollectCommandTest, EndlesslyGrowingPageStopsAtItsLimits)
 {
     struct Case
@@ -359,8 +356,7 @@ TEST_F(CollectCommandTest, DroppedPicturesAreNoticed)
     EXPECT_EQ(collected.set.descriptionPictures.value(255), QStringLiteral("http://img.example/d/256.jpg"));
 }
 
-// The walk gives every recognised div one turn and one report, and the phase of the walk lasts
-// for exactly those turns; the page's other divs cost nothing. Each div fills its own list.
+// The walk takes one turn and one report per recognised div, none for others; each fills its list.
 TEST_F(CollectCommandTest, WalkTakesOneTurnPerRecognisedDiv)
 {
     browser1.divs = {{QStringLiteral("a"), {}},
@@ -396,8 +392,7 @@ TEST_F(CollectCommandTest, IdsAreComparedExactly)
     expectFailedCleanly(collect(), CollectFailure::NoPictures);
 }
 
-// A recognised div nested in another is handed over inside the outer one's markup and then
-// by itself, and a Tmall block after "detail" overwrites the main pictures from slot 0.
+// A nested div is handed over in its outer one and again alone; J_DetailMeta overwrites from slot 0.
 TEST_F(CollectCommandTest, NestedDivsAreHandedOverTwice)
 {
     const QString inner = descPictures(1, QStringLiteral("inner"));
@@ -421,8 +416,7 @@ TEST_F(CollectCommandTest, NestedDivsAreHandedOverTwice)
                            QStringLiteral("http://img.example/m/3.jpg")}));
 }
 
-// After the scroll phase and before the walk, the description pictures the page's loader
-// left behind are completed, so the walk reads their real addresses.
+// The lazy description pictures are completed between the scroll phase and the walk.
 TEST_F(CollectCommandTest, LazyDescriptionPicturesAreCompletedBeforeTheWalk)
 {
     browser1.scrollHeight = 100;
@@ -496,8 +490,7 @@ TEST(CollectFailures, EachStepFailsCleanly)
     }
 }
 
-// A navigation of the user's own during the wait, the scroll phase or the walk means the
-// page went away, even when the new page has finished loading.
+// A navigation of the user's own in any phase means the page went, even once the new one has loaded.
 TEST_F(CollectCommandTest, NewNavigationEndsTheCollect)
 {
     const CollectFailure gone = CollectFailure::PageGone;
@@ -566,8 +559,7 @@ TEST_F(CollectCommandTest, AbortEndsAnyWaitWithItsReason)
     EXPECT_TRUE(collect().ok());
 }
 
-// A page of a batch scrolls only in its turn: loaded, it waits while another page scrolls,
-// without its time limit running, and then scrolls within what is left of it.
+// A page waiting for its turn to scroll does not spend its time limit meanwhile.
 TEST_F(CollectCommandTest, WaitForATurnToScrollIsNoPartOfTheTimeLimit)
 {
     ScrollTurns turns(1);
@@ -635,8 +627,7 @@ TEST_F(CollectCommandTest, EmptyAddressIsRefused)
     EXPECT_TRUE(browser1.navigations.isEmpty());
 }
 
-// Closing the program while the command waits ends it at once, in each phase that waits:
-// nothing more is reported.
+// Closing while the command waits ends it at once in each phase, reporting nothing more.
 TEST_F(CollectCommandTest, ClosingEndsTheCommandUntouched)
 {
     // Turns 1-3 load, 4-5 check and measure, 6-13 scroll, 18 walks.
@@ -665,8 +656,7 @@ TEST_F(CollectCommandTest, ClosingEndsTheCommandUntouched)
     }
 }
 
-// A command destroyed while it waits, after what it reported to and the browsers are gone,
-// ends its collect touching none of them, and its clock stops with it.
+// A command destroyed while it waits, after its browsers and listener, touches none of them.
 TEST(CollectDestruction, CommandGoesWhileWaitingAfterTheWindow)
 {
     for (const int destroyAt : {2, 8}) {
@@ -720,8 +710,7 @@ void nameADescriptionDocument(CollectRig &rig)
 
 } // namespace
 
-// The document the page's data names fills the description list; its address is resolved
-// against the page's, and the unseen page is emptied afterwards.
+// The document the data names, resolved against the page, fills the description; its page is blanked.
 TEST_F(CollectCommandTest, DescriptionDocumentFillsTheDescription)
 {
     nameADescriptionDocument(*this);
@@ -739,8 +728,7 @@ TEST_F(CollectCommandTest, DescriptionDocumentFillsTheDescription)
     EXPECT_FALSE(secondsOf(CollectProgress::Phase::ReadingDescription).isEmpty());
 }
 
-// An item takes one turn to scroll for both its pages: a page waiting for the only turn gets it
-// once the item's description document has scrolled, not between the two.
+// An item holds one scroll turn for its page and its description document, not two.
 TEST_F(CollectCommandTest, ItemAndItsDescriptionDocumentScrollInOneTurn)
 {
     nameADescriptionDocument(*this);
@@ -812,8 +800,7 @@ TEST(CollectDescriptionFailures, EachKeepsTheOtherPictures)
     }
 }
 
-// A description document that is the marketplace's login page stops the item as the item
-// page's own would: the user must log in first.
+// A description document that is a login page blocks the item as the item page's own would.
 TEST(CollectDescriptionFailures, ALoginPageInsteadBlocksTheItem)
 {
     CollectRig rig;
@@ -859,8 +846,7 @@ TEST(CollectDescriptionFailures, StopAndTheWindowsDeadlineEndOnlyTheDocument)
     }
 }
 
-// Ending the collect, by the user or by closing, while the document is read ends it as in any
-// other phase: a navigation with its message, closing without a word.
+// Ending the collect during the document's read ends it as in any other phase.
 TEST(CollectDescriptionFailures, AbortDuringTheDocumentEndsTheCollect)
 {
     for (const CollectAbort reason : {CollectAbort::Navigated, CollectAbort::Closing}) {

@@ -163,8 +163,7 @@ TEST_F(CollectEndToEndTest, FollowsAPageThatGrows)
     EXPECT_GE(SyncDocument(m_browser1.document())->heightFromTop().value_or(0), initialHeight + 1200);
 }
 
-// Scrolling at the event loop's pace loses no lazily shown picture, whether the page is told
-// of them by an IntersectionObserver or checks on scroll events at most every 100 ms.
+// Neither an IntersectionObserver nor a throttled scroll listener loses a picture to the pace.
 TEST_F(CollectEndToEndTest, EitherLazyLoaderDeliversEveryPicture)
 {
     for (const LazyLoader loader : {LazyLoader::IntersectionObserver, LazyLoader::ThrottledScroll}) {
@@ -176,8 +175,7 @@ TEST_F(CollectEndToEndTest, EitherLazyLoaderDeliversEveryPicture)
     }
 }
 
-// A page that goes while the collect waits for it ends the collect as a page gone, instead of
-// leaving it waiting for ever.
+// A page that goes while the collect waits ends it as a page gone, not a wait for ever.
 TEST(CollectEndToEndLifetime, PageThatGoesEndsTheWait)
 {
     SampleShop shop;
@@ -289,8 +287,7 @@ TEST_F(CollectEndToEndTest, SimplifiedPageIsLoadedAgainUntilWhole)
         << CollectMessages::notices(collected).join(u'\n').toStdString();
 }
 
-// A page that stays simplified is loaded three times in all, then collected as it is, with a
-// notice that says so.
+// A page that stays simplified is loaded three times, then collected as it is, with a notice.
 TEST_F(CollectEndToEndTest, PageThatStaysSimplifiedIsSaid)
 {
     const quint16 port = m_shop.port();
@@ -310,8 +307,7 @@ TEST_F(CollectEndToEndTest, PageThatStaysSimplifiedIsSaid)
                   "消息提示:网站只给出了简化的商品页(没有描述图,主图可能不全),可稍后重新采集")});
 }
 
-// A description document that goes elsewhere once it has been scrolled to its end, while it
-// settles before its pictures are read, gives none of the other page's pictures.
+// A description document leaving while it settles gives none of the other page's pictures.
 TEST_F(CollectEndToEndTest, DescriptionThatNavigatesAwayGivesNothingOfTheOtherPage)
 {
     const quint16 port = m_shop.port();
@@ -339,8 +335,7 @@ TEST_F(CollectEndToEndTest, DescriptionThatNavigatesAwayGivesNothingOfTheOtherPa
     EXPECT_TRUE(result.set.descriptionPictures.isEmpty());
 }
 
-// A description document cut short by the time limit keeps the pictures it showed, in order,
-// and says it was not read to its end.
+// A description document cut short by the time limit keeps what it showed and says so.
 TEST_F(CollectEndToEndTest, DescriptionCutShortKeepsWhatItShowed)
 {
     const quint16 port = m_shop.port();
@@ -447,8 +442,7 @@ TEST_F(CollectEndToEndTest, StrayMarksDoNotHideTodaysGallery)
     EXPECT_EQ(result.set.descriptionPictures.addresses(), page.item.descriptionPictures);
 }
 
-// Collecting the page the browser shows, scrolled down, reloads it where it was shown: the
-// collect starts from the top all the same, so the lazy pictures above are not passed over.
+// A page shown scrolled down is collected from the top, passing over no lazy picture.
 TEST_F(CollectEndToEndTest, PageScrolledDownIsCollectedFromTheTop)
 {
     const SampleItem item = m_shop.tallItem(3000, 6);

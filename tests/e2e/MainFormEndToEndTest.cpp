@@ -309,8 +309,7 @@ protected:
 
 } // namespace
 
-// The collect button collects the typed address and shows the preview tab, whose pictures
-// all load, with the summary on top of the message list.
+// 采集 collects the typed address and shows the preview, its pictures loaded, the summary on top.
 TEST_F(MainFormEndToEndTest, CollectShowsThePreviewTab)
 {
     const SampleItem item = m_shop.taobaoItem();
@@ -335,8 +334,7 @@ TEST_F(MainFormEndToEndTest, CollectShowsThePreviewTab)
               item.descriptionPictures[0] + QLatin1Char(' '));
 }
 
-// A description document whose handler for leaving it never returns holds its page for good:
-// the next collect reads its own document on a fresh page, not stuck behind it.
+// A description page that will not let go is replaced: the next collect reads its document anew.
 TEST_F(MainFormEndToEndTest, DescriptionPageThatWillNotLetGoIsReplaced)
 {
     talvesk::test::routeTrapThenNextItem(m_shop);
@@ -350,8 +348,7 @@ TEST_F(MainFormEndToEndTest, DescriptionPageThatWillNotLetGoIsReplaced)
               QStringLiteral("https://127.0.0.1:%1/pics/d2.jpg").arg(m_shop.port()));
 }
 
-// A collect that ends with a notice (here: the description document the page names cannot be
-// read) marks its summary with a warning sign, the notice right under it.
+// A summary followed by a notice (here an unreadable description document) carries a warning sign.
 TEST_F(MainFormEndToEndTest, SummaryAfterANoticeIsMarked)
 {
     const ItemPageMarkup page = talvesk::test::routeItemWithMissingDescription(m_shop);
@@ -367,8 +364,7 @@ TEST_F(MainFormEndToEndTest, SummaryAfterANoticeIsMarked)
     EXPECT_TRUE(list->item(1)->icon().isNull());
 }
 
-// Stop during the ready wait ends the collect with "采集已停止"; meanwhile a second collect
-// and a download are refused with lines of their own.
+// Stop in the ready wait ends the collect; a second collect and a download are refused meanwhile.
 TEST_F(MainFormEndToEndTest, StopDuringTheReadyWaitEndsTheCollect)
 {
     typeAddress(m_shop.neverFinishingPage());
@@ -394,8 +390,7 @@ TEST_F(MainFormEndToEndTest, StopDuringTheReadyWaitEndsTheCollect)
     EXPECT_EQ(messageLines().value(0), QStringLiteral("没有可下载的图片"));
 }
 
-// Closing the window during the ready wait or the scroll phase ends the collect without a
-// crash and without a summary, and the window can then be destroyed.
+// Closing the window mid-collect ends it without a crash or a summary.
 TEST_F(MainFormEndToEndTest, ClosingMidCollectEndsIt)
 {
     WhenReady close(
@@ -414,8 +409,7 @@ TEST_F(MainFormEndToEndTest, ClosingMidCollectEndsIt)
     m_window.reset();
 }
 
-// Two downloads and a collect side by side through the window: each command keeps and ends
-// its own lines, nothing is overwritten, and both item folders are complete.
+// Two downloads and a collect side by side keep and end their own lines; both folders are whole.
 TEST_F(MainFormEndToEndTest, CommandsSideBySideKeepTheirOwnLines)
 {
     const SampleItem first = m_shop.taobaoItem();
@@ -467,8 +461,7 @@ TEST_F(MainFormEndToEndTest, CommandsSideBySideKeepTheirOwnLines)
     EXPECT_EQ(progressBar(), 100);
 }
 
-// Closing the window during a download asks first: "no" keeps it going, "yes" stops it, closes
-// the window and leaves only whole pictures behind.
+// Closing during a download asks first: no goes on, yes stops it leaving only whole pictures.
 TEST_F(MainFormEndToEndTest, ClosingDuringADownloadAsksFirst)
 {
     const SampleItem item = m_shop.taobaoItem();
@@ -512,8 +505,7 @@ TEST_F(MainFormEndToEndTest, ClosingDuringADownloadAsksFirst)
     m_window.reset();
 }
 
-// A failed collect replaces the preview of the item before it with a page saying why, and 下载
-// then says at once that there is nothing to download, without asking for a folder.
+// A failed collect replaces the preview with its reason and leaves nothing to download.
 TEST_F(MainFormEndToEndTest, FailedCollectLeavesNothingToDownload)
 {
     typeAddress(m_shop.tallItem(1500, 3).url);
@@ -533,8 +525,7 @@ TEST_F(MainFormEndToEndTest, FailedCollectLeavesNothingToDownload)
     EXPECT_TRUE(m_dialogs.folderAsked.isEmpty());
 }
 
-// A download says the lists with nothing collected in the message area, as the command line
-// does, never in a box; its final line carries a button that opens its folder in the file manager.
+// A download's notices are lines, never boxes, and its final line opens its folder.
 TEST_F(MainFormEndToEndTest, DownloadNoticesAreLinesAndItsFolderOpens)
 {
     const SampleItem item = m_shop.tallItem(1500, 3); // description pictures only
@@ -593,8 +584,7 @@ TEST_F(MainFormEndToEndTest, RetryFetchesOnlyTheFailedPictures)
         QDir(itemFolder).filePath(QStringLiteral("描述图/描述图1") + item.descriptionPictures[1].right(4))));
 }
 
-// Esc during the scroll phase stops the collect: the page stays where it is, and the item
-// collected before it is still the one previewed and downloaded.
+// Esc in the scroll phase stops the collect; the item collected before stays previewed and saved.
 TEST_F(MainFormEndToEndTest, EscStopsTheCollectAndKeepsTheSetBefore)
 {
     const SampleItem before = m_shop.tallItem(1500, 3);
@@ -737,8 +727,7 @@ TEST_F(MainFormEndToEndTest, PickThenDownload)
     EXPECT_EQ(m_dialogs.folderAsked.size(), 1);
 }
 
-// The main video that the page's data names is shown on the preview with a tick box of its
-// own: ticked alone, 下载 saves only it, as 视频/1.mp4.
+// The data's main video has its own tick box; ticked alone, 下载 saves only 视频/1.mp4.
 TEST_F(MainFormEndToEndTest, MainVideoHasATickBoxAndIsSaved)
 {
     const QString path = QStringLiteral("/video-window/item.htm");
@@ -778,8 +767,7 @@ TEST_F(MainFormEndToEndTest, MainVideoHasATickBoxAndIsSaved)
     EXPECT_EQ(saved.readAll(), body);
 }
 
-// The choice does not live in the preview: a preview the engine has blanked (its own reload)
-// shows no boxes, and 下载 still saves exactly the pictures ticked before, not all of them.
+// The choice outlives a preview the engine blanked: 下载 saves what was ticked, not everything.
 TEST_F(MainFormEndToEndTest, ChoiceOutlivesABlankedPreview)
 {
     const SampleItem item = m_shop.tallItem(1500, 3);
