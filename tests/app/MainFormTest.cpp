@@ -14,7 +14,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QProgressBar>
@@ -404,11 +403,8 @@ TEST_F(MainFormTest, CancelDownloadFromTheMenu)
     EXPECT_EQ(filesOpenIn(mainFolder.path()), 0);
     EXPECT_EQ(mainFolder.entryList(QDir::Files | QDir::Hidden),
               (QStringList{QStringLiteral("描述主图0.png"), QStringLiteral("描述主图1.png")}));
-    for (const QString &name : mainFolder.entryList(QDir::Files)) {
-        QFile file(mainFolder.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(file.readAll(), picture) << name.toStdString();
-    }
+    for (const QString &name : mainFolder.entryList(QDir::Files))
+        EXPECT_EQ(talvesk::test::readFile(mainFolder.filePath(name)), picture) << name.toStdString();
     EXPECT_TRUE(m_dialogs.boxes.isEmpty()); // the lists after it are not gone through
     // A stopped download offers no cancel any more.
     EXPECT_FALSE(chooseFromMenu(1, true, QString()).contains(QStringLiteral("取消下载")));

@@ -11,6 +11,7 @@
 #include "platform/qt/QtPageBrowser.h"
 #include "support/CurrentLayoutPages.h"
 #include "support/FakeDialogs.h"
+#include "support/Files.h"
 #include "support/QStringPrinter.h"
 #include "support/SampleShop.h"
 #include "support/SyncDocument.h"
@@ -20,8 +21,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
-#include <QDirIterator>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -267,17 +266,14 @@ protected:
     {
         QStringList addresses = item.mainPictures + item.colourPictures + item.descriptionPictures;
         int whole = 0;
-        for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-             it.hasNext();) {
-            QFile file(it.next());
-            if (it.fileName() == QStringLiteral("talvesk.json"))
+        for (const QString &file : talvesk::test::filesUnder(folder)) {
+            if (QFileInfo(file).fileName() == QStringLiteral("talvesk.json"))
                 continue;
-            EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
-            const QByteArray bytes = file.readAll();
+            const QByteArray bytes = talvesk::test::readFile(file);
             const bool known = std::any_of(addresses.cbegin(), addresses.cend(), [&](const QString &address) {
                 return bytes == SampleShop::pictureBytes(QUrl(address).path());
             });
-            EXPECT_TRUE(known) << "not a whole picture: " << file.fileName().toStdString();
+            EXPECT_TRUE(known) << "not a whole picture: " << file.toStdString();
             whole += known ? 1 : 0;
         }
         return whole;
@@ -636,10 +632,7 @@ TEST_F(MainFormEndToEndTest, SettingsSurviveARestart)
     typeAddress(item.url);
     clickCollect();
     QTemporaryDir dir;
-    m_dialogs.folderAnswers = {dir.path()};
-    clickDownload();
-    ASSERT_TRUE(waitUntil(
-        [this] { return messageLines().value(0).startsWith(QStringLiteral("图片下载完成,保存至:")); }));
+    downloadInto(dir, item);
     m_window->showNormal();
     m_window->resize(700, 500);
     m_window->showMaximized();
@@ -758,13 +751,8 @@ TEST_F(MainFormEndToEndTest, MainVideoHasATickBoxAndIsSaved)
         << qPrintable(choiceCount());
 
     QTemporaryDir dir;
-    m_dialogs.folderAnswers = {dir.path()};
-    clickDownload();
-    const QString folder = QDir(dir.path()).filePath(page.item.itemTitle);
-    ASSERT_TRUE(waitUntil([&] { return messageLines().value(0) == doneLine(folder); }));
-    QFile saved(QDir(folder).filePath(QStringLiteral("视频/1.mp4")));
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(saved.readAll(), body);
+    const QString folder = downloadInto(dir, page.item);
+    EXPECT_EQ(talvesk::test::readFile(QDir(folder).filePath(QStringLiteral("视频/1.mp4"))), body);
 }
 
 // The choice outlives a preview the engine blanked: 下载 saves what was ticked, not everything.
