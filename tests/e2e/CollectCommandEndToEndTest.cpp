@@ -118,9 +118,7 @@ protected:
         EXPECT_TRUE(result.set.descriptionPictures.isEmpty());
     }
 
-    // Today's page of the generation on both marketplaces: the gallery's thumbnails, the
-    // variants' pictures and the description's, each once, at full size, in order; nothing of
-    // the page's noise; the lazy description pictures at their real addresses.
+    // Today's page of the generation on both marketplaces: every list whole, without the noise.
     void expectCollectsCurrentLayout(Generation generation)
     {
         for (const Marketplace marketplace : {Marketplace::Taobao, Marketplace::Tmall}) {
