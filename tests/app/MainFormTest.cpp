@@ -150,8 +150,7 @@ TEST_F(MainFormTest, SettingsThatFailAreSaid)
     EXPECT_EQ(mesg->count(), 2); // said once
 }
 
-// Minimizing moves no control (the pass gives up at once) and restoring lays the window out
-// for its size again.
+// Minimizing moves no control, and restoring lays the window out for its size again.
 TEST_F(MainFormTest, MinimizeAndRestore)
 {
     ASSERT_TRUE(showWindow());
@@ -172,8 +171,7 @@ TEST_F(MainFormTest, MinimizeAndRestore)
                 m_window->centralWidget()->width() * 15.0 * 0.1, 15);
 }
 
-// Tabs switch the browsers both ways by click, and selecting a tab from code does the same;
-// neither browser is reloaded by a switch.
+// Tabs switch the browsers by click and from code, reloading neither.
 TEST_F(MainFormTest, TabsSwitchTheBrowsers)
 {
     ASSERT_TRUE(showWindow());
@@ -200,8 +198,7 @@ TEST_F(MainFormTest, TabsSwitchTheBrowsers)
     EXPECT_EQ(m_window->itemBrowser().loadGeneration(), generation);
 }
 
-// The message list is newest first; a double-click shows the selected line in a box titled
-// "提示信息", and the empty text when no line is selected.
+// The list is newest first; a double-click shows the selected line, or nothing, in a 提示信息 box.
 TEST_F(MainFormTest, MessageListAndDoubleClick)
 {
     ASSERT_TRUE(showWindow());
@@ -365,8 +362,7 @@ TEST_F(MainFormTest, MessageContextMenu)
     EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("消息提示:文件夹不存在:") + itemFolder);
 }
 
-// "取消下载" on a running download's progress line stops it: the pictures saved stay whole, the
-// one under way leaves nothing behind, and the line on top says how many were saved where.
+// 取消下载 stops a running download: whole pictures stay, the one under way goes, the top line says so.
 TEST_F(MainFormTest, CancelDownloadFromTheMenu)
 {
     ASSERT_TRUE(showWindow());
@@ -410,8 +406,7 @@ TEST_F(MainFormTest, CancelDownloadFromTheMenu)
     EXPECT_FALSE(chooseFromMenu(1, true, QString()).contains(QStringLiteral("取消下载")));
 }
 
-// On a desktop that opens nothing, "打开文件夹" and the link command each say so in a message
-// line, naming what could not be opened.
+// Where nothing opens, 打开文件夹 and the link command each say what could not be opened.
 TEST_F(MainFormTest, OpenFailuresAreReported)
 {
     ASSERT_TRUE(showWindow());

@@ -61,8 +61,7 @@ protected:
 
 } // namespace
 
-// Enter opens the typed address in WebBrowser1 and puts it on top of the list, once; the same
-// address again opens it again and moves it back on top; a different letter case is a new entry.
+// Enter opens the typed address and puts it on top of the list once; letter case makes a new entry.
 TEST_F(NavigationTest, EnterOpensAndRemembersAddresses)
 {
     const QString item = m_server.url(QStringLiteral("/item")).toString();
@@ -165,8 +164,7 @@ TEST_F(NavigationTest, PreviewBrowserEventsAreIgnored)
     EXPECT_EQ(statusText(), QStringLiteral("加载完成"));
 }
 
-// The toolbar acts on WebBrowser1 by key, also while the preview is shown, without changing
-// the tab; Back with no history does nothing; Home opens the built-in start page.
+// The toolbar drives WebBrowser1, also from the preview tab, which stays; Home opens the start page.
 TEST_F(NavigationTest, ToolbarDrivesWebBrowser1)
 {
     auto trigger = [this](const char *key) { control<QAction>(QString::fromLatin1(key))->trigger(); };

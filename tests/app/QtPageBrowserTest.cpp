@@ -197,8 +197,7 @@ TEST_F(QtPageBrowserTest, StaleDocumentFails)
               QStringLiteral("Other"));
 }
 
-// A read that is waiting for a busy page gives up when a navigation starts: the page went
-// away, it did not time out.
+// A read waiting for a busy page ends as gone, not timed out, when a navigation starts.
 TEST_F(QtPageBrowserTest, WaitingReadEndsWhenThePageNavigates)
 {
     ASSERT_TRUE(load(QStringLiteral("/busy")));
@@ -212,8 +211,7 @@ TEST_F(QtPageBrowserTest, WaitingReadEndsWhenThePageNavigates)
     EXPECT_EQ(m_browser.loadState(), PageBrowser::LoadState::Loading);
 }
 
-// A read that the page does not answer in time (ten seconds) ends as unresponsive; the page
-// answers the next one once it is free again.
+// A read unanswered in time ends as unresponsive; the page answers the next one once free.
 TEST_F(QtPageBrowserTest, WaitingReadIsBoundedInTime)
 {
     ASSERT_TRUE(load(QStringLiteral("/busy")));
@@ -226,8 +224,7 @@ TEST_F(QtPageBrowserTest, WaitingReadIsBoundedInTime)
     EXPECT_EQ(document->firstInnerText(QStringLiteral("title")), QStringLiteral("Busy"));
 }
 
-// A read that is waiting when its browser is destroyed fails then, once: nothing more comes
-// when the engine answers later.
+// A read waiting when its browser goes fails then, once; the engine's late answer adds nothing.
 TEST(QtPageBrowserLifetime, WaitingReadSurvivesTheBrowser)
 {
     LocalHttpServer server;

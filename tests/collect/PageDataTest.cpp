@@ -155,8 +155,7 @@ TEST(ItemData, IsASecondWitnessForGalleryAndVariants)
               (QStringList{QStringLiteral("红"), QStringLiteral("蓝"), QStringLiteral("绿")}));
 }
 
-// Login and check pages are known by their address, by their forms and sliders shown, and by
-// a frame of theirs over another page; an item page is none of them.
+// Login and check pages are known by address, shown forms and sliders, or a frame over the page.
 TEST(MarketplaceGate, KnowsLoginAndCheckPages)
 {
     using Kind = MarketplaceGate::Kind;

@@ -221,8 +221,7 @@ TEST_F(DownloadCommandTest, FitsTheItemFolderNameToTheFileSystem)
     EXPECT_EQ(download().itemFolder, joinPath(m_dir.path(), expected + QStringLiteral("1")));
 }
 
-// With nothing collected in any list, progress starts and stays at 0 of 0, and the three empty
-// lists follow in order.
+// Nothing collected: progress stays at 0 of 0 and the three empty lists follow in order.
 TEST_F(DownloadCommandTest, TotalZero)
 {
     const DownloadResult result = download();
@@ -233,8 +232,7 @@ TEST_F(DownloadCommandTest, TotalZero)
                            QStringLiteral("empty 0"), QStringLiteral("empty 1"), QStringLiteral("empty 2")}));
 }
 
-// Pictures that fail come back in the order of the lists, each with its file and why; the
-// others are saved and the progress still reaches the total.
+// Failures come back in list order with their file and why; the rest is saved, progress completes.
 TEST_F(DownloadCommandTest, ReportsFailedPictures)
 {
     m_server.route(QStringLiteral("/gone.jpg"), HttpResponse::withStatus(404, "<html>no</html>"));
@@ -263,8 +261,7 @@ TEST_F(DownloadCommandTest, ReportsFailedPictures)
     EXPECT_TRUE(entries(item(QStringLiteral("颜色图"))).isEmpty());
 }
 
-// A download that saved nothing takes its empty item folder away again; so does one that is
-// cancelled before its first picture, which says it was cancelled.
+// A download that saved nothing, or was cancelled before its first picture, removes its folder.
 TEST_F(DownloadCommandTest, SavingNothingLeavesNoFolder)
 {
     m_server.route(QStringLiteral("/gone.jpg"), HttpResponse::withStatus(404, "<html>no</html>"));
@@ -304,8 +301,7 @@ TEST_F(DownloadCommandTest, StopsWhenTheItemFolderCannotBeMade)
     EXPECT_EQ(m_server.requests().size(), 0);
 }
 
-// Stopping while a picture is half received (the window closing) leaves no file behind and
-// reports nothing more.
+// Stopping mid-picture (the window closing) leaves no file and reports nothing more.
 TEST_F(DownloadCommandTest, ShutdownMidDownloadLeavesNoPartialFile)
 {
 #ifndef Q_OS_LINUX
@@ -471,8 +467,7 @@ TEST_F(DownloadCommandTest, RecordAgreesWithTheFilesAndSaysWhatFailed)
               recordedWords({.kind = Kind::NotVideo, .detail = QStringLiteral("video/mp4")}));
 }
 
-// A retry of the failed pictures updates the record in the item folder: the picture fetched
-// again is listed by its file, the others stay as they were.
+// A retry updates the record: the picture fetched again by its file, the others as they were.
 TEST_F(DownloadCommandTest, RetryUpdatesTheRecord)
 {
     m_server.route(QStringLiteral("/late.jpg"), HttpResponse::withStatus(503));
@@ -501,8 +496,7 @@ TEST_F(DownloadCommandTest, RetryUpdatesTheRecord)
     expectAgreesWithItsFile(item(), pictures.at(1).toObject());
 }
 
-// A record that cannot be written (here a folder is in its way) is said, with where and why;
-// the pictures stay saved.
+// A record that cannot be written is said, with where and why; the pictures stay saved.
 TEST_F(DownloadCommandTest, UnwritableRecordIsSaid)
 {
     m_set.mainPictures.put(0, url(QStringLiteral("/a.jpg")));

@@ -207,8 +207,7 @@ TEST_F(PictureFetchTest, RetriesATransientServerError)
     EXPECT_EQ(readFile(file()), body);
 }
 
-// A connection cut in the middle of the body leaves no file, after the retries, also when the
-// network layer finishes the short body without an error.
+// A body cut short leaves no file after the retries, also when the network layer reports no error.
 TEST_F(PictureFetchTest, CutConnectionWritesNoFile)
 {
     m_server.route(QStringLiteral("/cut.jpg"),
@@ -273,8 +272,7 @@ TEST_F(PictureFetchTest, FollowsRedirects)
     EXPECT_EQ(readFile(file()), body);
 }
 
-// Bodies over the size limit are refused once, by their declared length or while they
-// arrive without one, and nothing is written.
+// Bodies over the limit are refused once, by declared length or as they arrive; nothing is written.
 TEST_F(PictureFetchTest, RefusesOversizedBodies)
 {
     m_options.maxBodyBytes = 1024 * 1024;
@@ -290,8 +288,7 @@ TEST_F(PictureFetchTest, RefusesOversizedBodies)
     EXPECT_TRUE(entries(m_dir.path()).isEmpty());
 }
 
-// A video has its own, larger limit: a body over the pictures' limit is saved as a video, and one
-// over the video limit is refused as too large a video.
+// A video has its own, larger size limit.
 TEST_F(PictureFetchTest, VideoHasItsOwnSizeLimit)
 {
     m_options.body = FetchOptions::Body::Video;
@@ -312,8 +309,7 @@ TEST_F(PictureFetchTest, VideoHasItsOwnSizeLimit)
     EXPECT_EQ(entries(m_dir.path()), QStringList{QStringLiteral("1.mp4")});
 }
 
-// Only web addresses are fetched, also at the end of a redirect: a local file (even one that
-// would block any reader, a FIFO) or inline data is never read or saved.
+// Only web addresses are fetched, also after a redirect; a local file, even a FIFO, is never read.
 TEST_F(PictureFetchTest, FetchesOnlyWebAddresses)
 {
 #ifdef Q_OS_UNIX

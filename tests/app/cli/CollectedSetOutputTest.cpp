@@ -27,8 +27,7 @@ CollectedSet sampleSet()
 
 } // namespace
 
-// The JSON line holds its keys in a fixed order and the lists in slot order without empty
-// slots, and survives quotes and non-ASCII text.
+// The JSON line keeps its keys' order and the lists' slot order, and survives quotes and non-ASCII.
 TEST(CollectedSetOutput, JsonLineRoundTrips)
 {
     const QString line = talvesk::collectedSetJson(QStringLiteral("http://shop/item?id=1"), sampleSet());
