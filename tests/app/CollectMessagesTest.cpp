@@ -10,9 +10,7 @@ using talvesk::CollectMessages;
 using talvesk::CollectResult;
 using talvesk::DescriptionProblem;
 
-// Every notice a collected item can carry, in the order the user reads them: the page's scroll,
-// the lists cut at 256 (main, colour, description), the description document, the simplified
-// page. The description's reasons carry the time limit that ran out.
+// Every notice an item can carry, in the order the user reads them, with the limit that ran out.
 TEST(CollectMessages, NoticesComeInTheirOrder)
 {
     CollectResult result;

@@ -48,10 +48,7 @@ QString listedText(QFileDialog *dialog, const QString &path, int column)
 
 } // namespace
 
-// The folder dialog takes a folder typed into it that does not exist yet: it creates it, two
-// levels deep, and chooses it. A path that cannot be created (a file in the way) gives the
-// dialog's own error box and keeps the dialog open with the text as typed, creating nothing.
-// The list names folders and writes dates in Chinese.
+// A typed new folder is made and chosen; one that cannot be made keeps the dialog open, making nothing.
 TEST(FolderDialog, TakesATypedNewFolder)
 {
     ASSERT_TRUE(talvesk::installQtChineseTranslations(*QCoreApplication::instance()));

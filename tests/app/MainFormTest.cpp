@@ -14,7 +14,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QProgressBar>
@@ -63,9 +62,7 @@ QList<QRect> controlGeometries(MainForm &window)
 
 } // namespace
 
-// Start-up: caption "Talvesk", the first tab with WebBrowser1 shown and WebBrowser2 hidden,
-// the home page in the address box with an empty list, both browsers silent, the status bar
-// in single-text mode, and WebBrowser1 loading the home page.
+// The window starts on the browser tab, loading the home page, with an empty address list.
 TEST_F(MainFormTest, StartUpState)
 {
     EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Talvesk"));
@@ -83,9 +80,7 @@ TEST_F(MainFormTest, StartUpState)
     EXPECT_EQ(m_server.requestCount(QStringLiteral("/home")), 1);
 }
 
-// The window cannot be made so small that a control is lost: shrunk as far as it goes, the
-// tool bar's buttons and count, the address box, both buttons, the tabs, the browser, the four
-// newest message lines and the progress bar all show whole, none over another.
+// Shrunk as far as it goes, the window shows every control whole, none over another.
 TEST_F(MainFormTest, SmallestWindowKeepsEveryControl)
 {
     ASSERT_TRUE(showWindow());
@@ -155,8 +150,7 @@ TEST_F(MainFormTest, SettingsThatFailAreSaid)
     EXPECT_EQ(mesg->count(), 2); // said once
 }
 
-// Minimizing moves no control (the pass gives up at once) and restoring lays the window out
-// for its size again.
+// Minimizing moves no control, and restoring lays the window out for its size again.
 TEST_F(MainFormTest, MinimizeAndRestore)
 {
     ASSERT_TRUE(showWindow());
@@ -177,8 +171,7 @@ TEST_F(MainFormTest, MinimizeAndRestore)
                 m_window->centralWidget()->width() * 15.0 * 0.1, 15);
 }
 
-// Tabs switch the browsers both ways by click, and selecting a tab from code does the same;
-// neither browser is reloaded by a switch.
+// Tabs switch the browsers by click and from code, reloading neither.
 TEST_F(MainFormTest, TabsSwitchTheBrowsers)
 {
     ASSERT_TRUE(showWindow());
@@ -205,8 +198,7 @@ TEST_F(MainFormTest, TabsSwitchTheBrowsers)
     EXPECT_EQ(m_window->itemBrowser().loadGeneration(), generation);
 }
 
-// The message list is newest first; a double-click shows the selected line in a box titled
-// "提示信息", and the empty text when no line is selected.
+// The list is newest first; a double-click shows the selected line, or nothing, in a 提示信息 box.
 TEST_F(MainFormTest, MessageListAndDoubleClick)
 {
     ASSERT_TRUE(showWindow());
@@ -257,10 +249,7 @@ void dragHandle(QSplitterHandle *handle, int dy)
     QApplication::sendEvent(handle, &release);
 }
 
-// The message list under the browser shows the four newest lines whole without opening
-// anything, long Chinese ones too, at the default font and at 1.5 times its size (as under a
-// desktop's text scaling); dragged taller it shows more, dragged down it still shows four; the
-// down arrow steps exactly one line.
+// The four newest lines show whole, at 1.5 times the font too and after the splitter is dragged.
 TEST_F(MainFormTest, MessageAreaShowsFourWholeLines)
 {
     ASSERT_TRUE(showWindow());
@@ -319,10 +308,7 @@ TEST_F(MainFormTest, MessageAreaShowsFourWholeLines)
     EXPECT_EQ(mesg->visualItemRect(mesg->item(1)).top(), 0);
 }
 
-// A download's result and failure lines open its item folder through the dialogs, from a
-// right-click or the menu key; other lines do not offer it. "复制" copies one line and "复制全部"
-// every line, newest first. The failure count on top shows the failure lines in a window (and offers a
-// retry). A folder removed since gives a line saying so and opens nothing.
+// A line's menu copies lines, opens a download's folder (said if gone) and lists its failures.
 TEST_F(MainFormTest, MessageContextMenu)
 {
     ASSERT_TRUE(showWindow());
@@ -376,8 +362,7 @@ TEST_F(MainFormTest, MessageContextMenu)
     EXPECT_EQ(mesg->item(0)->text(), QStringLiteral("消息提示:文件夹不存在:") + itemFolder);
 }
 
-// "取消下载" on a running download's progress line stops it: the pictures saved stay whole, the
-// one under way leaves nothing behind, and the line on top says how many were saved where.
+// 取消下载 stops a running download: whole pictures stay, the one under way goes, the top line says so.
 TEST_F(MainFormTest, CancelDownloadFromTheMenu)
 {
     ASSERT_TRUE(showWindow());
@@ -414,18 +399,14 @@ TEST_F(MainFormTest, CancelDownloadFromTheMenu)
     EXPECT_EQ(filesOpenIn(mainFolder.path()), 0);
     EXPECT_EQ(mainFolder.entryList(QDir::Files | QDir::Hidden),
               (QStringList{QStringLiteral("描述主图0.png"), QStringLiteral("描述主图1.png")}));
-    for (const QString &name : mainFolder.entryList(QDir::Files)) {
-        QFile file(mainFolder.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(file.readAll(), picture) << name.toStdString();
-    }
+    for (const QString &name : mainFolder.entryList(QDir::Files))
+        EXPECT_EQ(talvesk::test::readFile(mainFolder.filePath(name)), picture) << name.toStdString();
     EXPECT_TRUE(m_dialogs.boxes.isEmpty()); // the lists after it are not gone through
     // A stopped download offers no cancel any more.
     EXPECT_FALSE(chooseFromMenu(1, true, QString()).contains(QStringLiteral("取消下载")));
 }
 
-// On a desktop that opens nothing, "打开文件夹" and the link command each say so in a message
-// line, naming what could not be opened.
+// Where nothing opens, 打开文件夹 and the link command each say what could not be opened.
 TEST_F(MainFormTest, OpenFailuresAreReported)
 {
     ASSERT_TRUE(showWindow());

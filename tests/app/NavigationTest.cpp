@@ -61,8 +61,7 @@ protected:
 
 } // namespace
 
-// Enter opens the typed address in WebBrowser1 and puts it on top of the list, once; the same
-// address again opens it again and moves it back on top; a different letter case is a new entry.
+// Enter opens the typed address and puts it on top of the list once; letter case makes a new entry.
 TEST_F(NavigationTest, EnterOpensAndRemembersAddresses)
 {
     const QString item = m_server.url(QStringLiteral("/item")).toString();
@@ -165,8 +164,7 @@ TEST_F(NavigationTest, PreviewBrowserEventsAreIgnored)
     EXPECT_EQ(statusText(), QStringLiteral("加载完成"));
 }
 
-// The toolbar acts on WebBrowser1 by key, also while the preview is shown, without changing
-// the tab; Back with no history does nothing; Home opens the built-in start page.
+// The toolbar drives WebBrowser1, also from the preview tab, which stays; Home opens the start page.
 TEST_F(NavigationTest, ToolbarDrivesWebBrowser1)
 {
     auto trigger = [this](const char *key) { control<QAction>(QString::fromLatin1(key))->trigger(); };
@@ -193,10 +191,7 @@ TEST_F(NavigationTest, ToolbarDrivesWebBrowser1)
     EXPECT_TRUE(m_dialogs.boxes.isEmpty());
 }
 
-// The address box shows the page the browser shows after every navigation, a link, Back,
-// Forward and Home included, also once two addresses have been opened by Enter, so 采集 collects
-// the page the user is looking at. Text the user has typed stays until it is used, and the
-// preview's loads never touch the box. Only Enter adds to the list.
+// The box shows the page shown after any navigation, so 采集 collects it; typed text stays until used.
 TEST_F(NavigationTest, AddressBoxFollowsThePageShown)
 {
     const QString a = m_server.url(QStringLiteral("/a")).toString();
@@ -274,9 +269,7 @@ TEST_F(NavigationTest, AddressBoxFollowsThePageShown)
     EXPECT_EQ(entries(), (QStringList{b, a}));
 }
 
-// The keys a browser user reaches for: Ctrl+L goes to the address box with its text selected,
-// Alt+Left and Alt+Right go back and forward, F5 loads the page again, also while the page has
-// the focus.
+// Ctrl+L, Alt+Left, Alt+Right and F5 work as in a browser, also while the page has the focus.
 TEST_F(NavigationTest, BrowserKeys)
 {
     typeAndEnter(m_server.url(QStringLiteral("/item")).toString());

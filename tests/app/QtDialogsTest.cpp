@@ -17,8 +17,7 @@
 
 namespace {
 
-// Hundreds of long failure lines: the window stays within the screen, with every line in it, one
-// a line, and they can be selected and copied.
+// Hundreds of long failure lines fit the screen, one a line, selectable and copyable.
 TEST(QtDialogsTest, LineWindowFitsTheScreen)
 {
     QStringList lines;

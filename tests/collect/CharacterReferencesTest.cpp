@@ -7,9 +7,7 @@
 
 using talvesk::decodeCharacterReferences;
 
-// The references a serialised attribute holds are undone, once: what a reference gives is not
-// read again, so "&amp;amp;" is "&amp;". Numeric ones give any character, astral ones as a
-// surrogate pair, with or without leading zeros.
+// References are undone once ("&amp;amp;" is "&amp;"); astral ones as a surrogate pair.
 TEST(CharacterReferences, DecodeInOnePass)
 {
     const struct
@@ -32,9 +30,7 @@ TEST(CharacterReferences, DecodeInOnePass)
         EXPECT_EQ(decodeCharacterReferences(c.written), c.decoded) << qPrintable(c.written);
 }
 
-// A reference that is malformed, unknown, unterminated or names no usable character (0, a
-// surrogate, one past U+10FFFF or far past it, a control character) stays exactly as written,
-// and the text around it is still decoded.
+// A reference that gives no usable character stays as written; the text around it is still decoded.
 TEST(CharacterReferences, KeepWhatIsNoUsableReference)
 {
     for (const QString &kept :

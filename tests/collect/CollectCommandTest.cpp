@@ -157,9 +157,7 @@ class CollectCommandTest : public ::testing::Test, protected CollectRig
 {
 };
 
-// A page ready at the first read: no pass is made for a height of 0; the collect reports at
-// its start and with its final time, and returns the set, its counts and no notice. The
-// address is navigated as given.
+// A page ready at once and 0 px high: no pass, the address as typed, a start and a final report.
 TEST_F(CollectCommandTest, ReadyAtOnceAndZeroHeight)
 {
     const QString typed = QStringLiteral(" 127.0.0.1:9/item ");
@@ -179,8 +177,7 @@ TEST_F(CollectCommandTest, ReadyAtOnceAndZeroHeight)
     EXPECT_EQ(result.set.itemTitle, QStringLiteral("Item"));
 }
 
-// While the page loads, the collect reports at every turn; its figure counts the seconds since
-// the collect began, the load included, and starts again at 0 for the next.
+// While the page loads, each turn reports the seconds since that collect began, the load included.
 TEST_F(CollectCommandTest, LoadWaitCountsTheSecondsFromThePress)
 {
     loop.setMillisecondsPerTurn(1000);
@@ -203,10 +200,7 @@ TEST_F(CollectCommandTest, LoadWaitCountsTheSecondsFromThePress)
     EXPECT_EQ(figures, QList<int>({0, 1, 2}));
 }
 
-// For a page whose height stays the same, the step is 5 px for the first ten seconds of the
-// scroll phase, then grows by 2 px at every tenth second: 7 from second 10, 9 from 20, 11 from
-// 30. Here a pass takes 100 ms and the first one is made at once, so those are passes 101,
-// 201 and 301.
+// Steady height: 5 px steps, 2 px wider every ten seconds (passes 101, 201, 301 at 100 ms a pass).
 TEST_F(CollectCommandTest, StepWidensEveryTenSecondsOnceHeightIsSteady)
 {
     browser1.scrollHeight = 2500;
@@ -236,8 +230,7 @@ TEST_F(CollectCommandTest, StepWidensEveryTenSecondsOnceHeightIsSteady)
     EXPECT_GE(finished.first(), scrolling.last());
 }
 
-// When the height has changed by the check at second 10, that check only remembers the new
-// height, and the step first grows at second 20.
+// A height changed by the check at second 10 delays the widening to second 20.
 TEST_F(CollectCommandTest, ChangedHeightDelaysTheWidening)
 {
     browser1.scrollHeight = 3000;
@@ -257,8 +250,7 @@ TEST_F(CollectCommandTest, ChangedHeightDelaysTheWidening)
     }
 }
 
-// A page that keeps growing ends the scroll phase after 300,000 px or 5 minutes of scrolling,
-// whichever comes first; what it holds is still walked, and a notice says so.
+// A page that keeps growing stops at 300,000 px or 5 minutes; what it holds is still walked.
 TEST_F(CollectCommandTest, EndlesslyGrowingPageStopsAtItsLimits)
 {
     struct Case
@@ -285,9 +277,7 @@ TEST_F(CollectCommandTest, EndlesslyGrowingPageStopsAtItsLimits)
     }
 }
 
-// A page that does not draw its scroll position (a minimised window, say) is waited for once,
-// for a second, and then scrolled on without further waits instead of holding the collect; nor
-// is it waited for to handle its last scrolls.
+// A page that never draws its scroll position is waited for once, for a second, not at every pass.
 TEST_F(CollectCommandTest, PageThatNeverDrawsIsNotWaitedForAgain)
 {
     browser1.scrollHeight = 100;
@@ -314,9 +304,7 @@ TEST_F(CollectCommandTest, PageThatNeverDrawsIsNotWaitedForAgain)
     // title, the pictures).
     EXPECT_EQ(loop.yields(), 3 + 20 + 10 + 1 + 3);
 }
-// The scrolls are summed up to the height only once the page has handled them and drawn since,
-// as it tells itself however long that takes: a page whose handler grows it then is scrolled
-// on to its new end, which is again waited for.
+// The end waits until the page has handled its scrolls, and follows what its handler then adds.
 TEST_F(CollectCommandTest, EndWaitsForThePageToHandleItsScrolls)
 {
     browser1.scrollHeight = 100;
@@ -354,25 +342,6 @@ TEST_F(CollectCommandTest, PageStuckHandlingItsScrollsIsWaitedForASecond)
     EXPECT_EQ(loop.yields(), 2 + 20 + 2 + 10 + 4);
 }
 
-// 5 main, 3 colour and 10 description pictures give the summary 8 / 10 / 18, and each list
-// holds its addresses in document order.
-TEST_F(CollectCommandTest, SummaryCountsMainAndColourTogether)
-{
-    browser1.divs = {{QStringLiteral("detail"), mainThumbs(5)},
-                     {QStringLiteral("J_isku"), colourSwatches(3)},
-                     {QStringLiteral("description"), descPictures(10)}};
-
-    const CollectResult result = collect();
-
-    ASSERT_TRUE(result.ok());
-    EXPECT_EQ(result.set.mainPictures.size(), 5);
-    EXPECT_EQ(result.set.colourPictures.size(), 3);
-    EXPECT_EQ(result.set.descriptionPictures.size(), 10);
-    EXPECT_EQ(collected.set.mainPictures.addresses(), addresses(QStringLiteral("m"), 5));
-    EXPECT_EQ(collected.set.colourPictures.addresses(), addresses(QStringLiteral("c"), 3));
-    EXPECT_EQ(collected.set.descriptionPictures.addresses(), addresses(QStringLiteral("d"), 10));
-}
-
 // Pictures past the 256th of a list are dropped with a notice before the summary, not silently.
 TEST_F(CollectCommandTest, DroppedPicturesAreNoticed)
 {
@@ -387,8 +356,7 @@ TEST_F(CollectCommandTest, DroppedPicturesAreNoticed)
     EXPECT_EQ(collected.set.descriptionPictures.value(255), QStringLiteral("http://img.example/d/256.jpg"));
 }
 
-// The walk gives every recognised div one turn and one report, and the phase of the walk lasts
-// for exactly those turns; the page's other divs cost nothing.
+// The walk takes one turn and one report per recognised div, none for others; each fills its list.
 TEST_F(CollectCommandTest, WalkTakesOneTurnPerRecognisedDiv)
 {
     browser1.divs = {{QStringLiteral("a"), {}},
@@ -406,27 +374,11 @@ TEST_F(CollectCommandTest, WalkTakesOneTurnPerRecognisedDiv)
 
     EXPECT_EQ(turnsInTheWalk, 2);
     EXPECT_EQ(secondsOf(CollectProgress::Phase::ReadingBlocks).size(), 1 + 2);
+    EXPECT_EQ(collected.set.mainPictures.addresses(), addresses(QStringLiteral("m"), 2));
+    EXPECT_EQ(collected.set.colourPictures.addresses(), addresses(QStringLiteral("c"), 1));
 }
 
-// Two "description" divs: the later one overwrites from slot 0 and the earlier one's extra
-// addresses stay above it.
-TEST_F(CollectCommandTest, LaterRecognisedDivOverwritesFromSlotZero)
-{
-    browser1.divs = {{QStringLiteral("description"), descPictures(4, QStringLiteral("first"))},
-                     {QStringLiteral("description"), descPictures(2, QStringLiteral("second"))}};
-
-    ASSERT_TRUE(collect().ok());
-
-    EXPECT_EQ(collected.set.descriptionPictures.addresses(),
-              QStringList({QStringLiteral("http://img.example/second/1.jpg"),
-                           QStringLiteral("http://img.example/second/2.jpg"),
-                           QStringLiteral("http://img.example/first/3.jpg"),
-                           QStringLiteral("http://img.example/first/4.jpg")}));
-}
-
-// Ids are compared exactly: other letter case, a trailing space or a class of that name
-// are not recognised. A page where neither reader finds a picture (a login or search page,
-// a layout not known) is no item page: the collect fails rather than invite a download.
+// Ids match exactly; a page where no picture is found fails rather than invite a download.
 TEST_F(CollectCommandTest, IdsAreComparedExactly)
 {
     browser1.images = {};
@@ -440,8 +392,7 @@ TEST_F(CollectCommandTest, IdsAreComparedExactly)
     expectFailedCleanly(collect(), CollectFailure::NoPictures);
 }
 
-// A recognised div nested in another is handed over inside the outer one's markup and then
-// by itself, and a Tmall block after "detail" overwrites the main pictures from slot 0.
+// A nested div is handed over in its outer one and again alone; J_DetailMeta overwrites from slot 0.
 TEST_F(CollectCommandTest, NestedDivsAreHandedOverTwice)
 {
     const QString inner = descPictures(1, QStringLiteral("inner"));
@@ -465,8 +416,7 @@ TEST_F(CollectCommandTest, NestedDivsAreHandedOverTwice)
                            QStringLiteral("http://img.example/m/3.jpg")}));
 }
 
-// After the scroll phase and before the walk, the description pictures the page's loader
-// left behind are completed, so the walk reads their real addresses.
+// The lazy description pictures are completed between the scroll phase and the walk.
 TEST_F(CollectCommandTest, LazyDescriptionPicturesAreCompletedBeforeTheWalk)
 {
     browser1.scrollHeight = 100;
@@ -486,11 +436,7 @@ TEST_F(CollectCommandTest, LazyDescriptionPicturesAreCompletedBeforeTheWalk)
     EXPECT_EQ(collected.set.descriptionPictures.addresses(), addresses(QStringLiteral("d"), 1));
 }
 
-// Each failing step returns its own reason and a cleared set, and nothing is shown in the
-// preview: a browser without a document, a page without a body (it cannot be scrolled), a page
-// without a title element (after its scroll phase), a page whose pictures cannot be read, a
-// page whose own script keeps it from answering, a load that fails, and Stop during the ready
-// wait (the load ends as failed).
+// Each failing step returns its own reason and a cleared set.
 TEST(CollectFailures, EachStepFailsCleanly)
 {
     const CollectFailure loadFailed = CollectFailure::LoadFailed;
@@ -544,8 +490,7 @@ TEST(CollectFailures, EachStepFailsCleanly)
     }
 }
 
-// A navigation of the user's own during the wait, the scroll phase or the walk means the
-// page went away, even when the new page has finished loading.
+// A navigation of the user's own in any phase means the page went, even once the new one has loaded.
 TEST_F(CollectCommandTest, NewNavigationEndsTheCollect)
 {
     const CollectFailure gone = CollectFailure::PageGone;
@@ -569,10 +514,7 @@ TEST_F(CollectCommandTest, NewNavigationEndsTheCollect)
     }
 }
 
-// Ended from outside, because the user navigated elsewhere or because the page did not load
-// and scroll within the time limit, the collect fails with its own line for that reason
-// from whatever it waits for, once the one who ended it has returned: here a page that never loads, and one
-// whose scroll pass never gets an answer. The limit covers loading and scrolling only.
+// Abort by the user or by the time limit ends any wait with its reason, once abort() has returned.
 TEST_F(CollectCommandTest, AbortEndsAnyWaitWithItsReason)
 {
     const CollectFailure gone = CollectFailure::PageGone;
@@ -617,8 +559,7 @@ TEST_F(CollectCommandTest, AbortEndsAnyWaitWithItsReason)
     EXPECT_TRUE(collect().ok());
 }
 
-// A page of a batch scrolls only in its turn: loaded, it waits while another page scrolls,
-// without its time limit running, and then scrolls within what is left of it.
+// A page waiting for its turn to scroll does not spend its time limit meanwhile.
 TEST_F(CollectCommandTest, WaitForATurnToScrollIsNoPartOfTheTimeLimit)
 {
     ScrollTurns turns(1);
@@ -686,8 +627,7 @@ TEST_F(CollectCommandTest, EmptyAddressIsRefused)
     EXPECT_TRUE(browser1.navigations.isEmpty());
 }
 
-// Closing the program while the command waits ends it at once, in each phase that waits:
-// nothing more is reported.
+// Closing while the command waits ends it at once in each phase, reporting nothing more.
 TEST_F(CollectCommandTest, ClosingEndsTheCommandUntouched)
 {
     // Turns 1-3 load, 4-5 check and measure, 6-13 scroll, 18 walks.
@@ -716,8 +656,7 @@ TEST_F(CollectCommandTest, ClosingEndsTheCommandUntouched)
     }
 }
 
-// A command destroyed while it waits, after what it reported to and the browsers are gone,
-// ends its collect touching none of them, and its clock stops with it.
+// A command destroyed while it waits, after its browsers and listener, touches none of them.
 TEST(CollectDestruction, CommandGoesWhileWaitingAfterTheWindow)
 {
     for (const int destroyAt : {2, 8}) {
@@ -771,8 +710,7 @@ void nameADescriptionDocument(CollectRig &rig)
 
 } // namespace
 
-// The document the page's data names fills the description list; its address is resolved
-// against the page's, and the unseen page is emptied afterwards.
+// The document the data names, resolved against the page, fills the description; its page is blanked.
 TEST_F(CollectCommandTest, DescriptionDocumentFillsTheDescription)
 {
     nameADescriptionDocument(*this);
@@ -790,8 +728,7 @@ TEST_F(CollectCommandTest, DescriptionDocumentFillsTheDescription)
     EXPECT_FALSE(secondsOf(CollectProgress::Phase::ReadingDescription).isEmpty());
 }
 
-// An item takes one turn to scroll for both its pages: a page waiting for the only turn gets it
-// once the item's description document has scrolled, not between the two.
+// An item holds one scroll turn for its page and its description document, not two.
 TEST_F(CollectCommandTest, ItemAndItsDescriptionDocumentScrollInOneTurn)
 {
     nameADescriptionDocument(*this);
@@ -818,9 +755,7 @@ TEST_F(CollectCommandTest, ItemAndItsDescriptionDocumentScrollInOneTurn)
     EXPECT_EQ(documentScrollsBeforeOther, browser3.scrolls.size());
 }
 
-// A description document that cannot be read, for whatever reason, leaves a collect of the
-// other pictures with a notice that says why; one named at another scheme is never opened; the
-// time limit ends the document's load with what is left of it after the item page.
+// A description document that cannot be read keeps the other pictures and says why.
 TEST(CollectDescriptionFailures, EachKeepsTheOtherPictures)
 {
     const struct
@@ -865,8 +800,7 @@ TEST(CollectDescriptionFailures, EachKeepsTheOtherPictures)
     }
 }
 
-// A description document that is the marketplace's login page stops the item as the item
-// page's own would: the user must log in first.
+// A description document that is a login page blocks the item as the item page's own would.
 TEST(CollectDescriptionFailures, ALoginPageInsteadBlocksTheItem)
 {
     CollectRig rig;
@@ -880,9 +814,7 @@ TEST(CollectDescriptionFailures, ALoginPageInsteadBlocksTheItem)
     EXPECT_EQ(result.gate, talvesk::MarketplaceGate::Kind::Login);
 }
 
-// 停止 while the description document is read ends that read only: the item is kept with its
-// other pictures and a notice, and the unseen page is blanked. Without a time limit of the
-// collect's, a document that never loads still ends after 120 seconds.
+// Stop ends only the document's read; without a collect limit a document still ends after 120 s.
 TEST(CollectDescriptionFailures, StopAndTheWindowsDeadlineEndOnlyTheDocument)
 {
     {
@@ -914,8 +846,7 @@ TEST(CollectDescriptionFailures, StopAndTheWindowsDeadlineEndOnlyTheDocument)
     }
 }
 
-// Ending the collect, by the user or by closing, while the document is read ends it as in any
-// other phase: a navigation with its message, closing without a word.
+// Ending the collect during the document's read ends it as in any other phase.
 TEST(CollectDescriptionFailures, AbortDuringTheDocumentEndsTheCollect)
 {
     for (const CollectAbort reason : {CollectAbort::Navigated, CollectAbort::Closing}) {

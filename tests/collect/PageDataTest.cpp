@@ -25,10 +25,7 @@ QString context(const QString &item)
 
 } // namespace
 
-// The description document is the one the page's data names: pcADescUrl of the item in the
-// application context first, then descUrl and wapDescUrl, then the same keys wherever the
-// scripts hold them as data; resolved against the page, and only ever an http(s) address.
-// Data that names only other schemes names a document that cannot be opened.
+// The description document is the one the data names, by key in order, resolved, and only http(s).
 TEST(DescriptionAddress, OnlyTheDataNamesItAndOnlyHttp)
 {
     const struct
@@ -71,9 +68,7 @@ TEST(DescriptionAddress, OnlyTheDataNamesItAndOnlyHttp)
     }
 }
 
-// The page's own form: an object set to a name, assigned later; the record is found by its
-// shape under whatever route, the gallery, variants, description, simplified mark and videos
-// read from it.
+// The item's record is found by its shape under any route, assigned late too.
 TEST(ItemData, ReadsTheRecordByItsShapeUnderAnyRoute)
 {
     const QString script = QStringLiteral(
@@ -98,9 +93,7 @@ TEST(ItemData, ReadsTheRecordByItsShapeUnderAnyRoute)
     EXPECT_EQ(data.videos, QStringList{QStringLiteral("https://video.example/v/1.mp4?appKey=3")});
 }
 
-// Only the item's own record names its description: not a recommended item's address that
-// comes first in the text, nor a second context forged for another item, nor a comment. An
-// address of 40 KB is still an address.
+// Only the item's own record names its description, not a recommendation, a forgery or a comment.
 TEST(ItemData, TheItemsOwnDescriptionWins)
 {
     const QString longQuery(40 * 1024, u'a');
@@ -129,9 +122,7 @@ TEST(ItemData, UnclosedMarkersAreReadInLinearTime)
     EXPECT_FALSE(data.description.named);
 }
 
-// The data's gallery comes first, in its order, then what the gallery draws besides; one
-// picture reached by another scheme or host is listed once. Variants add their pictures in the
-// data's order, a shared picture keeping the first name; a drawn variant's name fills a gap.
+// The data's gallery and variants come first, each picture once; drawn ones fill the gaps.
 TEST(ItemData, IsASecondWitnessForGalleryAndVariants)
 {
     talvesk::ItemData data;
@@ -164,8 +155,7 @@ TEST(ItemData, IsASecondWitnessForGalleryAndVariants)
               (QStringList{QStringLiteral("红"), QStringLiteral("蓝"), QStringLiteral("绿")}));
 }
 
-// Login and check pages are known by their address, by their forms and sliders shown, and by
-// a frame of theirs over another page; an item page is none of them.
+// Login and check pages are known by address, shown forms and sliders, or a frame over the page.
 TEST(MarketplaceGate, KnowsLoginAndCheckPages)
 {
     using Kind = MarketplaceGate::Kind;

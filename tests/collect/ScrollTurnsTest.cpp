@@ -11,10 +11,7 @@ using namespace talvesk::test;
 
 namespace {
 
-// Turns pass in the order they were asked for. A page whose waits are aborted takes no turn
-// with it, neither while it waits nor when the turn reached it just before: a turn lost would
-// keep every other page of the batch waiting. A turn is a cap: a page that keeps its turn
-// holds it, however long, until it gives it back.
+// Turns pass in order; a page whose waits are aborted takes none with it, or the batch waits for ever.
 TEST(ScrollTurnsTest, NoTurnIsLostToAPageThatStopsWaiting)
 {
     FakeEventLoop loop;

@@ -128,9 +128,7 @@ protected:
 
 } // namespace
 
-// Three main, no colour and two description pictures: the tree, the names, the bytes, and the
-// steps in order: the item folder, the pictures as they finish, and the empty colour list
-// between the lists.
+// The tree, names and bytes of a set, and its steps in order.
 TEST_F(DownloadCommandTest, SavesTheExampleSetInOrder)
 {
     for (int i = 0; i < 3; ++i)
@@ -185,9 +183,7 @@ TEST_F(DownloadCommandTest, EndsSilentlyWithoutFolderOrTitle)
     EXPECT_EQ(m_server.requests().size(), 0);
 }
 
-// A full list of 256 pictures is saved as files 0 to 255, over at most six kept-alive
-// connections. The command reads its own copy: the caller's set changing meanwhile changes
-// nothing in what is saved.
+// 256 pictures over at most six connections, from the command's own copy of the set.
 TEST_F(DownloadCommandTest, SavesAFullListFromItsOwnCopy)
 {
     for (int i = 0; i < PictureList::kLimit; ++i)
@@ -205,9 +201,7 @@ TEST_F(DownloadCommandTest, SavesAFullListFromItsOwnCopy)
     EXPECT_LE(m_server.connectionCount(), 6);
 }
 
-// The item folder's name holds no control character, and a title over the file system's
-// name limit is cut to fit, at a character boundary, and reported; the pictures are saved
-// under it.
+// The item folder's name loses control characters and is cut at a character to fit the file system.
 TEST_F(DownloadCommandTest, FitsTheItemFolderNameToTheFileSystem)
 {
     m_set.mainPictures.put(0, url(QStringLiteral("/a.jpg")));
@@ -227,8 +221,7 @@ TEST_F(DownloadCommandTest, FitsTheItemFolderNameToTheFileSystem)
     EXPECT_EQ(download().itemFolder, joinPath(m_dir.path(), expected + QStringLiteral("1")));
 }
 
-// With nothing collected in any list, progress starts and stays at 0 of 0, and the three empty
-// lists follow in order.
+// Nothing collected: progress stays at 0 of 0 and the three empty lists follow in order.
 TEST_F(DownloadCommandTest, TotalZero)
 {
     const DownloadResult result = download();
@@ -239,8 +232,7 @@ TEST_F(DownloadCommandTest, TotalZero)
                            QStringLiteral("empty 0"), QStringLiteral("empty 1"), QStringLiteral("empty 2")}));
 }
 
-// Pictures that fail come back in the order of the lists, each with its file and why; the
-// others are saved and the progress still reaches the total.
+// Failures come back in list order with their file and why; the rest is saved, progress completes.
 TEST_F(DownloadCommandTest, ReportsFailedPictures)
 {
     m_server.route(QStringLiteral("/gone.jpg"), HttpResponse::withStatus(404, "<html>no</html>"));
@@ -269,8 +261,7 @@ TEST_F(DownloadCommandTest, ReportsFailedPictures)
     EXPECT_TRUE(entries(item(QStringLiteral("颜色图"))).isEmpty());
 }
 
-// A download that saved nothing takes its empty item folder away again; so does one that is
-// cancelled before its first picture, which says it was cancelled.
+// A download that saved nothing, or was cancelled before its first picture, removes its folder.
 TEST_F(DownloadCommandTest, SavingNothingLeavesNoFolder)
 {
     m_server.route(QStringLiteral("/gone.jpg"), HttpResponse::withStatus(404, "<html>no</html>"));
@@ -310,8 +301,7 @@ TEST_F(DownloadCommandTest, StopsWhenTheItemFolderCannotBeMade)
     EXPECT_EQ(m_server.requests().size(), 0);
 }
 
-// Stopping while a picture is half received (the window closing) leaves no file behind and
-// reports nothing more.
+// Stopping mid-picture (the window closing) leaves no file and reports nothing more.
 TEST_F(DownloadCommandTest, ShutdownMidDownloadLeavesNoPartialFile)
 {
 #ifndef Q_OS_LINUX
@@ -345,10 +335,7 @@ TEST_F(DownloadCommandTest, ShutdownMidDownloadLeavesNoPartialFile)
 #endif
 }
 
-// A command that goes while its run waits, for a picture or for the folder answer, or before a
-// run it stopped has returned, ends the run inside its destructor: nothing is reported to the
-// presenter already gone, no partial file stays, and an answer that comes after all touches
-// nothing (the sanitizers watch).
+// A command destroyed while its run waits ends it there: nothing reported, nothing left, no late touch.
 TEST_F(DownloadCommandTest, GoingWhileWaitingTouchesNothing)
 {
     m_server.hold(QStringLiteral("/held.jpg"));
@@ -415,10 +402,7 @@ void expectAgreesWithItsFile(const QString &itemFolder, const QJsonObject &entry
 
 } // namespace
 
-// The item folder's record lists every chosen picture and video in the lists' order, as the
-// files are: a saved one by its file, size and hash, with its variant's name for a colour
-// picture; one not saved with a null file and why. The main video is saved as 视频/1.mp4; a
-// body that is no ISO media file is refused in a video's place.
+// The folder's record lists every picture and video as saved (file, size, hash) or why not.
 TEST_F(DownloadCommandTest, RecordAgreesWithTheFilesAndSaysWhatFailed)
 {
     m_server.route(QStringLiteral("/gone.jpg"), HttpResponse::withStatus(404, "<html>no</html>"));
@@ -483,8 +467,7 @@ TEST_F(DownloadCommandTest, RecordAgreesWithTheFilesAndSaysWhatFailed)
               recordedWords({.kind = Kind::NotVideo, .detail = QStringLiteral("video/mp4")}));
 }
 
-// A retry of the failed pictures updates the record in the item folder: the picture fetched
-// again is listed by its file, the others stay as they were.
+// A retry updates the record: the picture fetched again by its file, the others as they were.
 TEST_F(DownloadCommandTest, RetryUpdatesTheRecord)
 {
     m_server.route(QStringLiteral("/late.jpg"), HttpResponse::withStatus(503));
@@ -513,8 +496,7 @@ TEST_F(DownloadCommandTest, RetryUpdatesTheRecord)
     expectAgreesWithItsFile(item(), pictures.at(1).toObject());
 }
 
-// A record that cannot be written (here a folder is in its way) is said, with where and why;
-// the pictures stay saved.
+// A record that cannot be written is said, with where and why; the pictures stay saved.
 TEST_F(DownloadCommandTest, UnwritableRecordIsSaid)
 {
     m_set.mainPictures.put(0, url(QStringLiteral("/a.jpg")));

@@ -33,16 +33,6 @@ void writeFile(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-// A free path is created and returned unchanged.
-TEST(Mkdiruser, CreatesAFreePathAsGiven)
-{
-    QTemporaryDir dir;
-    const QString wanted = in(dir, QStringLiteral("T"));
-    const FolderResult made = createNewFolder(wanted, 1);
-    EXPECT_EQ(made.path, wanted);
-    EXPECT_TRUE(QFileInfo(wanted).isDir());
-}
-
 // A taken name, by a folder or by a file, leads to the name's first stemLength characters plus
 // 1, 2, ... in the same parent; what was there is left untouched.
 TEST(Mkdiruser, RetriesInTheSameParentWithANumber)

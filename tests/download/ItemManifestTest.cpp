@@ -38,8 +38,7 @@ ItemManifest record(const QString &address, const QString &error)
 
 } // namespace
 
-// Only an item folder whose record is whole counts as saved, by the address given and the
-// page's; one with a failed picture, and a record that is not one, do not.
+// Only a folder whose record is whole counts as saved, by either address; a failure or junk does not.
 TEST(ItemManifest, OnlyWholeRecordsCountAsSaved)
 {
     QTemporaryDir dir;

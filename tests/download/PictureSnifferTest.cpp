@@ -40,9 +40,7 @@ Verdict whole(const QByteArray &mimeType, const QByteArray &body)
 
 } // namespace
 
-// Every format a page can show is told from its first bytes, whether they come at once or one
-// at a time: undecided while they could still be a signature's start, a picture from the byte
-// that completes it on. The bytes fed are kept to be written.
+// Every format is told from its first bytes, whole or one at a time, undecided until then.
 TEST(PictureSniffer, TellsEveryPictureFormat)
 {
     const struct
@@ -80,9 +78,7 @@ TEST(PictureSniffer, TellsEveryPictureFormat)
     }
 }
 
-// What comes in a picture's place is no picture: markup and data, a signature gone wrong one
-// byte in, a video's file type box (its brand list read to its end, not into the next box),
-// SVG markup not declared as SVG, a body too short to tell, and one still undecided after 4 KiB.
+// What is no picture is refused: markup, a broken signature, a video, undeclared SVG, too short.
 TEST(PictureSniffer, RefusesWhatIsNoPicture)
 {
     const struct

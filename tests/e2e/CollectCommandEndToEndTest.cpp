@@ -118,9 +118,7 @@ protected:
         EXPECT_TRUE(result.set.descriptionPictures.isEmpty());
     }
 
-    // Today's page of the generation on both marketplaces: the gallery's thumbnails, the
-    // variants' pictures and the description's, each once, at full size, in order; nothing of
-    // the page's noise; the lazy description pictures at their real addresses.
+    // Today's page of the generation on both marketplaces: every list whole, without the noise.
     void expectCollectsCurrentLayout(Generation generation)
     {
         for (const Marketplace marketplace : {Marketplace::Taobao, Marketplace::Tmall}) {
@@ -163,8 +161,7 @@ TEST_F(CollectEndToEndTest, FollowsAPageThatGrows)
     EXPECT_GE(SyncDocument(m_browser1.document())->heightFromTop().value_or(0), initialHeight + 1200);
 }
 
-// Scrolling at the event loop's pace loses no lazily shown picture, whether the page is told
-// of them by an IntersectionObserver or checks on scroll events at most every 100 ms.
+// Neither an IntersectionObserver nor a throttled scroll listener loses a picture to the pace.
 TEST_F(CollectEndToEndTest, EitherLazyLoaderDeliversEveryPicture)
 {
     for (const LazyLoader loader : {LazyLoader::IntersectionObserver, LazyLoader::ThrottledScroll}) {
@@ -176,8 +173,7 @@ TEST_F(CollectEndToEndTest, EitherLazyLoaderDeliversEveryPicture)
     }
 }
 
-// A page that goes while the collect waits for it ends the collect as a page gone, instead of
-// leaving it waiting for ever.
+// A page that goes while the collect waits ends it as a page gone, not a wait for ever.
 TEST(CollectEndToEndLifetime, PageThatGoesEndsTheWait)
 {
     SampleShop shop;
@@ -211,12 +207,7 @@ TEST_F(CollectEndToEndTest, CollectsTheIceContainerLayout)
     expectCollectsCurrentLayout(Generation::IceContainer);
 }
 
-// A page served without its description, whose data names the description document: the
-// document is read in the unseen page, in either form, every picture of it once, in order, at
-// full size, and nothing of it that is no picture of the item; the user's page stays on the
-// item, and the page's forged globals and functions change nothing. A page that shows its own
-// description never reads the document its data names, which loaded ahead while the page was
-// scrolled, and does not leave it running.
+// The document the data names is read in the unseen page, whatever the page forges; one shown is not.
 TEST_F(CollectEndToEndTest, ReadsTheDescriptionDocumentThePageNames)
 {
     const QString documentPath = QStringLiteral("/desc/index.html");
@@ -257,10 +248,7 @@ TEST_F(CollectEndToEndTest, ReadsTheDescriptionDocumentThePageNames)
     EXPECT_TRUE(waitUntil([this] { return m_browser3.address() == QUrl(QStringLiteral("about:blank")); }));
 }
 
-// The marketplace serves the same address simplified or whole at random: a page that comes
-// simplified is loaded again before it is scrolled, and the whole page is collected as its
-// data names it: the gallery it does not draw in full, the variants with their names, the
-// description document; the data sits under a route of another name.
+// A page served simplified is loaded again, and the whole one collected as its data names it.
 TEST_F(CollectEndToEndTest, SimplifiedPageIsLoadedAgainUntilWhole)
 {
     const quint16 port = m_shop.port();
@@ -297,8 +285,7 @@ TEST_F(CollectEndToEndTest, SimplifiedPageIsLoadedAgainUntilWhole)
         << CollectMessages::notices(collected).join(u'\n').toStdString();
 }
 
-// A page that stays simplified is loaded three times in all, then collected as it is, with a
-// notice that says so.
+// A page that stays simplified is loaded three times, then collected as it is, with a notice.
 TEST_F(CollectEndToEndTest, PageThatStaysSimplifiedIsSaid)
 {
     const quint16 port = m_shop.port();
@@ -318,8 +305,7 @@ TEST_F(CollectEndToEndTest, PageThatStaysSimplifiedIsSaid)
                   "消息提示:网站只给出了简化的商品页(没有描述图,主图可能不全),可稍后重新采集")});
 }
 
-// A description document that goes elsewhere once it has been scrolled to its end, while it
-// settles before its pictures are read, gives none of the other page's pictures.
+// A description document leaving while it settles gives none of the other page's pictures.
 TEST_F(CollectEndToEndTest, DescriptionThatNavigatesAwayGivesNothingOfTheOtherPage)
 {
     const quint16 port = m_shop.port();
@@ -347,8 +333,7 @@ TEST_F(CollectEndToEndTest, DescriptionThatNavigatesAwayGivesNothingOfTheOtherPa
     EXPECT_TRUE(result.set.descriptionPictures.isEmpty());
 }
 
-// A description document cut short by the time limit keeps the pictures it showed, in order,
-// and says it was not read to its end.
+// A description document cut short by the time limit keeps what it showed and says so.
 TEST_F(CollectEndToEndTest, DescriptionCutShortKeepsWhatItShowed)
 {
     const quint16 port = m_shop.port();
@@ -374,9 +359,7 @@ TEST_F(CollectEndToEndTest, DescriptionCutShortKeepsWhatItShowed)
               QStringList{QStringLiteral("消息提示:描述图未读完:描述页未能在采集时限3秒内读完")});
 }
 
-// The marketplace's login page (reached by a redirect) and its slider check (in a frame over
-// the page) are named as such, not as pages without pictures; the page is left where the
-// marketplace sent it, so the user can log in or pass the check there, and nothing is kept.
+// Login and slider-check pages are named as such, and left shown; nothing is kept.
 TEST_F(CollectEndToEndTest, LoginAndVerificationPagesAreNamed)
 {
     const QString loginPath = QStringLiteral("/member/login.jhtml");
@@ -427,10 +410,7 @@ TEST_F(CollectEndToEndTest, LoginAndVerificationPagesAreNamed)
     }
 }
 
-// A stray classic id (a "description" div holding a placeholder) beside a gallery and variants
-// of today's form does not make the page a classic one, and a check the page's code carries but
-// does not show, or shows in a frame nobody can see, makes it no check page: today's lists are
-// collected.
+// A stray classic id or a hidden check does not hide today's lists.
 TEST_F(CollectEndToEndTest, StrayMarksDoNotHideTodaysGallery)
 {
     const QString path = QStringLiteral("/stray/item.htm");
@@ -460,8 +440,7 @@ TEST_F(CollectEndToEndTest, StrayMarksDoNotHideTodaysGallery)
     EXPECT_EQ(result.set.descriptionPictures.addresses(), page.item.descriptionPictures);
 }
 
-// Collecting the page the browser shows, scrolled down, reloads it where it was shown: the
-// collect starts from the top all the same, so the lazy pictures above are not passed over.
+// A page shown scrolled down is collected from the top, passing over no lazy picture.
 TEST_F(CollectEndToEndTest, PageScrolledDownIsCollectedFromTheTop)
 {
     const SampleItem item = m_shop.tallItem(3000, 6);

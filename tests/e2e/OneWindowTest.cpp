@@ -93,9 +93,7 @@ QStringList messageLines(const MainForm &window)
 
 } // namespace
 
-// The description document's unseen page maps no window of its own, at start nor while it
-// reads a document: the window manager manages the main window alone. The page still draws
-// and scrolls, so the document's lazy pictures are all read.
+// The unseen page maps no window of its own, yet draws and scrolls its lazy pictures in.
 TEST(OneWindow, DescriptionReadMapsNoWindowOfItsOwn)
 {
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));

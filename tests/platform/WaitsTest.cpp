@@ -81,9 +81,7 @@ TEST(Waits, AbortBeforeTheAnswer)
     EXPECT_EQ(procedure.loop.now(), 0);
 }
 
-// Aborted while it waits for the answer, the procedure goes on with its wait cut short, from
-// the loop and not inside abort(), and runs through the sleep at once; the answer coming later
-// is dropped.
+// Aborted while it waits, the procedure goes on from the loop, not inside abort(); late answers drop.
 TEST(Waits, AbortDuringTheAnswer)
 {
     Procedure procedure;

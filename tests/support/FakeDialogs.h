@@ -35,14 +35,8 @@ public:
     // Set: a question stays open until the test answers it through pendingQuestion.
     bool holdQuestions = false;
     std::function<void(bool)> pendingQuestion;
-    std::function<void(const Box &)> onMessage; // e.g. to record what else was on screen
 
-    void showMessage(const QString &text, const QString &title) override
-    {
-        boxes.append({text, title});
-        if (onMessage)
-            onMessage(boxes.last());
-    }
+    void showMessage(const QString &text, const QString &title) override { boxes.append({text, title}); }
     void showLines(const QStringList &lines, const QString &title) override
     {
         lineWindows.append({lines, title});

@@ -19,7 +19,7 @@
 // returns the divs of the ids asked for. A FakeEventLoop that
 // watches the browser delivers, at every turn, the answers to the reads made before it, as the
 // engine's come, and then wakes the waiters for a change. With holdReplies set the answers wait
-// in heldReplies until answerHeld() sends them on.
+// in heldReplies.
 
 #include "platform/PageBrowser.h"
 #include "support/FakeEventLoop.h"
@@ -73,13 +73,6 @@ public:
     std::vector<std::function<void()>> heldReplies;
     std::vector<std::function<void()>> changeWaiters;
 
-    // Sends the replies held so far with the next turn.
-    void answerHeld()
-    {
-        for (auto &reply : heldReplies)
-            m_replies.push_back(std::move(reply));
-        heldReplies.clear();
-    }
     void answerNextTurn(std::function<void()> reply) { m_replies.push_back(std::move(reply)); }
     void notifyOnChange(std::function<void()> changed) override
     {

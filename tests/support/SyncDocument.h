@@ -54,18 +54,6 @@ public:
         });
         return reading ? std::optional<QList<talvesk::PageElement>>(reading->blocks) : std::nullopt;
     }
-    std::optional<talvesk::ShownMarks> shownMarks(const QStringList &selectors, const QStringList &phrases)
-    {
-        return answer<talvesk::PageAnswer<talvesk::ShownMarks>>(
-                   [&](auto reply) { m_document->shownMarks(selectors, phrases, reply); })
-            .value();
-    }
-    std::optional<QStringList> inlineScripts(const QStringList &markers)
-    {
-        return answer<talvesk::PageAnswer<QStringList>>(
-                   [&](auto reply) { m_document->inlineScripts(markers, reply); })
-            .value();
-    }
     talvesk::PageAnswer<QString> firstInnerTextAnswer(const QString &tag)
     {
         return answer<talvesk::PageAnswer<QString>>(

@@ -21,13 +21,13 @@ CollectedSet sampleSet()
     set.mainPictures.put(0, QStringLiteral("http://img.example/m0.jpg"));
     set.mainPictures.put(1, QStringLiteral("http://img.example/m1.jpg"));
     set.descriptionPictures.put(0, QStringLiteral("https://img.example/d0.png"));
+    set.videos = {QStringLiteral("https://video.example/v.mp4")};
     return set;
 }
 
 } // namespace
 
-// The JSON line holds its keys in a fixed order and the lists in slot order without empty
-// slots, and survives quotes and non-ASCII text.
+// The JSON line keeps its keys' order and the lists' slot order, and survives quotes and non-ASCII.
 TEST(CollectedSetOutput, JsonLineRoundTrips)
 {
     const QString line = talvesk::collectedSetJson(QStringLiteral("http://shop/item?id=1"), sampleSet());
@@ -36,7 +36,7 @@ TEST(CollectedSetOutput, JsonLineRoundTrips)
         QStringLiteral(R"({"address":"http://shop/item?id=1","title":"连衣裙 \"夏\"","main":[)")))
         << qPrintable(line);
     EXPECT_TRUE(line.endsWith(QStringLiteral(
-        R"("colour":[],"colourNames":[],"description":["https://img.example/d0.png"],"video":[]})")))
+        R"("colour":[],"colourNames":[],"description":["https://img.example/d0.png"],"video":["https://video.example/v.mp4"]})")))
         << qPrintable(line);
     const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
     EXPECT_EQ(object.value(QStringLiteral("address")).toString(), QStringLiteral("http://shop/item?id=1"));
@@ -58,4 +58,5 @@ TEST(CollectedSetOutput, ListingNamesCountsAndAddresses)
     EXPECT_TRUE(listing.contains(QStringLiteral("colour (0):")));
     EXPECT_TRUE(listing.contains(QStringLiteral("description (1):")));
     EXPECT_TRUE(listing.contains(QStringLiteral("    http://img.example/m1.jpg\n")));
+    EXPECT_TRUE(listing.contains(QStringLiteral("video (1):\n    https://video.example/v.mp4\n")));
 }

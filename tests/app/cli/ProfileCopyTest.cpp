@@ -46,9 +46,7 @@ QString copyWithEmptyLock(const QString &place, qint64 pid)
 
 } // namespace
 
-// A copy is private to the user and holds the profile's files; the sweep at start removes
-// only copies whose process is gone, not a live one, locked, not yet locked or with its lock
-// not yet written, nor anything else in the folder; the copies of this process go at its end.
+// A copy is private; the sweep removes only copies whose process is gone; a run's own go at its end.
 TEST(ProfileCopy, PrivateAndRemovedOnlyWhenItsRunIsGone)
 {
     QTemporaryDir profile;

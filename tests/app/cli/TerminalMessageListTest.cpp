@@ -75,9 +75,7 @@ TEST(TerminalMessageList, AsideLineDoesNotRepeatAnUnchangedTopLine)
     EXPECT_EQ(written, QStringLiteral("3/3\nbox one\nbox two\n"));
 }
 
-// The lines of a download that only its presenter writes, as the command line shows them: the
-// shortened folder name, the progress line in its last form before a box, the box, and the end
-// of a download stopped by the user that saved nothing.
+// A download's lines on the terminal: short folder name, last progress line, box, a stop saving nothing.
 TEST(TerminalMessageList, ShowsTheLinesOfADownload)
 {
     using talvesk::DownloadProgress;
