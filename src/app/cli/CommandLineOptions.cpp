@@ -92,7 +92,7 @@ QString CommandLineOptions::usage()
         "              as arguments; blank lines and lines starting with # are skipped;\n"
         "              - reads standard input\n"
         "  --pages N   collect up to N items at once, 1 to 8 (default 1); their pages\n"
-        "              take turns to scroll, one for every two cores; output keeps\n"
+        "              take turns to scroll, one for each core; output keeps\n"
         "              the order of the addresses\n"
         "  --timeout SECONDS  time a page may take to load and scroll (default 120),\n"
         "              a wait for its turn not counted; past it the page is stopped\n"
