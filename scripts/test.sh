@@ -3,8 +3,9 @@
 # Installs what Talvesk needs, builds it and runs every test: once in a normal build (GCC),
 # once under AddressSanitizer and UndefinedBehaviorSanitizer (clang, which builds that tree in
 # less than half GCC's time). The tests run headless; both trees replay the fuzz targets'
-# corpora (scripts/fuzz.sh builds them for libFuzzer and fuzzes). Then checks the launcher, the metadata, the man page and the documents as they are installed, and
-# the Debian package as a distribution would (lintian, hardening, stripping).
+# corpora (scripts/fuzz.sh builds them for libFuzzer and fuzzes). Then checks the launcher,
+# the metadata, the man page and the documents as they are installed, and the Debian package
+# as a distribution would (lintian, hardening, stripping).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
