@@ -94,8 +94,13 @@ void CollectSession::leave()
         return;
     m_report = nullptr;
     m_clock.reset();
+    endCollect(CollectAbort::Closing);
+}
+
+void CollectSession::endCollect(CollectAbort reason)
+{
     if (!m_abortReason)
-        m_abortReason = CollectAbort::Closing;
+        m_abortReason = reason;
     // Also when a browser has gone already: its going may not have woken the wait.
     m_waits->abort();
     if (m_descriptionWaits)
@@ -150,10 +155,7 @@ void CollectSession::abort(CollectAbort reason)
         m_descriptionWaits->abort();
         return;
     }
-    m_abortReason = reason;
-    m_waits->abort();
-    if (m_descriptionWaits)
-        m_descriptionWaits->abort();
+    endCollect(reason);
 }
 
 QCoro::Task<CollectResult> CollectSession::collect(QString address, CollectCommand::ProgressReport report)
@@ -263,9 +265,9 @@ QCoro::Task<CollectSession::Visit> CollectSession::visit(Waits &waits, PageBrows
     if (&browser == m_descriptionBrowser)
         m_preloadedGeneration = -1;
     // A page that went away, or failed to load, because the marketplace sent it to a login or
-    // check page is named as such.
+    // check page is named as such. Of a visit cut short nothing of the page is kept but its load.
     const auto ending = [&](Visit::End end) -> Visit {
-        if (browser.loadGeneration() != visit.generation)
+        if (end != Visit::End::CutShort && browser.loadGeneration() != visit.generation)
             end = Visit::End::Gone;
         if (end == Visit::End::Gone || end == Visit::End::LoadFailed) {
             visit.gate = MarketplaceGate::ofAddress(browser.address());
@@ -273,12 +275,6 @@ QCoro::Task<CollectSession::Visit> CollectSession::visit(Waits &waits, PageBrows
                 end = Visit::End::Blocked;
         }
         visit.end = end;
-        visit.document.reset();
-        return std::move(visit);
-    };
-    // How a visit ends when its waits were cut short: nothing of the page is kept but its load.
-    const auto cutShort = [&]() -> Visit {
-        visit.end = Visit::End::CutShort;
         visit.document.reset();
         return std::move(visit);
     };
@@ -297,13 +293,13 @@ QCoro::Task<CollectSession::Visit> CollectSession::visit(Waits &waits, PageBrows
     for (int reloads = 0;; ++reloads) {
         const Visit::End loaded = co_await waitUntilLoaded(waits, browser, visit.generation);
         if (loaded == Visit::End::CutShort)
-            co_return cutShort();
+            co_return ending(Visit::End::CutShort);
         if (loaded != Visit::End::Ready)
             co_return ending(loaded);
         // A login or check page is named as such before anything is scrolled or read.
         const Visit::End taken = co_await takeDocument();
         if (taken == Visit::End::CutShort)
-            co_return cutShort();
+            co_return ending(Visit::End::CutShort);
         if (taken != Visit::End::Ready)
             co_return ending(taken);
         if (!itemPage)
@@ -311,13 +307,13 @@ QCoro::Task<CollectSession::Visit> CollectSession::visit(Waits &waits, PageBrows
         // The data is read before the scroll, so a simplified page is loaded again at once.
         Waited<ItemData> data = co_await readData(waits, *visit.document);
         if (data.cutShort())
-            co_return cutShort();
+            co_return ending(Visit::End::CutShort);
         visit.data = std::move(*data);
         if (!mayBeSimplified(visit.data))
             break;
         const Waited<bool> whole = co_await holdsDescription(waits, *visit.document);
         if (whole.cutShort())
-            co_return cutShort();
+            co_return ending(Visit::End::CutShort);
         if (*whole)
             break;
         if (reloads == kReloads) {
@@ -343,13 +339,13 @@ QCoro::Task<CollectSession::Visit> CollectSession::visit(Waits &waits, PageBrows
     } else {
         Waited<ScrollTurns::Turn> taken = co_await turnToScroll(waits);
         if (taken.cutShort())
-            co_return cutShort();
+            co_return ending(Visit::End::CutShort);
         turn = std::move(*taken);
     }
     const Waited<PageAnswer<int>> heightAnswer = co_await waits.answer<PageAnswer<int>>(
         [&](PageDocument::Reply<int> reply) { visit.document->scrollToTopReadingHeight(std::move(reply)); });
     if (heightAnswer.cutShort())
-        co_return cutShort();
+        co_return ending(Visit::End::CutShort);
     const PageAnswer<int> &height = *heightAnswer;
     if (!height)
         co_return ending(endOf(height.failure(), Visit::End::NoBody));
@@ -366,7 +362,7 @@ QCoro::Task<CollectSession::Visit> CollectSession::visit(Waits &waits, PageBrows
         turn = {};
     switch (scrolled) {
     case ScrollPhase::End::Aborted:
-        co_return cutShort();
+        co_return ending(Visit::End::CutShort);
     case ScrollPhase::End::PageGone:
         co_return ending(Visit::End::Gone);
     case ScrollPhase::End::NoBody:
@@ -387,14 +383,14 @@ QCoro::Task<CollectSession::Visit> CollectSession::visit(Waits &waits, PageBrows
         setPhase(CollectProgress::Phase::Reading);
     const Waited<bool> settled = co_await waits.sleep(kSettleMs);
     if (settled.cutShort())
-        co_return cutShort();
+        co_return ending(Visit::End::CutShort);
     // A page that went elsewhere meanwhile is not the one loaded.
     if (browser.loadGeneration() != visit.generation)
         co_return ending(Visit::End::Gone);
     // A check may also come up over the page while it is scrolled.
     const Visit::End taken = co_await takeDocument();
     if (taken == Visit::End::CutShort)
-        co_return cutShort();
+        co_return ending(Visit::End::CutShort);
     if (taken != Visit::End::Ready)
         co_return ending(taken);
     visit.end = Visit::End::Ready;

@@ -47,6 +47,9 @@ public:
     bool m_running = false;
 
 private:
+    // Ends the whole collect, and its description read, for this reason unless it was ended
+    // for another already.
+    void endCollect(CollectAbort reason);
     QCoro::Task<CollectResult> collect(QString address, CollectCommand::ProgressReport report);
     class Running;
 

@@ -25,24 +25,20 @@ public:
                 known = name;
             return;
         }
-        if (m_addresses.size() == PictureList::kLimit) {
-            m_overflowed = true;
+        const int place = m_list.size();
+        if (!m_list.append(address))
             return;
-        }
-        m_slots.insert(identity, static_cast<int>(m_addresses.size()));
-        m_addresses.append(address);
+        m_slots.insert(identity, place);
         m_names.append(name);
     }
 
-    qsizetype size() const { return m_addresses.size(); }
+    int size() const { return m_list.size(); }
 
     // Replaces the list's pictures; a list that had overflowed still has.
     void moveInto(PictureList &list, QStringList *names)
     {
-        const bool overflowed = m_overflowed || list.overflowed();
-        list.clear();
-        for (const QString &address : std::as_const(m_addresses))
-            list.append(address);
+        const bool overflowed = list.overflowed();
+        list = std::move(m_list);
         if (overflowed)
             list.markOverflowed();
         if (names)
@@ -50,10 +46,9 @@ public:
     }
 
 private:
-    QStringList m_addresses;
+    PictureList m_list; // capped as every picture list is
     QStringList m_names;
     QHash<QString, int> m_slots;
-    bool m_overflowed = false;
 };
 
 } // namespace
