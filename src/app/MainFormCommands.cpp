@@ -83,11 +83,9 @@ void MainFormCommands::showPreview(std::shared_ptr<CollectLines> lines, CollectR
                            return;
                        }
                        m_window.setWindowEnabled(true);
-                       m_set = CollectedSet();
-                       m_window.choices().clear();
                        const QString failure = CollectMessages::previewFailed(written.errorString);
                        m_window.messages().insertLine(failure);
-                       m_window.showPreviewNotice(failure);
+                       showNothingCollected(failure);
                    });
 }
 
@@ -108,15 +106,20 @@ void MainFormCommands::showCollected(CollectLines &lines, const CollectResult &r
         break;
     case CollectResult::Status::Failed:
     case CollectResult::Status::Blocked:
-        m_set = result.set;
-        m_window.choices().clear();
-        m_window.showPreviewNotice(CollectMessages::failure(result));
+        showNothingCollected(CollectMessages::failure(result));
         break;
     case CollectResult::Status::Refused:
     case CollectResult::Status::Stopped:
     case CollectResult::Status::Closing:
         break;
     }
+}
+
+void MainFormCommands::showNothingCollected(const QString &failure)
+{
+    m_set = CollectedSet();
+    m_window.choices().clear();
+    m_window.showPreviewNotice(failure);
 }
 
 void MainFormCommands::handleDownloadRequested()

@@ -34,6 +34,8 @@ private:
     // Writes the preview of a collected item, then shows it.
     void showPreview(std::shared_ptr<CollectLines> lines, CollectResult result);
     void showCollected(CollectLines &lines, const CollectResult &result);
+    // A collect that came to nothing: the set before it goes, and the preview says why.
+    void showNothingCollected(const QString &failure);
     void handleDownloadRequested();
 
     MainForm &m_window;
