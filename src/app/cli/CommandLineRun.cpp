@@ -163,12 +163,10 @@ public:
         // pictures appear as they would on screen (a hidden page is not scrolled into view).
         // Nobody sees it: the pages render for their own sake, never composed into the host.
         // The description document's page has a viewport of the same size, in the same host.
-        // The command line writes no preview: its page goes at once.
+        // The command line writes no preview, and has no page for one.
         m_host.resize(1280, 900);
-        const BrowserSetup::Pages pages = setup.createPages(&m_host, &m_host);
-        m_itemBrowser = pages.itemBrowser;
-        m_descriptionBrowser = pages.descriptionBrowser;
-        delete pages.previewBrowser->view();
+        m_itemBrowser = setup.createPage(&m_host);
+        m_descriptionBrowser = setup.createUnseenPage(&m_host);
         m_itemBrowser->view()->setGeometry(0, 0, 1280, 900);
         m_host.setUpdatesEnabled(false);
         m_host.show();

@@ -69,24 +69,23 @@ BrowserSetup::~BrowserSetup() = default;
 
 BrowserSetup::Pages BrowserSetup::createPages(QWidget *parent, QWidget *unseenParent)
 {
-    Pages pages{};
-    for (QtPageBrowser **browser : {&pages.itemBrowser, &pages.previewBrowser}) {
-        *browser = new QtPageBrowser(m_profile.get(), parent);
-        (*browser)->keepProfile(m_profile);
-        (*browser)->setParent((*browser)->view());
-        (*browser)->setSilent(true);
-    }
+    Pages pages{createPage(parent), createPage(parent), createUnseenPage(unseenParent)};
     pages.previewBrowser->setVisible(false);
-    pages.descriptionBrowser = createUnseenPage(unseenParent);
     return pages;
+}
+
+QtPageBrowser *BrowserSetup::createPage(QWidget *parent)
+{
+    auto *browser = new QtPageBrowser(m_profile.get(), parent);
+    browser->keepProfile(m_profile);
+    browser->setParent(browser->view());
+    browser->setSilent(true);
+    return browser;
 }
 
 QtPageBrowser *BrowserSetup::createUnseenPage(QWidget *unseenParent)
 {
-    auto *browser = new QtPageBrowser(m_profile.get(), unseenParent);
-    browser->keepProfile(m_profile);
-    browser->setParent(browser->view());
-    browser->setSilent(true);
+    QtPageBrowser *browser = createPage(unseenParent);
     keepOutOfSight(browser->view());
     return browser;
 }

@@ -51,7 +51,9 @@ public:
     // document's lazy pictures come into a view that nobody sees. Each adapter is owned by its
     // view and keeps the profile alive, so they go with the widgets in any order.
     Pages createPages(QWidget *parent, QWidget *unseenParent);
-    // Another page for description documents, as createPages makes it: for one that replaces a
+    // One silent page browser as createPages makes them, its view a child of parent.
+    QtPageBrowser *createPage(QWidget *parent);
+    // A page for description documents, as createPages makes it: also for one that replaces a
     // page whose document would not let go of it.
     QtPageBrowser *createUnseenPage(QWidget *unseenParent);
 
