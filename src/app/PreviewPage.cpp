@@ -47,7 +47,7 @@ const QString &breakFragment()
 
 // Main and colour sections: small pictures, a break after every third; a picture with a name
 // has it written under it.
-int writeSmallPictures(QStringList &fragments, const PictureList &list, const QStringList &names = {})
+void writeSmallPictures(QStringList &fragments, const PictureList &list, const QStringList &names = {})
 {
     for (int i = 0; i < list.size(); ++i) {
         const QString picture = QStringLiteral("<img width=310 height=310 src=\"") + escaped(list.at(i)) +
@@ -63,35 +63,32 @@ int writeSmallPictures(QStringList &fragments, const PictureList &list, const QS
         if ((i + 1) % 3 == 0)
             fragments << breakFragment();
     }
-    return list.size();
 }
 
 // Description section: wide pictures, each followed by a break.
-int writeWidePictures(QStringList &fragments, const PictureList &list)
+void writeWidePictures(QStringList &fragments, const PictureList &list)
 {
     for (const QString &address : list)
         fragments << QStringLiteral("<img width=750  src=\"") + escaped(address) +
                          QStringLiteral(" \">&nbsp;</img>")
                   << breakFragment();
-    return list.size();
 }
 
 } // namespace
 
-PreviewPage buildPreviewPage(const CollectedSet &set, const QString &address)
+QString buildPreviewPage(const CollectedSet &set, const QString &address)
 {
-    PreviewPage page;
-    QStringList &f = page.fragments;
+    QStringList f;
     f << QStringLiteral("<font fontsize=9>宝贝标题:") + escaped(set.itemTitle) + QStringLiteral("</font>")
       << breakFragment()
       << QStringLiteral("<font fontsize=9>宝贝网址:") + escaped(address) + QStringLiteral("</font>")
       << breakFragment() << QStringLiteral("<font fontsize=8>主图缩略图:</font>") << breakFragment();
-    page.counts.main = writeSmallPictures(f, set.mainPictures);
+    writeSmallPictures(f, set.mainPictures);
     f << breakFragment() << breakFragment() << QStringLiteral("<font fontsize=8>颜色缩略图:</font>")
       << breakFragment();
-    page.counts.colour = writeSmallPictures(f, set.colourPictures, set.colourNames);
+    writeSmallPictures(f, set.colourPictures, set.colourNames);
     f << breakFragment() << QStringLiteral("<font fontsize=8>描述缩略图:</font>") << breakFragment();
-    page.counts.description = writeWidePictures(f, set.descriptionPictures);
+    writeWidePictures(f, set.descriptionPictures);
     // The main videos after the lists, only when there are any: each shows its first frame as
     // its poster, and its address under it. No script plays it.
     if (!set.videos.isEmpty()) {
@@ -101,9 +98,8 @@ PreviewPage buildPreviewPage(const CollectedSet &set, const QString &address)
                                 "<video width=310 height=310 preload=metadata src=\"") +
                      escaped(video) + QStringLiteral("\"></video><br><small>") + escaped(video) +
                      QStringLiteral("</small></span>");
-        page.counts.video = static_cast<int>(set.videos.size());
     }
-    return page;
+    return f.join(QString());
 }
 
 QCoro::Task<PreviewResult> writePreviewPage(PageBrowser &browser, EventLoop &loop, CollectedSet set,
@@ -111,9 +107,8 @@ QCoro::Task<PreviewResult> writePreviewPage(PageBrowser &browser, EventLoop &loo
 {
     Waits waits(loop);
     waits.dependOn(browser.presence());
-    const PreviewPage page = buildPreviewPage(set, address);
+    const QString markup = buildPreviewPage(set, address);
     PreviewResult result;
-    result.counts = page.counts;
 
     browser.navigateBlank();
     // Blank-page wait: at least one turn of the event loop, then as long as the page is loading.
@@ -137,8 +132,7 @@ QCoro::Task<PreviewResult> writePreviewPage(PageBrowser &browser, EventLoop &loo
         result.errorString = QStringLiteral("预览页没有文档");
         co_return result;
     }
-    // One write of all fragments in order gives the same document as one write per fragment.
-    const QString markup = page.fragments.join(QString());
+    // One write of the whole markup: the same document as one write per piece of it.
     const Waited<bool> written = co_await waits.answer<bool>(
         [&](std::function<void(bool)> reply) { document->write(markup, std::move(reply)); });
     if (written.cutShort() || !*written) {

@@ -13,24 +13,8 @@ namespace talvesk {
 class EventLoop;
 class PageBrowser;
 
-// The pictures a preview shows, list by list.
-struct PreviewCounts
-{
-    int main = 0;
-    int colour = 0;
-    int description = 0;
-    int video = 0; // the main videos, after the lists
-};
-
-struct PreviewPage
-{
-    QStringList fragments; // in the order they are written
-    PreviewCounts counts;
-};
-
-// The preview page's markup for a collected set, shown with the address it came from: the
-// fragments in the order they are written, and the pictures of each list.
-PreviewPage buildPreviewPage(const CollectedSet &set, const QString &address);
+// The preview page's markup for a collected set, shown with the address it came from.
+QString buildPreviewPage(const CollectedSet &set, const QString &address);
 
 struct PreviewResult
 {
@@ -41,8 +25,7 @@ struct PreviewResult
     };
 
     Status status = Status::Failed;
-    PreviewCounts counts; // the pictures of the page (also set when not written: what it would hold)
-    QString errorString;  // why it was not written
+    QString errorString; // why it was not written
 
     bool ok() const { return status == Status::Written; }
 };
